@@ -1,0 +1,98 @@
+// The one seam between the core and the operating system. Every call answers
+// with a Windows error code (0 on success) on every platform, so the layers
+// above report the same codes and messages wherever they run. Paths are code
+// page 932 bytes; each backend converts them for its system.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kwt::platform {
+
+using ErrorCode = std::uint32_t;
+
+namespace error {
+inline constexpr ErrorCode kSuccess = 0;
+inline constexpr ErrorCode kFileNotFound = 2;
+inline constexpr ErrorCode kPathNotFound = 3;
+inline constexpr ErrorCode kTooManyOpenFiles = 4;
+inline constexpr ErrorCode kAccessDenied = 5;
+inline constexpr ErrorCode kInvalidHandle = 6;
+inline constexpr ErrorCode kSharingViolation = 32;
+inline constexpr ErrorCode kFileExists = 80;
+inline constexpr ErrorCode kDiskFull = 112;
+inline constexpr ErrorCode kInvalidName = 123;
+inline constexpr ErrorCode kFilenameTooLong = 206;
+// A system failure that has no closer Windows counterpart.
+inline constexpr ErrorCode kGeneralFailure = 31;
+}  // namespace error
+
+enum class Access { Read, Write, ReadWrite };
+enum class Creation { OpenExisting, CreateAlways };
+
+// Share flags with their Windows values: what other openers may do meanwhile.
+inline constexpr std::uint32_t kShareNone = 0;
+inline constexpr std::uint32_t kShareRead = 1;
+inline constexpr std::uint32_t kShareWrite = 2;
+
+// An open file; closes itself when it goes out of scope. Move-only.
+class FileHandle {
+ public:
+  FileHandle() = default;
+  ~FileHandle();
+  FileHandle(FileHandle&& other) noexcept : native_(other.take()) {}
+  FileHandle& operator=(FileHandle&& other) noexcept;
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+
+  explicit operator bool() const noexcept { return native_ != kInvalid; }
+  std::intptr_t native() const noexcept { return native_; }
+  std::intptr_t take() noexcept {
+    const std::intptr_t native = native_;
+    native_ = kInvalid;
+    return native;
+  }
+  void reset(std::intptr_t native) noexcept;
+
+  static constexpr std::intptr_t kInvalid = -1;
+
+ private:
+  std::intptr_t native_ = kInvalid;
+};
+
+// Opens or creates the file at path. A file created with kShareNone is held
+// exclusively: on POSIX it is locked before it is truncated, so a second
+// exclusive opener fails with kSharingViolation and truncates nothing. On
+// POSIX a file without any write permission bit refuses write access with
+// kAccessDenied, as a read-only file does on Windows (even for root).
+ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creation creation,
+               FileHandle& file);
+
+// One system read or write of up to size bytes; transferred tells how many moved.
+ErrorCode Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& transferred);
+ErrorCode Write(FileHandle& file, const void* buffer, std::size_t size, std::size_t& transferred);
+// Forces the written bytes onto the disk.
+ErrorCode Flush(FileHandle& file);
+ErrorCode Size(FileHandle& file, std::uint64_t& size);
+// Closes the file; the handle is empty afterwards whatever the answer.
+ErrorCode Close(FileHandle& file);
+
+// True when a file that is not a directory is found at path. On Windows this
+// is the directory search (wildcards in the last component match; the first
+// entry found decides); on POSIX it is stat.
+bool IsFile(std::string_view path);
+ErrorCode Delete(std::string_view path);
+// Moves a file; fails when something exists at to.
+ErrorCode Move(std::string_view from, std::string_view to);
+// Moves from over to in one step, replacing to, and makes the change durable
+// before it returns (write-through on Windows; fsync of the folder on POSIX).
+ErrorCode Replace(std::string_view from, std::string_view to);
+// Copies a file; fails when something exists at to. (Used for backups.)
+ErrorCode Copy(std::string_view from, std::string_view to);
+
+// The running program's full path (code page 932).
+std::string ExecutablePath();
+
+}  // namespace kwt::platform

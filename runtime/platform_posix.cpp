@@ -1,0 +1,234 @@
+// POSIX only: the platform seam over open/read/write/rename, with errno mapped
+// to the Windows codes the layers above report.
+#include "runtime/platform.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <optional>
+
+#include "runtime/encoding.h"
+
+namespace kwt::platform {
+namespace {
+
+ErrorCode FromErrno(int code) {
+  switch (code) {
+    case 0: return error::kSuccess;
+    case ENOENT: return error::kFileNotFound;
+    case ENOTDIR: return error::kPathNotFound;
+    case EMFILE:
+    case ENFILE: return error::kTooManyOpenFiles;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR: return error::kAccessDenied;
+    case EBADF: return error::kInvalidHandle;
+    case EBUSY:
+    case ETXTBSY:
+    case EWOULDBLOCK: return error::kSharingViolation;
+    case EEXIST: return error::kFileExists;
+    case ENOSPC:
+    case EDQUOT: return error::kDiskFull;
+    case EILSEQ: return error::kInvalidName;
+    case ENAMETOOLONG: return error::kFilenameTooLong;
+    default: return error::kGeneralFailure;
+  }
+}
+
+ErrorCode LastError() { return FromErrno(errno); }
+
+// The system's form of a code page 932 path; nullopt when it has none, which
+// the callers report as an invalid name, as Windows does.
+std::optional<std::string> SystemPath(std::string_view path) {
+  if (path.find('\0') != std::string_view::npos) return std::nullopt;
+  return encoding::Cp932ToUtf8(path);
+}
+
+int Descriptor(const FileHandle& file) { return static_cast<int>(file.native()); }
+
+std::string FolderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+ErrorCode SyncFolder(const std::string& system_path) {
+  const int folder = ::open(FolderOf(system_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) return LastError();
+  const ErrorCode result = ::fsync(folder) == 0 ? error::kSuccess : LastError();
+  ::close(folder);
+  return result;
+}
+
+bool HasNoWritePermission(const struct stat& info) { return (info.st_mode & 0222) == 0; }
+
+}  // namespace
+
+FileHandle::~FileHandle() { reset(kInvalid); }
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+  if (this != &other) reset(other.take());
+  return *this;
+}
+
+void FileHandle::reset(std::intptr_t native) noexcept {
+  if (native_ != kInvalid) ::close(static_cast<int>(native_));
+  native_ = native;
+}
+
+ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creation creation,
+               FileHandle& file) {
+  file.reset(FileHandle::kInvalid);
+  const auto system_path = SystemPath(path);
+  if (!system_path) return error::kInvalidName;
+  if (path.empty()) return error::kPathNotFound;
+
+  int flags = O_CLOEXEC;
+  switch (access) {
+    case Access::Read: flags |= O_RDONLY; break;
+    case Access::Write: flags |= O_WRONLY; break;
+    case Access::ReadWrite: flags |= O_RDWR; break;
+  }
+  // Never O_TRUNC: an exclusive opener must hold its lock before it empties the file.
+  if (creation == Creation::CreateAlways) flags |= O_CREAT;
+
+  const int fd = ::open(system_path->c_str(), flags, 0666);
+  if (fd < 0) return LastError();
+  FileHandle opened;
+  opened.reset(fd);
+
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return LastError();
+  if (S_ISDIR(info.st_mode)) return error::kAccessDenied;
+  // A file without write permission is read-only, also for root.
+  if (access != Access::Read && HasNoWritePermission(info)) return error::kAccessDenied;
+  if (share == kShareNone && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
+  }
+  if (creation == Creation::CreateAlways && ::ftruncate(fd, 0) != 0) return LastError();
+  file = std::move(opened);
+  return error::kSuccess;
+}
+
+ErrorCode Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& transferred) {
+  transferred = 0;
+  ssize_t count;
+  do {
+    count = ::read(Descriptor(file), buffer, size);
+  } while (count < 0 && errno == EINTR);
+  if (count < 0) return LastError();
+  transferred = static_cast<std::size_t>(count);
+  return error::kSuccess;
+}
+
+ErrorCode Write(FileHandle& file, const void* buffer, std::size_t size, std::size_t& transferred) {
+  transferred = 0;
+  ssize_t count;
+  do {
+    count = ::write(Descriptor(file), buffer, size);
+  } while (count < 0 && errno == EINTR);
+  if (count < 0) return LastError();
+  transferred = static_cast<std::size_t>(count);
+  return error::kSuccess;
+}
+
+ErrorCode Flush(FileHandle& file) { return ::fsync(Descriptor(file)) == 0 ? error::kSuccess : LastError(); }
+
+ErrorCode Size(FileHandle& file, std::uint64_t& size) {
+  struct stat info {};
+  if (::fstat(Descriptor(file), &info) != 0) return LastError();
+  size = static_cast<std::uint64_t>(info.st_size);
+  return error::kSuccess;
+}
+
+ErrorCode Close(FileHandle& file) {
+  const int fd = static_cast<int>(file.take());
+  if (fd < 0) return error::kInvalidHandle;
+  return ::close(fd) == 0 ? error::kSuccess : LastError();
+}
+
+bool IsFile(std::string_view path) {
+  const auto system_path = SystemPath(path);
+  if (!system_path || system_path->empty()) return false;
+  struct stat info {};
+  return ::stat(system_path->c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+ErrorCode Delete(std::string_view path) {
+  const auto system_path = SystemPath(path);
+  if (!system_path) return error::kInvalidName;
+  struct stat info {};
+  if (::lstat(system_path->c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return error::kAccessDenied;
+  return ::unlink(system_path->c_str()) == 0 ? error::kSuccess : LastError();
+}
+
+ErrorCode Move(std::string_view from, std::string_view to) {
+  const auto system_from = SystemPath(from);
+  const auto system_to = SystemPath(to);
+  if (!system_from || !system_to) return error::kInvalidName;
+  struct stat info {};
+  if (::lstat(system_to->c_str(), &info) == 0) return error::kFileExists;
+  // link + unlink would refuse an existing target atomically, but not every
+  // file system links; the check above is what Windows' move promises.
+  return ::rename(system_from->c_str(), system_to->c_str()) == 0 ? error::kSuccess : LastError();
+}
+
+ErrorCode Replace(std::string_view from, std::string_view to) {
+  const auto system_from = SystemPath(from);
+  const auto system_to = SystemPath(to);
+  if (!system_from || !system_to) return error::kInvalidName;
+  struct stat info {};
+  if (::stat(system_to->c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return error::kAccessDenied;
+  if (::rename(system_from->c_str(), system_to->c_str()) != 0) return LastError();
+  return SyncFolder(*system_to);
+}
+
+namespace {
+
+ErrorCode CopyContents(FileHandle& source, FileHandle& target) {
+  char buffer[1 << 16];
+  while (true) {
+    std::size_t got = 0;
+    if (const ErrorCode code = Read(source, buffer, sizeof buffer, got)) return code;
+    if (got == 0) return Flush(target);
+    for (std::size_t done = 0; done < got;) {
+      std::size_t put = 0;
+      if (const ErrorCode code = Write(target, buffer + done, got - done, put)) return code;
+      done += put;
+    }
+  }
+}
+
+}  // namespace
+
+ErrorCode Copy(std::string_view from, std::string_view to) {
+  FileHandle source;
+  if (const ErrorCode code = Open(from, Access::Read, kShareRead, Creation::OpenExisting, source)) return code;
+  const auto system_to = SystemPath(to);
+  if (!system_to) return error::kInvalidName;
+  const int fd = ::open(system_to->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return LastError();
+  FileHandle target;
+  target.reset(fd);
+  ErrorCode code = CopyContents(source, target);
+  if (code == error::kSuccess) code = Close(target);
+  // A half-written copy is worse than none.
+  if (code != error::kSuccess) ::unlink(system_to->c_str());
+  return code;
+}
+
+std::string ExecutablePath() {
+  char buffer[PATH_MAX];
+  const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (length <= 0) return {};
+  const auto cp932 = encoding::Utf8ToCp932(std::string_view(buffer, static_cast<std::size_t>(length)));
+  return cp932.value_or(std::string());
+}
+
+}  // namespace kwt::platform

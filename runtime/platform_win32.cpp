@@ -1,0 +1,136 @@
+// Windows only: the platform seam over the wide Win32 file API, with every
+// path converted from code page 932 explicitly.
+#include "runtime/platform.h"
+
+#include <optional>
+
+#include "runtime/encoding.h"
+#include "runtime/windows_api.h"
+
+namespace kwt::platform {
+namespace {
+
+ErrorCode LastError() { return static_cast<ErrorCode>(GetLastError()); }
+
+std::optional<std::wstring> WidePath(std::string_view path) {
+  if (path.find('\0') != std::string_view::npos) return std::nullopt;
+  return encoding::Cp932ToWide(path);
+}
+
+HANDLE Native(const FileHandle& file) { return reinterpret_cast<HANDLE>(file.native()); }
+
+}  // namespace
+
+FileHandle::~FileHandle() { reset(kInvalid); }
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+  if (this != &other) reset(other.take());
+  return *this;
+}
+
+void FileHandle::reset(std::intptr_t native) noexcept {
+  if (native_ != kInvalid) CloseHandle(reinterpret_cast<HANDLE>(native_));
+  native_ = native;
+}
+
+ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creation creation,
+               FileHandle& file) {
+  file.reset(FileHandle::kInvalid);
+  const auto wide = WidePath(path);
+  if (!wide) return error::kInvalidName;
+  DWORD desired = 0;
+  switch (access) {
+    case Access::Read: desired = GENERIC_READ; break;
+    case Access::Write: desired = GENERIC_WRITE; break;
+    case Access::ReadWrite: desired = GENERIC_READ | GENERIC_WRITE; break;
+  }
+  const DWORD disposition = creation == Creation::CreateAlways ? CREATE_ALWAYS : OPEN_EXISTING;
+  const HANDLE handle =
+      CreateFileW(wide->c_str(), desired, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return LastError();
+  file.reset(reinterpret_cast<std::intptr_t>(handle));
+  return error::kSuccess;
+}
+
+ErrorCode Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& transferred) {
+  DWORD count = 0;
+  const BOOL ok = ReadFile(Native(file), buffer, static_cast<DWORD>(size), &count, nullptr);
+  transferred = count;
+  return ok ? error::kSuccess : LastError();
+}
+
+ErrorCode Write(FileHandle& file, const void* buffer, std::size_t size, std::size_t& transferred) {
+  DWORD count = 0;
+  const BOOL ok = WriteFile(Native(file), buffer, static_cast<DWORD>(size), &count, nullptr);
+  transferred = count;
+  return ok ? error::kSuccess : LastError();
+}
+
+ErrorCode Flush(FileHandle& file) { return FlushFileBuffers(Native(file)) ? error::kSuccess : LastError(); }
+
+ErrorCode Size(FileHandle& file, std::uint64_t& size) {
+  LARGE_INTEGER value{};
+  if (!GetFileSizeEx(Native(file), &value)) return LastError();
+  size = static_cast<std::uint64_t>(value.QuadPart);
+  return error::kSuccess;
+}
+
+ErrorCode Close(FileHandle& file) {
+  const std::intptr_t native = file.take();
+  if (native == FileHandle::kInvalid) return error::kInvalidHandle;
+  return CloseHandle(reinterpret_cast<HANDLE>(native)) ? error::kSuccess : LastError();
+}
+
+bool IsFile(std::string_view path) {
+  const auto wide = WidePath(path);
+  if (!wide || wide->empty()) return false;
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = FindFirstFileW(wide->c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+ErrorCode Delete(std::string_view path) {
+  const auto wide = WidePath(path);
+  if (!wide) return error::kInvalidName;
+  return DeleteFileW(wide->c_str()) ? error::kSuccess : LastError();
+}
+
+ErrorCode Move(std::string_view from, std::string_view to) {
+  const auto wide_from = WidePath(from);
+  const auto wide_to = WidePath(to);
+  if (!wide_from || !wide_to) return error::kInvalidName;
+  return MoveFileW(wide_from->c_str(), wide_to->c_str()) ? error::kSuccess : LastError();
+}
+
+ErrorCode Replace(std::string_view from, std::string_view to) {
+  const auto wide_from = WidePath(from);
+  const auto wide_to = WidePath(to);
+  if (!wide_from || !wide_to) return error::kInvalidName;
+  const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+  return MoveFileExW(wide_from->c_str(), wide_to->c_str(), flags) ? error::kSuccess : LastError();
+}
+
+ErrorCode Copy(std::string_view from, std::string_view to) {
+  const auto wide_from = WidePath(from);
+  const auto wide_to = WidePath(to);
+  if (!wide_from || !wide_to) return error::kInvalidName;
+  return CopyFileW(wide_from->c_str(), wide_to->c_str(), TRUE) ? error::kSuccess : LastError();
+}
+
+std::string ExecutablePath() {
+  std::wstring buffer(MAX_PATH, L'\0');
+  while (true) {
+    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return {};
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      break;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+  return encoding::WideToCp932(buffer).value_or(std::string());
+}
+
+}  // namespace kwt::platform

@@ -1,0 +1,79 @@
+// The system's fixed texts as code page 932 bytes, the form in which they are
+// shown and compared everywhere. Readable forms are in tests/runtime/texts_test.cpp.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kwt::texts {
+
+// No project file at the chosen path.
+inline constexpr std::string_view kStatusFileMissing = "\x88\xD9\x8F\xED\x8FI\x97\xB9->\x83t\x83@\x83" "C\x83\x8B\x96\xB3\x82\xB5";
+// The project records no contents (Count is 0).
+inline constexpr std::string_view kStatusNoContents = "\x88\xD9\x8F\xED\x8FI\x97\xB9->\x83R\x83\x93\x83" "e\x83\x93\x83" "c\x96\xB3\x82\xB5";
+// The project is already in the newest layout.
+inline constexpr std::string_view kStatusUpToDate = "\x90\xB3\x8F\xED\x8FI\x97\xB9 :) ->\x83R\x83\x93\x83o\x81[\x83g\x82\xCC\x95K\x97v\x96\xB3\x82\xB5";
+// A pass completed.
+inline constexpr std::string_view kStatusSuccess = "\x90\xB3\x8F\xED\x8FI\x97\xB9 :)";
+// All records converted; files are being closed and replaced.
+inline constexpr std::string_view kStatusFinishing = "\x8FI\x97\xB9\x8F\x88\x97\x9D\x92\x86";
+// Shown before the number of the record being converted.
+inline constexpr std::string_view kStatusProgressPrefix = "\x83R\x83\x93\x83o\x81[\x83g\x92\x86( ";
+// Shown after the number of the record being converted.
+inline constexpr std::string_view kStatusProgressSuffix = " )";
+// I/O code 2.
+inline constexpr std::string_view kIoFileNotFound = "\x83t\x83@\x83" "C\x83\x8B\x82\xAA\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
+// I/O code 3.
+inline constexpr std::string_view kIoInvalidFileName = "\x95s\x90\xB3\x82\xC8\x83t\x83@\x83" "C\x83\x8B\x96\xBC\x82\xC5\x82\xB7";
+// I/O code 4.
+inline constexpr std::string_view kIoTooManyOpenFiles = "\x83I\x81[\x83v\x83\x93\x82\xB5\x82\xBD\x83t\x83@\x83" "C\x83\x8B\x82\xAA\x91\xBD\x82\xB7\x82\xAC\x82\xDC\x82\xB7";
+// I/O code 5.
+inline constexpr std::string_view kIoAccessDenied = "\x83t\x83@\x83" "C\x83\x8B\x82\xD6\x82\xCC\x83" "A\x83N\x83Z\x83X\x82\xAA\x8B\x91\x94\xDB\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82\xBD";
+// I/O code 100.
+inline constexpr std::string_view kIoReadPastEnd = "\x83t\x83@\x83" "C\x83\x8B\x82\xCC\x96\x96\x94\xF6\x88\xC8\x8D~\x82\xF0\x93\xC7\x82\xDD\x8D\x9E\x82\xDD\x82\xDC\x82\xB5\x82\xBD";
+// I/O code 101.
+inline constexpr std::string_view kIoDiskFull = "\x83" "f\x83" "B\x83X\x83N\x82\xAA\x82\xA2\x82\xC1\x82\xCF\x82\xA2\x82\xC5\x82\xB7";
+// I/O code 106.
+inline constexpr std::string_view kIoNotNumeric = "\x93\xFC\x97\xCD\x92l\x82\xAA\x90\x94\x92l\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
+// Any other I/O code; %d is the code in decimal.
+inline constexpr std::string_view kIoGenericFormat = "I/O \x83G\x83\x89\x81[ (%d)";
+// The project file exists but cannot be read; %s is its path.
+inline constexpr std::string_view kCannotOpenFileFormat = "\x83t\x83@\x83" "C\x83\x8B %s \x82\xCD\x8AJ\x82\xAF\x82\xDC\x82\xB9\x82\xF1";
+// The project file cannot be written; %s is its path.
+inline constexpr std::string_view kCannotCreateFileFormat = "\x83t\x83@\x83" "C\x83\x8B %s \x82\xF0\x8D\xEC\x90\xAC\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1";
+// Fewer bytes written than asked.
+inline constexpr std::string_view kStreamWriteError = "\x83X\x83g\x83\x8A\x81[\x83\x80\x82\xD6\x82\xCC\x8F\x91\x82\xAB\x8D\x9E\x82\xDD\x83G\x83\x89\x81[";
+// A negative Count: nothing is opened or changed.
+inline constexpr std::string_view kNegativeCountFormat = "\x83v\x83\x8D\x83W\x83" "F\x83N\x83g\x82\xCC\x83\x8C\x83R\x81[\x83h\x90\x94 (Count=%d) \x82\xAA\x95\x89\x82\xCC\x92l\x82\xCC\x82\xBD\x82\xDF\x81" "A\x89\xBD\x82\xE0\x95\xCF\x8DX\x82\xB5\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD";
+// The application title (taskbar, error boxes).
+inline constexpr std::string_view kAppTitle = "KWT Converter";
+// The main window's caption.
+inline constexpr std::string_view kMainCaption = "KWT Convert -> v1.4.0";
+// The text at the top of the window.
+inline constexpr std::string_view kIntroText = "\x82\xB5\x82\xA8\x82\xE8\x82\xCE\x82\xB1\x83R\x83\x93\x83" "e\x83\x93\x83" "c\x83t\x83@\x83" "C\x83\x8B (*.KWT) \x82\xF0\x83R\x83\x93\x83o\x81[\x83g\x82\xB5\x82\xDC\x82\xB7";
+// The exit action and the close button.
+inline constexpr std::string_view kExitCaption = "\x8FI\x97\xB9(&X)";
+// The label before the target box.
+inline constexpr std::string_view kTargetLabel = "\x83^\x81[\x83Q\x83" "b\x83g ->";
+// The label above the status line.
+inline constexpr std::string_view kProgressLabel = "\x90i\x8Ds\x8F\xF3\x8B\xB5";
+// The open action's hint.
+inline constexpr std::string_view kOpenHint = "\x8AJ\x82\xAD|\x8A\xF9\x91\xB6\x82\xCC\x83t\x83@\x83" "C\x83\x8B\x82\xF0\x8AJ\x82\xAD";
+// The exit action's hint.
+inline constexpr std::string_view kExitHint = "\x8FI\x97\xB9|\x83" "A\x83v\x83\x8A\x83P\x81[\x83V\x83\x87\x83\x93\x82\xF0\x8FI\x97\xB9\x82\xB7\x82\xE9";
+// The open dialog's filter.
+inline constexpr std::string_view kOpenFilter = "\x82\xB5\x82\xA8\x82\xE8\x82\xCE\x82\xB1\x83v\x83\x8D\x83W\x83" "F\x83N\x83g (*.KWJ)|*.kwj";
+// The caption of the generic error box.
+inline constexpr std::string_view kAppErrorCaption = "\x83" "A\x83v\x83\x8A\x83P\x81[\x83V\x83\x87\x83\x93 \x83G\x83\x89\x81[";
+// The text of the generic error box.
+inline constexpr std::string_view kAppErrorFormat = "%s\x82\xAA\x83\x82\x83W\x83\x85\x81[\x83\x8B %s \x82\xCC %p \x82\xC5\x94\xAD\x90\xB6\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81" "B\n%s%s";
+// Registering a window class failed at start-up.
+inline constexpr std::string_view kWindowClassError = "\x83" "E\x83" "B\x83\x93\x83h\x83" "E\x83N\x83\x89\x83X\x82\xCC\x8D\xEC\x90\xAC\x82\xC5\x83G\x83\x89\x81[\x82\xAA\x94\xAD\x90\xB6\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
+// The Japanese full stop, which the error box's period rule treats as a character like any other.
+inline constexpr std::string_view kIdeographicFullStop = "\x81" "B";
+
+// The format with its one "%s" or "%d" replaced by value. No trail byte of
+// code page 932 is '%', so a byte search is safe.
+std::string Format(std::string_view format, std::string_view value);
+
+}  // namespace kwt::texts

@@ -1,0 +1,71 @@
+// Each fixed text must equal its readable form converted to code page 932.
+#include "runtime/texts.h"
+
+#include "runtime/encoding.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+struct ReadableText {
+  const char* name;
+  std::string_view bytes;
+  const char* utf8;
+};
+
+const ReadableText kReadableTexts[] = {
+    {"kStatusFileMissing", kwt::texts::kStatusFileMissing, "異常終了->ファイル無し"},
+    {"kStatusNoContents", kwt::texts::kStatusNoContents, "異常終了->コンテンツ無し"},
+    {"kStatusUpToDate", kwt::texts::kStatusUpToDate, "正常終了 :) ->コンバートの必要無し"},
+    {"kStatusSuccess", kwt::texts::kStatusSuccess, "正常終了 :)"},
+    {"kStatusFinishing", kwt::texts::kStatusFinishing, "終了処理中"},
+    {"kStatusProgressPrefix", kwt::texts::kStatusProgressPrefix, "コンバート中( "},
+    {"kStatusProgressSuffix", kwt::texts::kStatusProgressSuffix, " )"},
+    {"kIoFileNotFound", kwt::texts::kIoFileNotFound, "ファイルが見つかりません"},
+    {"kIoInvalidFileName", kwt::texts::kIoInvalidFileName, "不正なファイル名です"},
+    {"kIoTooManyOpenFiles", kwt::texts::kIoTooManyOpenFiles, "オープンしたファイルが多すぎます"},
+    {"kIoAccessDenied", kwt::texts::kIoAccessDenied, "ファイルへのアクセスが拒否されました"},
+    {"kIoReadPastEnd", kwt::texts::kIoReadPastEnd, "ファイルの末尾以降を読み込みました"},
+    {"kIoDiskFull", kwt::texts::kIoDiskFull, "ディスクがいっぱいです"},
+    {"kIoNotNumeric", kwt::texts::kIoNotNumeric, "入力値が数値ではありません"},
+    {"kIoGenericFormat", kwt::texts::kIoGenericFormat, "I/O エラー (%d)"},
+    {"kCannotOpenFileFormat", kwt::texts::kCannotOpenFileFormat, "ファイル %s は開けません"},
+    {"kCannotCreateFileFormat", kwt::texts::kCannotCreateFileFormat, "ファイル %s を作成できません"},
+    {"kStreamWriteError", kwt::texts::kStreamWriteError, "ストリームへの書き込みエラー"},
+    {"kNegativeCountFormat", kwt::texts::kNegativeCountFormat, "プロジェクトのレコード数 (Count=%d) が負の値のため、何も変更しませんでした"},
+    {"kAppTitle", kwt::texts::kAppTitle, "KWT Converter"},
+    {"kMainCaption", kwt::texts::kMainCaption, "KWT Convert -> v1.4.0"},
+    {"kIntroText", kwt::texts::kIntroText, "しおりばこコンテンツファイル (*.KWT) をコンバートします"},
+    {"kExitCaption", kwt::texts::kExitCaption, "終了(&X)"},
+    {"kTargetLabel", kwt::texts::kTargetLabel, "ターゲット ->"},
+    {"kProgressLabel", kwt::texts::kProgressLabel, "進行状況"},
+    {"kOpenHint", kwt::texts::kOpenHint, "開く|既存のファイルを開く"},
+    {"kExitHint", kwt::texts::kExitHint, "終了|アプリケーションを終了する"},
+    {"kOpenFilter", kwt::texts::kOpenFilter, "しおりばこプロジェクト (*.KWJ)|*.kwj"},
+    {"kAppErrorCaption", kwt::texts::kAppErrorCaption, "アプリケーション エラー"},
+    {"kAppErrorFormat", kwt::texts::kAppErrorFormat, "%sがモジュール %s の %p で発生しました。\n%s%s"},
+    {"kWindowClassError", kwt::texts::kWindowClassError, "ウィンドウクラスの作成でエラーが発生しました"},
+    {"kIdeographicFullStop", kwt::texts::kIdeographicFullStop, "。"},
+};
+
+TEST(FixedTexts, EachIsItsReadableFormInCodePage932) {
+  for (const auto& text : kReadableTexts) {
+    SCOPED_TRACE(text.name);
+    const auto converted = kwt::encoding::Utf8ToCp932(text.utf8);
+    ASSERT_TRUE(converted.has_value());
+    EXPECT_EQ(*converted, std::string(text.bytes));
+    const auto back = kwt::encoding::Cp932ToUtf8(text.bytes);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(*back, text.utf8);
+  }
+}
+
+TEST(FixedTexts, ProgressTextHasHalfWidthParenthesesAndSpaces) {
+  // The counter sits between "( " and " )" in single-byte characters.
+  EXPECT_EQ(kwt::texts::kStatusProgressPrefix.substr(kwt::texts::kStatusProgressPrefix.size() - 2), "( ");
+  EXPECT_EQ(kwt::texts::kStatusProgressSuffix, " )");
+}
+
+}  // namespace
