@@ -1,1 +1,70 @@
-// Under construction.
+#include "runtime/file_names.h"
+
+#include "runtime/platform.h"
+
+namespace kwt {
+
+bool FileIsPresent(std::string_view path) { return !path.empty() && platform::IsFile(path); }
+
+bool RemoveFile(std::string_view path) { return platform::Delete(path) == platform::error::kSuccess; }
+
+bool RenamePath(std::string_view from, std::string_view to) {
+  return platform::Move(from, to) == platform::error::kSuccess;
+}
+
+ByteClass ClassifyByte(std::string_view text, std::size_t position, const LeadByteSet& leads) {
+  if (!leads.Any() || position >= text.size() || text[position] == '\0') return ByteClass::Single;
+  // Walk back over the run of bytes that could be lead bytes. Inside such a
+  // run lead and trail alternate, so its length's parity tells whether the
+  // byte at position completes a pair or starts one.
+  std::size_t run = 0;
+  while (run < position && leads.Contains(text[position - run - 1])) ++run;
+  if (run % 2 == 1) return ByteClass::Trail;
+  return leads.Contains(text[position]) ? ByteClass::Lead : ByteClass::Single;
+}
+
+std::string_view PathDelimiters(PathStyle style) {
+  return style == PathStyle::Windows ? std::string_view("\\:") : std::string_view("\\:/");
+}
+
+std::string_view DirectorySeparators(PathStyle style) {
+  return style == PathStyle::Windows ? std::string_view("\\") : std::string_view("\\/");
+}
+
+std::size_t LastPathDelimiter(std::string_view delimiters, std::string_view text, const LeadByteSet& leads) {
+  std::size_t i = text.size();
+  while (i > 0) {
+    const char byte = text[i - 1];
+    if (byte != '\0' && delimiters.find(byte) != std::string_view::npos) {
+      if (ClassifyByte(text, i - 1, leads) != ByteClass::Trail) return i;
+      // A trail byte is never first in the text, so its lead byte is there
+      // to be skipped together with it.
+      i -= 2;
+    } else {
+      --i;
+    }
+  }
+  return 0;
+}
+
+std::string DirectoryPart(std::string_view path, PathStyle style) {
+  return std::string(path.substr(0, LastPathDelimiter(PathDelimiters(style), path)));
+}
+
+std::string NamePart(std::string_view path, PathStyle style) {
+  return std::string(path.substr(LastPathDelimiter(PathDelimiters(style), path)));
+}
+
+std::string ContainingDirectory(std::string_view path, PathStyle style) {
+  std::size_t i = LastPathDelimiter(PathDelimiters(style), path);
+  const std::string_view separators = DirectorySeparators(style);
+  // The byte before the separator is compared as a plain byte: a trail byte
+  // with a backslash's value keeps the separator, as a real one would.
+  if (i > 1 && separators.find(path[i - 1]) != std::string_view::npos &&
+      PathDelimiters(style).find(path[i - 2]) == std::string_view::npos) {
+    --i;
+  }
+  return std::string(path.substr(0, i));
+}
+
+}  // namespace kwt

@@ -1,0 +1,97 @@
+// Operations on file names and on files as wholes: the existence test,
+// deleting and renaming, and the double-byte aware splitting of a path into
+// its directory part and its name.
+//
+// Paths are code page 932 bytes. The splitting rules are Windows': a backslash
+// separates directories, a colon ends a drive, and the second byte of a
+// double-byte character is never a delimiter even when it has a backslash's
+// value (表 is 95 5C). They are pure functions and behave the same on every
+// platform. The POSIX build additionally treats '/' as a separator where it
+// splits its own paths; that is PathStyle::Posix, and kNativePathStyle picks
+// the one that fits the platform the program runs on.
+//
+// None of these operations raises or touches the I/O status; a failure shows
+// only in the boolean result.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace kwt {
+
+// True when a file that is not a directory exists at path. On Windows the
+// directory search decides (the asterisk and question mark in the last
+// component are wildcards; the first entry found counts); on POSIX stat does.
+// The file's date plays no part: a file dated 1975 exists.
+bool FileIsPresent(std::string_view path);
+// True when the file was deleted.
+bool RemoveFile(std::string_view path);
+// True when the file now has the new path. Fails, changing nothing, when
+// something already exists at to.
+bool RenamePath(std::string_view from, std::string_view to);
+
+// The byte values that begin a double-byte character.
+class LeadByteSet {
+ public:
+  // Code page 932: 0x81-0x9F and 0xE0-0xFC. The files this program reads are
+  // always code page 932, so this set applies on every platform.
+  static constexpr LeadByteSet CodePage932() {
+    LeadByteSet set;
+    for (int value = 0x81; value <= 0x9F; ++value) set.leads_[static_cast<std::size_t>(value)] = true;
+    for (int value = 0xE0; value <= 0xFC; ++value) set.leads_[static_cast<std::size_t>(value)] = true;
+    set.any_ = true;
+    return set;
+  }
+  // A single-byte code page: double-byte awareness is off.
+  static constexpr LeadByteSet None() { return LeadByteSet(); }
+
+  constexpr bool Contains(char byte) const { return leads_[static_cast<unsigned char>(byte)]; }
+  // False when the code page has no lead bytes at all.
+  constexpr bool Any() const { return any_; }
+
+ private:
+  constexpr LeadByteSet() = default;
+  std::array<bool, 256> leads_{};
+  bool any_ = false;
+};
+
+// The set in force for the whole program.
+inline constexpr LeadByteSet kLeadByteSet = LeadByteSet::CodePage932();
+
+enum class ByteClass { Single, Lead, Trail };
+
+// Classifies the byte at 0-based position of text. A NUL byte, and a position
+// at or past the end, are Single.
+ByteClass ClassifyByte(std::string_view text, std::size_t position,
+                       const LeadByteSet& leads = kLeadByteSet);
+
+// Which bytes separate the parts of a path: Windows' backslash and colon, or
+// those plus '/' for the POSIX build's own paths.
+enum class PathStyle { Windows, Posix };
+#ifdef _WIN32
+inline constexpr PathStyle kNativePathStyle = PathStyle::Windows;
+#else
+inline constexpr PathStyle kNativePathStyle = PathStyle::Posix;
+#endif
+
+// The delimiter set that the splitting operations use for style.
+std::string_view PathDelimiters(PathStyle style);
+// The directory separators of style (the delimiters without the colon).
+std::string_view DirectorySeparators(PathStyle style);
+
+// 1-based position of the last byte of text that is in delimiters and is not
+// the trail byte of a double-byte character; 0 when there is none.
+std::size_t LastPathDelimiter(std::string_view delimiters, std::string_view text,
+                              const LeadByteSet& leads = kLeadByteSet);
+
+// The path up to and including its last delimiter; empty when it has none.
+std::string DirectoryPart(std::string_view path, PathStyle style = PathStyle::Windows);
+// The path after its last delimiter; the whole path when it has none.
+std::string NamePart(std::string_view path, PathStyle style = PathStyle::Windows);
+// The directory part without its trailing separator, except where that
+// separator belongs to a root ("C:\", "\") or follows another separator.
+std::string ContainingDirectory(std::string_view path, PathStyle style = PathStyle::Windows);
+
+}  // namespace kwt
