@@ -4,9 +4,13 @@
 
 namespace kwt {
 
-bool FileIsPresent(std::string_view path) { return !path.empty() && platform::IsFile(path); }
+bool FileIsPresent(std::string_view path) {
+  return !path.empty() && platform::IsFile(path);
+}
 
-bool RemoveFile(std::string_view path) { return platform::Delete(path) == platform::error::kSuccess; }
+bool RemoveFile(std::string_view path) {
+  return platform::Delete(path) == platform::error::kSuccess;
+}
 
 bool RenamePath(std::string_view from, std::string_view to) {
   return platform::Move(from, to) == platform::error::kSuccess;

@@ -64,8 +64,7 @@ enum class ByteClass { Single, Lead, Trail };
 
 // Classifies the byte at 0-based position of text. A NUL byte, and a position
 // at or past the end, are Single.
-ByteClass ClassifyByte(std::string_view text, std::size_t position,
-                       const LeadByteSet& leads = kLeadByteSet);
+ByteClass ClassifyByte(std::string_view text, std::size_t position, const LeadByteSet& leads = kLeadByteSet);
 
 // Which bytes separate the parts of a path: Windows' backslash and colon, or
 // those plus '/' for the POSIX build's own paths.
@@ -91,7 +90,9 @@ std::string DirectoryPart(std::string_view path, PathStyle style = PathStyle::Wi
 // The path after its last delimiter; the whole path when it has none.
 std::string NamePart(std::string_view path, PathStyle style = PathStyle::Windows);
 // The directory part without its trailing separator, except where that
-// separator belongs to a root ("C:\", "\") or follows another separator.
+// separator belongs to a root ("C:\", "\") or follows a colon or another
+// separator. That last test is on the plain byte, so the trail byte of 表
+// (95 5C) keeps the separator after it: "C:\表\a" gives "C:\表\".
 std::string ContainingDirectory(std::string_view path, PathStyle style = PathStyle::Windows);
 
 }  // namespace kwt

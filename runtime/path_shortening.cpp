@@ -42,8 +42,7 @@ void DropFirstDirectory(std::string& dir, PathStyle style) {
   // of any first directory that begins with a full stop.
   if (!dir.empty() && dir.front() == '.') dir.erase(0, std::min<std::size_t>(kMarker.size() + 1, dir.size()));
   std::size_t end = 0;
-  while (end < dir.size() &&
-         !(IsSeparator(dir[end], style) && ClassifyByte(dir, end) != ByteClass::Trail)) {
+  while (end < dir.size() && !(IsSeparator(dir[end], style) && ClassifyByte(dir, end) != ByteClass::Trail)) {
     ++end;
   }
   if (end == dir.size()) {

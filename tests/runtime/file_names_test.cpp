@@ -131,8 +131,8 @@ TEST(ClassifyByte, FollowsLeadBytesBackToTheLastSingleByte) {
       {"", 0, Single},
   };
   for (const Case& row : rows) {
-    SCOPED_TRACE(::testing::Message() << "position " << row.position << " of "
-                                   << ::testing::PrintToString(row.text));
+    SCOPED_TRACE(::testing::Message()
+                 << "position " << row.position << " of " << ::testing::PrintToString(row.text));
     EXPECT_EQ(ClassifyByte(row.text, row.position), row.expected);
   }
 }
@@ -217,7 +217,9 @@ class FileOperations : public ::testing::Test {
     if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
   }
 
-  std::string PathOf(std::string_view name) const { return root_ + std::string(name); }
+  std::string PathOf(std::string_view name) const {
+    return root_ + std::string(name);
+  }
 
   std::filesystem::path SystemPath(std::string_view name) const {
 #ifdef _WIN32
@@ -252,7 +254,8 @@ class FileOperations : public ::testing::Test {
     }
     std::string bytes(64, '\0');
     std::size_t read = 0;
-    if (platform::Read(file, bytes.data(), bytes.size(), read) != platform::error::kSuccess) return std::nullopt;
+    if (platform::Read(file, bytes.data(), bytes.size(), read) != platform::error::kSuccess)
+      return std::nullopt;
     bytes.resize(read);
     return bytes;
   }

@@ -56,8 +56,8 @@ TEST(ShortenPath, WorkedExamples) {
       {"\\\\server\\share\\dir\\file.KWT",
        16,
        "\\...\\file.KWT",
-       {"\\\\server\\share\\dir\\file.KWT", "\\...\\server\\share\\dir\\file.KWT", "\\...\\share\\dir\\file.KWT",
-        "\\...\\dir\\file.KWT", "\\...\\file.KWT"}},
+       {"\\\\server\\share\\dir\\file.KWT", "\\...\\server\\share\\dir\\file.KWT",
+        "\\...\\share\\dir\\file.KWT", "\\...\\dir\\file.KWT", "\\...\\file.KWT"}},
       {"dir1\\dir2\\file.KWT",
        5,
        "file.KWT",
@@ -119,7 +119,10 @@ TEST(ShortenPath, NeverCutsADoubleByteCharacter) {
        10,
        "\\...\\a.KWT",
        {"\\" KWT_HYO "\\sub\\a.KWT", "\\...\\sub\\a.KWT", "\\...\\a.KWT"}},
-      {KWT_HYO "x\\" KWT_HYO ".KWT", 6, KWT_HYO ".KWT", {KWT_HYO "x\\" KWT_HYO ".KWT", "...\\" KWT_HYO ".KWT"}},
+      {KWT_HYO "x\\" KWT_HYO ".KWT",
+       6,
+       KWT_HYO ".KWT",
+       {KWT_HYO "x\\" KWT_HYO ".KWT", "...\\" KWT_HYO ".KWT"}},
   };
   for (const ShortenCase& row : rows) ExpectShortening(row, PathStyle::Windows);
 }
@@ -131,8 +134,11 @@ TEST(ShortenPath, PosixPathsShortenAtSlashes) {
        20,
        "/.../contents.KWT",
        {home, "/.../user/book/contents.KWT", "/.../book/contents.KWT", "/.../contents.KWT"}},
-      {home, 12, "contents.KWT", {home, "/.../user/book/contents.KWT", "/.../book/contents.KWT",
-                                  "/.../contents.KWT", ".../contents.KWT"}},
+      {home,
+       12,
+       "contents.KWT",
+       {home, "/.../user/book/contents.KWT", "/.../book/contents.KWT", "/.../contents.KWT",
+        ".../contents.KWT"}},
       {"book/a.KWT", 5, "a.KWT", {"book/a.KWT", ".../a.KWT"}},
   };
   for (const ShortenCase& row : posix) ExpectShortening(row, PathStyle::Posix);
