@@ -1,0 +1,99 @@
+// The three record layouts of a contents file and the two mappings between
+// them. A record is held as its exact bytes; fields are named offsets into
+// them, so a record goes to and from the file as one block and unknown bytes
+// (gaps, bytes after a string's text) are never reinterpreted.
+//
+// Field kinds: a 1-byte value; a 4-byte value (little-endian, moved as a unit);
+// a short string of capacity N (a length byte, then N character bytes of code
+// page 932, no terminator).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace kwt {
+
+// The layout of projects whose version is below 103.
+struct ContentRecord102 {
+  static constexpr std::size_t kSize = 300;
+  static constexpr std::size_t kValue1 = 0;  // 1 byte; 1 to 3 are a gap
+  static constexpr std::size_t kValue2 = 4;
+  static constexpr std::size_t kText1 = 8;
+  static constexpr std::size_t kText1Capacity = 30;
+  static constexpr std::size_t kText2 = 39;
+  static constexpr std::size_t kText2Capacity = 200;
+  static constexpr std::size_t kValue3 = 240;
+  // A length byte and 51 character bytes, followed by Value4.
+  static constexpr std::size_t kText3 = 244;
+  static constexpr std::size_t kValue4 = 296;
+
+  std::array<std::uint8_t, kSize> bytes{};
+};
+
+// The layout of projects whose version is 103 to 139.
+struct ContentRecord103 {
+  static constexpr std::size_t kSize = 516;
+  static constexpr std::size_t kValue1 = 0;  // 1 byte; 1 to 3 are a gap
+  static constexpr std::size_t kValue2 = 4;
+  static constexpr std::size_t kText1 = 8;
+  static constexpr std::size_t kText1Capacity = 40;
+  static constexpr std::size_t kText2 = 49;
+  static constexpr std::size_t kText2Capacity = 200;
+  // 250 and 251 are a gap.
+  static constexpr std::size_t kValue3 = 252;
+  static constexpr std::size_t kValue4 = 256;
+  static constexpr std::size_t kText3 = 260;
+  static constexpr std::size_t kText3Capacity = 100;
+  static constexpr std::size_t kText4 = 361;
+  static constexpr std::size_t kText4Capacity = 100;
+  // A length byte and characters up to the record's end.
+  static constexpr std::size_t kText5 = 462;
+
+  std::array<std::uint8_t, kSize> bytes{};
+};
+
+// The layout of projects whose version is 140 or above. Offsets 0 to 461 are
+// those of ContentRecord103.
+struct ContentRecord140 {
+  static constexpr std::size_t kSize = 768;
+  static constexpr std::size_t kValue1 = 0;  // 1 byte; 1 to 3 are a gap
+  static constexpr std::size_t kValue2 = 4;
+  static constexpr std::size_t kText1 = 8;
+  static constexpr std::size_t kText1Capacity = 40;
+  static constexpr std::size_t kText2 = 49;
+  static constexpr std::size_t kText2Capacity = 200;
+  // 250 and 251 are a gap.
+  static constexpr std::size_t kValue3 = 252;
+  static constexpr std::size_t kValue4 = 256;
+  static constexpr std::size_t kText3 = 260;
+  static constexpr std::size_t kText3Capacity = 100;
+  static constexpr std::size_t kText4 = 361;
+  static constexpr std::size_t kText4Capacity = 100;
+  static constexpr std::size_t kText5 = 462;
+  static constexpr std::size_t kText5Capacity = 50;
+  static constexpr std::size_t kText6 = 513;
+  static constexpr std::size_t kText6Capacity = 100;
+  // A length byte and characters up to the record's end.
+  static constexpr std::size_t kText7 = 614;
+
+  std::array<std::uint8_t, kSize> bytes{};
+};
+
+inline constexpr std::uint32_t kContentRecord102Size = ContentRecord102::kSize;
+inline constexpr std::uint32_t kContentRecord103Size = ContentRecord103::kSize;
+inline constexpr std::uint32_t kContentRecord140Size = ContentRecord140::kSize;
+
+static_assert(sizeof(ContentRecord102) == kContentRecord102Size);
+static_assert(sizeof(ContentRecord103) == kContentRecord103Size);
+static_assert(sizeof(ContentRecord140) == kContentRecord140Size);
+
+// Fill the target field by field. Only the named bytes of the target are
+// written (values, length bytes and the characters copied); its gaps and the
+// bytes after each string's text keep what the buffer held. Strings longer than
+// their new field are cut at its capacity, possibly inside a double-byte
+// character. No allocation, no failure.
+void MapTo103(const ContentRecord102& source, ContentRecord103& target) noexcept;
+void MapTo140(const ContentRecord103& source, ContentRecord140& target) noexcept;
+
+}  // namespace kwt
