@@ -1,0 +1,118 @@
+#include "runtime/hashed_string_list.h"
+
+#include <limits>
+#include <stdexcept>
+
+#include "runtime/file_names.h"
+
+namespace kwt {
+
+namespace ansi {
+
+std::string UpperCase(std::string_view text) {
+  std::string result(text);
+  for (std::size_t i = 0; i < result.size(); ++i) {
+    if (kLeadByteSet.Contains(result[i])) {
+      ++i;  // The trail byte belongs to the character; a lone lead byte at the end stays too.
+    } else if (result[i] >= 'a' && result[i] <= 'z') {
+      result[i] = static_cast<char>(result[i] - 'a' + 'A');
+    }
+  }
+  return result;
+}
+
+}  // namespace ansi
+
+TStringHash::TStringHash(std::size_t buckets) : heads_(buckets == 0 ? 1 : buckets, kEnd) {}
+
+std::uint32_t TStringHash::Hash(std::string_view key) noexcept {
+  std::uint32_t hash = 0;
+  for (const char byte : key) {
+    hash = (hash << 2) | (hash >> 30);
+    hash ^= static_cast<unsigned char>(byte);
+  }
+  return hash;
+}
+
+void TStringHash::Add(std::string_view key, std::int32_t value) {
+  if (entries_.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+    throw std::length_error("TStringHash: too many entries");
+  }
+  const std::size_t bucket = Hash(key) % heads_.size();
+  entries_.push_back(Entry{heads_[bucket], std::string(key), value});
+  heads_[bucket] = static_cast<std::int32_t>(entries_.size() - 1);
+}
+
+void TStringHash::Clear() noexcept {
+  entries_.clear();
+  for (auto& head : heads_) head = kEnd;
+}
+
+std::int32_t TStringHash::ValueOf(std::string_view key) const noexcept {
+  for (std::int32_t at = heads_[Hash(key) % heads_.size()]; at != kEnd; at = entries_[at].next) {
+    if (entries_[at].key == key) return entries_[at].value;
+  }
+  return -1;
+}
+
+std::size_t THashedStringList::Add(std::string text) {
+  return AddObject(std::move(text), nullptr);
+}
+
+std::size_t THashedStringList::AddObject(std::string text, std::unique_ptr<THashedStringList> object) {
+  text_bytes_ += text.size();
+  items_.push_back(Item{std::move(text), std::move(object)});
+  Changed();
+  return items_.size() - 1;
+}
+
+void THashedStringList::Put(std::size_t index, std::string text) {
+  Item& item = items_.at(index);
+  text_bytes_ = text_bytes_ - item.text.size() + text.size();
+  item.text = std::move(text);
+  Changed();
+}
+
+void THashedStringList::SetCaseSensitive(bool value) noexcept {
+  case_sensitive_ = value;
+  Changed();
+}
+
+void THashedStringList::Changed() noexcept {
+  line_index_valid_ = false;
+  name_index_valid_ = false;
+}
+
+std::string THashedStringList::KeyOf(std::string_view text) const {
+  return case_sensitive_ ? std::string(text) : ansi::UpperCase(text);
+}
+
+std::ptrdiff_t THashedStringList::IndexOf(std::string_view text) const {
+  if (!line_index_valid_) {
+    if (!line_index_) line_index_ = std::make_unique<TStringHash>(kBuckets);
+    line_index_->Clear();
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+      line_index_->Add(KeyOf(items_[i].text), static_cast<std::int32_t>(i));
+    }
+    line_index_valid_ = true;
+  }
+  return line_index_->ValueOf(KeyOf(text));
+}
+
+std::ptrdiff_t THashedStringList::IndexOfName(std::string_view name) const {
+  if (!name_index_valid_) {
+    if (!name_index_) name_index_ = std::make_unique<TStringHash>(kBuckets);
+    name_index_->Clear();
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+      const std::string_view text = items_[i].text;
+      const std::size_t equals = text.find('=');
+      if (equals != std::string_view::npos) {
+        name_index_->Add(KeyOf(text.substr(0, equals)), static_cast<std::int32_t>(i));
+      }
+    }
+    name_index_valid_ = true;
+  }
+  return name_index_->ValueOf(KeyOf(name));
+}
+
+}  // namespace kwt

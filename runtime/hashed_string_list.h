@@ -1,0 +1,110 @@
+// The ordered string lists behind the project store, with the hash indexes that
+// answer its lookups.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kwt {
+
+namespace ansi {
+
+// The name-matching form of text: a to z become A to Z, every double-byte
+// character is kept whole (its trail byte may look like a letter: 83 61 is
+// not 83 41), and the length never changes.
+std::string UpperCase(std::string_view text);
+
+}  // namespace ansi
+
+// A fixed number of buckets, each a chain of (key, value) entries with the
+// newest entry at its head. Finding walks a chain from the head, so of equal
+// keys the one added last is found.
+class TStringHash {
+ public:
+  explicit TStringHash(std::size_t buckets);
+
+  // Starts at 0; for each byte, rotate left by 2 bits, then XOR the byte.
+  static std::uint32_t Hash(std::string_view key) noexcept;
+
+  void Add(std::string_view key, std::int32_t value);
+  void Clear() noexcept;
+  // The value of the newest entry whose key equals key byte for byte, or -1.
+  std::int32_t ValueOf(std::string_view key) const noexcept;
+
+ private:
+  static constexpr std::int32_t kEnd = -1;
+  struct Entry {
+    std::int32_t next;
+    std::string key;
+    std::int32_t value;
+  };
+
+  // The chains live in one pool and are linked by positions in it, so a long
+  // chain costs no recursion or allocation per entry when it is cleared.
+  std::vector<std::int32_t> heads_;
+  std::vector<Entry> entries_;
+};
+
+// An ordered, never sorted list of byte strings, each with an optional owned
+// list attached (the section list attaches each section's lines). Two hash
+// indexes answer lookups: whole strings, and the names before the first "=".
+// Each is built at the first lookup that needs it and goes stale at every
+// change of the list; lookups fold names with ansi::UpperCase unless the list
+// is case-sensitive. Of equal strings or names the last one is found.
+class THashedStringList {
+ public:
+  THashedStringList() = default;
+  THashedStringList(const THashedStringList&) = delete;
+  THashedStringList& operator=(const THashedStringList&) = delete;
+
+  std::size_t Count() const noexcept { return items_.size(); }
+  const std::string& Strings(std::size_t index) const { return items_[index].text; }
+  // The list attached to the string at index; null when none is.
+  THashedStringList* Objects(std::size_t index) const { return items_[index].object.get(); }
+
+  // Appends and answers the new string's position.
+  std::size_t Add(std::string text);
+  std::size_t AddObject(std::string text, std::unique_ptr<THashedStringList> object);
+  // Replaces the string at index in place, keeping its attached list.
+  void Put(std::size_t index, std::string text);
+
+  // The position of the last string equal to text (folded unless
+  // case-sensitive), or -1.
+  std::ptrdiff_t IndexOf(std::string_view text) const;
+  // The position of the last string containing "=" whose text before the
+  // first "=" equals name (folded unless case-sensitive), or -1.
+  std::ptrdiff_t IndexOfName(std::string_view name) const;
+
+  bool CaseSensitive() const noexcept { return case_sensitive_; }
+  void SetCaseSensitive(bool value) noexcept;
+
+  // The total length of all strings, for sizing output exactly.
+  std::size_t TextBytes() const noexcept { return text_bytes_; }
+
+ private:
+  struct Item {
+    std::string text;
+    std::unique_ptr<THashedStringList> object;
+  };
+
+  void Changed() noexcept;
+  std::string KeyOf(std::string_view text) const;
+
+  static constexpr std::size_t kBuckets = 256;
+
+  std::vector<Item> items_;
+  std::size_t text_bytes_ = 0;
+  bool case_sensitive_ = false;
+  // Lookup caches: created on first use and rebuilt lazily, so lookups stay
+  // logically const.
+  mutable std::unique_ptr<TStringHash> line_index_;
+  mutable std::unique_ptr<TStringHash> name_index_;
+  mutable bool line_index_valid_ = false;
+  mutable bool name_index_valid_ = false;
+};
+
+}  // namespace kwt

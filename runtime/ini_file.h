@@ -1,0 +1,126 @@
+// The project store: an INI-syntax project file held completely in memory.
+// The file is read once, when the store is created, and rewritten completely,
+// in a normalised form, each time the store is saved; in between every read
+// and write works on memory only.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "runtime/hashed_string_list.h"
+#include "runtime/integer_text.h"
+#include "runtime/platform.h"
+
+namespace kwt {
+
+// The store's operation set. Numbers are read and written through the text
+// operations, so every concrete store reads them the same way.
+class TCustomIniFile {
+ public:
+  explicit TCustomIniFile(std::string fileName) : file_name_(std::move(fileName)) {}
+  virtual ~TCustomIniFile() = default;
+  TCustomIniFile(const TCustomIniFile&) = delete;
+  TCustomIniFile& operator=(const TCustomIniFile&) = delete;
+
+  // The path the store was created on, exactly as passed.
+  const std::string& FileName() const noexcept { return file_name_; }
+
+  // The value of the key in the section, or defaultValue when either is missing.
+  virtual std::string ReadText(std::string_view section, std::string_view key,
+                               std::string_view defaultValue) = 0;
+  // Replaces the key's value or adds the key, creating the section when missing.
+  virtual void WriteText(std::string_view section, std::string_view key, std::string_view value) = 0;
+  // The value converted by ParseInteger, or defaultValue when missing or not an integer.
+  std::int32_t ReadNumber(std::string_view section, std::string_view key, std::int32_t defaultValue);
+  // WriteText with the decimal text of value.
+  void WriteNumber(std::string_view section, std::string_view key, std::int32_t value);
+  // Rewrites the whole file; EFCreateError or EWriteError on failure.
+  virtual void Save() = 0;
+
+ protected:
+  TCustomIniFile(TCustomIniFile&&) = default;
+  TCustomIniFile& operator=(TCustomIniFile&&) = default;
+
+ private:
+  std::string file_name_;
+};
+
+// A project file's new text, written completely to a temporary file beside it
+// and waiting to replace it. The temporary file stays open exclusively until
+// Commit; destroying an uncommitted save removes it and leaves the project
+// file as it was.
+class PendingSave {
+ public:
+  PendingSave(PendingSave&& other) noexcept;
+  PendingSave& operator=(PendingSave&& other) noexcept;
+  PendingSave(const PendingSave&) = delete;
+  PendingSave& operator=(const PendingSave&) = delete;
+  ~PendingSave();
+
+  // Replaces the project file with the new text in one step. On failure raises
+  // EFCreateError with the project path, removes the temporary file and leaves
+  // the project file as it was. Does nothing once committed or moved from.
+  void Commit();
+
+  // Where the new text waits (for tests and diagnostics).
+  const std::string& TemporaryPath() const noexcept { return temporary_path_; }
+
+ private:
+  friend class TMemIniFile;
+  PendingSave(std::string projectPath, std::string temporaryPath, platform::FileHandle file) noexcept;
+  void Discard() noexcept;
+
+  std::string project_path_;
+  std::string temporary_path_;  // Empty when nothing is pending.
+  platform::FileHandle file_;
+};
+
+class TMemIniFile : public TCustomIniFile {
+ public:
+  // Loads the file at path. An empty path, or one where no file exists, gives
+  // an empty store; a file that exists but cannot be read raises EFOpenError.
+  explicit TMemIniFile(std::string path);
+  // A store bound to path whose content is parsed from text; touches no file.
+  static TMemIniFile FromText(std::string path, std::string_view text);
+
+  TMemIniFile(TMemIniFile&&) = default;
+  TMemIniFile& operator=(TMemIniFile&&) = default;
+  ~TMemIniFile() override = default;
+
+  std::string ReadText(std::string_view section, std::string_view key,
+                       std::string_view defaultValue) override;
+  void WriteText(std::string_view section, std::string_view key, std::string_view value) override;
+  // PrepareSave().Commit().
+  void Save() override;
+
+  // First proves that the project file can be replaced (an existing one must
+  // open for writing, or EFCreateError), then writes the whole normalised
+  // text to a temporary file beside it and flushes it (EFCreateError when it
+  // cannot be created, EWriteError when it is not written completely). The
+  // project file is not changed until Commit.
+  PendingSave PrepareSave() const;
+
+  // The normalised bytes that saving writes: each section's header, its lines
+  // and one empty line, every line followed by CR LF.
+  std::string SavedText() const;
+
+  // Switches name matching between exact bytes (true) and upper-cased names (false).
+  void SetCaseSensitivity(bool value);
+
+  // The content, for inspection: section names, and the lines of a section.
+  const THashedStringList& Sections() const noexcept { return *sections_; }
+
+ private:
+  struct NoFile {};
+  TMemIniFile(std::string path, NoFile);
+  void Load();
+  void Parse(std::string_view text);
+  // The lines of the last section matching name, or null.
+  THashedStringList* FindSection(std::string_view name) const;
+
+  std::unique_ptr<THashedStringList> sections_;
+};
+
+}  // namespace kwt
