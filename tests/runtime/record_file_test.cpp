@@ -192,9 +192,16 @@ TEST_F(RecordFileTest, CreateEmptyTruncatesAndRecordsComeBackInOrder) {
   EXPECT_EQ(MakeInOutError().Message(), "I/O \x83G\x83\x89\x81[ (103)");
 }
 
-TEST_F(RecordFileTest, ReadOnlyAndHeldFilesAreRefusedWithoutTouchingThem) {
+TEST_F(RecordFileTest, ReadOnlyFileIsRefusedWithoutTouchingIt) {
   MakeFile("ro.KWT", 30);
-  fs::permissions(dir_ / "ro.KWT", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(dir_ / "ro.KWT", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+#ifdef _WIN32
+  // Wine run by root opens read-only files for writing; Windows does not.
+  if (std::ofstream(dir_ / "ro.KWT", std::ios::app).is_open()) {
+    GTEST_SKIP() << "this system lets read-only files be written";
+  }
+#endif
   RecordFile file;
   AssignPath(file, PathOf("ro.KWT"));
   OpenExisting(file, 10);
@@ -203,7 +210,9 @@ TEST_F(RecordFileTest, ReadOnlyAndHeldFilesAreRefusedWithoutTouchingThem) {
   CreateEmpty(file, 10);
   EXPECT_EQ(TakeIoStatus(), 5);
   EXPECT_EQ(SizeOf("ro.KWT"), 30u);
+}
 
+TEST_F(RecordFileTest, HeldFileIsRefusedWithoutTouchingIt) {
   MakeFile("held.DAT", 30);
   RecordFile holder, second;
   AssignPath(holder, PathOf("held.DAT"));
