@@ -42,6 +42,24 @@ ErrorCode FromErrno(int code) {
 
 ErrorCode LastError() { return FromErrno(errno); }
 
+std::string FolderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Windows tells a missing file (2) from a missing folder on the way (3); a
+// missing folder is what the user has to fix, so keep the difference.
+ErrorCode LastErrorFor(const std::string& system_path) {
+  const int code = errno;
+  if (code == ENOENT) {
+    struct stat info {};
+    if (::stat(FolderOf(system_path).c_str(), &info) != 0) return error::kPathNotFound;
+  }
+  return FromErrno(code);
+}
+
 // The system's form of a code page 932 path; nullopt when it has none, which
 // the callers report as an invalid name, as Windows does.
 std::optional<std::string> SystemPath(std::string_view path) {
@@ -50,13 +68,6 @@ std::optional<std::string> SystemPath(std::string_view path) {
 }
 
 int Descriptor(const FileHandle& file) { return static_cast<int>(file.native()); }
-
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
 
 ErrorCode SyncFolder(const std::string& system_path) {
   const int folder = ::open(FolderOf(system_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -99,7 +110,7 @@ ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creati
   if (creation == Creation::CreateAlways) flags |= O_CREAT;
 
   const int fd = ::open(system_path->c_str(), flags, 0666);
-  if (fd < 0) return LastError();
+  if (fd < 0) return LastErrorFor(*system_path);
   FileHandle opened;
   opened.reset(fd);
 
@@ -165,7 +176,7 @@ ErrorCode Delete(std::string_view path) {
   if (!system_path) return error::kInvalidName;
   struct stat info {};
   if (::lstat(system_path->c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return error::kAccessDenied;
-  return ::unlink(system_path->c_str()) == 0 ? error::kSuccess : LastError();
+  return ::unlink(system_path->c_str()) == 0 ? error::kSuccess : LastErrorFor(*system_path);
 }
 
 ErrorCode Move(std::string_view from, std::string_view to) {
@@ -176,7 +187,7 @@ ErrorCode Move(std::string_view from, std::string_view to) {
   if (::lstat(system_to->c_str(), &info) == 0) return error::kFileExists;
   // link + unlink would refuse an existing target atomically, but not every
   // file system links; the check above is what Windows' move promises.
-  return ::rename(system_from->c_str(), system_to->c_str()) == 0 ? error::kSuccess : LastError();
+  return ::rename(system_from->c_str(), system_to->c_str()) == 0 ? error::kSuccess : LastErrorFor(*system_from);
 }
 
 ErrorCode Replace(std::string_view from, std::string_view to) {
@@ -185,7 +196,7 @@ ErrorCode Replace(std::string_view from, std::string_view to) {
   if (!system_from || !system_to) return error::kInvalidName;
   struct stat info {};
   if (::stat(system_to->c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return error::kAccessDenied;
-  if (::rename(system_from->c_str(), system_to->c_str()) != 0) return LastError();
+  if (::rename(system_from->c_str(), system_to->c_str()) != 0) return LastErrorFor(*system_from);
   return SyncFolder(*system_to);
 }
 

@@ -44,6 +44,15 @@ ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creati
     case Access::Write: desired = GENERIC_WRITE; break;
     case Access::ReadWrite: desired = GENERIC_READ | GENERIC_WRITE; break;
   }
+  // Windows refuses to write a read-only file, but Wine running as root does
+  // not: ask the attribute first, so the answer is the same everywhere.
+  if (access != Access::Read) {
+    const DWORD attributes = GetFileAttributesW(wide->c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      return error::kAccessDenied;
+    }
+  }
   const DWORD disposition = creation == Creation::CreateAlways ? CREATE_ALWAYS : OPEN_EXISTING;
   const HANDLE handle =
       CreateFileW(wide->c_str(), desired, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
