@@ -38,8 +38,9 @@ void TStringHash::Add(std::string_view key, std::int32_t value) {
   if (entries_.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
     throw std::length_error("TStringHash: too many entries");
   }
-  const std::size_t bucket = Hash(key) % heads_.size();
-  entries_.push_back(Entry{heads_[bucket], std::string(key), value});
+  const std::uint32_t hash = Hash(key);
+  const std::size_t bucket = hash % heads_.size();
+  entries_.push_back(Entry{heads_[bucket], hash, std::string(key), value});
   heads_[bucket] = static_cast<std::int32_t>(entries_.size() - 1);
 }
 
@@ -49,8 +50,9 @@ void TStringHash::Clear() noexcept {
 }
 
 std::int32_t TStringHash::ValueOf(std::string_view key) const noexcept {
-  for (std::int32_t at = heads_[Hash(key) % heads_.size()]; at != kEnd; at = entries_[at].next) {
-    if (entries_[at].key == key) return entries_[at].value;
+  const std::uint32_t hash = Hash(key);
+  for (std::int32_t at = heads_[hash % heads_.size()]; at != kEnd; at = entries_[at].next) {
+    if (entries_[at].hash == hash && entries_[at].key == key) return entries_[at].value;
   }
   return -1;
 }

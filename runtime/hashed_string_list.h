@@ -39,6 +39,7 @@ class TStringHash {
   static constexpr std::int32_t kEnd = -1;
   struct Entry {
     std::int32_t next;
+    std::uint32_t hash;  // Compared first: a long chain then costs few key comparisons.
     std::string key;
     std::int32_t value;
   };
