@@ -14,20 +14,24 @@ namespace {
 constexpr int kKeysPerSection = 10;
 constexpr int kLookups = 1000;
 
+// Built by appending: GCC 12 misreads "literal" + std::string as an overlapping copy.
+std::string Numbered(std::string text, std::int64_t index) {
+  return text.append(std::to_string(index));
+}
 std::string SectionName(std::int64_t index) {
-  return "Section" + std::to_string(index);
+  return Numbered("Section", index);
 }
 std::string KeyName(std::int64_t index) {
-  return "Key" + std::to_string(index);
+  return Numbered("Key", index);
 }
 
 // A project file of sections x 10 keys in the layout users' files have.
 std::string ProjectText(std::int64_t sections) {
   std::string text = "; generated\r\n";
   for (std::int64_t s = 0; s < sections; ++s) {
-    text += "[" + SectionName(s) + "]\r\n";
+    text.append("[").append(SectionName(s)).append("]\r\n");
     for (int k = 0; k < kKeysPerSection; ++k) {
-      text += KeyName(k) + " = " + std::to_string(s * kKeysPerSection + k) + "\r\n";
+      text.append(KeyName(k)).append(" = ").append(std::to_string(s * kKeysPerSection + k)).append("\r\n");
     }
     text += "\r\n";
   }
@@ -37,7 +41,7 @@ std::string ProjectText(std::int64_t sections) {
 class ProjectFile {
  public:
   explicit ProjectFile(std::int64_t sections)
-      : folder_(std::filesystem::temp_directory_path() / ("kwt-store-bench-" + std::to_string(sections))),
+      : folder_(std::filesystem::temp_directory_path() / Numbered("kwt-store-bench-", sections)),
         path_((folder_ / "project.kwj").string()),
         text_(ProjectText(sections)) {
     std::filesystem::create_directories(folder_);
