@@ -61,6 +61,11 @@ class ProjectFile {
 };
 
 // Load, 1,000 lookups spread over the whole file, one write, save.
+// With glibc, the largest size can run slower per byte than the rest: freeing
+// the saved text lets the allocator hand the whole heap back to the system at
+// the end of each round, and the next load faults it in again. Running with
+// GLIBC_TUNABLES=glibc.malloc.trim_threshold=4000000000 shows the store's own
+// cost, which grows linearly.
 void BM_LoadLookUpSave(benchmark::State& state) {
   const std::int64_t sections = state.range(0);
   const ProjectFile file(sections);
