@@ -1,0 +1,53 @@
+// --check: what a conversion would find and do, read without changing a byte.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/platform.h"
+
+namespace kwt::cli {
+
+struct ProjectCheck {
+  std::string project;
+  bool projectPresent = false;
+
+  // [KWJ] Version as the driver reads it, and its text as stored.
+  std::int32_t version = 0;
+  std::optional<std::string> versionText;
+  // The layout the version stands for (102, 103 or 140) and its record size.
+  std::int32_t layout = 0;
+  std::uint32_t recordSize = 0;
+  std::int32_t count = 0;
+
+  // The contents file a conversion would use, and the one the project records
+  // when --contents replaced it.
+  std::string contentsPath;
+  std::optional<std::string> recordedContentsPath;
+  bool contentsPresent = false;
+  std::optional<std::uint64_t> contentsSize;
+  // Why the size is unknown although the file is present.
+  platform::ErrorCode sizeError = platform::error::kSuccess;
+
+  // The passes a conversion would run, in order.
+  std::vector<std::string_view> passes;
+
+  // Count × record size; none for a negative Count.
+  std::optional<std::uint64_t> ExpectedSize() const;
+  // True when a conversion is sure to end with anything but success: the
+  // project file is missing, or passes would run without records to convert
+  // (Count 0 or negative, no contents file, fewer bytes than Count records).
+  bool ConversionWouldFail() const;
+};
+
+// Reads the project at path and its contents file's size. Raises the project
+// store's EFOpenError when the project file exists but cannot be read.
+ProjectCheck CheckProject(std::string_view project, const std::optional<std::string>& contentsOverride);
+
+// The report, one "key: value" line each, in code page 932.
+std::string FormatCheck(const ProjectCheck& check);
+
+}  // namespace kwt::cli

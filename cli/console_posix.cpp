@@ -1,0 +1,59 @@
+// POSIX only: standard output and error as file descriptors 1 and 2, always UTF-8.
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "cli/console.h"
+
+namespace kwt::cli {
+namespace {
+
+class PosixConsole : public Console {
+ public:
+  ~PosixConsole() override {
+    Flush(Stream::Out);
+    Flush(Stream::Err);
+  }
+
+  void Write(Stream stream, std::string_view text) override { Buffer(stream) += text; }
+
+  void Flush(Stream stream) override {
+    std::string& buffer = Buffer(stream);
+    if (buffer.empty()) return;
+    const std::string utf8 = Cp932ToUtf8Lossy(buffer);
+    buffer.clear();
+    const int fd = Descriptor(stream);
+    for (std::size_t done = 0; done < utf8.size();) {
+      const ssize_t written = ::write(fd, utf8.data() + done, utf8.size() - done);
+      if (written < 0 && errno == EINTR) continue;
+      // A closed or full output has nobody left to tell.
+      if (written <= 0) return;
+      done += static_cast<std::size_t>(written);
+    }
+  }
+
+  bool IsTerminal(Stream stream) override { return ::isatty(Descriptor(stream)) == 1; }
+
+  int Columns(Stream stream) override {
+    if (!IsTerminal(stream)) return 0;
+    winsize size{};
+    if (::ioctl(Descriptor(stream), TIOCGWINSZ, &size) != 0) return 0;
+    return size.ws_col;
+  }
+
+ private:
+  static int Descriptor(Stream stream) { return stream == Stream::Out ? STDOUT_FILENO : STDERR_FILENO; }
+  std::string& Buffer(Stream stream) { return stream == Stream::Out ? out_ : err_; }
+
+  std::string out_;
+  std::string err_;
+};
+
+}  // namespace
+
+std::unique_ptr<Console> OpenSystemConsole() {
+  return std::make_unique<PosixConsole>();
+}
+
+}  // namespace kwt::cli

@@ -1,0 +1,85 @@
+// Windows only: a console gets UTF-16 through WriteConsoleW, whatever its code
+// page; files and pipes get UTF-8 bytes.
+#include <algorithm>
+
+#include "cli/console.h"
+#include "runtime/encoding.h"
+#include "runtime/windows_api.h"
+
+namespace kwt::cli {
+namespace {
+
+// Invalid bytes become the code page's default character instead of failing.
+std::wstring Cp932ToWideLossy(std::string_view text) {
+  if (auto wide = encoding::Cp932ToWide(text)) return *std::move(wide);
+  const int size = static_cast<int>(text.size());
+  const int needed = MultiByteToWideChar(932, 0, text.data(), size, nullptr, 0);
+  if (needed <= 0) return std::wstring();
+  std::wstring wide(static_cast<std::size_t>(needed), L'\0');
+  MultiByteToWideChar(932, 0, text.data(), size, wide.data(), needed);
+  return wide;
+}
+
+class Win32Console : public Console {
+ public:
+  ~Win32Console() override {
+    Flush(Stream::Out);
+    Flush(Stream::Err);
+  }
+
+  void Write(Stream stream, std::string_view text) override { Buffer(stream) += text; }
+
+  void Flush(Stream stream) override {
+    std::string& buffer = Buffer(stream);
+    if (buffer.empty()) return;
+    const HANDLE handle = Handle(stream);
+    if (IsTerminal(stream)) {
+      const std::wstring wide = Cp932ToWideLossy(buffer);
+      buffer.clear();
+      for (std::size_t done = 0; done < wide.size();) {
+        DWORD written = 0;
+        // Consoles take limited chunks per call.
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
+        if (!WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr) || written == 0) return;
+        done += written;
+      }
+      return;
+    }
+    const std::string utf8 = Cp932ToUtf8Lossy(buffer);
+    buffer.clear();
+    for (std::size_t done = 0; done < utf8.size();) {
+      DWORD written = 0;
+      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(utf8.size() - done, 1 << 20));
+      if (!WriteFile(handle, utf8.data() + done, chunk, &written, nullptr) || written == 0) return;
+      done += written;
+    }
+  }
+
+  bool IsTerminal(Stream stream) override {
+    DWORD mode = 0;
+    return GetConsoleMode(Handle(stream), &mode) != 0;
+  }
+
+  int Columns(Stream stream) override {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleScreenBufferInfo(Handle(stream), &info)) return 0;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+  }
+
+ private:
+  static HANDLE Handle(Stream stream) {
+    return GetStdHandle(stream == Stream::Out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+  }
+  std::string& Buffer(Stream stream) { return stream == Stream::Out ? out_ : err_; }
+
+  std::string out_;
+  std::string err_;
+};
+
+}  // namespace
+
+std::unique_ptr<Console> OpenSystemConsole() {
+  return std::make_unique<Win32Console>();
+}
+
+}  // namespace kwt::cli

@@ -1,0 +1,96 @@
+#include "cli/face.h"
+
+#include <algorithm>
+
+#include "runtime/file_names.h"
+
+namespace kwt::cli {
+
+std::int32_t TargetWidthFor(int terminalColumns) {
+  if (terminalColumns <= 0) return kDefaultTargetWidth;
+  // The last column stays free: writing into it wraps some terminals early.
+  return std::max(terminalColumns - 1 - kCounterRoom, kMinimumTargetWidth);
+}
+
+std::string_view FitColumns(std::string_view text, std::size_t columns) {
+  if (text.size() <= columns) return text;
+  std::size_t end = columns;
+  if (end > 0 && ClassifyByte(text, end - 1) == ByteClass::Lead) --end;
+  return text.substr(0, end);
+}
+
+CommandLineFace::CommandLineFace(Console& console, Display display, std::int32_t targetWidth, int lineColumns,
+                                 Clock clock)
+    : console_(console),
+      display_(display),
+      target_width_(targetWidth),
+      line_columns_(lineColumns),
+      clock_(clock) {}
+
+void CommandLineFace::SetStatus(std::string_view text) {
+  status_.assign(text);
+  if (display_ == Display::Trace) Trace("status\t", text);
+  if (display_ == Display::ProgressLine) MaybeDraw();
+}
+
+void CommandLineFace::SetTarget(std::string_view text) {
+  target_.assign(text);
+  if (display_ == Display::Trace) Trace("target\t", text);
+  if (display_ == Display::ProgressLine) MaybeDraw();
+}
+
+void CommandLineFace::BeginProject() {
+  status_.clear();
+  target_.clear();
+}
+
+void CommandLineFace::EndProject() {
+  if (shown_columns_ == 0) return;
+  line_.assign("\r");
+  line_.append(shown_columns_, ' ');
+  line_ += '\r';
+  console_.Write(Stream::Out, line_);
+  console_.Flush(Stream::Out);
+  shown_columns_ = 0;
+  // The next project's first text is drawn at once.
+  drawn_once_ = false;
+}
+
+void CommandLineFace::Trace(std::string_view kind, std::string_view text) {
+  line_.assign(kind);
+  line_ += text;
+  line_ += '\n';
+  console_.Write(Stream::Out, line_);
+  // Scripts read the trace as it happens.
+  console_.Flush(Stream::Out);
+}
+
+void CommandLineFace::MaybeDraw() {
+  // The clock, not a record count, limits the drawings: a million records
+  // cost a million clock readings but only ten drawings a second.
+  const auto now = clock_();
+  if (drawn_once_ && now - last_drawing_ < kRedrawInterval) return;
+  drawn_once_ = true;
+  last_drawing_ = now;
+  Draw();
+}
+
+void CommandLineFace::Draw() {
+  std::string text = status_;
+  if (!target_.empty()) {
+    if (!text.empty()) text += ' ';
+    text += target_;
+  }
+  const std::size_t limit = line_columns_ > 1 ? static_cast<std::size_t>(line_columns_ - 1) : text.size();
+  const std::string_view fitted = FitColumns(text, limit);
+  line_.assign("\r");
+  line_ += fitted;
+  // Spaces wipe what a longer previous line left behind.
+  if (fitted.size() < shown_columns_) line_.append(shown_columns_ - fitted.size(), ' ');
+  console_.Write(Stream::Out, line_);
+  console_.Flush(Stream::Out);
+  shown_columns_ = std::max(shown_columns_, fitted.size());
+  ++drawings_;
+}
+
+}  // namespace kwt::cli

@@ -1,0 +1,53 @@
+// kwtconv's command line: what the user asked for, parsed in one place.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kwt::cli {
+
+// The exit statuses kwtconv documents.
+enum ExitStatus : int {
+  kExitSuccess = 0,
+  // A project ended with anything but success or "nothing to convert".
+  kExitFailure = 1,
+  kExitUsage = 2,
+};
+
+struct Options {
+  bool check = false;
+  bool backup = false;
+  bool trace = false;
+  bool quiet = false;
+  // Columns for the shortened contents path; unset chooses by the terminal.
+  std::optional<std::int32_t> width;
+  // Replaces the contents path of the one project given.
+  std::optional<std::string> contents;
+  std::vector<std::string> projects;
+};
+
+enum class Command { Convert, Help, Version, UsageError };
+
+struct ParsedCommandLine {
+  Command command = Command::Convert;
+  Options options;
+  // Why the command line was refused (code page 932), for UsageError.
+  std::string error;
+};
+
+// The widest target text --width accepts.
+inline constexpr std::int32_t kMaxWidth = 10000;
+
+// Parses the arguments after the program's name, all code page 932. Options
+// and projects may come in any order; "--" ends the options. -h/--help and
+// --version answer at once, ignoring what follows.
+ParsedCommandLine ParseCommandLine(std::span<const std::string> arguments);
+
+// The help text: every option and the exit statuses (code page 932).
+std::string Usage();
+
+}  // namespace kwt::cli

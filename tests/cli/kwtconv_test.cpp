@@ -1,0 +1,400 @@
+// kwtconv started as a process on real projects: what it prints, what it
+// answers, and what it leaves on disk.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/cli_test_support.h"
+#include "runtime/texts.h"
+
+namespace kwt::testing {
+namespace {
+
+std::string U(std::string_view cp932) {
+  return Utf8(cp932);
+}
+std::string ProgressLine(int record) {
+  return "status\t" + U(texts::kStatusProgressPrefix) + std::to_string(record) +
+         U(texts::kStatusProgressSuffix) + "\n";
+}
+std::string StatusLine(std::string_view cp932) {
+  return "status\t" + U(cp932) + "\n";
+}
+
+// The trace of one pass over n records whose contents path shows as target.
+std::string PassTrace(const std::string& target, int n) {
+  std::string trace = "target\t" + target + "\n";
+  for (int i = 0; i < n; ++i) trace += ProgressLine(i);
+  return trace + StatusLine(texts::kStatusFinishing) + StatusLine(texts::kStatusSuccess);
+}
+
+std::string ResultLine(const std::string& project, std::string_view status) {
+  return project + ": " + U(status) + "\n";
+}
+
+// A layout-102 project of n records, contents beside it.
+void MakeProject102(const Folder& folder, std::string_view name, int records, int count) {
+  const std::string contents = std::string(name) + ".KWT";
+  folder.Write(contents, Records102(records));
+  folder.Write(std::string(name) + ".kwj", ProjectText("102", std::to_string(count), folder.Cp932(contents)));
+}
+
+TEST(KwtconvTrace, TwoPassConversionShowsEverySettingInOrder) {
+  Folder folder;
+  MakeProject102(folder, "book", 3, 3);
+  const ProcessResult result = Kwtconv({"--trace", "--width", "1000", folder.Utf8("book.kwj")});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.err, "");
+  const std::string target = folder.Utf8("book.KWT");
+  EXPECT_EQ(result.out, PassTrace(target, 3) + PassTrace(target, 3));
+
+  EXPECT_EQ(folder.Read("book.KWT").size(), 3 * ContentRecord140::kSize);
+  EXPECT_FALSE(folder.Exists("TMP.DAT"));
+  EXPECT_NE(folder.Read("book.kwj").find("Version=140\r\n"), std::string::npos);
+  // The texts went through both passes into their layout-140 places.
+  const std::string converted = folder.Read("book.KWT");
+  EXPECT_EQ(converted.substr(ContentRecord140::kText1, 9), "\x08record 0");
+  EXPECT_EQ(converted.substr(2 * ContentRecord140::kSize + ContentRecord140::kText1, 9), "\x08record 2");
+}
+
+TEST(KwtconvTrace, TargetIsShortenedToTheWidth) {
+  Folder folder;
+  // Deep enough that the path is wider than the default 60 columns.
+  const std::string deep = "a-rather-long-folder-name/another-long-folder-name/";
+  MakeProject102(folder, deep + "book", 1, 1);
+  const std::string full = folder.Utf8(deep + "book.KWT");
+  ASSERT_GT(full.size(), 60u);
+
+  // A width too small even for the name leaves the bare name.
+  const ProcessResult narrow = Kwtconv({"--trace", "--width=5", folder.Utf8(deep + "book.kwj")});
+  EXPECT_EQ(narrow.exitCode, 0) << narrow.err;
+  EXPECT_EQ(narrow.out.substr(0, narrow.out.find('\n') + 1), "target\tbook.KWT\n");
+
+  // Not on a terminal the width is 60: the shortened path fits and ends in the name.
+  MakeProject102(folder, deep + "book", 1, 1);
+  const ProcessResult standard = Kwtconv({"--trace", folder.Utf8(deep + "book.kwj")});
+  EXPECT_EQ(standard.exitCode, 0) << standard.err;
+  const std::string first = standard.out.substr(0, standard.out.find('\n'));
+  ASSERT_TRUE(first.starts_with("target\t")) << first;
+  const std::string shown = first.substr(7);
+  EXPECT_LE(shown.size(), 60u);
+  EXPECT_NE(shown, full);
+  const char separator = full[full.size() - std::string_view("/book.KWT").size()];
+  EXPECT_TRUE(shown.ends_with("another-long-folder-name" + std::string(1, separator) + "book.KWT")) << shown;
+}
+
+TEST(KwtconvTrace, RepeatsUnchangedTextsAndTracesEachProjectOfARun) {
+  Folder folder;
+  // Count 0 at version 102: both passes set the same status; both are traced.
+  folder.Write("empty.kwj", ProjectText("102", "0", folder.Cp932("empty.KWT")));
+  folder.Write("current.kwj", ProjectText("140", "1", folder.Cp932("current.KWT")));
+  const ProcessResult result = Kwtconv({"--trace", folder.Utf8("empty.kwj"), folder.Utf8("current.kwj")});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, StatusLine(texts::kStatusNoContents) + StatusLine(texts::kStatusNoContents) +
+                            StatusLine(texts::kStatusUpToDate));
+}
+
+struct ExitCase {
+  const char* name;
+  // Writes the project "p.kwj" (and whatever it needs) into the folder.
+  void (*setup)(const Folder&);
+  int exit_code;
+  std::string_view status;
+  // The error's text as stderr shows it after "kwtconv: PROJECT: "; empty for none.
+  std::string error;
+};
+
+TEST(KwtconvExit, StatusFollowsHowTheProjectEnded) {
+  const ExitCase cases[] = {
+      {"converted from 102", [](const Folder& f) { MakeProject102(f, "p", 2, 2); }, 0, texts::kStatusSuccess,
+       ""},
+      {"converted from 103",
+       [](const Folder& f) {
+         f.Write("p.KWT", Records103(2));
+         f.Write("p.kwj", ProjectText("103", "2", f.Cp932("p.KWT")));
+       },
+       0, texts::kStatusSuccess, ""},
+      {"up to date", [](const Folder& f) { f.Write("p.kwj", ProjectText("140", "2", f.Cp932("p.KWT"))); }, 0,
+       texts::kStatusUpToDate, ""},
+      {"no project file", [](const Folder&) {}, 1, texts::kStatusFileMissing, ""},
+      {"Count 0",
+       [](const Folder& f) {
+         f.Write("p.KWT", Records102(2));
+         f.Write("p.kwj", ProjectText("102", "0", f.Cp932("p.KWT")));
+       },
+       1, texts::kStatusNoContents, ""},
+      {"Count beyond the records", [](const Folder& f) { MakeProject102(f, "p", 2, 3); }, 1, "",
+       U(texts::kIoReadPastEnd) + "."},
+      {"no contents file",
+       [](const Folder& f) { f.Write("p.kwj", ProjectText("102", "2", f.Cp932("missing.KWT"))); }, 1,
+       texts::kStatusFinishing, U(texts::Format(texts::kIoGenericFormat, "103"))},
+  };
+  for (const ExitCase& row : cases) {
+    SCOPED_TRACE(row.name);
+    Folder folder;
+    row.setup(folder);
+    const std::string project = folder.Utf8("p.kwj");
+    const ProcessResult result = Kwtconv({project});
+    EXPECT_EQ(result.exitCode, row.exit_code);
+    if (!row.status.empty()) {
+      EXPECT_EQ(result.out, ResultLine(project, row.status));
+    }
+    EXPECT_EQ(result.err, row.error.empty() ? "" : "kwtconv: " + project + ": " + row.error + "\n");
+  }
+}
+
+TEST(KwtconvExit, ReadPastEndShowsWhereItStoppedThenWhy) {
+  Folder folder;
+  MakeProject102(folder, "p", 2, 3);
+  const std::string before = folder.Read("p.KWT");
+  const ProcessResult result = Kwtconv({folder.Utf8("p.kwj")});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, folder.Utf8("p.kwj") + ": " + U(texts::kStatusProgressPrefix) + "2" +
+                            U(texts::kStatusProgressSuffix) + "\n");
+  EXPECT_EQ(folder.Read("p.KWT"), before);
+}
+
+TEST(KwtconvExit, QuietPrintsErrorsOnly) {
+  Folder folder;
+  MakeProject102(folder, "good", 1, 1);
+  MakeProject102(folder, "bad", 1, 2);
+  const ProcessResult result = Kwtconv({"-q", folder.Utf8("good.kwj"), "--quiet", folder.Utf8("bad.kwj")});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "kwtconv: " + folder.Utf8("bad.kwj") + ": " + U(texts::kIoReadPastEnd) + ".\n");
+  EXPECT_EQ(folder.Read("good.KWT").size(), ContentRecord140::kSize);
+}
+
+TEST(KwtconvProjects, OneFailingProjectDoesNotStopTheOthers) {
+  Folder folder;
+  MakeProject102(folder, "first", 2, 2);
+  MakeProject102(folder, "broken", 2, 5);
+  MakeProject102(folder, "last", 3, 3);
+  const std::string broken_contents = folder.Read("broken.KWT");
+  const ProcessResult result =
+      Kwtconv({folder.Utf8("first.kwj"), folder.Utf8("broken.kwj"), folder.Utf8("last.kwj")});
+  EXPECT_EQ(result.exitCode, 1);
+  const std::string stopped = U(texts::kStatusProgressPrefix) + "2" + U(texts::kStatusProgressSuffix);
+  EXPECT_EQ(result.out, ResultLine(folder.Utf8("first.kwj"), texts::kStatusSuccess) +
+                            folder.Utf8("broken.kwj") + ": " + stopped + "\n" +
+                            ResultLine(folder.Utf8("last.kwj"), texts::kStatusSuccess));
+  EXPECT_EQ(result.err, "kwtconv: " + folder.Utf8("broken.kwj") + ": " + U(texts::kIoReadPastEnd) + ".\n");
+  EXPECT_EQ(folder.Read("first.KWT").size(), 2 * ContentRecord140::kSize);
+  EXPECT_EQ(folder.Read("last.KWT").size(), 3 * ContentRecord140::kSize);
+  EXPECT_EQ(folder.Read("broken.KWT"), broken_contents);
+}
+
+TEST(KwtconvProjects, JapaneseNamesTravelThroughArgumentsAndOutput) {
+  Folder folder;
+  // 表 ends in a backslash byte in code page 932; ソ too.
+  const std::string name = "\xE8\xA1\xA8/\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88";
+  MakeProject102(folder, name, 2, 2);
+  const std::string project = folder.Utf8(name + ".kwj");
+  const ProcessResult result = Kwtconv({project});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, ResultLine(project, texts::kStatusSuccess));
+  EXPECT_EQ(folder.Read(name + ".KWT").size(), 2 * ContentRecord140::kSize);
+  EXPECT_FALSE(folder.Exists("\xE8\xA1\xA8/TMP.DAT"));
+}
+
+TEST(KwtconvCheck, ChangesNoByteAndNoDate) {
+  Folder folder;
+  MakeProject102(folder, "good", 3, 3);
+  MakeProject102(folder, "short", 3, 5);
+  folder.Write("current.kwj", ProjectText("140", "3", folder.Cp932("nothing.KWT")));
+  folder.Backdate();
+  const auto before = folder.Snapshot();
+  for (const char* project : {"good.kwj", "short.kwj", "current.kwj", "missing.kwj"}) {
+    SCOPED_TRACE(project);
+    const ProcessResult result = Kwtconv({"--check", folder.Utf8(project)});
+    EXPECT_NE(result.exitCode, 2) << result.err;
+    EXPECT_EQ(folder.Snapshot(), before);
+  }
+}
+
+struct CheckCase {
+  const char* name;
+  void (*setup)(const Folder&);
+  int exit_code;
+  // Lines that the report must hold.
+  std::vector<std::string> lines;
+};
+
+TEST(KwtconvCheck, ReportsWhatAConversionWouldFindAndDo) {
+  const CheckCase cases[] = {
+      {"layout 102, sizes agree",
+       [](const Folder& f) { MakeProject102(f, "p", 3, 3); },
+       0,
+       {"project file: present", "version: 102", "layout: 102 (300-byte records)", "Count: 3",
+        "contents file: present", "contents size: 900 bytes", "expected size: 900 bytes (Count 3 x 300)",
+        "sizes: agree", "passes: To103 To140"}},
+      {"more records than Count",
+       [](const Folder& f) { MakeProject102(f, "p", 4, 3); },
+       0,
+       {"contents size: 1200 bytes", "sizes: disagree", "passes: To103 To140"}},
+      {"fewer records than Count",
+       [](const Folder& f) { MakeProject102(f, "p", 3, 5); },
+       1,
+       {"contents size: 900 bytes", "expected size: 1500 bytes (Count 5 x 300)", "sizes: disagree"}},
+      {"layout 103",
+       [](const Folder& f) {
+         f.Write("p.KWT", Records103(2));
+         f.Write("p.kwj", ProjectText("139", "2", f.Cp932("p.KWT")));
+       },
+       0,
+       {"version: 139", "layout: 103 (516-byte records)", "sizes: agree", "passes: To140"}},
+      {"up to date without contents",
+       [](const Folder& f) { f.Write("p.kwj", ProjectText("200", "2", f.Cp932("p.KWT"))); },
+       0,
+       {"version: 200", "layout: 140 (768-byte records)", "contents file: missing", "contents size: none",
+        "sizes: unknown", "passes: none"}},
+      {"no version recorded",
+       [](const Folder& f) { f.Write("p.kwj", "[KWJ]\r\nCount=0\r\n"); },
+       1,
+       {"version: 0 (not recorded)", "Count: 0", "contents: ", "passes: To103 To140"}},
+      {"version not a number",
+       [](const Folder& f) { f.Write("p.kwj", "[kwj]\r\nversion=1.4\r\ncount=-2\r\n"); },
+       1,
+       {"version: 0 (recorded as \"1.4\")", "Count: -2", "expected size: none (Count is negative)"}},
+      {"no project file", [](const Folder&) {}, 1, {"project file: missing"}},
+  };
+  for (const CheckCase& row : cases) {
+    SCOPED_TRACE(row.name);
+    Folder folder;
+    row.setup(folder);
+    const std::string project = folder.Utf8("p.kwj");
+    const ProcessResult result = Kwtconv({"--check", project});
+    EXPECT_EQ(result.exitCode, row.exit_code) << result.out << result.err;
+    EXPECT_TRUE(result.out.starts_with("project: " + project + "\n")) << result.out;
+    for (const std::string& line : row.lines) {
+      EXPECT_NE(result.out.find("\n" + line + "\n"), std::string::npos) << line << "\nin\n" << result.out;
+    }
+  }
+}
+
+TEST(KwtconvBackup, KeepsExactCopiesBeforeConverting) {
+  Folder folder;
+  MakeProject102(folder, "p", 2, 2);
+  const std::string project_before = folder.Read("p.kwj");
+  const std::string contents_before = folder.Read("p.KWT");
+  const ProcessResult result = Kwtconv({"--backup", folder.Utf8("p.kwj")});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(folder.Read("p.kwj.bak"), project_before);
+  EXPECT_EQ(folder.Read("p.KWT.bak"), contents_before);
+  EXPECT_EQ(folder.Read("p.KWT").size(), 2 * ContentRecord140::kSize);
+
+  // Converted now: a second run needs no backup, so the existing ones do not stop it.
+  const ProcessResult again = Kwtconv({"--backup", folder.Utf8("p.kwj")});
+  EXPECT_EQ(again.exitCode, 0) << again.err;
+  EXPECT_EQ(again.out, ResultLine(folder.Utf8("p.kwj"), texts::kStatusUpToDate));
+  EXPECT_EQ(folder.Read("p.kwj.bak"), project_before);
+}
+
+TEST(KwtconvBackup, RefusesToOverwriteAnExistingBackup) {
+  for (const char* existing : {"p.kwj.bak", "p.KWT.bak"}) {
+    SCOPED_TRACE(existing);
+    Folder folder;
+    MakeProject102(folder, "p", 2, 2);
+    folder.Write(existing, "an older backup");
+    const auto before = folder.Snapshot();
+    const ProcessResult result = Kwtconv({"--backup", folder.Utf8("p.kwj")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.starts_with("kwtconv: " + folder.Utf8("p.kwj") + ": backup ")) << result.err;
+    EXPECT_NE(result.err.find(existing), std::string::npos) << result.err;
+    // Not converted, and no other backup made.
+    EXPECT_EQ(folder.Snapshot(), before);
+  }
+}
+
+TEST(KwtconvContents, ConvertsAMovedContentsFileAndKeepsTheRecordedPath) {
+  Folder folder;
+  folder.Write("moved/p.KWT", Records102(2));
+  const std::string recorded = folder.Cp932("old-place/p.KWT");
+  folder.Write("p.kwj", ProjectText("102", "2", recorded));
+
+  const ProcessResult check =
+      Kwtconv({"--check", "--contents", folder.Utf8("moved/p.KWT"), folder.Utf8("p.kwj")});
+  EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
+  EXPECT_NE(check.out.find("contents: " + folder.Utf8("moved/p.KWT") + " (given; the project records " +
+                           folder.Utf8("old-place/p.KWT") + ")\n"),
+            std::string::npos)
+      << check.out;
+  EXPECT_NE(check.out.find("sizes: agree\n"), std::string::npos) << check.out;
+
+  const ProcessResult result =
+      Kwtconv({"--trace", "--width=1000", "--contents=" + folder.Utf8("moved/p.KWT"), folder.Utf8("p.kwj")});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(result.out.starts_with("target\t" + folder.Utf8("moved/p.KWT") + "\n")) << result.out;
+  EXPECT_EQ(folder.Read("moved/p.KWT").size(), 2 * ContentRecord140::kSize);
+  EXPECT_FALSE(folder.Exists("old-place"));
+  const std::string project = folder.Read("p.kwj");
+  EXPECT_NE(project.find("KWT=" + recorded + "\r\n"), std::string::npos);
+  EXPECT_NE(project.find("Version=140\r\n"), std::string::npos);
+}
+
+TEST(KwtconvUsage, BadCommandLinesChangeNothing) {
+  Folder folder;
+  MakeProject102(folder, "p", 1, 1);
+  MakeProject102(folder, "q", 1, 1);
+  const std::string p = folder.Utf8("p.kwj");
+  const std::string q = folder.Utf8("q.kwj");
+  const auto before = folder.Snapshot();
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"--trace"},
+      {"--bogus", p},
+      {"-x", p},
+      {p, "--width"},
+      {"--width", "0", p},
+      {"--width=abc", p},
+      {"--width", "10001", p},
+      {"--width=-5", p},
+      {"--contents", folder.Utf8("p.KWT"), p, q},
+      {"--contents=", p},
+      {"--check", "--backup", p},
+      {"--trace", "-q", p},
+      {"--quiet=yes", p},
+  };
+  for (const auto& arguments : cases) {
+    SCOPED_TRACE(::testing::PrintToString(arguments));
+    const ProcessResult result = Kwtconv(arguments);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_TRUE(result.err.starts_with("kwtconv: ")) << result.err;
+    EXPECT_TRUE(result.err.ends_with("Try 'kwtconv --help' for more information.\n")) << result.err;
+  }
+  EXPECT_EQ(folder.Snapshot(), before);
+}
+
+TEST(KwtconvUsage, HelpAndVersionAnswerAndConvertNothing) {
+  Folder folder;
+  MakeProject102(folder, "p", 1, 1);
+  const auto before = folder.Snapshot();
+
+  const ProcessResult help = Kwtconv({folder.Utf8("p.kwj"), "--help", "--bogus"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_TRUE(help.out.starts_with("Usage: kwtconv [OPTIONS] PROJECT.kwj...\n"));
+  for (const char* option : {"--check", "--backup", "--contents FILE", "--width N", "--trace", "-q, --quiet",
+                             "-h, --help", "--version"}) {
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  }
+  EXPECT_NE(help.out.find(U(texts::kStatusUpToDate)), std::string::npos);
+  for (const char* status : {"\n  0  ", "\n  1  ", "\n  2  "})
+    EXPECT_NE(help.out.find(status), std::string::npos);
+  EXPECT_EQ(Kwtconv({"-h"}).out, help.out);
+
+  const ProcessResult version = Kwtconv({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, "kwtconv (KWT Converter) 1.4.0\n");
+  EXPECT_EQ(folder.Snapshot(), before);
+}
+
+TEST(KwtconvUsage, DoubleDashEndsTheOptions) {
+  const ProcessResult result = Kwtconv({"--", "--check"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, ResultLine("--check", texts::kStatusFileMissing));
+}
+
+}  // namespace
+}  // namespace kwt::testing

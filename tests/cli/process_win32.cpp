@@ -1,0 +1,117 @@
+// Windows only: CreateProcessW with two pipes, each drained by its own thread.
+#include <string>
+#include <thread>
+
+#include "cli/process.h"
+#include "runtime/windows_api.h"
+
+namespace kwt::testing {
+namespace {
+
+std::wstring Wide(const std::string& utf8) {
+  if (utf8.empty()) return std::wstring();
+  const int size = static_cast<int>(utf8.size());
+  const int needed = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(needed), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), needed);
+  return wide;
+}
+
+// The build hands over the program's POSIX path when the tests run under
+// Wine; Wine's drive Z: is the POSIX root.
+std::wstring ProgramPath(const std::string& program) {
+  std::wstring path = Wide(program);
+  if (!path.empty() && path[0] == L'/') {
+    for (wchar_t& c : path) {
+      if (c == L'/') c = L'\\';
+    }
+    path.insert(0, L"Z:");
+  }
+  return path;
+}
+
+// One argument quoted so that the C runtime's parser gives it back unchanged:
+// backslashes double only where a quote follows them.
+void AppendQuoted(std::wstring& line, const std::wstring& argument) {
+  line += L'"';
+  std::size_t backslashes = 0;
+  for (const wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    if (c == L'"') {
+      line.append(backslashes * 2 + 1, L'\\');
+    } else {
+      line.append(backslashes, L'\\');
+    }
+    backslashes = 0;
+    line += c;
+  }
+  line.append(backslashes * 2, L'\\');
+  line += L'"';
+}
+
+void Drain(HANDLE pipe, std::string& sink) {
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) sink.append(buffer, got);
+}
+
+}  // namespace
+
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments) {
+  ProcessResult result;
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE out_read = nullptr;
+  HANDLE out_write = nullptr;
+  HANDLE err_read = nullptr;
+  HANDLE err_write = nullptr;
+  if (!CreatePipe(&out_read, &out_write, &inherit, 0)) return result;
+  if (!CreatePipe(&err_read, &err_write, &inherit, 0)) {
+    CloseHandle(out_read);
+    CloseHandle(out_write);
+    return result;
+  }
+  // Only the child's ends are inherited.
+  SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
+  HANDLE null_in = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                               OPEN_EXISTING, 0, nullptr);
+
+  const std::wstring application = ProgramPath(program);
+  std::wstring line;
+  AppendQuoted(line, application);
+  for (const std::string& argument : arguments) {
+    line += L' ';
+    AppendQuoted(line, Wide(argument));
+  }
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = null_in;
+  startup.hStdOutput = out_write;
+  startup.hStdError = err_write;
+  PROCESS_INFORMATION process{};
+  const BOOL started = CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, TRUE,
+                                      CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+  CloseHandle(out_write);
+  CloseHandle(err_write);
+  if (null_in != INVALID_HANDLE_VALUE) CloseHandle(null_in);
+  if (started) {
+    std::thread err_reader(Drain, err_read, std::ref(result.err));
+    Drain(out_read, result.out);
+    err_reader.join();
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    if (GetExitCodeProcess(process.hProcess, &code)) result.exitCode = static_cast<int>(code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  CloseHandle(out_read);
+  CloseHandle(err_read);
+  return result;
+}
+
+}  // namespace kwt::testing
