@@ -46,7 +46,8 @@ void CommandLineFace::BeginProject() {
 
 void CommandLineFace::EndProject() {
   if (shown_columns_ == 0) return;
-  line_.assign("\r");
+  line_.clear();
+  line_ += '\r';
   line_.append(shown_columns_, ' ');
   line_ += '\r';
   console_.Write(Stream::Out, line_);
@@ -83,7 +84,8 @@ void CommandLineFace::Draw() {
   }
   const std::size_t limit = line_columns_ > 1 ? static_cast<std::size_t>(line_columns_ - 1) : text.size();
   const std::string_view fitted = FitColumns(text, limit);
-  line_.assign("\r");
+  line_.clear();
+  line_ += '\r';
   line_ += fitted;
   // Spaces wipe what a longer previous line left behind.
   if (fitted.size() < shown_columns_) line_.append(shown_columns_ - fitted.size(), ' ');

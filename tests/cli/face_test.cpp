@@ -33,6 +33,13 @@ std::chrono::steady_clock::time_point FakeClock() {
   return fake_now;
 }
 
+// A drawing of the progress line: back to the line's start, then the text.
+std::string Drawn(std::string_view text) {
+  std::string drawn(1, '\r');
+  drawn += text;
+  return drawn;
+}
+
 std::string Progress(int record) {
   return std::string(texts::kStatusProgressPrefix) + std::to_string(record) +
          std::string(texts::kStatusProgressSuffix);
@@ -72,7 +79,7 @@ TEST(CommandLineFace, ProgressLineIsDrawnAtMostTenTimesASecond) {
   // A million records while the clock stands still: one drawing.
   for (int i = 0; i < 1000000; ++i) face.SetStatus(Progress(i));
   EXPECT_EQ(face.Drawings(), 1u);
-  EXPECT_EQ(console.out, "\r" + Progress(0));
+  EXPECT_EQ(console.out, Drawn(Progress(0)));
 
   // Half an interval per record: every second record is drawn, with the
   // texts of that moment.
@@ -81,12 +88,12 @@ TEST(CommandLineFace, ProgressLineIsDrawnAtMostTenTimesASecond) {
     face.SetStatus(Progress(i));
   }
   EXPECT_EQ(face.Drawings(), 6u);
-  EXPECT_TRUE(console.out.ends_with("\r" + Progress(9))) << console.out;
+  EXPECT_TRUE(console.out.ends_with(Drawn(Progress(9)))) << console.out;
 
   // A target set later joins the line at the next drawing.
   fake_now += kRedrawInterval;
   face.SetTarget("b.KWT");
-  EXPECT_TRUE(console.out.ends_with("\r" + Progress(9) + " b.KWT")) << console.out;
+  EXPECT_TRUE(console.out.ends_with(Drawn(Progress(9) + " b.KWT"))) << console.out;
   EXPECT_EQ(static_cast<std::size_t>(console.out_flushes), face.Drawings());
 }
 
@@ -99,7 +106,7 @@ TEST(CommandLineFace, ProgressLineWipesLongerTextsAndClearsAtTheEnd) {
   EXPECT_EQ(console.out, "\rlong status text\rshort           ");
   console.out.clear();
   face.EndProject();
-  EXPECT_EQ(console.out, "\r" + std::string(16, ' ') + "\r");
+  EXPECT_EQ(console.out, Drawn(std::string(16, ' ') + "\r"));
 
   // The next project's first text is drawn at once; nothing is left to clear twice.
   console.out.clear();
