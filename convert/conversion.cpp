@@ -62,7 +62,9 @@ std::string TemporaryPathFor(std::string_view contentsPath) {
   return DirectoryPart(contentsPath, kNativePathStyle) + std::string(kTemporaryName);
 }
 
-bool IsAsciiLetter(char byte) { return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z'); }
+bool IsAsciiLetter(char byte) {
+  return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
+}
 
 // True when the contents file is itself the temporary file. Windows refuses to
 // create the temporary file exclusively over the open contents file (code 32);
@@ -245,13 +247,13 @@ void Converter::Convert(std::string_view projectPath) {
 void Converter::To103() {
   if (!store_) throw std::logic_error("To103 needs a project: call Convert first");
   RunPass<ContentRecord102, ContentRecord103, MapTo103>(face_, *store_, options_,
-                                                       {kLayout103Version, CloseOrder::TemporaryFirst});
+                                                        {kLayout103Version, CloseOrder::TemporaryFirst});
 }
 
 void Converter::To140() {
   if (!store_) throw std::logic_error("To140 needs a project: call Convert first");
   RunPass<ContentRecord103, ContentRecord140, MapTo140>(face_, *store_, options_,
-                                                       {kLayout140Version, CloseOrder::ContentsFirst});
+                                                        {kLayout140Version, CloseOrder::ContentsFirst});
 }
 
 }  // namespace kwt

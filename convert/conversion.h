@@ -44,7 +44,13 @@ class Converter {
   // Converts the project file at projectPath as far as its recorded version
   // needs: both passes below 103, the second from 103 to 139, none from 140.
   void Convert(std::string_view projectPath);
-  // The passes, on the current store: layout 102 to 103, and 103 to 140.
+  // The passes, on the current store: layout 102 to 103, and 103 to 140. Each
+  // raises EInOutError when a file operation fails, EFCreateError or
+  // EWriteError when the project file cannot be rewritten (the contents file is
+  // then still untouched), and EConvertError, changing nothing, for a negative
+  // Count or a contents file that already has Count records of the new layout.
+  // The contents file is replaced in one step before the version is stamped.
+  // std::logic_error before any Convert.
   void To103();
   void To140();
 

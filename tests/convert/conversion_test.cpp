@@ -111,8 +111,8 @@ std::optional<E> Raised(F&& run) {
 struct Scenario {
   Scenario(std::string_view version, std::string_view count, std::size_t layout, int present)
       : converter(face), project(folder.PathOf("P.kwj")), contents(folder.PathOf("D.KWT")) {
-    WriteProject("[KWJ]\r\n" + std::string(version) + "\r\nCount=" + std::string(count) + "\r\nKWT=" + contents +
-                 "\r\n");
+    WriteProject("[KWJ]\r\n" + std::string(version) + "\r\nCount=" + std::string(count) +
+                 "\r\nKWT=" + contents + "\r\n");
     if (present >= 0) folder.Write("D.KWT", Records(layout, present));
   }
   void WriteProject(std::string_view text) { folder.Write("P.kwj", text); }
@@ -252,13 +252,13 @@ TEST_F(ConversionTest, FailuresLeaveWhatTheirStepLeaves) {
   const auto none = [](Scenario&, platform::FileHandle&) {};
   const Check noTemporary = [](Scenario& s) { EXPECT_FALSE(s.folder.Exists("TMP.DAT")); };
   const Row rows[] = {
-      {"read-only contents", 103, 3, 3, [](Scenario& s, auto&) { s.folder.MakeReadOnly("D.KWT"); }, 5, shownOnly,
-       noTemporary},
+      {"read-only contents", 103, 3, 3, [](Scenario& s, auto&) { s.folder.MakeReadOnly("D.KWT"); }, 5,
+       shownOnly, noTemporary},
       {"temporary held by another", 103, 3, 3,
        [](Scenario& s, platform::FileHandle& held) {
          s.folder.Write("TMP.DAT", "held");
-         ASSERT_EQ(platform::Open(s.folder.PathOf("TMP.DAT"), platform::Access::ReadWrite, platform::kShareNone,
-                                  platform::Creation::OpenExisting, held),
+         ASSERT_EQ(platform::Open(s.folder.PathOf("TMP.DAT"), platform::Access::ReadWrite,
+                                  platform::kShareNone, platform::Creation::OpenExisting, held),
                    0u);
        },
        32, shownOnly, [](Scenario& s) { EXPECT_EQ(s.folder.Read("TMP.DAT"), "held"); }},
@@ -266,7 +266,8 @@ TEST_F(ConversionTest, FailuresLeaveWhatTheirStepLeaves) {
        shownOnly, [](Scenario& s) { EXPECT_TRUE(fs::is_directory(s.folder.System("TMP.DAT"))); }},
       {"count beyond the records", 103, 3, 5, none, 100,
        [](Scenario& s) {
-         return std::vector<std::string>{Target(s.Shown()), Progress(0), Progress(1), Progress(2), Progress(3)};
+         return std::vector<std::string>{Target(s.Shown()), Progress(0), Progress(1), Progress(2),
+                                         Progress(3)};
        },
        [](Scenario& s) {
          const std::string left = s.folder.Read("TMP.DAT");
@@ -274,10 +275,14 @@ TEST_F(ConversionTest, FailuresLeaveWhatTheirStepLeaves) {
          ExpectConverted(left, 3, k103);
        }},
       {"first pass short of records", 102, 1, 2, none, 100,
-       [](Scenario& s) { return std::vector<std::string>{Target(s.Shown()), Progress(0), Progress(1)}; },
+       [](Scenario& s) {
+         return std::vector<std::string>{Target(s.Shown()), Progress(0), Progress(1)};
+       },
        [](Scenario& s) { EXPECT_EQ(s.folder.Read("TMP.DAT").size(), k103); }},
       {"contents missing", 103, -1, 3, none, 103,
-       [](Scenario& s) { return std::vector<std::string>{Target(s.Shown()), Status(texts::kStatusFinishing)}; },
+       [](Scenario& s) {
+         return std::vector<std::string>{Target(s.Shown()), Status(texts::kStatusFinishing)};
+       },
        [](Scenario& s) {
          EXPECT_FALSE(s.folder.Exists("TMP.DAT"));
          EXPECT_FALSE(s.folder.Exists("D.KWT"));
@@ -341,8 +346,8 @@ TEST_F(ConversionTest, MissingProjectFileKeepsThePreviousStore) {
 
 TEST_F(ConversionTest, SavedProjectIsTheStoreWithTheNewVersion) {
   Scenario s("", "", k103, 2);
-  s.WriteProject("head\r\n; comment\r\n[Other]\r\n  key =  value \r\n\r\n[KWJ]\r\nCount=2\r\nKWT=" + s.contents +
-                 "\r\nVersion=103\r\nplain line\r\n[Other]\r\nkey=again\r\n");
+  s.WriteProject("head\r\n; comment\r\n[Other]\r\n  key =  value \r\n\r\n[KWJ]\r\nCount=2\r\nKWT=" +
+                 s.contents + "\r\nVersion=103\r\nplain line\r\n[Other]\r\nkey=again\r\n");
   s.Convert();
   const std::string saved = s.folder.Read("P.kwj");
   EXPECT_EQ(saved, s.converter.CurrentStore()->SavedText());
@@ -413,7 +418,9 @@ TEST_F(ConversionTest, RefusesProjectsItWouldDamage) {
     bool shown;
   };
   const auto negative = [](const Scenario&) { return texts::Format(texts::kNegativeCountFormat, "-3"); };
-  const auto converted = [](const Scenario& s) { return texts::Format(texts::kAlreadyConvertedFormat, s.contents); };
+  const auto converted = [](const Scenario& s) {
+    return texts::Format(texts::kAlreadyConvertedFormat, s.contents);
+  };
   const Row rows[] = {
       {"negative, both passes", "Version=102", "-3", k102, 3, negative, false},
       {"negative, second pass", "Version=103", "-3", k103, 3, negative, false},
@@ -429,7 +436,8 @@ TEST_F(ConversionTest, RefusesProjectsItWouldDamage) {
     const auto error = Raised<EConvertError>([&] { s.Convert(); });
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->Message(), row.message(s));
-    EXPECT_EQ(s.face.log, row.shown ? std::vector<std::string>{Target(s.Shown())} : std::vector<std::string>{});
+    EXPECT_EQ(s.face.log,
+              row.shown ? std::vector<std::string>{Target(s.Shown())} : std::vector<std::string>{});
     s.ExpectUntouched(projectBefore, contentsBefore);
   }
 }
@@ -522,8 +530,8 @@ TEST_F(ConversionTest, TemporaryFileLiesBesideTheContentsFile) {
     bool relative;
   };
   // しおりばこ, then 表ソ: both characters of the inner folder end in byte 5C.
-  const std::string japanese = "\x82\xB5\x82\xA8\x82\xE8\x82\xCE\x82\xB1" + std::string(1, testing::kSeparator) +
-                               "\x95\x5C\x83\x5C";
+  const std::string japanese =
+      "\x82\xB5\x82\xA8\x82\xE8\x82\xCE\x82\xB1" + std::string(1, testing::kSeparator) + "\x95\x5C\x83\x5C";
   const Row rows[] = {
       {"bare name", "", "data.KWT", true},
       {"relative folder", "sub", std::string("sub") + testing::kSeparator + "data.KWT", true},

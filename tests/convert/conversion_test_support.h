@@ -39,8 +39,12 @@ class RecordingFace : public ConversionFace {
   std::function<void(std::string_view)> onStatus;
 };
 
-inline std::string Status(std::string_view text) { return "S:" + std::string(text); }
-inline std::string Target(std::string_view text) { return "T:" + std::string(text); }
+inline std::string Status(std::string_view text) {
+  return "S:" + std::string(text);
+}
+inline std::string Target(std::string_view text) {
+  return "T:" + std::string(text);
+}
 inline std::string Progress(int record) {
   return Status(std::string(texts::kStatusProgressPrefix) + std::to_string(record) +
                 std::string(texts::kStatusProgressSuffix));
@@ -80,10 +84,14 @@ class ProjectFolder {
   ProjectFolder(const ProjectFolder&) = delete;
   ProjectFolder& operator=(const ProjectFolder&) = delete;
 
-  const std::string& Root() const { return root_; }
+  const std::string& Root() const {
+    return root_;
+  }
   // The core's path of a name relative to the folder ('/' or '\' inside it
   // must be the platform's separator).
-  std::string PathOf(std::string_view name) const { return root_ + std::string(name); }
+  std::string PathOf(std::string_view name) const {
+    return root_ + std::string(name);
+  }
   std::filesystem::path System(std::string_view name) const {
 #ifdef _WIN32
     return folder_ / encoding::Cp932ToWide(name).value();
@@ -91,7 +99,9 @@ class ProjectFolder {
     return folder_ / encoding::Cp932ToUtf8(name).value();
 #endif
   }
-  bool Exists(std::string_view name) const { return std::filesystem::exists(System(name)); }
+  bool Exists(std::string_view name) const {
+    return std::filesystem::exists(System(name));
+  }
   std::string Read(std::string_view name) const {
     std::ifstream in(System(name), std::ios::binary);
     if (!in) ADD_FAILURE() << "cannot read " << System(name).string();
@@ -102,7 +112,9 @@ class ProjectFolder {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) ADD_FAILURE() << "cannot write " << System(name).string();
   }
-  void MakeFolder(std::string_view name) const { std::filesystem::create_directories(System(name)); }
+  void MakeFolder(std::string_view name) const {
+    std::filesystem::create_directories(System(name));
+  }
   void MakeReadOnly(std::string_view name) const {
     using std::filesystem::perms;
     std::filesystem::permissions(System(name), perms::owner_write | perms::group_write | perms::others_write,

@@ -1,0 +1,57 @@
+// Converting a whole layout-102 project (both passes, through the driver)
+// beside the floor that one read and one write per record sets.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <string>
+
+#include "bench/convert_bench_support.h"
+
+namespace kwt::bench {
+namespace {
+
+// A private folder for one benchmark, removed afterwards.
+class BenchFolder {
+ public:
+  explicit BenchFolder(const char* name)
+      : path_(std::filesystem::temp_directory_path() / (std::string("kwt-convert-bench-") + name)) {
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+  }
+  ~BenchFolder() { std::filesystem::remove_all(path_); }
+  std::string Path() const { return path_.string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+void BM_ConvertProject(benchmark::State& state) {
+  const BenchFolder folder("driver");
+  const auto count = static_cast<std::uint32_t>(state.range(0));
+  QuietFace face;
+  for (auto _ : state) {
+    state.PauseTiming();
+    const std::string project = GenerateProject(folder.Path(), count);
+    state.ResumeTiming();
+    Converter(face).Convert(project);
+  }
+  benchmark::DoNotOptimize(face.statusBytes);
+  state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_ConvertProject)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_FloorOfTheSameReadsAndWrites(benchmark::State& state) {
+  const BenchFolder folder("floor");
+  const auto count = static_cast<std::uint32_t>(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    GenerateProject(folder.Path(), count);
+    state.ResumeTiming();
+    FloorConvert(folder.Path(), count);
+  }
+  state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_FloorOfTheSameReadsAndWrites)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+}  // namespace kwt::bench

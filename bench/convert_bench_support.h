@@ -1,0 +1,114 @@
+// What the conversion benchmarks share: a generated project of layout-102
+// records, a face that shows nothing, and the floor that converting one record
+// per call sets: the same reads, writes, flushes and moves with no record
+// layer, no mapping and no status texts.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "convert/content_records.h"
+#include "convert/conversion.h"
+#include "runtime/platform.h"
+
+namespace kwt::bench {
+
+// Shows nothing; counts the texts so that they cannot be optimised away.
+class QuietFace : public ConversionFace {
+ public:
+  void SetStatus(std::string_view text) override { statusBytes += text.size(); }
+  void SetTarget(std::string_view text) override { statusBytes += text.size(); }
+  TextMeasure& TargetMeasure() override { return measure_; }
+  std::int32_t TargetWidth() override { return 145; }
+
+  std::size_t statusBytes = 0;
+
+ private:
+  ByteWidthMeasure measure_;
+};
+
+// A record with every string partly filled, told apart by its number.
+inline ContentRecord102 SampleRecord(std::uint32_t number) {
+  ContentRecord102 record;
+  for (std::size_t i = 0; i < record.bytes.size(); ++i)
+    record.bytes[i] = static_cast<std::uint8_t>('A' + i % 26);
+  record.bytes[ContentRecord102::kText1] = 20;
+  record.bytes[ContentRecord102::kText2] = 120;
+  record.bytes[ContentRecord102::kText3] = 40;
+  for (int i = 0; i < 4; ++i) {
+    record.bytes[ContentRecord102::kValue2 + i] = static_cast<std::uint8_t>(number >> (8 * i));
+  }
+  return record;
+}
+
+// Writes folder/P.kwj (version 102, count records) and folder/D.KWT; returns
+// the project's path. folder must exist and be plain ASCII.
+inline std::string GenerateProject(const std::string& folder, std::uint32_t count) {
+  const std::string contents = folder + "/D.KWT";
+  {
+    std::ofstream out(contents, std::ios::binary | std::ios::trunc);
+    std::vector<char> chunk;
+    constexpr std::uint32_t kPerChunk = 4096;
+    for (std::uint32_t done = 0; done < count;) {
+      chunk.clear();
+      for (std::uint32_t i = 0; i < kPerChunk && done < count; ++i, ++done) {
+        const auto record = SampleRecord(done);
+        chunk.insert(chunk.end(), record.bytes.begin(), record.bytes.end());
+      }
+      out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    }
+    if (!out) throw std::runtime_error("cannot write " + contents);
+  }
+  const std::string project = folder + "/P.kwj";
+  std::ofstream out(project, std::ios::binary | std::ios::trunc);
+  out << "[KWJ]\r\nVersion=102\r\nCount=" << count << "\r\nKWT=" << contents << "\r\n";
+  if (!out) throw std::runtime_error("cannot write " + project);
+  return project;
+}
+
+namespace detail {
+
+inline void Require(platform::ErrorCode code, const char* what) {
+  if (code != platform::error::kSuccess) throw std::runtime_error(std::string(what) + " failed");
+}
+
+// One pass of the floor: per record one read of sourceSize and one write of
+// targetSize bytes, then the flush, the closes and the one-step move.
+inline void FloorPass(const std::string& contents, const std::string& temporary, std::uint32_t count,
+                      std::size_t sourceSize, std::size_t targetSize) {
+  std::array<std::uint8_t, ContentRecord140::kSize> buffer{};
+  platform::FileHandle source;
+  platform::FileHandle target;
+  Require(platform::Open(contents, platform::Access::ReadWrite, platform::kShareRead | platform::kShareWrite,
+                         platform::Creation::OpenExisting, source),
+          "open");
+  Require(platform::Open(temporary, platform::Access::ReadWrite, platform::kShareNone,
+                         platform::Creation::CreateAlways, target),
+          "create");
+  for (std::uint32_t i = 0; i < count; ++i) {
+    std::size_t moved = 0;
+    Require(platform::Read(source, buffer.data(), sourceSize, moved), "read");
+    Require(platform::Write(target, buffer.data(), targetSize, moved), "write");
+  }
+  Require(platform::Flush(target), "flush");
+  Require(platform::Close(source), "close");
+  Require(platform::Close(target), "close");
+  Require(platform::Replace(temporary, contents), "replace");
+}
+
+}  // namespace detail
+
+// Both passes' file work on folder/D.KWT, as the conversion of a layout-102
+// project does it.
+inline void FloorConvert(const std::string& folder, std::uint32_t count) {
+  const std::string contents = folder + "/D.KWT";
+  const std::string temporary = folder + "/TMP.DAT";
+  detail::FloorPass(contents, temporary, count, ContentRecord102::kSize, ContentRecord103::kSize);
+  detail::FloorPass(contents, temporary, count, ContentRecord103::kSize, ContentRecord140::kSize);
+}
+
+}  // namespace kwt::bench
