@@ -1,4 +1,5 @@
 // POSIX only: arguments arrive as UTF-8 and go to the core as code page 932.
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,9 @@
 #include "runtime/encoding.h"
 
 int main(int argc, char** argv) {
+  // A reader that goes away (kwtconv --trace ... | head) must not kill a
+  // conversion halfway; the output is lost, the conversion completes.
+  std::signal(SIGPIPE, SIG_IGN);
   const auto console = kwt::cli::OpenSystemConsole();
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) {

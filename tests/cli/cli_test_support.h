@@ -138,8 +138,8 @@ inline std::string ProjectText(std::string_view version, std::string_view count,
 }
 
 // kwtconv, started as a user starts it.
-inline ProcessResult Kwtconv(const std::vector<std::string>& arguments) {
-  return RunProcess(KWT_KWTCONV_PATH, arguments);
+inline ProcessResult Kwtconv(const std::vector<std::string>& arguments, bool readOutput = true) {
+  return RunProcess(KWT_KWTCONV_PATH, arguments, readOutput);
 }
 
 }  // namespace kwt::testing

@@ -198,6 +198,15 @@ TEST(KwtconvProjects, JapaneseNamesTravelThroughArgumentsAndOutput) {
   EXPECT_FALSE(folder.Exists("\xE8\xA1\xA8/TMP.DAT"));
 }
 
+TEST(KwtconvProjects, ConversionCompletesWhenNobodyReadsTheOutput) {
+  Folder folder;
+  MakeProject102(folder, "p", 50, 50);
+  const ProcessResult result = Kwtconv({"--trace", folder.Utf8("p.kwj")}, /*readOutput=*/false);
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(folder.Read("p.KWT").size(), 50 * ContentRecord140::kSize);
+  EXPECT_FALSE(folder.Exists("TMP.DAT"));
+}
+
 TEST(KwtconvCheck, ChangesNoByteAndNoDate) {
   Folder folder;
   MakeProject102(folder, "good", 3, 3);

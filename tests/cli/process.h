@@ -15,7 +15,10 @@ struct ProcessResult {
 
 // Runs program with arguments (UTF-8) in the current directory, with an empty
 // standard input, and waits for it to end. Both outputs are read as they come,
-// so a program that writes much to either never blocks.
-ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments);
+// so a program that writes much to either never blocks. Without readOutput
+// the standard output is a pipe whose reader has gone before the program
+// starts writing.
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         bool readOutput = true);
 
 }  // namespace kwt::testing

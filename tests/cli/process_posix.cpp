@@ -10,7 +10,8 @@
 
 namespace kwt::testing {
 
-ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments) {
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         bool readOutput) {
   ProcessResult result;
   int out_pipe[2];
   int err_pipe[2];
@@ -45,6 +46,11 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
   std::string* sinks[2] = {&result.out, &result.err};
   int open_count = 2;
+  if (!readOutput) {
+    ::close(fds[0].fd);
+    fds[0].fd = -1;
+    --open_count;
+  }
   while (open_count > 0) {
     if (::poll(fds, 2, -1) < 0) {
       if (errno == EINTR) continue;

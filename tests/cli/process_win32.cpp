@@ -60,7 +60,8 @@ void Drain(HANDLE pipe, std::string& sink) {
 
 }  // namespace
 
-ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments) {
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         bool readOutput) {
   ProcessResult result;
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE out_read = nullptr;
@@ -98,10 +99,14 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
                                       CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
   CloseHandle(out_write);
   CloseHandle(err_write);
+  if (!readOutput) {
+    CloseHandle(out_read);
+    out_read = nullptr;
+  }
   if (null_in != INVALID_HANDLE_VALUE) CloseHandle(null_in);
   if (started) {
     std::thread err_reader(Drain, err_read, std::ref(result.err));
-    Drain(out_read, result.out);
+    if (out_read) Drain(out_read, result.out);
     err_reader.join();
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
@@ -109,7 +114,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
-  CloseHandle(out_read);
+  if (out_read) CloseHandle(out_read);
   CloseHandle(err_read);
   return result;
 }
