@@ -211,12 +211,18 @@ class Scratch {
   Scratch(const Scratch&) = delete;
   Scratch& operator=(const Scratch&) = delete;
 
-  const std::string& Write(std::string_view bytes) const {
-    std::ofstream out(file_, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    KWT_FUZZ_CHECK(!out.fail());
-    return file_;
+  // The store loaded from a file holding bytes; the file is gone afterwards.
+  Content Load(std::string_view bytes) const {
+    {
+      std::ofstream out(file_, std::ios::binary | std::ios::trunc);
+      out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+      out.close();
+      KWT_FUZZ_CHECK(!out.fail());
+    }
+    Content content = Snapshot(kwt::TMemIniFile(file_));
+    std::error_code ignored;
+    std::filesystem::remove(file_, ignored);
+    return content;
   }
 
  private:
@@ -235,7 +241,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   KWT_FUZZ_CHECK(Snapshot(store) == content);
   // A real file costs more than everything else here together, and its
   // reading does not depend on the bytes: one length in eight goes through it.
-  if (size % 8 == 0) KWT_FUZZ_CHECK(Snapshot(kwt::TMemIniFile(scratch.Write(text))) == content);
+  if (size % 8 == 0) KWT_FUZZ_CHECK(scratch.Load(text) == content);
 
   // Saving twice gives the same bytes; they load back to the same store.
   const std::string saved = store.SavedText();
