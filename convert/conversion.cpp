@@ -108,6 +108,20 @@ void RefuseConvertedContents(std::string_view contentsPath, std::int32_t count, 
   }
 }
 
+// The project file, or the file its new text waits in, must not double as the
+// contents file or the temporary file: records would be written over the
+// project, or the project's text over the records, and the temporary file is
+// deleted when a pass gives up. Files are compared as files, not as names.
+void RefuseProjectFileAsWorkFile(const TMemIniFile& store, std::string_view contentsPath,
+                                 std::string_view temporaryPath) {
+  const std::string pendingPath = store.PendingSavePath();
+  for (const std::string_view work : {contentsPath, temporaryPath}) {
+    if (platform::SameFile(work, store.FileName()) || platform::SameFile(work, pendingPath)) {
+      throw EConvertError(texts::Format(texts::kProjectFileInUseFormat, work));
+    }
+  }
+}
+
 void CloseAndCheck(RecordFile& file) {
   CloseRecordFile(file);
   CheckIo();
@@ -150,6 +164,7 @@ void RunPass(ConversionFace& face, TMemIniFile& store, const ConversionOptions& 
   RecordFile contents;
   RecordFile temporary;
   if (FileIsPresent(contentsPath)) {
+    RefuseProjectFileAsWorkFile(store, contentsPath, temporaryPath);
     RefuseConvertedContents(contentsPath, count, Source::kSize, Target::kSize);
     AssignPath(contents, contentsPath);
     AssignPath(temporary, temporaryPath);
@@ -197,8 +212,10 @@ void RunPass(ConversionFace& face, TMemIniFile& store, const ConversionOptions& 
     }
   }
 
-  // Prepared before closing, so the temporary file is released only just
-  // before it moves.
+  // The project file was prepared while the temporary file was still held:
+  // between its close and its move another conversion in this folder could
+  // take the name and start writing into what is about to become our
+  // contents file, so that gap is kept as short as possible.
   if (kind.closeOrder == CloseOrder::TemporaryFirst) {
     CloseAndCheck(temporary);
     CloseAndCheck(contents);
@@ -213,6 +230,7 @@ void RunPass(ConversionFace& face, TMemIniFile& store, const ConversionOptions& 
     const auto ioCode = static_cast<std::int32_t>(code);
     throw EInOutError(IoMessage(ioCode), ioCode);
   }
+  // Engaged: without an open temporary file a close above has raised 103.
   projectSave->Commit();
   store.WriteNumber(kSection, kVersionKey, kind.version);
 
