@@ -1,0 +1,394 @@
+#include "app/application.h"
+
+#include <cxxabi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <typeinfo>
+
+#include "app/display_text.h"
+#include "runtime/error_text.h"
+#include "runtime/file_names.h"
+#include "runtime/texts.h"
+
+namespace kwt::app {
+namespace {
+
+// Asks the application window to hand the activation on to the main form;
+// posted, since activation cannot change inside the activation message.
+constexpr UINT kActivateMainForm = WM_APP + 1;
+
+// The taskbar button's menu offers restoring, minimising and closing only.
+constexpr UINT kRemovedSystemCommands[] = {SC_MAXIMIZE, SC_SIZE, SC_MOVE};
+
+constexpr DWORD kApplicationWindowStyle = WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX;
+
+constexpr std::size_t kTitleLimit = 255;
+
+HICON MainIcon(HINSTANCE instance) {
+  HICON icon = LoadIconW(instance, L"MAINICON");
+  return icon != nullptr ? icon : LoadIconW(nullptr, IDI_APPLICATION);
+}
+
+SIZE PrimaryScreen() { return SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
+
+// Cuts text to at most limit bytes without splitting a double-byte character.
+std::string CutToBytes(std::string text, std::size_t limit) {
+  if (text.size() <= limit) return text;
+  std::size_t end = limit;
+  if (ClassifyByte(text, end) == ByteClass::Trail) --end;
+  text.resize(end);
+  return text;
+}
+
+std::string CurrentExceptionClassName() {
+  const std::type_info* type = abi::__cxa_current_exception_type();
+  if (type == nullptr) return "Exception";
+  int status = 0;
+  char* readable = abi::__cxa_demangle(type->name(), nullptr, nullptr, &status);
+  std::string name = status == 0 && readable != nullptr ? readable : type->name();
+  std::free(readable);
+  return name;
+}
+
+// The module holding address, by its file name without directory, and the
+// address's offset in it.
+std::pair<std::string, std::uintptr_t> ModuleOffset(const void* address) {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          static_cast<LPCWSTR>(address), &module)) {
+    return {std::string(), reinterpret_cast<std::uintptr_t>(address)};
+  }
+  wchar_t path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
+  const std::string name = NamePart(FromDisplayWide(std::wstring_view(path, length)));
+  return {name, reinterpret_cast<std::uintptr_t>(address) - reinterpret_cast<std::uintptr_t>(module)};
+}
+
+BOOL CALLBACK DisableWindow(HWND window, LPARAM context) {
+  auto& disabled = *reinterpret_cast<std::vector<HWND>*>(context);
+  if (IsWindowVisible(window) && IsWindowEnabled(window)) {
+    EnableWindow(window, FALSE);
+    disabled.push_back(window);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+POINT CentredOrigin(SIZE screen, SIZE window) {
+  // Integer division truncates toward zero, as the placement rule asks.
+  LONG left = (screen.cx - window.cx) / 2;
+  LONG top = (screen.cy - window.cy) / 2;
+  return POINT{left < 0 ? 0 : left, top < 0 ? 0 : top};
+}
+
+std::string_view LongHintPart(std::string_view hint) {
+  for (std::size_t i = 0; i < hint.size(); ++i) {
+    if (hint[i] == '|' && ClassifyByte(hint, i) != ByteClass::Trail) return hint.substr(i + 1);
+  }
+  return hint;
+}
+
+Application::Application()
+    : instance_(GetModuleHandleW(nullptr)),
+      icon_(MainIcon(instance_)),
+      window_class_(instance_, kWindowClassName, WindowProc, icon_, COLOR_BTNFACE) {
+  // Zero-sized at the screen's centre: it exists for its taskbar button.
+  const SIZE screen = PrimaryScreen();
+  window_ = CreateWindowExW(0, kWindowClassName, L"", kApplicationWindowStyle, screen.cx / 2, screen.cy / 2, 0, 0,
+                            nullptr, nullptr, instance_, this);
+  if (window_ == nullptr) throw Exception(std::string(texts::kWindowClassError));
+  if (HMENU menu = GetSystemMenu(window_, FALSE)) {
+    for (UINT command : kRemovedSystemCommands) DeleteMenu(menu, command, MF_BYCOMMAND);
+  }
+}
+
+Application::~Application() {
+  ShowOwnedPopups(window_, FALSE);
+  // Forms first: they are owned by the application window.
+  while (!forms_.empty()) forms_.pop_back();
+  main_form_ = nullptr;
+  DestroyWindow(window_);
+}
+
+void Application::SetTitle(std::string_view title) { SetWindowTextBytes(window_, title); }
+
+std::string Application::Title() const { return CutToBytes(WindowText(window_), kTitleLimit); }
+
+void Application::RunMessageLoop(int show_command) {
+  ShowMainForm(show_command);
+  while (!terminated_) {
+    if (ProcessMessage()) continue;
+    DoIdle();
+    // The loop never polls: it sleeps until the next message arrives.
+    if (!terminated_) WaitMessage();
+  }
+}
+
+void Application::ShowMainForm(int show_command) {
+  if (main_form_ == nullptr) return;
+  if (show_command == SW_SHOWMINNOACTIVE) {
+    // Only the taskbar button: the form appears when the application is restored.
+    ShowWindow(window_, SW_SHOWMINNOACTIVE);
+    return;
+  }
+  ShowWindow(window_, SW_SHOWNA);
+  ShowMainFormWindow();
+  if (show_command == SW_SHOWMAXIMIZED) ShowWindow(main_form_->Handle(), SW_SHOWMAXIMIZED);
+}
+
+void Application::ShowMainFormWindow() {
+  const HWND form = main_form_->Handle();
+  if (!main_form_shown_) {
+    main_form_shown_ = true;
+    RECT bounds{};
+    GetWindowRect(form, &bounds);
+    const POINT origin =
+        CentredOrigin(PrimaryScreen(), SIZE{bounds.right - bounds.left, bounds.bottom - bounds.top});
+    SetWindowPos(form, nullptr, origin.x, origin.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  ShowWindow(form, SW_SHOW);
+  SetForegroundWindow(form);
+}
+
+bool Application::ProcessMessage() {
+  MSG message{};
+  if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) return false;
+  if (message.message == WM_QUIT) {
+    terminated_ = true;
+    return true;
+  }
+  try {
+    if (!PreviewMessage(message)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  } catch (...) {
+    ReportUncaughtError(std::current_exception());
+  }
+  return true;
+}
+
+bool Application::PreviewMessage(const MSG& message) {
+  if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST) return false;
+  Form* form = FormOf(message.hwnd);
+  return form != nullptr && form->PreviewKey(message);
+}
+
+void Application::DoIdle() {
+  POINT cursor{};
+  std::string hint;
+  if (GetCursorPos(&cursor)) {
+    const HWND under = WindowFromPoint(cursor);
+    if (Form* form = FormOf(under)) hint = std::string(LongHintPart(form->HintOf(under).value_or(std::string())));
+  }
+  hint_ = std::move(hint);
+  try {
+    for (const auto& form : forms_) {
+      if (IsWindowVisible(form->Handle())) form->UpdateActions();
+    }
+  } catch (...) {
+    ReportUncaughtError(std::current_exception());
+  }
+}
+
+Form* Application::FormOf(HWND window) const {
+  if (window == nullptr) return nullptr;
+  const HWND root = GetAncestor(window, GA_ROOT);
+  for (const auto& form : forms_) {
+    if (form->Handle() == root) return form.get();
+  }
+  return nullptr;
+}
+
+void Application::ReportUncaughtError(std::exception_ptr error) noexcept {
+  try {
+    // A pressed button gives up the mouse before the box appears.
+    if (HWND capture = GetCapture()) SendMessageW(capture, WM_CANCELMODE, 0, 0);
+    try {
+      std::rethrow_exception(error);
+    } catch (const EAbort&) {
+      // Silent by design.
+    } catch (const Exception& shown) {
+      ShowErrorBox(shown);
+    } catch (...) {
+      ShowGenericErrorBox(std::current_exception());
+    }
+  } catch (...) {
+    // Nothing may escape into the system's code that called the handler.
+  }
+}
+
+void Application::ShowErrorBox(const Exception& error) {
+  const std::wstring text = ToDisplayWide(WithClosingPeriod(error.Message()));
+  const std::wstring caption = ToDisplayWide(Title());
+  ModalScope modal;
+  MessageBoxW(window_, text.c_str(), caption.c_str(), MB_OK | MB_ICONSTOP);
+}
+
+void Application::RequestEnd() {
+  // No end-of-run checks are registered, so the run may always end.
+  PostQuitMessage(0);
+}
+
+void Application::Minimize() {
+  if (main_form_ != nullptr) ShowWindow(main_form_->Handle(), SW_HIDE);
+  ShowWindow(window_, SW_MINIMIZE);
+}
+
+void Application::Restore() {
+  ShowWindow(window_, SW_RESTORE);
+  if (main_form_ != nullptr) ShowMainFormWindow();
+}
+
+LRESULT CALLBACK Application::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* created = reinterpret_cast<CREATESTRUCTW*>(lparam);
+    auto* self = static_cast<Application*>(created->lpCreateParams);
+    self->window_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<Application*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (message == WM_NCDESTROY) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+  if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
+  return Guarded(*self, [&] { return self->HandleMessage(message, wparam, lparam); });
+}
+
+LRESULT Application::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_SYSCOMMAND:
+      return OnSysCommand(wparam, lparam);
+    case WM_CLOSE:
+      return OnClose();
+    case WM_QUERYENDSESSION:
+      return OnQueryEndSession();
+    case WM_ENDSESSION:
+      return OnEndSession(wparam);
+    case WM_ACTIVATE:
+      return OnActivate(wparam, lparam);
+    case kActivateMainForm:
+      if (main_form_ != nullptr && GetActiveWindow() == window_ && !IsIconic(window_)) {
+        const HWND form = main_form_->Handle();
+        if (IsWindowVisible(form) && IsWindowEnabled(form)) SetActiveWindow(form);
+      }
+      return 0;
+    default:
+      return DefWindowProcW(window_, message, wparam, lparam);
+  }
+}
+
+LRESULT Application::OnSysCommand(WPARAM wparam, LPARAM lparam) {
+  switch (wparam & 0xFFF0) {
+    case SC_MINIMIZE:
+      Minimize();
+      return 0;
+    case SC_RESTORE:
+      Restore();
+      return 0;
+    default:
+      return DefWindowProcW(window_, WM_SYSCOMMAND, wparam, lparam);
+  }
+}
+
+LRESULT Application::OnClose() {
+  // Close on the taskbar button closes the main form, which ends the run.
+  if (main_form_ != nullptr) main_form_->Close();
+  return 0;
+}
+
+LRESULT Application::OnQueryEndSession() { return TRUE; }
+
+LRESULT Application::OnEndSession(WPARAM wparam) {
+  if (wparam != FALSE) {
+    terminated_ = true;
+    // Wakes the loop should it be waiting.
+    PostMessageW(window_, WM_NULL, 0, 0);
+  }
+  return 0;
+}
+
+LRESULT Application::OnActivate(WPARAM wparam, LPARAM lparam) {
+  // The zero-sized application window never keeps the activation for itself.
+  if (LOWORD(wparam) != WA_INACTIVE) PostMessageW(window_, kActivateMainForm, 0, 0);
+  return DefWindowProcW(window_, WM_ACTIVATE, wparam, lparam);
+}
+
+Application::ModalScope::ModalScope() : active_(GetActiveWindow()), focus_(GetFocus()) {
+  EnumThreadWindows(GetCurrentThreadId(), DisableWindow, reinterpret_cast<LPARAM>(&disabled_));
+}
+
+Application::ModalScope::~ModalScope() {
+  for (auto it = disabled_.rbegin(); it != disabled_.rend(); ++it) {
+    if (IsWindow(*it)) EnableWindow(*it, TRUE);
+  }
+  if (active_ != nullptr && IsWindow(active_) && IsWindowVisible(active_)) SetActiveWindow(active_);
+  if (focus_ != nullptr && IsWindow(focus_) && IsWindowVisible(focus_)) SetFocus(focus_);
+}
+
+std::string GenericErrorText(std::string_view class_name, std::string_view module_name, std::uintptr_t offset,
+                             std::string_view message) {
+  char address[2 * sizeof(void*) + 1] = {};
+  std::snprintf(address, sizeof(address), "%0*llX", static_cast<int>(2 * sizeof(void*)),
+                static_cast<unsigned long long>(offset));
+  const std::string_view period = !message.empty() && message.back() != '.' ? "." : "";
+  const std::string_view values[] = {class_name, module_name, message, period};
+  std::string text;
+  std::size_t next = 0;
+  const std::string_view format = texts::kAppErrorFormat;
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 's' && next < std::size(values)) {
+      text += values[next++];
+      ++i;
+    } else if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 'p') {
+      text += address;
+      ++i;
+    } else {
+      text += format[i];
+    }
+  }
+  return text;
+}
+
+void ShowGenericErrorBox(std::exception_ptr error) noexcept {
+  try {
+    std::string class_name;
+    std::string message;
+    try {
+      std::rethrow_exception(error);
+    } catch (const Exception& raised) {
+      class_name = raised.ClassName();
+      message = raised.Message();
+    } catch (...) {
+      class_name = CurrentExceptionClassName();
+    }
+    // A C++ exception carries no address of its raising; the place that
+    // caught it stands in.
+    const auto [module_name, offset] = ModuleOffset(__builtin_return_address(0));
+    const std::wstring text = ToDisplayWide(GenericErrorText(class_name, module_name, offset, message));
+    const std::wstring caption = ToDisplayWide(texts::kAppErrorCaption);
+    MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+  } catch (...) {
+    // The last resort has no resort of its own.
+  }
+}
+
+int Run(int show_command, const std::function<void(Application&)>& start_up) {
+  std::unique_ptr<Application> application;
+  try {
+    application = std::make_unique<Application>();
+  } catch (...) {
+    ShowGenericErrorBox(std::current_exception());
+    return 1;
+  }
+  try {
+    start_up(*application);
+  } catch (...) {
+    ShowGenericErrorBox(std::current_exception());
+    return 1;
+  }
+  application->RunMessageLoop(show_command);
+  return 0;
+}
+
+}  // namespace kwt::app

@@ -1,0 +1,39 @@
+#include "app/window_class.h"
+
+#include <string>
+
+#include "app/display_text.h"
+#include "runtime/errors.h"
+#include "runtime/texts.h"
+
+namespace kwt::app {
+
+WindowClass::WindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HICON icon,
+                         int background_colour)
+    : instance_(instance), name_(name) {
+  WNDCLASSEXW window_class{};
+  window_class.cbSize = sizeof(window_class);
+  window_class.lpfnWndProc = procedure;
+  window_class.hInstance = instance;
+  window_class.hIcon = icon;
+  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  window_class.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(background_colour + 1));
+  window_class.lpszClassName = name;
+  if (RegisterClassExW(&window_class) == 0) throw Exception(std::string(texts::kWindowClassError));
+}
+
+WindowClass::~WindowClass() { UnregisterClassW(name_, instance_); }
+
+std::string SystemErrorText(DWORD code) {
+  wchar_t* buffer = nullptr;
+  const DWORD length =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+  std::wstring text(buffer != nullptr ? std::wstring_view(buffer, length) : std::wstring_view());
+  if (buffer != nullptr) LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
+  if (text.empty()) return "Windows error " + std::to_string(code);
+  return FromDisplayWide(text);
+}
+
+}  // namespace kwt::app

@@ -1,0 +1,143 @@
+// Drives the real window in this process: creates the application and the
+// main window as the program does, types with SendInput, answers modal boxes
+// and dialogs from a CBT hook, reads pixels, and runs the program itself.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/application.h"
+#include "runtime/windows_api.h"
+#include "ui/main.h"
+
+namespace kwt::ui::testing {
+
+// What a modal box or dialog showed when it became active.
+struct ModalRecord {
+  HWND window = nullptr;
+  std::string caption;
+  // The message of a message box (its text static).
+  std::string text;
+  HWND owner = nullptr;
+  LONG style = 0;
+  LONG extended_style = 0;
+  // Identifiers of the visible push buttons.
+  std::vector<int> buttons;
+  // The icon the box shows, if any.
+  HICON icon = nullptr;
+  RECT bounds{};
+  // File dialogs: the folder shown and the text of the name box.
+  bool file_dialog = false;
+  std::string folder;
+  std::string name_box;
+};
+
+// Installs a thread CBT hook for its lifetime: each dialog-class window that
+// becomes active is recorded once its modal loop runs, then handed to answer,
+// which must end it.
+class ModalAnswerer {
+ public:
+  using Answer = std::function<void(const ModalRecord& record)>;
+  explicit ModalAnswerer(Answer answer);
+  ~ModalAnswerer();
+  ModalAnswerer(const ModalAnswerer&) = delete;
+  ModalAnswerer& operator=(const ModalAnswerer&) = delete;
+
+  const std::vector<ModalRecord>& Records() const { return records_; }
+
+ private:
+  static LRESULT CALLBACK CbtProc(int code, WPARAM wparam, LPARAM lparam);
+  static LRESULT CALLBACK HelperProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+  Answer answer_;
+  HHOOK hook_ = nullptr;
+  HWND helper_ = nullptr;
+  std::set<HWND> seen_;
+  std::vector<ModalRecord> records_;
+};
+
+// Answers: the OK button, the Cancel button, and a file dialog given a name.
+void PressOk(const ModalRecord& record);
+void PressCancel(const ModalRecord& record);
+void AcceptName(const ModalRecord& record, std::string_view name);
+
+// One key, optionally with modifiers held around it.
+struct Chord {
+  WORD key;
+  std::vector<WORD> modifiers = {};
+};
+
+// A folder of its own under the temporary folder, removed afterwards.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  const std::filesystem::path& Path() const { return path_; }
+  // The path of name inside the folder, as code page 932 bytes.
+  std::string BytesOf(std::string_view name) const;
+  void Write(std::string_view name, std::string_view bytes) const;
+  std::string Read(std::string_view name) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Writes a project whose contents file holds records zero-filled records of
+// the 516-byte layout and claims count of them; version 103.
+std::string WriteProject(const TempFolder& folder, int records, int count);
+
+// The application and its main window, shown as at start-up.
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  app::Application& App() { return *application_; }
+  TfrmMain& Form() { return *form_; }
+
+  // Handles every queued message as the loop does, then the idle work.
+  void Pump();
+  // Brings the window to the front and types the chords.
+  void Type(std::initializer_list<Chord> chords);
+  // The control with the keyboard focus.
+  HWND Focus() const { return GetFocus(); }
+  // The client area's size.
+  SIZE ClientSize() const;
+  // A control's rectangle in its parent's client coordinates.
+  RECT PlaceOf(HWND control) const;
+
+  std::unique_ptr<app::Application> application_;
+  TfrmMain* form_ = nullptr;
+};
+
+// The pixels of a window's client area as drawn now, row by row.
+std::vector<COLORREF> Capture(HWND window, SIZE& size);
+
+// The window program kwtconvw.exe, started beside the test program's build.
+class Program {
+ public:
+  explicit Program(int show_command = SW_SHOWNORMAL);
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  HWND MainWindow() const { return main_window_; }
+  HWND ApplicationWindow() const { return application_window_; }
+  // The exit code, or STILL_ACTIVE after the timeout.
+  DWORD WaitForExit(DWORD milliseconds = 10000);
+
+ private:
+  PROCESS_INFORMATION process_{};
+  HWND main_window_ = nullptr;
+  HWND application_window_ = nullptr;
+};
+
+}  // namespace kwt::ui::testing

@@ -1,0 +1,69 @@
+#include "ui/actions.h"
+
+#include "app/application.h"
+#include "runtime/texts.h"
+
+namespace kwt::ui {
+
+ShortCut ShortCutOf(unsigned virtual_key, bool shift, bool ctrl, bool alt) {
+  ShortCut shortcut = static_cast<ShortCut>(virtual_key & 0xFF);
+  if (shift) shortcut |= kShiftFlag;
+  if (ctrl) shortcut |= kCtrlFlag;
+  if (alt) shortcut |= kAltFlag;
+  return shortcut;
+}
+
+std::string LinkedCaption(std::string_view button_caption, std::string_view button_name,
+                          std::string_view action_caption) {
+  if (button_caption.empty() || button_caption == button_name) return std::string(action_caption);
+  return std::string(button_caption);
+}
+
+TAction::TAction(std::string caption, std::string hint, ShortCut shortcut)
+    : caption_(std::move(caption)), hint_(std::move(hint)), shortcut_(shortcut) {}
+
+TAction::~TAction() = default;
+
+bool TAction::Execute() {
+  if (!enabled_) return false;
+  ExecuteTarget();
+  return true;
+}
+
+void TAction::ExecuteTarget() {
+  if (OnExecute) OnExecute(*this);
+}
+
+TFileExit::TFileExit(app::Application& application)
+    : TAction(std::string(texts::kExitCaption), std::string(texts::kExitHint), kNoShortCut),
+      application_(application) {}
+
+void TFileExit::ExecuteTarget() {
+  // No help file is set, so there is no help system to tell to quit.
+  if (app::Form* main_form = application_.MainForm()) main_form->Close();
+}
+
+TFileOpen::TFileOpen(app::Application& application)
+    : TAction(std::string(), std::string(texts::kOpenHint), kCtrlO), application_(application) {
+  dialog_.SetFilter(texts::kOpenFilter);
+}
+
+void TFileOpen::ExecuteTarget() {
+  if (BeforeExecute) BeforeExecute(*this);
+  const HWND main_form = application_.MainForm() != nullptr ? application_.MainForm()->Handle() : nullptr;
+  if (dialog_.Execute(application_.Handle(), main_form)) {
+    if (OnAccept) OnAccept(*this);
+  } else if (OnCancel) {
+    OnCancel(*this);
+  }
+}
+
+TAction* TActionList::FindShortCut(ShortCut shortcut) const {
+  if (shortcut == kNoShortCut) return nullptr;
+  for (TAction* action : actions_) {
+    if (action->Shortcut() == shortcut && action->Enabled()) return action;
+  }
+  return nullptr;
+}
+
+}  // namespace kwt::ui

@@ -1,0 +1,473 @@
+#include "ui/main.h"
+
+#include <algorithm>
+
+#include "app/display_text.h"
+#include "runtime/file_names.h"
+#include "runtime/platform.h"
+#include "runtime/texts.h"
+#include "ui/focus_ring.h"
+#include "ui/layout.h"
+
+namespace kwt::ui {
+namespace {
+
+constexpr DWORD kFormStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+constexpr DWORD kFormExtendedStyle = 0;
+constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
+
+// Names of the buttons, which a linked action's caption may replace.
+constexpr std::string_view kBtnName = "Btn";
+constexpr std::string_view kBitBtn1Name = "BitBtn1";
+
+HFONT CreateWindowFont() {
+  return CreateFontW(layout::kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                     layout::kFontFace);
+}
+
+template <class Target>
+Target* Self(HWND window) {
+  return reinterpret_cast<Target*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+bool KeyDown(int key) { return (GetKeyState(key) & 0x8000) != 0; }
+
+std::wstring ControlText(HWND control) { return app::ToDisplayWide(app::WindowText(control)); }
+
+}  // namespace
+
+std::int32_t TfrmMain::WindowMeasure::TextWidth(std::string_view text) {
+  const std::wstring wide = app::ToDisplayWide(text);
+  const HDC dc = GetDC(form_.window_);
+  if (dc == nullptr) return 0;
+  const HGDIOBJ previous = SelectObject(dc, form_.Font());
+  SIZE extent{0, 0};
+  GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &extent);
+  SelectObject(dc, previous);
+  ReleaseDC(form_.window_, dc);
+  return extent.cx;
+}
+
+TfrmMain::TfrmMain(app::Application& owner)
+    : application_(owner),
+      instance_(owner.Instance()),
+      form_class_(instance_, kWindowClassName, WindowProc, owner.Icon(), COLOR_BTNFACE),
+      group_box_class_(instance_, kGroupBoxClassName, GroupBoxProc, nullptr, COLOR_BTNFACE),
+      font_(CreateWindowFont()),
+      close_glyph_(std::make_unique<Glyph>(instance_, kClosePicture, layout::kDoorPictureSize, 2)),
+      open_glyph_(std::make_unique<Glyph>(instance_, kOpenPicture, layout::kFolderPictureSize, 1)),
+      file_exit1_(std::make_unique<TFileExit>(owner)),
+      file_open1_(std::make_unique<TFileOpen>(owner)),
+      measure_(*this),
+      converter_(*this) {
+  if (!font_) throw Exception(app::SystemErrorText(GetLastError()));
+  action_list1_.Add(*file_exit1_);
+  action_list1_.Add(*file_open1_);
+  file_open1_->BeforeExecute = [this](TAction& sender) { FileOpen1BeforeExecute(sender); };
+  file_open1_->OnAccept = [this](TAction& sender) { FileOpen1Accept(sender); };
+
+  const SIZE outer = OuterSize();
+  const std::wstring caption = app::ToDisplayWide(texts::kMainCaption);
+  // Placed when first shown; the designed position is not used.
+  if (CreateWindowExW(kFormExtendedStyle, kWindowClassName, caption.c_str(), kFormStyle, CW_USEDEFAULT,
+                      CW_USEDEFAULT, outer.cx, outer.cy, owner.Handle(), nullptr, instance_, this) == nullptr) {
+    throw Exception(app::SystemErrorText(GetLastError()));
+  }
+}
+
+TfrmMain::~TfrmMain() {
+  if (window_ != nullptr) DestroyWindow(window_);
+}
+
+SIZE TfrmMain::OuterSize() const {
+  RECT bounds{0, 0, layout::kClientWidth, layout::kClientHeight};
+  AdjustWindowRectEx(&bounds, kFormStyle, FALSE, kFormExtendedStyle);
+  return SIZE{bounds.right - bounds.left, bounds.bottom - bounds.top};
+}
+
+std::vector<HWND> TfrmMain::TabOrder() const {
+  return {static_text1_, btn_, txt1_, txt2_, edit1_, txt3_, bit_btn1_};
+}
+
+// --- Creation -------------------------------------------------------------
+
+HWND TfrmMain::CreateControl(const wchar_t* window_class, std::string_view text, DWORD style,
+                             DWORD extended_style, int left, int top, int width, int height, HWND parent) {
+  const std::wstring wide = app::ToDisplayWide(text);
+  // Only the window's own group frame class takes the window object along.
+  void* const creation_data = window_class == kGroupBoxClassName ? this : nullptr;
+  const HWND control = CreateWindowExW(extended_style, window_class, wide.c_str(), style, left, top, width, height,
+                                       parent, nullptr, instance_, creation_data);
+  if (control != nullptr) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  return control;
+}
+
+bool TfrmMain::CreateControls() {
+  using namespace layout;
+  group_box1_ = CreateControl(kGroupBoxClassName, "", kChild | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+                              WS_EX_CONTROLPARENT, kGroupBox1.left, kGroupBox1.top, kGroupBox1.width,
+                              kGroupBox1.height, window_);
+  if (group_box1_ == nullptr) return false;
+  // Created in tab order, which is also their stacking order.
+  static_text1_ = CreateControl(L"STATIC", texts::kIntroText, kChild | SS_LEFT, 0, kStaticText1.left,
+                                kStaticText1.top, kStaticText1.width, kStaticText1.height, group_box1_);
+  btn_ = CreateControl(L"BUTTON", LinkedCaption(texts::kExitCaption, kBtnName, file_exit1_->Caption()),
+                       kChild | WS_TABSTOP | BS_OWNERDRAW, 0, kBtn.left, kBtn.top, kBtn.width, kBtn.height,
+                       group_box1_);
+  txt1_ = CreateControl(L"STATIC", texts::kTargetLabel, kChild | SS_LEFT, 0, kTxt1.left, kTxt1.top, kTxt1.width,
+                        kTxt1.height, group_box1_);
+  txt2_ = CreateControl(L"STATIC", texts::kProgressLabel, kChild | SS_LEFT, 0, kTxt2.left, kTxt2.top,
+                        kTxt2.width, kTxt2.height, group_box1_);
+  edit1_ = CreateControl(L"EDIT", "", kChild | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL | ES_READONLY,
+                         WS_EX_CLIENTEDGE, kEdit1.left, kEdit1.top, kEdit1.width, kEdit1.height, group_box1_);
+  // Owner-drawn, so that a repaint and the immediate drawing of a new text
+  // are one and the same routine.
+  txt3_ = CreateControl(L"STATIC", "", kChild | SS_OWNERDRAW, 0, kTxt3.left, kTxt3.top, kTxt3.width, kTxt3.height,
+                        group_box1_);
+  bit_btn1_ = CreateControl(L"BUTTON", LinkedCaption("", kBitBtn1Name, file_open1_->Caption()),
+                            kChild | WS_TABSTOP | BS_OWNERDRAW, 0, kBitBtn1.left, kBitBtn1.top, kBitBtn1.width,
+                            kBitBtn1.height, group_box1_);
+  for (HWND control : TabOrder()) {
+    if (control == nullptr) return false;
+  }
+  FitToText(static_text1_);
+  FitToText(txt1_);
+  FitToText(txt2_);
+  return true;
+}
+
+void TfrmMain::FitToText(HWND static_text) {
+  const std::wstring text = ControlText(static_text);
+  const HDC dc = GetDC(static_text);
+  if (dc == nullptr) return;
+  const HGDIOBJ previous = SelectObject(dc, font_.get());
+  RECT box{0, 0, 0, 0};
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, DT_CALCRECT | DT_EXPANDTABS);
+  SelectObject(dc, previous);
+  ReleaseDC(static_text, dc);
+  SetWindowPos(static_text, nullptr, 0, 0, box.right - box.left + layout::kStaticTextPadding,
+               box.bottom - box.top + layout::kStaticTextPadding, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// --- Messages -------------------------------------------------------------
+
+LRESULT CALLBACK TfrmMain::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<TfrmMain*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    self->window_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  TfrmMain* self = Self<TfrmMain>(window);
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    if (self != nullptr) self->window_ = nullptr;
+  }
+  if (self == nullptr || self->window_ == nullptr) return DefWindowProcW(window, message, wparam, lparam);
+  return app::Guarded(self->application_, [&] { return self->HandleMessage(message, wparam, lparam); });
+}
+
+LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CREATE:
+      return OnCreate();
+    case WM_GETMINMAXINFO:
+      return OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lparam));
+    case WM_WINDOWPOSCHANGING:
+      return OnWindowPosChanging(*reinterpret_cast<WINDOWPOS*>(lparam), wparam, lparam);
+    case WM_ACTIVATE:
+      return OnActivate(wparam);
+    case WM_SETFOCUS:
+      return OnSetFocus();
+    case WM_COMMAND:
+      return OnCommand(wparam, lparam);
+    case WM_DRAWITEM:
+      return OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
+    case WM_CTLCOLORSTATIC:
+      return OnCtlColorStatic(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam));
+    case WM_SYSCOMMAND:
+      return OnSysCommand(wparam, lparam);
+    case WM_CLOSE:
+      return OnClose();
+    default:
+      return DefWindowProcW(window_, message, wparam, lparam);
+  }
+}
+
+LRESULT CALLBACK TfrmMain::GroupBoxProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<TfrmMain*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  TfrmMain* self = Self<TfrmMain>(window);
+  if (message == WM_NCDESTROY) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+  if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
+  return app::Guarded(self->application_,
+                      [&] { return self->HandleGroupBoxMessage(window, message, wparam, lparam); });
+}
+
+LRESULT TfrmMain::HandleGroupBoxMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_PAINT: {
+      PAINTSTRUCT paint{};
+      const HDC dc = BeginPaint(window, &paint);
+      RECT bounds{};
+      GetClientRect(window, &bounds);
+      PaintGroupFrame(dc, bounds, layout::kGroupFrameTop);
+      EndPaint(window, &paint);
+      return 0;
+    }
+    // The frame's controls report to the window, which handles them all.
+    case WM_COMMAND:
+    case WM_DRAWITEM:
+    case WM_CTLCOLORSTATIC:
+      return HandleMessage(message, wparam, lparam);
+    default:
+      return DefWindowProcW(window, message, wparam, lparam);
+  }
+}
+
+LRESULT TfrmMain::OnCreate() { return CreateControls() ? 0 : -1; }
+
+LRESULT TfrmMain::OnGetMinMaxInfo(MINMAXINFO& limits) {
+  // The group frame can be neither smaller nor larger than its design, and
+  // the window takes its limits from it.
+  const SIZE outer = OuterSize();
+  limits.ptMinTrackSize = POINT{outer.cx, outer.cy};
+  limits.ptMaxTrackSize = POINT{outer.cx, outer.cy};
+  limits.ptMaxSize = POINT{outer.cx, outer.cy};
+  return 0;
+}
+
+LRESULT TfrmMain::OnWindowPosChanging(WINDOWPOS& position, WPARAM wparam, LPARAM lparam) {
+  if ((position.flags & SWP_NOSIZE) == 0 && !IsIconic(window_)) {
+    const SIZE outer = OuterSize();
+    position.cx = outer.cx;
+    position.cy = outer.cy;
+  }
+  return DefWindowProcW(window_, WM_WINDOWPOSCHANGING, wparam, lparam);
+}
+
+LRESULT TfrmMain::OnActivate(WPARAM wparam) {
+  if (LOWORD(wparam) == WA_INACTIVE) {
+    const HWND focus = GetFocus();
+    if (focus != nullptr && IsChild(window_, focus)) last_focus_ = focus;
+    return 0;
+  }
+  if (HIWORD(wparam) == 0) OnSetFocus();  // not minimised
+  return 0;
+}
+
+LRESULT TfrmMain::OnSetFocus() {
+  // The window itself never keeps the focus: it goes to the control that
+  // had it last, at first to the first control that Tab reaches.
+  const bool remembered = last_focus_ != nullptr && IsWindow(last_focus_) && IsWindowVisible(last_focus_) &&
+                          IsWindowEnabled(last_focus_);
+  const HWND target = remembered ? last_focus_ : FirstTabStop();
+  if (target != nullptr) SetFocus(target);
+  return 0;
+}
+
+LRESULT TfrmMain::OnCommand(WPARAM wparam, LPARAM lparam) {
+  const HWND control = reinterpret_cast<HWND>(lparam);
+  if (HIWORD(wparam) == BN_CLICKED && IsButton(control)) ClickButton(control);
+  return 0;
+}
+
+LRESULT TfrmMain::OnDrawItem(const DRAWITEMSTRUCT& item) {
+  if (item.hwndItem == txt3_) {
+    PaintStatusLine(item.hDC, item.rcItem, ControlText(txt3_), font_.get());
+  } else if (item.hwndItem == btn_) {
+    PaintPictureButton(item, close_glyph_.get(), ControlText(btn_), font_.get(), layout::kGlyphSpacing);
+  } else if (item.hwndItem == bit_btn1_) {
+    PaintPictureButton(item, open_glyph_.get(), ControlText(bit_btn1_), font_.get(), layout::kGlyphSpacing);
+  } else {
+    return FALSE;
+  }
+  return TRUE;
+}
+
+LRESULT TfrmMain::OnCtlColorStatic(HDC dc, HWND control) {
+  // The read-only target box keeps the window colour of an edit box.
+  const int background = control == edit1_ ? COLOR_WINDOW : COLOR_BTNFACE;
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  SetBkColor(dc, GetSysColor(background));
+  return reinterpret_cast<LRESULT>(GetSysColorBrush(background));
+}
+
+LRESULT TfrmMain::OnSysCommand(WPARAM wparam, LPARAM lparam) {
+  if ((wparam & 0xFFF0) == SC_MINIMIZE) {
+    // The whole application goes to its taskbar button.
+    application_.Minimize();
+    return 0;
+  }
+  return DefWindowProcW(window_, WM_SYSCOMMAND, wparam, lparam);
+}
+
+LRESULT TfrmMain::OnClose() {
+  Close();
+  return 0;
+}
+
+// --- Keyboard -------------------------------------------------------------
+
+bool TfrmMain::PreviewKey(const MSG& message) {
+  switch (message.message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+      const auto key = static_cast<unsigned>(message.wParam);
+      const ShortCut shortcut = ShortCutOf(key, KeyDown(VK_SHIFT), KeyDown(VK_CONTROL), KeyDown(VK_MENU));
+      if (TAction* action = action_list1_.FindShortCut(shortcut)) {
+        action->Execute();
+        return true;
+      }
+      return message.message == WM_KEYDOWN && DialogKey(key);
+    }
+    case WM_CHAR:
+      // A button's access key works alone while a button has the focus.
+      return IsButton(GetFocus()) && AccessKey(static_cast<wchar_t>(message.wParam));
+    case WM_SYSCHAR:
+      return AccessKey(static_cast<wchar_t>(message.wParam));
+    default:
+      return false;
+  }
+}
+
+bool TfrmMain::DialogKey(unsigned key) {
+  const HWND focus = GetFocus();
+  switch (key) {
+    case VK_TAB:
+      if (KeyDown(VK_CONTROL) || KeyDown(VK_MENU)) return false;
+      MoveFocus(!KeyDown(VK_SHIFT), true);
+      return true;
+    case VK_LEFT:
+    case VK_UP:
+    case VK_RIGHT:
+    case VK_DOWN: {
+      // The target box moves its caret; everything else moves the focus.
+      const std::vector<HWND> order = TabOrder();
+      if (focus == edit1_ || std::find(order.begin(), order.end(), focus) == order.end()) return false;
+      MoveFocus(key == VK_RIGHT || key == VK_DOWN, false);
+      return true;
+    }
+    case VK_RETURN:
+      // No button is the default button: Enter clicks only a focused one.
+      if (IsButton(focus)) ClickButton(focus);
+      return true;
+    case VK_ESCAPE:
+      // Nor is any the cancel button.
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool TfrmMain::AccessKey(wchar_t character) {
+  const auto upper = [](wchar_t c) {
+    return static_cast<wchar_t>(reinterpret_cast<ULONG_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(c))));
+  };
+  for (HWND button : {btn_, bit_btn1_}) {
+    const std::wstring caption = ControlText(button);
+    const std::size_t marker = caption.find(L'&');
+    if (marker == std::wstring::npos || marker + 1 >= caption.size()) continue;
+    if (upper(caption[marker + 1]) == upper(character) && IsWindowEnabled(button) && IsWindowVisible(button)) {
+      ClickButton(button);
+      return true;
+    }
+  }
+  return false;
+}
+
+void TfrmMain::MoveFocus(bool forward, bool tab_stops_only) {
+  const std::vector<HWND> order = TabOrder();
+  const auto found = std::find(order.begin(), order.end(), GetFocus());
+  std::optional<std::size_t> current;
+  if (found != order.end()) current = static_cast<std::size_t>(found - order.begin());
+  const auto next = NextInRing(order.size(), current, forward, [&](std::size_t index) {
+    const HWND control = order[index];
+    if (!IsWindowVisible(control) || !IsWindowEnabled(control)) return false;
+    return !tab_stops_only || (GetWindowLongPtrW(control, GWL_STYLE) & WS_TABSTOP) != 0;
+  });
+  if (next) FocusByKeyboard(order[*next]);
+}
+
+void TfrmMain::FocusByKeyboard(HWND control) {
+  SetFocus(control);
+  if (control == edit1_) SendMessageW(edit1_, EM_SETSEL, 0, -1);
+}
+
+HWND TfrmMain::FirstTabStop() const {
+  for (HWND control : TabOrder()) {
+    if ((GetWindowLongPtrW(control, GWL_STYLE) & WS_TABSTOP) != 0 && IsWindowVisible(control) &&
+        IsWindowEnabled(control)) {
+      return control;
+    }
+  }
+  return nullptr;
+}
+
+void TfrmMain::ClickButton(HWND button) {
+  if (button == btn_) {
+    // The close kind closes the window that holds the button, without the
+    // exit action.
+    Close();
+  } else if (button == bit_btn1_) {
+    file_open1_->Execute();
+  }
+}
+
+void TfrmMain::Close() {
+  // This is the main form: closing it ends the run, asking nothing.
+  application_.RequestEnd();
+}
+
+std::optional<std::string> TfrmMain::HintOf(HWND window) const {
+  if (window == btn_) return file_exit1_->Hint();
+  if (window == bit_btn1_) return file_open1_->Hint();
+  if (window == window_ || IsChild(window_, window)) return std::string();
+  return std::nullopt;
+}
+
+// --- The conversion's face -------------------------------------------------
+
+void TfrmMain::SetStatus(std::string_view text) {
+  if (text == status_text_) return;
+  status_text_ = text;
+  const std::wstring wide = app::ToDisplayWide(text);
+  // The text is stored without the control's own repainting, then drawn at
+  // once by the routine that also serves its later repaints: a long pass
+  // lets no paint message through.
+  DefWindowProcW(txt3_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+  const HDC dc = GetDC(txt3_);
+  if (dc == nullptr) return;
+  RECT bounds{};
+  GetClientRect(txt3_, &bounds);
+  PaintStatusLine(dc, bounds, wide, font_.get());
+  ReleaseDC(txt3_, dc);
+}
+
+void TfrmMain::SetTarget(std::string_view text) {
+  app::SetWindowTextBytes(edit1_, text);
+  // Not required during a pass, but cheap once per pass: the user sees which
+  // file is being converted.
+  UpdateWindow(edit1_);
+}
+
+std::int32_t TfrmMain::TargetWidth() {
+  RECT bounds{};
+  GetWindowRect(edit1_, &bounds);
+  return bounds.right - bounds.left;
+}
+
+void TfrmMain::Convert(std::string_view project_path) { converter_.Convert(project_path); }
+
+void TfrmMain::FileOpen1BeforeExecute(TAction&) {
+  file_open1_->Dialog().SetInitialDir(ContainingDirectory(platform::ExecutablePath()));
+}
+
+void TfrmMain::FileOpen1Accept(TAction&) {
+  const std::string path = file_open1_->Dialog().FileName();
+  Convert(path);
+}
+
+}  // namespace kwt::ui

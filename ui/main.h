@@ -1,0 +1,153 @@
+// The main window: an instruction line, the target box with its open button,
+// the status line and the close button, all inside one etched group frame of
+// fixed size. It is the face through which the conversion shows what it does,
+// and it runs the conversion inside the open action.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+#include "app/application.h"
+#include "app/window_class.h"
+#include "convert/conversion.h"
+#include "runtime/windows_api.h"
+#include "ui/actions.h"
+#include "ui/painting.h"
+
+namespace kwt::ui {
+
+class TfrmMain final : public app::Form, public ConversionFace {
+ public:
+  static constexpr wchar_t kWindowClassName[] = L"TfrmMain";
+  static constexpr wchar_t kGroupBoxClassName[] = L"KwtGroupBox";
+  // Bitmap resources of the two button pictures.
+  static constexpr wchar_t kClosePicture[] = L"CLOSEGLYPH";
+  static constexpr wchar_t kOpenPicture[] = L"OPENGLYPH";
+
+  // Builds the window, still hidden, with its controls and actions, owned by
+  // the application window. Raises an Exception when any part fails.
+  explicit TfrmMain(app::Application& owner);
+  ~TfrmMain() override;
+  TfrmMain(const TfrmMain&) = delete;
+  TfrmMain& operator=(const TfrmMain&) = delete;
+
+  // app::Form
+  HWND Handle() const noexcept override { return window_; }
+  bool PreviewKey(const MSG& message) override;
+  void Close() override;
+  std::optional<std::string> HintOf(HWND window) const override;
+
+  // ConversionFace. The status line draws each new text before SetStatus
+  // returns, without the message loop; the same text again does nothing.
+  void SetStatus(std::string_view text) override;
+  void SetTarget(std::string_view text) override;
+  TextMeasure& TargetMeasure() override { return measure_; }
+  std::int32_t TargetWidth() override;
+
+  // The conversion driver, on the accepted project file.
+  void Convert(std::string_view project_path);
+  // The open action's handlers: the initial folder is the executable's
+  // folder; an accepted name is converted.
+  void FileOpen1BeforeExecute(TAction& sender);
+  void FileOpen1Accept(TAction& sender);
+
+  // The controls, in the order the window declares them.
+  HWND GroupBox1() const noexcept { return group_box1_; }
+  HWND StaticText1() const noexcept { return static_text1_; }
+  HWND Btn() const noexcept { return btn_; }
+  HWND Txt1() const noexcept { return txt1_; }
+  HWND Txt2() const noexcept { return txt2_; }
+  HWND Edit1() const noexcept { return edit1_; }
+  HWND Txt3() const noexcept { return txt3_; }
+  HWND BitBtn1() const noexcept { return bit_btn1_; }
+  TFileExit& FileExit1() noexcept { return *file_exit1_; }
+  TFileOpen& FileOpen1() noexcept { return *file_open1_; }
+  HFONT Font() const noexcept { return font_.get(); }
+  Converter& Driver() noexcept { return converter_; }
+
+  // The controls of the group frame in tab order.
+  std::vector<HWND> TabOrder() const;
+
+ private:
+  // Widths of code page 932 text in the window's font on its drawing surface.
+  class WindowMeasure : public TextMeasure {
+   public:
+    explicit WindowMeasure(const TfrmMain& form) : form_(form) {}
+    std::int32_t TextWidth(std::string_view text) override;
+
+   private:
+    const TfrmMain& form_;
+  };
+
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  static LRESULT CALLBACK GroupBoxProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleGroupBoxMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+  LRESULT OnCreate();
+  LRESULT OnGetMinMaxInfo(MINMAXINFO& limits);
+  LRESULT OnWindowPosChanging(WINDOWPOS& position, WPARAM wparam, LPARAM lparam);
+  LRESULT OnActivate(WPARAM wparam);
+  LRESULT OnSetFocus();
+  LRESULT OnCommand(WPARAM wparam, LPARAM lparam);
+  LRESULT OnDrawItem(const DRAWITEMSTRUCT& item);
+  LRESULT OnCtlColorStatic(HDC dc, HWND control);
+  LRESULT OnSysCommand(WPARAM wparam, LPARAM lparam);
+  LRESULT OnClose();
+
+  bool CreateControls();
+  HWND CreateControl(const wchar_t* window_class, std::string_view text, DWORD style, DWORD extended_style,
+                     int left, int top, int width, int height, HWND parent);
+  // Sizes a static text to its text plus the padding, keeping its position.
+  void FitToText(HWND static_text);
+  SIZE OuterSize() const;
+
+  // What a click, Enter or the access key does to a button.
+  void ClickButton(HWND button);
+  // Focus moves by keys; moving into the target box selects its text.
+  bool DialogKey(unsigned key);
+  bool AccessKey(wchar_t character);
+  void MoveFocus(bool forward, bool tab_stops_only);
+  void FocusByKeyboard(HWND control);
+  HWND FirstTabStop() const;
+  bool IsButton(HWND window) const noexcept { return window != nullptr && (window == btn_ || window == bit_btn1_); }
+
+  app::Application& application_;
+  HINSTANCE instance_;
+  app::WindowClass form_class_;
+  app::WindowClass group_box_class_;
+  struct FontDeleter {
+    void operator()(HFONT font) const noexcept { DeleteObject(font); }
+  };
+  std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> font_;
+  std::unique_ptr<Glyph> close_glyph_;
+  std::unique_ptr<Glyph> open_glyph_;
+
+  HWND window_ = nullptr;
+  HWND group_box1_ = nullptr;
+  HWND static_text1_ = nullptr;
+  HWND btn_ = nullptr;
+  HWND txt1_ = nullptr;
+  HWND txt2_ = nullptr;
+  HWND edit1_ = nullptr;
+  HWND txt3_ = nullptr;
+  HWND bit_btn1_ = nullptr;
+
+  TActionList action_list1_;
+  std::unique_ptr<TFileExit> file_exit1_;
+  std::unique_ptr<TFileOpen> file_open1_;
+
+  // The control that had the focus when the window was last deactivated.
+  HWND last_focus_ = nullptr;
+  // The status line's text, kept to skip settings that change nothing.
+  std::string status_text_;
+  WindowMeasure measure_;
+  Converter converter_;
+};
+
+}  // namespace kwt::ui

@@ -1,0 +1,137 @@
+#include "ui/open_dialog.h"
+
+#include <commdlg.h>
+
+#include <array>
+#include <optional>
+
+#include "app/application.h"
+#include "app/display_text.h"
+#include "runtime/encoding.h"
+#include "runtime/file_names.h"
+
+namespace kwt::ui {
+namespace {
+
+// Code page 932 bytes cut to at most limit bytes, never through a character.
+std::string_view CutToBytes(std::string_view text, std::size_t limit) {
+  if (text.size() <= limit) return text;
+  std::size_t end = limit;
+  if (ClassifyByte(text, end) == ByteClass::Trail) --end;
+  return text.substr(0, end);
+}
+
+RECT MonitorOf(HWND window) {
+  MONITORINFO info{};
+  info.cbSize = sizeof(info);
+  const HMONITOR monitor = MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY);
+  if (monitor != nullptr && GetMonitorInfoW(monitor, &info)) return info.rcMonitor;
+  return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+// Moves the dialog as soon as it has been laid out. The monitor travels in
+// the dialog's custom data and is kept in the hook window's user slot.
+UINT_PTR CALLBACK PlacementHook(HWND hook_window, UINT message, WPARAM, LPARAM lparam) {
+  if (message == WM_INITDIALOG) {
+    const auto* options = reinterpret_cast<const OPENFILENAMEW*>(lparam);
+    SetWindowLongPtrW(hook_window, DWLP_USER, options->lCustData);
+  } else if (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lparam)->code == CDN_INITDONE) {
+    const auto* monitor = reinterpret_cast<const RECT*>(GetWindowLongPtrW(hook_window, DWLP_USER));
+    const HWND dialog = GetParent(hook_window);
+    RECT bounds{};
+    if (monitor != nullptr && GetWindowRect(dialog, &bounds)) {
+      const POINT origin = DialogOrigin(*monitor, SIZE{bounds.right - bounds.left, bounds.bottom - bounds.top});
+      SetWindowPos(dialog, nullptr, origin.x, origin.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::vector<FilterEntry> SplitFilter(std::string_view filter) {
+  std::vector<std::string> pieces;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < filter.size(); ++i) {
+    if (filter[i] == '|' && ClassifyByte(filter, i) != ByteClass::Trail) {
+      pieces.emplace_back(filter.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  pieces.emplace_back(filter.substr(start));
+  std::vector<FilterEntry> entries;
+  for (std::size_t i = 0; i < pieces.size(); i += 2) {
+    if (pieces[i].empty() && i + 1 >= pieces.size()) break;
+    entries.push_back(FilterEntry{pieces[i], i + 1 < pieces.size() ? pieces[i + 1] : std::string()});
+  }
+  return entries;
+}
+
+std::wstring DialogFilter(std::string_view filter) {
+  std::wstring result;
+  for (const FilterEntry& entry : SplitFilter(filter)) {
+    result += app::ToDisplayWide(entry.description);
+    result += L'\0';
+    result += app::ToDisplayWide(entry.pattern);
+    result += L'\0';
+  }
+  result += L'\0';
+  return result;
+}
+
+std::string InitialDirValue(std::string_view dir) {
+  const std::size_t size = dir.size();
+  if (size > 1 && dir.back() == '\\' && ClassifyByte(dir, size - 1) != ByteClass::Trail && dir[size - 2] != ':') {
+    dir.remove_suffix(1);
+  }
+  return std::string(dir);
+}
+
+POINT DialogOrigin(const RECT& monitor, SIZE dialog) {
+  const LONG width = monitor.right - monitor.left;
+  const LONG height = monitor.bottom - monitor.top;
+  return POINT{monitor.left + (width - dialog.cx) / 2, monitor.top + (height - dialog.cy) / 3};
+}
+
+DWORD TOpenDialog::Flags() {
+  return OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_EXPLORER | OFN_ENABLEHOOK;
+}
+
+bool TOpenDialog::Execute(HWND owner, HWND fallback) {
+  const std::wstring filter = DialogFilter(filter_);
+  const std::wstring initial_dir = app::ToDisplayWide(initial_dir_);
+  std::array<wchar_t, kFileNameBufferBytes> buffer{};
+  const std::wstring name = app::ToDisplayWide(CutToBytes(file_name_, kFileNameBufferBytes - 1));
+  name.copy(buffer.data(), std::min(name.size(), buffer.size() - 1));
+
+  const HWND active = GetActiveWindow();
+  RECT monitor = MonitorOf(active != nullptr ? active : fallback);
+
+  OPENFILENAMEW options{};
+  options.lStructSize = sizeof(options);
+  options.hwndOwner = owner;
+  options.lpstrFilter = filter.c_str();
+  options.nFilterIndex = filter_index_;
+  options.lpstrFile = buffer.data();
+  options.nMaxFile = static_cast<DWORD>(buffer.size());
+  options.lpstrInitialDir = initial_dir.empty() ? nullptr : initial_dir.c_str();
+  options.Flags = Flags();
+  options.lpfnHook = PlacementHook;
+  options.lCustData = reinterpret_cast<LPARAM>(&monitor);
+
+  BOOL accepted = FALSE;
+  {
+    app::Application::ModalScope modal;
+    accepted = GetOpenFileNameW(&options);
+  }
+  if (!accepted) return false;
+  // A name with a character that code page 932 lacks could not be opened by
+  // the byte-string core; like a name too long for the buffer, it is not taken.
+  const std::optional<std::string> chosen = encoding::WideToCp932(buffer.data());
+  if (!chosen || chosen->size() >= kFileNameBufferBytes) return false;
+  file_name_ = *chosen;
+  filter_index_ = options.nFilterIndex;
+  return true;
+}
+
+}  // namespace kwt::ui
