@@ -1,0 +1,2 @@
+// The window's benchmark: filled in with the status line measurements.
+int main() { return 0; }
