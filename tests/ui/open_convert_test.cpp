@@ -1,0 +1,154 @@
+// The open action end to end: the dialog's folder, name, filter and place,
+// a cancelled dialog, a typed name, and conversions that succeed or end in an
+// I/O error shown once in the error box.
+#include "ui_harness.h"
+
+#include <commdlg.h>
+#include <dlgs.h>
+
+#include "app/display_text.h"
+#include "runtime/file_names.h"
+#include "runtime/path_shortening.h"
+#include "runtime/platform.h"
+#include "runtime/texts.h"
+
+namespace kwt::ui::testing {
+namespace {
+
+class OpenConvertTest : public WindowTest {
+ protected:
+  // Presses Ctrl+O with answer ending the dialog; answers any error box with
+  // OK. Returns every box and dialog seen.
+  std::vector<ModalRecord> Open(std::function<void(const ModalRecord&)> answer) {
+    ModalAnswerer answerer([&](const ModalRecord& record) {
+      if (record.file_dialog) {
+        answer(record);
+      } else {
+        // The program's windows are disabled while the box is open.
+        disabled_during_box_ = !IsWindowEnabled(Form().Handle()) && !IsWindowEnabled(App().Handle());
+        PressOk(record);
+      }
+    });
+    Type({{'O', {VK_CONTROL}}});
+    return answerer.Records();
+  }
+
+  std::string Progress(int record) const {
+    return std::string(texts::kStatusProgressPrefix) + std::to_string(record) +
+           std::string(texts::kStatusProgressSuffix);
+  }
+
+  bool disabled_during_box_ = false;
+  TempFolder folder_;
+};
+
+TEST_F(OpenConvertTest, DialogStartsInTheProgramFolderWithTheFilterAndIsPlaced) {
+  std::string filter_shown;
+  const auto records = Open([&](const ModalRecord& record) {
+    filter_shown = app::WindowText(GetDlgItem(record.window, cmb1));
+    PressCancel(record);
+  });
+  ASSERT_EQ(records.size(), 1u);
+  const ModalRecord& dialog = records[0];
+  EXPECT_EQ(dialog.folder, ContainingDirectory(platform::ExecutablePath()));
+  EXPECT_EQ(dialog.name_box, "");
+  EXPECT_EQ(dialog.owner, App().Handle());
+  EXPECT_EQ(filter_shown, SplitFilter(texts::kOpenFilter).at(0).description);
+  // Centred across the monitor, a third of the free height down.
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  GetMonitorInfoW(MonitorFromWindow(Form().Handle(), MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const POINT origin = DialogOrigin(monitor.rcMonitor, SIZE{dialog.bounds.right - dialog.bounds.left,
+                                                            dialog.bounds.bottom - dialog.bounds.top});
+  EXPECT_EQ(dialog.bounds.left, origin.x);
+  EXPECT_EQ(dialog.bounds.top, origin.y);
+  // Only these options: no existence checks, no default extension, no
+  // restoring of the current folder.
+  EXPECT_EQ(TOpenDialog::Flags(), static_cast<DWORD>(OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_EXPLORER |
+                                                     OFN_ENABLEHOOK));
+}
+
+TEST_F(OpenConvertTest, TypedNamesOfMissingFilesPassAsTypedAndAreRemembered) {
+  struct Row {
+    const char* name;
+    std::string typed;
+  };
+  const Row rows[] = {
+      {"missing project", folder_.BytesOf("missing.kwj")},
+      {"no extension added", folder_.BytesOf("project")},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string remembered = Form().FileOpen1().Dialog().FileName();
+    const auto records = Open([&](const ModalRecord& record) {
+      // The name accepted last time is offered again.
+      if (!remembered.empty()) EXPECT_EQ(NamePart(record.name_box), NamePart(remembered));
+      AcceptName(record, row.typed);
+    });
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(Form().FileOpen1().Dialog().FileName(), row.typed);
+    EXPECT_EQ(app::WindowText(Form().Txt3()), texts::kStatusFileMissing);
+  }
+}
+
+TEST_F(OpenConvertTest, CancelChangesNothing) {
+  const std::string accepted = folder_.BytesOf("first.kwj");
+  Open([&](const ModalRecord& record) { AcceptName(record, accepted); });
+  Form().SetTarget("C:\\before\\data.KWT");
+  const auto records = Open([](const ModalRecord& record) { PressCancel(record); });
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(Form().FileOpen1().Dialog().FileName(), accepted);
+  EXPECT_EQ(app::WindowText(Form().Txt3()), texts::kStatusFileMissing);
+  EXPECT_EQ(app::WindowText(Form().Edit1()), "C:\\before\\data.KWT");
+}
+
+TEST_F(OpenConvertTest, CtrlOConvertsAPreparedProject) {
+  const std::string project = WriteProject(folder_, 3, 3);
+  const auto records = Open([&](const ModalRecord& record) { AcceptName(record, project); });
+  ASSERT_EQ(records.size(), 1u) << "no error box";
+  EXPECT_EQ(app::WindowText(Form().Txt3()), texts::kStatusSuccess);
+  const std::string contents = folder_.BytesOf("data.KWT");
+  EXPECT_EQ(app::WindowText(Form().Edit1()),
+            ShortenPath(contents, Form().TargetMeasure(), Form().TargetWidth()));
+  EXPECT_NE(app::WindowText(Form().Edit1()), contents) << "the prepared path is too long to fit";
+  EXPECT_EQ(folder_.Read("data.KWT").size(), 3u * 768u);
+  EXPECT_NE(folder_.Read("project.kwj").find("Version=140"), std::string::npos);
+  // The window is idle and usable again.
+  EXPECT_TRUE(IsWindowEnabled(Form().Handle()));
+  EXPECT_FALSE(App().Terminated());
+}
+
+TEST_F(OpenConvertTest, IoErrorShowsOneErrorBoxAndBothActionsWorkAfterwards) {
+  // Five records claimed, three present: reading record 3 passes the end.
+  const std::string project = WriteProject(folder_, 3, 5);
+  const auto records = Open([&](const ModalRecord& record) { AcceptName(record, project); });
+  ASSERT_EQ(records.size(), 2u) << "the dialog and exactly one error box";
+  const ModalRecord& box = records[1];
+  EXPECT_FALSE(box.file_dialog);
+  EXPECT_EQ(box.text, std::string(texts::kIoReadPastEnd) + ".");
+  EXPECT_EQ(box.caption, texts::kAppTitle);
+  EXPECT_EQ(box.owner, App().Handle());
+  EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+  EXPECT_EQ(box.icon, LoadIconW(nullptr, IDI_HAND));
+  EXPECT_TRUE(disabled_during_box_);
+
+  // What the pass had done stays done.
+  EXPECT_EQ(app::WindowText(Form().Txt3()), Progress(3));
+  EXPECT_EQ(app::WindowText(Form().Edit1()),
+            ShortenPath(folder_.BytesOf("data.KWT"), Form().TargetMeasure(), Form().TargetWidth()));
+  EXPECT_EQ(folder_.Read("data.KWT").size(), 3u * 516u);
+  EXPECT_TRUE(IsWindowEnabled(Form().Handle()));
+  EXPECT_EQ(GetActiveWindow(), Form().Handle());
+
+  // Ctrl+O and the open button each open the dialog once more.
+  EXPECT_EQ(Open([](const ModalRecord& record) { PressCancel(record); }).size(), 1u);
+  ModalAnswerer answerer([](const ModalRecord& record) { PressCancel(record); });
+  SendMessageW(Form().BitBtn1(), BM_CLICK, 0, 0);
+  Pump();
+  EXPECT_EQ(answerer.Records().size(), 1u);
+  EXPECT_TRUE(Form().FileOpen1().Enabled());
+  EXPECT_TRUE(Form().FileExit1().Enabled());
+}
+
+}  // namespace
+}  // namespace kwt::ui::testing
