@@ -1,2 +1,143 @@
-// The window's benchmark: filled in with the status line measurements.
-int main() { return 0; }
+// What the status line costs inside the real window, and what the window
+// adds to a whole conversion. Run by hand under Wine with a display:
+//   xvfb-run -a scripts/wine-run build/win64/app/window_bench.exe [records]
+// Timed with a steady clock: Google Benchmark is not built for MinGW here.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "app/display_text.h"
+#include "convert/conversion.h"
+#include "runtime/encoding.h"
+#include "runtime/texts.h"
+#include "ui/main.h"
+#include "ui/painting.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kUpdates = 20000;
+constexpr std::size_t kRecord103Size = 516;
+
+std::string Progress(int record) {
+  return std::string(kwt::texts::kStatusProgressPrefix) + std::to_string(record) +
+         std::string(kwt::texts::kStatusProgressSuffix);
+}
+
+// Microseconds per call of step(i), over count calls, best of three rounds.
+double PerCall(int count, const std::function<void(int)>& step) {
+  double best = 1e300;
+  for (int round = 0; round < 3; ++round) {
+    const auto start = Clock::now();
+    for (int i = 0; i < count; ++i) step(round * count + i);
+    const std::chrono::duration<double, std::micro> spent = Clock::now() - start;
+    best = std::min(best, spent.count() / count);
+  }
+  return best;
+}
+
+// Shows nothing: the core alone.
+class SilentFace : public kwt::ConversionFace {
+ public:
+  void SetStatus(std::string_view) override {}
+  void SetTarget(std::string_view) override {}
+  kwt::TextMeasure& TargetMeasure() override { return measure_; }
+  std::int32_t TargetWidth() override { return 145; }
+
+ private:
+  kwt::ByteWidthMeasure measure_;
+};
+
+// A project of records zero-filled records at version 103 in folder.
+std::string PrepareProject(const std::filesystem::path& folder, int records) {
+  const std::filesystem::path contents = folder / L"data.KWT";
+  {
+    std::ofstream file(contents, std::ios::binary | std::ios::trunc);
+    const std::string record(kRecord103Size, '\0');
+    for (int i = 0; i < records; ++i) file.write(record.data(), static_cast<std::streamsize>(record.size()));
+  }
+  const std::string contents_bytes = kwt::encoding::WideToCp932(contents.wstring()).value_or("");
+  const std::filesystem::path project = folder / L"project.kwj";
+  std::ofstream file(project, std::ios::binary | std::ios::trunc);
+  file << "[KWJ]\r\nVersion=103\r\nCount=" << records << "\r\nKWT=" << contents_bytes << "\r\n";
+  return kwt::encoding::WideToCp932(project.wstring()).value_or("");
+}
+
+double SecondsToConvert(const std::filesystem::path& folder, int records, kwt::ConversionFace& face) {
+  const std::string project = PrepareProject(folder, records);
+  kwt::Converter converter(face);
+  const auto start = Clock::now();
+  converter.Convert(project);
+  const std::chrono::duration<double> spent = Clock::now() - start;
+  return spent.count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int records = argc > 1 ? std::atoi(argv[1]) : 100000;
+  kwt::app::Application application;
+  application.SetTitle(kwt::texts::kAppTitle);
+  auto& form = application.CreateAppForm<kwt::ui::TfrmMain>();
+  application.ShowMainForm(SW_SHOWNORMAL);
+  while (application.ProcessMessage()) {
+  }
+  const HWND line = form.Txt3();
+  RECT bounds{};
+  GetClientRect(line, &bounds);
+
+  std::vector<std::wstring> wide;
+  for (int i = 0; i < 3 * kUpdates; ++i) wide.push_back(kwt::app::ToDisplayWide(Progress(i)));
+
+  const double direct = PerCall(kUpdates, [&](int i) {
+    const HDC dc = GetDC(line);
+    kwt::ui::PaintStatusLine(dc, bounds, wide[static_cast<std::size_t>(i)], form.Font());
+    ReleaseDC(line, dc);
+  });
+  const double set_status = PerCall(kUpdates, [&](int i) { form.SetStatus(Progress(i)); });
+  const double set_and_mark = PerCall(kUpdates, [&](int i) {
+    form.SetStatus(Progress(i + 1));
+    InvalidateRect(line, nullptr, FALSE);
+  });
+  while (application.ProcessMessage()) {
+  }
+  // The plain way, on a plain centred static text in the line's place.
+  const HWND plain = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_CENTER, 16, 96, 289, 17,
+                                     GetParent(line), nullptr, GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(plain, WM_SETFONT, reinterpret_cast<WPARAM>(form.Font()), FALSE);
+  const double text_and_repaint = PerCall(kUpdates, [&](int i) {
+    SetWindowTextW(plain, wide[static_cast<std::size_t>(i)].c_str());
+    InvalidateRect(plain, nullptr, TRUE);
+    UpdateWindow(plain);
+  });
+  DestroyWindow(plain);
+
+  std::printf("status line, microseconds per update (best of 3 x %d):\n", kUpdates);
+  std::printf("  direct GDI draw (fill, centred text)    %8.2f\n", direct);
+  std::printf("  SetStatus                               %8.2f\n", set_status);
+  std::printf("  SetStatus, then marked for repaint      %8.2f\n", set_and_mark);
+  std::printf("  plain static: text change, full repaint %8.2f\n", text_and_repaint);
+
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::filesystem::path folder =
+      std::filesystem::path(temp) / (L"kwt-window-bench-" + std::to_wstring(GetCurrentProcessId()));
+  std::filesystem::create_directories(folder);
+  SilentFace silent;
+  const double core = SecondsToConvert(folder, records, silent);
+  const double window = SecondsToConvert(folder, records, form);
+  std::printf("conversion of %d records (103 to 140), seconds:\n", records);
+  std::printf("  core alone                              %8.3f\n", core);
+  std::printf("  through the window                      %8.3f  (%.2f us per record more)\n", window,
+              (window - core) * 1e6 / records);
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
+  return 0;
+}

@@ -125,6 +125,11 @@ bool TfrmMain::CreateControls() {
   // are one and the same routine.
   txt3_ = CreateControl(L"STATIC", "", kChild | SS_OWNERDRAW, 0, kTxt3.left, kTxt3.top, kTxt3.width, kTxt3.height,
                         group_box1_);
+  if (txt3_ != nullptr) {
+    SetWindowLongPtrW(txt3_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    status_line_procedure_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(txt3_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StatusLineProc)));
+  }
   bit_btn1_ = CreateControl(L"BUTTON", LinkedCaption("", kBitBtn1Name, file_open1_->Caption()),
                             kChild | WS_TABSTOP | BS_OWNERDRAW, 0, kBitBtn1.left, kBitBtn1.top, kBitBtn1.width,
                             kBitBtn1.height, group_box1_);
@@ -206,6 +211,38 @@ LRESULT CALLBACK TfrmMain::GroupBoxProc(HWND window, UINT message, WPARAM wparam
                       [&] { return self->HandleGroupBoxMessage(window, message, wparam, lparam); });
 }
 
+LRESULT CALLBACK TfrmMain::StatusLineProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  TfrmMain* self = Self<TfrmMain>(window);
+  if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
+  return app::Guarded(self->application_, [&] { return self->HandleStatusLineMessage(message, wparam, lparam); });
+}
+
+LRESULT TfrmMain::HandleStatusLineMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_GETTEXTLENGTH:
+      return static_cast<LRESULT>(status_wide_.size());
+    case WM_GETTEXT: {
+      if (wparam == 0) return 0;
+      const std::size_t copied = status_wide_.copy(reinterpret_cast<wchar_t*>(lparam), wparam - 1);
+      reinterpret_cast<wchar_t*>(lparam)[copied] = L'\0';
+      return static_cast<LRESULT>(copied);
+    }
+    case WM_SETTEXT: {
+      const auto* text = reinterpret_cast<const wchar_t*>(lparam);
+      SetStatus(app::FromDisplayWide(text != nullptr ? std::wstring_view(text) : std::wstring_view()));
+      return TRUE;
+    }
+    case WM_NCDESTROY: {
+      const WNDPROC original = status_line_procedure_;
+      SetWindowLongPtrW(txt3_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+      SetWindowLongPtrW(txt3_, GWLP_USERDATA, 0);
+      return CallWindowProcW(original, txt3_, message, wparam, lparam);
+    }
+    default:
+      return CallWindowProcW(status_line_procedure_, txt3_, message, wparam, lparam);
+  }
+}
+
 LRESULT TfrmMain::HandleGroupBoxMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_PAINT: {
@@ -276,7 +313,7 @@ LRESULT TfrmMain::OnCommand(WPARAM wparam, LPARAM lparam) {
 
 LRESULT TfrmMain::OnDrawItem(const DRAWITEMSTRUCT& item) {
   if (item.hwndItem == txt3_) {
-    PaintStatusLine(item.hDC, item.rcItem, ControlText(txt3_), font_.get());
+    PaintStatusLine(item.hDC, item.rcItem, status_wide_, font_.get());
   } else if (item.hwndItem == btn_) {
     PaintPictureButton(item, close_glyph_.get(), ControlText(btn_), font_.get(), layout::kGlyphSpacing);
   } else if (item.hwndItem == bit_btn1_) {
@@ -433,16 +470,19 @@ std::optional<std::string> TfrmMain::HintOf(HWND window) const {
 void TfrmMain::SetStatus(std::string_view text) {
   if (text == status_text_) return;
   status_text_ = text;
-  const std::wstring wide = app::ToDisplayWide(text);
-  // The text is stored without the control's own repainting, then drawn at
-  // once by the routine that also serves its later repaints: a long pass
-  // lets no paint message through.
-  DefWindowProcW(txt3_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+  status_wide_ = app::ToDisplayWide(text);
+  DrawStatusLine();
+}
+
+void TfrmMain::DrawStatusLine() {
+  // Drawn by the same routine that serves the line's repaints, so a later
+  // repaint (after the window was covered, say) shows exactly this; nothing
+  // needs marking for it.
   const HDC dc = GetDC(txt3_);
   if (dc == nullptr) return;
   RECT bounds{};
   GetClientRect(txt3_, &bounds);
-  PaintStatusLine(dc, bounds, wide, font_.get());
+  PaintStatusLine(dc, bounds, status_wide_, font_.get());
   ReleaseDC(txt3_, dc);
 }
 

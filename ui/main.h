@@ -86,6 +86,10 @@ class TfrmMain final : public app::Form, public ConversionFace {
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK GroupBoxProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  static LRESULT CALLBACK StatusLineProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleStatusLineMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  // Draws the status line's text now, without waiting for a paint message.
+  void DrawStatusLine();
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT HandleGroupBoxMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
@@ -144,8 +148,13 @@ class TfrmMain final : public app::Form, public ConversionFace {
 
   // The control that had the focus when the window was last deactivated.
   HWND last_focus_ = nullptr;
-  // The status line's text, kept to skip settings that change nothing.
+  // The status line's text. It lives here rather than in the system's copy
+  // of the window text, whose every change is a trip to the window server
+  // that would cost more than drawing the line: the line answers for its
+  // text from here.
   std::string status_text_;
+  std::wstring status_wide_;
+  WNDPROC status_line_procedure_ = nullptr;
   WindowMeasure measure_;
   Converter converter_;
 };

@@ -120,7 +120,9 @@ TEST(StartUpTest, FailuresBeforeTheLoopShowTheGenericBoxAndEndWithCode1) {
     taken.lpfnWndProc = DefWindowProcW;
     taken.hInstance = GetModuleHandleW(nullptr);
     taken.lpszClassName = app::Application::kWindowClassName;
-    if (row.register_class_first) ASSERT_NE(RegisterClassExW(&taken), 0);
+    if (row.register_class_first) {
+      ASSERT_NE(RegisterClassExW(&taken), 0);
+    }
     ModalAnswerer answerer([](const ModalRecord& record) { PressOk(record); });
     EXPECT_EQ(app::Run(SW_SHOWNORMAL, row.start_up), 1);
     if (row.register_class_first) UnregisterClassW(app::Application::kWindowClassName, GetModuleHandleW(nullptr));

@@ -82,7 +82,9 @@ TEST_F(OpenConvertTest, TypedNamesOfMissingFilesPassAsTypedAndAreRemembered) {
     const std::string remembered = Form().FileOpen1().Dialog().FileName();
     const auto records = Open([&](const ModalRecord& record) {
       // The name accepted last time is offered again.
-      if (!remembered.empty()) EXPECT_EQ(NamePart(record.name_box), NamePart(remembered));
+      if (!remembered.empty()) {
+        EXPECT_EQ(NamePart(record.name_box), NamePart(remembered));
+      }
       AcceptName(record, row.typed);
     });
     ASSERT_EQ(records.size(), 1u);
