@@ -179,21 +179,20 @@ TEST_F(WindowTest, SizeStaysFixedWhenSetMaximisedOrDragged) {
   EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
 }
 
+// The taskbar shows a button for each visible unowned top-level window that
+// is not a tool window.
+BOOL CALLBACK CollectTaskbarButton(HWND window, LPARAM context) {
+  const bool unowned = GetWindow(window, GW_OWNER) == nullptr;
+  const bool tool = (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0;
+  if (IsWindowVisible(window) && unowned && !tool) reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
+  return TRUE;
+}
+
 TEST_F(WindowTest, OneTaskbarButtonForTheApplication) {
-  struct Found {
-    std::vector<HWND> buttons;
-  } found;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM context) -> BOOL {
-        const bool unowned = GetWindow(window, GW_OWNER) == nullptr;
-        const bool tool = (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0;
-        if (IsWindowVisible(window) && unowned && !tool) reinterpret_cast<Found*>(context)->buttons.push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  ASSERT_EQ(found.buttons.size(), 1u);
-  EXPECT_EQ(found.buttons[0], App().Handle());
+  std::vector<HWND> buttons;
+  EnumThreadWindows(GetCurrentThreadId(), CollectTaskbarButton, reinterpret_cast<LPARAM>(&buttons));
+  ASSERT_EQ(buttons.size(), 1u);
+  EXPECT_EQ(buttons[0], App().Handle());
   EXPECT_EQ(app::WindowText(App().Handle()), texts::kAppTitle);
   EXPECT_EQ(App().Title(), texts::kAppTitle);
   EXPECT_EQ(GetWindow(Form().Handle(), GW_OWNER), App().Handle());
