@@ -95,6 +95,13 @@ TEST_F(FrameTest, AnErrorInAMessageHandlerIsShownOnceAndTheLoopGoesOn) {
   EXPECT_TRUE(IsWindowEnabled(Form().Handle()));
 }
 
+TEST_F(FrameTest, ExitActionClosesTheMainWindowAndEndsTheRun) {
+  EXPECT_TRUE(Form().FileExit1().Execute());
+  Pump();
+  EXPECT_TRUE(App().Terminated());
+  EXPECT_TRUE(IsWindow(Form().Handle()));
+}
+
 TEST(StartUpTest, FailuresBeforeTheLoopShowTheGenericBoxAndEndWithCode1) {
   struct Row {
     const char* name;

@@ -150,7 +150,11 @@ void PressOk(const ModalRecord& record) { PressButton(record.window, IDOK); }
 void PressCancel(const ModalRecord& record) { PressButton(record.window, IDCANCEL); }
 
 void AcceptName(const ModalRecord& record, std::string_view name) {
-  SetWindowTextW(NameBox(record.window), app::ToDisplayWide(name).c_str());
+  AcceptName(record, std::wstring_view(app::ToDisplayWide(name)));
+}
+
+void AcceptName(const ModalRecord& record, std::wstring_view name) {
+  SetWindowTextW(NameBox(record.window), std::wstring(name).c_str());
   PressButton(record.window, IDOK);
 }
 

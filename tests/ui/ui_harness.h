@@ -68,6 +68,7 @@ class ModalAnswerer {
 void PressOk(const ModalRecord& record);
 void PressCancel(const ModalRecord& record);
 void AcceptName(const ModalRecord& record, std::string_view name);
+void AcceptName(const ModalRecord& record, std::wstring_view name);
 
 // One key, optionally with modifiers held around it.
 struct Chord {
