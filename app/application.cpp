@@ -21,7 +21,8 @@ constexpr UINT kActivateMainForm = WM_APP + 1;
 // The taskbar button's menu offers restoring, minimising and closing only.
 constexpr UINT kRemovedSystemCommands[] = {SC_MAXIMIZE, SC_SIZE, SC_MOVE};
 
-constexpr DWORD kApplicationWindowStyle = WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kApplicationWindowStyle =
+    WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX;
 
 constexpr std::size_t kTitleLimit = 255;
 
@@ -30,7 +31,9 @@ HICON MainIcon(HINSTANCE instance) {
   return icon != nullptr ? icon : LoadIconW(nullptr, IDI_APPLICATION);
 }
 
-SIZE PrimaryScreen() { return SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
+SIZE PrimaryScreen() {
+  return SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
 
 // Cuts text to at most limit bytes without splitting a double-byte character.
 std::string CutToBytes(std::string text, std::size_t limit) {
@@ -55,8 +58,9 @@ std::string CurrentExceptionClassName() {
 // address's offset in it.
 std::pair<std::string, std::uintptr_t> ModuleOffset(const void* address) {
   HMODULE module = nullptr;
-  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          static_cast<LPCWSTR>(address), &module)) {
+  if (!GetModuleHandleExW(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          static_cast<LPCWSTR>(address), &module)) {
     return {std::string(), reinterpret_cast<std::uintptr_t>(address)};
   }
   wchar_t path[MAX_PATH] = {};
@@ -96,8 +100,8 @@ Application::Application()
       window_class_(instance_, kWindowClassName, WindowProc, icon_, COLOR_BTNFACE) {
   // Zero-sized at the screen's centre: it exists for its taskbar button.
   const SIZE screen = PrimaryScreen();
-  window_ = CreateWindowExW(0, kWindowClassName, L"", kApplicationWindowStyle, screen.cx / 2, screen.cy / 2, 0, 0,
-                            nullptr, nullptr, instance_, this);
+  window_ = CreateWindowExW(0, kWindowClassName, L"", kApplicationWindowStyle, screen.cx / 2, screen.cy / 2,
+                            0, 0, nullptr, nullptr, instance_, this);
   if (window_ == nullptr) throw Exception(std::string(texts::kWindowClassError));
   if (HMENU menu = GetSystemMenu(window_, FALSE)) {
     for (UINT command : kRemovedSystemCommands) DeleteMenu(menu, command, MF_BYCOMMAND);
@@ -112,9 +116,13 @@ Application::~Application() {
   DestroyWindow(window_);
 }
 
-void Application::SetTitle(std::string_view title) { SetWindowTextBytes(window_, title); }
+void Application::SetTitle(std::string_view title) {
+  SetWindowTextBytes(window_, title);
+}
 
-std::string Application::Title() const { return CutToBytes(WindowText(window_), kTitleLimit); }
+std::string Application::Title() const {
+  return CutToBytes(WindowText(window_), kTitleLimit);
+}
 
 void Application::RunMessageLoop(int show_command) {
   ShowMainForm(show_command);
@@ -181,7 +189,8 @@ void Application::DoIdle() {
   std::string hint;
   if (GetCursorPos(&cursor)) {
     const HWND under = WindowFromPoint(cursor);
-    if (Form* form = FormOf(under)) hint = std::string(LongHintPart(form->HintOf(under).value_or(std::string())));
+    if (Form* form = FormOf(under))
+      hint = std::string(LongHintPart(form->HintOf(under).value_or(std::string())));
   }
   hint_ = std::move(hint);
   try {
@@ -257,37 +266,21 @@ LRESULT CALLBACK Application::WindowProc(HWND window, UINT message, WPARAM wpara
 
 LRESULT Application::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case WM_SYSCOMMAND:
-      return OnSysCommand(wparam, lparam);
-    case WM_CLOSE:
-      return OnClose();
-    case WM_QUERYENDSESSION:
-      return OnQueryEndSession();
-    case WM_ENDSESSION:
-      return OnEndSession(wparam);
-    case WM_ACTIVATE:
-      return OnActivate(wparam, lparam);
-    case kActivateMainForm:
-      if (main_form_ != nullptr && GetActiveWindow() == window_ && !IsIconic(window_)) {
-        const HWND form = main_form_->Handle();
-        if (IsWindowVisible(form) && IsWindowEnabled(form)) SetActiveWindow(form);
-      }
-      return 0;
-    default:
-      return DefWindowProcW(window_, message, wparam, lparam);
+    case WM_SYSCOMMAND: return OnSysCommand(wparam, lparam);
+    case WM_CLOSE: return OnClose();
+    case WM_QUERYENDSESSION: return OnQueryEndSession();
+    case WM_ENDSESSION: return OnEndSession(wparam);
+    case WM_ACTIVATE: return OnActivate(wparam, lparam);
+    case kActivateMainForm: return OnActivateMainForm();
+    default: return DefWindowProcW(window_, message, wparam, lparam);
   }
 }
 
 LRESULT Application::OnSysCommand(WPARAM wparam, LPARAM lparam) {
   switch (wparam & 0xFFF0) {
-    case SC_MINIMIZE:
-      Minimize();
-      return 0;
-    case SC_RESTORE:
-      Restore();
-      return 0;
-    default:
-      return DefWindowProcW(window_, WM_SYSCOMMAND, wparam, lparam);
+    case SC_MINIMIZE: Minimize(); return 0;
+    case SC_RESTORE: Restore(); return 0;
+    default: return DefWindowProcW(window_, WM_SYSCOMMAND, wparam, lparam);
   }
 }
 
@@ -297,7 +290,9 @@ LRESULT Application::OnClose() {
   return 0;
 }
 
-LRESULT Application::OnQueryEndSession() { return TRUE; }
+LRESULT Application::OnQueryEndSession() {
+  return TRUE;
+}
 
 LRESULT Application::OnEndSession(WPARAM wparam) {
   if (wparam != FALSE) {
@@ -312,6 +307,14 @@ LRESULT Application::OnActivate(WPARAM wparam, LPARAM lparam) {
   // The zero-sized application window never keeps the activation for itself.
   if (LOWORD(wparam) != WA_INACTIVE) PostMessageW(window_, kActivateMainForm, 0, 0);
   return DefWindowProcW(window_, WM_ACTIVATE, wparam, lparam);
+}
+
+LRESULT Application::OnActivateMainForm() {
+  if (main_form_ != nullptr && GetActiveWindow() == window_ && !IsIconic(window_)) {
+    const HWND form = main_form_->Handle();
+    if (IsWindowVisible(form) && IsWindowEnabled(form)) SetActiveWindow(form);
+  }
+  return 0;
 }
 
 Application::ModalScope::ModalScope() : active_(GetActiveWindow()), focus_(GetFocus()) {

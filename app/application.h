@@ -134,6 +134,7 @@ class Application {
   LRESULT OnQueryEndSession();
   LRESULT OnEndSession(WPARAM wparam);
   LRESULT OnActivate(WPARAM wparam, LPARAM lparam);
+  LRESULT OnActivateMainForm();
   // The form that a message's window belongs to, if any.
   Form* FormOf(HWND window) const;
   bool PreviewMessage(const MSG& message);
@@ -165,8 +166,8 @@ LRESULT Guarded(Application& application, Body&& body) noexcept {
 // The text of the generic error box: the error's class, the module it was
 // raised in and the offset there, and its message with a closing period
 // unless it is empty or already ends in ".".
-std::string GenericErrorText(std::string_view class_name, std::string_view module_name,
-                             std::uintptr_t offset, std::string_view message);
+std::string GenericErrorText(std::string_view class_name, std::string_view module_name, std::uintptr_t offset,
+                             std::string_view message);
 // The box for errors that no boundary catches: no owner, modal for the task,
 // stop icon, captioned "アプリケーション エラー".
 void ShowGenericErrorBox(std::exception_ptr error) noexcept;

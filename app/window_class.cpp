@@ -22,16 +22,19 @@ WindowClass::WindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC proced
   if (RegisterClassExW(&window_class) == 0) throw Exception(std::string(texts::kWindowClassError));
 }
 
-WindowClass::~WindowClass() { UnregisterClassW(name_, instance_); }
+WindowClass::~WindowClass() {
+  UnregisterClassW(name_, instance_);
+}
 
 std::string SystemErrorText(DWORD code) {
   wchar_t* buffer = nullptr;
-  const DWORD length =
-      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+      code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
   std::wstring text(buffer != nullptr ? std::wstring_view(buffer, length) : std::wstring_view());
   if (buffer != nullptr) LocalFree(buffer);
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+    text.pop_back();
   if (text.empty()) return "Windows error " + std::to_string(code);
   return FromDisplayWide(text);
 }

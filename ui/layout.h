@@ -25,7 +25,7 @@ inline constexpr wchar_t kFontFace[] = L"MS UI Gothic";
 inline constexpr Box kGroupBox1{0, 0, kClientWidth, kClientHeight};
 inline constexpr Box kStaticText1{24, 24, 268, 16};  // as designed; resized to its text
 inline constexpr Box kBtn{120, 120, 81, 25};
-inline constexpr Box kTxt1{48, 56, 63, 16};  // as designed; resized to its text
+inline constexpr Box kTxt1{48, 56, 63, 16};   // as designed; resized to its text
 inline constexpr Box kTxt2{136, 80, 52, 16};  // as designed; resized to its text
 inline constexpr Box kEdit1{120, 48, 145, 20};
 inline constexpr Box kTxt3{16, 96, 289, 17};

@@ -31,9 +31,13 @@ Target* Self(HWND window) {
   return reinterpret_cast<Target*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
-bool KeyDown(int key) { return (GetKeyState(key) & 0x8000) != 0; }
+bool KeyDown(int key) {
+  return (GetKeyState(key) & 0x8000) != 0;
+}
 
-std::wstring ControlText(HWND control) { return app::ToDisplayWide(app::WindowText(control)); }
+std::wstring ControlText(HWND control) {
+  return app::ToDisplayWide(app::WindowText(control));
+}
 
 }  // namespace
 
@@ -71,7 +75,8 @@ TfrmMain::TfrmMain(app::Application& owner)
   const std::wstring caption = app::ToDisplayWide(texts::kMainCaption);
   // Placed when first shown; the designed position is not used.
   if (CreateWindowExW(kFormExtendedStyle, kWindowClassName, caption.c_str(), kFormStyle, CW_USEDEFAULT,
-                      CW_USEDEFAULT, outer.cx, outer.cy, owner.Handle(), nullptr, instance_, this) == nullptr) {
+                      CW_USEDEFAULT, outer.cx, outer.cy, owner.Handle(), nullptr, instance_,
+                      this) == nullptr) {
     throw Exception(app::SystemErrorText(GetLastError()));
   }
 }
@@ -97,17 +102,17 @@ HWND TfrmMain::CreateControl(const wchar_t* window_class, std::string_view text,
   const std::wstring wide = app::ToDisplayWide(text);
   // Only the window's own group frame class takes the window object along.
   void* const creation_data = window_class == kGroupBoxClassName ? this : nullptr;
-  const HWND control = CreateWindowExW(extended_style, window_class, wide.c_str(), style, left, top, width, height,
-                                       parent, nullptr, instance_, creation_data);
+  const HWND control = CreateWindowExW(extended_style, window_class, wide.c_str(), style, left, top, width,
+                                       height, parent, nullptr, instance_, creation_data);
   if (control != nullptr) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   return control;
 }
 
 bool TfrmMain::CreateControls() {
   using namespace layout;
-  group_box1_ = CreateControl(kGroupBoxClassName, "", kChild | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
-                              WS_EX_CONTROLPARENT, kGroupBox1.left, kGroupBox1.top, kGroupBox1.width,
-                              kGroupBox1.height, window_);
+  group_box1_ =
+      CreateControl(kGroupBoxClassName, "", kChild | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT,
+                    kGroupBox1.left, kGroupBox1.top, kGroupBox1.width, kGroupBox1.height, window_);
   if (group_box1_ == nullptr) return false;
   // Created in tab order, which is also their stacking order.
   static_text1_ = CreateControl(L"STATIC", texts::kIntroText, kChild | SS_LEFT, 0, kStaticText1.left,
@@ -115,24 +120,24 @@ bool TfrmMain::CreateControls() {
   btn_ = CreateControl(L"BUTTON", LinkedCaption(texts::kExitCaption, kBtnName, file_exit1_->Caption()),
                        kChild | WS_TABSTOP | BS_OWNERDRAW, 0, kBtn.left, kBtn.top, kBtn.width, kBtn.height,
                        group_box1_);
-  txt1_ = CreateControl(L"STATIC", texts::kTargetLabel, kChild | SS_LEFT, 0, kTxt1.left, kTxt1.top, kTxt1.width,
-                        kTxt1.height, group_box1_);
+  txt1_ = CreateControl(L"STATIC", texts::kTargetLabel, kChild | SS_LEFT, 0, kTxt1.left, kTxt1.top,
+                        kTxt1.width, kTxt1.height, group_box1_);
   txt2_ = CreateControl(L"STATIC", texts::kProgressLabel, kChild | SS_LEFT, 0, kTxt2.left, kTxt2.top,
                         kTxt2.width, kTxt2.height, group_box1_);
   edit1_ = CreateControl(L"EDIT", "", kChild | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL | ES_READONLY,
                          WS_EX_CLIENTEDGE, kEdit1.left, kEdit1.top, kEdit1.width, kEdit1.height, group_box1_);
   // Owner-drawn, so that a repaint and the immediate drawing of a new text
   // are one and the same routine.
-  txt3_ = CreateControl(L"STATIC", "", kChild | SS_OWNERDRAW, 0, kTxt3.left, kTxt3.top, kTxt3.width, kTxt3.height,
-                        group_box1_);
+  txt3_ = CreateControl(L"STATIC", "", kChild | SS_OWNERDRAW, 0, kTxt3.left, kTxt3.top, kTxt3.width,
+                        kTxt3.height, group_box1_);
   if (txt3_ != nullptr) {
     SetWindowLongPtrW(txt3_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     status_line_procedure_ = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(txt3_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StatusLineProc)));
   }
   bit_btn1_ = CreateControl(L"BUTTON", LinkedCaption("", kBitBtn1Name, file_open1_->Caption()),
-                            kChild | WS_TABSTOP | BS_OWNERDRAW, 0, kBitBtn1.left, kBitBtn1.top, kBitBtn1.width,
-                            kBitBtn1.height, group_box1_);
+                            kChild | WS_TABSTOP | BS_OWNERDRAW, 0, kBitBtn1.left, kBitBtn1.top,
+                            kBitBtn1.width, kBitBtn1.height, group_box1_);
   for (HWND control : TabOrder()) {
     if (control == nullptr) return false;
   }
@@ -174,28 +179,19 @@ LRESULT CALLBACK TfrmMain::WindowProc(HWND window, UINT message, WPARAM wparam, 
 
 LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case WM_CREATE:
-      return OnCreate();
-    case WM_GETMINMAXINFO:
-      return OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lparam));
+    case WM_CREATE: return OnCreate();
+    case WM_GETMINMAXINFO: return OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lparam));
     case WM_WINDOWPOSCHANGING:
       return OnWindowPosChanging(*reinterpret_cast<WINDOWPOS*>(lparam), wparam, lparam);
-    case WM_ACTIVATE:
-      return OnActivate(wparam);
-    case WM_SETFOCUS:
-      return OnSetFocus();
-    case WM_COMMAND:
-      return OnCommand(wparam, lparam);
-    case WM_DRAWITEM:
-      return OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
+    case WM_ACTIVATE: return OnActivate(wparam);
+    case WM_SETFOCUS: return OnSetFocus();
+    case WM_COMMAND: return OnCommand(wparam, lparam);
+    case WM_DRAWITEM: return OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
     case WM_CTLCOLORSTATIC:
       return OnCtlColorStatic(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam));
-    case WM_SYSCOMMAND:
-      return OnSysCommand(wparam, lparam);
-    case WM_CLOSE:
-      return OnClose();
-    default:
-      return DefWindowProcW(window_, message, wparam, lparam);
+    case WM_SYSCOMMAND: return OnSysCommand(wparam, lparam);
+    case WM_CLOSE: return OnClose();
+    default: return DefWindowProcW(window_, message, wparam, lparam);
   }
 }
 
@@ -214,13 +210,13 @@ LRESULT CALLBACK TfrmMain::GroupBoxProc(HWND window, UINT message, WPARAM wparam
 LRESULT CALLBACK TfrmMain::StatusLineProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   TfrmMain* self = Self<TfrmMain>(window);
   if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
-  return app::Guarded(self->application_, [&] { return self->HandleStatusLineMessage(message, wparam, lparam); });
+  return app::Guarded(self->application_,
+                      [&] { return self->HandleStatusLineMessage(message, wparam, lparam); });
 }
 
 LRESULT TfrmMain::HandleStatusLineMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case WM_GETTEXTLENGTH:
-      return static_cast<LRESULT>(status_wide_.size());
+    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(status_wide_.size());
     case WM_GETTEXT: {
       if (wparam == 0) return 0;
       const std::size_t copied = status_wide_.copy(reinterpret_cast<wchar_t*>(lparam), wparam - 1);
@@ -238,33 +234,34 @@ LRESULT TfrmMain::HandleStatusLineMessage(UINT message, WPARAM wparam, LPARAM lp
       SetWindowLongPtrW(txt3_, GWLP_USERDATA, 0);
       return CallWindowProcW(original, txt3_, message, wparam, lparam);
     }
-    default:
-      return CallWindowProcW(status_line_procedure_, txt3_, message, wparam, lparam);
+    default: return CallWindowProcW(status_line_procedure_, txt3_, message, wparam, lparam);
   }
 }
 
 LRESULT TfrmMain::HandleGroupBoxMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case WM_PAINT: {
-      PAINTSTRUCT paint{};
-      const HDC dc = BeginPaint(window, &paint);
-      RECT bounds{};
-      GetClientRect(window, &bounds);
-      PaintGroupFrame(dc, bounds, layout::kGroupFrameTop);
-      EndPaint(window, &paint);
-      return 0;
-    }
+    case WM_PAINT: return OnGroupBoxPaint(window);
     // The frame's controls report to the window, which handles them all.
     case WM_COMMAND:
     case WM_DRAWITEM:
-    case WM_CTLCOLORSTATIC:
-      return HandleMessage(message, wparam, lparam);
-    default:
-      return DefWindowProcW(window, message, wparam, lparam);
+    case WM_CTLCOLORSTATIC: return HandleMessage(message, wparam, lparam);
+    default: return DefWindowProcW(window, message, wparam, lparam);
   }
 }
 
-LRESULT TfrmMain::OnCreate() { return CreateControls() ? 0 : -1; }
+LRESULT TfrmMain::OnGroupBoxPaint(HWND window) {
+  PAINTSTRUCT paint{};
+  const HDC dc = BeginPaint(window, &paint);
+  RECT bounds{};
+  GetClientRect(window, &bounds);
+  PaintGroupFrame(dc, bounds, layout::kGroupFrameTop);
+  EndPaint(window, &paint);
+  return 0;
+}
+
+LRESULT TfrmMain::OnCreate() {
+  return CreateControls() ? 0 : -1;
+}
 
 LRESULT TfrmMain::OnGetMinMaxInfo(MINMAXINFO& limits) {
   // The group frame can be neither smaller nor larger than its design, and
@@ -363,10 +360,8 @@ bool TfrmMain::PreviewKey(const MSG& message) {
     case WM_CHAR:
       // A button's access key works alone while a button has the focus.
       return IsButton(GetFocus()) && AccessKey(static_cast<wchar_t>(message.wParam));
-    case WM_SYSCHAR:
-      return AccessKey(static_cast<wchar_t>(message.wParam));
-    default:
-      return false;
+    case WM_SYSCHAR: return AccessKey(static_cast<wchar_t>(message.wParam));
+    default: return false;
   }
 }
 
@@ -394,8 +389,7 @@ bool TfrmMain::DialogKey(unsigned key) {
     case VK_ESCAPE:
       // Nor is any the cancel button.
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -407,7 +401,8 @@ bool TfrmMain::AccessKey(wchar_t character) {
     const std::wstring caption = ControlText(button);
     const std::size_t marker = caption.find(L'&');
     if (marker == std::wstring::npos || marker + 1 >= caption.size()) continue;
-    if (upper(caption[marker + 1]) == upper(character) && IsWindowEnabled(button) && IsWindowVisible(button)) {
+    if (upper(caption[marker + 1]) == upper(character) && IsWindowEnabled(button) &&
+        IsWindowVisible(button)) {
       ClickButton(button);
       return true;
     }
@@ -499,7 +494,9 @@ std::int32_t TfrmMain::TargetWidth() {
   return bounds.right - bounds.left;
 }
 
-void TfrmMain::Convert(std::string_view project_path) { converter_.Convert(project_path); }
+void TfrmMain::Convert(std::string_view project_path) {
+  converter_.Convert(project_path);
+}
 
 void TfrmMain::FileOpen1BeforeExecute(TAction&) {
   file_open1_->Dialog().SetInitialDir(ContainingDirectory(platform::ExecutablePath()));

@@ -93,6 +93,7 @@ class TfrmMain final : public app::Form, public ConversionFace {
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT HandleGroupBoxMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
+  LRESULT OnGroupBoxPaint(HWND window);
   LRESULT OnCreate();
   LRESULT OnGetMinMaxInfo(MINMAXINFO& limits);
   LRESULT OnWindowPosChanging(WINDOWPOS& position, WPARAM wparam, LPARAM lparam);
@@ -119,7 +120,9 @@ class TfrmMain final : public app::Form, public ConversionFace {
   void MoveFocus(bool forward, bool tab_stops_only);
   void FocusByKeyboard(HWND control);
   HWND FirstTabStop() const;
-  bool IsButton(HWND window) const noexcept { return window != nullptr && (window == btn_ || window == bit_btn1_); }
+  bool IsButton(HWND window) const noexcept {
+    return window != nullptr && (window == btn_ || window == bit_btn1_);
+  }
 
   app::Application& application_;
   HINSTANCE instance_;

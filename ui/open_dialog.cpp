@@ -40,7 +40,8 @@ UINT_PTR CALLBACK PlacementHook(HWND hook_window, UINT message, WPARAM, LPARAM l
     const HWND dialog = GetParent(hook_window);
     RECT bounds{};
     if (monitor != nullptr && GetWindowRect(dialog, &bounds)) {
-      const POINT origin = DialogOrigin(*monitor, SIZE{bounds.right - bounds.left, bounds.bottom - bounds.top});
+      const POINT origin =
+          DialogOrigin(*monitor, SIZE{bounds.right - bounds.left, bounds.bottom - bounds.top});
       SetWindowPos(dialog, nullptr, origin.x, origin.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
   }
@@ -81,7 +82,8 @@ std::wstring DialogFilter(std::string_view filter) {
 
 std::string InitialDirValue(std::string_view dir) {
   const std::size_t size = dir.size();
-  if (size > 1 && dir.back() == '\\' && ClassifyByte(dir, size - 1) != ByteClass::Trail && dir[size - 2] != ':') {
+  if (size > 1 && dir.back() == '\\' && ClassifyByte(dir, size - 1) != ByteClass::Trail &&
+      dir[size - 2] != ':') {
     dir.remove_suffix(1);
   }
   return std::string(dir);

@@ -35,7 +35,9 @@ Glyph::Glyph(HINSTANCE instance, const wchar_t* name, int size, int count)
   DeleteDC(memory);
 }
 
-Glyph::~Glyph() { DeleteObject(bitmap_); }
+Glyph::~Glyph() {
+  DeleteObject(bitmap_);
+}
 
 void Glyph::Draw(HDC target, int left, int top, bool enabled) const {
   const HDC memory = CreateCompatibleDC(target);
@@ -59,7 +61,8 @@ void PaintStatusLine(HDC dc, const RECT& bounds, std::wstring_view text, HFONT f
   SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
   SetBkMode(dc, TRANSPARENT);
   RECT area = bounds;
-  DrawTextW(dc, text.data(), static_cast<int>(text.size()), &area, DT_CENTER | DT_TOP | DT_WORDBREAK | DT_EXPANDTABS);
+  DrawTextW(dc, text.data(), static_cast<int>(text.size()), &area,
+            DT_CENTER | DT_TOP | DT_WORDBREAK | DT_EXPANDTABS);
 }
 
 void PaintPictureButton(const DRAWITEMSTRUCT& item, const Glyph* glyph, std::wstring_view caption, HFONT font,

@@ -22,7 +22,8 @@ TEST_F(FrameTest, ErrorBoxShowsTheMessageWithThePeriodRule) {
     std::string message;
     std::string shown;
   };
-  const std::string ends_with_stop = std::string(texts::kIoReadPastEnd) + std::string(texts::kIdeographicFullStop);
+  const std::string ends_with_stop =
+      std::string(texts::kIoReadPastEnd) + std::string(texts::kIdeographicFullStop);
   const Row rows[] = {
       {"double-byte ending", std::string(texts::kIoReadPastEnd), std::string(texts::kIoReadPastEnd) + "."},
       {"ideographic full stop", ends_with_stop, ends_with_stop + "."},
@@ -111,7 +112,8 @@ TEST(StartUpTest, FailuresBeforeTheLoopShowTheGenericBoxAndEndWithCode1) {
   };
   const std::string class_error = std::string(texts::kWindowClassError) + ".";
   const Row rows[] = {
-      {"main window fails", false,
+      {"main window fails",
+       false,
        [](app::Application& application) {
          application.SetTitle(texts::kAppTitle);
          throw EConvertError("no window");
@@ -132,7 +134,8 @@ TEST(StartUpTest, FailuresBeforeTheLoopShowTheGenericBoxAndEndWithCode1) {
     }
     ModalAnswerer answerer([](const ModalRecord& record) { PressOk(record); });
     EXPECT_EQ(app::Run(SW_SHOWNORMAL, row.start_up), 1);
-    if (row.register_class_first) UnregisterClassW(app::Application::kWindowClassName, GetModuleHandleW(nullptr));
+    if (row.register_class_first)
+      UnregisterClassW(app::Application::kWindowClassName, GetModuleHandleW(nullptr));
     ASSERT_EQ(answerer.Records().size(), 1u);
     const ModalRecord& box = answerer.Records()[0];
     EXPECT_EQ(box.caption, texts::kAppErrorCaption);
@@ -188,8 +191,13 @@ TEST(ProgramTest, EveryNormalRouteEndsWithExitCode0) {
   const Row rows[] = {
       {"close box", [](Program& p) { PostMessageW(p.MainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
       {"Alt+F4",
-       [&](Program& p) { keys(p, {{VK_MENU, false}, {VK_F4, false}, {VK_F4, true}, {VK_MENU, true}}); }},
-      {"Enter on the close button at start", [&](Program& p) { keys(p, {{VK_RETURN, false}, {VK_RETURN, true}}); }},
+       [&](Program& p) {
+         keys(p, {{VK_MENU, false}, {VK_F4, false}, {VK_F4, true}, {VK_MENU, true}});
+       }},
+      {"Enter on the close button at start",
+       [&](Program& p) {
+         keys(p, {{VK_RETURN, false}, {VK_RETURN, true}});
+       }},
       {"Close on the taskbar button",
        [](Program& p) { PostMessageW(p.ApplicationWindow(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
       {"end of the session",
@@ -242,7 +250,8 @@ TEST(PartsTest, FilterIsCutAtWholeBarsOnly) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.filter);
     std::vector<std::pair<std::string, std::string>> entries;
-    for (const FilterEntry& entry : SplitFilter(row.filter)) entries.emplace_back(entry.description, entry.pattern);
+    for (const FilterEntry& entry : SplitFilter(row.filter))
+      entries.emplace_back(entry.description, entry.pattern);
     EXPECT_EQ(entries, row.entries);
   }
   EXPECT_EQ(SplitFilter(texts::kOpenFilter).size(), 1u);
@@ -256,13 +265,9 @@ TEST(PartsTest, InitialFolderDropsOnlyANonRootFinalSeparator) {
     std::string_view kept;
   };
   const Row rows[] = {
-      {"C:\\Tools", "C:\\Tools"},
-      {"C:\\Tools\\", "C:\\Tools"},
-      {"C:\\", "C:\\"},
-      {"\\", "\\"},
-      {"", ""},
+      {"C:\\Tools", "C:\\Tools"},     {"C:\\Tools\\", "C:\\Tools"}, {"C:\\", "C:\\"}, {"\\", "\\"}, {"", ""},
       {"C:\\\x95\\\\", "C:\\\x95\\"},  // 表 (95 5C), then a separator
-      {"C:\\\x95\\", "C:\\\x95\\"},      // ends in 表, whose trail byte is no separator
+      {"C:\\\x95\\", "C:\\\x95\\"},    // ends in 表, whose trail byte is no separator
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.given);

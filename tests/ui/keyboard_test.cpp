@@ -12,10 +12,14 @@ class KeyboardTest : public WindowTest {
   // The control name for a handle, for readable failures.
   std::string NameOf(HWND control) {
     TfrmMain& form = Form();
-    const std::pair<HWND, const char*> names[] = {
-        {form.StaticText1(), "StaticText1"}, {form.Btn(), "Btn"},   {form.Txt1(), "Txt1"},
-        {form.Txt2(), "Txt2"},               {form.Edit1(), "Edit1"}, {form.Txt3(), "Txt3"},
-        {form.BitBtn1(), "BitBtn1"},         {form.Handle(), "frmMain"}};
+    const std::pair<HWND, const char*> names[] = {{form.StaticText1(), "StaticText1"},
+                                                  {form.Btn(), "Btn"},
+                                                  {form.Txt1(), "Txt1"},
+                                                  {form.Txt2(), "Txt2"},
+                                                  {form.Edit1(), "Edit1"},
+                                                  {form.Txt3(), "Txt3"},
+                                                  {form.BitBtn1(), "BitBtn1"},
+                                                  {form.Handle(), "frmMain"}};
     for (const auto& [handle, name] : names) {
       if (handle == control) return name;
     }
@@ -74,10 +78,8 @@ TEST_F(KeyboardTest, KeysThatDoNothing) {
     Chord chord;
   };
   const Row rows[] = {
-      {"Escape on Btn", 0, {VK_ESCAPE}},
-      {"Escape in Edit1", 1, {VK_ESCAPE}},
-      {"Enter in Edit1", 1, {VK_RETURN}},
-      {"X in Edit1", 1, {'X'}},
+      {"Escape on Btn", 0, {VK_ESCAPE}},     {"Escape in Edit1", 1, {VK_ESCAPE}},
+      {"Enter in Edit1", 1, {VK_RETURN}},    {"X in Edit1", 1, {'X'}},
       {"Alt+C on Btn", 0, {'C', {VK_MENU}}},
   };
   ModalAnswerer answerer([](const ModalRecord& record) { PressCancel(record); });
@@ -101,12 +103,9 @@ TEST_F(KeyboardTest, CloseButtonKeysEndTheRun) {
     Chord chord;
   };
   const Row rows[] = {
-      {"Enter at start", 0, {VK_RETURN}},
-      {"Space on Btn", 0, {VK_SPACE}},
-      {"Alt+X from Edit1", 1, {'X', {VK_MENU}}},
-      {"Alt+X from BitBtn1", 2, {'X', {VK_MENU}}},
-      {"x alone on BitBtn1", 2, {'X'}},
-      {"X alone on Btn", 0, {'X', {VK_SHIFT}}},
+      {"Enter at start", 0, {VK_RETURN}},        {"Space on Btn", 0, {VK_SPACE}},
+      {"Alt+X from Edit1", 1, {'X', {VK_MENU}}}, {"Alt+X from BitBtn1", 2, {'X', {VK_MENU}}},
+      {"x alone on BitBtn1", 2, {'X'}},          {"X alone on Btn", 0, {'X', {VK_SHIFT}}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);

@@ -64,8 +64,8 @@ TEST_F(OpenConvertTest, DialogStartsInTheProgramFolderWithTheFilterAndIsPlaced) 
   EXPECT_EQ(dialog.bounds.top, origin.y);
   // Only these options: no existence checks, no default extension, no
   // restoring of the current folder.
-  EXPECT_EQ(TOpenDialog::Flags(), static_cast<DWORD>(OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_EXPLORER |
-                                                     OFN_ENABLEHOOK));
+  EXPECT_EQ(TOpenDialog::Flags(),
+            static_cast<DWORD>(OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_EXPLORER | OFN_ENABLEHOOK));
 }
 
 TEST_F(OpenConvertTest, TypedNamesOfMissingFilesPassAsTypedAndAreRemembered) {
@@ -108,9 +108,12 @@ TEST_F(OpenConvertTest, CancelOrANameTheCoreCannotTakeChangesNothing) {
       // name longer than the buffer in characters is refused by the dialog
       // itself on Windows; under Wine its dialog faults on one.)
       {"too long in bytes",
-       [&](const ModalRecord& record) { AcceptName(record, L"C:\\" + std::wstring(130, L'\u8868') + L".kwj"); }},
+       [&](const ModalRecord& record) {
+         AcceptName(record, L"C:\\" + std::wstring(130, L'\u8868') + L".kwj");
+       }},
       // No code page 932 form: the byte-string core could not open it.
-      {"outside code page 932", [&](const ModalRecord& record) { AcceptName(record, folder + L"caf\u00e9.kwj"); }},
+      {"outside code page 932",
+       [&](const ModalRecord& record) { AcceptName(record, folder + L"caf\u00e9.kwj"); }},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);

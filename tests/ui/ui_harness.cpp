@@ -70,7 +70,8 @@ ModalRecord Inspect(HWND dialog) {
 }
 
 void PressButton(HWND dialog, int id) {
-  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
 bool IsExtended(WORD key) {
@@ -106,8 +107,8 @@ ModalAnswerer::ModalAnswerer(Answer answer) : answer_(std::move(answer)) {
   helper_class.hInstance = GetModuleHandleW(nullptr);
   helper_class.lpszClassName = kHelperClass;
   RegisterClassExW(&helper_class);
-  helper_ = CreateWindowExW(0, kHelperClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
-                            nullptr);
+  helper_ = CreateWindowExW(0, kHelperClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                            GetModuleHandleW(nullptr), nullptr);
   current_answerer = this;
   hook_ = SetWindowsHookExW(WH_CBT, CbtProc, nullptr, GetCurrentThreadId());
   EXPECT_NE(hook_, nullptr);
@@ -145,9 +146,13 @@ LRESULT CALLBACK ModalAnswerer::HelperProc(HWND window, UINT message, WPARAM wpa
   return DefWindowProcW(window, message, wparam, lparam);
 }
 
-void PressOk(const ModalRecord& record) { PressButton(record.window, IDOK); }
+void PressOk(const ModalRecord& record) {
+  PressButton(record.window, IDOK);
+}
 
-void PressCancel(const ModalRecord& record) { PressButton(record.window, IDCANCEL); }
+void PressCancel(const ModalRecord& record) {
+  PressButton(record.window, IDCANCEL);
+}
 
 void AcceptName(const ModalRecord& record, std::string_view name) {
   AcceptName(record, std::wstring_view(app::ToDisplayWide(name)));
@@ -227,7 +232,8 @@ void WindowTest::Type(std::initializer_list<Chord> chords) {
     for (WORD modifier : chord.modifiers) inputs.push_back(KeyInput(modifier, false));
     inputs.push_back(KeyInput(chord.key, false));
     inputs.push_back(KeyInput(chord.key, true));
-    for (auto it = chord.modifiers.rbegin(); it != chord.modifiers.rend(); ++it) inputs.push_back(KeyInput(*it, true));
+    for (auto it = chord.modifiers.rbegin(); it != chord.modifiers.rend(); ++it)
+      inputs.push_back(KeyInput(*it, true));
   }
   SetForegroundWindow(Form().Handle());
   ASSERT_EQ(SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)), inputs.size());
@@ -290,8 +296,8 @@ Program::Program(int show_command) {
   start.cb = sizeof(start);
   start.dwFlags = STARTF_USESHOWWINDOW;
   start.wShowWindow = static_cast<WORD>(show_command);
-  if (!CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start,
-                      &process_)) {
+  if (!CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &start, &process_)) {
     ADD_FAILURE() << "cannot start " << program.string() << ": error " << GetLastError();
     return;
   }

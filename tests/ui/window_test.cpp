@@ -27,7 +27,9 @@ LONG LineHeight(const TfrmMain& form) {
   return metrics.tmHeight;
 }
 
-LONG StyleOf(HWND window) { return static_cast<LONG>(GetWindowLongPtrW(window, GWL_STYLE)); }
+LONG StyleOf(HWND window) {
+  return static_cast<LONG>(GetWindowLongPtrW(window, GWL_STYLE));
+}
 
 TEST_F(WindowTest, EveryControlStandsWhereDesignedWithItsText) {
   struct Row {
@@ -58,7 +60,8 @@ TEST_F(WindowTest, EveryControlStandsWhereDesignedWithItsText) {
     EXPECT_EQ(place.top, row.box.top);
     if (row.sized_to_text) {
       // Its text's width and height, measured another way, plus 4.
-      EXPECT_EQ(place.right - place.left, form.TargetMeasure().TextWidth(row.text) + layout::kStaticTextPadding);
+      EXPECT_EQ(place.right - place.left,
+                form.TargetMeasure().TextWidth(row.text) + layout::kStaticTextPadding);
       EXPECT_EQ(place.bottom - place.top, LineHeight(form) + layout::kStaticTextPadding);
     } else {
       EXPECT_EQ(place.right - place.left, row.box.width);
@@ -110,8 +113,9 @@ TEST_F(WindowTest, CaptionFontAndControlSettings) {
 TEST_F(WindowTest, StartsCentredEmptyAndFocusedOnTheCloseButton) {
   RECT outer{};
   GetWindowRect(Form().Handle(), &outer);
-  const POINT expected = app::CentredOrigin(SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
-                                            SIZE{outer.right - outer.left, outer.bottom - outer.top});
+  const POINT expected =
+      app::CentredOrigin(SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
+                         SIZE{outer.right - outer.left, outer.bottom - outer.top});
   EXPECT_EQ(outer.left, expected.x);
   EXPECT_EQ(outer.top, expected.y);
   EXPECT_EQ(ClientSize().cx, layout::kClientWidth);
@@ -128,11 +132,10 @@ TEST(CentredOriginTest, CentresAndKeepsOnScreen) {
     POINT origin;
   };
   const Row rows[] = {
-      {{1024, 768}, {330, 182}, {347, 293}},
-      {{1280, 1024}, {330, 182}, {475, 421}},
+      {{1024, 768}, {330, 182}, {347, 293}}, {{1280, 1024}, {330, 182}, {475, 421}},
       {{1023, 767}, {330, 182}, {346, 292}},  // halves truncate
-      {{300, 768}, {330, 182}, {0, 293}},      // narrower than the window
-      {{1024, 100}, {330, 182}, {347, 0}},     // lower than the window
+      {{300, 768}, {330, 182}, {0, 293}},     // narrower than the window
+      {{1024, 100}, {330, 182}, {347, 0}},    // lower than the window
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::to_string(row.screen.cx) + "x" + std::to_string(row.screen.cy));
@@ -184,7 +187,8 @@ TEST_F(WindowTest, SizeStaysFixedWhenSetMaximisedOrDragged) {
 BOOL CALLBACK CollectTaskbarButton(HWND window, LPARAM context) {
   const bool unowned = GetWindow(window, GW_OWNER) == nullptr;
   const bool tool = (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0;
-  if (IsWindowVisible(window) && unowned && !tool) reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
+  if (IsWindowVisible(window) && unowned && !tool)
+    reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
   return TRUE;
 }
 
@@ -259,10 +263,7 @@ TEST(HintTest, LongPartFollowsTheFirstWholeBar) {
     std::string_view long_part;
   };
   const Row rows[] = {
-      {"short|long", "long"},
-      {"no bar", "no bar"},
-      {"a|b|c", "b|c"},
-      {"|", ""},
+      {"short|long", "long"},  {"no bar", "no bar"}, {"a|b|c", "b|c"}, {"|", ""},
       {"\x83|x|tail", "tail"},  // ポ ends in a bar byte, which cuts nothing
   };
   for (const Row& row : rows) {
@@ -300,8 +301,8 @@ TEST_F(WindowTest, StatusLineShowsEachNewTextBeforeTheLoopRunsAgain) {
   ASSERT_EQ(InkOf(Capture(form.Txt3(), size), size).count, 0);
 
   // No message is handled between setting and reading.
-  const std::string progress = std::string(texts::kStatusProgressPrefix) + "12345" +
-                               std::string(texts::kStatusProgressSuffix);
+  const std::string progress =
+      std::string(texts::kStatusProgressPrefix) + "12345" + std::string(texts::kStatusProgressSuffix);
   form.SetStatus(progress);
   const std::vector<COLORREF> first = Capture(form.Txt3(), size);
   const Ink ink = InkOf(first, size);
