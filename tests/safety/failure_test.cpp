@@ -1,0 +1,318 @@
+// kwtconv against a hostile file system: read-only files and folders, held
+// files, missing folders, over-long and unconvertible names, a full disk. Each
+// ends with its error text on the standard error (or its status) and exit 1,
+// and every file is left as it was, apart from the temporary file that a pass
+// stopped while writing keeps.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <optional>
+
+#include "convert/conversion.h"
+#include "convert/conversion_test_support.h"
+#include "runtime/file_names.h"
+#include "runtime/platform.h"
+#include "runtime/record_file.h"
+#include "runtime/texts.h"
+#include "safety/safety_test_support.h"
+#include "safety/scratch_mount.h"
+
+namespace kwt::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+#ifdef _WIN32
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
+
+// A project "p.kwj" of two layout-102 records; the contents file is
+// contentsName inside the folder unless contentsPath names another (code page 932).
+void MakeProject(const Folder& folder, std::string_view contentsName = "p.KWT",
+                 std::optional<std::string> contentsPath = std::nullopt) {
+  folder.Write(contentsName, Records102(2));
+  folder.Write("p.kwj", ProjectText("102", "2", contentsPath.value_or(folder.Cp932(contentsName))));
+}
+
+// What one case prepares and what it holds while kwtconv runs.
+struct Arrangement {
+  // Why the case cannot run here; empty when it can.
+  std::string skip;
+  // Runs just before kwtconv starts and answers what to release after it.
+  std::function<platform::FileHandle(const Folder&)> hold;
+};
+
+struct Expected {
+  // The error text (code page 932) on the standard error; none for none.
+  std::optional<std::string> error;
+  // The status printed as "PROJECT: STATUS"; none for no such line.
+  std::optional<std::string_view> status;
+};
+
+Arrangement Skip(std::string why) {
+  return Arrangement{std::move(why), {}};
+}
+
+platform::FileHandle Hold(const Folder& folder, std::string_view name) {
+  platform::FileHandle held;
+  EXPECT_EQ(platform::Open(folder.Cp932(name), platform::Access::ReadWrite, platform::kShareNone,
+                           platform::Creation::OpenExisting, held),
+            platform::error::kSuccess);
+  return held;
+}
+
+// Folders deep enough that a contents file inside passes 259 bytes.
+std::string DeepFolder() {
+  std::string deep;
+  for (int i = 0; i < 6; ++i) deep += std::string(45, static_cast<char>('a' + i)) + "/";
+  return deep;
+}
+
+// Two folders of 60 Japanese characters each (UTF-8 names): past 259 bytes in
+// code page 932, yet short enough for Windows' own limit of 259 characters.
+std::string JapaneseFolders() {
+  std::string deep;
+  for (const char* character : {"\xE3\x81\x82", "\xE3\x81\x84"}) {  // あ, い
+    for (int i = 0; i < 60; ++i) deep += character;
+    deep += "/";
+  }
+  return deep;
+}
+
+TEST(FailureInjection, EachFailureShowsItsTextAndChangesNothing) {
+  struct Row {
+    const char* name;
+    std::function<Arrangement(const Folder&)> setup;
+    std::function<Expected(const Folder&)> expected;
+    const char* project = "p.kwj";
+  };
+  const auto error = [](std::string text) { return [text](const Folder&) { return Expected{text, {}}; }; };
+  const auto ioError = [&](std::int32_t code) { return error(IoMessage(code)); };
+  const std::string invalid[] = {"\x85\x40", "\x81\x20", std::string("name\x81")};
+
+  std::vector<Row> rows = {
+      {"read-only contents file",
+       [](const Folder& f) {
+         MakeProject(f);
+         MakeReadOnly(f.Path("p.KWT"));
+         return Arrangement{};
+       },
+       ioError(5)},
+      {"read-only project file",
+       [](const Folder& f) {
+         MakeProject(f);
+         MakeReadOnly(f.Path("p.kwj"));
+         return Arrangement{};
+       },
+       [](const Folder& f) {
+         return Expected{texts::Format(texts::kCannotCreateFileFormat, f.Cp932("p.kwj")), {}};
+       }},
+      {"read-only folder (not root)",
+       [](const Folder& f) {
+         if (kWindows)
+           return Skip("a folder's read-only flag does not stop Windows from creating files in it");
+         if (RunningAsRoot())
+           return Skip("root writes into read-only folders; the full-disk test remounts one read-only");
+         MakeProject(f);
+         MakeReadOnly(f.Path(""));
+         return Arrangement{};
+       },
+       ioError(5)},
+      {"contents file held by another opener",
+       [](const Folder& f) {
+         if (!kWindows)
+           return Skip(
+               "POSIX has no share modes: a held contents file is converted; the Windows run tests this");
+         MakeProject(f);
+         return Arrangement{{}, [](const Folder& g) { return Hold(g, "p.KWT"); }};
+       },
+       ioError(32)},
+      {"project file held by another opener",
+       [](const Folder& f) {
+         MakeProject(f);
+         return Arrangement{{}, [](const Folder& g) { return Hold(g, "p.kwj"); }};
+       },
+       [](const Folder& f) {
+         // Windows refuses to read it at all; POSIX reads it, then cannot take
+         // it over exclusively to replace it.
+         return Expected{
+             texts::Format(kWindows ? texts::kCannotOpenFileFormat : texts::kCannotCreateFileFormat,
+                           f.Cp932("p.kwj")),
+             {}};
+       }},
+      {"project in a missing folder", [](const Folder&) { return Arrangement{}; },
+       [](const Folder&) {
+         return Expected{{}, texts::kStatusFileMissing};
+       },
+       "gone/p.kwj"},
+      {"contents in a missing folder",
+       [](const Folder& f) {
+         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("gone/p.KWT")));
+         return Arrangement{};
+       },
+       ioError(103)},
+      {"contents path of more than 259 characters",
+       [](const Folder& f) {
+         if (kWindows) return Skip("Windows refuses such paths to the test's own file tools");
+         MakeProject(f, DeepFolder() + "p.KWT");
+         EXPECT_GT(f.Cp932(DeepFolder() + "p.KWT").size(), RecordFile::kMaxPathLength);
+         return Arrangement{};
+       },
+       ioError(3)},
+      {"contents path of more than 259 bytes in double-byte characters",
+       [](const Folder& f) {
+         MakeProject(f, JapaneseFolders() + "p.KWT");
+         EXPECT_GT(f.Cp932(JapaneseFolders() + "p.KWT").size(), RecordFile::kMaxPathLength);
+         return Arrangement{};
+       },
+       ioError(3)},
+  };
+  for (const std::string& bytes : invalid) {
+    rows.push_back({"contents name that is not code page 932",
+                    [bytes](const Folder& f) {
+                      MakeProject(f, "p.KWT", f.Cp932("") + "p" + bytes + ".KWT");
+                      return Arrangement{};
+                    },
+                    ioError(103)});
+  }
+
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Folder folder;
+    const WritableAgain writable(folder.Path(""));
+    const Arrangement setup = row.setup(folder);
+    if (!setup.skip.empty()) {
+      std::cout << "[ SKIPPED  ] " << row.name << ": " << setup.skip << "\n";
+      continue;
+    }
+    const std::string project = folder.Utf8(row.project);
+    const auto before = folder.Snapshot();
+    platform::FileHandle held = setup.hold ? setup.hold(folder) : platform::FileHandle();
+    const ProcessResult result = Kwtconv({project});
+    held = platform::FileHandle();
+
+    const Expected expected = row.expected(folder);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, expected.error ? ErrorLine(project, *expected.error) : "");
+    if (expected.status) {
+      EXPECT_EQ(result.out, project + ": " + Utf8(*expected.status) + "\n");
+    }
+    EXPECT_TRUE(folder.Snapshot() == before);
+  }
+}
+
+// Names without a form on disk: the platform refuses them as invalid names
+// (code 123), and a project or contents file with such a name is missing.
+TEST(FailureInjection, NamesThatAreNotCodePage932AreInvalidAndMissing) {
+  Folder folder;
+  folder.Write("keep.KWT", Records102(1));
+  const auto before = folder.Snapshot();
+  const std::string invalid[] = {"\x85\x40", "\x81\x20", "name\x81"};
+  for (std::size_t i = 0; i < std::size(invalid); ++i) {
+    SCOPED_TRACE("name " + std::to_string(i));
+    const std::string path = folder.Cp932("") + invalid[i];
+    platform::FileHandle file;
+    EXPECT_EQ(platform::Open(path, platform::Access::ReadWrite, platform::kShareNone,
+                             platform::Creation::CreateAlways, file),
+              platform::error::kInvalidName);
+    EXPECT_FALSE(file);
+    EXPECT_FALSE(platform::IsFile(path));
+    EXPECT_EQ(platform::Delete(path), platform::error::kInvalidName);
+    EXPECT_EQ(platform::Replace(folder.Cp932("keep.KWT"), path), platform::error::kInvalidName);
+    EXPECT_EQ(platform::Move(path, folder.Cp932("other.KWT")), platform::error::kInvalidName);
+
+    RecordFile records;
+    AssignPath(records, path);
+    CreateEmpty(records, 300);
+    EXPECT_EQ(TakeIoStatus(), static_cast<std::int32_t>(platform::error::kInvalidName));
+    EXPECT_EQ(IoMessage(123), texts::Format(texts::kIoGenericFormat, "123"));
+
+    RecordingFace face;
+    Converter converter(face);
+    converter.Convert(path + ".kwj");
+    EXPECT_EQ(face.log, std::vector<std::string>{Status(texts::kStatusFileMissing)});
+  }
+  EXPECT_TRUE(folder.Snapshot() == before);
+}
+
+// Fills what is left of the mounted disk with one file.
+void FillUp(const fs::path& file) {
+  std::ofstream out(file, std::ios::binary);
+  const std::string block(4096, 'f');
+  while (out.write(block.data(), static_cast<std::streamsize>(block.size()))) {
+  }
+}
+
+// A full disk under the contents file: the pass stops with a disk-full error,
+// the records converted so far stay in the temporary file, and the contents
+// and project files keep their bytes.
+TEST(FullDisk, ContentsOnAFullDiskKeepsItsRecords) {
+  Folder folder;
+  fs::create_directory(folder.Path("disk"));
+  ScratchMount disk(folder.Path("disk"), 64 * 1024);
+  if (!disk.Active()) GTEST_SKIP() << disk.Why();
+  std::string records;
+  for (int i = 0; i < 100; ++i) records += Record102("record " + std::to_string(i), "text", "note");
+  folder.Write("disk/p.KWT", records);
+  const std::string projectText = ProjectText("102", "100", folder.Cp932("disk/p.KWT"));
+  folder.Write("disk/p.kwj", projectText);
+
+  const std::string project = folder.Utf8("disk/p.kwj");
+  const ProcessResult result = Kwtconv({"-q", project});
+  EXPECT_EQ(result.exitCode, 1);
+  // A record that half fits comes back short (101); one that finds no room
+  // at all is refused (112).
+  EXPECT_TRUE(result.err == ErrorLine(project, IoMessage(101)) ||
+              result.err == ErrorLine(project, IoMessage(112)))
+      << result.err;
+  EXPECT_EQ(folder.Read("disk/p.kwj"), projectText);
+  EXPECT_EQ(folder.Read("disk/p.KWT"), records);
+  const std::string left = folder.Read("disk/TMP.DAT");
+  EXPECT_GT(left.size(), 0u);
+  EXPECT_EQ(left, To103Records(records, 100).substr(0, left.size()));
+}
+
+// A full disk under the project file only: the new text cannot be written
+// beside it, so the pass stops before the contents file is replaced.
+TEST(FullDisk, ProjectOnAFullDiskStopsBeforeTheContentsMove) {
+  Folder folder;
+  fs::create_directory(folder.Path("disk"));
+  ScratchMount disk(folder.Path("disk"), 64 * 1024);
+  if (!disk.Active()) GTEST_SKIP() << disk.Why();
+  folder.Write("p.KWT", Records102(2));
+  folder.Write("disk/p.kwj", ProjectText("102", "2", folder.Cp932("p.KWT")));
+  FillUp(folder.Path("disk/filler"));
+  folder.Backdate();
+  const auto before = folder.Snapshot();
+
+  const std::string project = folder.Utf8("disk/p.kwj");
+  const ProcessResult result = Kwtconv({"-q", project});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err, ErrorLine(project, texts::kStreamWriteError));
+  EXPECT_TRUE(folder.Snapshot() == before);
+}
+
+// A folder that nobody may write, root included: a read-only file system.
+TEST(FullDisk, ReadOnlyFileSystemRefusesWithAccessDenied) {
+  Folder folder;
+  fs::create_directory(folder.Path("disk"));
+  ScratchMount disk(folder.Path("disk"), 64 * 1024);
+  if (!disk.Active()) GTEST_SKIP() << disk.Why();
+  folder.Write("disk/p.KWT", Records102(2));
+  folder.Write("disk/p.kwj", ProjectText("102", "2", folder.Cp932("disk/p.KWT")));
+  folder.Backdate();
+  if (!disk.MakeReadOnly()) GTEST_SKIP() << disk.Why();
+  const auto before = folder.Snapshot();
+
+  const std::string project = folder.Utf8("disk/p.kwj");
+  const ProcessResult result = Kwtconv({"-q", project});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err, ErrorLine(project, IoMessage(5)));
+  EXPECT_TRUE(folder.Snapshot() == before);
+}
+
+}  // namespace
+}  // namespace kwt::testing
