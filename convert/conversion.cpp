@@ -108,6 +108,20 @@ void RefuseConvertedContents(std::string_view contentsPath, std::int32_t count, 
   }
 }
 
+// The project file, or the file its new text waits in, must not double as the
+// contents file or the temporary file: records would be written over the
+// project, or the project's text over the records, and the temporary file is
+// deleted when a pass gives up. Files are compared as files, not as names.
+void RefuseProjectFileAsWorkFile(const TMemIniFile& store, std::string_view contentsPath,
+                                 std::string_view temporaryPath) {
+  const std::string pendingPath = store.PendingSavePath();
+  for (const std::string_view work : {contentsPath, temporaryPath}) {
+    if (platform::SameFile(work, store.FileName()) || platform::SameFile(work, pendingPath)) {
+      throw EConvertError(texts::Format(texts::kProjectFileInUseFormat, work));
+    }
+  }
+}
+
 void CloseAndCheck(RecordFile& file) {
   CloseRecordFile(file);
   CheckIo();
@@ -150,6 +164,7 @@ void RunPass(ConversionFace& face, TMemIniFile& store, const ConversionOptions& 
   RecordFile contents;
   RecordFile temporary;
   if (FileIsPresent(contentsPath)) {
+    RefuseProjectFileAsWorkFile(store, contentsPath, temporaryPath);
     RefuseConvertedContents(contentsPath, count, Source::kSize, Target::kSize);
     AssignPath(contents, contentsPath);
     AssignPath(temporary, temporaryPath);

@@ -48,7 +48,8 @@ class Converter {
   // raises EInOutError when a file operation fails, EFCreateError or
   // EWriteError when the project file cannot be rewritten (the contents file is
   // then still untouched), and EConvertError, changing nothing, for a negative
-  // Count or a contents file that already has Count records of the new layout.
+  // Count, a contents file that already has Count records of the new layout, or
+  // a contents or temporary file that is the project file (or its save file).
   // The contents file is replaced in one step before the version is stamped.
   // std::logic_error before any Convert.
   void To103();

@@ -203,7 +203,7 @@ PendingSave TMemIniFile::PrepareSave() const {
     if (code != platform::error::kSuccess && code != platform::error::kFileNotFound) ThrowCannotCreate(path);
   }
 
-  std::string temporary_path = path + std::string(kTemporarySuffix);
+  std::string temporary_path = PendingSavePath();
   platform::FileHandle file;
   if (platform::Open(temporary_path, platform::Access::ReadWrite, platform::kShareNone,
                      platform::Creation::CreateAlways, file) != platform::error::kSuccess) {
@@ -224,6 +224,10 @@ PendingSave TMemIniFile::PrepareSave() const {
     throw EWriteError(std::string(texts::kStreamWriteError));
   }
   return pending;
+}
+
+std::string TMemIniFile::PendingSavePath() const {
+  return FileName() + std::string(kTemporarySuffix);
 }
 
 void TMemIniFile::Save() {

@@ -101,6 +101,8 @@ class TMemIniFile : public TCustomIniFile {
   // cannot be created, EWriteError when it is not written completely). The
   // project file is not changed until Commit.
   PendingSave PrepareSave() const;
+  // Where PrepareSave writes the new text before it replaces the project file.
+  std::string PendingSavePath() const;
 
   // The normalised bytes that saving writes: each section's header, its lines
   // and one empty line, every line followed by CR LF.

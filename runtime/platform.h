@@ -91,6 +91,10 @@ ErrorCode Move(std::string_view from, std::string_view to);
 ErrorCode Replace(std::string_view from, std::string_view to);
 // Copies a file; fails when something exists at to. (Used for backups.)
 ErrorCode Copy(std::string_view from, std::string_view to);
+// True when both paths reach one existing file, whatever names they use
+// (relative or full, other letter case on Windows, links). False when either
+// is missing or cannot be asked.
+bool SameFile(std::string_view first, std::string_view second);
 
 // The running program's full path (code page 932).
 std::string ExecutablePath();

@@ -234,6 +234,16 @@ ErrorCode Copy(std::string_view from, std::string_view to) {
   return code;
 }
 
+bool SameFile(std::string_view first, std::string_view second) {
+  const auto system_first = SystemPath(first);
+  const auto system_second = SystemPath(second);
+  if (!system_first || !system_second || system_first->empty() || system_second->empty()) return false;
+  struct stat a {};
+  struct stat b {};
+  return ::stat(system_first->c_str(), &a) == 0 && ::stat(system_second->c_str(), &b) == 0 &&
+         a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 std::string ExecutablePath() {
   char buffer[PATH_MAX];
   const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);

@@ -128,6 +128,33 @@ ErrorCode Copy(std::string_view from, std::string_view to) {
   return CopyFileW(wide_from->c_str(), wide_to->c_str(), TRUE) ? error::kSuccess : LastError();
 }
 
+namespace {
+
+// The volume and index that tell one file from every other. Asking needs no
+// access to the file's data, so a file that another opener holds answers too.
+std::optional<BY_HANDLE_FILE_INFORMATION> IdentityOf(const std::wstring& path) {
+  const HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const BOOL ok = GetFileInformationByHandle(handle, &info);
+  CloseHandle(handle);
+  if (!ok) return std::nullopt;
+  return info;
+}
+
+}  // namespace
+
+bool SameFile(std::string_view first, std::string_view second) {
+  const auto wide_first = WidePath(first);
+  const auto wide_second = WidePath(second);
+  if (!wide_first || !wide_second || wide_first->empty() || wide_second->empty()) return false;
+  const auto a = IdentityOf(*wide_first);
+  const auto b = IdentityOf(*wide_second);
+  return a && b && a->dwVolumeSerialNumber == b->dwVolumeSerialNumber &&
+         a->nFileIndexHigh == b->nFileIndexHigh && a->nFileIndexLow == b->nFileIndexLow;
+}
+
 std::string ExecutablePath() {
   std::wstring buffer(MAX_PATH, L'\0');
   while (true) {
