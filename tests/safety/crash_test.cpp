@@ -1,0 +1,327 @@
+// A two-pass conversion killed at every file-system call it makes, one call at
+// a time, under strace: after each kill the folder must still hold the user's
+// records (the contents file old or completely new, the project file whole and
+// agreeing with it or refused), and a second run must finish the conversion or
+// refuse it and change nothing. POSIX only: strace is a Linux tool.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "runtime/texts.h"
+#include "safety/safety_test_support.h"
+
+namespace kwt::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every call that touches a file or a descriptor of one. A '?' lets strace pass
+// over names that this machine's system does not have.
+constexpr std::string_view kFileCalls[] = {
+    "open",      "openat",    "openat2", "creat",      "read",      "pread64",         "readv",
+    "write",     "pwrite64",  "writev",  "fsync",      "fdatasync", "sync_file_range", "rename",
+    "renameat",  "renameat2", "unlink",  "unlinkat",   "close",     "flock",           "fcntl",
+    "ftruncate", "truncate",  "fstat",   "newfstatat", "stat",      "lstat",           "statx",
+    "lseek",     "link",      "linkat",  "mkdir",      "access",    "faccessat",       "faccessat2",
+    "readlink",  "getdents64"};
+
+constexpr int kRecords = 3;
+
+std::string FileCallSet() {
+  std::string set;
+  for (const std::string_view call : kFileCalls) {
+    if (!set.empty()) set += ',';
+    set += '?';
+    set += call;
+  }
+  return set;
+}
+
+std::string FindStrace() {
+  const char* path = std::getenv("PATH");
+  std::stringstream folders(path ? path : "/usr/bin:/bin");
+  std::string folder;
+  while (std::getline(folders, folder, ':')) {
+    const fs::path candidate = fs::path(folder.empty() ? "." : folder) / "strace";
+    std::error_code error;
+    if (fs::is_regular_file(candidate, error)) return candidate.string();
+  }
+  return {};
+}
+
+// One call of the counted run where a kill is tried: the call's name, which
+// call of that name it is (from 1), and how strace showed it.
+struct KillPoint {
+  std::string call;
+  int ordinal = 0;
+  std::string shown;
+};
+
+// The call as strace shows it on entry, without what only its end reveals:
+// the name and first argument, and the second when the first is AT_FDCWD. A
+// descriptor's number is left out: a test thread's file that is open while
+// another thread starts a run can reach that run and shift its numbers.
+std::string Head(std::string_view line) {
+  std::size_t end = line.find(", ");
+  if (end != std::string_view::npos && line.substr(0, end).ends_with("(AT_FDCWD")) {
+    end = line.find(", ", end + 2);
+  }
+  if (end == std::string_view::npos) end = line.find(')');
+  std::string head(line.substr(0, end));
+  const std::size_t open = head.find('(');
+  if (open != std::string::npos && head.find_first_not_of("0123456789", open + 1) == std::string::npos) {
+    head.erase(open + 1);
+  }
+  return head;
+}
+
+// The calls of an strace log, without the process numbers and the lines that
+// report signals and exits.
+std::vector<std::string> Calls(const fs::path& log) {
+  std::ifstream in(log);
+  std::vector<std::string> calls;
+  std::string line;
+  while (std::getline(in, line)) {
+    std::size_t at = 0;
+    while (at < line.size() && line[at] >= '0' && line[at] <= '9') ++at;
+    while (at < line.size() && line[at] == ' ') ++at;
+    const std::string_view call = std::string_view(line).substr(at);
+    if (call.empty() || call.starts_with("+++") || call.starts_with("---")) continue;
+    calls.emplace_back(call);
+  }
+  return calls;
+}
+
+std::string Replaced(std::string text, std::string_view from, std::string_view to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+// The folder as strace shows it, without a closing separator.
+std::string FolderText(const Folder& folder) {
+  std::string text = folder.Utf8("");
+  while (!text.empty() && text.back() == '/') text.pop_back();
+  return text;
+}
+
+// The project and what each of its files may hold, in one folder of its own.
+struct Project {
+  explicit Project(const Folder& where) : folder(where) {
+    path = folder.Utf8("book.kwj");
+    contents = folder.Cp932("book.KWT");
+    for (int i = 0; i < kRecords; ++i) {
+      const std::string n = std::to_string(i);
+      contents0 +=
+          Record102("title " + n, "body of record " + n, "note " + n, static_cast<std::uint8_t>(i + 1));
+    }
+    contents1 = To103Records(contents0, kRecords);
+    contents2 = To140Records(contents1, kRecords);
+    project0 = "; written by hand\r\n[KWJ]\r\n  Version = 102\r\nCount=" + std::to_string(kRecords) +
+               "\r\nKWT=" + contents + "\r\n\r\n[Notes]\r\nkeep=me\r\n";
+    project1 = StampedProject(project0, 103);
+    project2 = StampedProject(project1, 140);
+  }
+
+  // Back to the unconverted project, dated in the past so that any rewrite shows.
+  void Reset() const {
+    for (const auto& entry : fs::directory_iterator(folder.Path(""))) fs::remove_all(entry.path());
+    folder.Write("book.kwj", project0);
+    folder.Write("book.KWT", contents0);
+    folder.Backdate();
+  }
+
+  const Folder& folder;
+  std::string path;
+  std::string contents;
+  std::string contents0, contents1, contents2;
+  std::string project0, project1, project2;
+};
+
+enum class Afterwards { Finished, Refused, AlreadyDone };
+
+struct Tally {
+  std::mutex lock;
+  int tried = 0;
+  int survived = 0;
+  std::map<Afterwards, int> outcomes;
+  std::vector<std::string> failures;
+};
+
+class Harness {
+ public:
+  explicit Harness(std::string strace) : strace_(std::move(strace)) {}
+
+  ProcessResult Traced(const std::vector<std::string>& options, const std::string& project) const {
+    std::vector<std::string> arguments{"-f", "-qq", "-E", "ASAN_OPTIONS=detect_leaks=0"};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    arguments.insert(arguments.end(), {KWT_KWTCONV_PATH, "-q", project});
+    return RunProcess(strace_, arguments);
+  }
+
+  // Kills the conversion at point, checks what it left, runs it again and
+  // checks that. Returns what went wrong, or nothing.
+  std::vector<std::string> Try(const Project& p, const KillPoint& point, const fs::path& log,
+                               Afterwards& afterwards) const {
+    std::vector<std::string> wrong;
+    p.Reset();
+    const ProcessResult killed =
+        Traced({"-o", log.string(), "-e", "trace=" + point.call, "-e",
+                "inject=" + point.call + ":signal=SIGKILL:when=" + std::to_string(point.ordinal)},
+               p.path);
+    if (killed.exitCode != -1) {
+      wrong.push_back("not killed (exit " + std::to_string(killed.exitCode) + ", " + killed.err + ")");
+      return wrong;
+    }
+    const std::vector<std::string> calls = Calls(log);
+    const std::string where = FolderText(p.folder);
+    if (calls.empty() || Head(Replaced(calls.back(), where, "<folder>")) != Head(point.shown)) {
+      wrong.push_back("killed elsewhere: " + (calls.empty() ? std::string("nowhere") : calls.back()));
+    }
+
+    // What the kill left: whole files, and a contents file that is old only
+    // behind an old version stamp.
+    const auto before = p.folder.Snapshot();
+    const std::string project = p.folder.Exists("book.kwj") ? p.folder.Read("book.kwj") : "<missing>";
+    const std::string contents = p.folder.Exists("book.KWT") ? p.folder.Read("book.KWT") : "<missing>";
+    const int stage = project == p.project0 ? 0 : project == p.project1 ? 1 : project == p.project2 ? 2 : -1;
+    const int layout = contents == p.contents0   ? 0
+                       : contents == p.contents1 ? 1
+                       : contents == p.contents2 ? 2
+                                                 : -1;
+    if (stage < 0)
+      wrong.push_back("project file is neither old nor completely new: " + project.substr(0, 200));
+    if (layout < 0) {
+      wrong.push_back(p.folder.Exists("book.KWT") ? "contents file is neither old nor completely new (" +
+                                                        std::to_string(contents.size()) + " bytes)"
+                                                  : "contents file is gone");
+    }
+    if (stage >= 0 && layout >= 0 && layout != stage && layout != stage + 1) {
+      wrong.push_back("contents of pass " + std::to_string(layout) + " behind project of pass " +
+                      std::to_string(stage));
+    }
+    for (const auto& entry : before) {
+      if (entry.name != "book.kwj" && entry.name != "book.KWT" && entry.name != "TMP.DAT" &&
+          entry.name != "book.kwj$$$") {
+        wrong.push_back("stray file " + entry.name);
+      }
+    }
+    if (!wrong.empty()) return wrong;
+
+    // A second run, as the user would start it.
+    const ProcessResult again = Kwtconv({"-q", p.path});
+    if (layout == stage + 1) {
+      afterwards = Afterwards::Refused;
+      const std::string expected =
+          ErrorLine(p.path, texts::Format(texts::kAlreadyConvertedFormat, p.contents));
+      if (again.exitCode != 1 || again.err != expected) {
+        wrong.push_back("second run did not refuse: exit " + std::to_string(again.exitCode) + ", " +
+                        again.err);
+      }
+      if (!(p.folder.Snapshot() == before)) wrong.push_back("second run changed files while refusing");
+      return wrong;
+    }
+    afterwards = stage == 2 ? Afterwards::AlreadyDone : Afterwards::Finished;
+    if (again.exitCode != 0 || !again.err.empty()) {
+      wrong.push_back("second run failed: exit " + std::to_string(again.exitCode) + ", " + again.err);
+    }
+    if (p.folder.Read("book.kwj") != p.project2) wrong.push_back("second run left the project unstamped");
+    if (p.folder.Read("book.KWT") != p.contents2) wrong.push_back("second run left wrong records");
+    if (p.folder.Snapshot().size() != 2 && stage != 2) wrong.push_back("second run left files behind");
+    return wrong;
+  }
+
+ private:
+  std::string strace_;
+};
+
+TEST(CrashConsistency, KillAtEveryFileCallKeepsRecordsAndProject) {
+  const std::string strace = FindStrace();
+  if (strace.empty()) GTEST_SKIP() << "strace is not installed; scripts/test installs it";
+  const Harness harness(strace);
+  Folder probeFolder;
+  if (harness.Traced({"-o", "/dev/null"}, probeFolder.Utf8("none.kwj")).exitCode != 1) {
+    GTEST_SKIP() << "strace cannot trace here (ptrace is not allowed)";
+  }
+
+  // The counted run: a complete conversion, traced.
+  Folder logs;
+  Folder countFolder;
+  const Project counted(countFolder);
+  counted.Reset();
+  const ProcessResult run =
+      harness.Traced({"-o", logs.Utf8("count.log"), "-e", "trace=" + FileCallSet()}, counted.path);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  ASSERT_EQ(countFolder.Read("book.kwj"), counted.project2);
+  ASSERT_EQ(countFolder.Read("book.KWT"), counted.contents2);
+
+  // From the first call that touches the project's folder on, every call is a
+  // kill point; before it the program is only starting.
+  const std::string where = FolderText(countFolder);
+  std::vector<KillPoint> points;
+  std::map<std::string, int> seen;
+  bool started = false;
+  for (const std::string& call : Calls(logs.Path("count.log"))) {
+    const std::string name = call.substr(0, call.find('('));
+    const int ordinal = ++seen[name];
+    started = started || call.find(where) != std::string::npos;
+    if (started) points.push_back({name, ordinal, Replaced(call, where, "<folder>")});
+  }
+  ASSERT_GT(points.size(), 40u) << "the traced run made too few calls to be the conversion";
+
+  Tally tally;
+  const unsigned workers = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+  std::vector<std::thread> threads;
+  for (unsigned w = 0; w < workers; ++w) {
+    threads.emplace_back([&, w] {
+      Folder own;
+      const Project project(own);
+      const fs::path log = logs.Path("kill-" + std::to_string(w) + ".log");
+      for (std::size_t i = w; i < points.size(); i += workers) {
+        Afterwards afterwards = Afterwards::Finished;
+        const std::vector<std::string> wrong = harness.Try(project, points[i], log, afterwards);
+        const std::lock_guard<std::mutex> hold(tally.lock);
+        ++tally.tried;
+        if (wrong.empty()) {
+          ++tally.survived;
+          ++tally.outcomes[afterwards];
+        }
+        for (const std::string& what : wrong) {
+          tally.failures.push_back("kill at " + points[i].call + " #" + std::to_string(points[i].ordinal) +
+                                   " (" + points[i].shown + "): " + what);
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+
+  std::cout << "kill points tried: " << tally.tried << ", survived: " << tally.survived
+            << "; second run finished the conversion after " << tally.outcomes[Afterwards::Finished]
+            << ", refused converted contents behind the old version after "
+            << tally.outcomes[Afterwards::Refused] << ", found it complete after "
+            << tally.outcomes[Afterwards::AlreadyDone] << "\n";
+  ::testing::Test::RecordProperty("kill_points", tally.tried);
+  ::testing::Test::RecordProperty("survived", tally.survived);
+  EXPECT_EQ(tally.tried, static_cast<int>(points.size()));
+  EXPECT_EQ(tally.survived, tally.tried);
+  std::sort(tally.failures.begin(), tally.failures.end());
+  for (std::size_t i = 0; i < std::min<std::size_t>(tally.failures.size(), 30); ++i) {
+    ADD_FAILURE() << tally.failures[i];
+  }
+  // Both kinds of second run happened: the kills reached both sides of each
+  // replacement.
+  EXPECT_GT(tally.outcomes[Afterwards::Refused], 0);
+  EXPECT_GT(tally.outcomes[Afterwards::Finished], 0);
+}
+
+}  // namespace
+}  // namespace kwt::testing
