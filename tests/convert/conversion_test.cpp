@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "convert/conversion_test_support.h"
+#include "raised.h"
 #include "runtime/platform.h"
 #include "runtime/record_file.h"
 #include "runtime/store_faults.h"
@@ -20,6 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::Progress;
 using testing::ProjectFolder;
+using testing::Raised;
 using testing::Status;
 using testing::Target;
 
@@ -95,16 +97,6 @@ void ExpectConverted(std::string_view bytes, int count, std::size_t from) {
     EXPECT_EQ(r[513], '\0');
     EXPECT_EQ(r[614], '\0');
   }
-}
-
-template <typename E, typename F>
-std::optional<E> Raised(F&& run) {
-  try {
-    run();
-  } catch (const E& error) {
-    return error;
-  }
-  return std::nullopt;
 }
 
 // A project "P.kwj" naming "D.KWT" in one fresh folder, with its face and driver.

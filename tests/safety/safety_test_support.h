@@ -16,6 +16,7 @@
 #include "convert/content_records.h"
 #include "runtime/error_text.h"
 #include "runtime/ini_file.h"
+#include "raised.h"
 
 namespace kwt::testing {
 
@@ -23,17 +24,6 @@ namespace kwt::testing {
 inline std::string Kwj(std::string_view version, std::string_view count, std::string_view contents) {
   return "[KWJ]\r\nVersion=" + std::string(version) + "\r\nCount=" + std::string(count) +
          "\r\nKWT=" + std::string(contents) + "\r\n";
-}
-
-// The error of type E that run raised; none when it raised nothing.
-template <typename E, typename F>
-std::optional<E> Raised(F&& run) {
-  try {
-    run();
-  } catch (const E& error) {
-    return error;
-  }
-  return std::nullopt;
 }
 
 // The records converted as a pass converts them: the first count records of
