@@ -128,14 +128,20 @@ void CloseAndCheck(RecordFile& file) {
 }
 
 // Gives up the temporary file after the conversion is complete but cannot be
-// put in place: the contents file is untouched, so its copy is of no use. A
-// failing close cannot matter here; its code is not left pending.
-void DiscardTemporary(RecordFile& temporary, std::string_view temporaryPath) noexcept {
+// put in place: the contents file is untouched, so its copy is of no use.
+// While the hold lasts, the file is deleted before the hold ends, so that no
+// other conversion's file is deleted in its place. A failing close cannot
+// matter here; its code is not left pending.
+void DiscardTemporary(RecordFile& temporary, platform::FileHandle& hold, std::string_view temporaryPath) noexcept {
   if (temporary.IsOpen()) {
     CloseRecordFile(temporary);
     TakeIoStatus();
   }
-  RemoveFile(temporaryPath);
+  if (hold) {
+    (void)platform::DeleteHeld(hold, temporaryPath);
+  } else {
+    RemoveFile(temporaryPath);
+  }
 }
 
 // One pass from Source to Target records. Every step that changes a file
@@ -160,9 +166,13 @@ void RunPass(ConversionFace& face, TMemIniFile& store, const ConversionOptions& 
   face.SetTarget(ShortenPath(contentsPath, face.TargetMeasure(), face.TargetWidth()));
   const std::string temporaryPath = TemporaryPathFor(contentsPath);
 
-  // Both are closed when they go out of scope, also when a step fails.
+  // All three are closed when they go out of scope, also when a step fails.
   RecordFile contents;
   RecordFile temporary;
+  // Keeps the temporary file held after its record file is closed, until it
+  // has moved: no other conversion can take it and write into what is about
+  // to become our contents file.
+  platform::FileHandle temporaryHold;
   if (FileIsPresent(contentsPath)) {
     RefuseProjectFileAsWorkFile(store, contentsPath, temporaryPath);
     RefuseConvertedContents(contentsPath, count, Source::kSize, Target::kSize);
@@ -177,6 +187,8 @@ void RunPass(ConversionFace& face, TMemIniFile& store, const ConversionOptions& 
     } else {
       CreateEmpty(temporary, Target::kSize, Sharing::Exclusive);
     }
+    CheckIo();
+    HoldRecordFile(temporary, temporaryHold);
     CheckIo();
 
     Source source;
@@ -207,15 +219,11 @@ void RunPass(ConversionFace& face, TMemIniFile& store, const ConversionOptions& 
     try {
       projectSave.emplace(updated.PrepareSave());
     } catch (...) {
-      DiscardTemporary(temporary, temporaryPath);
+      DiscardTemporary(temporary, temporaryHold, temporaryPath);
       throw;
     }
   }
 
-  // The project file was prepared while the temporary file was still held:
-  // between its close and its move another conversion in this folder could
-  // take the name and start writing into what is about to become our
-  // contents file, so that gap is kept as short as possible.
   if (kind.closeOrder == CloseOrder::TemporaryFirst) {
     CloseAndCheck(temporary);
     CloseAndCheck(contents);
@@ -224,9 +232,9 @@ void RunPass(ConversionFace& face, TMemIniFile& store, const ConversionOptions& 
     CloseAndCheck(temporary);
   }
 
-  if (const platform::ErrorCode code = platform::Replace(temporaryPath, contentsPath);
+  if (const platform::ErrorCode code = platform::ReplaceHeld(temporaryHold, temporaryPath, contentsPath);
       code != platform::error::kSuccess) {
-    DiscardTemporary(temporary, temporaryPath);
+    DiscardTemporary(temporary, temporaryHold, temporaryPath);
     const auto ioCode = static_cast<std::int32_t>(code);
     throw EInOutError(IoMessage(ioCode), ioCode);
   }

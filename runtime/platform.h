@@ -89,6 +89,16 @@ ErrorCode Move(std::string_view from, std::string_view to);
 // Moves from over to in one step, replacing to, and makes the change durable
 // before it returns (write-through on Windows; fsync of the folder on POSIX).
 ErrorCode Replace(std::string_view from, std::string_view to);
+// A second handle on the same open file. The file stays open, and a file held
+// exclusively stays held, until both handles are closed.
+ErrorCode Duplicate(const FileHandle& file, FileHandle& copy);
+// Replace and Delete for a file that held keeps exclusively; held is closed
+// afterwards whatever the answer. No other opener can take the file between
+// releasing it and moving or deleting it: POSIX acts while the lock is still
+// held; Windows must close first, and there the move or delete of a file that
+// another opener took meanwhile fails with kSharingViolation.
+ErrorCode ReplaceHeld(FileHandle& held, std::string_view from, std::string_view to);
+ErrorCode DeleteHeld(FileHandle& held, std::string_view path);
 // Copies a file; fails when something exists at to. (Used for backups.)
 ErrorCode Copy(std::string_view from, std::string_view to);
 // True when both paths reach one existing file, whatever names they use

@@ -119,8 +119,18 @@ ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creati
   if (S_ISDIR(info.st_mode)) return error::kAccessDenied;
   // A file without write permission is read-only, also for root.
   if (access != Access::Read && HasNoWritePermission(info)) return error::kAccessDenied;
-  if (share == kShareNone && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
+  if (share == kShareNone) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
+    }
+    // Between the open and the lock, the holder may have moved the file away
+    // (it moves before it lets go): the file locked is then no longer the one
+    // at path, and emptying it would empty whatever it has become.
+    struct stat at_path {};
+    if (::stat(system_path->c_str(), &at_path) != 0 || at_path.st_dev != info.st_dev ||
+        at_path.st_ino != info.st_ino) {
+      return error::kSharingViolation;
+    }
   }
   if (creation == Creation::CreateAlways && ::ftruncate(fd, 0) != 0) return LastError();
   file = std::move(opened);
@@ -197,7 +207,30 @@ ErrorCode Replace(std::string_view from, std::string_view to) {
   struct stat info {};
   if (::stat(system_to->c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return error::kAccessDenied;
   if (::rename(system_from->c_str(), system_to->c_str()) != 0) return LastErrorFor(*system_from);
-  return SyncFolder(*system_to);
+  // The move has happened; a folder the system cannot sync (some file systems
+  // refuse) must not make the caller believe it has not.
+  (void)SyncFolder(*system_to);
+  return error::kSuccess;
+}
+
+ErrorCode Duplicate(const FileHandle& file, FileHandle& copy) {
+  copy.reset(FileHandle::kInvalid);
+  const int fd = ::fcntl(Descriptor(file), F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) return LastError();
+  copy.reset(fd);
+  return error::kSuccess;
+}
+
+ErrorCode ReplaceHeld(FileHandle& held, std::string_view from, std::string_view to) {
+  const ErrorCode code = Replace(from, to);
+  (void)Close(held);
+  return code;
+}
+
+ErrorCode DeleteHeld(FileHandle& held, std::string_view path) {
+  const ErrorCode code = Delete(path);
+  (void)Close(held);
+  return code;
 }
 
 namespace {

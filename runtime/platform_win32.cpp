@@ -121,6 +121,29 @@ ErrorCode Replace(std::string_view from, std::string_view to) {
   return MoveFileExW(wide_from->c_str(), wide_to->c_str(), flags) ? error::kSuccess : LastError();
 }
 
+ErrorCode Duplicate(const FileHandle& file, FileHandle& copy) {
+  copy.reset(FileHandle::kInvalid);
+  HANDLE duplicate = nullptr;
+  const HANDLE process = GetCurrentProcess();
+  if (!DuplicateHandle(process, Native(file), process, &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    return LastError();
+  }
+  copy.reset(reinterpret_cast<std::intptr_t>(duplicate));
+  return error::kSuccess;
+}
+
+// Windows moves and deletes only files nobody holds without sharing, so the
+// hold goes first; a file another opener took meanwhile then refuses with 32.
+ErrorCode ReplaceHeld(FileHandle& held, std::string_view from, std::string_view to) {
+  (void)Close(held);
+  return Replace(from, to);
+}
+
+ErrorCode DeleteHeld(FileHandle& held, std::string_view path) {
+  (void)Close(held);
+  return Delete(path);
+}
+
 ErrorCode Copy(std::string_view from, std::string_view to) {
   const auto wide_from = WidePath(from);
   const auto wide_to = WidePath(to);

@@ -209,6 +209,16 @@ void FlushRecordFile(RecordFile& file) {
   }
 }
 
+void HoldRecordFile(RecordFile& file, platform::FileHandle& holder) {
+  if (!file.IsOpen()) {
+    SetIoStatus(io_code::kNotOpen);
+    return;
+  }
+  if (const platform::ErrorCode code = platform::Duplicate(file.handle_, holder); code != platform::error::kSuccess) {
+    SetPlatformStatus(code);
+  }
+}
+
 std::int32_t& IoStatus() noexcept {
   return tIoStatus;
 }

@@ -82,6 +82,7 @@ class RecordFile {
   friend void WriteRecord(RecordFile&, const void*);
   friend void CloseRecordFile(RecordFile&);
   friend void FlushRecordFile(RecordFile&);
+  friend void HoldRecordFile(RecordFile&, platform::FileHandle&);
   friend struct RecordFileAccess;
 
   // The path bytes and a terminating NUL.
@@ -114,6 +115,10 @@ void WriteRecord(RecordFile& file, const void* buffer);
 void CloseRecordFile(RecordFile& file);
 // Forces the records written so far onto the disk; 103 when not open.
 void FlushRecordFile(RecordFile& file);
+// Gives holder a second handle on the open file, so that the file, and an
+// exclusive hold on it, outlive CloseRecordFile until holder lets go (see
+// platform::ReplaceHeld); 103 when not open.
+void HoldRecordFile(RecordFile& file, platform::FileHandle& holder);
 
 namespace detail {
 // OpenExisting under an explicit open mode instead of DefaultOpenMode.
