@@ -209,8 +209,11 @@ PendingSave TMemIniFile::PrepareSave() const {
                      platform::Creation::CreateAlways, file) != platform::error::kSuccess) {
     ThrowCannotCreate(path);
   }
+  // The new file takes the old one's place, so it takes its permissions too: a
+  // private project file stays private.
+  platform::CopyPermissions(path, file);
   // From here on the pending save removes the temporary file if we fail.
-  PendingSave pending(path, std::move(temporary_path), std::move(file));
+  PendingSave pending(path, platform::ReplacementTarget(path), std::move(temporary_path), std::move(file));
 
   const std::string text = SavedText();
   if (!text.empty()) {
@@ -227,21 +230,25 @@ PendingSave TMemIniFile::PrepareSave() const {
 }
 
 std::string TMemIniFile::PendingSavePath() const {
-  return FileName() + std::string(kTemporarySuffix);
+  // Beside the file the project path names, so that the replacement is one
+  // move within one folder even when the path is a link.
+  return platform::ReplacementTarget(FileName()) + std::string(kTemporarySuffix);
 }
 
 void TMemIniFile::Save() {
   PrepareSave().Commit();
 }
 
-PendingSave::PendingSave(std::string projectPath, std::string temporaryPath,
+PendingSave::PendingSave(std::string projectPath, std::string targetPath, std::string temporaryPath,
                          platform::FileHandle file) noexcept
     : project_path_(std::move(projectPath)),
+      target_path_(std::move(targetPath)),
       temporary_path_(std::move(temporaryPath)),
       file_(std::move(file)) {}
 
 PendingSave::PendingSave(PendingSave&& other) noexcept
     : project_path_(std::move(other.project_path_)),
+      target_path_(std::move(other.target_path_)),
       temporary_path_(std::exchange(other.temporary_path_, {})),
       file_(std::move(other.file_)) {}
 
@@ -249,6 +256,7 @@ PendingSave& PendingSave::operator=(PendingSave&& other) noexcept {
   if (this != &other) {
     Discard();
     project_path_ = std::move(other.project_path_);
+    target_path_ = std::move(other.target_path_);
     temporary_path_ = std::exchange(other.temporary_path_, {});
     file_ = std::move(other.file_);
   }
@@ -268,12 +276,9 @@ void PendingSave::Discard() noexcept {
 
 void PendingSave::Commit() {
   if (temporary_path_.empty()) return;
-  // The file was flushed when it was written; closing it lets it be moved.
-  if (platform::Close(file_) != platform::error::kSuccess) {
-    Discard();
-    throw EWriteError(std::string(texts::kStreamWriteError));
-  }
-  if (platform::Replace(temporary_path_, project_path_) != platform::error::kSuccess) {
+  // The file was flushed when it was written. It stays held until it has
+  // moved, so that another save of the same project cannot empty it first.
+  if (platform::ReplaceHeld(file_, temporary_path_, target_path_) != platform::error::kSuccess) {
     Discard();
     ThrowCannotCreate(project_path_);
   }

@@ -106,6 +106,15 @@ ErrorCode Copy(std::string_view from, std::string_view to);
 // is missing or cannot be asked.
 bool SameFile(std::string_view first, std::string_view second);
 
+// Where a replacement of path must go to change the file path names: on POSIX
+// a symbolic link is followed (replacing the link itself would leave the file
+// it names unchanged); otherwise path itself.
+std::string ReplacementTarget(std::string_view path);
+// Gives to the permissions and owner of the file at from, as far as the
+// system lets it, so that a file replaced by to keeps them. Nothing on Windows,
+// where a new file takes its folder's permissions as the old one did.
+void CopyPermissions(std::string_view from, FileHandle& to);
+
 // The running program's full path (code page 932).
 std::string ExecutablePath();
 

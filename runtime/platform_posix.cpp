@@ -277,6 +277,26 @@ bool SameFile(std::string_view first, std::string_view second) {
          a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+std::string ReplacementTarget(std::string_view path) {
+  const auto system_path = SystemPath(path);
+  struct stat info {};
+  if (!system_path || ::lstat(system_path->c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+    return std::string(path);
+  }
+  char resolved[PATH_MAX];
+  if (::realpath(system_path->c_str(), resolved) == nullptr) return std::string(path);
+  return encoding::Utf8ToCp932(resolved).value_or(std::string(path));
+}
+
+void CopyPermissions(std::string_view from, FileHandle& to) {
+  const auto system_from = SystemPath(from);
+  struct stat info {};
+  if (!system_from || ::stat(system_from->c_str(), &info) != 0) return;
+  // Owner first: changing it may clear the set-id bits the mode then restores.
+  (void)::fchown(Descriptor(to), info.st_uid, info.st_gid);
+  (void)::fchmod(Descriptor(to), info.st_mode & 07777);
+}
+
 std::string ExecutablePath() {
   char buffer[PATH_MAX];
   const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);

@@ -178,6 +178,10 @@ bool SameFile(std::string_view first, std::string_view second) {
          a->nFileIndexHigh == b->nFileIndexHigh && a->nFileIndexLow == b->nFileIndexLow;
 }
 
+std::string ReplacementTarget(std::string_view path) { return std::string(path); }
+
+void CopyPermissions(std::string_view, FileHandle&) {}
+
 std::string ExecutablePath() {
   std::wstring buffer(MAX_PATH, L'\0');
   while (true) {
