@@ -49,6 +49,8 @@ struct ContentRecord103 {
   static constexpr std::size_t kText4Capacity = 100;
   // A length byte and characters up to the record's end.
   static constexpr std::size_t kText5 = 462;
+  // The strings the mapping into this layout adds: empty in every record it writes.
+  static constexpr std::array<std::size_t, 2> kAddedTexts = {kText4, kText5};
 
   std::array<std::uint8_t, kSize> bytes{};
 };
@@ -76,6 +78,8 @@ struct ContentRecord140 {
   static constexpr std::size_t kText6Capacity = 100;
   // A length byte and characters up to the record's end.
   static constexpr std::size_t kText7 = 614;
+  // The strings the mapping into this layout adds: empty in every record it writes.
+  static constexpr std::array<std::size_t, 2> kAddedTexts = {kText6, kText7};
 
   std::array<std::uint8_t, kSize> bytes{};
 };

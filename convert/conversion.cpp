@@ -81,31 +81,34 @@ bool NamesTemporaryFile(std::string_view contentsPath) {
   return true;
 }
 
-// The size of the file at path, or -1 when it cannot be opened for the query
-// (opening it for the conversion then reports why).
-std::int64_t SizeOfFile(std::string_view path) {
-  platform::FileHandle file;
-  if (platform::Open(path, platform::Access::Read, platform::kShareRead | platform::kShareWrite,
-                     platform::Creation::OpenExisting, file) != platform::error::kSuccess) {
-    return -1;
-  }
-  std::uint64_t size = 0;
-  if (platform::Size(file, size) != platform::error::kSuccess) return -1;
-  return static_cast<std::int64_t>(size);
-}
-
 // A run that stopped after replacing the contents file but before stamping the
 // version leaves a file of Count target-size records behind the old version.
 // Converting it again would read converted records as old ones and ruin them.
-void RefuseConvertedContents(std::string_view contentsPath, std::int32_t count, std::uint32_t sourceSize,
-                             std::uint32_t targetSize) {
-  const std::int64_t size = SizeOfFile(contentsPath);
-  const auto expected = [count](std::uint32_t recordSize) {
-    return static_cast<std::int64_t>(count) * static_cast<std::int64_t>(recordSize);
-  };
-  if (size == expected(targetSize) && size != expected(sourceSize)) {
-    throw EConvertError(texts::Format(texts::kAlreadyConvertedFormat, contentsPath));
+// Such a file has exactly Count target-size records, and its first record has
+// the strings the mapping adds empty; an old file with more records than Count
+// whose size matches by chance almost never has both. A file that cannot be
+// read here is left to the open that follows, which reports why.
+template <typename Source, typename Target>
+void RefuseConvertedContents(std::string_view contentsPath, std::int32_t count) {
+  platform::FileHandle file;
+  std::uint64_t size = 0;
+  if (platform::Open(contentsPath, platform::Access::Read, platform::kShareRead | platform::kShareWrite,
+                     platform::Creation::OpenExisting, file) != platform::error::kSuccess ||
+      platform::Size(file, size) != platform::error::kSuccess) {
+    return;
   }
+  const auto records = static_cast<std::uint64_t>(count);
+  if (size != records * Target::kSize || size == records * Source::kSize) return;
+  Target first;
+  std::size_t read = 0;
+  if (platform::Read(file, first.bytes.data(), Target::kSize, read) != platform::error::kSuccess ||
+      read != Target::kSize) {
+    return;
+  }
+  for (const std::size_t added : Target::kAddedTexts) {
+    if (first.bytes[added] != 0) return;
+  }
+  throw EConvertError(texts::Format(texts::kAlreadyConvertedFormat, contentsPath));
 }
 
 // The project file, or the file its new text waits in, must not double as the
@@ -175,7 +178,7 @@ void RunPass(ConversionFace& face, TMemIniFile& store, const ConversionOptions& 
   platform::FileHandle temporaryHold;
   if (FileIsPresent(contentsPath)) {
     RefuseProjectFileAsWorkFile(store, contentsPath, temporaryPath);
-    RefuseConvertedContents(contentsPath, count, Source::kSize, Target::kSize);
+    RefuseConvertedContents<Source, Target>(contentsPath, count);
     AssignPath(contents, contentsPath);
     AssignPath(temporary, temporaryPath);
     OpenExisting(contents, Source::kSize);

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+#include "convert/content_records.h"
 #include "convert/conversion_test_support.h"
 #include "raised.h"
 #include "runtime/platform.h"
@@ -97,6 +98,26 @@ void ExpectConverted(std::string_view bytes, int count, std::size_t from) {
     EXPECT_EQ(r[513], '\0');
     EXPECT_EQ(r[614], '\0');
   }
+}
+
+// Records(k102, count) as the passes convert them, up to the given layout.
+std::string ConvertedRecords(std::size_t layout, int count) {
+  const std::string old = Records(k102, count);
+  ContentRecord102 from;
+  ContentRecord103 middle;
+  ContentRecord140 to;
+  std::string bytes;
+  for (int i = 0; i < count; ++i) {
+    old.copy(reinterpret_cast<char*>(from.bytes.data()), k102, static_cast<std::size_t>(i) * k102);
+    MapTo103(from, middle);
+    if (layout == k103) {
+      bytes.append(reinterpret_cast<const char*>(middle.bytes.data()), k103);
+    } else {
+      MapTo140(middle, to);
+      bytes.append(reinterpret_cast<const char*>(to.bytes.data()), k140);
+    }
+  }
+  return bytes;
 }
 
 // A project "P.kwj" naming "D.KWT" in one fresh folder, with its face and driver.
@@ -423,6 +444,8 @@ TEST_F(ConversionTest, RefusesProjectsItWouldDamage) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     Scenario s(row.version, row.count, row.layout, row.present);
+    // Records as a pass writes them: the strings it adds are empty.
+    if (row.layout != k102) s.folder.Write("D.KWT", ConvertedRecords(row.layout, row.present));
     const auto projectBefore = s.Take("P.kwj");
     const auto contentsBefore = s.Take("D.KWT");
     const auto error = Raised<EConvertError>([&] { s.Convert(); });
@@ -432,6 +455,18 @@ TEST_F(ConversionTest, RefusesProjectsItWouldDamage) {
               row.shown ? std::vector<std::string>{Target(s.Shown())} : std::vector<std::string>{});
     s.ExpectUntouched(projectBefore, contentsBefore);
   }
+}
+
+// 43 old records are 25 new ones in size: with Count 25 the file only looks
+// converted, and its first record tells it is not.
+TEST_F(ConversionTest, OldFileThatOnlyHasTheConvertedSizeIsConverted) {
+  Scenario s("Version=102", "25", k102, 43);
+  std::string old = Records(k102, 43);
+  old.replace(k102 + 39, 201, std::string(1, '\xC8') + std::string(200, 'y'));  // record 1: a full Text2
+  s.folder.Write("D.KWT", old);
+  s.Convert();
+  EXPECT_EQ(s.SavedVersion(), 140);
+  EXPECT_EQ(s.Take("D.KWT").bytes.size(), 25 * k140);
 }
 
 TEST_F(ConversionTest, FilesAreClosedWhenAPassFails) {
