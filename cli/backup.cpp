@@ -30,8 +30,10 @@ void BackUpProject(std::string_view project, const std::optional<std::string>& c
     if (store.ReadNumber("KWJ", "Version", 0) >= 140 || store.ReadNumber("KWJ", "Count", 0) <= 0) return;
     files.emplace_back(project);
     std::string contents = contentsOverride.value_or(store.ReadText("KWJ", "KWT", {}));
-    // Without its contents file the conversion stops before changing anything.
-    if (FileIsPresent(contents)) files.push_back(std::move(contents));
+    // Without its contents file the conversion stops before changing anything,
+    // and a backup left behind would only block the next try.
+    if (!FileIsPresent(contents)) return;
+    files.push_back(std::move(contents));
   }
 
   // Both names are tested before anything is copied, so a refusal leaves no

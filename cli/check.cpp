@@ -21,8 +21,8 @@ std::optional<std::uint64_t> ProjectCheck::ExpectedSize() const {
 bool ProjectCheck::ConversionWouldFail() const {
   if (!projectPresent) return true;
   if (passes.empty()) return false;
-  if (count <= 0 || !contentsPresent) return true;
-  return contentsSize && *contentsSize < *ExpectedSize();
+  if (count <= 0 || !contentsPresent || !contentsSize) return true;
+  return *contentsSize < *ExpectedSize();
 }
 
 ProjectCheck CheckProject(std::string_view project, const std::optional<std::string>& contentsOverride) {

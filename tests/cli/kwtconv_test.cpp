@@ -316,6 +316,17 @@ TEST(KwtconvBackup, RefusesToOverwriteAnExistingBackup) {
   }
 }
 
+// The conversion stops before changing anything, so a backup would only block
+// the next try (for example with --contents pointing at the moved file).
+TEST(KwtconvBackup, MakesNoneWhenTheContentsFileIsMissing) {
+  Folder folder;
+  folder.Write("p.kwj", ProjectText("102", "2", folder.Cp932("missing.KWT")));
+  const auto before = folder.Snapshot();
+  const ProcessResult result = Kwtconv({"--backup", folder.Utf8("p.kwj")});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(folder.Snapshot(), before);
+}
+
 TEST(KwtconvContents, ConvertsAMovedContentsFileAndKeepsTheRecordedPath) {
   Folder folder;
   folder.Write("moved/p.KWT", Records102(2));
