@@ -193,6 +193,8 @@ void RunPass(ConversionFace& face, TMemIniFile& store, const ConversionOptions& 
     CheckIo();
     HoldRecordFile(temporary, temporaryHold);
     CheckIo();
+    // The new file takes the contents file's place, and so its permissions.
+    platform::CopyPermissions(contentsPath, temporaryHold);
 
     Source source;
     Target target;

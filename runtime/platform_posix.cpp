@@ -178,7 +178,8 @@ bool IsFile(std::string_view path) {
   const auto system_path = SystemPath(path);
   if (!system_path || system_path->empty()) return false;
   struct stat info {};
-  return ::stat(system_path->c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+  // A pipe is no file either: opening or reading it would wait for a writer.
+  return ::stat(system_path->c_str(), &info) == 0 && !S_ISDIR(info.st_mode) && !S_ISFIFO(info.st_mode);
 }
 
 ErrorCode Delete(std::string_view path) {
@@ -260,6 +261,7 @@ ErrorCode Copy(std::string_view from, std::string_view to) {
   if (fd < 0) return LastError();
   FileHandle target;
   target.reset(fd);
+  CopyPermissions(from, target);  // a copy of a private file stays private
   ErrorCode code = CopyContents(source, target);
   if (code == error::kSuccess) code = Close(target);
   // A half-written copy is worse than none.

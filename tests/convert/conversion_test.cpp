@@ -247,6 +247,18 @@ TEST_F(ConversionTest, ConvertsExactlyCountRecords) {
   }
 }
 
+#ifndef _WIN32
+// The converted file takes the old one's place, and keeps it as private.
+TEST_F(ConversionTest, ConvertedContentsKeepTheirPermissions) {
+  Scenario s("Version=102", "2", k102, 2);
+  const fs::path contents = s.folder.PathOf("D.KWT");
+  fs::permissions(contents, fs::perms::owner_read | fs::perms::owner_write);
+  s.Convert();
+  EXPECT_EQ(s.SavedVersion(), 140);
+  EXPECT_EQ(fs::status(contents).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+}
+#endif
+
 // Where a pass stops, and what it leaves: the temporary file with the records
 // converted so far at most, the contents and project files as they were.
 TEST_F(ConversionTest, FailuresLeaveWhatTheirStepLeaves) {

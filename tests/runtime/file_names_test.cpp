@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <atomic>
 #include <filesystem>
 #include <optional>
@@ -283,6 +287,11 @@ TEST_F(FileOperations, FileIsPresentOnlyForFiles) {
   EXPECT_FALSE(FileIsPresent(""));
   // A lead byte with nothing after it has no form in the file system.
   EXPECT_FALSE(FileIsPresent(PathOf("a\x95")));
+#ifndef _WIN32
+  // A pipe is no file: opening it would wait for a writer forever.
+  ASSERT_EQ(::mkfifo(PathOf("pipe.KWT").c_str(), 0666), 0);
+  EXPECT_FALSE(FileIsPresent(PathOf("pipe.KWT")));
+#endif
 }
 
 TEST_F(FileOperations, FileIsPresentWhateverTheFileDate) {
