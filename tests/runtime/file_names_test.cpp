@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <random>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -203,8 +204,9 @@ class FileOperations : public ::testing::Test {
     std::error_code error;
     const std::filesystem::path base = std::filesystem::temp_directory_path(error);
     ASSERT_FALSE(error) << error.message();
-    folder_ = base / ("kwt-names-" + std::to_string(serial++) + "-" +
-                      std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+    // Test processes run side by side, with the same addresses: a random
+    // part keeps their folders apart.
+    folder_ = base / ("kwt-names-" + std::to_string(serial++) + "-" + std::to_string(std::random_device()()));
     std::filesystem::remove_all(folder_, error);
     ASSERT_TRUE(std::filesystem::create_directory(folder_, error)) << error.message();
 #ifdef _WIN32
