@@ -3,6 +3,8 @@
 #include <exception>
 #include <new>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "cli/backup.h"
 #include "cli/check.h"
@@ -130,6 +132,18 @@ int Run(std::span<const std::string> arguments, Console& console) {
     case Command::Convert: break;
   }
   return parsed.options.check ? RunCheck(parsed.options, console) : RunConversions(parsed.options, console);
+}
+
+int RunConverted(std::span<const std::optional<std::string>> arguments, Console& console) {
+  std::vector<std::string> cp932;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (!arguments[i]) {
+      console.Write(Stream::Err, "kwtconv: argument " + std::to_string(i + 1) + " has no form in code page 932\n");
+      return kExitUsage;
+    }
+    cp932.push_back(*arguments[i]);
+  }
+  return Run(cp932, console);
 }
 
 }  // namespace kwt::cli

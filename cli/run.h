@@ -1,6 +1,7 @@
 // kwtconv as a whole, apart from how it meets the operating system.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 
@@ -12,5 +13,9 @@ namespace kwt::cli {
 // 932) and answers the exit status. Never exits the process; errors of single
 // projects are reported and the next project follows.
 int Run(std::span<const std::string> arguments, Console& console);
+
+// Run for the arguments as the system gave them, each already converted to
+// code page 932, or nullopt where one has no form there: that is a usage error.
+int RunConverted(std::span<const std::optional<std::string>> arguments, Console& console);
 
 }  // namespace kwt::cli
