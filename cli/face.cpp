@@ -1,5 +1,7 @@
 #include "cli/face.h"
 
+#include "cli/stop_request.h"
+
 #include <algorithm>
 
 #include "runtime/file_names.h"
@@ -93,6 +95,10 @@ void CommandLineFace::Draw() {
   console_.Flush(Stream::Out);
   shown_columns_ = std::max(shown_columns_, fitted.size());
   ++drawings_;
+}
+
+bool CommandLineFace::StopRequested() {
+  return cli::StopRequested();
 }
 
 }  // namespace kwt::cli

@@ -52,6 +52,7 @@ class CommandLineFace : public ConversionFace {
   void SetTarget(std::string_view text) override;
   TextMeasure& TargetMeasure() override { return measure_; }
   std::int32_t TargetWidth() override { return target_width_; }
+  bool StopRequested() override;
 
   // Starts the next project with an empty status and target.
   void BeginProject();

@@ -6,11 +6,15 @@
 
 #include "cli/console.h"
 #include "cli/run.h"
+#include "cli/stop_request.h"
 #include "runtime/encoding.h"
 
 int wmain(int argc, wchar_t** argv) {
+  kwt::cli::CatchStopRequests();
   const auto console = kwt::cli::OpenSystemConsole();
   std::vector<std::optional<std::string>> arguments;
   for (int i = 1; i < argc; ++i) arguments.push_back(kwt::encoding::WideToCp932(argv[i]));
-  return kwt::cli::RunConverted(arguments, *console);
+  const int status = kwt::cli::RunConverted(arguments, *console);
+  kwt::cli::ConversionsEnded();
+  return status;
 }

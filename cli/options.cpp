@@ -132,7 +132,8 @@ std::string Usage() {
       "\"\n"
       "  1  a project ended otherwise (missing file, no contents, an error); with --check:\n"
       "     a project file is missing or unreadable, or its conversion would surely fail\n"
-      "  2  the command line is wrong\n";
+      "  2  the command line is wrong\n"
+      "  130  stopped by Ctrl+C or a signal; the unfinished pass was undone\n";
   return usage;
 }
 

@@ -16,6 +16,8 @@ enum ExitStatus : int {
   // A project ended with anything but success or "nothing to convert".
   kExitFailure = 1,
   kExitUsage = 2,
+  // Stopped by Ctrl+C or a signal: the unfinished pass was undone.
+  kExitInterrupted = 130,
 };
 
 struct Options {

@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "cli/backup.h"
-#include "cli/check.h"
+#include "cli/check_report.h"
 #include "cli/face.h"
 #include "cli/options.h"
+#include "cli/stop_request.h"
+#include "convert/check.h"
 #include "convert/conversion.h"
+#include "convert/plan.h"
 #include "runtime/error_text.h"
 #include "runtime/errors.h"
 #include "runtime/texts.h"
@@ -36,6 +38,7 @@ void ReportError(Console& console, std::string_view project, std::string_view me
 // What escaped the work on one project.
 struct Outcome {
   bool completed = true;
+  bool interrupted = false;
   // The error's text; none for a silent abort.
   std::optional<std::string> message;
 };
@@ -46,6 +49,9 @@ Outcome Guarded(Body&& body) {
   try {
     body();
     return outcome;
+  } catch (const EInterrupted& error) {
+    outcome.interrupted = true;
+    outcome.message = error.Message();
   } catch (const EAbort&) {
     // An abort is silent, as in the window, but the project did not succeed.
   } catch (const Exception& error) {
@@ -92,17 +98,20 @@ int RunConversions(const Options& options, Console& console) {
   }
   const std::int32_t width = options.width.value_or(TargetWidthFor(terminal ? columns : 0));
   CommandLineFace face(console, display, width, columns);
-  Converter converter(face, ConversionOptions{options.contents});
+  Converter converter(face, ConversionOptions{options.contents, options.backup});
 
   bool all_well = true;
   for (const std::string& project : options.projects) {
+    if (StopRequested()) return kExitInterrupted;
     face.BeginProject();
-    const Outcome outcome = Guarded([&] {
-      if (options.backup) BackUpProject(project, options.contents);
-      converter.Convert(project);
-    });
+    const Outcome outcome = Guarded([&] { converter.Convert(project); });
     // The progress line goes first: stdout and stderr may share the terminal.
     face.EndProject();
+    if (outcome.interrupted) {
+      // One line, and no progress text shown as if it were the result.
+      ReportError(console, project, *outcome.message);
+      return kExitInterrupted;
+    }
     const std::string& status = face.Status();
     if (display != Display::Trace && !options.quiet && !status.empty()) {
       // Where the project stopped, then (on stderr) why.

@@ -6,35 +6,41 @@
 #include <optional>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
+#include "convert/backup.h"
 #include "convert/content_records.h"
+#include "convert/contents_layout.h"
 #include "runtime/errors.h"
 #include "runtime/file_names.h"
+#include "runtime/integer_text.h"
 #include "runtime/platform.h"
 #include "runtime/record_file.h"
 #include "runtime/texts.h"
 
 namespace kwt {
 
+namespace keys = project_keys;
+
 namespace {
 
-constexpr std::string_view kSection = "KWJ";
-constexpr std::string_view kVersionKey = "Version";
-constexpr std::string_view kCountKey = "Count";
-constexpr std::string_view kContentsKey = "KWT";
 constexpr std::string_view kTemporaryName = "TMP.DAT";
 
-constexpr std::int32_t kLayout103Version = 103;
-constexpr std::int32_t kLayout140Version = 140;
+// Raises what a failed platform call answered, as every record-file failure
+// is raised: through the pending I/O status.
+void RaiseIo(platform::ErrorCode code) {
+  if (code == platform::error::kSuccess) return;
+  SetIoStatus(static_cast<std::int32_t>(code));
+  CheckIo();
+}
 
 // Which of the two files a pass closes first. Only the error reported when
 // both closes fail depends on it.
 enum class CloseOrder { TemporaryFirst, ContentsFirst };
 
-struct PassKind {
-  std::int32_t version;
-  CloseOrder closeOrder;
-};
+CloseOrder CloseOrderOf(const Pass& pass) {
+  return pass.id == PassId::To103 ? CloseOrder::TemporaryFirst : CloseOrder::ContentsFirst;
+}
 
 // The progress text for record i, built in place: a pass shows one per record
 // and should not allocate for it.
@@ -81,34 +87,22 @@ bool NamesTemporaryFile(std::string_view contentsPath) {
   return true;
 }
 
+// Devices, pipes and sockets are no project's files: reading /dev/zero would
+// "convert" endless records and the move would replace the device node.
+void RefuseIrregularFile(std::string_view path) {
+  if (platform::KindOf(path) == platform::FileKind::Other) {
+    throw EConvertError(texts::Format(texts::kNotRegularFileFormat, path));
+  }
+}
+
 // A run that stopped after replacing the contents file but before stamping the
-// version leaves a file of Count target-size records behind the old version.
-// Converting it again would read converted records as old ones and ruin them.
-// Such a file has exactly Count target-size records, and its first record has
-// the strings the mapping adds empty; an old file with more records than Count
-// whose size matches by chance almost never has both. A file that cannot be
-// read here is left to the open that follows, which reports why.
-template <typename Source, typename Target>
-void RefuseConvertedContents(std::string_view contentsPath, std::int32_t count) {
-  platform::FileHandle file;
-  std::uint64_t size = 0;
-  if (platform::Open(contentsPath, platform::Access::Read, platform::kShareRead | platform::kShareWrite,
-                     platform::Creation::OpenExisting, file) != platform::error::kSuccess ||
-      platform::Size(file, size) != platform::error::kSuccess) {
-    return;
+// version, or a second project that names an already converted file, leaves
+// Count records of a later layout behind the old version. Converting them
+// again would read converted records as old ones and ruin them.
+void RefuseConvertedContents(const Pass& pass, std::string_view contentsPath, std::int32_t count) {
+  if (const Layout* later = LaterLayoutOfContents(pass.from, contentsPath, count)) {
+    throw EConvertError(texts::Format(texts::kAlreadyConvertedFormat, {contentsPath, IntegerText(later->number)}));
   }
-  const auto records = static_cast<std::uint64_t>(count);
-  if (size != records * Target::kSize || size == records * Source::kSize) return;
-  Target first;
-  std::size_t read = 0;
-  if (platform::Read(file, first.bytes.data(), Target::kSize, read) != platform::error::kSuccess ||
-      read != Target::kSize) {
-    return;
-  }
-  for (const std::size_t added : Target::kAddedTexts) {
-    if (first.bytes[added] != 0) return;
-  }
-  throw EConvertError(texts::Format(texts::kAlreadyConvertedFormat, contentsPath));
 }
 
 // The project file, or the file its new text waits in, must not double as the
@@ -125,166 +119,326 @@ void RefuseProjectFileAsWorkFile(const TMemIniFile& store, std::string_view cont
   }
 }
 
-void CloseAndCheck(RecordFile& file) {
-  CloseRecordFile(file);
-  CheckIo();
+[[noreturn]] void Interrupt() {
+  throw EInterrupted(std::string(texts::kInterrupted));
 }
 
-// Gives up the temporary file after the conversion is complete but cannot be
-// put in place: the contents file is untouched, so its copy is of no use.
-// While the hold lasts, the file is deleted before the hold ends, so that no
-// other conversion's file is deleted in its place. A failing close cannot
-// matter here; its code is not left pending.
-void DiscardTemporary(RecordFile& temporary, platform::FileHandle& hold, std::string_view temporaryPath) noexcept {
-  if (temporary.IsOpen()) {
-    CloseRecordFile(temporary);
-    TakeIoStatus();
+// The files of one pass: the contents file it reads, the temporary file it
+// writes, and a second handle that keeps the temporary file held until it has
+// moved, so that no other conversion can take it and write into what is about
+// to become our contents file. All are closed when the pass ends, however it
+// ends. A temporary file that a failed record left behind stays, holding the
+// records converted so far; one that is complete, or that an interruption cut
+// short, is removed unless it took the contents file's place.
+class PassFiles {
+ public:
+  PassFiles(std::string contentsPath, std::string temporaryPath)
+      : contentsPath_(std::move(contentsPath)), temporaryPath_(std::move(temporaryPath)) {}
+  ~PassFiles() {
+    if (discard_ && !replaced_) Discard();
   }
-  if (hold) {
-    (void)platform::DeleteHeld(hold, temporaryPath);
-  } else {
-    RemoveFile(temporaryPath);
-  }
-}
+  PassFiles(const PassFiles&) = delete;
+  PassFiles& operator=(const PassFiles&) = delete;
 
-// One pass from Source to Target records. Every step that changes a file
-// comes after everything that can refuse: the project file's new text is
-// written beside it before the contents file is replaced, and the contents
-// file is replaced in one step before the new version is committed.
-template <typename Source, typename Target, auto Map>
-void RunPass(ConversionFace& face, TMemIniFile& store, const ConversionOptions& options, PassKind kind) {
-  const std::int32_t count = store.ReadNumber(kSection, kCountKey, 0);
-  if (count == 0) {
-    face.SetStatus(texts::kStatusNoContents);
-    return;
-  }
-  // A negative count would convert nothing and replace the contents by an
-  // empty file.
-  if (count < 0) {
-    throw EConvertError(texts::Format(texts::kNegativeCountFormat, std::to_string(count)));
-  }
+  bool IsOpen() const { return temporary_.IsOpen(); }
 
-  const std::string contentsPath =
-      options.contentsPath ? *options.contentsPath : store.ReadText(kSection, kContentsKey, {});
-  face.SetTarget(ShortenPath(contentsPath, face.TargetMeasure(), face.TargetWidth()));
-  const std::string temporaryPath = TemporaryPathFor(contentsPath);
-
-  // All three are closed when they go out of scope, also when a step fails.
-  RecordFile contents;
-  RecordFile temporary;
-  // Keeps the temporary file held after its record file is closed, until it
-  // has moved: no other conversion can take it and write into what is about
-  // to become our contents file.
-  platform::FileHandle temporaryHold;
-  if (FileIsPresent(contentsPath)) {
-    RefuseProjectFileAsWorkFile(store, contentsPath, temporaryPath);
-    RefuseConvertedContents<Source, Target>(contentsPath, count);
-    AssignPath(contents, contentsPath);
-    AssignPath(temporary, temporaryPath);
-    OpenExisting(contents, Source::kSize);
+  // Opens the contents file, then creates the temporary file new: whatever had
+  // its name (a stopped run's file, a link to anywhere, a link to the contents
+  // file) is removed, never written through. The new file is held exclusively,
+  // so a second conversion in the same folder fails with 32 instead of mixing
+  // its records into ours, and takes the contents file's permissions only once
+  // it is ours.
+  void Open(const Pass& pass) {
+    AssignPath(contents_, contentsPath_);
+    AssignPath(temporary_, temporaryPath_);
+    OpenExisting(contents_, pass.from.recordSize);
     CheckIo();
-    // Held exclusively: a second conversion in the same folder fails with 32
-    // instead of mixing its records into ours.
-    if (NamesTemporaryFile(contentsPath)) {
-      SetIoStatus(static_cast<std::int32_t>(platform::error::kSharingViolation));
-    } else {
-      CreateEmpty(temporary, Target::kSize, Sharing::Exclusive);
+    if (NamesTemporaryFile(contentsPath_)) RaiseIo(platform::error::kSharingViolation);
+    RaiseIo(platform::RemoveWorkFile(temporaryPath_));
+    CreateEmpty(temporary_, pass.to.recordSize, Sharing::ExclusiveNew);
+    CheckIo();
+    created_ = true;
+    HoldRecordFile(temporary_, hold_);
+    CheckIo();
+    platform::CopyPermissions(contentsPath_, hold_);
+  }
+
+  // Count records, mapped one at a time, each shown before it is read.
+  void CopyRecords(const Pass& pass, std::int32_t count, ConversionFace& face) {
+    switch (pass.id) {
+      case PassId::To103: Copy<ContentRecord102, ContentRecord103, MapTo103>(count, face); break;
+      case PassId::To140: Copy<ContentRecord103, ContentRecord140, MapTo140>(count, face); break;
     }
-    CheckIo();
-    HoldRecordFile(temporary, temporaryHold);
-    CheckIo();
-    // The new file takes the contents file's place, and so its permissions.
-    platform::CopyPermissions(contentsPath, temporaryHold);
+    discard_ = true;
+  }
 
+  void FlushTemporary() {
+    FlushRecordFile(temporary_);
+    CheckIo();
+  }
+
+  // When no contents file was found nothing is open, and the first close
+  // reports 103 with nothing changed.
+  void Close(CloseOrder order) {
+    RecordFile& first = order == CloseOrder::TemporaryFirst ? temporary_ : contents_;
+    RecordFile& second = order == CloseOrder::TemporaryFirst ? contents_ : temporary_;
+    CloseRecordFile(first);
+    CheckIo();
+    CloseRecordFile(second);
+    CheckIo();
+  }
+
+  // Moves the temporary file over the contents file in one step. kNotDurable
+  // means it has moved but a power cut could undo it: raised all the same.
+  void ReplaceContents() {
+    const platform::ErrorCode code = platform::ReplaceHeld(hold_, temporaryPath_, contentsPath_);
+    replaced_ = code == platform::error::kSuccess || code == platform::error::kNotDurable;
+    RaiseIo(code);
+  }
+
+  bool Replaced() const { return replaced_; }
+
+ private:
+  template <typename Source, typename Target, auto Map>
+  void Copy(std::int32_t count, ConversionFace& face) {
     Source source;
     Target target;
     ProgressText progress;
     for (std::int32_t i = 0; i < count; ++i) {
+      if (face.StopRequested()) {
+        discard_ = true;
+        Interrupt();
+      }
       face.SetStatus(progress.For(i));
-      ReadRecord(contents, source.bytes.data());
+      ReadRecord(contents_, source.bytes.data());
       CheckIo();
       Map(source, target);
-      WriteRecord(temporary, target.bytes.data());
+      WriteRecord(temporary_, target.bytes.data());
       CheckIo();
     }
   }
 
-  face.SetStatus(texts::kStatusFinishing);
-
-  // When the contents file was missing nothing is open, and the first close
-  // below reports 103 with nothing changed.
-  std::optional<PendingSave> projectSave;
-  if (temporary.IsOpen()) {
-    FlushRecordFile(temporary);
-    CheckIo();
-    // The store changes only once the project file has its new text, so a
-    // failure leaves it describing the files as they are.
-    TMemIniFile updated = TMemIniFile::FromText(store.FileName(), store.SavedText());
-    updated.WriteNumber(kSection, kVersionKey, kind.version);
-    try {
-      projectSave.emplace(updated.PrepareSave());
-    } catch (...) {
-      DiscardTemporary(temporary, temporaryHold, temporaryPath);
-      throw;
+  // While the hold lasts, the file is deleted before the hold ends, so that no
+  // other conversion's file is deleted in its place. A failing close cannot
+  // matter here; its code is not left pending.
+  void Discard() noexcept {
+    if (temporary_.IsOpen()) {
+      CloseRecordFile(temporary_);
+      TakeIoStatus();
+    }
+    if (hold_) {
+      (void)platform::DeleteHeld(hold_, temporaryPath_);
+    } else if (created_) {
+      (void)platform::Delete(temporaryPath_);
     }
   }
 
-  if (kind.closeOrder == CloseOrder::TemporaryFirst) {
-    CloseAndCheck(temporary);
-    CloseAndCheck(contents);
-  } else {
-    CloseAndCheck(contents);
-    CloseAndCheck(temporary);
+  std::string contentsPath_;
+  std::string temporaryPath_;
+  RecordFile contents_;
+  RecordFile temporary_;
+  platform::FileHandle hold_;
+  bool created_ = false;
+  bool discard_ = false;
+  bool replaced_ = false;
+};
+
+
+}  // namespace
+
+// The folders one conversion holds, each once (a second lock on a folder this
+// process already holds would refuse us on POSIX).
+class FolderLocks {
+ public:
+  // Holds the folder of the file at path; EInOutError 32 when another
+  // conversion holds it.
+  void HoldFolderOf(std::string_view path) {
+    const std::string folder = DirectoryPart(path, kNativePathStyle);
+    const std::string probe = folder.empty() ? std::string(".") : folder;
+    for (const Held& held : held_) {
+      if (held.probe == probe || platform::SameFile(held.probe, probe)) return;
+    }
+    platform::FileHandle lock;
+    const platform::ErrorCode code = platform::LockFolder(folder, lock);
+    if (code == platform::error::kSharingViolation) {
+      throw EInOutError(texts::Format(texts::kFolderBusyFormat, path), static_cast<std::int32_t>(code));
+    }
+    RaiseIo(code);
+    held_.push_back({probe, std::move(lock)});
   }
 
-  if (const platform::ErrorCode code = platform::ReplaceHeld(temporaryHold, temporaryPath, contentsPath);
-      code != platform::error::kSuccess) {
-    DiscardTemporary(temporary, temporaryHold, temporaryPath);
-    const auto ioCode = static_cast<std::int32_t>(code);
-    throw EInOutError(IoMessage(ioCode), ioCode);
-  }
-  // Engaged: without an open temporary file a close above has raised 103.
-  projectSave->Commit();
-  store.WriteNumber(kSection, kVersionKey, kind.version);
+ private:
+  struct Held {
+    std::string probe;
+    platform::FileHandle lock;
+  };
+  std::vector<Held> held_;
+};
 
-  face.SetStatus(texts::kStatusSuccess);
-}
+namespace {
+
+// Sets the converter's pointer to the run's locks while Convert runs.
+class LocksInUse {
+ public:
+  LocksInUse(FolderLocks*& slot, FolderLocks& locks) : slot_(slot) { slot_ = &locks; }
+  ~LocksInUse() { slot_ = nullptr; }
+  LocksInUse(const LocksInUse&) = delete;
+  LocksInUse& operator=(const LocksInUse&) = delete;
+
+ private:
+  FolderLocks*& slot_;
+};
 
 }  // namespace
 
 Converter::Converter(ConversionFace& face, ConversionOptions options)
     : face_(face), options_(std::move(options)) {}
 
+Converter::~Converter() = default;
+
+std::string Converter::ContentsPath() const {
+  return options_.contentsPath ? *options_.contentsPath : store_->ReadText(keys::kSection, keys::kContents, {});
+}
+
 void Converter::Convert(std::string_view projectPath) {
   if (!FileIsPresent(projectPath)) {
     face_.SetStatus(texts::kStatusFileMissing);
     return;
   }
-  // Replaced only once the new store has loaded.
-  store_ = std::make_unique<TMemIniFile>(std::string(projectPath));
-  store_->SetCaseSensitivity(false);
+  RefuseIrregularFile(projectPath);
+  // The version is read under the hold, so that what it decides still holds
+  // when the passes act on it.
+  FolderLocks locks;
+  locks.HoldFolderOf(projectPath);
+  const LocksInUse inUse(locks_, locks);
 
-  const std::int32_t version = store_->ReadNumber(kSection, kVersionKey, 0);
-  if (version < kLayout103Version) {
-    To103();
-    To140();
-  } else if (version < kLayout140Version) {
-    To140();
-  } else {
-    face_.SetStatus(texts::kStatusUpToDate);
+  // Replaced only once the new store has loaded.
+  auto store = std::make_unique<TMemIniFile>(std::string(projectPath));
+  store->SetCaseSensitivity(false);
+  store_ = std::move(store);
+
+  const bool resumed = FinishInterruptedRun(locks);
+  if (options_.backup) {
+    const std::string contents = ContentsPath();
+    if (FileIsPresent(contents)) locks.HoldFolderOf(contents);
+    BackUpProject(*store_, contents);
   }
+  const std::span<const Pass> passes = PassesFor(store_->ReadNumber(keys::kSection, keys::kVersion, 0));
+  if (passes.empty()) {
+    face_.SetStatus(resumed ? texts::kStatusSuccess : texts::kStatusUpToDate);
+    return;
+  }
+  for (const Pass& pass : passes) RunPassHolding(pass, locks);
+}
+
+// A run stopped between replacing the contents file and replacing the project
+// file leaves the project's complete new text beside it. When that text is
+// the project file but for a later Version, and the contents file has exactly
+// that Version's layout, the stopped run is finished by moving it into place.
+// Anything else proves nothing; the file is then left to the next save, which
+// removes it.
+bool Converter::FinishInterruptedRun(FolderLocks& locks) {
+  TMemIniFile& store = *store_;
+  const std::string pendingPath = store.PendingSavePath();
+  if (!platform::IsPlainFile(pendingPath)) return false;
+
+  TMemIniFile pending{pendingPath};
+  pending.SetCaseSensitivity(false);
+  const std::int32_t version = store.ReadNumber(keys::kSection, keys::kVersion, 0);
+  const std::int32_t pendingVersion = pending.ReadNumber(keys::kSection, keys::kVersion, 0);
+  const Pass* finished = nullptr;
+  for (const Pass& pass : PassesFor(version)) {
+    if (pass.stampedVersion == pendingVersion) finished = &pass;
+  }
+  if (finished == nullptr) return false;
+  const std::string stamp = IntegerText(pendingVersion);
+  if (pending.SavedText() != store.SavedTextWith(keys::kSection, keys::kVersion, stamp)) return false;
+
+  const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
+  const std::string contents = ContentsPath();
+  if (count <= 0 || platform::KindOf(contents) != platform::FileKind::Regular) return false;
+  locks.HoldFolderOf(contents);
+  if (LaterLayoutOfContents(LayoutForVersion(version), contents, count) != &finished->to) return false;
+
+  RaiseIo(platform::Replace(pendingPath, platform::ReplacementTarget(store.FileName())));
+  store.WriteText(keys::kSection, keys::kVersion, stamp);
+  face_.SetStatus(texts::kStatusResumed);
+  return true;
+}
+
+void Converter::RunPassHolding(const Pass& pass, FolderLocks& locks) {
+  TMemIniFile& store = *store_;
+  const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
+  if (count == 0) {
+    face_.SetStatus(texts::kStatusNoContents);
+    return;
+  }
+  // A negative count would convert nothing and replace the contents by an
+  // empty file.
+  if (count < 0) {
+    throw EConvertError(texts::Format(texts::kNegativeCountFormat, IntegerText(count)));
+  }
+
+  const std::string contentsPath = ContentsPath();
+  face_.SetTarget(ShortenPath(contentsPath, face_.TargetMeasure(), face_.TargetWidth()));
+  const std::string temporaryPath = TemporaryPathFor(contentsPath);
+
+  // Refusals first: everything that changes a file comes after them.
+  PassFiles files(contentsPath, temporaryPath);
+  if (FileIsPresent(contentsPath)) {
+    RefuseIrregularFile(contentsPath);
+    locks.HoldFolderOf(contentsPath);
+    RefuseProjectFileAsWorkFile(store, contentsPath, temporaryPath);
+    RefuseConvertedContents(pass, contentsPath, count);
+    files.Open(pass);
+    files.CopyRecords(pass, count, face_);
+  }
+
+  face_.SetStatus(texts::kStatusFinishing);
+
+  // The project file's new text is written beside it before the contents file
+  // is replaced, and the store changes only once the project file has it, so
+  // a failure leaves the store describing the files as they are.
+  std::optional<PendingSave> projectSave;
+  if (files.IsOpen()) {
+    files.FlushTemporary();
+    projectSave.emplace(store.PrepareSaveWith(keys::kSection, keys::kVersion, IntegerText(pass.stampedVersion)));
+  }
+  files.Close(CloseOrderOf(pass));
+  if (face_.StopRequested()) Interrupt();
+
+  // From here on the pass finishes whatever the face asks.
+  try {
+    files.ReplaceContents();
+  } catch (const EInOutError&) {
+    // Moved but not durable: the new text stays, so that the next run can
+    // finish from it whichever way a power cut decides.
+    if (files.Replaced()) projectSave->Keep();
+    throw;
+  }
+  // Engaged: without an open temporary file a close above has raised 103.
+  projectSave->Commit();
+  store.WriteNumber(keys::kSection, keys::kVersion, pass.stampedVersion);
+
+  face_.SetStatus(texts::kStatusSuccess);
+}
+
+void Converter::RunPass(const Pass& pass) {
+  if (!store_) throw std::logic_error(std::string(pass.name) + " needs a project: call Convert first");
+  if (locks_) {
+    RunPassHolding(pass, *locks_);
+    return;
+  }
+  FolderLocks locks;
+  RunPassHolding(pass, locks);
 }
 
 void Converter::To103() {
-  if (!store_) throw std::logic_error("To103 needs a project: call Convert first");
-  RunPass<ContentRecord102, ContentRecord103, MapTo103>(face_, *store_, options_,
-                                                        {kLayout103Version, CloseOrder::TemporaryFirst});
+  RunPass(PassOf(PassId::To103));
 }
 
 void Converter::To140() {
-  if (!store_) throw std::logic_error("To140 needs a project: call Convert first");
-  RunPass<ContentRecord103, ContentRecord140, MapTo140>(face_, *store_, options_,
-                                                        {kLayout140Version, CloseOrder::ContentsFirst});
+  RunPass(PassOf(PassId::To140));
 }
 
 }  // namespace kwt

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "convert/plan.h"
 #include "runtime/ini_file.h"
 #include "runtime/path_shortening.h"
 
@@ -29,29 +30,47 @@ class ConversionFace {
   virtual TextMeasure& TargetMeasure() = 0;
   // The width the shortened contents path must fit, in the measure's units.
   virtual std::int32_t TargetWidth() = 0;
+  // Asked before every record and before the files are replaced: true stops
+  // the pass there with EInterrupted. Once the contents file has been
+  // replaced, the pass finishes whatever this answers.
+  virtual bool StopRequested() { return false; }
 };
 
 struct ConversionOptions {
   // Converts this contents file in place of the one the project names (a
   // moved project); the project's stored path is left as it is.
   std::optional<std::string> contentsPath;
+  // Keeps copies of both files beside them before the first pass changes
+  // anything (see BackUpProject).
+  bool backup = false;
 };
+
+class FolderLocks;
 
 class Converter {
  public:
   explicit Converter(ConversionFace& face, ConversionOptions options = {});
+  ~Converter();
 
   // Converts the project file at projectPath as far as its recorded version
   // needs: both passes below 103, the second from 103 to 139, none from 140.
+  // From reading the version to the last stamp it holds the project's folder
+  // and the contents file's folder, so that a second conversion of the same
+  // files (or of any project in those folders) fails at once with I/O error 32
+  // and changes nothing. A run that was stopped after replacing the contents
+  // file is finished first, from the project's new text that it left beside
+  // the project file. EConvertError, changing nothing, for a project file that
+  // is a device, pipe or socket.
   void Convert(std::string_view projectPath);
   // The passes, on the current store: layout 102 to 103, and 103 to 140. Each
   // raises EInOutError when a file operation fails, EFCreateError or
   // EWriteError when the project file cannot be rewritten (the contents file is
-  // then still untouched), and EConvertError, changing nothing, for a negative
-  // Count, a contents file that already has Count records of the new layout, or
-  // a contents or temporary file that is the project file (or its save file).
-  // The contents file is replaced in one step before the version is stamped.
-  // std::logic_error before any Convert.
+  // then still untouched), EInterrupted when the face asks to stop, and
+  // EConvertError, changing nothing, for a negative Count, a contents file that
+  // already has Count records of a later layout, a contents file that is not a
+  // regular file, or a contents or temporary file that is the project file (or
+  // its save file). The contents file is replaced in one step before the
+  // version is stamped. std::logic_error before any Convert.
   void To103();
   void To140();
 
@@ -59,9 +78,16 @@ class Converter {
   TMemIniFile* CurrentStore() noexcept { return store_.get(); }
 
  private:
+  void RunPass(const Pass& pass);
+  void RunPassHolding(const Pass& pass, FolderLocks& locks);
+  bool FinishInterruptedRun(FolderLocks& locks);
+  std::string ContentsPath() const;
+
   ConversionFace& face_;
   ConversionOptions options_;
   std::unique_ptr<TMemIniFile> store_;
+  // The folders the running Convert holds; null between runs.
+  FolderLocks* locks_ = nullptr;
 };
 
 }  // namespace kwt

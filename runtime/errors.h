@@ -70,6 +70,15 @@ class EAbort : public Exception {
   const char* ClassName() const noexcept override { return "EAbort"; }
 };
 
+// A conversion stopped at the user's request (Ctrl+C, a console closed): our
+// unfinished work was removed and the project is as the last completed pass
+// left it. Silent in the window, like every abort.
+class EInterrupted : public EAbort {
+ public:
+  using EAbort::EAbort;
+  const char* ClassName() const noexcept override { return "EInterrupted"; }
+};
+
 // A project whose contents cannot be converted safely (the conversion refuses
 // and changes nothing); shown like any other error.
 class EConvertError : public Exception {

@@ -5,6 +5,7 @@
 
 #include "runtime/errors.h"
 #include "runtime/file_names.h"
+#include "runtime/record_file.h"
 #include "runtime/texts.h"
 
 namespace kwt {
@@ -175,24 +176,62 @@ void TMemIniFile::SetCaseSensitivity(bool value) {
 }
 
 std::string TMemIniFile::SavedText() const {
+  return TextWith(nullptr);
+}
+
+std::string TMemIniFile::SavedTextWith(std::string_view section, std::string_view key,
+                                       std::string_view value) const {
+  const Change change{section, key, value};
+  return TextWith(&change);
+}
+
+std::string TMemIniFile::TextWith(const Change* change) const {
+  // The change goes where WriteText would put it: over the key's line in the
+  // last matching section, after that section's lines, or in a new section at
+  // the end.
+  const THashedStringList* changed = change ? FindSection(change->section) : nullptr;
+  const std::ptrdiff_t changedLine = changed ? changed->IndexOfName(change->key) : -1;
+  std::string line;
+  if (change) line.append(change->key).append(1, '=').append(change->value);
+
   // Sized exactly first, so the text is built in one buffer.
   std::size_t size = 0;
   for (std::size_t i = 0; i < sections_->Count(); ++i) {
     const THashedStringList& lines = *sections_->Objects(i);
     size += sections_->Strings(i).size() + 2 + lines.TextBytes() + (lines.Count() + 2) * kLineBreak.size();
   }
+  if (change) size += change->section.size() + 2 + line.size() + 3 * kLineBreak.size();
   std::string text;
   text.reserve(size);
+  const auto appendSection = [&](std::string_view name) { text.append(1, '[').append(name).append(1, ']').append(kLineBreak); };
   for (std::size_t i = 0; i < sections_->Count(); ++i) {
-    text.append(1, '[').append(sections_->Strings(i)).append(1, ']').append(kLineBreak);
+    appendSection(sections_->Strings(i));
     const THashedStringList& lines = *sections_->Objects(i);
-    for (std::size_t j = 0; j < lines.Count(); ++j) text.append(lines.Strings(j)).append(kLineBreak);
+    const bool isChanged = &lines == changed;
+    for (std::size_t j = 0; j < lines.Count(); ++j) {
+      const bool replaced = isChanged && static_cast<std::ptrdiff_t>(j) == changedLine;
+      text.append(replaced ? line : lines.Strings(j)).append(kLineBreak);
+    }
+    if (isChanged && changedLine < 0) text.append(line).append(kLineBreak);
     text.append(kLineBreak);
+  }
+  if (change && changed == nullptr) {
+    appendSection(change->section);
+    text.append(line).append(kLineBreak).append(kLineBreak);
   }
   return text;
 }
 
 PendingSave TMemIniFile::PrepareSave() const {
+  return PrepareSaveOf(SavedText());
+}
+
+PendingSave TMemIniFile::PrepareSaveWith(std::string_view section, std::string_view key,
+                                         std::string_view value) const {
+  return PrepareSaveOf(SavedTextWith(section, key, value));
+}
+
+PendingSave TMemIniFile::PrepareSaveOf(std::string_view text) const {
   const std::string& path = FileName();
   // Prove first that the project file itself can be replaced: a read-only
   // file, or one that somebody holds, fails here while nothing has changed.
@@ -203,10 +242,13 @@ PendingSave TMemIniFile::PrepareSave() const {
     if (code != platform::error::kSuccess && code != platform::error::kFileNotFound) ThrowCannotCreate(path);
   }
 
+  // A file left under the temporary name (a stopped run, or somebody else's
+  // link to anywhere) is removed, and the new text goes into a file made now.
   std::string temporary_path = PendingSavePath();
   platform::FileHandle file;
-  if (platform::Open(temporary_path, platform::Access::ReadWrite, platform::kShareNone,
-                     platform::Creation::CreateAlways, file) != platform::error::kSuccess) {
+  if (platform::RemoveWorkFile(temporary_path) != platform::error::kSuccess ||
+      platform::Open(temporary_path, platform::Access::ReadWrite, platform::kShareNone,
+                     platform::Creation::CreateNew, file) != platform::error::kSuccess) {
     ThrowCannotCreate(path);
   }
   // The new file takes the old one's place, so it takes its permissions too: a
@@ -215,7 +257,6 @@ PendingSave TMemIniFile::PrepareSave() const {
   // From here on the pending save removes the temporary file if we fail.
   PendingSave pending(path, platform::ReplacementTarget(path), std::move(temporary_path), std::move(file));
 
-  const std::string text = SavedText();
   if (!text.empty()) {
     std::size_t written = 0;
     if (platform::Write(pending.file_, text.data(), text.size(), written) != platform::error::kSuccess ||
@@ -223,7 +264,10 @@ PendingSave TMemIniFile::PrepareSave() const {
       throw EWriteError(std::string(texts::kStreamWriteError));
     }
   }
-  if (platform::Flush(pending.file_) != platform::error::kSuccess) {
+  // Durable, name and all: a run that stops after the contents file has been
+  // replaced finishes from this file.
+  if (platform::Flush(pending.file_) != platform::error::kSuccess ||
+      platform::SyncFolderOf(pending.temporary_path_) != platform::error::kSuccess) {
     throw EWriteError(std::string(texts::kStreamWriteError));
   }
   return pending;
@@ -278,10 +322,21 @@ void PendingSave::Commit() {
   if (temporary_path_.empty()) return;
   // The file was flushed when it was written. It stays held until it has
   // moved, so that another save of the same project cannot empty it first.
-  if (platform::ReplaceHeld(file_, temporary_path_, target_path_) != platform::error::kSuccess) {
+  const platform::ErrorCode code = platform::ReplaceHeld(file_, temporary_path_, target_path_);
+  if (code == platform::error::kNotDurable) {
+    // Moved, but a power cut could still undo it: the caller must not build on it.
+    temporary_path_.clear();
+    throw EInOutError(IoMessage(static_cast<std::int32_t>(code)), static_cast<std::int32_t>(code));
+  }
+  if (code != platform::error::kSuccess) {
     Discard();
     ThrowCannotCreate(project_path_);
   }
+  temporary_path_.clear();
+}
+
+void PendingSave::Keep() noexcept {
+  if (file_) platform::Close(file_);
   temporary_path_.clear();
 }
 

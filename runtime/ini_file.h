@@ -61,8 +61,14 @@ class PendingSave {
 
   // Replaces the project file with the new text in one step. On failure raises
   // EFCreateError with the project path, removes the temporary file and leaves
-  // the project file as it was. Does nothing once committed or moved from.
+  // the project file as it was; EInOutError (platform::error::kNotDurable)
+  // when the move happened but could not be made durable. Does nothing once
+  // committed or moved from.
   void Commit();
+  // Lets go of the new text without committing it and leaves it on disk, so
+  // that the next run can finish from it (the contents file was replaced but
+  // the project file could not be).
+  void Keep() noexcept;
 
   // Where the new text waits (for tests and diagnostics).
   const std::string& TemporaryPath() const noexcept { return temporary_path_; }
@@ -99,16 +105,23 @@ class TMemIniFile : public TCustomIniFile {
 
   // First proves that the project file can be replaced (an existing one must
   // open for writing, or EFCreateError), then writes the whole normalised
-  // text to a temporary file beside it and flushes it (EFCreateError when it
-  // cannot be created, EWriteError when it is not written completely). The
-  // project file is not changed until Commit.
+  // text to a new temporary file beside it, flushes it and makes its name
+  // durable (EFCreateError when it cannot be created, EWriteError when it is
+  // not written completely or not made durable). Whatever had the temporary
+  // file's name before is removed, never written through. The project file is
+  // not changed until Commit.
   PendingSave PrepareSave() const;
+  // PrepareSave of the store as it would be after WriteText(section, key,
+  // value); the store itself stays as it is.
+  PendingSave PrepareSaveWith(std::string_view section, std::string_view key, std::string_view value) const;
   // Where PrepareSave writes the new text before it replaces the project file.
   std::string PendingSavePath() const;
 
   // The normalised bytes that saving writes: each section's header, its lines
   // and one empty line, every line followed by CR LF.
   std::string SavedText() const;
+  // SavedText of the store as it would be after WriteText(section, key, value).
+  std::string SavedTextWith(std::string_view section, std::string_view key, std::string_view value) const;
 
   // Switches name matching between exact bytes (true) and upper-cased names (false).
   void SetCaseSensitivity(bool value);
@@ -123,6 +136,14 @@ class TMemIniFile : public TCustomIniFile {
   void Parse(std::string_view text);
   // The lines of the last section matching name, or null.
   THashedStringList* FindSection(std::string_view name) const;
+  // One value that saving writes in place of the stored one (see SavedTextWith).
+  struct Change {
+    std::string_view section;
+    std::string_view key;
+    std::string_view value;
+  };
+  std::string TextWith(const Change* change) const;
+  PendingSave PrepareSaveOf(std::string_view text) const;
 
   std::unique_ptr<THashedStringList> sections_;
 };

@@ -27,10 +27,20 @@ inline constexpr ErrorCode kInvalidName = 123;
 inline constexpr ErrorCode kFilenameTooLong = 206;
 // A system failure that has no closer Windows counterpart.
 inline constexpr ErrorCode kGeneralFailure = 31;
+// A move that has happened but could not be made durable: a power cut may
+// still undo it (ERROR_IO_DEVICE).
+inline constexpr ErrorCode kNotDurable = 1117;
 }  // namespace error
 
 enum class Access { Read, Write, ReadWrite };
-enum class Creation { OpenExisting, CreateAlways };
+// CreateNew makes a work file that nobody else can have prepared: it fails
+// with kFileExists when anything has the name (a file, a folder, a link, even
+// a dangling one), never follows a link, and checks that what it made is a
+// regular file with one name before it answers.
+enum class Creation { OpenExisting, CreateAlways, CreateNew };
+
+// What a path reaches when it is opened (a link is followed).
+enum class FileKind { Missing, Regular, Directory, Other };
 
 // Share flags with their Windows values: what other openers may do meanwhile.
 inline constexpr std::uint32_t kShareNone = 0;
@@ -84,11 +94,35 @@ ErrorCode Close(FileHandle& file);
 // entry found decides); on POSIX it is stat.
 bool IsFile(std::string_view path);
 ErrorCode Delete(std::string_view path);
+// What opening path would reach: devices, pipes and sockets are Other.
+FileKind KindOf(std::string_view path);
+// True for a regular file reached without following a link, with one name: a
+// work file as we leave it, not something planted under its name.
+bool IsPlainFile(std::string_view path);
+// Frees a work file's name for Creation::CreateNew. Whatever has the name is
+// removed without following it (a file, a link, a pipe); nothing there is
+// success. A folder refuses with kAccessDenied, and a file that another opener
+// holds exclusively is left alone with kSharingViolation.
+ErrorCode RemoveWorkFile(std::string_view path);
 // Moves a file; fails when something exists at to.
 ErrorCode Move(std::string_view from, std::string_view to);
 // Moves from over to in one step, replacing to, and makes the change durable
-// before it returns (write-through on Windows; fsync of the folder on POSIX).
+// before it returns (write-through on Windows; fsync of the folder on POSIX,
+// or of its whole file system when the folder refuses). kNotDurable: the
+// move has happened, but nothing could make it durable.
 ErrorCode Replace(std::string_view from, std::string_view to);
+// Makes the names in the folder of path durable (a file just created there),
+// as Replace does after a move; kSuccess on Windows, whose file systems log
+// their folders themselves.
+ErrorCode SyncFolderOf(std::string_view path);
+// Holds a folder for one conversion until lock is closed or the process ends;
+// a second holder, in this process or another, gets kSharingViolation. The
+// folder is given as a directory part with its closing delimiter, empty for
+// the current folder. POSIX locks the folder itself; Windows holds a hidden
+// file "TMP.LCK" in it without sharing, which the system deletes with the
+// last handle. A folder is never replaced, so the hold outlasts every move of
+// the files in it.
+ErrorCode LockFolder(std::string_view folder, FileHandle& lock);
 // A second handle on the same open file. The file stays open, and a file held
 // exclusively stays held, until both handles are closed.
 ErrorCode Duplicate(const FileHandle& file, FileHandle& copy);

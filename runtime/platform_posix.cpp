@@ -69,12 +69,25 @@ std::optional<std::string> SystemPath(std::string_view path) {
 
 int Descriptor(const FileHandle& file) { return static_cast<int>(file.native()); }
 
+// Syncing the whole file system is the fallback for a folder that refuses to
+// be synced itself (some file systems do).
+bool SyncFileSystemOf(int descriptor) {
+#ifdef __linux__
+  return ::syncfs(descriptor) == 0;
+#else
+  (void)descriptor;
+  ::sync();
+  return true;
+#endif
+}
+
+// Makes the folder's names (a file just created or moved there) durable.
 ErrorCode SyncFolder(const std::string& system_path) {
   const int folder = ::open(FolderOf(system_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder < 0) return LastError();
-  const ErrorCode result = ::fsync(folder) == 0 ? error::kSuccess : LastError();
+  if (folder < 0) return error::kNotDurable;
+  const bool durable = ::fsync(folder) == 0 || SyncFileSystemOf(folder);
   ::close(folder);
-  return result;
+  return durable ? error::kSuccess : error::kNotDurable;
 }
 
 bool HasNoWritePermission(const struct stat& info) { return (info.st_mode & 0222) == 0; }
@@ -101,6 +114,7 @@ ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creati
   if (path.empty()) return error::kPathNotFound;
 
   int flags = O_CLOEXEC;
+  mode_t permissions = 0666;
   switch (access) {
     case Access::Read: flags |= O_RDONLY; break;
     case Access::Write: flags |= O_WRONLY; break;
@@ -108,8 +122,13 @@ ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creati
   }
   // Never O_TRUNC: an exclusive opener must hold its lock before it empties the file.
   if (creation == Creation::CreateAlways) flags |= O_CREAT;
+  if (creation == Creation::CreateNew) {
+    flags |= O_CREAT | O_EXCL | O_NOFOLLOW;
+    // Private until its owner gives it the permissions of the file it replaces.
+    permissions = 0600;
+  }
 
-  const int fd = ::open(system_path->c_str(), flags, 0666);
+  const int fd = ::open(system_path->c_str(), flags, permissions);
   if (fd < 0) return LastErrorFor(*system_path);
   FileHandle opened;
   opened.reset(fd);
@@ -117,6 +136,12 @@ ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creati
   struct stat info {};
   if (::fstat(fd, &info) != 0) return LastError();
   if (S_ISDIR(info.st_mode)) return error::kAccessDenied;
+  // Somebody linked the new file elsewhere before we could look at it: what is
+  // written into it would show up under that other name too.
+  if (creation == Creation::CreateNew && (!S_ISREG(info.st_mode) || info.st_nlink != 1)) {
+    ::unlink(system_path->c_str());
+    return error::kSharingViolation;
+  }
   // A file without write permission is read-only, also for root.
   if (access != Access::Read && HasNoWritePermission(info)) return error::kAccessDenied;
   if (share == kShareNone) {
@@ -190,6 +215,49 @@ ErrorCode Delete(std::string_view path) {
   return ::unlink(system_path->c_str()) == 0 ? error::kSuccess : LastErrorFor(*system_path);
 }
 
+FileKind KindOf(std::string_view path) {
+  const auto system_path = SystemPath(path);
+  if (!system_path || system_path->empty()) return FileKind::Missing;
+  struct stat info {};
+  if (::stat(system_path->c_str(), &info) != 0) return FileKind::Missing;
+  if (S_ISREG(info.st_mode)) return FileKind::Regular;
+  if (S_ISDIR(info.st_mode)) return FileKind::Directory;
+  return FileKind::Other;
+}
+
+bool IsPlainFile(std::string_view path) {
+  const auto system_path = SystemPath(path);
+  struct stat info {};
+  return system_path && !system_path->empty() && ::lstat(system_path->c_str(), &info) == 0 &&
+         S_ISREG(info.st_mode) && info.st_nlink == 1;
+}
+
+ErrorCode RemoveWorkFile(std::string_view path) {
+  const auto system_path = SystemPath(path);
+  if (!system_path) return error::kInvalidName;
+  if (system_path->empty()) return error::kPathNotFound;
+  struct stat info {};
+  if (::lstat(system_path->c_str(), &info) != 0) {
+    return errno == ENOENT ? error::kSuccess : LastErrorFor(*system_path);
+  }
+  if (S_ISDIR(info.st_mode)) return error::kAccessDenied;
+  // A file that another opener holds exclusively is its work in progress; the
+  // probe's lock also keeps anybody from taking it until the name is gone.
+  FileHandle probe;
+  if (S_ISREG(info.st_mode)) {
+    const int fd = ::open(system_path->c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+      probe.reset(fd);
+      if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
+      }
+    }
+  }
+  // unlink removes a link itself, never the file it names.
+  if (::unlink(system_path->c_str()) != 0 && errno != ENOENT) return LastErrorFor(*system_path);
+  return error::kSuccess;
+}
+
 ErrorCode Move(std::string_view from, std::string_view to) {
   const auto system_from = SystemPath(from);
   const auto system_to = SystemPath(to);
@@ -208,9 +276,28 @@ ErrorCode Replace(std::string_view from, std::string_view to) {
   struct stat info {};
   if (::stat(system_to->c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return error::kAccessDenied;
   if (::rename(system_from->c_str(), system_to->c_str()) != 0) return LastErrorFor(*system_from);
-  // The move has happened; a folder the system cannot sync (some file systems
-  // refuse) must not make the caller believe it has not.
-  (void)SyncFolder(*system_to);
+  // The move has happened either way; kNotDurable tells the caller that a
+  // power cut could still undo it.
+  return SyncFolder(*system_to);
+}
+
+ErrorCode SyncFolderOf(std::string_view path) {
+  const auto system_path = SystemPath(path);
+  if (!system_path) return error::kInvalidName;
+  return SyncFolder(*system_path);
+}
+
+ErrorCode LockFolder(std::string_view folder, FileHandle& lock) {
+  lock.reset(FileHandle::kInvalid);
+  const auto system_folder = SystemPath(folder);
+  if (!system_folder) return error::kInvalidName;
+  const std::string name = system_folder->empty() ? std::string(".") : *system_folder;
+  const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  FileHandle held;
+  held.reset(fd);
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
+  lock = std::move(held);
   return error::kSuccess;
 }
 
@@ -257,7 +344,7 @@ ErrorCode Copy(std::string_view from, std::string_view to) {
   if (const ErrorCode code = Open(from, Access::Read, kShareRead, Creation::OpenExisting, source)) return code;
   const auto system_to = SystemPath(to);
   if (!system_to) return error::kInvalidName;
-  const int fd = ::open(system_to->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  const int fd = ::open(system_to->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return LastError();
   FileHandle target;
   target.reset(fd);

@@ -46,18 +46,35 @@ ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creati
   }
   // Windows refuses to write a read-only file, but Wine running as root does
   // not: ask the attribute first, so the answer is the same everywhere.
-  if (access != Access::Read) {
+  if (access != Access::Read && creation != Creation::CreateNew) {
     const DWORD attributes = GetFileAttributesW(wide->c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
         (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
       return error::kAccessDenied;
     }
   }
-  const DWORD disposition = creation == Creation::CreateAlways ? CREATE_ALWAYS : OPEN_EXISTING;
-  const HANDLE handle =
-      CreateFileW(wide->c_str(), desired, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD disposition = OPEN_EXISTING;
+  DWORD flags = FILE_ATTRIBUTE_NORMAL;
+  if (creation == Creation::CreateAlways) disposition = CREATE_ALWAYS;
+  if (creation == Creation::CreateNew) {
+    // CREATE_NEW fails on any existing name, a link included.
+    disposition = CREATE_NEW;
+    flags |= FILE_FLAG_OPEN_REPARSE_POINT;
+  }
+  const HANDLE handle = CreateFileW(wide->c_str(), desired, share, nullptr, disposition, flags, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return LastError();
   file.reset(reinterpret_cast<std::intptr_t>(handle));
+  if (creation == Creation::CreateNew) {
+    // Somebody linked the new file elsewhere before we could look at it: what
+    // is written into it would show up under that other name too.
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle, &info) || info.nNumberOfLinks != 1 ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+      file.reset(FileHandle::kInvalid);
+      DeleteFileW(wide->c_str());
+      return error::kSharingViolation;
+    }
+  }
   return error::kSuccess;
 }
 
@@ -106,6 +123,52 @@ ErrorCode Delete(std::string_view path) {
   return DeleteFileW(wide->c_str()) ? error::kSuccess : LastError();
 }
 
+FileKind KindOf(std::string_view path) {
+  const auto wide = WidePath(path);
+  if (!wide || wide->empty()) return FileKind::Missing;
+  const DWORD attributes = GetFileAttributesW(wide->c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return FileKind::Missing;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileKind::Directory;
+  // Asking for no access opens even a file that somebody holds without sharing.
+  const HANDLE handle = CreateFileW(wide->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return FileKind::Regular;  // the open that follows reports why
+  const DWORD type = GetFileType(handle);
+  CloseHandle(handle);
+  return type == FILE_TYPE_DISK ? FileKind::Regular : FileKind::Other;
+}
+
+bool IsPlainFile(std::string_view path) {
+  const auto wide = WidePath(path);
+  if (!wide || wide->empty()) return false;
+  const HANDLE handle = CreateFileW(wide->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const BOOL ok = GetFileInformationByHandle(handle, &info);
+  const DWORD type = GetFileType(handle);
+  CloseHandle(handle);
+  return ok && type == FILE_TYPE_DISK && info.nNumberOfLinks == 1 &&
+         (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+}
+
+ErrorCode RemoveWorkFile(std::string_view path) {
+  const auto wide = WidePath(path);
+  if (!wide) return error::kInvalidName;
+  if (wide->empty()) return error::kPathNotFound;
+  const DWORD attributes = GetFileAttributesW(wide->c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD code = GetLastError();
+    return code == ERROR_FILE_NOT_FOUND ? error::kSuccess : static_cast<ErrorCode>(code);
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return error::kAccessDenied;
+  // DeleteFileW removes a link itself, and refuses (32) a file held without
+  // delete sharing.
+  if (DeleteFileW(wide->c_str())) return error::kSuccess;
+  const DWORD code = GetLastError();
+  return code == ERROR_FILE_NOT_FOUND ? error::kSuccess : static_cast<ErrorCode>(code);
+}
+
 ErrorCode Move(std::string_view from, std::string_view to) {
   const auto wide_from = WidePath(from);
   const auto wide_to = WidePath(to);
@@ -119,6 +182,29 @@ ErrorCode Replace(std::string_view from, std::string_view to) {
   if (!wide_from || !wide_to) return error::kInvalidName;
   const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
   return MoveFileExW(wide_from->c_str(), wide_to->c_str(), flags) ? error::kSuccess : LastError();
+}
+
+ErrorCode SyncFolderOf(std::string_view) { return error::kSuccess; }
+
+ErrorCode LockFolder(std::string_view folder, FileHandle& lock) {
+  lock.reset(FileHandle::kInvalid);
+  const auto wide = WidePath(std::string(folder) + "TMP.LCK");
+  if (!wide) return error::kInvalidName;
+  // Delete-on-close: the system removes the file with the last handle, also
+  // when the process is killed, so no lock outlives its holder.
+  const HANDLE handle = CreateFileW(
+      wide->c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+      FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return LastError();
+  FileHandle held;
+  held.reset(reinterpret_cast<std::intptr_t>(handle));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle, &info) || info.nNumberOfLinks != 1 ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    return error::kAccessDenied;
+  }
+  lock = std::move(held);
+  return error::kSuccess;
 }
 
 ErrorCode Duplicate(const FileHandle& file, FileHandle& copy) {

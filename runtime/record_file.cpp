@@ -17,7 +17,7 @@ void SetPlatformStatus(platform::ErrorCode code) noexcept {
   SetIoStatus(static_cast<std::int32_t>(code));
 }
 
-enum class OpenKind { Create, ReadWrite, WriteOnly, ReadOnly };
+enum class OpenKind { Create, CreateNew, ReadWrite, WriteOnly, ReadOnly };
 
 struct IoMessageRow {
   std::int32_t code;
@@ -84,6 +84,7 @@ struct RecordFileAccess {
     std::uint16_t modeAfter = record_mode::kInOut;
     switch (kind) {
       case OpenKind::Create: creation = platform::Creation::CreateAlways; break;
+      case OpenKind::CreateNew: creation = platform::Creation::CreateNew; break;
       case OpenKind::ReadWrite: break;
       case OpenKind::WriteOnly:
         access = platform::Access::Write;
@@ -153,8 +154,9 @@ void OpenExisting(RecordFile& file, std::uint32_t recordSize) {
 
 void CreateEmpty(RecordFile& file, std::uint32_t recordSize, Sharing sharing) {
   const std::uint32_t share =
-      sharing == Sharing::Exclusive ? platform::kShareNone : ShareModeTable[(DefaultOpenMode >> 4) & 7];
-  RecordFileAccess::Open(file, OpenKind::Create, recordSize, share);
+      sharing == Sharing::ByOpenMode ? ShareModeTable[(DefaultOpenMode >> 4) & 7] : platform::kShareNone;
+  RecordFileAccess::Open(file, sharing == Sharing::ExclusiveNew ? OpenKind::CreateNew : OpenKind::Create,
+                         recordSize, share);
 }
 
 namespace detail {

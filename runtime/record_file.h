@@ -52,6 +52,10 @@ enum class Sharing {
   // Nobody else may open it meanwhile (a lock on POSIX). A second exclusive
   // creator fails with code 32 and truncates nothing.
   Exclusive,
+  // Exclusive, and made new: fails with code 80 when anything already has the
+  // name, and never follows a link (platform::Creation::CreateNew). For work
+  // files, whose name is cleared first with platform::RemoveWorkFile.
+  ExclusiveNew,
 };
 
 // A record-file variable: a bound path, an open file and the size of one record.

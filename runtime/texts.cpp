@@ -14,4 +14,20 @@ std::string Format(std::string_view format, std::string_view value) {
   return std::string(format);
 }
 
+std::string Format(std::string_view format, std::initializer_list<std::string_view> values) {
+  std::string result;
+  auto next = values.begin();
+  std::size_t i = 0;
+  while (i < format.size()) {
+    if (next != values.end() && format[i] == '%' && i + 1 < format.size() &&
+        (format[i + 1] == 's' || format[i + 1] == 'd')) {
+      result += *next++;
+      i += 2;
+    } else {
+      result += format[i++];
+    }
+  }
+  return result;
+}
+
 }  // namespace kwt::texts

@@ -35,8 +35,12 @@ const ReadableText kReadableTexts[] = {
     {"kCannotCreateFileFormat", kwt::texts::kCannotCreateFileFormat, "ファイル %s を作成できません"},
     {"kStreamWriteError", kwt::texts::kStreamWriteError, "ストリームへの書き込みエラー"},
     {"kNegativeCountFormat", kwt::texts::kNegativeCountFormat, "プロジェクトのレコード数 (Count=%d) が負の値のため、何も変更しませんでした"},
-    {"kAlreadyConvertedFormat", kwt::texts::kAlreadyConvertedFormat, "コンテンツファイル %s は既に変換後の大きさです。二重の変換を避けるため、何も変更しませんでした (プロジェクトの Version を確かめてください)"},
+    {"kAlreadyConvertedFormat", kwt::texts::kAlreadyConvertedFormat, "コンテンツファイル %s は既に変換後の大きさです。二重の変換を避けるため、何も変更しませんでした (プロジェクトの Version を %d にしてください)"},
     {"kProjectFileInUseFormat", kwt::texts::kProjectFileInUseFormat, "ファイル %s はプロジェクトファイルの保存に使われるため、コンテンツの変換には使えません。何も変更しませんでした"},
+    {"kNotRegularFileFormat", kwt::texts::kNotRegularFileFormat, "ファイル %s は通常のファイルではないため、変換できません。何も変更しませんでした"},
+    {"kFolderBusyFormat", kwt::texts::kFolderBusyFormat, "%s のフォルダでは別の変換が実行中です。その変換が終わってから、もう一度実行してください。何も変更しませんでした"},
+    {"kStatusResumed", kwt::texts::kStatusResumed, "中断された変換の続きを完了しました"},
+    {"kInterrupted", kwt::texts::kInterrupted, "変換を中断しました。作業中のファイルは削除し、プロジェクトは最後に完了した状態のままです"},
     {"kAppTitle", kwt::texts::kAppTitle, "KWT Converter"},
     {"kMainCaption", kwt::texts::kMainCaption, "KWT Convert -> v1.4.0"},
     {"kIntroText", kwt::texts::kIntroText, "しおりばこコンテンツファイル (*.KWT) をコンバートします"},
@@ -62,6 +66,15 @@ TEST(FixedTexts, EachIsItsReadableFormInCodePage932) {
     ASSERT_TRUE(back.has_value());
     EXPECT_EQ(*back, text.utf8);
   }
+}
+
+TEST(FixedTexts, FormatFillsThePlaceholdersOfTheFormatOnly) {
+  using kwt::texts::Format;
+  EXPECT_EQ(Format("a %s b %d c", {"x", "42"}), "a x b 42 c");
+  // A value that looks like a placeholder is not filled again.
+  EXPECT_EQ(Format("%s then %d", {"%d%s", "7"}), "%d%s then 7");
+  EXPECT_EQ(Format("%s and %s", {"one"}), "one and %s");
+  EXPECT_EQ(Format("100%", {"x"}), "100%");
 }
 
 TEST(FixedTexts, ProgressTextHasHalfWidthParenthesesAndSpaces) {

@@ -1,8 +1,9 @@
 // A two-pass conversion killed at every file-system call it makes, one call at
-// a time, under strace: after each kill the folder must still hold the user's
-// records (the contents file old or completely new, the project file whole and
-// agreeing with it or refused), and a second run must finish the conversion or
-// refuse it and change nothing. POSIX only: strace is a Linux tool.
+// a time, under strace, with and without backups: after each kill the folder
+// must still hold the user's records (the contents file old or completely new,
+// the project file whole and at most one pass behind it), and a second run, as
+// the user would start it, must finish the conversion by itself. POSIX only:
+// strace is a Linux tool.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -147,7 +148,7 @@ struct Project {
   std::string project0, project1, project2;
 };
 
-enum class Afterwards { Finished, Refused, AlreadyDone };
+enum class Afterwards { Finished, FinishedFromSavedText, AlreadyDone };
 
 struct Tally {
   std::mutex lock;
@@ -159,13 +160,34 @@ struct Tally {
 
 class Harness {
  public:
-  explicit Harness(std::string strace) : strace_(std::move(strace)) {}
+  Harness(std::string strace, bool backup) : strace_(std::move(strace)), backup_(backup) {}
+
+  // kwtconv's own options: quiet, and --backup when asked.
+  std::vector<std::string> KwtconvOptions() const {
+    std::vector<std::string> options{"-q"};
+    if (backup_) options.push_back("--backup");
+    return options;
+  }
 
   ProcessResult Traced(const std::vector<std::string>& options, const std::string& project) const {
     std::vector<std::string> arguments{"-f", "-qq", "-E", "ASAN_OPTIONS=detect_leaks=0"};
     arguments.insert(arguments.end(), options.begin(), options.end());
-    arguments.insert(arguments.end(), {KWT_KWTCONV_PATH, "-q", project});
+    arguments.push_back(KWT_KWTCONV_PATH);
+    for (const std::string& option : KwtconvOptions()) arguments.push_back(option);
+    arguments.push_back(project);
     return RunProcess(strace_, arguments);
+  }
+
+  bool IsWorkFile(const std::string& name) const {
+    static const std::string kAlways[] = {"book.kwj", "book.KWT", "TMP.DAT", "book.kwj$$$"};
+    static const std::string kBackups[] = {"book.kwj.bak", "book.KWT.bak", "book.kwj.bak$$$", "book.KWT.bak$$$"};
+    for (const std::string& known : kAlways) {
+      if (name == known) return true;
+    }
+    for (const std::string& known : kBackups) {
+      if (backup_ && name == known) return true;
+    }
+    return false;
   }
 
   // Kills the conversion at point, checks what it left, runs it again and
@@ -210,44 +232,54 @@ class Harness {
                       std::to_string(stage));
     }
     for (const auto& entry : before) {
-      if (entry.name != "book.kwj" && entry.name != "book.KWT" && entry.name != "TMP.DAT" &&
-          entry.name != "book.kwj$$$") {
-        wrong.push_back("stray file " + entry.name);
-      }
+      if (!IsWorkFile(entry.name)) wrong.push_back("stray file " + entry.name);
+    }
+    // A backup is whole or missing, and always the project as it was.
+    for (const auto& [name, original] : {std::pair{"book.kwj.bak", &p.project0}, {"book.KWT.bak", &p.contents0}}) {
+      if (p.folder.Exists(name) && p.folder.Read(name) != *original) wrong.push_back(std::string(name) + " is not the original");
     }
     if (!wrong.empty()) return wrong;
 
-    // A second run, as the user would start it.
-    const ProcessResult again = Kwtconv({"-q", p.path});
-    if (layout == stage + 1) {
-      afterwards = Afterwards::Refused;
-      const std::string expected =
-          ErrorLine(p.path, texts::Format(texts::kAlreadyConvertedFormat, p.contents));
-      if (again.exitCode != 1 || again.err != expected) {
-        wrong.push_back("second run did not refuse: exit " + std::to_string(again.exitCode) + ", " +
-                        again.err);
-      }
-      if (!(p.folder.Snapshot() == before)) wrong.push_back("second run changed files while refusing");
-      return wrong;
-    }
-    afterwards = stage == 2 ? Afterwards::AlreadyDone : Afterwards::Finished;
+    // A second run, as the user would start it, finishes in every case.
+    std::vector<std::string> arguments = KwtconvOptions();
+    arguments.push_back(p.path);
+    const ProcessResult again = Kwtconv(arguments);
+    afterwards = layout == stage + 1 ? Afterwards::FinishedFromSavedText
+                 : stage == 2        ? Afterwards::AlreadyDone
+                                     : Afterwards::Finished;
     if (again.exitCode != 0 || !again.err.empty()) {
       wrong.push_back("second run failed: exit " + std::to_string(again.exitCode) + ", " + again.err);
     }
     if (p.folder.Read("book.kwj") != p.project2) wrong.push_back("second run left the project unstamped");
     if (p.folder.Read("book.KWT") != p.contents2) wrong.push_back("second run left wrong records");
-    if (p.folder.Snapshot().size() != 2) wrong.push_back("files left behind");
+    // With backups, the second run keeps or makes both, as copies of the
+    // original, unless the first run had already finished before making any.
+    std::size_t expected = 2;
+    if (backup_ && stage != 2) {
+      expected = 4;
+      if (!p.folder.Exists("book.kwj.bak") || p.folder.Read("book.kwj.bak") != p.project0 ||
+          !p.folder.Exists("book.KWT.bak") || p.folder.Read("book.KWT.bak") != p.contents0) {
+        wrong.push_back("second run left no backups of the original");
+      }
+    }
+    const auto after = p.folder.Snapshot();
+    if (after.size() != expected && !(backup_ && stage == 2 && after.size() == 4)) {
+      std::string names;
+      for (const auto& entry : after) names += " " + entry.name;
+      wrong.push_back("files left behind:" + names);
+    }
     return wrong;
   }
 
  private:
   std::string strace_;
+  bool backup_;
 };
 
-TEST(CrashConsistency, KillAtEveryFileCallKeepsRecordsAndProject) {
+void KillAtEveryFileCall(bool backup) {
   const std::string strace = FindStrace();
   if (strace.empty()) GTEST_SKIP() << "strace is not installed; scripts/test installs it";
-  const Harness harness(strace);
+  const Harness harness(strace, backup);
   Folder probeFolder;
   if (harness.Traced({"-o", "/dev/null"}, probeFolder.Utf8("none.kwj")).exitCode != 1) {
     GTEST_SKIP() << "strace cannot trace here (ptrace is not allowed)";
@@ -304,11 +336,12 @@ TEST(CrashConsistency, KillAtEveryFileCallKeepsRecordsAndProject) {
   }
   for (std::thread& thread : threads) thread.join();
 
-  std::cout << "kill points tried: " << tally.tried << ", survived: " << tally.survived
-            << "; second run finished the conversion after " << tally.outcomes[Afterwards::Finished]
-            << ", refused converted contents behind the old version after "
-            << tally.outcomes[Afterwards::Refused] << ", found it complete after "
-            << tally.outcomes[Afterwards::AlreadyDone] << "\n";
+  std::cout << (backup ? "with --backup: " : "") << "kill points tried: " << tally.tried
+            << ", survived: " << tally.survived << "; second run finished the conversion after "
+            << tally.outcomes[Afterwards::Finished] << ", finished it from the saved project text after "
+            << tally.outcomes[Afterwards::FinishedFromSavedText] << ", found it complete after "
+            << tally.outcomes[Afterwards::AlreadyDone] << "; states needing the user: "
+            << tally.tried - tally.survived << "\n";
   ::testing::Test::RecordProperty("kill_points", tally.tried);
   ::testing::Test::RecordProperty("survived", tally.survived);
   EXPECT_EQ(tally.tried, static_cast<int>(points.size()));
@@ -319,8 +352,16 @@ TEST(CrashConsistency, KillAtEveryFileCallKeepsRecordsAndProject) {
   }
   // Both kinds of second run happened: the kills reached both sides of each
   // replacement.
-  EXPECT_GT(tally.outcomes[Afterwards::Refused], 0);
+  EXPECT_GT(tally.outcomes[Afterwards::FinishedFromSavedText], 0);
   EXPECT_GT(tally.outcomes[Afterwards::Finished], 0);
+}
+
+TEST(CrashConsistency, KillAtEveryFileCallKeepsRecordsAndProject) {
+  KillAtEveryFileCall(false);
+}
+
+TEST(CrashConsistency, KillAtEveryFileCallWithBackupsKeepsTheOriginal) {
+  KillAtEveryFileCall(true);
 }
 
 }  // namespace

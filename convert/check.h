@@ -1,4 +1,5 @@
-// --check: what a conversion would find and do, read without changing a byte.
+// What a conversion of a project would find and do, read without changing a
+// byte: the facts any face can show before converting.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +10,7 @@
 
 #include "runtime/platform.h"
 
-namespace kwt::cli {
+namespace kwt {
 
 struct ProjectCheck {
   std::string project;
@@ -34,12 +35,16 @@ struct ProjectCheck {
 
   // The passes a conversion would run, in order.
   std::vector<std::string_view> passes;
+  // The later layout that the contents file already has (a conversion would
+  // refuse it), or 0.
+  std::int32_t convertedLayout = 0;
 
   // Count × record size; none for a negative Count.
   std::optional<std::uint64_t> ExpectedSize() const;
   // True when a conversion is sure to end with anything but success: the
   // project file is missing, or passes would run without records to convert
-  // (Count 0 or negative, no contents file, fewer bytes than Count records).
+  // (Count 0 or negative, no contents file, fewer bytes than Count records, or
+  // the records of a later layout already).
   bool ConversionWouldFail() const;
 };
 
@@ -47,7 +52,4 @@ struct ProjectCheck {
 // store's EFOpenError when the project file exists but cannot be read.
 ProjectCheck CheckProject(std::string_view project, const std::optional<std::string>& contentsOverride);
 
-// The report, one "key: value" line each, in code page 932.
-std::string FormatCheck(const ProjectCheck& check);
-
-}  // namespace kwt::cli
+}  // namespace kwt

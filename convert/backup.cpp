@@ -1,0 +1,131 @@
+#include "convert/backup.h"
+
+#include <array>
+#include <vector>
+
+#include "convert/plan.h"
+#include "runtime/errors.h"
+#include "runtime/file_names.h"
+#include "runtime/platform.h"
+#include "runtime/record_file.h"
+
+namespace kwt {
+namespace {
+
+namespace keys = project_keys;
+
+// Where a backup is written before it takes its name.
+std::string UnfinishedBackupPath(std::string_view backup) {
+  return std::string(backup) + "$$$";
+}
+
+[[noreturn]] void RefuseExisting(const std::string& backup) {
+  throw Exception("backup " + backup + " exists already; the project was not converted");
+}
+
+// True when both files can be read and hold the same bytes.
+bool SameBytes(std::string_view first, std::string_view second) {
+  platform::FileHandle a;
+  platform::FileHandle b;
+  std::uint64_t sizeA = 0;
+  std::uint64_t sizeB = 0;
+  if (platform::Open(first, platform::Access::Read, platform::kShareRead, platform::Creation::OpenExisting, a) ||
+      platform::Open(second, platform::Access::Read, platform::kShareRead, platform::Creation::OpenExisting, b) ||
+      platform::Size(a, sizeA) || platform::Size(b, sizeB) || sizeA != sizeB) {
+    return false;
+  }
+  std::array<char, 1 << 16> bufferA;
+  std::array<char, 1 << 16> bufferB;
+  for (std::uint64_t done = 0; done < sizeA;) {
+    std::size_t gotA = 0;
+    std::size_t gotB = 0;
+    if (platform::Read(a, bufferA.data(), bufferA.size(), gotA) || gotA == 0) return false;
+    for (std::size_t at = 0; at < gotA;) {
+      if (platform::Read(b, bufferB.data() + at, gotA - at, gotB) || gotB == 0) return false;
+      at += gotB;
+    }
+    if (std::string_view(bufferA.data(), gotA) != std::string_view(bufferB.data(), gotA)) return false;
+    done += gotA;
+  }
+  return true;
+}
+
+// True when the two backups hold this project before passes that have run
+// since: the project's text but for an older Version, and the contents file
+// with Count records of that version's layout.
+bool HoldEarlierState(TMemIniFile& store, const std::string& projectBackup,
+                      const std::string& contentsBackup) {
+  if (!platform::IsPlainFile(projectBackup) || !platform::IsPlainFile(contentsBackup)) return false;
+  TMemIniFile backup{projectBackup};
+  backup.SetCaseSensitivity(false);
+  TMemIniFile& current = store;
+  const std::int32_t version = current.ReadNumber(keys::kSection, keys::kVersion, 0);
+  const std::int32_t backupVersion = backup.ReadNumber(keys::kSection, keys::kVersion, 0);
+  const Layout& before = LayoutForVersion(backupVersion);
+  if (before.number >= LayoutForVersion(version).number) return false;
+  // Compared with one Version in both, so that only the Version may differ.
+  constexpr std::string_view kSame = "0";
+  if (backup.SavedTextWith(keys::kSection, keys::kVersion, kSame) !=
+      store.SavedTextWith(keys::kSection, keys::kVersion, kSame)) {
+    return false;
+  }
+  std::uint64_t expected = 0;
+  platform::FileHandle file;
+  std::uint64_t size = 0;
+  return ContentsSizeFor(before, current.ReadNumber(keys::kSection, keys::kCount, 0), expected) &&
+         platform::Open(contentsBackup, platform::Access::Read, platform::kShareRead,
+                        platform::Creation::OpenExisting, file) == platform::error::kSuccess &&
+         platform::Size(file, size) == platform::error::kSuccess && size == expected;
+}
+
+}  // namespace
+
+std::string BackupPath(std::string_view path) {
+  return std::string(path) + ".bak";
+}
+
+void BackUpProject(TMemIniFile& store, std::string_view contentsPath) {
+  TMemIniFile& current = store;
+  if (current.ReadNumber(keys::kSection, keys::kVersion, 0) >= PassOf(PassId::To140).stampedVersion ||
+      current.ReadNumber(keys::kSection, keys::kCount, 0) <= 0) {
+    return;
+  }
+  // Without its contents file the conversion stops before changing anything,
+  // and a backup left behind would only block the next try.
+  if (!FileIsPresent(contentsPath)) return;
+  const std::array<std::string, 2> files = {store.FileName(), std::string(contentsPath)};
+  const std::array<std::string, 2> backups = {BackupPath(files[0]), BackupPath(files[1])};
+
+  // Every existing backup is judged before anything is copied, so a refusal
+  // leaves no half set of backups behind.
+  std::array<bool, 2> needed = {true, true};
+  const bool earlier = HoldEarlierState(store, backups[0], backups[1]);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    (void)platform::RemoveWorkFile(UnfinishedBackupPath(backups[i]));  // a stopped copy's
+    if (!FileIsPresent(backups[i]) && platform::KindOf(backups[i]) == platform::FileKind::Missing) continue;
+    if (!earlier && !SameBytes(files[i], backups[i])) RefuseExisting(backups[i]);
+    needed[i] = false;
+  }
+
+  std::vector<std::string> made;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (!needed[i]) continue;
+    const std::string unfinished = UnfinishedBackupPath(backups[i]);
+    platform::ErrorCode code = platform::RemoveWorkFile(unfinished);
+    if (code == platform::error::kSuccess) code = platform::Copy(files[i], unfinished);
+    // Move never replaces anything, so a backup made meanwhile is kept too.
+    if (code == platform::error::kSuccess) code = platform::Move(unfinished, backups[i]);
+    if (code == platform::error::kSuccess) code = platform::SyncFolderOf(backups[i]);
+    if (code == platform::error::kSuccess) {
+      made.push_back(backups[i]);
+      continue;
+    }
+    (void)platform::Delete(unfinished);
+    for (const std::string& done : made) RemoveFile(done);
+    if (code == platform::error::kFileExists) RefuseExisting(backups[i]);
+    throw Exception("cannot back up " + files[i] + " as " + backups[i] + ": " +
+                    IoMessage(static_cast<std::int32_t>(code)));
+  }
+}
+
+}  // namespace kwt

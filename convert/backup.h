@@ -1,0 +1,26 @@
+// Backups: copies of a project's two files, kept beside them before a
+// conversion changes either.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "runtime/ini_file.h"
+
+namespace kwt {
+
+// The name a file's backup gets: the whole name with ".bak" appended.
+std::string BackupPath(std::string_view path);
+
+// Copies the project file of store and the contents file at contentsPath to
+// their backup names, when a conversion would change anything (a version below
+// 140, a positive Count and a contents file present). Each copy is written to
+// a new file beside its backup and moved into place whole, so a stopped copy
+// leaves no half backup behind. An existing backup is kept when it holds the
+// file as it is now, or when the two backups together hold this project as it
+// was before passes that have run since (a stopped conversion started again
+// with backups); any other existing backup refuses with kwt::Exception,
+// copying nothing. A copy that fails removes the backups this call made.
+void BackUpProject(TMemIniFile& store, std::string_view contentsPath);
+
+}  // namespace kwt
