@@ -142,7 +142,7 @@ class PassFiles {
 
   bool IsOpen() const { return temporary_.IsOpen(); }
 
-  // Opens the contents file, then creates the temporary file new: whatever had
+  // Opens the contents file and creates the temporary file new: whatever had
   // its name (a stopped run's file, a link to anywhere, a link to the contents
   // file) is removed, never written through. The new file is held exclusively,
   // so a second conversion in the same folder fails with 32 instead of mixing
@@ -151,10 +151,12 @@ class PassFiles {
   void Open(const Pass& pass) {
     AssignPath(contents_, contentsPath_);
     AssignPath(temporary_, temporaryPath_);
+    if (NamesTemporaryFile(contentsPath_)) RaiseIo(platform::error::kSharingViolation);
+    // The old name goes before the contents file opens: Windows cannot remove
+    // a second name of a file that is open without delete sharing.
+    RaiseIo(platform::RemoveWorkFile(temporaryPath_));
     OpenExisting(contents_, pass.from.recordSize);
     CheckIo();
-    if (NamesTemporaryFile(contentsPath_)) RaiseIo(platform::error::kSharingViolation);
-    RaiseIo(platform::RemoveWorkFile(temporaryPath_));
     CreateEmpty(temporary_, pass.to.recordSize, Sharing::ExclusiveNew);
     CheckIo();
     created_ = true;
@@ -301,11 +303,11 @@ std::string Converter::ContentsPath() const {
 }
 
 void Converter::Convert(std::string_view projectPath) {
+  RefuseIrregularFile(projectPath);
   if (!FileIsPresent(projectPath)) {
     face_.SetStatus(texts::kStatusFileMissing);
     return;
   }
-  RefuseIrregularFile(projectPath);
   // The version is read under the hold, so that what it decides still holds
   // when the passes act on it.
   FolderLocks locks;
@@ -385,8 +387,8 @@ void Converter::RunPassHolding(const Pass& pass, FolderLocks& locks) {
 
   // Refusals first: everything that changes a file comes after them.
   PassFiles files(contentsPath, temporaryPath);
+  RefuseIrregularFile(contentsPath);
   if (FileIsPresent(contentsPath)) {
-    RefuseIrregularFile(contentsPath);
     locks.HoldFolderOf(contentsPath);
     RefuseProjectFileAsWorkFile(store, contentsPath, temporaryPath);
     RefuseConvertedContents(pass, contentsPath, count);

@@ -1,0 +1,440 @@
+// A project's folder may be hostile or left in a mess: work files planted as
+// links, devices named as contents, a second project on the same contents, a
+// second conversion at the same time, files a stopped run left behind. The
+// user's records and every file outside the project must come out intact.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+
+#include "convert/backup.h"
+#include "convert/conversion.h"
+#include "convert/conversion_test_support.h"
+#include "runtime/errors.h"
+#include "runtime/platform.h"
+#include "runtime/texts.h"
+#include "safety/safety_test_support.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+namespace kwt::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kRecords = 3;
+
+// p.kwj at version 102 naming c.KWT, and a file "victim" that nothing may touch.
+struct Project {
+  explicit Project(std::string_view version = "102") {
+    old = Records102(kRecords);
+    records103 = To103Records(old, kRecords);
+    records140 = To140Records(records103, kRecords);
+    project0 = "; kept by hand\r\n" + Kwj(version, std::to_string(kRecords), folder.Cp932("c.KWT"));
+    project103 = StampedProject(project0, 103);
+    project140 = StampedProject(project103, 140);
+    folder.Write("p.kwj", project0);
+    folder.Write("c.KWT", old);
+    folder.Write("victim", kVictim);
+  }
+  std::string Path(std::string_view name) const { return folder.Cp932(name); }
+  void Convert(ConversionOptions options = {}) {
+    Converter converter(face, std::move(options));
+    converter.Convert(Path("p.kwj"));
+  }
+  // Converted, and nothing but the two files beside the victim.
+  void ExpectConverted() const {
+    EXPECT_EQ(folder.Read("c.KWT"), records140);
+    EXPECT_EQ(folder.Read("p.kwj"), project140);
+    EXPECT_EQ(folder.Read("victim"), kVictim);
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder.Path("p.kwj"))));
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder.Path("c.KWT"))));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(folder.Path("TMP.DAT"))));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(folder.Path("p.kwj$$$"))));
+  }
+
+  static constexpr std::string_view kVictim = "somebody else's file\n";
+  Folder folder;
+  RecordingFace face;
+  std::string old, records103, records140;
+  std::string project0, project103, project140;
+};
+
+// Links need a system (and on Windows a privilege) that allows them.
+bool TryLink(const std::function<void()>& make) {
+  try {
+    make();
+    return true;
+  } catch (const fs::filesystem_error&) {
+    return false;
+  }
+}
+
+TEST(PlantedWorkFiles, AreReplacedNeverWrittenThrough) {
+  struct Row {
+    const char* name;
+    // Plants the file; false when this system cannot.
+    std::function<bool(Project&)> plant;
+  };
+  const auto symlinkTo = [](const char* at, const char* target) {
+    return [=](Project& p) {
+      return TryLink([&] { fs::create_symlink(p.folder.Path(target), p.folder.Path(at)); });
+    };
+  };
+  const auto hardLinkTo = [](const char* at, const char* target) {
+    return [=](Project& p) {
+      return TryLink([&] { fs::create_hard_link(p.folder.Path(target), p.folder.Path(at)); });
+    };
+  };
+  const Row rows[] = {
+      {"TMP.DAT a larger leftover", [](Project& p) { p.folder.Write("TMP.DAT", std::string(5000, 'z')); return true; }},
+      {"TMP.DAT hard link to the contents file", hardLinkTo("TMP.DAT", "c.KWT")},
+      {"TMP.DAT symbolic link to the contents file", symlinkTo("TMP.DAT", "c.KWT")},
+      {"TMP.DAT symbolic link to another file", symlinkTo("TMP.DAT", "victim")},
+      {"TMP.DAT dangling symbolic link", symlinkTo("TMP.DAT", "nowhere/none")},
+      {"TMP.DAT hard link to another file", hardLinkTo("TMP.DAT", "victim")},
+      {"save file symbolic link to the project file", symlinkTo("p.kwj$$$", "p.kwj")},
+      {"save file symbolic link to another file", symlinkTo("p.kwj$$$", "victim")},
+      {"save file hard link to another file", hardLinkTo("p.kwj$$$", "victim")},
+      {"save file dangling symbolic link", symlinkTo("p.kwj$$$", "nowhere/none")},
+      {"save file a leftover", [](Project& p) { p.folder.Write("p.kwj$$$", "[KWJ]\r\nVersion=140\r\n"); return true; }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Project p;
+    if (!row.plant(p)) {
+      std::cout << "skipped (no links here): " << row.name << "\n";
+      continue;
+    }
+    p.Convert();
+    p.ExpectConverted();
+    EXPECT_EQ(p.face.log.back(), Status(texts::kStatusSuccess));
+  }
+}
+
+#ifndef _WIN32
+mode_t ModeOf(const fs::path& path) {
+  struct stat info {};
+  EXPECT_EQ(::stat(path.c_str(), &info), 0);
+  return info.st_mode & 07777;
+}
+
+// The new files take the permissions of the files they replace, never those
+// of whatever had their name.
+TEST(PlantedWorkFiles, NewFilesTakeTheReplacedFilesPermissions) {
+  Project p;
+  ::chmod(p.folder.Path("c.KWT").c_str(), 0640);
+  ::chmod(p.folder.Path("p.kwj").c_str(), 0600);
+  p.folder.Write("TMP.DAT", "planted");
+  p.folder.Write("p.kwj$$$", "planted");
+  ::chmod(p.folder.Path("TMP.DAT").c_str(), 0666);
+  ::chmod(p.folder.Path("p.kwj$$$").c_str(), 0666);
+  ASSERT_EQ(::mkfifo(p.folder.Path("pipe").c_str(), 0666), 0);
+  p.Convert();
+  p.ExpectConverted();
+  EXPECT_EQ(ModeOf(p.folder.Path("c.KWT")), 0640u);
+  EXPECT_EQ(ModeOf(p.folder.Path("p.kwj")), 0600u);
+}
+
+TEST(PlantedWorkFiles, APipeUnderAWorkFileNameIsReplaced) {
+  for (const char* name : {"TMP.DAT", "p.kwj$$$"}) {
+    SCOPED_TRACE(name);
+    Project p;
+    ASSERT_EQ(::mkfifo(p.folder.Path(name).c_str(), 0666), 0);
+    p.Convert();
+    p.ExpectConverted();
+  }
+}
+
+// Devices, pipes and sockets are refused before anything is shown or made.
+TEST(IrregularFiles, AreRefusedAndNothingChanges) {
+  struct Row {
+    const char* name;
+    const char* project;
+    std::string contents;  // "" keeps c.KWT
+  };
+  const Row rows[] = {
+      {"contents is a device", "p.kwj", "/dev/zero"},
+      {"contents is a pipe", "p.kwj", "pipe"},
+      {"project is a pipe", "pipe", ""},
+      {"project is a device", "/dev/null", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Project p;
+    ASSERT_EQ(::mkfifo(p.folder.Path("pipe").c_str(), 0666), 0);
+    const std::string contents = row.contents.empty() ? p.Path("c.KWT")
+                                 : row.contents.front() == '/' ? row.contents
+                                                               : p.Path(row.contents);
+    p.folder.Write("p.kwj", Kwj("102", "2147483647", contents));
+    p.folder.Backdate();
+    const auto before = p.folder.Snapshot();
+    const std::string project = row.project[0] == '/' ? std::string(row.project) : p.Path(row.project);
+    const auto error = Raised<EConvertError>([&] { Converter(p.face).Convert(project); });
+    ASSERT_TRUE(error.has_value());
+    const std::string named = std::string_view(row.name).starts_with("contents") ? contents : project;
+    EXPECT_EQ(error->Message(), texts::Format(texts::kNotRegularFileFormat, named));
+    EXPECT_TRUE(p.folder.Snapshot() == before);
+    EXPECT_TRUE(fs::is_fifo(p.folder.Path("pipe")));
+  }
+}
+#endif
+
+// A copy of a project converted after the original must not read the
+// converted records as old ones: refused, naming the Version that fits.
+TEST(SecondProject, OnConvertedContentsIsRefused) {
+  Project p;
+  p.folder.Write("copy.kwj", p.project0);
+  p.Convert();
+  p.ExpectConverted();
+  p.folder.Backdate();
+  const auto before = p.folder.Snapshot();
+  const auto error = Raised<EConvertError>([&] { Converter(p.face).Convert(p.Path("copy.kwj")); });
+  ASSERT_TRUE(error.has_value());
+  EXPECT_EQ(error->Message(), texts::Format(texts::kAlreadyConvertedFormat, {p.Path("c.KWT"), "140"}));
+  EXPECT_TRUE(p.folder.Snapshot() == before);
+}
+
+// While one conversion runs, a second of the same project, or of another
+// project naming the same contents file, fails at once and changes nothing.
+TEST(OneConversionAtATime, SecondFailsAtOnceAndHarmsNeither) {
+  struct Row {
+    const char* name;
+    // The second project's path, written by the row.
+    std::function<std::string(Project&, Folder&)> second;
+    // The file whose folder the refusal names.
+    const char* held;
+  };
+  const Row rows[] = {
+      {"the same project", [](Project& p, Folder&) { return p.Path("p.kwj"); }, "p.kwj"},
+      {"another folder's project on the same contents",
+       [](Project& p, Folder& elsewhere) {
+         elsewhere.Write("q.kwj", p.project0);
+         return elsewhere.Cp932("q.kwj");
+       },
+       "c.KWT"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Project p;
+    Folder elsewhere;
+    const std::string second = row.second(p, elsewhere);
+    std::vector<std::string> messages;
+    std::optional<std::vector<Folder::Entry>> otherBefore;
+    p.face.onStatus = [&](std::string_view text) {
+      if (text != Progress(1).substr(2)) return;
+      otherBefore = elsewhere.Snapshot();
+      RecordingFace face;
+      const auto error = Raised<EInOutError>([&] { Converter(face).Convert(second); });
+      ASSERT_TRUE(error.has_value());
+      EXPECT_EQ(error->IoCode(), 32);
+      // In the middle of each pass, the contents file is the one it reads.
+      EXPECT_TRUE(p.folder.Read("c.KWT") == (messages.empty() ? p.old : p.records103));
+      messages.push_back(error->Message());
+    };
+    p.Convert();
+    p.ExpectConverted();
+    ASSERT_EQ(messages.size(), 2u);  // once in each pass of the first
+    EXPECT_EQ(messages[0], texts::Format(texts::kFolderBusyFormat, p.Path(row.held)));
+    EXPECT_TRUE(elsewhere.Snapshot() == *otherBefore);
+  }
+}
+
+// A run stopped between replacing the contents file and replacing the
+// project file is finished by the next one, from the complete new project
+// text it left; a text that proves nothing is not used.
+TEST(StoppedRuns, FinishFromTheSavedProjectTextOrRefuse) {
+  struct Row {
+    const char* name;
+    std::function<bool(Project&)> leave;  // false: this system cannot
+    bool finishes;
+    const char* refusalNames;  // the Version named when refused
+  };
+  const Row rows[] = {
+      {"first pass replaced the contents",
+       [](Project& p) {
+         p.folder.Write("c.KWT", p.records103);
+         p.folder.Write("p.kwj$$$", p.project103);
+         return true;
+       },
+       true, ""},
+      {"second pass replaced the contents",
+       [](Project& p) {
+         p.folder.Write("p.kwj", p.project103);
+         p.folder.Write("c.KWT", p.records140);
+         p.folder.Write("p.kwj$$$", p.project140);
+         return true;
+       },
+       true, ""},
+      {"saved text cut short",
+       [](Project& p) {
+         p.folder.Write("c.KWT", p.records103);
+         p.folder.Write("p.kwj$$$", p.project103.substr(0, p.project103.size() / 2));
+         return true;
+       },
+       false, "103"},
+      {"saved text differs in more than the Version",
+       [](Project& p) {
+         p.folder.Write("c.KWT", p.records103);
+         p.folder.Write("p.kwj$$$", p.project103 + "[More]\r\nkey=1\r\n\r\n");
+         return true;
+       },
+       false, "103"},
+      {"saved text names a version the contents do not have",
+       [](Project& p) {
+         p.folder.Write("c.KWT", p.records103);
+         p.folder.Write("p.kwj$$$", p.project140);
+         return true;
+       },
+       false, "103"},
+      {"saved text is a link to the right text",
+       [](Project& p) {
+         p.folder.Write("c.KWT", p.records103);
+         p.folder.Write("elsewhere", p.project103);
+         return TryLink([&] { fs::create_symlink(p.folder.Path("elsewhere"), p.folder.Path("p.kwj$$$")); });
+       },
+       false, "103"},
+      {"contents not replaced yet",
+       [](Project& p) {
+         p.folder.Write("p.kwj$$$", p.project103);
+         return true;
+       },
+       true, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Project p;
+    if (!row.leave(p)) {
+      std::cout << "skipped (no links here): " << row.name << "\n";
+      continue;
+    }
+    if (row.finishes) {
+      p.Convert();
+      p.ExpectConverted();
+      EXPECT_EQ(p.face.log.back(), Status(texts::kStatusSuccess));
+      const bool resumed = p.face.log.front() == Status(texts::kStatusResumed);
+      EXPECT_EQ(resumed, std::string_view(row.name) != "contents not replaced yet");
+      continue;
+    }
+    p.folder.Backdate();
+    const auto before = p.folder.Snapshot();
+    const auto error = Raised<EConvertError>([&] { p.Convert(); });
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->Message(), texts::Format(texts::kAlreadyConvertedFormat, {p.Path("c.KWT"), row.refusalNames}));
+    EXPECT_TRUE(p.folder.Snapshot() == before);
+  }
+}
+
+// A face that asks to stop when a given status is shown.
+class StoppingFace : public RecordingFace {
+ public:
+  explicit StoppingFace(std::string at, int occurrence = 1) : at_(std::move(at)), left_(occurrence) {}
+  void SetStatus(std::string_view text) override {
+    RecordingFace::SetStatus(text);
+    if ("S:" + std::string(text) == at_ && --left_ == 0) stop_ = true;
+  }
+  bool StopRequested() override { return stop_; }
+
+ private:
+  std::string at_;
+  int left_;
+  bool stop_ = false;
+};
+
+// A stop request ends the pass at the next record or before the files are
+// replaced: our temporary file is removed, the project stays as the last
+// completed pass left it.
+TEST(Interruption, StopsAtARecordAndUndoesThePass) {
+  struct Row {
+    const char* name;
+    std::string at;
+    int occurrence;
+    bool firstPassDone;
+  };
+  const Row rows[] = {
+      {"first record shown", Progress(0), 1, false},
+      {"in the middle", Progress(1), 1, false},
+      {"before the first replacement", Status(texts::kStatusFinishing), 1, false},
+      {"in the second pass", Progress(0), 2, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Project p;
+    StoppingFace face(row.at, row.occurrence);
+    const auto error = Raised<EInterrupted>([&] { Converter(face).Convert(p.Path("p.kwj")); });
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->Message(), texts::kInterrupted);
+    EXPECT_EQ(p.folder.Read("c.KWT"), row.firstPassDone ? p.records103 : p.old);
+    EXPECT_EQ(p.folder.Read("p.kwj"), row.firstPassDone ? p.project103 : p.project0);
+    EXPECT_FALSE(p.folder.Exists("TMP.DAT"));
+    EXPECT_FALSE(p.folder.Exists("p.kwj$$$"));
+  }
+}
+
+// Backups are the project as it was; a run started again after a stop keeps
+// them, and a backup that is neither is refused.
+TEST(Backups, KeepTheOriginalAcrossStoppedRuns) {
+  struct Row {
+    const char* name;
+    std::function<bool(Project&)> before;
+    bool converts;
+  };
+  const auto originals = [](Project& p) {
+    p.folder.Write("p.kwj.bak", p.project0);
+    p.folder.Write("c.KWT.bak", p.old);
+  };
+  const Row rows[] = {
+      {"none yet", [](Project&) { return true; }, true},
+      {"identical ones", [&](Project& p) { originals(p); return true; }, true},
+      {"one made before a stop",
+       [](Project& p) {
+         p.folder.Write("p.kwj.bak", p.project0);
+         p.folder.Write("c.KWT.bak$$$", "half a copy");
+         return true;
+       },
+       true},
+      {"the originals after the first pass",
+       [&](Project& p) {
+         originals(p);
+         p.folder.Write("p.kwj", p.project103);
+         p.folder.Write("c.KWT", p.records103);
+         return true;
+       },
+       true},
+      {"a different one", [](Project& p) { p.folder.Write("c.KWT.bak", "other"); return true; }, false},
+      {"a link to another file",
+       [](Project& p) {
+         return TryLink([&] { fs::create_symlink(p.folder.Path("victim"), p.folder.Path("c.KWT.bak")); });
+       },
+       false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Project p;
+    if (!row.before(p)) {
+      std::cout << "skipped (no links here): " << row.name << "\n";
+      continue;
+    }
+    if (row.converts) {
+      p.Convert(ConversionOptions{std::nullopt, true});
+      p.ExpectConverted();
+      EXPECT_EQ(p.folder.Read("p.kwj.bak"), p.project0);
+      EXPECT_EQ(p.folder.Read("c.KWT.bak"), p.old);
+      EXPECT_FALSE(p.folder.Exists("c.KWT.bak$$$"));
+      EXPECT_FALSE(p.folder.Exists("p.kwj.bak$$$"));
+      continue;
+    }
+    p.folder.Backdate();
+    const auto before = p.folder.Snapshot();
+    const auto error = Raised<Exception>([&] { p.Convert(ConversionOptions{std::nullopt, true}); });
+    ASSERT_TRUE(error.has_value());
+    EXPECT_NE(error->Message().find("exists already"), std::string::npos) << error->Message();
+    EXPECT_TRUE(p.folder.Snapshot() == before);
+    EXPECT_EQ(p.folder.Read("victim"), Project::kVictim);
+  }
+}
+
+}  // namespace
+}  // namespace kwt::testing
