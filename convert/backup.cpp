@@ -122,7 +122,7 @@ void BackUpProject(TMemIniFile& store, std::string_view contentsPath) {
     }
     (void)platform::Delete(unfinished);
     for (const std::string& done : made) RemoveFile(done);
-    if (code == platform::error::kFileExists) RefuseExisting(backups[i]);
+    if (code == platform::error::kAlreadyExists || code == platform::error::kFileExists) RefuseExisting(backups[i]);
     throw Exception("cannot back up " + files[i] + " as " + backups[i] + ": " +
                     IoMessage(static_cast<std::int32_t>(code)));
   }

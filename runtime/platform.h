@@ -22,6 +22,8 @@ inline constexpr ErrorCode kAccessDenied = 5;
 inline constexpr ErrorCode kInvalidHandle = 6;
 inline constexpr ErrorCode kSharingViolation = 32;
 inline constexpr ErrorCode kFileExists = 80;
+// What a move answers when its target exists (a copy answers kFileExists).
+inline constexpr ErrorCode kAlreadyExists = 183;
 inline constexpr ErrorCode kDiskFull = 112;
 inline constexpr ErrorCode kInvalidName = 123;
 inline constexpr ErrorCode kFilenameTooLong = 206;

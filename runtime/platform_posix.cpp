@@ -92,6 +92,48 @@ ErrorCode SyncFolder(const std::string& system_path) {
 
 bool HasNoWritePermission(const struct stat& info) { return (info.st_mode & 0222) == 0; }
 
+// True when another opener holds the file exclusively (our lock stands for
+// Windows' share mode): Windows refuses to move or delete such a file.
+bool HeldByAnother(const std::string& system_path) {
+  const int fd = ::open(system_path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return held;
+}
+
+// A failed move's code: a missing source is 2 or 3 as for any path, and a
+// source that is there means the target's folder is missing (3).
+ErrorCode MoveErrorFor(const std::string& system_from, const std::string& system_to) {
+  const int code = errno;
+  struct stat info {};
+  if (code == ENOENT && ::lstat(system_from.c_str(), &info) == 0) {
+    errno = code;
+    return LastErrorFor(system_to);
+  }
+  errno = code;
+  return LastErrorFor(system_from);
+}
+
+ErrorCode Unlink(const std::string& system_path) {
+  struct stat info {};
+  if (::lstat(system_path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return error::kAccessDenied;
+  return ::unlink(system_path.c_str()) == 0 ? error::kSuccess : LastErrorFor(system_path);
+}
+
+// rename with the checks Windows makes; durable afterwards.
+ErrorCode ReplaceFile(const std::string& system_from, const std::string& system_to, bool fromIsOurs) {
+  struct stat info {};
+  if (::stat(system_to.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return error::kAccessDenied;
+  if (!fromIsOurs && HeldByAnother(system_from)) return error::kSharingViolation;
+  // Windows refuses to replace a file that another opener holds.
+  if (HeldByAnother(system_to)) return error::kAccessDenied;
+  if (::rename(system_from.c_str(), system_to.c_str()) != 0) return MoveErrorFor(system_from, system_to);
+  // The move has happened either way; kNotDurable tells the caller that a
+  // power cut could still undo it.
+  return SyncFolder(system_to);
+}
+
 }  // namespace
 
 FileHandle::~FileHandle() { reset(kInvalid); }
@@ -210,9 +252,8 @@ bool IsFile(std::string_view path) {
 ErrorCode Delete(std::string_view path) {
   const auto system_path = SystemPath(path);
   if (!system_path) return error::kInvalidName;
-  struct stat info {};
-  if (::lstat(system_path->c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return error::kAccessDenied;
-  return ::unlink(system_path->c_str()) == 0 ? error::kSuccess : LastErrorFor(*system_path);
+  if (HeldByAnother(*system_path)) return error::kSharingViolation;
+  return Unlink(*system_path);
 }
 
 FileKind KindOf(std::string_view path) {
@@ -263,22 +304,19 @@ ErrorCode Move(std::string_view from, std::string_view to) {
   const auto system_to = SystemPath(to);
   if (!system_from || !system_to) return error::kInvalidName;
   struct stat info {};
-  if (::lstat(system_to->c_str(), &info) == 0) return error::kFileExists;
+  if (::lstat(system_to->c_str(), &info) == 0) return error::kAlreadyExists;
+  if (HeldByAnother(*system_from)) return error::kSharingViolation;
   // link + unlink would refuse an existing target atomically, but not every
   // file system links; the check above is what Windows' move promises.
-  return ::rename(system_from->c_str(), system_to->c_str()) == 0 ? error::kSuccess : LastErrorFor(*system_from);
+  return ::rename(system_from->c_str(), system_to->c_str()) == 0 ? error::kSuccess
+                                                                 : MoveErrorFor(*system_from, *system_to);
 }
 
 ErrorCode Replace(std::string_view from, std::string_view to) {
   const auto system_from = SystemPath(from);
   const auto system_to = SystemPath(to);
   if (!system_from || !system_to) return error::kInvalidName;
-  struct stat info {};
-  if (::stat(system_to->c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return error::kAccessDenied;
-  if (::rename(system_from->c_str(), system_to->c_str()) != 0) return LastErrorFor(*system_from);
-  // The move has happened either way; kNotDurable tells the caller that a
-  // power cut could still undo it.
-  return SyncFolder(*system_to);
+  return ReplaceFile(*system_from, *system_to, false);
 }
 
 ErrorCode SyncFolderOf(std::string_view path) {
@@ -293,7 +331,7 @@ ErrorCode LockFolder(std::string_view folder, FileHandle& lock) {
   if (!system_folder) return error::kInvalidName;
   const std::string name = system_folder->empty() ? std::string(".") : *system_folder;
   const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return LastError();
+  if (fd < 0) return errno == ENOENT ? error::kPathNotFound : LastError();
   FileHandle held;
   held.reset(fd);
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
@@ -309,14 +347,19 @@ ErrorCode Duplicate(const FileHandle& file, FileHandle& copy) {
   return error::kSuccess;
 }
 
+// The held file is ours: our own lock must not refuse us.
 ErrorCode ReplaceHeld(FileHandle& held, std::string_view from, std::string_view to) {
-  const ErrorCode code = Replace(from, to);
+  const auto system_from = SystemPath(from);
+  const auto system_to = SystemPath(to);
+  const ErrorCode code =
+      system_from && system_to ? ReplaceFile(*system_from, *system_to, true) : error::kInvalidName;
   (void)Close(held);
   return code;
 }
 
 ErrorCode DeleteHeld(FileHandle& held, std::string_view path) {
-  const ErrorCode code = Delete(path);
+  const auto system_path = SystemPath(path);
+  const ErrorCode code = system_path ? Unlink(*system_path) : error::kInvalidName;
   (void)Close(held);
   return code;
 }
@@ -345,7 +388,7 @@ ErrorCode Copy(std::string_view from, std::string_view to) {
   const auto system_to = SystemPath(to);
   if (!system_to) return error::kInvalidName;
   const int fd = ::open(system_to->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return LastError();
+  if (fd < 0) return LastErrorFor(*system_to);
   FileHandle target;
   target.reset(fd);
   CopyPermissions(from, target);  // a copy of a private file stays private
