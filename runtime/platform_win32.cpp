@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "runtime/encoding.h"
+#include "runtime/platform_faults.h"
 #include "runtime/windows_api.h"
 
 namespace kwt::platform {
@@ -29,7 +30,10 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
 }
 
 void FileHandle::reset(std::intptr_t native) noexcept {
-  if (native_ != kInvalid) CloseHandle(reinterpret_cast<HANDLE>(native_));
+  if (native_ != kInvalid) {
+    faults::Closed(native_);
+    CloseHandle(reinterpret_cast<HANDLE>(native_));
+  }
   native_ = native;
 }
 
@@ -61,9 +65,13 @@ ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creati
     disposition = CREATE_NEW;
     flags |= FILE_FLAG_OPEN_REPARSE_POINT;
   }
+  if (const ErrorCode refused = faults::RefusedOpen(path, access != Access::Read || creation != Creation::OpenExisting)) {
+    return refused;
+  }
   const HANDLE handle = CreateFileW(wide->c_str(), desired, share, nullptr, disposition, flags, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return LastError();
   file.reset(reinterpret_cast<std::intptr_t>(handle));
+  faults::Opened(file.native(), path);
   if (creation == Creation::CreateNew) {
     // Somebody linked the new file elsewhere before we could look at it: what
     // is written into it would show up under that other name too.
@@ -86,6 +94,13 @@ ErrorCode Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& tr
 }
 
 ErrorCode Write(FileHandle& file, const void* buffer, std::size_t size, std::size_t& transferred) {
+  transferred = 0;
+  LARGE_INTEGER position{};
+  (void)SetFilePointerEx(Native(file), LARGE_INTEGER{}, &position, FILE_CURRENT);
+  if (const ErrorCode refused =
+          faults::AllowedWrite(file.native(), static_cast<std::uint64_t>(position.QuadPart), size, size)) {
+    return refused;
+  }
   DWORD count = 0;
   const BOOL ok = WriteFile(Native(file), buffer, static_cast<DWORD>(size), &count, nullptr);
   transferred = count;
@@ -104,6 +119,7 @@ ErrorCode Size(FileHandle& file, std::uint64_t& size) {
 ErrorCode Close(FileHandle& file) {
   const std::intptr_t native = file.take();
   if (native == FileHandle::kInvalid) return error::kInvalidHandle;
+  faults::Closed(native);
   return CloseHandle(reinterpret_cast<HANDLE>(native)) ? error::kSuccess : LastError();
 }
 
@@ -188,8 +204,10 @@ ErrorCode SyncFolderOf(std::string_view) { return error::kSuccess; }
 
 ErrorCode LockFolder(std::string_view folder, FileHandle& lock) {
   lock.reset(FileHandle::kInvalid);
-  const auto wide = WidePath(std::string(folder) + "TMP.LCK");
+  const std::string path = std::string(folder) + "TMP.LCK";
+  const auto wide = WidePath(path);
   if (!wide) return error::kInvalidName;
+  if (const ErrorCode refused = faults::RefusedOpen(path, true)) return refused;
   // Delete-on-close: the system removes the file with the last handle, also
   // when the process is killed, so no lock outlives its holder.
   const HANDLE handle = CreateFileW(

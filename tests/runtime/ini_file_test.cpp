@@ -408,14 +408,11 @@ TEST(StoreSaving, FolderThatCannotBeWrittenRaisesEFCreateError) {
   TempFolder folder;
   const std::filesystem::path locked = folder.path() / "locked";
   std::filesystem::create_directory(locked);
-  testing::MakeReadOnly(locked);
-  // Where the system lets this process write into such a folder anyway (root
-  // on Linux, or Windows, which ignores the read-only flag of a folder), there
-  // is nothing to test.
-  const std::filesystem::path probe = locked / "probe";
-  if (std::ofstream(probe, std::ios::binary)) {
-    GTEST_SKIP() << "this process may write into a folder without write permission "
-                    "(running as root, or a system that ignores the flag)";
+  testing::ReadOnlyFolder readOnly(locked);
+  // Where this process may write into such a folder anyway (root on Linux),
+  // there is nothing to test.
+  if (!readOnly.Active()) {
+    GTEST_SKIP() << "this process may write into a folder without write permission (running as root)";
   }
   const std::string path = (locked / "p.kwj").string();
   TMemIniFile store = TMemIniFile::FromText(path, "[KWJ]\r\nVersion=1");

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "runtime/platform.h"
@@ -23,6 +24,24 @@ class FileSizeLimit {
  private:
   bool active_ = false;
   std::uint64_t previous_ = 0;
+};
+
+// A folder in which nothing may be created, for as long as this object lives:
+// its write permission taken away (POSIX; not Active where this process may
+// write there anyway, as root may), or the seam told to refuse (Windows, which
+// ignores a folder's read-only flag).
+class ReadOnlyFolder {
+ public:
+  explicit ReadOnlyFolder(const std::filesystem::path& folder);
+  ~ReadOnlyFolder();
+  ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+  ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+
+  bool Active() const noexcept { return active_; }
+
+ private:
+  std::filesystem::path folder_;
+  bool active_ = false;
 };
 
 // Something at path that the existence test takes for a file but that cannot

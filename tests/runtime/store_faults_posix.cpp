@@ -1,5 +1,6 @@
 // POSIX only: a short write from the file-size resource limit (with the signal
 // that would end the process ignored), and a socket as the unreadable file.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -27,6 +28,26 @@ FileSizeLimit::~FileSizeLimit() {
   ::getrlimit(RLIMIT_FSIZE, &limit);
   limit.rlim_cur = static_cast<rlim_t>(previous_);
   ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+ReadOnlyFolder::ReadOnlyFolder(const std::filesystem::path& folder) : folder_(folder) {
+  namespace fs = std::filesystem;
+  fs::permissions(folder, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  const fs::path probe = folder / "probe";
+  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+  if (fd >= 0) {
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return;
+  }
+  active_ = true;
+}
+
+ReadOnlyFolder::~ReadOnlyFolder() {
+  std::error_code ignored;
+  std::filesystem::permissions(folder_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                               ignored);
 }
 
 // A bound socket is no directory, so it "exists as a file", yet open() refuses it.

@@ -9,6 +9,8 @@
 #include <functional>
 #include <optional>
 
+#include "cli/console.h"
+#include "cli/run.h"
 #include "convert/conversion.h"
 #include "convert/conversion_test_support.h"
 #include "runtime/file_names.h"
@@ -238,12 +240,41 @@ TEST(FailureInjection, NamesThatAreNotCodePage932AreInvalidAndMissing) {
   EXPECT_TRUE(folder.Snapshot() == before);
 }
 
-// Fills what is left of the mounted disk with one file.
-void FillUp(const fs::path& file) {
+// Fills what is left of the mounted disk with one file (at most its size: a
+// disk the seam makes up fills only as the seam counts).
+void FillUp(const fs::path& file, std::uint64_t diskBytes) {
   std::ofstream out(file, std::ios::binary);
   const std::string block(4096, 'f');
-  while (out.write(block.data(), static_cast<std::streamsize>(block.size()))) {
+  for (std::uint64_t written = 0;
+       written < diskBytes && out.write(block.data(), static_cast<std::streamsize>(block.size()));
+       written += block.size()) {
   }
+}
+
+// kwtconv on a scratch disk. A mounted one is real for a child process; the
+// one the seam makes up on Windows lives in this process, so kwtconv runs here.
+ProcessResult KwtconvOnDisk(const std::vector<std::string>& arguments) {
+#ifdef _WIN32
+  class Captured : public cli::Console {
+   public:
+    void Write(cli::Stream stream, std::string_view text) override {
+      (stream == cli::Stream::Out ? out : err) += cli::Cp932ToUtf8Lossy(text);
+    }
+    void Flush(cli::Stream) override {}
+    bool IsTerminal(cli::Stream) override { return false; }
+    int Columns(cli::Stream) override { return 0; }
+    std::string out, err;
+  } console;
+  std::vector<std::string> cp932;
+  for (const std::string& argument : arguments) cp932.push_back(Cp932(argument));
+  ProcessResult result;
+  result.exitCode = cli::Run(cp932, console);
+  result.out = console.out;
+  result.err = console.err;
+  return result;
+#else
+  return Kwtconv(arguments);
+#endif
 }
 
 // A full disk under the contents file: the pass stops with a disk-full error,
@@ -261,7 +292,7 @@ TEST(FullDisk, ContentsOnAFullDiskKeepsItsRecords) {
   folder.Write("disk/p.kwj", projectText);
 
   const std::string project = folder.Utf8("disk/p.kwj");
-  const ProcessResult result = Kwtconv({"-q", project});
+  const ProcessResult result = KwtconvOnDisk({"-q", project});
   EXPECT_EQ(result.exitCode, 1);
   // A record that half fits comes back short (101); one that finds no room
   // at all is refused (112).
@@ -284,12 +315,12 @@ TEST(FullDisk, ProjectOnAFullDiskStopsBeforeTheContentsMove) {
   if (!disk.Active()) GTEST_SKIP() << disk.Why();
   folder.Write("p.KWT", Records102(2));
   folder.Write("disk/p.kwj", ProjectText("102", "2", folder.Cp932("p.KWT")));
-  FillUp(folder.Path("disk/filler"));
+  FillUp(folder.Path("disk/filler"), 64 * 1024);
   folder.Backdate();
   const auto before = folder.Snapshot();
 
   const std::string project = folder.Utf8("disk/p.kwj");
-  const ProcessResult result = Kwtconv({"-q", project});
+  const ProcessResult result = KwtconvOnDisk({"-q", project});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.err, ErrorLine(project, texts::kStreamWriteError));
   EXPECT_TRUE(folder.Snapshot() == before);
@@ -308,7 +339,7 @@ TEST(FullDisk, ReadOnlyFileSystemRefusesWithAccessDenied) {
   const auto before = folder.Snapshot();
 
   const std::string project = folder.Utf8("disk/p.kwj");
-  const ProcessResult result = Kwtconv({"-q", project});
+  const ProcessResult result = KwtconvOnDisk({"-q", project});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.err, ErrorLine(project, IoMessage(5)));
   EXPECT_TRUE(folder.Snapshot() == before);
