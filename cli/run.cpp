@@ -136,7 +136,7 @@ int Run(std::span<const std::string> arguments, Console& console) {
       return kExitSuccess;
     case Command::UsageError:
       console.Write(Stream::Err, std::string(kProgram) + ": " + parsed.error + "\n" +
-                                     "Try 'kwtconv --help' for more information.\n");
+                                     "Try '" + std::string(kProgram) + " --help' for more information.\n");
       return kExitUsage;
     case Command::Convert: break;
   }
@@ -147,7 +147,8 @@ int RunConverted(std::span<const std::optional<std::string>> arguments, Console&
   std::vector<std::string> cp932;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     if (!arguments[i]) {
-      console.Write(Stream::Err, "kwtconv: argument " + std::to_string(i + 1) + " has no form in code page 932\n");
+      console.Write(Stream::Err, std::string(kProgram) + ": argument " + std::to_string(i + 1) +
+                                     " has no form in code page 932\n");
       return kExitUsage;
     }
     cp932.push_back(*arguments[i]);

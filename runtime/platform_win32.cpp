@@ -3,6 +3,7 @@
 #include "runtime/platform.h"
 
 #include <optional>
+#include <utility>
 
 #include "runtime/encoding.h"
 #include "runtime/platform_faults.h"
@@ -19,6 +20,23 @@ std::optional<std::wstring> WidePath(std::string_view path) {
 }
 
 HANDLE Native(const FileHandle& file) { return reinterpret_cast<HANDLE>(file.native()); }
+
+// A directory search, ended when it goes out of scope. Move-only.
+class FindHandle {
+ public:
+  explicit FindHandle(HANDLE search) noexcept : search_(search) {}
+  ~FindHandle() {
+    if (search_ != INVALID_HANDLE_VALUE) FindClose(search_);
+  }
+  FindHandle(FindHandle&& other) noexcept : search_(std::exchange(other.search_, INVALID_HANDLE_VALUE)) {}
+  FindHandle& operator=(FindHandle&&) = delete;
+  FindHandle(const FindHandle&) = delete;
+  FindHandle& operator=(const FindHandle&) = delete;
+  explicit operator bool() const noexcept { return search_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE search_;
+};
 
 }  // namespace
 
@@ -127,9 +145,8 @@ bool IsFile(std::string_view path) {
   const auto wide = WidePath(path);
   if (!wide || wide->empty()) return false;
   WIN32_FIND_DATAW found{};
-  const HANDLE search = FindFirstFileW(wide->c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  FindClose(search);
+  const FindHandle search(FindFirstFileW(wide->c_str(), &found));
+  if (!search) return false;
   return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 

@@ -221,10 +221,6 @@ void HoldRecordFile(RecordFile& file, platform::FileHandle& holder) {
   }
 }
 
-std::int32_t& IoStatus() noexcept {
-  return tIoStatus;
-}
-
 std::int32_t PendingIoStatus() noexcept {
   return tIoStatus;
 }

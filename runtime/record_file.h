@@ -131,7 +131,6 @@ void OpenExistingInMode(RecordFile& file, std::uint32_t recordSize, std::uint8_t
 
 // The calling thread's pending I/O code; 0 means none. A failing operation
 // overwrites it, a successful one leaves it alone.
-std::int32_t& IoStatus() noexcept;
 std::int32_t PendingIoStatus() noexcept;
 void SetIoStatus(std::int32_t code) noexcept;
 // Returns the pending code and clears it.
