@@ -103,6 +103,11 @@ void BackUpProject(TMemIniFile& store, std::string_view contentsPath) {
   for (std::size_t i = 0; i < files.size(); ++i) {
     (void)platform::RemoveWorkFile(UnfinishedBackupPath(backups[i]));  // a stopped copy's
     if (!FileIsPresent(backups[i]) && platform::KindOf(backups[i]) == platform::FileKind::Missing) continue;
+    // Only a plain file of its own is a backup: a link (to the file itself,
+    // say) would change with the file it is to keep.
+    if (!platform::IsPlainFile(backups[i]) || platform::SameFile(backups[i], files[i])) {
+      RefuseExisting(backups[i]);
+    }
     if (!earlier && !SameBytes(files[i], backups[i])) RefuseExisting(backups[i]);
     needed[i] = false;
   }

@@ -409,6 +409,16 @@ TEST(Backups, KeepTheOriginalAcrossStoppedRuns) {
          return TryLink([&] { fs::create_symlink(p.folder.Path("victim"), p.folder.Path("c.KWT.bak")); });
        },
        false},
+      {"a link to the file itself",
+       [](Project& p) {
+         return TryLink([&] { fs::create_symlink(p.folder.Path("c.KWT"), p.folder.Path("c.KWT.bak")); });
+       },
+       false},
+      {"a second name of the file itself",
+       [](Project& p) {
+         return TryLink([&] { fs::create_hard_link(p.folder.Path("p.kwj"), p.folder.Path("p.kwj.bak")); });
+       },
+       false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
