@@ -8,9 +8,7 @@
 #include <sys/stat.h>
 #endif
 
-#include <atomic>
 #include <filesystem>
-#include <random>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -18,6 +16,7 @@
 #include "runtime/encoding.h"
 #include "runtime/file_time.h"
 #include "runtime/platform.h"
+#include "scoped_temp_dir.h"
 
 namespace kwt {
 namespace {
@@ -200,15 +199,7 @@ TEST(LastPathDelimiter, SplitsAfterTheTrailBackslashWithoutLeadBytes) {
 class FileOperations : public ::testing::Test {
  protected:
   void SetUp() override {
-    static std::atomic<int> serial{0};
-    std::error_code error;
-    const std::filesystem::path base = std::filesystem::temp_directory_path(error);
-    ASSERT_FALSE(error) << error.message();
-    // Test processes run side by side, with the same addresses: a random
-    // part keeps their folders apart.
-    folder_ = base / ("kwt-names-" + std::to_string(serial++) + "-" + std::to_string(std::random_device()()));
-    std::filesystem::remove_all(folder_, error);
-    ASSERT_TRUE(std::filesystem::create_directory(folder_, error)) << error.message();
+    folder_ = testing::CreateUniqueTempDir("kwt-names-");
 #ifdef _WIN32
     const auto cp932 = encoding::WideToCp932(folder_.wstring());
 #else
@@ -219,8 +210,7 @@ class FileOperations : public ::testing::Test {
   }
 
   void TearDown() override {
-    std::error_code ignored;
-    if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
+    if (!folder_.empty()) testing::RemoveTempDir(folder_);
   }
 
   std::string PathOf(std::string_view name) const {

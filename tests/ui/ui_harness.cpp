@@ -165,21 +165,6 @@ void AcceptName(const ModalRecord& record, std::wstring_view name) {
 
 // --- Files ----------------------------------------------------------------
 
-TempFolder::TempFolder() {
-  static int counter = 0;
-  wchar_t base[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, base);
-  path_ = std::filesystem::path(base) /
-          (L"kwt-ui-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter));
-  std::filesystem::remove_all(path_);
-  std::filesystem::create_directories(path_);
-}
-
-TempFolder::~TempFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
 std::string TempFolder::BytesOf(std::string_view name) const {
   return encoding::WideToCp932((path_ / app::ToDisplayWide(name)).wstring()).value_or(std::string());
 }

@@ -16,6 +16,7 @@
 
 #include "app/application.h"
 #include "runtime/windows_api.h"
+#include "scoped_temp_dir.h"
 #include "ui/main.h"
 
 namespace kwt::ui::testing {
@@ -79,16 +80,15 @@ struct Chord {
 // A folder of its own under the temporary folder, removed afterwards.
 class TempFolder {
  public:
-  TempFolder();
-  ~TempFolder();
-  const std::filesystem::path& Path() const { return path_; }
+  const std::filesystem::path& Path() const { return dir_.path(); }
   // The path of name inside the folder, as code page 932 bytes.
   std::string BytesOf(std::string_view name) const;
   void Write(std::string_view name, std::string_view bytes) const;
   std::string Read(std::string_view name) const;
 
  private:
-  std::filesystem::path path_;
+  kwt::testing::ScopedTempDir dir_{"kwt-ui-"};
+  const std::filesystem::path& path_ = dir_.path();
 };
 
 // Writes a project whose contents file holds records zero-filled records of
