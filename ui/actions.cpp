@@ -30,10 +30,6 @@ bool TAction::Execute() {
   return true;
 }
 
-void TAction::ExecuteTarget() {
-  if (OnExecute) OnExecute(*this);
-}
-
 TFileExit::TFileExit(app::Application& application)
     : TAction(std::string(texts::kExitCaption), std::string(texts::kExitHint), kNoShortCut),
       application_(application) {}
@@ -51,11 +47,7 @@ TFileOpen::TFileOpen(app::Application& application)
 void TFileOpen::ExecuteTarget() {
   if (BeforeExecute) BeforeExecute(*this);
   const HWND main_form = application_.MainForm() != nullptr ? application_.MainForm()->Handle() : nullptr;
-  if (dialog_.Execute(application_.Handle(), main_form)) {
-    if (OnAccept) OnAccept(*this);
-  } else if (OnCancel) {
-    OnCancel(*this);
-  }
+  if (dialog_.Execute(application_.Handle(), main_form) && OnAccept) OnAccept(*this);
 }
 
 TAction* TActionList::FindShortCut(ShortCut shortcut) const {
