@@ -16,6 +16,7 @@
 #include "convert/conversion.h"
 #include "runtime/encoding.h"
 #include "runtime/texts.h"
+#include "ui/device_context.h"
 #include "ui/main.h"
 #include "ui/painting.h"
 
@@ -97,9 +98,8 @@ int main(int argc, char** argv) {
   for (int i = 0; i < 3 * kUpdates; ++i) wide.push_back(kwt::app::ToDisplayWide(Progress(i)));
 
   const double direct = PerCall(kUpdates, [&](int i) {
-    const HDC dc = GetDC(line);
-    kwt::ui::PaintStatusLine(dc, bounds, wide[static_cast<std::size_t>(i)], form.Font());
-    ReleaseDC(line, dc);
+    const kwt::ui::ClientDC dc = kwt::ui::ClientDCOf(line);
+    kwt::ui::PaintStatusLine(dc.get(), bounds, wide[static_cast<std::size_t>(i)], form.Font());
   });
   const double set_status = PerCall(kUpdates, [&](int i) { form.SetStatus(Progress(i)); });
   const double set_and_mark = PerCall(kUpdates, [&](int i) {

@@ -6,6 +6,7 @@
 #include "runtime/file_names.h"
 #include "runtime/platform.h"
 #include "runtime/texts.h"
+#include "ui/device_context.h"
 #include "ui/focus_ring.h"
 #include "ui/layout.h"
 
@@ -43,13 +44,11 @@ std::wstring ControlText(HWND control) {
 
 std::int32_t TfrmMain::WindowMeasure::TextWidth(std::string_view text) {
   const std::wstring wide = app::ToDisplayWide(text);
-  const HDC dc = GetDC(form_.window_);
-  if (dc == nullptr) return 0;
-  const HGDIOBJ previous = SelectObject(dc, form_.Font());
+  const ClientDC dc = ClientDCOf(form_.window_);
+  if (!dc) return 0;
+  const Selected font(dc.get(), form_.Font());
   SIZE extent{0, 0};
-  GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &extent);
-  SelectObject(dc, previous);
-  ReleaseDC(form_.window_, dc);
+  GetTextExtentPoint32W(dc.get(), wide.c_str(), static_cast<int>(wide.size()), &extent);
   return extent.cx;
 }
 
@@ -149,13 +148,13 @@ bool TfrmMain::CreateControls() {
 
 void TfrmMain::FitToText(HWND static_text) {
   const std::wstring text = ControlText(static_text);
-  const HDC dc = GetDC(static_text);
-  if (dc == nullptr) return;
-  const HGDIOBJ previous = SelectObject(dc, font_.get());
   RECT box{0, 0, 0, 0};
-  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, DT_CALCRECT | DT_EXPANDTABS);
-  SelectObject(dc, previous);
-  ReleaseDC(static_text, dc);
+  {
+    const ClientDC dc = ClientDCOf(static_text);
+    if (!dc) return;
+    const Selected font(dc.get(), font_.get());
+    DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &box, DT_CALCRECT | DT_EXPANDTABS);
+  }
   SetWindowPos(static_text, nullptr, 0, 0, box.right - box.left + layout::kStaticTextPadding,
                box.bottom - box.top + layout::kStaticTextPadding, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -250,12 +249,10 @@ LRESULT TfrmMain::HandleGroupBoxMessage(HWND window, UINT message, WPARAM wparam
 }
 
 LRESULT TfrmMain::OnGroupBoxPaint(HWND window) {
-  PAINTSTRUCT paint{};
-  const HDC dc = BeginPaint(window, &paint);
+  const PaintDC dc = BeginPainting(window);
   RECT bounds{};
   GetClientRect(window, &bounds);
-  PaintGroupFrame(dc, bounds, layout::kGroupFrameTop);
-  EndPaint(window, &paint);
+  if (dc) PaintGroupFrame(dc.get(), bounds, layout::kGroupFrameTop);
   return 0;
 }
 
@@ -473,12 +470,11 @@ void TfrmMain::DrawStatusLine() {
   // Drawn by the same routine that serves the line's repaints, so a later
   // repaint (after the window was covered, say) shows exactly this; nothing
   // needs marking for it.
-  const HDC dc = GetDC(txt3_);
-  if (dc == nullptr) return;
+  const ClientDC dc = ClientDCOf(txt3_);
+  if (!dc) return;
   RECT bounds{};
   GetClientRect(txt3_, &bounds);
-  PaintStatusLine(dc, bounds, status_wide_, font_.get());
-  ReleaseDC(txt3_, dc);
+  PaintStatusLine(dc.get(), bounds, status_wide_, font_.get());
 }
 
 void TfrmMain::SetTarget(std::string_view text) {

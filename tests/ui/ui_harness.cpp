@@ -9,6 +9,7 @@
 #include "app/display_text.h"
 #include "runtime/encoding.h"
 #include "runtime/texts.h"
+#include "ui/device_context.h"
 
 namespace kwt::ui::testing {
 namespace {
@@ -250,22 +251,21 @@ std::vector<COLORREF> Capture(HWND window, SIZE& size) {
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  const HDC source = GetDC(window);
-  const HDC memory = CreateCompatibleDC(source);
-  const HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  const HGDIOBJ previous = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, size.cx, size.cy, source, 0, 0, SRCCOPY);
-  GdiFlush();
+  const ClientDC source = ClientDCOf(window);
+  const MemoryDC memory = CompatibleMemoryDC(source.get());
+  const HBITMAP bitmap = CreateDIBSection(memory.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   std::vector<COLORREF> pixels;
-  const auto* raw = static_cast<const std::uint32_t*>(bits);
-  for (LONG i = 0; i < size.cx * size.cy; ++i) {
-    const std::uint32_t value = raw[i];
-    pixels.push_back(RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF));
+  {
+    const Selected selected(memory.get(), bitmap);
+    BitBlt(memory.get(), 0, 0, size.cx, size.cy, source.get(), 0, 0, SRCCOPY);
+    GdiFlush();
+    const auto* raw = static_cast<const std::uint32_t*>(bits);
+    for (LONG i = 0; i < size.cx * size.cy; ++i) {
+      const std::uint32_t value = raw[i];
+      pixels.push_back(RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF));
+    }
   }
-  SelectObject(memory, previous);
   DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(window, source);
   return pixels;
 }
 

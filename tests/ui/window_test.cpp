@@ -4,6 +4,7 @@
 
 #include "app/display_text.h"
 #include "runtime/texts.h"
+#include "ui/device_context.h"
 #include "ui/layout.h"
 #include "ui_harness.h"
 
@@ -18,12 +19,10 @@ std::wstring ClassOf(HWND window) {
 
 // The height of a line of text in the window's font.
 LONG LineHeight(const TfrmMain& form) {
-  const HDC dc = GetDC(form.Handle());
-  const HGDIOBJ previous = SelectObject(dc, form.Font());
+  const ClientDC dc = ClientDCOf(form.Handle());
+  const Selected font(dc.get(), form.Font());
   TEXTMETRICW metrics{};
-  GetTextMetricsW(dc, &metrics);
-  SelectObject(dc, previous);
-  ReleaseDC(form.Handle(), dc);
+  GetTextMetricsW(dc.get(), &metrics);
   return metrics.tmHeight;
 }
 
