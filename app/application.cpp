@@ -7,6 +7,7 @@
 #include <typeinfo>
 
 #include "app/display_text.h"
+#include "runtime/cp932_text.h"
 #include "runtime/error_text.h"
 #include "runtime/file_names.h"
 #include "runtime/texts.h"
@@ -35,15 +36,6 @@ SIZE PrimaryScreen() {
   return SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
 
-// Cuts text to at most limit bytes without splitting a double-byte character.
-std::string CutToBytes(std::string text, std::size_t limit) {
-  if (text.size() <= limit) return text;
-  std::size_t end = limit;
-  if (ClassifyByte(text, end) == ByteClass::Trail) --end;
-  text.resize(end);
-  return text;
-}
-
 std::string CurrentExceptionClassName() {
   const std::type_info* type = abi::__cxa_current_exception_type();
   if (type == nullptr) return "Exception";
@@ -65,7 +57,7 @@ std::pair<std::string, std::uintptr_t> ModuleOffset(const void* address) {
   }
   wchar_t path[MAX_PATH] = {};
   const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
-  const std::string name = NamePart(FromDisplayWide(std::wstring_view(path, length)));
+  const std::string name = NamePart(WideToCp932Lossy(std::wstring_view(path, length)));
   return {name, reinterpret_cast<std::uintptr_t>(address) - reinterpret_cast<std::uintptr_t>(module)};
 }
 
@@ -121,7 +113,8 @@ void Application::SetTitle(std::string_view title) {
 }
 
 std::string Application::Title() const {
-  return CutToBytes(WindowText(window_), kTitleLimit);
+  const std::string title = WindowText(window_);
+  return std::string(CutToWholeCharacters(title, kTitleLimit));
 }
 
 void Application::RunMessageLoop(int show_command) {
@@ -230,8 +223,8 @@ void Application::ReportUncaughtError(std::exception_ptr error) noexcept {
 }
 
 void Application::ShowErrorBox(const Exception& error) {
-  const std::wstring text = ToDisplayWide(WithClosingPeriod(error.Message()));
-  const std::wstring caption = ToDisplayWide(Title());
+  const std::wstring text = Cp932ToWideLossy(WithClosingPeriod(error.Message()));
+  const std::wstring caption = Cp932ToWideLossy(Title());
   ModalScope modal;
   MessageBoxW(window_, text.c_str(), caption.c_str(), MB_OK | MB_ICONSTOP);
 }
@@ -368,8 +361,8 @@ void ShowGenericErrorBox(std::exception_ptr error) noexcept {
     // A C++ exception carries no address of its raising; the place that
     // caught it stands in.
     const auto [module_name, offset] = ModuleOffset(__builtin_return_address(0));
-    const std::wstring text = ToDisplayWide(GenericErrorText(class_name, module_name, offset, message));
-    const std::wstring caption = ToDisplayWide(texts::kAppErrorCaption);
+    const std::wstring text = Cp932ToWideLossy(GenericErrorText(class_name, module_name, offset, message));
+    const std::wstring caption = Cp932ToWideLossy(texts::kAppErrorCaption);
     MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONSTOP | MB_TASKMODAL);
   } catch (...) {
     // The last resort has no resort of its own.

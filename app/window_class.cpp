@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/display_text.h"
+#include "runtime/cp932_text.h"
 #include "runtime/errors.h"
 #include "runtime/texts.h"
 
@@ -36,7 +37,7 @@ std::string SystemErrorText(DWORD code) {
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
     text.pop_back();
   if (text.empty()) return "Windows error " + std::to_string(code);
-  return FromDisplayWide(text);
+  return WideToCp932Lossy(text);
 }
 
 }  // namespace kwt::app

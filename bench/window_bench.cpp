@@ -13,6 +13,7 @@
 
 #include "app/application.h"
 #include "app/display_text.h"
+#include "runtime/cp932_text.h"
 #include "convert/conversion.h"
 #include "runtime/encoding.h"
 #include "runtime/texts.h"
@@ -95,7 +96,7 @@ int main(int argc, char** argv) {
   GetClientRect(line, &bounds);
 
   std::vector<std::wstring> wide;
-  for (int i = 0; i < 3 * kUpdates; ++i) wide.push_back(kwt::app::ToDisplayWide(Progress(i)));
+  for (int i = 0; i < 3 * kUpdates; ++i) wide.push_back(kwt::Cp932ToWideLossy(Progress(i)));
 
   const double direct = PerCall(kUpdates, [&](int i) {
     const kwt::ui::ClientDC dc = kwt::ui::ClientDCOf(line);

@@ -26,9 +26,4 @@ class Console {
 // The process's standard output and standard error. Destroying it flushes both.
 std::unique_ptr<Console> OpenSystemConsole();
 
-// The UTF-8 form of code page 932 text. Bytes that do not form a character
-// (a cut double-byte character, an unassigned code) each become U+FFFD, so
-// damaged names in a project still show everything around them.
-std::string Cp932ToUtf8Lossy(std::string_view text);
-
 }  // namespace kwt::cli

@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "cli/console.h"
+#include "runtime/cp932_text.h"
 
 namespace kwt::cli {
 namespace {

@@ -3,22 +3,11 @@
 #include <algorithm>
 
 #include "cli/console.h"
-#include "runtime/encoding.h"
+#include "runtime/cp932_text.h"
 #include "runtime/windows_api.h"
 
 namespace kwt::cli {
 namespace {
-
-// Invalid bytes become the code page's default character instead of failing.
-std::wstring Cp932ToWideLossy(std::string_view text) {
-  if (auto wide = encoding::Cp932ToWide(text)) return *std::move(wide);
-  const int size = static_cast<int>(text.size());
-  const int needed = MultiByteToWideChar(932, 0, text.data(), size, nullptr, 0);
-  if (needed <= 0) return std::wstring();
-  std::wstring wide(static_cast<std::size_t>(needed), L'\0');
-  MultiByteToWideChar(932, 0, text.data(), size, wide.data(), needed);
-  return wide;
-}
 
 class Win32Console : public Console {
  public:

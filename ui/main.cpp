@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/display_text.h"
+#include "runtime/cp932_text.h"
 #include "runtime/file_names.h"
 #include "runtime/platform.h"
 #include "runtime/texts.h"
@@ -37,13 +38,13 @@ bool KeyDown(int key) {
 }
 
 std::wstring ControlText(HWND control) {
-  return app::ToDisplayWide(app::WindowText(control));
+  return Cp932ToWideLossy(app::WindowText(control));
 }
 
 }  // namespace
 
 std::int32_t TfrmMain::WindowMeasure::TextWidth(std::string_view text) {
-  const std::wstring wide = app::ToDisplayWide(text);
+  const std::wstring wide = Cp932ToWideLossy(text);
   const ClientDC dc = ClientDCOf(form_.window_);
   if (!dc) return 0;
   const Selected font(dc.get(), form_.Font());
@@ -71,7 +72,7 @@ TfrmMain::TfrmMain(app::Application& owner)
   file_open1_->OnAccept = [this](TAction& sender) { FileOpen1Accept(sender); };
 
   const SIZE outer = OuterSize();
-  const std::wstring caption = app::ToDisplayWide(texts::kMainCaption);
+  const std::wstring caption = Cp932ToWideLossy(texts::kMainCaption);
   // Placed when first shown; the designed position is not used.
   if (CreateWindowExW(kFormExtendedStyle, kWindowClassName, caption.c_str(), kFormStyle, CW_USEDEFAULT,
                       CW_USEDEFAULT, outer.cx, outer.cy, owner.Handle(), nullptr, instance_,
@@ -98,7 +99,7 @@ std::vector<HWND> TfrmMain::TabOrder() const {
 
 HWND TfrmMain::CreateControl(const wchar_t* window_class, std::string_view text, DWORD style,
                              DWORD extended_style, int left, int top, int width, int height, HWND parent) {
-  const std::wstring wide = app::ToDisplayWide(text);
+  const std::wstring wide = Cp932ToWideLossy(text);
   // Only the window's own group frame class takes the window object along.
   void* const creation_data = window_class == kGroupBoxClassName ? this : nullptr;
   const HWND control = CreateWindowExW(extended_style, window_class, wide.c_str(), style, left, top, width,
@@ -224,7 +225,7 @@ LRESULT TfrmMain::HandleStatusLineMessage(UINT message, WPARAM wparam, LPARAM lp
     }
     case WM_SETTEXT: {
       const auto* text = reinterpret_cast<const wchar_t*>(lparam);
-      SetStatus(app::FromDisplayWide(text != nullptr ? std::wstring_view(text) : std::wstring_view()));
+      SetStatus(WideToCp932Lossy(text != nullptr ? std::wstring_view(text) : std::wstring_view()));
       return TRUE;
     }
     case WM_NCDESTROY: {
@@ -462,7 +463,7 @@ std::optional<std::string> TfrmMain::HintOf(HWND window) const {
 void TfrmMain::SetStatus(std::string_view text) {
   if (text == status_text_) return;
   status_text_ = text;
-  status_wide_ = app::ToDisplayWide(text);
+  status_wide_ = Cp932ToWideLossy(text);
   DrawStatusLine();
 }
 

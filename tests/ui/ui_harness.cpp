@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "app/display_text.h"
+#include "runtime/cp932_text.h"
 #include "runtime/encoding.h"
 #include "runtime/texts.h"
 #include "ui/device_context.h"
@@ -63,7 +64,7 @@ ModalRecord Inspect(HWND dialog) {
     record.name_box = app::WindowText(name_box);
     wchar_t folder[MAX_PATH] = {};
     SendMessageW(dialog, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(folder));
-    record.folder = app::FromDisplayWide(folder);
+    record.folder = WideToCp932Lossy(folder);
   } else {
     EnumChildWindows(dialog, InspectChild, reinterpret_cast<LPARAM>(&record));
   }
@@ -156,7 +157,7 @@ void PressCancel(const ModalRecord& record) {
 }
 
 void AcceptName(const ModalRecord& record, std::string_view name) {
-  AcceptName(record, std::wstring_view(app::ToDisplayWide(name)));
+  AcceptName(record, std::wstring_view(Cp932ToWideLossy(name)));
 }
 
 void AcceptName(const ModalRecord& record, std::wstring_view name) {
@@ -167,16 +168,16 @@ void AcceptName(const ModalRecord& record, std::wstring_view name) {
 // --- Files ----------------------------------------------------------------
 
 std::string TempFolder::BytesOf(std::string_view name) const {
-  return encoding::WideToCp932((path_ / app::ToDisplayWide(name)).wstring()).value_or(std::string());
+  return encoding::WideToCp932((path_ / Cp932ToWideLossy(name)).wstring()).value_or(std::string());
 }
 
 void TempFolder::Write(std::string_view name, std::string_view bytes) const {
-  std::ofstream file(path_ / app::ToDisplayWide(name), std::ios::binary);
+  std::ofstream file(path_ / Cp932ToWideLossy(name), std::ios::binary);
   file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string TempFolder::Read(std::string_view name) const {
-  std::ifstream file(path_ / app::ToDisplayWide(name), std::ios::binary);
+  std::ifstream file(path_ / Cp932ToWideLossy(name), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
