@@ -1,6 +1,6 @@
 // What the status line costs inside the real window, and what the window
 // adds to a whole conversion. Run by hand under Wine with a display:
-//   xvfb-run -a scripts/wine-run build/win64/app/window_bench.exe [records]
+//   xvfb-run -a scripts/wine-run build/win64/bench/window_bench.exe [records]
 // Timed with a steady clock: Google Benchmark is not built for MinGW here.
 #include <chrono>
 #include <cstdio>
@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
-#include "app/display_text.h"
+#include "frame/application.h"
+#include "frame/display_text.h"
 #include "runtime/cp932_text.h"
 #include "convert/conversion.h"
 #include "runtime/encoding.h"
@@ -85,7 +85,7 @@ double SecondsToConvert(const std::filesystem::path& folder, int records, kwt::C
 
 int main(int argc, char** argv) {
   const int records = argc > 1 ? std::atoi(argv[1]) : 100000;
-  kwt::app::Application application;
+  kwt::frame::Application application;
   application.SetTitle(kwt::texts::kAppTitle);
   auto& form = application.CreateAppForm<kwt::ui::TfrmMain>();
   application.ShowMainForm(SW_SHOWNORMAL);

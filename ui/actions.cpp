@@ -1,6 +1,6 @@
 #include "ui/actions.h"
 
-#include "app/application.h"
+#include "frame/application.h"
 #include "runtime/texts.h"
 
 namespace kwt::ui {
@@ -30,16 +30,16 @@ bool TAction::Execute() {
   return true;
 }
 
-TFileExit::TFileExit(app::Application& application)
+TFileExit::TFileExit(frame::Application& application)
     : TAction(std::string(texts::kExitCaption), std::string(texts::kExitHint), kNoShortCut),
       application_(application) {}
 
 void TFileExit::ExecuteTarget() {
   // No help file is set, so there is no help system to tell to quit.
-  if (app::Form* main_form = application_.MainForm()) main_form->Close();
+  if (frame::Form* main_form = application_.MainForm()) main_form->Close();
 }
 
-TFileOpen::TFileOpen(app::Application& application)
+TFileOpen::TFileOpen(frame::Application& application)
     : TAction(std::string(), std::string(texts::kOpenHint), kCtrlO), application_(application) {
   dialog_.SetFilter(texts::kOpenFilter);
 }

@@ -12,7 +12,7 @@
 
 #include "ui/open_dialog.h"
 
-namespace kwt::app {
+namespace kwt::frame {
 class Application;
 }
 
@@ -65,20 +65,20 @@ class TAction {
 // Closes the application's main form.
 class TFileExit : public TAction {
  public:
-  explicit TFileExit(app::Application& application);
+  explicit TFileExit(frame::Application& application);
 
  protected:
   void ExecuteTarget() override;
 
  private:
-  app::Application& application_;
+  frame::Application& application_;
 };
 
 // Shows the open-file dialog, owned by the application window; an accepted
 // name runs OnAccept, a cancelled or failed dialog nothing.
 class TFileOpen : public TAction {
  public:
-  explicit TFileOpen(app::Application& application);
+  explicit TFileOpen(frame::Application& application);
 
   TOpenDialog& Dialog() noexcept { return dialog_; }
 
@@ -89,7 +89,7 @@ class TFileOpen : public TAction {
   void ExecuteTarget() override;
 
  private:
-  app::Application& application_;
+  frame::Application& application_;
   TOpenDialog dialog_;
 };
 

@@ -1,8 +1,10 @@
 #include "ui/main.h"
 
 #include <algorithm>
+#include <utility>
 
-#include "app/display_text.h"
+#include "frame/display_text.h"
+#include "frame/window_procedure.h"
 #include "runtime/cp932_text.h"
 #include "runtime/file_names.h"
 #include "runtime/platform.h"
@@ -38,7 +40,7 @@ bool KeyDown(int key) {
 }
 
 std::wstring ControlText(HWND control) {
-  return Cp932ToWideLossy(app::WindowText(control));
+  return Cp932ToWideLossy(frame::WindowText(control));
 }
 
 }  // namespace
@@ -53,11 +55,13 @@ std::int32_t TfrmMain::WindowMeasure::TextWidth(std::string_view text) {
   return extent.cx;
 }
 
-TfrmMain::TfrmMain(app::Application& owner)
+TfrmMain::TfrmMain(frame::Application& owner)
     : application_(owner),
       instance_(owner.Instance()),
-      form_class_(instance_, kWindowClassName, WindowProc, owner.Icon(), COLOR_BTNFACE),
-      group_box_class_(instance_, kGroupBoxClassName, GroupBoxProc, nullptr, COLOR_BTNFACE),
+      form_class_(instance_, kWindowClassName, frame::WindowProcedure<TfrmMain, &TfrmMain::HandleMessage>,
+                  owner.Icon(), COLOR_BTNFACE),
+      group_box_class_(instance_, kGroupBoxClassName,
+                       frame::WindowProcedure<TfrmMain, &TfrmMain::HandleGroupBoxMessage>, nullptr, COLOR_BTNFACE),
       font_(CreateWindowFont()),
       close_glyph_(std::make_unique<Glyph>(instance_, kClosePicture, layout::kDoorPictureSize, 2)),
       open_glyph_(std::make_unique<Glyph>(instance_, kOpenPicture, layout::kFolderPictureSize, 1)),
@@ -65,7 +69,7 @@ TfrmMain::TfrmMain(app::Application& owner)
       file_open1_(std::make_unique<TFileOpen>(owner)),
       measure_(*this),
       converter_(*this) {
-  if (!font_) throw Exception(app::SystemErrorText(GetLastError()));
+  if (!font_) throw Exception(frame::SystemErrorText(GetLastError()));
   action_list1_.Add(*file_exit1_);
   action_list1_.Add(*file_open1_);
   file_open1_->BeforeExecute = [this](TAction& sender) { FileOpen1BeforeExecute(sender); };
@@ -77,7 +81,7 @@ TfrmMain::TfrmMain(app::Application& owner)
   if (CreateWindowExW(kFormExtendedStyle, kWindowClassName, caption.c_str(), kFormStyle, CW_USEDEFAULT,
                       CW_USEDEFAULT, outer.cx, outer.cy, owner.Handle(), nullptr, instance_,
                       this) == nullptr) {
-    throw Exception(app::SystemErrorText(GetLastError()));
+    throw Exception(frame::SystemErrorText(GetLastError()));
   }
 }
 
@@ -162,23 +166,10 @@ void TfrmMain::FitToText(HWND static_text) {
 
 // --- Messages -------------------------------------------------------------
 
-LRESULT CALLBACK TfrmMain::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<TfrmMain*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
-    self->window_ = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  TfrmMain* self = Self<TfrmMain>(window);
-  if (message == WM_NCDESTROY) {
-    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    if (self != nullptr) self->window_ = nullptr;
-  }
-  if (self == nullptr || self->window_ == nullptr) return DefWindowProcW(window, message, wparam, lparam);
-  return app::Guarded(self->application_, [&] { return self->HandleMessage(message, wparam, lparam); });
-}
-
-LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT TfrmMain::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
+    case WM_NCCREATE: return OnNcCreate(window, wparam, lparam);
+    case WM_NCDESTROY: return OnNcDestroy(wparam, lparam);
     case WM_CREATE: return OnCreate();
     case WM_GETMINMAXINFO: return OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lparam));
     case WM_WINDOWPOSCHANGING:
@@ -195,22 +186,10 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   }
 }
 
-LRESULT CALLBACK TfrmMain::GroupBoxProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<TfrmMain*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  TfrmMain* self = Self<TfrmMain>(window);
-  if (message == WM_NCDESTROY) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-  if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
-  return app::Guarded(self->application_,
-                      [&] { return self->HandleGroupBoxMessage(window, message, wparam, lparam); });
-}
-
 LRESULT CALLBACK TfrmMain::StatusLineProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   TfrmMain* self = Self<TfrmMain>(window);
   if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
-  return app::Guarded(self->application_,
+  return frame::Guarded(self->application_,
                       [&] { return self->HandleStatusLineMessage(message, wparam, lparam); });
 }
 
@@ -244,7 +223,7 @@ LRESULT TfrmMain::HandleGroupBoxMessage(HWND window, UINT message, WPARAM wparam
     // The frame's controls report to the window, which handles them all.
     case WM_COMMAND:
     case WM_DRAWITEM:
-    case WM_CTLCOLORSTATIC: return HandleMessage(message, wparam, lparam);
+    case WM_CTLCOLORSTATIC: return HandleMessage(window_, message, wparam, lparam);
     default: return DefWindowProcW(window, message, wparam, lparam);
   }
 }
@@ -255,6 +234,18 @@ LRESULT TfrmMain::OnGroupBoxPaint(HWND window) {
   GetClientRect(window, &bounds);
   if (dc) PaintGroupFrame(dc.get(), bounds, layout::kGroupFrameTop);
   return 0;
+}
+
+LRESULT TfrmMain::OnNcCreate(HWND window, WPARAM wparam, LPARAM lparam) {
+  // The handle is known from here on, before CreateWindowExW returns it.
+  window_ = window;
+  return DefWindowProcW(window_, WM_NCCREATE, wparam, lparam);
+}
+
+LRESULT TfrmMain::OnNcDestroy(WPARAM wparam, LPARAM lparam) {
+  // Nothing reaches the window after this; the destructor must not destroy it again.
+  const HWND window = std::exchange(window_, nullptr);
+  return DefWindowProcW(window, WM_NCDESTROY, wparam, lparam);
 }
 
 LRESULT TfrmMain::OnCreate() {
@@ -479,7 +470,7 @@ void TfrmMain::DrawStatusLine() {
 }
 
 void TfrmMain::SetTarget(std::string_view text) {
-  app::SetWindowTextBytes(edit1_, text);
+  frame::SetWindowTextBytes(edit1_, text);
   // Not required during a pass, but cheap once per pass: the user sees which
   // file is being converted.
   UpdateWindow(edit1_);

@@ -5,8 +5,8 @@
 #include <array>
 #include <optional>
 
-#include "app/application.h"
-#include "app/display_text.h"
+#include "frame/application.h"
+#include "frame/display_text.h"
 #include "runtime/cp932_text.h"
 #include "runtime/encoding.h"
 
@@ -115,7 +115,7 @@ bool TOpenDialog::Execute(HWND owner, HWND fallback) {
 
   BOOL accepted = FALSE;
   {
-    app::Application::ModalScope modal;
+    frame::Application::ModalScope modal;
     accepted = GetOpenFileNameW(&options);
   }
   if (!accepted) return false;

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/display_text.h"
+#include "frame/display_text.h"
 #include "runtime/cp932_text.h"
 #include "runtime/encoding.h"
 #include "runtime/texts.h"
@@ -42,7 +42,7 @@ BOOL CALLBACK InspectChild(HWND child, LPARAM context) {
     if ((style & SS_TYPEMASK) == SS_ICON) {
       record.icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
     } else if (GetDlgCtrlID(child) == kMessageTextId) {
-      record.text = app::WindowText(child);
+      record.text = frame::WindowText(child);
     }
   } else if (_wcsicmp(kind.c_str(), L"Button") == 0 && IsWindowVisible(child)) {
     const LONG type = style & BS_TYPEMASK;
@@ -54,14 +54,14 @@ BOOL CALLBACK InspectChild(HWND child, LPARAM context) {
 ModalRecord Inspect(HWND dialog) {
   ModalRecord record;
   record.window = dialog;
-  record.caption = app::WindowText(dialog);
+  record.caption = frame::WindowText(dialog);
   record.owner = GetWindow(dialog, GW_OWNER);
   record.style = static_cast<LONG>(GetWindowLongPtrW(dialog, GWL_STYLE));
   record.extended_style = static_cast<LONG>(GetWindowLongPtrW(dialog, GWL_EXSTYLE));
   GetWindowRect(dialog, &record.bounds);
   if (HWND name_box = NameBox(dialog)) {
     record.file_dialog = true;
-    record.name_box = app::WindowText(name_box);
+    record.name_box = frame::WindowText(name_box);
     wchar_t folder[MAX_PATH] = {};
     SendMessageW(dialog, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(folder));
     record.folder = WideToCp932Lossy(folder);
@@ -94,7 +94,7 @@ BOOL CALLBACK FindProgramWindows(HWND window, LPARAM context) {
   auto* found = reinterpret_cast<std::pair<HWND, HWND>*>(context);
   const std::wstring kind = ClassOf(window);
   if (kind == ui::TfrmMain::kWindowClassName) found->first = window;
-  if (kind == app::Application::kWindowClassName) found->second = window;
+  if (kind == frame::Application::kWindowClassName) found->second = window;
   return TRUE;
 }
 
@@ -191,7 +191,7 @@ std::string WriteProject(const TempFolder& folder, int records, int count) {
 // --- The window -----------------------------------------------------------
 
 void WindowTest::SetUp() {
-  application_ = std::make_unique<app::Application>();
+  application_ = std::make_unique<frame::Application>();
   application_->SetTitle(texts::kAppTitle);
   form_ = &application_->CreateAppForm<TfrmMain>();
   application_->ShowMainForm(SW_SHOWNORMAL);

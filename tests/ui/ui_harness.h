@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/application.h"
+#include "frame/application.h"
 #include "runtime/windows_api.h"
 #include "scoped_temp_dir.h"
 #include "ui/main.h"
@@ -101,7 +101,7 @@ class WindowTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  app::Application& App() { return *application_; }
+  frame::Application& App() { return *application_; }
   TfrmMain& Form() { return *form_; }
 
   // Handles every queued message as the loop does, then the idle work.
@@ -115,7 +115,7 @@ class WindowTest : public ::testing::Test {
   // A control's rectangle in its parent's client coordinates.
   RECT PlaceOf(HWND control) const;
 
-  std::unique_ptr<app::Application> application_;
+  std::unique_ptr<frame::Application> application_;
   TfrmMain* form_ = nullptr;
 };
 

@@ -2,7 +2,7 @@
 // taskbar button, hints, and the status line drawing at once.
 #include <algorithm>
 
-#include "app/display_text.h"
+#include "frame/display_text.h"
 #include "runtime/texts.h"
 #include "ui/device_context.h"
 #include "ui/layout.h"
@@ -53,7 +53,7 @@ TEST_F(WindowTest, EveryControlStandsWhereDesignedWithItsText) {
     SCOPED_TRACE(row.name);
     EXPECT_EQ(GetParent(row.control), form.GroupBox1());
     EXPECT_EQ(_wcsicmp(ClassOf(row.control).c_str(), row.window_class), 0);
-    EXPECT_EQ(app::WindowText(row.control), row.text);
+    EXPECT_EQ(frame::WindowText(row.control), row.text);
     const RECT place = PlaceOf(row.control);
     EXPECT_EQ(place.left, row.box.left);
     EXPECT_EQ(place.top, row.box.top);
@@ -78,7 +78,7 @@ TEST_F(WindowTest, EveryControlStandsWhereDesignedWithItsText) {
 
 TEST_F(WindowTest, CaptionFontAndControlSettings) {
   TfrmMain& form = Form();
-  EXPECT_EQ(app::WindowText(form.Handle()), texts::kMainCaption);
+  EXPECT_EQ(frame::WindowText(form.Handle()), texts::kMainCaption);
   LOGFONTW font{};
   ASSERT_EQ(GetObjectW(form.Font(), sizeof(font), &font), static_cast<int>(sizeof(font)));
   EXPECT_EQ(font.lfHeight, -12);
@@ -113,14 +113,14 @@ TEST_F(WindowTest, StartsCentredEmptyAndFocusedOnTheCloseButton) {
   RECT outer{};
   GetWindowRect(Form().Handle(), &outer);
   const POINT expected =
-      app::CentredOrigin(SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
+      frame::CentredOrigin(SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
                          SIZE{outer.right - outer.left, outer.bottom - outer.top});
   EXPECT_EQ(outer.left, expected.x);
   EXPECT_EQ(outer.top, expected.y);
   EXPECT_EQ(ClientSize().cx, layout::kClientWidth);
   EXPECT_EQ(ClientSize().cy, layout::kClientHeight);
-  EXPECT_EQ(app::WindowText(Form().Txt3()), "");
-  EXPECT_EQ(app::WindowText(Form().Edit1()), "");
+  EXPECT_EQ(frame::WindowText(Form().Txt3()), "");
+  EXPECT_EQ(frame::WindowText(Form().Edit1()), "");
   EXPECT_EQ(Focus(), Form().Btn());
 }
 
@@ -138,7 +138,7 @@ TEST(CentredOriginTest, CentresAndKeepsOnScreen) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::to_string(row.screen.cx) + "x" + std::to_string(row.screen.cy));
-    const POINT origin = app::CentredOrigin(row.screen, row.window);
+    const POINT origin = frame::CentredOrigin(row.screen, row.window);
     EXPECT_EQ(origin.x, row.origin.x);
     EXPECT_EQ(origin.y, row.origin.y);
   }
@@ -196,7 +196,7 @@ TEST_F(WindowTest, OneTaskbarButtonForTheApplication) {
   EnumThreadWindows(GetCurrentThreadId(), CollectTaskbarButton, reinterpret_cast<LPARAM>(&buttons));
   ASSERT_EQ(buttons.size(), 1u);
   EXPECT_EQ(buttons[0], App().Handle());
-  EXPECT_EQ(app::WindowText(App().Handle()), texts::kAppTitle);
+  EXPECT_EQ(frame::WindowText(App().Handle()), texts::kAppTitle);
   EXPECT_EQ(App().Title(), texts::kAppTitle);
   EXPECT_EQ(GetWindow(Form().Handle(), GW_OWNER), App().Handle());
   // The application icon, from the resources, on the button and the caption.
@@ -267,7 +267,7 @@ TEST(HintTest, LongPartFollowsTheFirstWholeBar) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.hint);
-    EXPECT_EQ(app::LongHintPart(row.hint), row.long_part);
+    EXPECT_EQ(frame::LongHintPart(row.hint), row.long_part);
   }
 }
 
@@ -308,7 +308,7 @@ TEST_F(WindowTest, StatusLineShowsEachNewTextBeforeTheLoopRunsAgain) {
   EXPECT_GT(ink.count, 30);
   // Centred: the margins differ by the rounding of one halving at most.
   EXPECT_LE(std::abs((ink.left) - (size.cx - ink.right)), 2);
-  EXPECT_EQ(app::WindowText(form.Txt3()), progress);
+  EXPECT_EQ(frame::WindowText(form.Txt3()), progress);
 
   form.SetStatus(texts::kStatusSuccess);
   const std::vector<COLORREF> second = Capture(form.Txt3(), size);
@@ -326,7 +326,7 @@ TEST_F(WindowTest, TargetBoxShowsTheWholeTextFromItsStartAndMeasuresInTheWindowF
   EXPECT_EQ(form.TargetWidth(), 145);
   const std::string path = "C:\\" + std::string(40, 'a') + "\\data.KWT";
   form.SetTarget(path);
-  EXPECT_EQ(app::WindowText(form.Edit1()), path);
+  EXPECT_EQ(frame::WindowText(form.Edit1()), path);
   EXPECT_EQ(SendMessageW(form.Edit1(), EM_GETFIRSTVISIBLELINE, 0, 0), 0);
   DWORD start = 1;
   SendMessageW(form.Edit1(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);

@@ -7,10 +7,10 @@
 
 #include "runtime/windows_api.h"
 
-namespace kwt::app {
+namespace kwt::frame {
 
 // A window's whole text, and setting it.
 std::string WindowText(HWND window);
 void SetWindowTextBytes(HWND window, std::string_view cp932);
 
-}  // namespace kwt::app
+}  // namespace kwt::frame

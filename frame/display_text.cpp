@@ -1,8 +1,8 @@
-#include "app/display_text.h"
+#include "frame/display_text.h"
 
 #include "runtime/cp932_text.h"
 
-namespace kwt::app {
+namespace kwt::frame {
 
 std::string WindowText(HWND window) {
   const int length = GetWindowTextLengthW(window);
@@ -17,4 +17,4 @@ void SetWindowTextBytes(HWND window, std::string_view cp932) {
   SetWindowTextW(window, Cp932ToWideLossy(cp932).c_str());
 }
 
-}  // namespace kwt::app
+}  // namespace kwt::frame

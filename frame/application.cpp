@@ -1,4 +1,4 @@
-#include "app/application.h"
+#include "frame/application.h"
 
 #include <cxxabi.h>
 
@@ -6,13 +6,14 @@
 #include <cstdlib>
 #include <typeinfo>
 
-#include "app/display_text.h"
+#include "frame/display_text.h"
+#include "frame/window_procedure.h"
 #include "runtime/cp932_text.h"
 #include "runtime/error_text.h"
 #include "runtime/file_names.h"
 #include "runtime/texts.h"
 
-namespace kwt::app {
+namespace kwt::frame {
 namespace {
 
 // Asks the application window to hand the activation on to the main form;
@@ -89,7 +90,8 @@ std::string_view LongHintPart(std::string_view hint) {
 Application::Application()
     : instance_(GetModuleHandleW(nullptr)),
       icon_(MainIcon(instance_)),
-      window_class_(instance_, kWindowClassName, WindowProc, icon_, COLOR_BTNFACE) {
+      window_class_(instance_, kWindowClassName, WindowProcedure<Application, &Application::HandleMessage>, icon_,
+                    COLOR_BTNFACE) {
   // Zero-sized at the screen's centre: it exists for its taskbar button.
   const SIZE screen = PrimaryScreen();
   window_ = CreateWindowExW(0, kWindowClassName, L"", kApplicationWindowStyle, screen.cx / 2, screen.cy / 2,
@@ -244,21 +246,9 @@ void Application::Restore() {
   if (main_form_ != nullptr) ShowMainFormWindow();
 }
 
-LRESULT CALLBACK Application::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_NCCREATE) {
-    auto* created = reinterpret_cast<CREATESTRUCTW*>(lparam);
-    auto* self = static_cast<Application*>(created->lpCreateParams);
-    self->window_ = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<Application*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (message == WM_NCDESTROY) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-  if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
-  return Guarded(*self, [&] { return self->HandleMessage(message, wparam, lparam); });
-}
-
-LRESULT Application::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT Application::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
+    case WM_NCCREATE: return OnNcCreate(window, wparam, lparam);
     case WM_SYSCOMMAND: return OnSysCommand(wparam, lparam);
     case WM_CLOSE: return OnClose();
     case WM_QUERYENDSESSION: return OnQueryEndSession();
@@ -267,6 +257,12 @@ LRESULT Application::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case kActivateMainForm: return OnActivateMainForm();
     default: return DefWindowProcW(window_, message, wparam, lparam);
   }
+}
+
+LRESULT Application::OnNcCreate(HWND window, WPARAM wparam, LPARAM lparam) {
+  // The handle is known from here on, before CreateWindowExW returns it.
+  window_ = window;
+  return DefWindowProcW(window_, WM_NCCREATE, wparam, lparam);
 }
 
 LRESULT Application::OnSysCommand(WPARAM wparam, LPARAM lparam) {
@@ -387,4 +383,4 @@ int Run(int show_command, const std::function<void(Application&)>& start_up) {
   return 0;
 }
 
-}  // namespace kwt::app
+}  // namespace kwt::frame

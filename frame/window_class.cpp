@@ -1,13 +1,13 @@
-#include "app/window_class.h"
+#include "frame/window_class.h"
 
 #include <string>
 
-#include "app/display_text.h"
+#include "frame/display_text.h"
 #include "runtime/cp932_text.h"
 #include "runtime/errors.h"
 #include "runtime/texts.h"
 
-namespace kwt::app {
+namespace kwt::frame {
 
 WindowClass::WindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HICON icon,
                          int background_colour)
@@ -40,4 +40,4 @@ std::string SystemErrorText(DWORD code) {
   return WideToCp932Lossy(text);
 }
 
-}  // namespace kwt::app
+}  // namespace kwt::frame
