@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "convert/conversion.h"
 #include "frame/application.h"
 #include "frame/display_text.h"
 #include "runtime/cp932_text.h"
-#include "convert/conversion.h"
 #include "runtime/encoding.h"
 #include "runtime/texts.h"
 #include "ui/device_context.h"

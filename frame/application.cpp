@@ -90,8 +90,8 @@ std::string_view LongHintPart(std::string_view hint) {
 Application::Application()
     : instance_(GetModuleHandleW(nullptr)),
       icon_(MainIcon(instance_)),
-      window_class_(instance_, kWindowClassName, WindowProcedure<Application, &Application::HandleMessage>, icon_,
-                    COLOR_BTNFACE) {
+      window_class_(instance_, kWindowClassName, WindowProcedure<Application, &Application::HandleMessage>,
+                    icon_, COLOR_BTNFACE) {
   // Zero-sized at the screen's centre: it exists for its taskbar button.
   const SIZE screen = PrimaryScreen();
   window_ = CreateWindowExW(0, kWindowClassName, L"", kApplicationWindowStyle, screen.cx / 2, screen.cy / 2,

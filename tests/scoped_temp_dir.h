@@ -38,8 +38,8 @@ inline std::filesystem::path CreateUniqueTempDir(std::string_view prefix) {
   const std::filesystem::path base = std::filesystem::temp_directory_path();
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::filesystem::path path =
-        base / (std::string(prefix) + std::to_string(detail::ProcessId()) + "-" + std::to_string(serial++) + "-" +
-                std::to_string(random()));
+        base / (std::string(prefix) + std::to_string(detail::ProcessId()) + "-" + std::to_string(serial++) +
+                "-" + std::to_string(random()));
     // create_directory reports false for a folder that is already there: never
     // take over (or later delete) a folder made by someone else.
     if (std::filesystem::create_directory(path)) return path;

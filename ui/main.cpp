@@ -61,7 +61,8 @@ TfrmMain::TfrmMain(frame::Application& owner)
       form_class_(instance_, kWindowClassName, frame::WindowProcedure<TfrmMain, &TfrmMain::HandleMessage>,
                   owner.Icon(), COLOR_BTNFACE),
       group_box_class_(instance_, kGroupBoxClassName,
-                       frame::WindowProcedure<TfrmMain, &TfrmMain::HandleGroupBoxMessage>, nullptr, COLOR_BTNFACE),
+                       frame::WindowProcedure<TfrmMain, &TfrmMain::HandleGroupBoxMessage>, nullptr,
+                       COLOR_BTNFACE),
       font_(CreateWindowFont()),
       close_glyph_(std::make_unique<Glyph>(instance_, kClosePicture, layout::kDoorPictureSize, 2)),
       open_glyph_(std::make_unique<Glyph>(instance_, kOpenPicture, layout::kFolderPictureSize, 1)),
@@ -190,7 +191,7 @@ LRESULT CALLBACK TfrmMain::StatusLineProc(HWND window, UINT message, WPARAM wpar
   TfrmMain* self = Self<TfrmMain>(window);
   if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
   return frame::Guarded(self->application_,
-                      [&] { return self->HandleStatusLineMessage(message, wparam, lparam); });
+                        [&] { return self->HandleStatusLineMessage(message, wparam, lparam); });
 }
 
 LRESULT TfrmMain::HandleStatusLineMessage(UINT message, WPARAM wparam, LPARAM lparam) {

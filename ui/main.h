@@ -12,9 +12,9 @@
 #include <type_traits>
 #include <vector>
 
+#include "convert/conversion.h"
 #include "frame/application.h"
 #include "frame/window_class.h"
-#include "convert/conversion.h"
 #include "runtime/windows_api.h"
 #include "ui/actions.h"
 #include "ui/painting.h"

@@ -227,8 +227,9 @@ TEST(ProgramTest, StartedMinimisedItIsOnlyATaskbarButtonUntilRestored) {
   EXPECT_TRUE(IsWindowVisible(program.MainWindow()));
   RECT outer{};
   GetWindowRect(program.MainWindow(), &outer);
-  const POINT centred = frame::CentredOrigin(SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
-                                           SIZE{outer.right - outer.left, outer.bottom - outer.top});
+  const POINT centred =
+      frame::CentredOrigin(SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
+                           SIZE{outer.right - outer.left, outer.bottom - outer.top});
   EXPECT_EQ(outer.left, centred.x);
   EXPECT_EQ(outer.top, centred.y);
   PostMessageW(program.MainWindow(), WM_CLOSE, 0, 0);

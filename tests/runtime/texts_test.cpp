@@ -34,9 +34,14 @@ const ReadableText kReadableTexts[] = {
     {"kCannotOpenFileFormat", kwt::texts::kCannotOpenFileFormat, "ファイル %s は開けません"},
     {"kCannotCreateFileFormat", kwt::texts::kCannotCreateFileFormat, "ファイル %s を作成できません"},
     {"kStreamWriteError", kwt::texts::kStreamWriteError, "ストリームへの書き込みエラー"},
-    {"kNegativeCountFormat", kwt::texts::kNegativeCountFormat, "プロジェクトのレコード数 (Count=%d) が負の値のため、何も変更しませんでした"},
-    {"kAlreadyConvertedFormat", kwt::texts::kAlreadyConvertedFormat, "コンテンツファイル %s は既に変換後の大きさです。二重の変換を避けるため、何も変更しませんでした (プロジェクトの Version を確かめてください)"},
-    {"kProjectFileInUseFormat", kwt::texts::kProjectFileInUseFormat, "ファイル %s はプロジェクトファイルの保存に使われるため、コンテンツの変換には使えません。何も変更しませんでした"},
+    {"kNegativeCountFormat", kwt::texts::kNegativeCountFormat,
+     "プロジェクトのレコード数 (Count=%d) が負の値のため、何も変更しませんでした"},
+    {"kAlreadyConvertedFormat", kwt::texts::kAlreadyConvertedFormat,
+     "コンテンツファイル %s は既に変換後の大きさです。二重の変換を避けるため、何も変更しませんでした "
+     "(プロジェクトの Version を確かめてください)"},
+    {"kProjectFileInUseFormat", kwt::texts::kProjectFileInUseFormat,
+     "ファイル %s "
+     "はプロジェクトファイルの保存に使われるため、コンテンツの変換には使えません。何も変更しませんでした"},
     {"kAppTitle", kwt::texts::kAppTitle, "KWT Converter"},
     {"kMainCaption", kwt::texts::kMainCaption, "KWT Convert -> v1.4.0"},
     {"kIntroText", kwt::texts::kIntroText, "しおりばこコンテンツファイル (*.KWT) をコンバートします"},

@@ -114,7 +114,7 @@ TEST_F(WindowTest, StartsCentredEmptyAndFocusedOnTheCloseButton) {
   GetWindowRect(Form().Handle(), &outer);
   const POINT expected =
       frame::CentredOrigin(SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
-                         SIZE{outer.right - outer.left, outer.bottom - outer.top});
+                           SIZE{outer.right - outer.left, outer.bottom - outer.top});
   EXPECT_EQ(outer.left, expected.x);
   EXPECT_EQ(outer.top, expected.y);
   EXPECT_EQ(ClientSize().cx, layout::kClientWidth);
