@@ -5,11 +5,21 @@
 #include "frame/display_text.h"
 #include "runtime/texts.h"
 #include "ui/device_context.h"
-#include "ui/layout.h"
 #include "ui_harness.h"
 
 namespace kwt::ui::testing {
 namespace {
+
+// The window as designed, in pixels at 96 dpi: written out here rather than
+// taken from ui/layout.h, so that a wrong number there shows.
+constexpr LONG kDesignedClientWidth = 322;
+constexpr LONG kDesignedClientHeight = 155;
+struct Box {
+  int left;
+  int top;
+  int width;
+  int height;
+};
 
 std::wstring ClassOf(HWND window) {
   wchar_t name[64] = {};
@@ -35,19 +45,20 @@ TEST_F(WindowTest, EveryControlStandsWhereDesignedWithItsText) {
     const char* name;
     HWND control;
     const wchar_t* window_class;
-    layout::Box box;
+    Box box;
     std::string_view text;
     bool sized_to_text;
   };
   TfrmMain& form = Form();
   const Row rows[] = {
-      {"StaticText1", form.StaticText1(), L"Static", layout::kStaticText1, texts::kIntroText, true},
-      {"Btn", form.Btn(), L"Button", layout::kBtn, texts::kExitCaption, false},
-      {"Txt1", form.Txt1(), L"Static", layout::kTxt1, texts::kTargetLabel, true},
-      {"Txt2", form.Txt2(), L"Static", layout::kTxt2, texts::kProgressLabel, true},
-      {"Edit1", form.Edit1(), L"Edit", layout::kEdit1, "", false},
-      {"Txt3", form.Txt3(), L"Static", layout::kTxt3, "", false},
-      {"BitBtn1", form.BitBtn1(), L"Button", layout::kBitBtn1, "", false},
+      // The static texts' designed sizes give way to their texts' sizes.
+      {"StaticText1", form.StaticText1(), L"Static", {24, 24, 268, 16}, texts::kIntroText, true},
+      {"Btn", form.Btn(), L"Button", {120, 120, 81, 25}, texts::kExitCaption, false},
+      {"Txt1", form.Txt1(), L"Static", {48, 56, 63, 16}, texts::kTargetLabel, true},
+      {"Txt2", form.Txt2(), L"Static", {136, 80, 52, 16}, texts::kProgressLabel, true},
+      {"Edit1", form.Edit1(), L"Edit", {120, 48, 145, 20}, "", false},
+      {"Txt3", form.Txt3(), L"Static", {16, 96, 289, 17}, "", false},
+      {"BitBtn1", form.BitBtn1(), L"Button", {280, 48, 17, 17}, "", false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -59,9 +70,8 @@ TEST_F(WindowTest, EveryControlStandsWhereDesignedWithItsText) {
     EXPECT_EQ(place.top, row.box.top);
     if (row.sized_to_text) {
       // Its text's width and height, measured another way, plus 4.
-      EXPECT_EQ(place.right - place.left,
-                form.TargetMeasure().TextWidth(row.text) + layout::kStaticTextPadding);
-      EXPECT_EQ(place.bottom - place.top, LineHeight(form) + layout::kStaticTextPadding);
+      EXPECT_EQ(place.right - place.left, form.TargetMeasure().TextWidth(row.text) + 4);
+      EXPECT_EQ(place.bottom - place.top, LineHeight(form) + 4);
     } else {
       EXPECT_EQ(place.right - place.left, row.box.width);
       EXPECT_EQ(place.bottom - place.top, row.box.height);
@@ -72,8 +82,8 @@ TEST_F(WindowTest, EveryControlStandsWhereDesignedWithItsText) {
   const RECT frame = PlaceOf(form.GroupBox1());
   EXPECT_EQ(frame.left, 0);
   EXPECT_EQ(frame.top, 0);
-  EXPECT_EQ(frame.right, layout::kClientWidth);
-  EXPECT_EQ(frame.bottom, layout::kClientHeight);
+  EXPECT_EQ(frame.right, kDesignedClientWidth);
+  EXPECT_EQ(frame.bottom, kDesignedClientHeight);
 }
 
 TEST_F(WindowTest, CaptionFontAndControlSettings) {
@@ -117,8 +127,8 @@ TEST_F(WindowTest, StartsCentredEmptyAndFocusedOnTheCloseButton) {
                            SIZE{outer.right - outer.left, outer.bottom - outer.top});
   EXPECT_EQ(outer.left, expected.x);
   EXPECT_EQ(outer.top, expected.y);
-  EXPECT_EQ(ClientSize().cx, layout::kClientWidth);
-  EXPECT_EQ(ClientSize().cy, layout::kClientHeight);
+  EXPECT_EQ(ClientSize().cx, kDesignedClientWidth);
+  EXPECT_EQ(ClientSize().cy, kDesignedClientHeight);
   EXPECT_EQ(frame::WindowText(Form().Txt3()), "");
   EXPECT_EQ(frame::WindowText(Form().Edit1()), "");
   EXPECT_EQ(Focus(), Form().Btn());
@@ -165,14 +175,14 @@ TEST_F(WindowTest, SizeStaysFixedWhenSetMaximisedOrDragged) {
     SetWindowPos(window, nullptr, 0, 0, width + delta, height + delta, SWP_NOMOVE | SWP_NOZORDER);
     SendMessageW(window, WM_EXITSIZEMOVE, 0, 0);
     Pump();
-    EXPECT_EQ(ClientSize().cx, layout::kClientWidth);
-    EXPECT_EQ(ClientSize().cy, layout::kClientHeight);
+    EXPECT_EQ(ClientSize().cx, kDesignedClientWidth);
+    EXPECT_EQ(ClientSize().cy, kDesignedClientHeight);
   }
 
   ShowWindow(window, SW_MAXIMIZE);
   Pump();
-  EXPECT_EQ(ClientSize().cx, layout::kClientWidth);
-  EXPECT_EQ(ClientSize().cy, layout::kClientHeight);
+  EXPECT_EQ(ClientSize().cx, kDesignedClientWidth);
+  EXPECT_EQ(ClientSize().cy, kDesignedClientHeight);
   ShowWindow(window, SW_RESTORE);
   Pump();
   RECT after{};
