@@ -9,40 +9,9 @@
 namespace kwt::cli {
 namespace {
 
-class Win32Console : public Console {
+class Win32Console : public BufferedConsole {
  public:
-  ~Win32Console() override {
-    Flush(Stream::Out);
-    Flush(Stream::Err);
-  }
-
-  void Write(Stream stream, std::string_view text) override { Buffer(stream) += text; }
-
-  void Flush(Stream stream) override {
-    std::string& buffer = Buffer(stream);
-    if (buffer.empty()) return;
-    const HANDLE handle = Handle(stream);
-    if (IsTerminal(stream)) {
-      const std::wstring wide = Cp932ToWideLossy(buffer);
-      buffer.clear();
-      for (std::size_t done = 0; done < wide.size();) {
-        DWORD written = 0;
-        // Consoles take limited chunks per call.
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
-        if (!WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr) || written == 0) return;
-        done += written;
-      }
-      return;
-    }
-    const std::string utf8 = Cp932ToUtf8Lossy(buffer);
-    buffer.clear();
-    for (std::size_t done = 0; done < utf8.size();) {
-      DWORD written = 0;
-      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(utf8.size() - done, 1 << 20));
-      if (!WriteFile(handle, utf8.data() + done, chunk, &written, nullptr) || written == 0) return;
-      done += written;
-    }
-  }
+  ~Win32Console() override { FlushBoth(); }
 
   bool IsTerminal(Stream stream) override {
     DWORD mode = 0;
@@ -59,10 +28,28 @@ class Win32Console : public Console {
   static HANDLE Handle(Stream stream) {
     return GetStdHandle(stream == Stream::Out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
   }
-  std::string& Buffer(Stream stream) { return stream == Stream::Out ? out_ : err_; }
 
-  std::string out_;
-  std::string err_;
+  void Emit(Stream stream, std::string_view text) override {
+    const HANDLE handle = Handle(stream);
+    if (IsTerminal(stream)) {
+      const std::wstring wide = Cp932ToWideLossy(text);
+      for (std::size_t done = 0; done < wide.size();) {
+        DWORD written = 0;
+        // Consoles take limited chunks per call.
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
+        if (!WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr) || written == 0) return;
+        done += written;
+      }
+      return;
+    }
+    const std::string utf8 = Cp932ToUtf8Lossy(text);
+    for (std::size_t done = 0; done < utf8.size();) {
+      DWORD written = 0;
+      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(utf8.size() - done, 1 << 20));
+      if (!WriteFile(handle, utf8.data() + done, chunk, &written, nullptr) || written == 0) return;
+      done += written;
+    }
+  }
 };
 
 }  // namespace
