@@ -7,6 +7,7 @@
 
 #include "cli/console.h"
 #include "cli/face.h"
+#include "runtime/cp932_text.h"
 #include "runtime/texts.h"
 
 namespace {
@@ -18,7 +19,7 @@ class DiscardingConsole : public kwt::cli::Console {
  public:
   void Write(Stream, std::string_view text) override { pending_ += text; }
   void Flush(Stream) override {
-    benchmark::DoNotOptimize(kwt::cli::Cp932ToUtf8Lossy(pending_));
+    benchmark::DoNotOptimize(kwt::Cp932ToUtf8Lossy(pending_));
     pending_.clear();
   }
   bool IsTerminal(Stream) override { return true; }

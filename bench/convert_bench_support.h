@@ -73,8 +73,8 @@ inline std::string GenerateProject(const std::string& folder, std::uint32_t coun
   // for ours.
   for (const std::string& path : {contents, project}) {
     platform::FileHandle file;
-    if (platform::Open(path, platform::Access::ReadWrite, platform::kShareRead, platform::Creation::OpenExisting,
-                       file) != platform::error::kSuccess ||
+    if (platform::Open(path, platform::Access::ReadWrite, platform::kShareRead,
+                       platform::Creation::OpenExisting, file) != platform::error::kSuccess ||
         platform::Flush(file) != platform::error::kSuccess) {
       throw std::runtime_error("cannot flush " + path);
     }

@@ -1,6 +1,6 @@
 // What the status line costs inside the real window, and what the window
 // adds to a whole conversion. Run by hand under Wine with a display:
-//   xvfb-run -a scripts/wine-run build/win64/app/window_bench.exe [records]
+//   xvfb-run -a scripts/wine-run build/win64/bench/window_bench.exe [records]
 // Timed with a steady clock: Google Benchmark is not built for MinGW here.
 #include <chrono>
 #include <cstdio>
@@ -11,11 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
-#include "app/display_text.h"
 #include "convert/conversion.h"
+#include "frame/application.h"
+#include "frame/display_text.h"
+#include "runtime/cp932_text.h"
 #include "runtime/encoding.h"
 #include "runtime/texts.h"
+#include "ui/device_context.h"
 #include "ui/main.h"
 #include "ui/painting.h"
 
@@ -83,7 +85,7 @@ double SecondsToConvert(const std::filesystem::path& folder, int records, kwt::C
 
 int main(int argc, char** argv) {
   const int records = argc > 1 ? std::atoi(argv[1]) : 100000;
-  kwt::app::Application application;
+  kwt::frame::Application application;
   application.SetTitle(kwt::texts::kAppTitle);
   auto& form = application.CreateAppForm<kwt::ui::TfrmMain>();
   application.ShowMainForm(SW_SHOWNORMAL);
@@ -94,12 +96,11 @@ int main(int argc, char** argv) {
   GetClientRect(line, &bounds);
 
   std::vector<std::wstring> wide;
-  for (int i = 0; i < 3 * kUpdates; ++i) wide.push_back(kwt::app::ToDisplayWide(Progress(i)));
+  for (int i = 0; i < 3 * kUpdates; ++i) wide.push_back(kwt::Cp932ToWideLossy(Progress(i)));
 
   const double direct = PerCall(kUpdates, [&](int i) {
-    const HDC dc = GetDC(line);
-    kwt::ui::PaintStatusLine(dc, bounds, wide[static_cast<std::size_t>(i)], form.Font());
-    ReleaseDC(line, dc);
+    const kwt::ui::ClientDC dc = kwt::ui::ClientDCOf(line);
+    kwt::ui::PaintStatusLine(dc.get(), bounds, wide[static_cast<std::size_t>(i)], form.Font());
   });
   const double set_status = PerCall(kUpdates, [&](int i) { form.SetStatus(Progress(i)); });
   const double set_and_mark = PerCall(kUpdates, [&](int i) {

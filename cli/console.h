@@ -23,12 +23,36 @@ class Console {
   virtual int Columns(Stream stream) = 0;
 };
 
+// A console that queues each stream's text until Flush hands it to Emit, the
+// platform's way of writing it out.
+class BufferedConsole : public Console {
+ public:
+  void Write(Stream stream, std::string_view text) final { Buffer(stream) += text; }
+  void Flush(Stream stream) final {
+    std::string& buffer = Buffer(stream);
+    if (buffer.empty()) return;
+    Emit(stream, buffer);
+    buffer.clear();
+  }
+
+ protected:
+  // Writes text (code page 932) to the stream. A closed or full output has
+  // nobody left to tell, so failures end the write silently.
+  virtual void Emit(Stream stream, std::string_view text) = 0;
+  // For the platform's destructor: a base destructor can no longer reach Emit.
+  void FlushBoth() {
+    Flush(Stream::Out);
+    Flush(Stream::Err);
+  }
+
+ private:
+  std::string& Buffer(Stream stream) { return stream == Stream::Out ? out_ : err_; }
+
+  std::string out_;
+  std::string err_;
+};
+
 // The process's standard output and standard error. Destroying it flushes both.
 std::unique_ptr<Console> OpenSystemConsole();
-
-// The UTF-8 form of code page 932 text. Bytes that do not form a character
-// (a cut double-byte character, an unassigned code) each become U+FFFD, so
-// damaged names in a project still show everything around them.
-std::string Cp932ToUtf8Lossy(std::string_view text);
 
 }  // namespace kwt::cli

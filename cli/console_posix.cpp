@@ -5,33 +5,14 @@
 #include <cerrno>
 
 #include "cli/console.h"
+#include "runtime/cp932_text.h"
 
 namespace kwt::cli {
 namespace {
 
-class PosixConsole : public Console {
+class PosixConsole : public BufferedConsole {
  public:
-  ~PosixConsole() override {
-    Flush(Stream::Out);
-    Flush(Stream::Err);
-  }
-
-  void Write(Stream stream, std::string_view text) override { Buffer(stream) += text; }
-
-  void Flush(Stream stream) override {
-    std::string& buffer = Buffer(stream);
-    if (buffer.empty()) return;
-    const std::string utf8 = Cp932ToUtf8Lossy(buffer);
-    buffer.clear();
-    const int fd = Descriptor(stream);
-    for (std::size_t done = 0; done < utf8.size();) {
-      const ssize_t written = ::write(fd, utf8.data() + done, utf8.size() - done);
-      if (written < 0 && errno == EINTR) continue;
-      // A closed or full output has nobody left to tell.
-      if (written <= 0) return;
-      done += static_cast<std::size_t>(written);
-    }
-  }
+  ~PosixConsole() override { FlushBoth(); }
 
   bool IsTerminal(Stream stream) override { return ::isatty(Descriptor(stream)) == 1; }
 
@@ -44,10 +25,17 @@ class PosixConsole : public Console {
 
  private:
   static int Descriptor(Stream stream) { return stream == Stream::Out ? STDOUT_FILENO : STDERR_FILENO; }
-  std::string& Buffer(Stream stream) { return stream == Stream::Out ? out_ : err_; }
 
-  std::string out_;
-  std::string err_;
+  void Emit(Stream stream, std::string_view text) override {
+    const std::string utf8 = Cp932ToUtf8Lossy(text);
+    const int fd = Descriptor(stream);
+    for (std::size_t done = 0; done < utf8.size();) {
+      const ssize_t written = ::write(fd, utf8.data() + done, utf8.size() - done);
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) return;
+      done += static_cast<std::size_t>(written);
+    }
+  }
 };
 
 }  // namespace

@@ -3,57 +3,15 @@
 #include <algorithm>
 
 #include "cli/console.h"
-#include "runtime/encoding.h"
+#include "runtime/cp932_text.h"
 #include "runtime/windows_api.h"
 
 namespace kwt::cli {
 namespace {
 
-// Invalid bytes become the code page's default character instead of failing.
-std::wstring Cp932ToWideLossy(std::string_view text) {
-  if (auto wide = encoding::Cp932ToWide(text)) return *std::move(wide);
-  const int size = static_cast<int>(text.size());
-  const int needed = MultiByteToWideChar(932, 0, text.data(), size, nullptr, 0);
-  if (needed <= 0) return std::wstring();
-  std::wstring wide(static_cast<std::size_t>(needed), L'\0');
-  MultiByteToWideChar(932, 0, text.data(), size, wide.data(), needed);
-  return wide;
-}
-
-class Win32Console : public Console {
+class Win32Console : public BufferedConsole {
  public:
-  ~Win32Console() override {
-    Flush(Stream::Out);
-    Flush(Stream::Err);
-  }
-
-  void Write(Stream stream, std::string_view text) override { Buffer(stream) += text; }
-
-  void Flush(Stream stream) override {
-    std::string& buffer = Buffer(stream);
-    if (buffer.empty()) return;
-    const HANDLE handle = Handle(stream);
-    if (IsTerminal(stream)) {
-      const std::wstring wide = Cp932ToWideLossy(buffer);
-      buffer.clear();
-      for (std::size_t done = 0; done < wide.size();) {
-        DWORD written = 0;
-        // Consoles take limited chunks per call.
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
-        if (!WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr) || written == 0) return;
-        done += written;
-      }
-      return;
-    }
-    const std::string utf8 = Cp932ToUtf8Lossy(buffer);
-    buffer.clear();
-    for (std::size_t done = 0; done < utf8.size();) {
-      DWORD written = 0;
-      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(utf8.size() - done, 1 << 20));
-      if (!WriteFile(handle, utf8.data() + done, chunk, &written, nullptr) || written == 0) return;
-      done += written;
-    }
-  }
+  ~Win32Console() override { FlushBoth(); }
 
   bool IsTerminal(Stream stream) override {
     DWORD mode = 0;
@@ -70,10 +28,28 @@ class Win32Console : public Console {
   static HANDLE Handle(Stream stream) {
     return GetStdHandle(stream == Stream::Out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
   }
-  std::string& Buffer(Stream stream) { return stream == Stream::Out ? out_ : err_; }
 
-  std::string out_;
-  std::string err_;
+  void Emit(Stream stream, std::string_view text) override {
+    const HANDLE handle = Handle(stream);
+    if (IsTerminal(stream)) {
+      const std::wstring wide = Cp932ToWideLossy(text);
+      for (std::size_t done = 0; done < wide.size();) {
+        DWORD written = 0;
+        // Consoles take limited chunks per call.
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
+        if (!WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr) || written == 0) return;
+        done += written;
+      }
+      return;
+    }
+    const std::string utf8 = Cp932ToUtf8Lossy(text);
+    for (std::size_t done = 0; done < utf8.size();) {
+      DWORD written = 0;
+      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(utf8.size() - done, 1 << 20));
+      if (!WriteFile(handle, utf8.data() + done, chunk, &written, nullptr) || written == 0) return;
+      done += written;
+    }
+  }
 };
 
 }  // namespace

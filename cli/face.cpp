@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "runtime/file_names.h"
+#include "runtime/cp932_text.h"
 
 namespace kwt::cli {
 
@@ -12,13 +12,6 @@ std::int32_t TargetWidthFor(int terminalColumns) {
   if (terminalColumns <= 0) return kDefaultTargetWidth;
   // The last column stays free: writing into it wraps some terminals early.
   return std::max(terminalColumns - 1 - kCounterRoom, kMinimumTargetWidth);
-}
-
-std::string_view FitColumns(std::string_view text, std::size_t columns) {
-  if (text.size() <= columns) return text;
-  std::size_t end = columns;
-  if (end > 0 && ClassifyByte(text, end - 1) == ByteClass::Lead) --end;
-  return text.substr(0, end);
 }
 
 CommandLineFace::CommandLineFace(Console& console, Display display, std::int32_t targetWidth, int lineColumns,
@@ -85,7 +78,8 @@ void CommandLineFace::Draw() {
     text += target_;
   }
   const std::size_t limit = line_columns_ > 1 ? static_cast<std::size_t>(line_columns_ - 1) : text.size();
-  const std::string_view fitted = FitColumns(text, limit);
+  // One column per byte, which is how code page 932 fills a terminal.
+  const std::string_view fitted = CutToWholeCharacters(text, limit);
   line_.clear();
   line_ += '\r';
   line_ += fitted;

@@ -36,10 +36,6 @@ inline constexpr std::chrono::milliseconds kRedrawInterval{100};
 // The target width for a terminal of the given columns (0: not a terminal).
 std::int32_t TargetWidthFor(int terminalColumns);
 
-// The first bytes of text that fill at most columns, one column per byte,
-// without cutting a double-byte character.
-std::string_view FitColumns(std::string_view text, std::size_t columns);
-
 class CommandLineFace : public ConversionFace {
  public:
   using Clock = std::chrono::steady_clock::time_point (*)();

@@ -34,9 +34,13 @@ std::optional<std::string> FromWide(UINT code_page, std::wstring_view wide) {
 
 }  // namespace
 
-std::optional<std::wstring> Cp932ToWide(std::string_view cp932) { return ToWide(kCodePage932, cp932); }
+std::optional<std::wstring> Cp932ToWide(std::string_view cp932) {
+  return ToWide(kCodePage932, cp932);
+}
 
-std::optional<std::string> WideToCp932(std::wstring_view wide) { return FromWide(kCodePage932, wide); }
+std::optional<std::string> WideToCp932(std::wstring_view wide) {
+  return FromWide(kCodePage932, wide);
+}
 
 std::optional<std::string> Cp932ToUtf8(std::string_view cp932) {
   const auto wide = Cp932ToWide(cp932);

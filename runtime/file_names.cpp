@@ -16,17 +16,6 @@ bool RenamePath(std::string_view from, std::string_view to) {
   return platform::Move(from, to) == platform::error::kSuccess;
 }
 
-ByteClass ClassifyByte(std::string_view text, std::size_t position, const LeadByteSet& leads) {
-  if (!leads.Any() || position >= text.size() || text[position] == '\0') return ByteClass::Single;
-  // Walk back over the run of bytes that could be lead bytes. Inside such a
-  // run lead and trail alternate, so its length's parity tells whether the
-  // byte at position completes a pair or starts one.
-  std::size_t run = 0;
-  while (run < position && leads.Contains(text[position - run - 1])) ++run;
-  if (run % 2 == 1) return ByteClass::Trail;
-  return leads.Contains(text[position]) ? ByteClass::Lead : ByteClass::Single;
-}
-
 std::string_view PathDelimiters(PathStyle style) {
   return style == PathStyle::Windows ? std::string_view("\\:") : std::string_view("\\:/");
 }

@@ -14,10 +14,12 @@
 // only in the boolean result.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
+
+// The lead-byte set and the byte classes that the splitting rules use.
+#include "runtime/cp932_text.h"
 
 namespace kwt {
 
@@ -31,40 +33,6 @@ bool RemoveFile(std::string_view path);
 // True when the file now has the new path. Fails, changing nothing, when
 // something already exists at to.
 bool RenamePath(std::string_view from, std::string_view to);
-
-// The byte values that begin a double-byte character.
-class LeadByteSet {
- public:
-  // Code page 932: 0x81-0x9F and 0xE0-0xFC. The files this program reads are
-  // always code page 932, so this set applies on every platform.
-  static constexpr LeadByteSet CodePage932() {
-    LeadByteSet set;
-    for (int value = 0x81; value <= 0x9F; ++value) set.leads_[static_cast<std::size_t>(value)] = true;
-    for (int value = 0xE0; value <= 0xFC; ++value) set.leads_[static_cast<std::size_t>(value)] = true;
-    set.any_ = true;
-    return set;
-  }
-  // A single-byte code page: double-byte awareness is off.
-  static constexpr LeadByteSet None() { return LeadByteSet(); }
-
-  constexpr bool Contains(char byte) const { return leads_[static_cast<unsigned char>(byte)]; }
-  // False when the code page has no lead bytes at all.
-  constexpr bool Any() const { return any_; }
-
- private:
-  constexpr LeadByteSet() = default;
-  std::array<bool, 256> leads_{};
-  bool any_ = false;
-};
-
-// The set in force for the whole program.
-inline constexpr LeadByteSet kLeadByteSet = LeadByteSet::CodePage932();
-
-enum class ByteClass { Single, Lead, Trail };
-
-// Classifies the byte at 0-based position of text. A NUL byte, and a position
-// at or past the end, are Single.
-ByteClass ClassifyByte(std::string_view text, std::size_t position, const LeadByteSet& leads = kLeadByteSet);
 
 // Which bytes separate the parts of a path: Windows' backslash and colon, or
 // those plus '/' for the POSIX build's own paths.

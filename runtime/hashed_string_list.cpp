@@ -3,25 +3,9 @@
 #include <limits>
 #include <stdexcept>
 
-#include "runtime/file_names.h"
+#include "runtime/cp932_text.h"
 
 namespace kwt {
-
-namespace ansi {
-
-std::string UpperCase(std::string_view text) {
-  std::string result(text);
-  for (std::size_t i = 0; i < result.size(); ++i) {
-    if (kLeadByteSet.Contains(result[i])) {
-      ++i;  // The trail byte belongs to the character; a lone lead byte at the end stays too.
-    } else if (result[i] >= 'a' && result[i] <= 'z') {
-      result[i] = static_cast<char>(result[i] - 'a' + 'A');
-    }
-  }
-  return result;
-}
-
-}  // namespace ansi
 
 TStringHash::TStringHash(std::size_t buckets) : heads_(buckets == 0 ? 1 : buckets, kEnd) {}
 

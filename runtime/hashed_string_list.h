@@ -9,16 +9,10 @@
 #include <string_view>
 #include <vector>
 
+// ansi::UpperCase, the folding of names for lookups.
+#include "runtime/cp932_text.h"
+
 namespace kwt {
-
-namespace ansi {
-
-// The name-matching form of text: a to z become A to Z, every double-byte
-// character is kept whole (its trail byte may look like a letter: 83 61 is
-// not 83 41), and the length never changes.
-std::string UpperCase(std::string_view text);
-
-}  // namespace ansi
 
 // A fixed number of buckets, each a chain of (key, value) entries with the
 // newest entry at its head. Finding walks a chain from the head, so of equal

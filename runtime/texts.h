@@ -90,6 +90,8 @@ inline constexpr std::string_view kAppErrorFormat = "%s\x82\xAA\x83\x82\x83W\x83
 inline constexpr std::string_view kWindowClassError = "\x83" "E\x83" "B\x83\x93\x83h\x83" "E\x83N\x83\x89\x83X\x82\xCC\x8D\xEC\x90\xAC\x82\xC5\x83G\x83\x89\x81[\x82\xAA\x94\xAD\x90\xB6\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
 // The Japanese full stop, which the error box's period rule treats as a character like any other.
 inline constexpr std::string_view kIdeographicFullStop = "\x81" "B";
+// A button picture is missing from the executable's resources.
+inline constexpr std::string_view kMissingButtonPicture = "missing button picture";
 
 // The format with its one "%s" or "%d" replaced by value. No trail byte of
 // code page 932 is '%', so a byte search is safe.

@@ -7,7 +7,11 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#ifndef _WIN32_WINNT
+// MinGW's headers default to the newest Windows (0x0A00) before any of ours
+// run, so a guarded definition would never take effect: replace it, and the
+// headers then offer nothing that Windows 7 lacks.
+#undef _WIN32_WINNT
 #define _WIN32_WINNT 0x0601
-#endif
+#undef WINVER
+#define WINVER 0x0601
 #include <windows.h>

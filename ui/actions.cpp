@@ -1,6 +1,6 @@
 #include "ui/actions.h"
 
-#include "app/application.h"
+#include "frame/application.h"
 #include "runtime/texts.h"
 
 namespace kwt::ui {
@@ -30,20 +30,16 @@ bool TAction::Execute() {
   return true;
 }
 
-void TAction::ExecuteTarget() {
-  if (OnExecute) OnExecute(*this);
-}
-
-TFileExit::TFileExit(app::Application& application)
+TFileExit::TFileExit(frame::Application& application)
     : TAction(std::string(texts::kExitCaption), std::string(texts::kExitHint), kNoShortCut),
       application_(application) {}
 
 void TFileExit::ExecuteTarget() {
   // No help file is set, so there is no help system to tell to quit.
-  if (app::Form* main_form = application_.MainForm()) main_form->Close();
+  if (frame::Form* main_form = application_.MainForm()) main_form->Close();
 }
 
-TFileOpen::TFileOpen(app::Application& application)
+TFileOpen::TFileOpen(frame::Application& application)
     : TAction(std::string(), std::string(texts::kOpenHint), kCtrlO), application_(application) {
   dialog_.SetFilter(texts::kOpenFilter);
 }
@@ -51,11 +47,7 @@ TFileOpen::TFileOpen(app::Application& application)
 void TFileOpen::ExecuteTarget() {
   if (BeforeExecute) BeforeExecute(*this);
   const HWND main_form = application_.MainForm() != nullptr ? application_.MainForm()->Handle() : nullptr;
-  if (dialog_.Execute(application_.Handle(), main_form)) {
-    if (OnAccept) OnAccept(*this);
-  } else if (OnCancel) {
-    OnCancel(*this);
-  }
+  if (dialog_.Execute(application_.Handle(), main_form) && OnAccept) OnAccept(*this);
 }
 
 TAction* TActionList::FindShortCut(ShortCut shortcut) const {

@@ -12,7 +12,7 @@
 
 #include "ui/open_dialog.h"
 
-namespace kwt::app {
+namespace kwt::frame {
 class Application;
 }
 
@@ -47,53 +47,49 @@ class TAction {
   const std::string& Hint() const noexcept { return hint_; }
   ShortCut Shortcut() const noexcept { return shortcut_; }
   bool Enabled() const noexcept { return enabled_; }
-  bool Visible() const noexcept { return visible_; }
 
   // Runs the action once when it is enabled; true when it ran.
   bool Execute();
 
-  Handler OnExecute;
-
  protected:
-  virtual void ExecuteTarget();
+  // What the action does; each kind of action has its own.
+  virtual void ExecuteTarget() = 0;
 
  private:
   std::string caption_;
   std::string hint_;
   ShortCut shortcut_;
   bool enabled_ = true;
-  bool visible_ = true;
 };
 
 // Closes the application's main form.
 class TFileExit : public TAction {
  public:
-  explicit TFileExit(app::Application& application);
+  explicit TFileExit(frame::Application& application);
 
  protected:
   void ExecuteTarget() override;
 
  private:
-  app::Application& application_;
+  frame::Application& application_;
 };
 
 // Shows the open-file dialog, owned by the application window; an accepted
-// name runs OnAccept, a cancelled or failed dialog OnCancel.
+// name runs OnAccept, a cancelled or failed dialog nothing.
 class TFileOpen : public TAction {
  public:
-  explicit TFileOpen(app::Application& application);
+  explicit TFileOpen(frame::Application& application);
 
   TOpenDialog& Dialog() noexcept { return dialog_; }
 
   Handler BeforeExecute;
   Handler OnAccept;
-  Handler OnCancel;
 
  protected:
   void ExecuteTarget() override;
 
  private:
-  app::Application& application_;
+  frame::Application& application_;
   TOpenDialog dialog_;
 };
 

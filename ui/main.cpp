@@ -1,11 +1,15 @@
 #include "ui/main.h"
 
 #include <algorithm>
+#include <utility>
 
-#include "app/display_text.h"
+#include "frame/display_text.h"
+#include "frame/window_procedure.h"
+#include "runtime/cp932_text.h"
 #include "runtime/file_names.h"
 #include "runtime/platform.h"
 #include "runtime/texts.h"
+#include "ui/device_context.h"
 #include "ui/focus_ring.h"
 #include "ui/layout.h"
 
@@ -36,28 +40,29 @@ bool KeyDown(int key) {
 }
 
 std::wstring ControlText(HWND control) {
-  return app::ToDisplayWide(app::WindowText(control));
+  return Cp932ToWideLossy(frame::WindowText(control));
 }
 
 }  // namespace
 
 std::int32_t TfrmMain::WindowMeasure::TextWidth(std::string_view text) {
-  const std::wstring wide = app::ToDisplayWide(text);
-  const HDC dc = GetDC(form_.window_);
-  if (dc == nullptr) return 0;
-  const HGDIOBJ previous = SelectObject(dc, form_.Font());
+  const std::wstring wide = Cp932ToWideLossy(text);
+  const ClientDC dc = ClientDCOf(form_.window_);
+  if (!dc) return 0;
+  const Selected font(dc.get(), form_.Font());
   SIZE extent{0, 0};
-  GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &extent);
-  SelectObject(dc, previous);
-  ReleaseDC(form_.window_, dc);
+  GetTextExtentPoint32W(dc.get(), wide.c_str(), static_cast<int>(wide.size()), &extent);
   return extent.cx;
 }
 
-TfrmMain::TfrmMain(app::Application& owner)
+TfrmMain::TfrmMain(frame::Application& owner)
     : application_(owner),
       instance_(owner.Instance()),
-      form_class_(instance_, kWindowClassName, WindowProc, owner.Icon(), COLOR_BTNFACE),
-      group_box_class_(instance_, kGroupBoxClassName, GroupBoxProc, nullptr, COLOR_BTNFACE),
+      form_class_(instance_, kWindowClassName, frame::WindowProcedure<TfrmMain, &TfrmMain::HandleMessage>,
+                  owner.Icon(), COLOR_BTNFACE),
+      group_box_class_(instance_, kGroupBoxClassName,
+                       frame::WindowProcedure<TfrmMain, &TfrmMain::HandleGroupBoxMessage>, nullptr,
+                       COLOR_BTNFACE),
       font_(CreateWindowFont()),
       close_glyph_(std::make_unique<Glyph>(instance_, kClosePicture, layout::kDoorPictureSize, 2)),
       open_glyph_(std::make_unique<Glyph>(instance_, kOpenPicture, layout::kFolderPictureSize, 1)),
@@ -65,19 +70,19 @@ TfrmMain::TfrmMain(app::Application& owner)
       file_open1_(std::make_unique<TFileOpen>(owner)),
       measure_(*this),
       converter_(*this) {
-  if (!font_) throw Exception(app::SystemErrorText(GetLastError()));
+  if (!font_) throw Exception(frame::SystemErrorText(GetLastError()));
   action_list1_.Add(*file_exit1_);
   action_list1_.Add(*file_open1_);
   file_open1_->BeforeExecute = [this](TAction& sender) { FileOpen1BeforeExecute(sender); };
   file_open1_->OnAccept = [this](TAction& sender) { FileOpen1Accept(sender); };
 
   const SIZE outer = OuterSize();
-  const std::wstring caption = app::ToDisplayWide(texts::kMainCaption);
+  const std::wstring caption = Cp932ToWideLossy(texts::kMainCaption);
   // Placed when first shown; the designed position is not used.
   if (CreateWindowExW(kFormExtendedStyle, kWindowClassName, caption.c_str(), kFormStyle, CW_USEDEFAULT,
                       CW_USEDEFAULT, outer.cx, outer.cy, owner.Handle(), nullptr, instance_,
                       this) == nullptr) {
-    throw Exception(app::SystemErrorText(GetLastError()));
+    throw Exception(frame::SystemErrorText(GetLastError()));
   }
 }
 
@@ -99,7 +104,7 @@ std::vector<HWND> TfrmMain::TabOrder() const {
 
 HWND TfrmMain::CreateControl(const wchar_t* window_class, std::string_view text, DWORD style,
                              DWORD extended_style, int left, int top, int width, int height, HWND parent) {
-  const std::wstring wide = app::ToDisplayWide(text);
+  const std::wstring wide = Cp932ToWideLossy(text);
   // Only the window's own group frame class takes the window object along.
   void* const creation_data = window_class == kGroupBoxClassName ? this : nullptr;
   const HWND control = CreateWindowExW(extended_style, window_class, wide.c_str(), style, left, top, width,
@@ -149,36 +154,23 @@ bool TfrmMain::CreateControls() {
 
 void TfrmMain::FitToText(HWND static_text) {
   const std::wstring text = ControlText(static_text);
-  const HDC dc = GetDC(static_text);
-  if (dc == nullptr) return;
-  const HGDIOBJ previous = SelectObject(dc, font_.get());
   RECT box{0, 0, 0, 0};
-  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, DT_CALCRECT | DT_EXPANDTABS);
-  SelectObject(dc, previous);
-  ReleaseDC(static_text, dc);
+  {
+    const ClientDC dc = ClientDCOf(static_text);
+    if (!dc) return;
+    const Selected font(dc.get(), font_.get());
+    DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &box, DT_CALCRECT | DT_EXPANDTABS);
+  }
   SetWindowPos(static_text, nullptr, 0, 0, box.right - box.left + layout::kStaticTextPadding,
                box.bottom - box.top + layout::kStaticTextPadding, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // --- Messages -------------------------------------------------------------
 
-LRESULT CALLBACK TfrmMain::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<TfrmMain*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
-    self->window_ = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  TfrmMain* self = Self<TfrmMain>(window);
-  if (message == WM_NCDESTROY) {
-    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    if (self != nullptr) self->window_ = nullptr;
-  }
-  if (self == nullptr || self->window_ == nullptr) return DefWindowProcW(window, message, wparam, lparam);
-  return app::Guarded(self->application_, [&] { return self->HandleMessage(message, wparam, lparam); });
-}
-
-LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT TfrmMain::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
+    case WM_NCCREATE: return OnNcCreate(window, wparam, lparam);
+    case WM_NCDESTROY: return OnNcDestroy(wparam, lparam);
     case WM_CREATE: return OnCreate();
     case WM_GETMINMAXINFO: return OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lparam));
     case WM_WINDOWPOSCHANGING:
@@ -195,23 +187,11 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   }
 }
 
-LRESULT CALLBACK TfrmMain::GroupBoxProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<TfrmMain*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  TfrmMain* self = Self<TfrmMain>(window);
-  if (message == WM_NCDESTROY) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-  if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
-  return app::Guarded(self->application_,
-                      [&] { return self->HandleGroupBoxMessage(window, message, wparam, lparam); });
-}
-
 LRESULT CALLBACK TfrmMain::StatusLineProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   TfrmMain* self = Self<TfrmMain>(window);
   if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
-  return app::Guarded(self->application_,
-                      [&] { return self->HandleStatusLineMessage(message, wparam, lparam); });
+  return frame::Guarded(self->application_,
+                        [&] { return self->HandleStatusLineMessage(message, wparam, lparam); });
 }
 
 LRESULT TfrmMain::HandleStatusLineMessage(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -225,7 +205,7 @@ LRESULT TfrmMain::HandleStatusLineMessage(UINT message, WPARAM wparam, LPARAM lp
     }
     case WM_SETTEXT: {
       const auto* text = reinterpret_cast<const wchar_t*>(lparam);
-      SetStatus(app::FromDisplayWide(text != nullptr ? std::wstring_view(text) : std::wstring_view()));
+      SetStatus(WideToCp932Lossy(text != nullptr ? std::wstring_view(text) : std::wstring_view()));
       return TRUE;
     }
     case WM_NCDESTROY: {
@@ -244,19 +224,29 @@ LRESULT TfrmMain::HandleGroupBoxMessage(HWND window, UINT message, WPARAM wparam
     // The frame's controls report to the window, which handles them all.
     case WM_COMMAND:
     case WM_DRAWITEM:
-    case WM_CTLCOLORSTATIC: return HandleMessage(message, wparam, lparam);
+    case WM_CTLCOLORSTATIC: return HandleMessage(window_, message, wparam, lparam);
     default: return DefWindowProcW(window, message, wparam, lparam);
   }
 }
 
 LRESULT TfrmMain::OnGroupBoxPaint(HWND window) {
-  PAINTSTRUCT paint{};
-  const HDC dc = BeginPaint(window, &paint);
+  const PaintDC dc = BeginPainting(window);
   RECT bounds{};
   GetClientRect(window, &bounds);
-  PaintGroupFrame(dc, bounds, layout::kGroupFrameTop);
-  EndPaint(window, &paint);
+  if (dc) PaintGroupFrame(dc.get(), bounds, layout::kGroupFrameTop);
   return 0;
+}
+
+LRESULT TfrmMain::OnNcCreate(HWND window, WPARAM wparam, LPARAM lparam) {
+  // The handle is known from here on, before CreateWindowExW returns it.
+  window_ = window;
+  return DefWindowProcW(window_, WM_NCCREATE, wparam, lparam);
+}
+
+LRESULT TfrmMain::OnNcDestroy(WPARAM wparam, LPARAM lparam) {
+  // Nothing reaches the window after this; the destructor must not destroy it again.
+  const HWND window = std::exchange(window_, nullptr);
+  return DefWindowProcW(window, WM_NCDESTROY, wparam, lparam);
 }
 
 LRESULT TfrmMain::OnCreate() {
@@ -465,7 +455,7 @@ std::optional<std::string> TfrmMain::HintOf(HWND window) const {
 void TfrmMain::SetStatus(std::string_view text) {
   if (text == status_text_) return;
   status_text_ = text;
-  status_wide_ = app::ToDisplayWide(text);
+  status_wide_ = Cp932ToWideLossy(text);
   DrawStatusLine();
 }
 
@@ -473,16 +463,15 @@ void TfrmMain::DrawStatusLine() {
   // Drawn by the same routine that serves the line's repaints, so a later
   // repaint (after the window was covered, say) shows exactly this; nothing
   // needs marking for it.
-  const HDC dc = GetDC(txt3_);
-  if (dc == nullptr) return;
+  const ClientDC dc = ClientDCOf(txt3_);
+  if (!dc) return;
   RECT bounds{};
   GetClientRect(txt3_, &bounds);
-  PaintStatusLine(dc, bounds, status_wide_, font_.get());
-  ReleaseDC(txt3_, dc);
+  PaintStatusLine(dc.get(), bounds, status_wide_, font_.get());
 }
 
 void TfrmMain::SetTarget(std::string_view text) {
-  app::SetWindowTextBytes(edit1_, text);
+  frame::SetWindowTextBytes(edit1_, text);
   // Not required during a pass, but cheap once per pass: the user sees which
   // file is being converted.
   UpdateWindow(edit1_);

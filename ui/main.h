@@ -12,16 +12,16 @@
 #include <type_traits>
 #include <vector>
 
-#include "app/application.h"
-#include "app/window_class.h"
 #include "convert/conversion.h"
+#include "frame/application.h"
+#include "frame/window_class.h"
 #include "runtime/windows_api.h"
 #include "ui/actions.h"
 #include "ui/painting.h"
 
 namespace kwt::ui {
 
-class TfrmMain final : public app::Form, public ConversionFace {
+class TfrmMain final : public frame::Form, public ConversionFace {
  public:
   static constexpr wchar_t kWindowClassName[] = L"TfrmMain";
   static constexpr wchar_t kGroupBoxClassName[] = L"KwtGroupBox";
@@ -31,12 +31,12 @@ class TfrmMain final : public app::Form, public ConversionFace {
 
   // Builds the window, still hidden, with its controls and actions, owned by
   // the application window. Raises an Exception when any part fails.
-  explicit TfrmMain(app::Application& owner);
+  explicit TfrmMain(frame::Application& owner);
   ~TfrmMain() override;
   TfrmMain(const TfrmMain&) = delete;
   TfrmMain& operator=(const TfrmMain&) = delete;
 
-  // app::Form
+  // frame::Form
   HWND Handle() const noexcept override { return window_; }
   bool PreviewKey(const MSG& message) override;
   void Close() override;
@@ -68,6 +68,8 @@ class TfrmMain final : public app::Form, public ConversionFace {
   TFileExit& FileExit1() noexcept { return *file_exit1_; }
   TFileOpen& FileOpen1() noexcept { return *file_open1_; }
   HFONT Font() const noexcept { return font_.get(); }
+  // The window's errors are shown by the application.
+  frame::Application& ErrorBoundary() const noexcept { return application_; }
   Converter& Driver() noexcept { return converter_; }
 
   // The controls of the group frame in tab order.
@@ -84,16 +86,16 @@ class TfrmMain final : public app::Form, public ConversionFace {
     const TfrmMain& form_;
   };
 
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-  static LRESULT CALLBACK GroupBoxProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK StatusLineProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT HandleStatusLineMessage(UINT message, WPARAM wparam, LPARAM lparam);
   // Draws the status line's text now, without waiting for a paint message.
   void DrawStatusLine();
-  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT HandleGroupBoxMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
   LRESULT OnGroupBoxPaint(HWND window);
+  LRESULT OnNcCreate(HWND window, WPARAM wparam, LPARAM lparam);
+  LRESULT OnNcDestroy(WPARAM wparam, LPARAM lparam);
   LRESULT OnCreate();
   LRESULT OnGetMinMaxInfo(MINMAXINFO& limits);
   LRESULT OnWindowPosChanging(WINDOWPOS& position, WPARAM wparam, LPARAM lparam);
@@ -124,10 +126,10 @@ class TfrmMain final : public app::Form, public ConversionFace {
     return window != nullptr && (window == btn_ || window == bit_btn1_);
   }
 
-  app::Application& application_;
+  frame::Application& application_;
   HINSTANCE instance_;
-  app::WindowClass form_class_;
-  app::WindowClass group_box_class_;
+  frame::WindowClass form_class_;
+  frame::WindowClass group_box_class_;
   struct FontDeleter {
     void operator()(HFONT font) const noexcept { DeleteObject(font); }
   };

@@ -5,21 +5,13 @@
 #include <array>
 #include <optional>
 
-#include "app/application.h"
-#include "app/display_text.h"
+#include "frame/application.h"
+#include "frame/display_text.h"
+#include "runtime/cp932_text.h"
 #include "runtime/encoding.h"
-#include "runtime/file_names.h"
 
 namespace kwt::ui {
 namespace {
-
-// Code page 932 bytes cut to at most limit bytes, never through a character.
-std::string_view CutToBytes(std::string_view text, std::size_t limit) {
-  if (text.size() <= limit) return text;
-  std::size_t end = limit;
-  if (ClassifyByte(text, end) == ByteClass::Trail) --end;
-  return text.substr(0, end);
-}
 
 RECT MonitorOf(HWND window) {
   MONITORINFO info{};
@@ -71,9 +63,9 @@ std::vector<FilterEntry> SplitFilter(std::string_view filter) {
 std::wstring DialogFilter(std::string_view filter) {
   std::wstring result;
   for (const FilterEntry& entry : SplitFilter(filter)) {
-    result += app::ToDisplayWide(entry.description);
+    result += Cp932ToWideLossy(entry.description);
     result += L'\0';
-    result += app::ToDisplayWide(entry.pattern);
+    result += Cp932ToWideLossy(entry.pattern);
     result += L'\0';
   }
   result += L'\0';
@@ -101,9 +93,9 @@ DWORD TOpenDialog::Flags() {
 
 bool TOpenDialog::Execute(HWND owner, HWND fallback) {
   const std::wstring filter = DialogFilter(filter_);
-  const std::wstring initial_dir = app::ToDisplayWide(initial_dir_);
+  const std::wstring initial_dir = Cp932ToWideLossy(initial_dir_);
   std::array<wchar_t, kFileNameBufferBytes> buffer{};
-  const std::wstring name = app::ToDisplayWide(CutToBytes(file_name_, kFileNameBufferBytes - 1));
+  const std::wstring name = Cp932ToWideLossy(CutToWholeCharacters(file_name_, kFileNameBufferBytes - 1));
   name.copy(buffer.data(), std::min(name.size(), buffer.size() - 1));
 
   const HWND active = GetActiveWindow();
@@ -123,7 +115,7 @@ bool TOpenDialog::Execute(HWND owner, HWND fallback) {
 
   BOOL accepted = FALSE;
   {
-    app::Application::ModalScope modal;
+    frame::Application::ModalScope modal;
     accepted = GetOpenFileNameW(&options);
   }
   if (!accepted) return false;

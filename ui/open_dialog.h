@@ -41,12 +41,10 @@ class TOpenDialog {
   static constexpr std::size_t kFileNameBufferBytes = 260;
 
   const std::string& FileName() const noexcept { return file_name_; }
-  void SetFileName(std::string_view name) { file_name_ = name; }
   const std::string& InitialDir() const noexcept { return initial_dir_; }
   void SetInitialDir(std::string_view dir) { initial_dir_ = InitialDirValue(dir); }
   const std::string& Filter() const noexcept { return filter_; }
   void SetFilter(std::string_view filter) { filter_ = filter; }
-  DWORD FilterIndex() const noexcept { return filter_index_; }
 
   // The flags the dialog is shown with: the read-only box hidden, the dialog
   // sizable, explorer style with the placing hook. Neither the file nor its
@@ -65,6 +63,7 @@ class TOpenDialog {
   std::string file_name_;
   std::string initial_dir_;
   std::string filter_;
+  // The filter chosen last time, offered again next time.
   DWORD filter_index_ = 1;
 };
 

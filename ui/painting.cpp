@@ -3,36 +3,19 @@
 #include <string>
 
 #include "runtime/errors.h"
+#include "runtime/texts.h"
+#include "ui/device_context.h"
 
 namespace kwt::ui {
-namespace {
-
-// Selects an object into a device context for one scope.
-class Selected {
- public:
-  Selected(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
-  ~Selected() { SelectObject(dc_, previous_); }
-  Selected(const Selected&) = delete;
-  Selected& operator=(const Selected&) = delete;
-
- private:
-  HDC dc_;
-  HGDIOBJ previous_;
-};
-
-}  // namespace
 
 Glyph::Glyph(HINSTANCE instance, const wchar_t* name, int size, int count)
     : bitmap_(static_cast<HBITMAP>(LoadImageW(instance, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))),
       size_(size),
       count_(count) {
-  if (bitmap_ == nullptr) throw Exception("missing button picture");
-  const HDC memory = CreateCompatibleDC(nullptr);
-  {
-    Selected picture(memory, bitmap_);
-    transparent_ = GetPixel(memory, 0, size_ - 1);
-  }
-  DeleteDC(memory);
+  if (bitmap_ == nullptr) throw Exception(std::string(texts::kMissingButtonPicture));
+  const MemoryDC memory = CompatibleMemoryDC(nullptr);
+  const Selected picture(memory.get(), bitmap_);
+  transparent_ = GetPixel(memory.get(), 0, size_ - 1);
 }
 
 Glyph::~Glyph() {
@@ -40,13 +23,10 @@ Glyph::~Glyph() {
 }
 
 void Glyph::Draw(HDC target, int left, int top, bool enabled) const {
-  const HDC memory = CreateCompatibleDC(target);
-  {
-    Selected picture(memory, bitmap_);
-    const int source_left = !enabled && count_ > 1 ? size_ : 0;
-    TransparentBlt(target, left, top, size_, size_, memory, source_left, 0, size_, size_, transparent_);
-  }
-  DeleteDC(memory);
+  const MemoryDC memory = CompatibleMemoryDC(target);
+  const Selected picture(memory.get(), bitmap_);
+  const int source_left = !enabled && count_ > 1 ? size_ : 0;
+  TransparentBlt(target, left, top, size_, size_, memory.get(), source_left, 0, size_, size_, transparent_);
 }
 
 void PaintGroupFrame(HDC dc, const RECT& bounds, int frame_top) {

@@ -20,8 +20,6 @@ class Glyph {
   Glyph& operator=(const Glyph&) = delete;
 
   int Size() const noexcept { return size_; }
-  // The colour drawn as transparent.
-  COLORREF TransparentColour() const noexcept { return transparent_; }
   // Draws the image for the state, with the transparent colour left out.
   void Draw(HDC target, int left, int top, bool enabled) const;
 

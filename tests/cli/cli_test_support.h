@@ -5,14 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +18,7 @@
 #include "cli/process.h"
 #include "convert/content_records.h"
 #include "runtime/encoding.h"
+#include "scoped_temp_dir.h"
 
 namespace kwt::testing {
 
@@ -41,19 +40,6 @@ inline std::string Utf8Path(const std::filesystem::path& path) {
 // A fresh folder, removed with everything in it at the end. Names are UTF-8.
 class Folder {
  public:
-  Folder() {
-    static std::atomic<int> serial{0};
-    path_ = std::filesystem::temp_directory_path() /
-            ("kwt-cli-" + std::to_string(serial++) + "-" + std::to_string(std::random_device()()));
-    std::filesystem::create_directories(path_);
-  }
-  ~Folder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  Folder(const Folder&) = delete;
-  Folder& operator=(const Folder&) = delete;
-
   // Names may use '/' on every platform.
   std::filesystem::path Path(std::string_view name) const {
     return (path_ / PathFromUtf8(name)).make_preferred();
@@ -101,7 +87,8 @@ class Folder {
   }
 
  private:
-  std::filesystem::path path_;
+  ScopedTempDir dir_{"kwt-cli-"};
+  const std::filesystem::path& path_ = dir_.path();
 };
 
 // One layout-102 record with the given texts (code page 932) and values.

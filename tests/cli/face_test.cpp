@@ -124,34 +124,6 @@ TEST(CommandLineFace, ProgressLineStaysWithinTheTerminal) {
   EXPECT_EQ(console.out, "\r123456789");
 }
 
-TEST(FitColumns, NeverCutsADoubleByteCharacter) {
-  struct Case {
-    std::string_view text;
-    std::size_t columns;
-    std::string_view expected;
-  };
-  const Case cases[] = {
-      {"abc", 5, "abc"},
-      {"abc", 3, "abc"},
-      {"abc", 2, "ab"},
-      {"abc", 0, ""},
-      {"a\x83\x41", 2, "a"},
-      {"a\x83\x41", 3, "a\x83\x41"},
-      // 表 (95 5C) followed by a letter: the backslash byte is a trail byte.
-      {"\x95\x5C"
-       "b",
-       2, "\x95\x5C"},
-      {"\x95\x5C"
-       "b",
-       1, ""},
-      {"\x81\x81\x81\x81", 3, "\x81\x81"},
-  };
-  for (const Case& row : cases) {
-    SCOPED_TRACE(::testing::PrintToString(row.text) + " in " + std::to_string(row.columns));
-    EXPECT_EQ(FitColumns(row.text, row.columns), row.expected);
-  }
-}
-
 TEST(TargetWidthFor, TerminalLessTheCounterOrSixty) {
   EXPECT_EQ(TargetWidthFor(0), 60);
   EXPECT_EQ(TargetWidthFor(80), 80 - 1 - kCounterRoom);
@@ -160,29 +132,6 @@ TEST(TargetWidthFor, TerminalLessTheCounterOrSixty) {
   // The counter's room holds the progress text with the widest count.
   const std::string widest = Progress(2147483647);
   EXPECT_EQ(static_cast<std::int32_t>(widest.size()) + 1, kCounterRoom);
-}
-
-TEST(Cp932ToUtf8Lossy, ConvertsWhatItCanAndMarksTheRest) {
-  struct Case {
-    std::string_view cp932;
-    std::string_view utf8;
-  };
-  const Case cases[] = {
-      {"", ""},
-      {"plain ASCII", "plain ASCII"},
-      {"C:\\\x95\x5C\\a", "C:\\\xE8\xA1\xA8\\a"},
-      // A lead byte cut off at the end.
-      {"ab\x83", "ab\xEF\xBF\xBD"},
-      // A lead byte followed by a byte that cannot be its trail: only the lead is lost.
-      {"\x83\x0A"
-       "x",
-       "\xEF\xBF\xBD\nx"},
-      {"\x83\x41\xA0\x83\x41", "\xE3\x82\xA2\xEF\xBF\xBD\xE3\x82\xA2"},
-  };
-  for (const Case& row : cases) {
-    SCOPED_TRACE(::testing::PrintToString(row.cp932));
-    EXPECT_EQ(Cp932ToUtf8Lossy(row.cp932), row.utf8);
-  }
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "convert/conversion.h"
 #include "runtime/encoding.h"
 #include "runtime/texts.h"
+#include "scoped_temp_dir.h"
 
 namespace kwt::testing {
 
@@ -61,12 +62,7 @@ inline constexpr char kSeparator = '/';
 class ProjectFolder {
  public:
   ProjectFolder() {
-    static std::atomic<int> serial{0};
-    const auto base = std::filesystem::temp_directory_path();
-    folder_ = base / ("kwt-convert-" + std::to_string(serial++) + "-" +
-                      std::to_string(reinterpret_cast<std::uintptr_t>(this)) + "-" +
-                      std::to_string(std::random_device()()));
-    std::filesystem::create_directory(folder_);
+    folder_ = CreateUniqueTempDir("kwt-convert-");
 #ifdef _WIN32
     root_ = encoding::WideToCp932(folder_.wstring()).value() + kSeparator;
 #else

@@ -8,9 +8,7 @@
 #include <sys/stat.h>
 #endif
 
-#include <atomic>
 #include <filesystem>
-#include <random>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -18,6 +16,7 @@
 #include "runtime/encoding.h"
 #include "runtime/file_time.h"
 #include "runtime/platform.h"
+#include "scoped_temp_dir.h"
 
 namespace kwt {
 namespace {
@@ -97,68 +96,6 @@ TEST(PathSplitting, PosixPathsSplitAtSlashesToo) {
   for (const SplitCase& row : rows) ExpectSplits(row, PathStyle::Posix);
 }
 
-TEST(ClassifyByte, FollowsLeadBytesBackToTheLastSingleByte) {
-  struct Case {
-    std::string_view text;
-    std::size_t position;
-    ByteClass expected;
-  };
-  using enum ByteClass;
-  const Case rows[] = {
-      {"abc", 0, Single},
-      {"abc", 2, Single},
-      {KWT_HYO, 0, Lead},
-      {KWT_HYO, 1, Trail},
-      {"a" KWT_HYO, 2, Trail},
-      {KWT_A KWT_HYO, 2, Lead},
-      {KWT_A KWT_HYO, 3, Trail},
-      {KWT_AA KWT_HYO, 1, Trail},
-      {KWT_AA KWT_HYO, 2, Lead},
-      {KWT_AA KWT_HYO, 3, Trail},
-      {KWT_AA "\\", 2, Single},
-      {KWT_AA KWT_AA "x", 4, Single},
-      // A lead byte at the very end has no trail byte; it is still a lead.
-      {"a\x95", 1, Lead},
-      // Halfwidth katakana (A1-DF) are single bytes.
-      {"\xB1\x5C", 1, Single},
-      {"\xFD\x5C", 1, Single},
-      {"\x81\x5C", 1, Trail},
-      {"\xFC\x5C", 1, Trail},
-      {"\x80\x5C", 1, Single},
-      {"\xA0\x5C", 1, Single},
-      {"\xDF\x5C", 1, Single},
-      {"\xE0\x5C", 1, Trail},
-      {"\x9F\x5C", 1, Trail},
-      {std::string_view("\x95\0", 2), 1, Single},
-      {std::string_view("\0\x95", 2), 0, Single},
-      {"ab", 2, Single},
-      {"ab", 99, Single},
-      {"", 0, Single},
-  };
-  for (const Case& row : rows) {
-    SCOPED_TRACE(::testing::Message()
-                 << "position " << row.position << " of " << ::testing::PrintToString(row.text));
-    EXPECT_EQ(ClassifyByte(row.text, row.position), row.expected);
-  }
-}
-
-TEST(ClassifyByte, EveryByteIsSingleWithoutLeadBytes) {
-  const std::string_view text = "C:\\" KWT_HYO KWT_AA;
-  for (std::size_t position = 0; position < text.size(); ++position) {
-    EXPECT_EQ(ClassifyByte(text, position, LeadByteSet::None()), ByteClass::Single) << position;
-  }
-}
-
-TEST(LeadByteSet, HoldsCodePage932LeadBytes) {
-  for (int value = 0; value < 256; ++value) {
-    const bool lead = (value >= 0x81 && value <= 0x9F) || (value >= 0xE0 && value <= 0xFC);
-    EXPECT_EQ(kLeadByteSet.Contains(static_cast<char>(value)), lead) << value;
-    EXPECT_FALSE(LeadByteSet::None().Contains(static_cast<char>(value))) << value;
-  }
-  EXPECT_TRUE(kLeadByteSet.Any());
-  EXPECT_FALSE(LeadByteSet::None().Any());
-}
-
 TEST(LastPathDelimiter, SkipsTrailBytesAndCountsFromOne) {
   struct Case {
     std::string_view delimiters;
@@ -200,15 +137,7 @@ TEST(LastPathDelimiter, SplitsAfterTheTrailBackslashWithoutLeadBytes) {
 class FileOperations : public ::testing::Test {
  protected:
   void SetUp() override {
-    static std::atomic<int> serial{0};
-    std::error_code error;
-    const std::filesystem::path base = std::filesystem::temp_directory_path(error);
-    ASSERT_FALSE(error) << error.message();
-    // Test processes run side by side, with the same addresses: a random
-    // part keeps their folders apart.
-    folder_ = base / ("kwt-names-" + std::to_string(serial++) + "-" + std::to_string(std::random_device()()));
-    std::filesystem::remove_all(folder_, error);
-    ASSERT_TRUE(std::filesystem::create_directory(folder_, error)) << error.message();
+    folder_ = testing::CreateUniqueTempDir("kwt-names-");
 #ifdef _WIN32
     const auto cp932 = encoding::WideToCp932(folder_.wstring());
 #else
@@ -219,8 +148,7 @@ class FileOperations : public ::testing::Test {
   }
 
   void TearDown() override {
-    std::error_code ignored;
-    if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
+    if (!folder_.empty()) testing::RemoveTempDir(folder_);
   }
 
   std::string PathOf(std::string_view name) const {

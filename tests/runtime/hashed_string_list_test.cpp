@@ -9,35 +9,6 @@
 namespace kwt {
 namespace {
 
-TEST(UpperCase, FoldsAsciiLettersAndKeepsDoubleByteCharactersWhole) {
-  const struct {
-    std::string_view text;
-    std::string_view expected;
-  } cases[] = {
-      {"", ""},
-      {"Version", "VERSION"},
-      {"kwj_1-z@[`{", "KWJ_1-Z@[`{"},
-      // ャ (83 61) must not become ア (83 41).
-      {"\x83\x61", "\x83\x61"},
-      {"a\x83\x61z", "A\x83\x61Z"},
-      // A lead byte takes the next byte with it whatever that is.
-      {"\x83\x41\x83\x61", "\x83\x41\x83\x61"},
-      {"\xE0\x62x", "\xE0\x62X"},
-      // Half-width katakana and other high single bytes stay.
-      {"\xB1\xA0\xFDq", "\xB1\xA0\xFDQ"},
-      // A lead byte at the very end stays alone.
-      {"ab\x83", "AB\x83"},
-      // Full-width Latin letters stay as they are.
-      {"\x82\x81", "\x82\x81"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "text [" << c.text << "]");
-    const std::string folded = ansi::UpperCase(c.text);
-    EXPECT_EQ(folded, c.expected);
-    EXPECT_EQ(folded.size(), c.text.size());
-  }
-}
-
 TEST(TStringHash, RotatesLeftByTwoBitsAndXorsEachByte) {
   EXPECT_EQ(TStringHash::Hash(""), 0u);
   EXPECT_EQ(TStringHash::Hash("A"), 0x41u);

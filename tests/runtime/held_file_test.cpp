@@ -8,6 +8,7 @@
 #include <string>
 
 #include "runtime/platform.h"
+#include "scoped_temp_dir.h"
 
 namespace kwt::platform {
 namespace {
@@ -16,16 +17,6 @@ namespace fs = std::filesystem;
 
 class HeldFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::temp_directory_path() / (std::string("kwt-held-") + info->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
   std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
   std::string Read(const std::string& name) const {
     std::ifstream in(dir_ / name, std::ios::binary);
@@ -44,7 +35,8 @@ class HeldFileTest : public ::testing::Test {
     return Open(PathOf(name), Access::ReadWrite, kShareNone, Creation::CreateAlways, other);
   }
 
-  fs::path dir_;
+  testing::ScopedTempDir temp_{"kwt-held-"};
+  const fs::path dir_ = temp_.path();
 };
 
 TEST_F(HeldFileTest, SecondHandleKeepsTheHoldAfterTheFirstCloses) {

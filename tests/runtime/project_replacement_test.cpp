@@ -44,7 +44,8 @@ TEST(ProjectReplacement, PrivateProjectFileStaysPrivate) {
   store.Save();
 
   EXPECT_EQ(ReadBytes(project), "[KWJ]\r\nVersion=140\r\n\r\n");
-  EXPECT_EQ(fs::status(project).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(fs::status(project).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
 }
 #endif
 

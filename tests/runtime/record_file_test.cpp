@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "runtime/texts.h"
+#include "scoped_temp_dir.h"
 
 namespace kwt {
 namespace {
@@ -27,18 +28,7 @@ constexpr char kSep = '/';
 
 class RecordFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    TakeIoStatus();
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::temp_directory_path() / (std::string("kwt-records-") + info->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::permissions(dir_ / "ro.KWT", fs::perms::owner_all, ignored);
-    fs::remove_all(dir_, ignored);
-  }
+  void SetUp() override { TakeIoStatus(); }
   // The path handed to the record layer (ASCII folder, so bytes are the same).
   std::string PathOf(const std::string& name) const { return dir_.string() + kSep + name; }
   void MakeFile(const std::string& name, std::size_t size) const {
@@ -47,7 +37,8 @@ class RecordFileTest : public ::testing::Test {
   }
   std::uintmax_t SizeOf(const std::string& name) const { return fs::file_size(dir_ / name); }
 
-  fs::path dir_;
+  testing::ScopedTempDir temp_{"kwt-records-"};
+  const fs::path dir_ = temp_.path();
 };
 
 TEST_F(RecordFileTest, OperationsOnVariablesNotOpenLeaveTheirCodesAndState) {

@@ -6,42 +6,22 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 #include <string_view>
+
+#include "scoped_temp_dir.h"
 
 namespace kwt::testing {
 
 // A fresh folder, removed with everything in it when the test ends.
 class TempFolder {
  public:
-  TempFolder() {
-    std::random_device random;
-    const auto base = std::filesystem::temp_directory_path();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      path_ = base / ("kwt-store-" + std::to_string(random()));
-      if (std::filesystem::create_directory(path_)) return;
-    }
-    throw std::runtime_error("no temporary folder");
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    // Read-only files and folders that a test left behind must still go.
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(path_, ignored)) {
-      std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
-                                   std::filesystem::perm_options::add, ignored);
-    }
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
+  const std::filesystem::path& path() const { return dir_.path(); }
   // The full path of name inside the folder, as the store takes it (ASCII names only).
-  std::string File(std::string_view name) const { return (path_ / std::string(name)).string(); }
+  std::string File(std::string_view name) const { return (path() / std::string(name)).string(); }
 
  private:
-  std::filesystem::path path_;
+  ScopedTempDir dir_{"kwt-store-"};
 };
 
 inline std::string ReadBytes(const std::filesystem::path& path) {

@@ -54,6 +54,7 @@ const ReadableText kReadableTexts[] = {
     {"kAppErrorFormat", kwt::texts::kAppErrorFormat, "%sがモジュール %s の %p で発生しました。\n%s%s"},
     {"kWindowClassError", kwt::texts::kWindowClassError, "ウィンドウクラスの作成でエラーが発生しました"},
     {"kIdeographicFullStop", kwt::texts::kIdeographicFullStop, "。"},
+    {"kMissingButtonPicture", kwt::texts::kMissingButtonPicture, "missing button picture"},
 };
 
 TEST(FixedTexts, EachIsItsReadableFormInCodePage932) {

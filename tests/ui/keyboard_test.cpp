@@ -1,7 +1,7 @@
 // Focus order and keys: Tab through the tab stops, arrows through every
 // control of the group, Enter and access keys on buttons, Ctrl+O anywhere,
 // Escape nowhere.
-#include "app/display_text.h"
+#include "frame/display_text.h"
 #include "ui_harness.h"
 
 namespace kwt::ui::testing {
@@ -68,7 +68,7 @@ TEST_F(KeyboardTest, EnteringTheTargetBoxByKeySelectsItsWholeText) {
   EXPECT_EQ(end, text.size());
   // Typing cannot change it.
   Type({{'A'}, {VK_BACK}, {VK_DELETE}});
-  EXPECT_EQ(app::WindowText(Form().Edit1()), text);
+  EXPECT_EQ(frame::WindowText(Form().Edit1()), text);
 }
 
 TEST_F(KeyboardTest, KeysThatDoNothing) {

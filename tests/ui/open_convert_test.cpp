@@ -6,7 +6,7 @@
 #include <commdlg.h>
 #include <dlgs.h>
 
-#include "app/display_text.h"
+#include "frame/display_text.h"
 #include "runtime/file_names.h"
 #include "runtime/path_shortening.h"
 #include "runtime/platform.h"
@@ -45,7 +45,7 @@ class OpenConvertTest : public WindowTest {
 TEST_F(OpenConvertTest, DialogStartsInTheProgramFolderWithTheFilterAndIsPlaced) {
   std::string filter_shown;
   const auto records = Open([&](const ModalRecord& record) {
-    filter_shown = app::WindowText(GetDlgItem(record.window, cmb1));
+    filter_shown = frame::WindowText(GetDlgItem(record.window, cmb1));
     PressCancel(record);
   });
   ASSERT_EQ(records.size(), 1u);
@@ -89,7 +89,7 @@ TEST_F(OpenConvertTest, TypedNamesOfMissingFilesPassAsTypedAndAreRemembered) {
     });
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(Form().FileOpen1().Dialog().FileName(), row.typed);
-    EXPECT_EQ(app::WindowText(Form().Txt3()), texts::kStatusFileMissing);
+    EXPECT_EQ(frame::WindowText(Form().Txt3()), texts::kStatusFileMissing);
   }
 }
 
@@ -119,8 +119,8 @@ TEST_F(OpenConvertTest, CancelOrANameTheCoreCannotTakeChangesNothing) {
     SCOPED_TRACE(row.name);
     EXPECT_EQ(Open(row.answer).size(), 1u);
     EXPECT_EQ(Form().FileOpen1().Dialog().FileName(), accepted);
-    EXPECT_EQ(app::WindowText(Form().Txt3()), texts::kStatusFileMissing);
-    EXPECT_EQ(app::WindowText(Form().Edit1()), "C:\\before\\data.KWT");
+    EXPECT_EQ(frame::WindowText(Form().Txt3()), texts::kStatusFileMissing);
+    EXPECT_EQ(frame::WindowText(Form().Edit1()), "C:\\before\\data.KWT");
   }
 }
 
@@ -128,11 +128,11 @@ TEST_F(OpenConvertTest, CtrlOConvertsAPreparedProject) {
   const std::string project = WriteProject(folder_, 3, 3);
   const auto records = Open([&](const ModalRecord& record) { AcceptName(record, project); });
   ASSERT_EQ(records.size(), 1u) << "no error box";
-  EXPECT_EQ(app::WindowText(Form().Txt3()), texts::kStatusSuccess);
+  EXPECT_EQ(frame::WindowText(Form().Txt3()), texts::kStatusSuccess);
   const std::string contents = folder_.BytesOf("data.KWT");
-  EXPECT_EQ(app::WindowText(Form().Edit1()),
+  EXPECT_EQ(frame::WindowText(Form().Edit1()),
             ShortenPath(contents, Form().TargetMeasure(), Form().TargetWidth()));
-  EXPECT_NE(app::WindowText(Form().Edit1()), contents) << "the prepared path is too long to fit";
+  EXPECT_NE(frame::WindowText(Form().Edit1()), contents) << "the prepared path is too long to fit";
   EXPECT_EQ(folder_.Read("data.KWT").size(), 3u * 768u);
   EXPECT_NE(folder_.Read("project.kwj").find("Version=140"), std::string::npos);
   // The window is idle and usable again.
@@ -155,8 +155,8 @@ TEST_F(OpenConvertTest, IoErrorShowsOneErrorBoxAndBothActionsWorkAfterwards) {
   EXPECT_TRUE(disabled_during_box_);
 
   // What the pass had done stays done.
-  EXPECT_EQ(app::WindowText(Form().Txt3()), Progress(3));
-  EXPECT_EQ(app::WindowText(Form().Edit1()),
+  EXPECT_EQ(frame::WindowText(Form().Txt3()), Progress(3));
+  EXPECT_EQ(frame::WindowText(Form().Edit1()),
             ShortenPath(folder_.BytesOf("data.KWT"), Form().TargetMeasure(), Form().TargetWidth()));
   EXPECT_EQ(folder_.Read("data.KWT").size(), 3u * 516u);
   EXPECT_TRUE(IsWindowEnabled(Form().Handle()));

@@ -6,9 +6,11 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/display_text.h"
+#include "frame/display_text.h"
+#include "runtime/cp932_text.h"
 #include "runtime/encoding.h"
 #include "runtime/texts.h"
+#include "ui/device_context.h"
 
 namespace kwt::ui::testing {
 namespace {
@@ -40,7 +42,7 @@ BOOL CALLBACK InspectChild(HWND child, LPARAM context) {
     if ((style & SS_TYPEMASK) == SS_ICON) {
       record.icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
     } else if (GetDlgCtrlID(child) == kMessageTextId) {
-      record.text = app::WindowText(child);
+      record.text = frame::WindowText(child);
     }
   } else if (_wcsicmp(kind.c_str(), L"Button") == 0 && IsWindowVisible(child)) {
     const LONG type = style & BS_TYPEMASK;
@@ -52,17 +54,17 @@ BOOL CALLBACK InspectChild(HWND child, LPARAM context) {
 ModalRecord Inspect(HWND dialog) {
   ModalRecord record;
   record.window = dialog;
-  record.caption = app::WindowText(dialog);
+  record.caption = frame::WindowText(dialog);
   record.owner = GetWindow(dialog, GW_OWNER);
   record.style = static_cast<LONG>(GetWindowLongPtrW(dialog, GWL_STYLE));
   record.extended_style = static_cast<LONG>(GetWindowLongPtrW(dialog, GWL_EXSTYLE));
   GetWindowRect(dialog, &record.bounds);
   if (HWND name_box = NameBox(dialog)) {
     record.file_dialog = true;
-    record.name_box = app::WindowText(name_box);
+    record.name_box = frame::WindowText(name_box);
     wchar_t folder[MAX_PATH] = {};
     SendMessageW(dialog, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(folder));
-    record.folder = app::FromDisplayWide(folder);
+    record.folder = WideToCp932Lossy(folder);
   } else {
     EnumChildWindows(dialog, InspectChild, reinterpret_cast<LPARAM>(&record));
   }
@@ -92,7 +94,7 @@ BOOL CALLBACK FindProgramWindows(HWND window, LPARAM context) {
   auto* found = reinterpret_cast<std::pair<HWND, HWND>*>(context);
   const std::wstring kind = ClassOf(window);
   if (kind == ui::TfrmMain::kWindowClassName) found->first = window;
-  if (kind == app::Application::kWindowClassName) found->second = window;
+  if (kind == frame::Application::kWindowClassName) found->second = window;
   return TRUE;
 }
 
@@ -155,7 +157,7 @@ void PressCancel(const ModalRecord& record) {
 }
 
 void AcceptName(const ModalRecord& record, std::string_view name) {
-  AcceptName(record, std::wstring_view(app::ToDisplayWide(name)));
+  AcceptName(record, std::wstring_view(Cp932ToWideLossy(name)));
 }
 
 void AcceptName(const ModalRecord& record, std::wstring_view name) {
@@ -165,32 +167,17 @@ void AcceptName(const ModalRecord& record, std::wstring_view name) {
 
 // --- Files ----------------------------------------------------------------
 
-TempFolder::TempFolder() {
-  static int counter = 0;
-  wchar_t base[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, base);
-  path_ = std::filesystem::path(base) /
-          (L"kwt-ui-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter));
-  std::filesystem::remove_all(path_);
-  std::filesystem::create_directories(path_);
-}
-
-TempFolder::~TempFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
 std::string TempFolder::BytesOf(std::string_view name) const {
-  return encoding::WideToCp932((path_ / app::ToDisplayWide(name)).wstring()).value_or(std::string());
+  return encoding::WideToCp932((path_ / Cp932ToWideLossy(name)).wstring()).value_or(std::string());
 }
 
 void TempFolder::Write(std::string_view name, std::string_view bytes) const {
-  std::ofstream file(path_ / app::ToDisplayWide(name), std::ios::binary);
+  std::ofstream file(path_ / Cp932ToWideLossy(name), std::ios::binary);
   file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string TempFolder::Read(std::string_view name) const {
-  std::ifstream file(path_ / app::ToDisplayWide(name), std::ios::binary);
+  std::ifstream file(path_ / Cp932ToWideLossy(name), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
@@ -204,7 +191,7 @@ std::string WriteProject(const TempFolder& folder, int records, int count) {
 // --- The window -----------------------------------------------------------
 
 void WindowTest::SetUp() {
-  application_ = std::make_unique<app::Application>();
+  application_ = std::make_unique<frame::Application>();
   application_->SetTitle(texts::kAppTitle);
   form_ = &application_->CreateAppForm<TfrmMain>();
   application_->ShowMainForm(SW_SHOWNORMAL);
@@ -265,22 +252,21 @@ std::vector<COLORREF> Capture(HWND window, SIZE& size) {
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  const HDC source = GetDC(window);
-  const HDC memory = CreateCompatibleDC(source);
-  const HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  const HGDIOBJ previous = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, size.cx, size.cy, source, 0, 0, SRCCOPY);
-  GdiFlush();
+  const ClientDC source = ClientDCOf(window);
+  const MemoryDC memory = CompatibleMemoryDC(source.get());
+  const HBITMAP bitmap = CreateDIBSection(memory.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   std::vector<COLORREF> pixels;
-  const auto* raw = static_cast<const std::uint32_t*>(bits);
-  for (LONG i = 0; i < size.cx * size.cy; ++i) {
-    const std::uint32_t value = raw[i];
-    pixels.push_back(RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF));
+  {
+    const Selected selected(memory.get(), bitmap);
+    BitBlt(memory.get(), 0, 0, size.cx, size.cy, source.get(), 0, 0, SRCCOPY);
+    GdiFlush();
+    const auto* raw = static_cast<const std::uint32_t*>(bits);
+    for (LONG i = 0; i < size.cx * size.cy; ++i) {
+      const std::uint32_t value = raw[i];
+      pixels.push_back(RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF));
+    }
   }
-  SelectObject(memory, previous);
   DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(window, source);
   return pixels;
 }
 

@@ -14,8 +14,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/application.h"
+#include "frame/application.h"
 #include "runtime/windows_api.h"
+#include "scoped_temp_dir.h"
 #include "ui/main.h"
 
 namespace kwt::ui::testing {
@@ -79,16 +80,15 @@ struct Chord {
 // A folder of its own under the temporary folder, removed afterwards.
 class TempFolder {
  public:
-  TempFolder();
-  ~TempFolder();
-  const std::filesystem::path& Path() const { return path_; }
+  const std::filesystem::path& Path() const { return dir_.path(); }
   // The path of name inside the folder, as code page 932 bytes.
   std::string BytesOf(std::string_view name) const;
   void Write(std::string_view name, std::string_view bytes) const;
   std::string Read(std::string_view name) const;
 
  private:
-  std::filesystem::path path_;
+  kwt::testing::ScopedTempDir dir_{"kwt-ui-"};
+  const std::filesystem::path& path_ = dir_.path();
 };
 
 // Writes a project whose contents file holds records zero-filled records of
@@ -101,7 +101,7 @@ class WindowTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  app::Application& App() { return *application_; }
+  frame::Application& App() { return *application_; }
   TfrmMain& Form() { return *form_; }
 
   // Handles every queued message as the loop does, then the idle work.
@@ -115,7 +115,7 @@ class WindowTest : public ::testing::Test {
   // A control's rectangle in its parent's client coordinates.
   RECT PlaceOf(HWND control) const;
 
-  std::unique_ptr<app::Application> application_;
+  std::unique_ptr<frame::Application> application_;
   TfrmMain* form_ = nullptr;
 };
 

@@ -2,13 +2,24 @@
 // taskbar button, hints, and the status line drawing at once.
 #include <algorithm>
 
-#include "app/display_text.h"
+#include "frame/display_text.h"
 #include "runtime/texts.h"
-#include "ui/layout.h"
+#include "ui/device_context.h"
 #include "ui_harness.h"
 
 namespace kwt::ui::testing {
 namespace {
+
+// The window as designed, in pixels at 96 dpi: written out here rather than
+// taken from ui/layout.h, so that a wrong number there shows.
+constexpr LONG kDesignedClientWidth = 322;
+constexpr LONG kDesignedClientHeight = 155;
+struct Box {
+  int left;
+  int top;
+  int width;
+  int height;
+};
 
 std::wstring ClassOf(HWND window) {
   wchar_t name[64] = {};
@@ -18,12 +29,10 @@ std::wstring ClassOf(HWND window) {
 
 // The height of a line of text in the window's font.
 LONG LineHeight(const TfrmMain& form) {
-  const HDC dc = GetDC(form.Handle());
-  const HGDIOBJ previous = SelectObject(dc, form.Font());
+  const ClientDC dc = ClientDCOf(form.Handle());
+  const Selected font(dc.get(), form.Font());
   TEXTMETRICW metrics{};
-  GetTextMetricsW(dc, &metrics);
-  SelectObject(dc, previous);
-  ReleaseDC(form.Handle(), dc);
+  GetTextMetricsW(dc.get(), &metrics);
   return metrics.tmHeight;
 }
 
@@ -36,33 +45,33 @@ TEST_F(WindowTest, EveryControlStandsWhereDesignedWithItsText) {
     const char* name;
     HWND control;
     const wchar_t* window_class;
-    layout::Box box;
+    Box box;
     std::string_view text;
     bool sized_to_text;
   };
   TfrmMain& form = Form();
   const Row rows[] = {
-      {"StaticText1", form.StaticText1(), L"Static", layout::kStaticText1, texts::kIntroText, true},
-      {"Btn", form.Btn(), L"Button", layout::kBtn, texts::kExitCaption, false},
-      {"Txt1", form.Txt1(), L"Static", layout::kTxt1, texts::kTargetLabel, true},
-      {"Txt2", form.Txt2(), L"Static", layout::kTxt2, texts::kProgressLabel, true},
-      {"Edit1", form.Edit1(), L"Edit", layout::kEdit1, "", false},
-      {"Txt3", form.Txt3(), L"Static", layout::kTxt3, "", false},
-      {"BitBtn1", form.BitBtn1(), L"Button", layout::kBitBtn1, "", false},
+      // The static texts' designed sizes give way to their texts' sizes.
+      {"StaticText1", form.StaticText1(), L"Static", {24, 24, 268, 16}, texts::kIntroText, true},
+      {"Btn", form.Btn(), L"Button", {120, 120, 81, 25}, texts::kExitCaption, false},
+      {"Txt1", form.Txt1(), L"Static", {48, 56, 63, 16}, texts::kTargetLabel, true},
+      {"Txt2", form.Txt2(), L"Static", {136, 80, 52, 16}, texts::kProgressLabel, true},
+      {"Edit1", form.Edit1(), L"Edit", {120, 48, 145, 20}, "", false},
+      {"Txt3", form.Txt3(), L"Static", {16, 96, 289, 17}, "", false},
+      {"BitBtn1", form.BitBtn1(), L"Button", {280, 48, 17, 17}, "", false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     EXPECT_EQ(GetParent(row.control), form.GroupBox1());
     EXPECT_EQ(_wcsicmp(ClassOf(row.control).c_str(), row.window_class), 0);
-    EXPECT_EQ(app::WindowText(row.control), row.text);
+    EXPECT_EQ(frame::WindowText(row.control), row.text);
     const RECT place = PlaceOf(row.control);
     EXPECT_EQ(place.left, row.box.left);
     EXPECT_EQ(place.top, row.box.top);
     if (row.sized_to_text) {
       // Its text's width and height, measured another way, plus 4.
-      EXPECT_EQ(place.right - place.left,
-                form.TargetMeasure().TextWidth(row.text) + layout::kStaticTextPadding);
-      EXPECT_EQ(place.bottom - place.top, LineHeight(form) + layout::kStaticTextPadding);
+      EXPECT_EQ(place.right - place.left, form.TargetMeasure().TextWidth(row.text) + 4);
+      EXPECT_EQ(place.bottom - place.top, LineHeight(form) + 4);
     } else {
       EXPECT_EQ(place.right - place.left, row.box.width);
       EXPECT_EQ(place.bottom - place.top, row.box.height);
@@ -73,13 +82,13 @@ TEST_F(WindowTest, EveryControlStandsWhereDesignedWithItsText) {
   const RECT frame = PlaceOf(form.GroupBox1());
   EXPECT_EQ(frame.left, 0);
   EXPECT_EQ(frame.top, 0);
-  EXPECT_EQ(frame.right, layout::kClientWidth);
-  EXPECT_EQ(frame.bottom, layout::kClientHeight);
+  EXPECT_EQ(frame.right, kDesignedClientWidth);
+  EXPECT_EQ(frame.bottom, kDesignedClientHeight);
 }
 
 TEST_F(WindowTest, CaptionFontAndControlSettings) {
   TfrmMain& form = Form();
-  EXPECT_EQ(app::WindowText(form.Handle()), texts::kMainCaption);
+  EXPECT_EQ(frame::WindowText(form.Handle()), texts::kMainCaption);
   LOGFONTW font{};
   ASSERT_EQ(GetObjectW(form.Font(), sizeof(font), &font), static_cast<int>(sizeof(font)));
   EXPECT_EQ(font.lfHeight, -12);
@@ -114,14 +123,14 @@ TEST_F(WindowTest, StartsCentredEmptyAndFocusedOnTheCloseButton) {
   RECT outer{};
   GetWindowRect(Form().Handle(), &outer);
   const POINT expected =
-      app::CentredOrigin(SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
-                         SIZE{outer.right - outer.left, outer.bottom - outer.top});
+      frame::CentredOrigin(SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
+                           SIZE{outer.right - outer.left, outer.bottom - outer.top});
   EXPECT_EQ(outer.left, expected.x);
   EXPECT_EQ(outer.top, expected.y);
-  EXPECT_EQ(ClientSize().cx, layout::kClientWidth);
-  EXPECT_EQ(ClientSize().cy, layout::kClientHeight);
-  EXPECT_EQ(app::WindowText(Form().Txt3()), "");
-  EXPECT_EQ(app::WindowText(Form().Edit1()), "");
+  EXPECT_EQ(ClientSize().cx, kDesignedClientWidth);
+  EXPECT_EQ(ClientSize().cy, kDesignedClientHeight);
+  EXPECT_EQ(frame::WindowText(Form().Txt3()), "");
+  EXPECT_EQ(frame::WindowText(Form().Edit1()), "");
   EXPECT_EQ(Focus(), Form().Btn());
 }
 
@@ -139,7 +148,7 @@ TEST(CentredOriginTest, CentresAndKeepsOnScreen) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::to_string(row.screen.cx) + "x" + std::to_string(row.screen.cy));
-    const POINT origin = app::CentredOrigin(row.screen, row.window);
+    const POINT origin = frame::CentredOrigin(row.screen, row.window);
     EXPECT_EQ(origin.x, row.origin.x);
     EXPECT_EQ(origin.y, row.origin.y);
   }
@@ -166,14 +175,14 @@ TEST_F(WindowTest, SizeStaysFixedWhenSetMaximisedOrDragged) {
     SetWindowPos(window, nullptr, 0, 0, width + delta, height + delta, SWP_NOMOVE | SWP_NOZORDER);
     SendMessageW(window, WM_EXITSIZEMOVE, 0, 0);
     Pump();
-    EXPECT_EQ(ClientSize().cx, layout::kClientWidth);
-    EXPECT_EQ(ClientSize().cy, layout::kClientHeight);
+    EXPECT_EQ(ClientSize().cx, kDesignedClientWidth);
+    EXPECT_EQ(ClientSize().cy, kDesignedClientHeight);
   }
 
   ShowWindow(window, SW_MAXIMIZE);
   Pump();
-  EXPECT_EQ(ClientSize().cx, layout::kClientWidth);
-  EXPECT_EQ(ClientSize().cy, layout::kClientHeight);
+  EXPECT_EQ(ClientSize().cx, kDesignedClientWidth);
+  EXPECT_EQ(ClientSize().cy, kDesignedClientHeight);
   ShowWindow(window, SW_RESTORE);
   Pump();
   RECT after{};
@@ -197,7 +206,7 @@ TEST_F(WindowTest, OneTaskbarButtonForTheApplication) {
   EnumThreadWindows(GetCurrentThreadId(), CollectTaskbarButton, reinterpret_cast<LPARAM>(&buttons));
   ASSERT_EQ(buttons.size(), 1u);
   EXPECT_EQ(buttons[0], App().Handle());
-  EXPECT_EQ(app::WindowText(App().Handle()), texts::kAppTitle);
+  EXPECT_EQ(frame::WindowText(App().Handle()), texts::kAppTitle);
   EXPECT_EQ(App().Title(), texts::kAppTitle);
   EXPECT_EQ(GetWindow(Form().Handle(), GW_OWNER), App().Handle());
   // The application icon, from the resources, on the button and the caption.
@@ -268,7 +277,7 @@ TEST(HintTest, LongPartFollowsTheFirstWholeBar) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.hint);
-    EXPECT_EQ(app::LongHintPart(row.hint), row.long_part);
+    EXPECT_EQ(frame::LongHintPart(row.hint), row.long_part);
   }
 }
 
@@ -309,7 +318,7 @@ TEST_F(WindowTest, StatusLineShowsEachNewTextBeforeTheLoopRunsAgain) {
   EXPECT_GT(ink.count, 30);
   // Centred: the margins differ by the rounding of one halving at most.
   EXPECT_LE(std::abs((ink.left) - (size.cx - ink.right)), 2);
-  EXPECT_EQ(app::WindowText(form.Txt3()), progress);
+  EXPECT_EQ(frame::WindowText(form.Txt3()), progress);
 
   form.SetStatus(texts::kStatusSuccess);
   const std::vector<COLORREF> second = Capture(form.Txt3(), size);
@@ -327,7 +336,7 @@ TEST_F(WindowTest, TargetBoxShowsTheWholeTextFromItsStartAndMeasuresInTheWindowF
   EXPECT_EQ(form.TargetWidth(), 145);
   const std::string path = "C:\\" + std::string(40, 'a') + "\\data.KWT";
   form.SetTarget(path);
-  EXPECT_EQ(app::WindowText(form.Edit1()), path);
+  EXPECT_EQ(frame::WindowText(form.Edit1()), path);
   EXPECT_EQ(SendMessageW(form.Edit1(), EM_GETFIRSTVISIBLELINE, 0, 0), 0);
   DWORD start = 1;
   SendMessageW(form.Edit1(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);

@@ -3,13 +3,13 @@
 // codes on every route, and the small rules of the window's parts.
 #include <stdexcept>
 
-#include "app/display_text.h"
+#include "frame/display_text.h"
 #include "runtime/errors.h"
 #include "runtime/texts.h"
 #include "ui/actions.h"
 #include "ui/focus_ring.h"
 #include "ui/open_dialog.h"
-#include "ui_harness.h"
+#include "ui/ui_harness.h"
 
 namespace kwt::ui::testing {
 namespace {
@@ -107,20 +107,20 @@ TEST(StartUpTest, FailuresBeforeTheLoopShowTheGenericBoxAndEndWithCode1) {
   struct Row {
     const char* name;
     bool register_class_first;
-    std::function<void(app::Application&)> start_up;
+    std::function<void(frame::Application&)> start_up;
     std::vector<std::string> text_parts;
   };
   const std::string class_error = std::string(texts::kWindowClassError) + ".";
   const Row rows[] = {
       {"main window fails",
        false,
-       [](app::Application& application) {
+       [](frame::Application& application) {
          application.SetTitle(texts::kAppTitle);
          throw EConvertError("no window");
        },
        {"EConvertError", "ui_tests.exe", "\nno window."}},
-      {"a non-Exception", false, [](app::Application&) { throw 42; }, {"int", "ui_tests.exe"}},
-      {"application class taken", true, [](app::Application&) {}, {"Exception", class_error}},
+      {"a non-Exception", false, [](frame::Application&) { throw 42; }, {"int", "ui_tests.exe"}},
+      {"application class taken", true, [](frame::Application&) {}, {"Exception", class_error}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -128,14 +128,14 @@ TEST(StartUpTest, FailuresBeforeTheLoopShowTheGenericBoxAndEndWithCode1) {
     taken.cbSize = sizeof(taken);
     taken.lpfnWndProc = DefWindowProcW;
     taken.hInstance = GetModuleHandleW(nullptr);
-    taken.lpszClassName = app::Application::kWindowClassName;
+    taken.lpszClassName = frame::Application::kWindowClassName;
     if (row.register_class_first) {
       ASSERT_NE(RegisterClassExW(&taken), 0);
     }
     ModalAnswerer answerer([](const ModalRecord& record) { PressOk(record); });
-    EXPECT_EQ(app::Run(SW_SHOWNORMAL, row.start_up), 1);
+    EXPECT_EQ(frame::Run(SW_SHOWNORMAL, row.start_up), 1);
     if (row.register_class_first)
-      UnregisterClassW(app::Application::kWindowClassName, GetModuleHandleW(nullptr));
+      UnregisterClassW(frame::Application::kWindowClassName, GetModuleHandleW(nullptr));
     ASSERT_EQ(answerer.Records().size(), 1u);
     const ModalRecord& box = answerer.Records()[0];
     EXPECT_EQ(box.caption, texts::kAppErrorCaption);
@@ -167,7 +167,7 @@ TEST(GenericErrorTextTest, FillsClassModuleOffsetMessageAndPeriodInOrder) {
     expected = ReplaceFirst(expected, "%p", address);
     expected = ReplaceFirst(expected, "%s", row.message);
     expected = ReplaceFirst(expected, "%s", row.period);
-    EXPECT_EQ(app::GenericErrorText("EFoo", "kwtconvw.exe", 0x1A2B, row.message), expected);
+    EXPECT_EQ(frame::GenericErrorText("EFoo", "kwtconvw.exe", 0x1A2B, row.message), expected);
   }
 }
 
@@ -212,7 +212,7 @@ TEST(ProgramTest, EveryNormalRouteEndsWithExitCode0) {
     ASSERT_NE(program.MainWindow(), nullptr);
     EXPECT_TRUE(IsWindowVisible(program.MainWindow()));
     EXPECT_EQ(GetWindow(program.MainWindow(), GW_OWNER), program.ApplicationWindow());
-    EXPECT_EQ(app::WindowText(program.ApplicationWindow()), texts::kAppTitle);
+    EXPECT_EQ(frame::WindowText(program.ApplicationWindow()), texts::kAppTitle);
     row.end(program);
     EXPECT_EQ(program.WaitForExit(), 0u);
   }
@@ -227,8 +227,9 @@ TEST(ProgramTest, StartedMinimisedItIsOnlyATaskbarButtonUntilRestored) {
   EXPECT_TRUE(IsWindowVisible(program.MainWindow()));
   RECT outer{};
   GetWindowRect(program.MainWindow(), &outer);
-  const POINT centred = app::CentredOrigin(SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
-                                           SIZE{outer.right - outer.left, outer.bottom - outer.top});
+  const POINT centred =
+      frame::CentredOrigin(SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
+                           SIZE{outer.right - outer.left, outer.bottom - outer.top});
   EXPECT_EQ(outer.left, centred.x);
   EXPECT_EQ(outer.top, centred.y);
   PostMessageW(program.MainWindow(), WM_CLOSE, 0, 0);

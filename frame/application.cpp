@@ -1,4 +1,4 @@
-#include "app/application.h"
+#include "frame/application.h"
 
 #include <cxxabi.h>
 
@@ -6,12 +6,14 @@
 #include <cstdlib>
 #include <typeinfo>
 
-#include "app/display_text.h"
+#include "frame/display_text.h"
+#include "frame/window_procedure.h"
+#include "runtime/cp932_text.h"
 #include "runtime/error_text.h"
 #include "runtime/file_names.h"
 #include "runtime/texts.h"
 
-namespace kwt::app {
+namespace kwt::frame {
 namespace {
 
 // Asks the application window to hand the activation on to the main form;
@@ -35,15 +37,6 @@ SIZE PrimaryScreen() {
   return SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
 
-// Cuts text to at most limit bytes without splitting a double-byte character.
-std::string CutToBytes(std::string text, std::size_t limit) {
-  if (text.size() <= limit) return text;
-  std::size_t end = limit;
-  if (ClassifyByte(text, end) == ByteClass::Trail) --end;
-  text.resize(end);
-  return text;
-}
-
 std::string CurrentExceptionClassName() {
   const std::type_info* type = abi::__cxa_current_exception_type();
   if (type == nullptr) return "Exception";
@@ -65,7 +58,7 @@ std::pair<std::string, std::uintptr_t> ModuleOffset(const void* address) {
   }
   wchar_t path[MAX_PATH] = {};
   const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
-  const std::string name = NamePart(FromDisplayWide(std::wstring_view(path, length)));
+  const std::string name = NamePart(WideToCp932Lossy(std::wstring_view(path, length)));
   return {name, reinterpret_cast<std::uintptr_t>(address) - reinterpret_cast<std::uintptr_t>(module)};
 }
 
@@ -97,7 +90,8 @@ std::string_view LongHintPart(std::string_view hint) {
 Application::Application()
     : instance_(GetModuleHandleW(nullptr)),
       icon_(MainIcon(instance_)),
-      window_class_(instance_, kWindowClassName, WindowProc, icon_, COLOR_BTNFACE) {
+      window_class_(instance_, kWindowClassName, WindowProcedure<Application, &Application::HandleMessage>,
+                    icon_, COLOR_BTNFACE) {
   // Zero-sized at the screen's centre: it exists for its taskbar button.
   const SIZE screen = PrimaryScreen();
   window_ = CreateWindowExW(0, kWindowClassName, L"", kApplicationWindowStyle, screen.cx / 2, screen.cy / 2,
@@ -121,7 +115,8 @@ void Application::SetTitle(std::string_view title) {
 }
 
 std::string Application::Title() const {
-  return CutToBytes(WindowText(window_), kTitleLimit);
+  const std::string title = WindowText(window_);
+  return std::string(CutToWholeCharacters(title, kTitleLimit));
 }
 
 void Application::RunMessageLoop(int show_command) {
@@ -230,8 +225,8 @@ void Application::ReportUncaughtError(std::exception_ptr error) noexcept {
 }
 
 void Application::ShowErrorBox(const Exception& error) {
-  const std::wstring text = ToDisplayWide(WithClosingPeriod(error.Message()));
-  const std::wstring caption = ToDisplayWide(Title());
+  const std::wstring text = Cp932ToWideLossy(WithClosingPeriod(error.Message()));
+  const std::wstring caption = Cp932ToWideLossy(Title());
   ModalScope modal;
   MessageBoxW(window_, text.c_str(), caption.c_str(), MB_OK | MB_ICONSTOP);
 }
@@ -251,21 +246,9 @@ void Application::Restore() {
   if (main_form_ != nullptr) ShowMainFormWindow();
 }
 
-LRESULT CALLBACK Application::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_NCCREATE) {
-    auto* created = reinterpret_cast<CREATESTRUCTW*>(lparam);
-    auto* self = static_cast<Application*>(created->lpCreateParams);
-    self->window_ = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<Application*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (message == WM_NCDESTROY) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-  if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
-  return Guarded(*self, [&] { return self->HandleMessage(message, wparam, lparam); });
-}
-
-LRESULT Application::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT Application::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
+    case WM_NCCREATE: return OnNcCreate(window, wparam, lparam);
     case WM_SYSCOMMAND: return OnSysCommand(wparam, lparam);
     case WM_CLOSE: return OnClose();
     case WM_QUERYENDSESSION: return OnQueryEndSession();
@@ -274,6 +257,12 @@ LRESULT Application::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case kActivateMainForm: return OnActivateMainForm();
     default: return DefWindowProcW(window_, message, wparam, lparam);
   }
+}
+
+LRESULT Application::OnNcCreate(HWND window, WPARAM wparam, LPARAM lparam) {
+  // The handle is known from here on, before CreateWindowExW returns it.
+  window_ = window;
+  return DefWindowProcW(window_, WM_NCCREATE, wparam, lparam);
 }
 
 LRESULT Application::OnSysCommand(WPARAM wparam, LPARAM lparam) {
@@ -368,8 +357,8 @@ void ShowGenericErrorBox(std::exception_ptr error) noexcept {
     // A C++ exception carries no address of its raising; the place that
     // caught it stands in.
     const auto [module_name, offset] = ModuleOffset(__builtin_return_address(0));
-    const std::wstring text = ToDisplayWide(GenericErrorText(class_name, module_name, offset, message));
-    const std::wstring caption = ToDisplayWide(texts::kAppErrorCaption);
+    const std::wstring text = Cp932ToWideLossy(GenericErrorText(class_name, module_name, offset, message));
+    const std::wstring caption = Cp932ToWideLossy(texts::kAppErrorCaption);
     MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONSTOP | MB_TASKMODAL);
   } catch (...) {
     // The last resort has no resort of its own.
@@ -394,4 +383,4 @@ int Run(int show_command, const std::function<void(Application&)>& start_up) {
   return 0;
 }
 
-}  // namespace kwt::app
+}  // namespace kwt::frame

@@ -5,7 +5,7 @@
 
 #include "runtime/windows_api.h"
 
-namespace kwt::app {
+namespace kwt::frame {
 
 class WindowClass {
  public:
@@ -25,4 +25,4 @@ class WindowClass {
 // The system's text for a Windows error code, as code page 932 bytes.
 std::string SystemErrorText(DWORD code);
 
-}  // namespace kwt::app
+}  // namespace kwt::frame

@@ -1,12 +1,13 @@
-#include "app/window_class.h"
+#include "frame/window_class.h"
 
 #include <string>
 
-#include "app/display_text.h"
+#include "frame/display_text.h"
+#include "runtime/cp932_text.h"
 #include "runtime/errors.h"
 #include "runtime/texts.h"
 
-namespace kwt::app {
+namespace kwt::frame {
 
 WindowClass::WindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HICON icon,
                          int background_colour)
@@ -36,7 +37,7 @@ std::string SystemErrorText(DWORD code) {
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
     text.pop_back();
   if (text.empty()) return "Windows error " + std::to_string(code);
-  return FromDisplayWide(text);
+  return WideToCp932Lossy(text);
 }
 
-}  // namespace kwt::app
+}  // namespace kwt::frame

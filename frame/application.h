@@ -13,11 +13,11 @@
 #include <string_view>
 #include <vector>
 
-#include "app/window_class.h"
+#include "frame/window_class.h"
 #include "runtime/errors.h"
 #include "runtime/windows_api.h"
 
-namespace kwt::app {
+namespace kwt::frame {
 
 class Application;
 
@@ -60,6 +60,8 @@ class Application {
 
   HWND Handle() const noexcept { return window_; }
   HINSTANCE Instance() const noexcept { return instance_; }
+  // The application window's errors are its own to show.
+  Application& ErrorBoundary() noexcept { return *this; }
   // The icon "MAINICON" of the executable, or the system's application icon.
   HICON Icon() const noexcept { return icon_; }
 
@@ -127,8 +129,8 @@ class Application {
   };
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT OnNcCreate(HWND window, WPARAM wparam, LPARAM lparam);
   LRESULT OnSysCommand(WPARAM wparam, LPARAM lparam);
   LRESULT OnClose();
   LRESULT OnQueryEndSession();
@@ -178,4 +180,4 @@ void ShowGenericErrorBox(std::exception_ptr error) noexcept;
 // (shown in the generic error box).
 int Run(int show_command, const std::function<void(Application&)>& start_up);
 
-}  // namespace kwt::app
+}  // namespace kwt::frame
