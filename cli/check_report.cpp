@@ -9,6 +9,7 @@ std::string FormatCheck(const ProjectCheck& check) {
   std::string out = "project: " + check.project + "\n";
   if (!check.projectPresent) {
     out += "project file: missing\n";
+    out += "verdict: " + VerdictText(check) + "\n";
     return out;
   }
   out += "project file: present\n";
@@ -25,7 +26,11 @@ std::string FormatCheck(const ProjectCheck& check) {
   out += "Count: " + IntegerText(check.count) + "\n";
 
   out += "contents: " + check.contentsPath;
-  if (check.recordedContentsPath) out += " (given; the project records " + *check.recordedContentsPath + ")";
+  if (check.recordedContentsPath) {
+    out += check.contentsFoundBesideProject ? " (found beside the project; the project records "
+                                            : " (given; the project records ";
+    out += *check.recordedContentsPath + ")";
+  }
   out += "\n";
   out += std::string("contents file: ") + (check.contentsPresent ? "present" : "missing") + "\n";
 
@@ -62,14 +67,54 @@ std::string FormatCheck(const ProjectCheck& check) {
            " already (a conversion refuses it; the Version to record is " + std::to_string(check.convertedLayout) +
            ")\n";
   }
+  // A project that cannot convert runs no pass.
   out += "passes: ";
-  if (check.passes.empty()) out += "none";
-  for (std::size_t i = 0; i < check.passes.size(); ++i) {
+  if (check.passes.empty() || check.ConversionWouldFail()) out += "none";
+  for (std::size_t i = 0; i < check.passes.size() && !check.ConversionWouldFail(); ++i) {
     if (i > 0) out += ' ';
     out += check.passes[i];
   }
   out += "\n";
+  out += "verdict: " + VerdictText(check) + "\n";
   return out;
+}
+
+std::string FailureReason(const ProjectCheck& check) {
+  const std::string at = check.failurePath.empty() ? std::string() : " (" + check.failurePath + ")";
+  switch (check.failure) {
+    case CheckFailure::None: return {};
+    case CheckFailure::ProjectMissing: return "the project file does not exist";
+    case CheckFailure::NotRegularFile: return "not a regular file" + at;
+    case CheckFailure::NoContents: return "Count is 0: there are no records to convert";
+    case CheckFailure::NegativeCount: return "Count is negative (" + IntegerText(check.count) + ")";
+    case CheckFailure::ContentsMissing: return "the contents file does not exist" + at;
+    case CheckFailure::ContentsUnreadable: return "the contents file cannot be read" + at;
+    case CheckFailure::TooFewRecords:
+      return "Count is " + IntegerText(check.count) + " but the contents file holds only " +
+             std::to_string(check.recordsPresent.value_or(0)) + " records";
+    case CheckFailure::AlreadyConverted:
+      return "the contents file already has layout " + std::to_string(check.convertedLayout) +
+             " (record Version " + std::to_string(check.convertedLayout) + " in the project)";
+    case CheckFailure::TemporaryBlocked: return "TMP.DAT cannot be replaced" + at;
+    case CheckFailure::PathTooLong: return "a path is longer than 259 bytes" + at;
+    case CheckFailure::ReadOnly: return "read-only" + at;
+    case CheckFailure::FolderBusy: return "another conversion is running in the folder" + at;
+  }
+  return {};
+}
+
+std::string VerdictText(const ProjectCheck& check) {
+  switch (check.Outcome()) {
+    case Verdict::UpToDate: return "up to date";
+    case Verdict::WillFail: return "will fail: " + FailureReason(check);
+    case Verdict::WillConvert: break;
+  }
+  std::string text = "will convert (";
+  for (std::size_t i = 0; i < check.passes.size(); ++i) {
+    if (i > 0) text += ", ";
+    text += check.passes[i];
+  }
+  return text + ")";
 }
 
 }  // namespace kwt::cli

@@ -7,7 +7,15 @@
 
 namespace kwt::cli {
 
-// The report, one "key: value" line each, in code page 932.
+// The report, one "key: value" line each, in code page 932, ending with the
+// verdict.
 std::string FormatCheck(const ProjectCheck& check);
+
+// Why a conversion would fail, in a few words (code page 932); empty for none.
+std::string FailureReason(const ProjectCheck& check);
+
+// The verdict line's text: "will convert (To103, To140)", "up to date" or
+// "will fail: REASON".
+std::string VerdictText(const ProjectCheck& check);
 
 }  // namespace kwt::cli

@@ -21,6 +21,9 @@ class Console {
   virtual bool IsTerminal(Stream stream) = 0;
   // The terminal's width in columns; 0 when it is not a terminal or unknown.
   virtual int Columns(Stream stream) = 0;
+  // True once text could not be written to the stream (a full disk, a closed
+  // pipe): a program whose results are lost has failed.
+  virtual bool WriteFailed(Stream) const { return false; }
 };
 
 // A console that queues each stream's text until Flush hands it to Emit, the
@@ -31,14 +34,15 @@ class BufferedConsole : public Console {
   void Flush(Stream stream) final {
     std::string& buffer = Buffer(stream);
     if (buffer.empty()) return;
-    Emit(stream, buffer);
+    if (!Emit(stream, buffer)) (stream == Stream::Out ? outFailed_ : errFailed_) = true;
     buffer.clear();
   }
+  bool WriteFailed(Stream stream) const final { return stream == Stream::Out ? outFailed_ : errFailed_; }
 
  protected:
-  // Writes text (code page 932) to the stream. A closed or full output has
-  // nobody left to tell, so failures end the write silently.
-  virtual void Emit(Stream stream, std::string_view text) = 0;
+  // Writes text (code page 932) to the stream; false when not all of it got
+  // there. Nothing is retried: a closed or full output stays so.
+  virtual bool Emit(Stream stream, std::string_view text) = 0;
   // For the platform's destructor: a base destructor can no longer reach Emit.
   void FlushBoth() {
     Flush(Stream::Out);
@@ -50,6 +54,8 @@ class BufferedConsole : public Console {
 
   std::string out_;
   std::string err_;
+  bool outFailed_ = false;
+  bool errFailed_ = false;
 };
 
 // The process's standard output and standard error. Destroying it flushes both.

@@ -26,15 +26,16 @@ class PosixConsole : public BufferedConsole {
  private:
   static int Descriptor(Stream stream) { return stream == Stream::Out ? STDOUT_FILENO : STDERR_FILENO; }
 
-  void Emit(Stream stream, std::string_view text) override {
+  bool Emit(Stream stream, std::string_view text) override {
     const std::string utf8 = Cp932ToUtf8Lossy(text);
     const int fd = Descriptor(stream);
     for (std::size_t done = 0; done < utf8.size();) {
       const ssize_t written = ::write(fd, utf8.data() + done, utf8.size() - done);
       if (written < 0 && errno == EINTR) continue;
-      if (written <= 0) return;
+      if (written <= 0) return false;
       done += static_cast<std::size_t>(written);
     }
+    return true;
   }
 };
 

@@ -29,7 +29,7 @@ class Win32Console : public BufferedConsole {
     return GetStdHandle(stream == Stream::Out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
   }
 
-  void Emit(Stream stream, std::string_view text) override {
+  bool Emit(Stream stream, std::string_view text) override {
     const HANDLE handle = Handle(stream);
     if (IsTerminal(stream)) {
       const std::wstring wide = Cp932ToWideLossy(text);
@@ -37,18 +37,19 @@ class Win32Console : public BufferedConsole {
         DWORD written = 0;
         // Consoles take limited chunks per call.
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
-        if (!WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr) || written == 0) return;
+        if (!WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr) || written == 0) return false;
         done += written;
       }
-      return;
+      return true;
     }
     const std::string utf8 = Cp932ToUtf8Lossy(text);
     for (std::size_t done = 0; done < utf8.size();) {
       DWORD written = 0;
       const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(utf8.size() - done, 1 << 20));
-      if (!WriteFile(handle, utf8.data() + done, chunk, &written, nullptr) || written == 0) return;
+      if (!WriteFile(handle, utf8.data() + done, chunk, &written, nullptr) || written == 0) return false;
       done += written;
     }
+    return true;
   }
 };
 

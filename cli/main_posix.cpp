@@ -9,13 +9,40 @@
 #include "cli/stop_request.h"
 #include "runtime/encoding.h"
 
+namespace {
+
+// The code page 932 form of an argument, only when it converts back to the
+// same text: a look-alike ("〜" written as "～") would name another file.
+kwt::cli::Argument Converted(std::string_view utf8) {
+  kwt::cli::Argument argument;
+  auto cp932 = kwt::encoding::Utf8ToCp932(utf8);
+  if (cp932 && kwt::encoding::Cp932ToUtf8(*cp932) == std::optional<std::string>(std::string(utf8))) {
+    argument.cp932 = *cp932;
+    argument.shown = *std::move(cp932);
+    return argument;
+  }
+  // Shown character by character, with '?' for those that have no exact form.
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto byte = static_cast<unsigned char>(utf8[i]);
+    const std::size_t length = byte < 0x80 ? 1 : byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+    const std::string_view character = utf8.substr(i, length);
+    const auto one = kwt::encoding::Utf8ToCp932(character);
+    const bool exact = one && kwt::encoding::Cp932ToUtf8(*one) == std::optional<std::string>(std::string(character));
+    argument.shown += exact ? *one : std::string("?");
+    i += length;
+  }
+  return argument;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   // A reader that goes away (kwtconv --trace ... | head) must not kill a
   // conversion halfway; the output is lost, the conversion completes.
   std::signal(SIGPIPE, SIG_IGN);
   kwt::cli::CatchStopRequests();
   const auto console = kwt::cli::OpenSystemConsole();
-  std::vector<std::optional<std::string>> arguments;
-  for (int i = 1; i < argc; ++i) arguments.push_back(kwt::encoding::Utf8ToCp932(argv[i]));
+  std::vector<kwt::cli::Argument> arguments;
+  for (int i = 1; i < argc; ++i) arguments.push_back(Converted(argv[i]));
   return kwt::cli::RunConverted(arguments, *console);
 }

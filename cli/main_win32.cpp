@@ -1,5 +1,7 @@
 // Windows only: arguments arrive as UTF-16 (wmain) and go to the core as code
-// page 932, whatever the system's ANSI code page.
+// page 932, whatever the system's ANSI code page. Windows hands wildcards to
+// the program unexpanded, so kwtconv.exe expands * and ? itself.
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -7,13 +9,61 @@
 #include "cli/console.h"
 #include "cli/run.h"
 #include "cli/stop_request.h"
+#include "runtime/cp932_text.h"
 #include "runtime/encoding.h"
+#include "runtime/windows_api.h"
+
+namespace {
+
+kwt::cli::Argument Converted(std::wstring_view wide) {
+  return {kwt::encoding::WideToCp932(wide), kwt::WideToCp932Lossy(wide)};
+}
+
+bool TakesValue(std::wstring_view option) { return option == L"--contents" || option == L"--width"; }
+
+// The files and folders a pattern names, in name order; none when nothing
+// matches (the pattern then stays as given, and is reported as missing).
+std::vector<std::wstring> Expanded(const std::wstring& pattern) {
+  const std::size_t cut = pattern.find_last_of(L"\\/:");
+  const std::wstring folder = cut == std::wstring::npos ? std::wstring() : pattern.substr(0, cut + 1);
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring_view name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(folder + std::wstring(name));
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   kwt::cli::CatchStopRequests();
   const auto console = kwt::cli::OpenSystemConsole();
-  std::vector<std::optional<std::string>> arguments;
-  for (int i = 1; i < argc; ++i) arguments.push_back(kwt::encoding::WideToCp932(argv[i]));
+  std::vector<kwt::cli::Argument> arguments;
+  bool options_ended = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring argument = argv[i];
+    const bool isOption = !options_ended && argument.size() >= 2 && argument[0] == L'-';
+    if (isOption && argument == L"--") options_ended = true;
+    if (isOption && TakesValue(argument) && i + 1 < argc) {
+      arguments.push_back(Converted(argument));
+      arguments.push_back(Converted(argv[++i]));
+      continue;
+    }
+    const std::vector<std::wstring> matches =
+        !isOption && argument.find_first_of(L"*?") != std::wstring::npos ? Expanded(argument)
+                                                                          : std::vector<std::wstring>{};
+    if (matches.empty()) {
+      arguments.push_back(Converted(argument));
+    } else {
+      for (const std::wstring& match : matches) arguments.push_back(Converted(match));
+    }
+  }
   const int status = kwt::cli::RunConverted(arguments, *console);
   kwt::cli::ConversionsEnded();
   return status;

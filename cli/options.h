@@ -23,6 +23,12 @@ enum ExitStatus : int {
 struct Options {
   bool check = false;
   bool backup = false;
+  // Folders given are searched in their subfolders too.
+  bool recursive = false;
+  // A stored contents path that names no file is looked for beside the project.
+  bool findContents = false;
+  // One JSON object per project on stdout instead of text.
+  bool json = false;
   bool trace = false;
   bool quiet = false;
   // Columns for the shortened contents path; unset chooses by the terminal.
@@ -30,6 +36,8 @@ struct Options {
   // Replaces the contents path of the one project given.
   std::optional<std::string> contents;
   std::vector<std::string> projects;
+  // For each project, the index of the argument it came from.
+  std::vector<std::size_t> projectArguments;
 };
 
 enum class Command { Convert, Help, Version, UsageError };

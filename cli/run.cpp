@@ -3,18 +3,23 @@
 #include <exception>
 #include <new>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "cli/check_report.h"
 #include "cli/face.h"
+#include "cli/json.h"
 #include "cli/options.h"
+#include "cli/project_list.h"
 #include "cli/stop_request.h"
 #include "convert/check.h"
 #include "convert/conversion.h"
 #include "convert/plan.h"
 #include "runtime/error_text.h"
 #include "runtime/errors.h"
+#include "runtime/integer_text.h"
+#include "runtime/record_file.h"
 #include "runtime/texts.h"
 
 namespace kwt::cli {
@@ -22,38 +27,90 @@ namespace {
 
 constexpr std::string_view kProgram = "kwtconv";
 
-// "kwtconv: PROJECT: TEXT", the text as the window's error box shows it.
-void ReportError(Console& console, std::string_view project, std::string_view message) {
-  console.Flush(Stream::Out);
-  std::string line(kProgram);
-  line += ": ";
-  line += project;
-  line += ": ";
-  line += WithClosingPeriod(message);
-  line += '\n';
-  console.Write(Stream::Err, line);
-  console.Flush(Stream::Err);
-}
+enum class Result { Converted, UpToDate, Failed, Interrupted };
 
-// What escaped the work on one project.
-struct Outcome {
-  bool completed = true;
-  bool interrupted = false;
-  // The error's text; none for a silent abort.
+// How one project ended, with what --json and the notes tell about it.
+struct ProjectOutcome {
+  std::string project;
+  Result result = Result::Failed;
+  // The status line's last text.
+  std::string status;
+  // The error's text, or the failing status; none on success.
   std::optional<std::string> message;
+  std::optional<std::int32_t> ioCode;
+  std::optional<std::string> note;
+  std::optional<std::string> contents;
+  std::int32_t version = 0;
+  std::int32_t count = 0;
+  std::optional<std::uint64_t> recordsPresent;
+  std::vector<std::string_view> passes;
 };
 
-template <typename Body>
-Outcome Guarded(Body&& body) {
-  Outcome outcome;
-  try {
-    body();
+std::string_view ResultWord(Result result) {
+  switch (result) {
+    case Result::Converted: return "converted";
+    case Result::UpToDate: return "up-to-date";
+    case Result::Failed: return "failed";
+    case Result::Interrupted: return "interrupted";
+  }
+  return "failed";
+}
+
+ContentsChoice ChoiceOf(const Options& options) {
+  return ContentsChoice{options.contents, !options.contents, options.findContents};
+}
+
+// What a failure means for this project and what to do, where the message
+// alone does not say it.
+std::optional<std::string> NoteFor(const ProjectOutcome& outcome, const Options& options) {
+  if (outcome.status == texts::kStatusNoContents) {
+    return std::string("the project records Count=0: it has no records to convert");
+  }
+  if (!outcome.ioCode) return std::nullopt;
+  switch (*outcome.ioCode) {
+    case io_code::kNotOpen:
+      if (!outcome.contents) return std::nullopt;
+      return "the contents file " + *outcome.contents + " does not exist" +
+             (options.findContents ? std::string()
+                                   : std::string("; --find-contents looks for it beside the project file"));
+    case static_cast<std::int32_t>(platform::error::kSharingViolation):
+      return std::string("another conversion is running in a folder of this project, or another program holds "
+                         "its TMP.DAT; try again when it has finished");
+    case io_code::kReadPastEnd:
+    case static_cast<std::int32_t>(platform::error::kAccessDenied): {
+      // The files are as they were, so a check tells what is wrong with them.
+      try {
+        const ProjectCheck check = CheckProject(outcome.project, ChoiceOf(options));
+        if (check.failure == CheckFailure::TooFewRecords || check.failure == CheckFailure::ReadOnly) {
+          return FailureReason(check);
+        }
+      } catch (const std::exception&) {
+      }
+      return std::nullopt;
+    }
+    default: return std::nullopt;
+  }
+}
+
+ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const ProjectName& name,
+                          const Options& options) {
+  ProjectOutcome outcome;
+  outcome.project = name.path;
+  if (name.error) {
+    outcome.message = *name.error;
     return outcome;
+  }
+  face.BeginProject();
+  try {
+    converter.Convert(name.path);
   } catch (const EInterrupted& error) {
-    outcome.interrupted = true;
+    outcome.result = Result::Interrupted;
     outcome.message = error.Message();
+  } catch (const EInOutError& error) {
+    outcome.message = error.Message();
+    outcome.ioCode = error.IoCode();
   } catch (const EAbort&) {
-    // An abort is silent, as in the window, but the project did not succeed.
+    outcome.message = "aborted";
   } catch (const Exception& error) {
     outcome.message = error.Message();
   } catch (const std::bad_alloc&) {
@@ -61,99 +118,269 @@ Outcome Guarded(Body&& body) {
   } catch (const std::exception& error) {
     outcome.message = error.what();
   }
-  outcome.completed = false;
+  face.EndProject();
+  outcome.status = face.Status();
+  if (!outcome.message) {
+    if (outcome.status == texts::kStatusSuccess) {
+      outcome.result = Result::Converted;
+    } else if (outcome.status == texts::kStatusUpToDate) {
+      outcome.result = Result::UpToDate;
+    } else {
+      // A project file that is missing, or no records: the status says why.
+      outcome.message = outcome.status;
+    }
+  }
+  if (!converter.LastContents().path.empty()) outcome.contents = converter.LastContents().path;
+  if (TMemIniFile* const store = converter.CurrentStore(); store && store->FileName() == name.path) {
+    outcome.version = store->ReadNumber(project_keys::kSection, project_keys::kVersion, 0);
+  }
+  if (outcome.result == Result::Converted && converter.LastContents().foundBesideProject) {
+    outcome.note = "converted " + converter.LastContents().path + ", found beside the project (the project records " +
+                   converter.LastContents().stored + ")";
+  } else if (outcome.result == Result::Failed) {
+    outcome.note = NoteFor(outcome, options);
+  }
   return outcome;
 }
 
-void Report(Console& console, std::string_view project, const Outcome& outcome) {
-  if (outcome.message) ReportError(console, project, *outcome.message);
+// The text lines of a project's result: one line, and a note where there is one.
+void ReportText(Console& console, const ProjectOutcome& outcome, const Options& options) {
+  const bool succeeded = outcome.result == Result::Converted || outcome.result == Result::UpToDate;
+  if (succeeded) {
+    if (options.quiet || options.trace) return;
+    console.Write(Stream::Out, outcome.project + ": " + outcome.status + "\n");
+    if (outcome.note) console.Write(Stream::Out, outcome.project + ": note: " + *outcome.note + "\n");
+    console.Flush(Stream::Out);
+    return;
+  }
+  console.Flush(Stream::Out);
+  const std::string prefix = std::string(kProgram) + ": " + outcome.project + ": ";
+  console.Write(Stream::Err, prefix + "error: " + WithClosingPeriod(outcome.message.value_or("failed")) + "\n");
+  if (outcome.note) console.Write(Stream::Err, prefix + "note: " + *outcome.note + "\n");
+  console.Flush(Stream::Err);
 }
 
-int RunCheck(const Options& options, Console& console) {
+void ReportJson(Console& console, const ProjectOutcome& outcome) {
+  JsonObject json;
+  json.Text("project", outcome.project)
+      .MaybeText("contents", outcome.contents)
+      .Number("version", outcome.version)
+      .Number("layout", LayoutForVersion(outcome.version).number)
+      .Number("count", outcome.count)
+      .Number("records_present", outcome.recordsPresent)
+      .Texts("passes", outcome.passes)
+      .Text("outcome", ResultWord(outcome.result))
+      .Text("status_text", outcome.status)
+      .MaybeText("message", outcome.message);
+  if (outcome.ioCode) {
+    json.Number("error_code", *outcome.ioCode);
+  } else {
+    json.MaybeText("error_code", std::nullopt);
+  }
+  json.MaybeText("note", outcome.note);
+  console.Write(Stream::Out, json.Line());
+  console.Flush(Stream::Out);
+}
+
+void ReportCheckJson(Console& console, const ProjectCheck& check) {
+  std::vector<std::string_view> passes;
+  if (!check.ConversionWouldFail()) passes = check.passes;
+  std::string_view verdict = "convert";
+  if (check.Outcome() == Verdict::UpToDate) verdict = "up-to-date";
+  if (check.Outcome() == Verdict::WillFail) verdict = "fail";
+  JsonObject json;
+  json.Text("project", check.project)
+      .MaybeText("contents", check.projectPresent ? std::optional<std::string>(check.contentsPath) : std::nullopt)
+      .Number("version", check.version)
+      .Number("layout", check.layout)
+      .Number("count", check.count)
+      .Number("records_present", check.recordsPresent)
+      .Texts("passes", passes)
+      .Text("verdict", verdict)
+      .MaybeText("message", check.ConversionWouldFail() ? std::optional<std::string>(FailureReason(check))
+                                                    : std::nullopt);
+  console.Write(Stream::Out, json.Line());
+  console.Flush(Stream::Out);
+}
+
+// After two or more projects, on the standard error: stdout keeps one line
+// (or object) per project.
+void ReportSummary(Console& console, std::size_t converted, std::size_t upToDate, std::size_t failed) {
+  console.Write(Stream::Err, std::string(kProgram) + ": " + std::to_string(converted + upToDate + failed) +
+                                 " projects: " + std::to_string(converted) + " converted, " +
+                                 std::to_string(upToDate) + " up to date, " + std::to_string(failed) +
+                                 " failed\n");
+  console.Flush(Stream::Err);
+}
+
+int Finish(Console& console, int status) {
+  console.Flush(Stream::Out);
+  if (console.WriteFailed(Stream::Out)) {
+    console.Write(Stream::Err, std::string(kProgram) + ": the results could not be written to the standard output\n");
+    console.Flush(Stream::Err);
+    return status == kExitSuccess ? kExitFailure : status;
+  }
+  return status;
+}
+
+std::vector<ProjectName> ProjectsOf(const Options& options, const std::set<std::size_t>& unnamed) {
+  std::vector<std::string> named;
+  std::vector<ProjectName> projects;
+  // Folders expand in place, so the order is the command line's.
+  for (std::size_t i = 0; i < options.projects.size(); ++i) {
+    if (unnamed.count(options.projectArguments[i]) != 0) {
+      projects.push_back({options.projects[i], "the name has no code page 932 form"});
+      continue;
+    }
+    for (ProjectName& project : ExpandFolders({options.projects[i]}, options.recursive)) {
+      projects.push_back(std::move(project));
+    }
+  }
+  return projects;
+}
+
+int RunCheck(const Options& options, const std::vector<ProjectName>& projects, Console& console) {
   bool all_well = true;
   bool first = true;
-  for (const std::string& project : options.projects) {
-    const Outcome outcome = Guarded([&] {
-      const ProjectCheck check = CheckProject(project, options.contents);
-      if (!first) console.Write(Stream::Out, "\n");
-      first = false;
-      console.Write(Stream::Out, FormatCheck(check));
-      console.Flush(Stream::Out);
+  for (const ProjectName& project : projects) {
+    ProjectOutcome failed;
+    failed.project = project.path;
+    try {
+      if (project.error) throw Exception(*project.error);
+      const ProjectCheck check = CheckProject(project.path, ChoiceOf(options));
+      if (options.json) {
+        ReportCheckJson(console, check);
+      } else {
+        if (!first) console.Write(Stream::Out, "\n");
+        first = false;
+        console.Write(Stream::Out, FormatCheck(check));
+        console.Flush(Stream::Out);
+      }
       all_well = all_well && !check.ConversionWouldFail();
-    });
-    Report(console, project, outcome);
-    all_well = all_well && outcome.completed;
+      continue;
+    } catch (const Exception& error) {
+      failed.message = error.Message();
+    } catch (const std::exception& error) {
+      failed.message = error.what();
+    }
+    all_well = false;
+    if (options.json) {
+      JsonObject json;
+      json.Text("project", project.path).Text("verdict", "fail").MaybeText("message", failed.message);
+      console.Write(Stream::Out, json.Line());
+    } else {
+      ReportText(console, failed, options);
+    }
   }
-  return all_well ? kExitSuccess : kExitFailure;
+  return Finish(console, all_well ? kExitSuccess : kExitFailure);
 }
 
-int RunConversions(const Options& options, Console& console) {
+int RunConversions(const Options& options, const std::vector<ProjectName>& projects, Console& console) {
   const bool terminal = console.IsTerminal(Stream::Out);
   const int columns = terminal ? console.Columns(Stream::Out) : 0;
   Display display = Display::Silent;
   if (options.trace) {
     display = Display::Trace;
-  } else if (!options.quiet && terminal) {
+  } else if (!options.quiet && !options.json && terminal) {
     display = Display::ProgressLine;
   }
   const std::int32_t width = options.width.value_or(TargetWidthFor(terminal ? columns : 0));
   CommandLineFace face(console, display, width, columns);
-  Converter converter(face, ConversionOptions{options.contents, options.backup});
+  ConversionOptions conversion;
+  conversion.contentsPath = options.contents;
+  conversion.backup = options.backup;
+  conversion.contentsBesideProject = !options.contents;
+  conversion.findContents = options.findContents;
+  Converter converter(face, conversion);
 
-  bool all_well = true;
-  for (const std::string& project : options.projects) {
-    if (StopRequested()) return kExitInterrupted;
-    face.BeginProject();
-    const Outcome outcome = Guarded([&] { converter.Convert(project); });
-    // The progress line goes first: stdout and stderr may share the terminal.
-    face.EndProject();
-    if (outcome.interrupted) {
-      // One line, and no progress text shown as if it were the result.
-      ReportError(console, project, *outcome.message);
-      return kExitInterrupted;
+  std::size_t converted = 0;
+  std::size_t upToDate = 0;
+  std::size_t failed = 0;
+  int status = kExitSuccess;
+  for (const ProjectName& project : projects) {
+    if (StopRequested()) {
+      status = kExitInterrupted;
+      break;
     }
-    const std::string& status = face.Status();
-    if (display != Display::Trace && !options.quiet && !status.empty()) {
-      // Where the project stopped, then (on stderr) why.
-      console.Write(Stream::Out, project + ": " + status + "\n");
-      console.Flush(Stream::Out);
+    // What the project holds before it converts, for --json.
+    std::optional<ProjectCheck> before;
+    if (options.json && !project.error) {
+      try {
+        before = CheckProject(project.path, ChoiceOf(options));
+      } catch (const std::exception&) {
+      }
     }
-    Report(console, project, outcome);
-    all_well = all_well && outcome.completed &&
-               (status == texts::kStatusSuccess || status == texts::kStatusUpToDate);
+    ProjectOutcome outcome = ConvertOne(converter, face, project, options);
+    if (before) {
+      outcome.count = before->count;
+      outcome.recordsPresent = before->recordsPresent;
+      if (outcome.result == Result::Converted) outcome.passes = before->passes;
+    }
+    if (options.json) {
+      ReportJson(console, outcome);
+    } else {
+      ReportText(console, outcome, options);
+    }
+    switch (outcome.result) {
+      case Result::Converted: ++converted; break;
+      case Result::UpToDate: ++upToDate; break;
+      case Result::Failed: ++failed; break;
+      case Result::Interrupted: ++failed; break;
+    }
+    if (outcome.result == Result::Interrupted) {
+      status = kExitInterrupted;
+      break;
+    }
+    if (outcome.result == Result::Failed) status = kExitFailure;
   }
-  return all_well ? kExitSuccess : kExitFailure;
+  if (projects.size() >= 2) ReportSummary(console, converted, upToDate, failed);
+  return Finish(console, status);
+}
+
+int RunParsed(const ParsedCommandLine& parsed, const std::set<std::size_t>& unnamed, Console& console) {
+  switch (parsed.command) {
+    case Command::Help: console.Write(Stream::Out, Usage()); return Finish(console, kExitSuccess);
+    case Command::Version:
+      console.Write(Stream::Out, std::string(kProgram) + " (KWT Converter) " KWT_VERSION "\n");
+      return Finish(console, kExitSuccess);
+    case Command::UsageError:
+      console.Write(Stream::Err, std::string(kProgram) + ": " + parsed.error + "\n" + "Try '" +
+                                     std::string(kProgram) + " --help' for more information.\n");
+      return kExitUsage;
+    case Command::Convert: break;
+  }
+  const std::vector<ProjectName> projects = ProjectsOf(parsed.options, unnamed);
+  return parsed.options.check ? RunCheck(parsed.options, projects, console)
+                              : RunConversions(parsed.options, projects, console);
 }
 
 }  // namespace
 
 int Run(std::span<const std::string> arguments, Console& console) {
-  const ParsedCommandLine parsed = ParseCommandLine(arguments);
-  switch (parsed.command) {
-    case Command::Help: console.Write(Stream::Out, Usage()); return kExitSuccess;
-    case Command::Version:
-      console.Write(Stream::Out, std::string(kProgram) + " (KWT Converter) " KWT_VERSION "\n");
-      return kExitSuccess;
-    case Command::UsageError:
-      console.Write(Stream::Err, std::string(kProgram) + ": " + parsed.error + "\n" +
-                                     "Try '" + std::string(kProgram) + " --help' for more information.\n");
-      return kExitUsage;
-    case Command::Convert: break;
-  }
-  return parsed.options.check ? RunCheck(parsed.options, console) : RunConversions(parsed.options, console);
+  return RunParsed(ParseCommandLine(arguments), {}, console);
 }
 
-int RunConverted(std::span<const std::optional<std::string>> arguments, Console& console) {
+int RunConverted(std::span<const Argument> arguments, Console& console) {
   std::vector<std::string> cp932;
+  std::set<std::size_t> unnamed;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
-    if (!arguments[i]) {
-      console.Write(Stream::Err, std::string(kProgram) + ": argument " + std::to_string(i + 1) +
-                                     " has no form in code page 932\n");
-      return kExitUsage;
-    }
-    cp932.push_back(*arguments[i]);
+    cp932.push_back(arguments[i].cp932.value_or(arguments[i].shown));
+    if (!arguments[i].cp932) unnamed.insert(i);
   }
-  return Run(cp932, console);
+  const ParsedCommandLine parsed = ParseCommandLine(cp932);
+  // Only a project name may lack a form: it is reported for that project.
+  if (parsed.command == Command::Convert) {
+    for (const std::size_t index : unnamed) {
+      bool isProject = false;
+      for (const std::size_t project : parsed.options.projectArguments) isProject = isProject || project == index;
+      if (!isProject) {
+        console.Write(Stream::Err, std::string(kProgram) + ": argument " + std::to_string(index + 1) +
+                                       " has no form in code page 932\n");
+        return kExitUsage;
+      }
+    }
+  }
+  return RunParsed(parsed, unnamed, console);
 }
 
 }  // namespace kwt::cli

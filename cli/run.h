@@ -14,8 +14,18 @@ namespace kwt::cli {
 // projects are reported and the next project follows.
 int Run(std::span<const std::string> arguments, Console& console);
 
-// Run for the arguments as the system gave them, each already converted to
-// code page 932, or nullopt where one has no form there: that is a usage error.
-int RunConverted(std::span<const std::optional<std::string>> arguments, Console& console);
+// An argument as the system gave it.
+struct Argument {
+  // Its code page 932 form; none when it has none (a character that code page
+  // 932 cannot write, or that would only be written as a look-alike).
+  std::optional<std::string> cp932;
+  // How it is shown: the code page 932 form with '?' for what has none.
+  std::string shown;
+};
+
+// Run for the arguments as the system gave them. A project name with no code
+// page 932 form is reported for that project and the others go on; an option
+// value with none is a usage error.
+int RunConverted(std::span<const Argument> arguments, Console& console);
 
 }  // namespace kwt::cli

@@ -8,9 +8,29 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/contents_path.h"
 #include "runtime/platform.h"
 
 namespace kwt {
+
+// Why a conversion of the project would not succeed; the faces put it in words.
+enum class CheckFailure {
+  None,
+  ProjectMissing,
+  NotRegularFile,
+  NoContents,        // Count 0
+  NegativeCount,
+  ContentsMissing,
+  ContentsUnreadable,
+  TooFewRecords,     // Count above the records present
+  AlreadyConverted,  // the contents have a later layout already
+  TemporaryBlocked,  // TMP.DAT is a folder, or another opener holds it
+  PathTooLong,       // the contents or temporary path is over 259 bytes
+  ReadOnly,          // the contents or project file, or a folder, cannot be written
+  FolderBusy,        // another conversion holds a folder
+};
+
+enum class Verdict { WillConvert, UpToDate, WillFail };
 
 struct ProjectCheck {
   std::string project;
@@ -25,9 +45,10 @@ struct ProjectCheck {
   std::int32_t count = 0;
 
   // The contents file a conversion would use, and the one the project records
-  // when --contents replaced it.
+  // when another was given or found.
   std::string contentsPath;
   std::optional<std::string> recordedContentsPath;
+  bool contentsFoundBesideProject = false;
   bool contentsPresent = false;
   std::optional<std::uint64_t> contentsSize;
   // Why the size is unknown although the file is present.
@@ -38,6 +59,14 @@ struct ProjectCheck {
   // The later layout that the contents file already has (a conversion would
   // refuse it), or 0.
   std::int32_t convertedLayout = 0;
+  // The records the contents file holds in the recorded layout.
+  std::optional<std::uint64_t> recordsPresent;
+
+  CheckFailure failure = CheckFailure::None;
+  // The file the failure is about (the read-only file, the busy folder's file).
+  std::string failurePath;
+
+  Verdict Outcome() const;
 
   // Count × record size; none for a negative Count.
   std::optional<std::uint64_t> ExpectedSize() const;
@@ -48,8 +77,9 @@ struct ProjectCheck {
   bool ConversionWouldFail() const;
 };
 
-// Reads the project at path and its contents file's size. Raises the project
-// store's EFOpenError when the project file exists but cannot be read.
-ProjectCheck CheckProject(std::string_view project, const std::optional<std::string>& contentsOverride);
+// Reads the project at path and its contents file, and foresees the
+// conversion's outcome, changing nothing. Raises the project store's
+// EFOpenError when the project file exists but cannot be read.
+ProjectCheck CheckProject(std::string_view project, const ContentsChoice& choice);
 
 }  // namespace kwt

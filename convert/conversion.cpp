@@ -298,8 +298,10 @@ Converter::Converter(ConversionFace& face, ConversionOptions options)
 
 Converter::~Converter() = default;
 
-std::string Converter::ContentsPath() const {
-  return options_.contentsPath ? *options_.contentsPath : store_->ReadText(keys::kSection, keys::kContents, {});
+std::string Converter::ContentsPath() {
+  lastContents_ = ChooseContentsPath(
+      *store_, ContentsChoice{options_.contentsPath, options_.contentsBesideProject, options_.findContents});
+  return lastContents_.path;
 }
 
 void Converter::Convert(std::string_view projectPath) {
@@ -318,6 +320,7 @@ void Converter::Convert(std::string_view projectPath) {
   auto store = std::make_unique<TMemIniFile>(std::string(projectPath));
   store->SetCaseSensitivity(false);
   store_ = std::move(store);
+  lastContents_ = {};
 
   const bool resumed = FinishInterruptedRun(locks);
   if (options_.backup) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "convert/contents_path.h"
 #include "convert/plan.h"
 #include "runtime/ini_file.h"
 #include "runtime/path_shortening.h"
@@ -43,6 +44,11 @@ struct ConversionOptions {
   // Keeps copies of both files beside them before the first pass changes
   // anything (see BackUpProject).
   bool backup = false;
+  // A relative stored contents path names a file beside the project file.
+  bool contentsBesideProject = false;
+  // When the stored contents path names no file, the file of that name beside
+  // the project file is converted (see ContentsChoice).
+  bool findContents = false;
 };
 
 class FolderLocks;
@@ -76,16 +82,19 @@ class Converter {
 
   // The store of the latest run that found its project file; null before.
   TMemIniFile* CurrentStore() noexcept { return store_.get(); }
+  // The contents file the latest pass worked on, and how it was chosen.
+  const ChosenContents& LastContents() const noexcept { return lastContents_; }
 
  private:
   void RunPass(const Pass& pass);
   void RunPassHolding(const Pass& pass, FolderLocks& locks);
   bool FinishInterruptedRun(FolderLocks& locks);
-  std::string ContentsPath() const;
+  std::string ContentsPath();
 
   ConversionFace& face_;
   ConversionOptions options_;
   std::unique_ptr<TMemIniFile> store_;
+  ChosenContents lastContents_;
   // The folders the running Convert holds; null between runs.
   FolderLocks* locks_ = nullptr;
 };

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kwt::platform {
 
@@ -96,6 +97,10 @@ ErrorCode Close(FileHandle& file);
 // entry found decides); on POSIX it is stat.
 bool IsFile(std::string_view path);
 ErrorCode Delete(std::string_view path);
+// True when files can be created in the folder (a directory part with its
+// closing delimiter, empty for the current folder). Always true on Windows,
+// which ignores a folder's read-only flag.
+bool FolderIsWritable(std::string_view folder);
 // What opening path would reach: devices, pipes and sockets are Other.
 FileKind KindOf(std::string_view path);
 // True for a regular file reached without following a link, with one name: a
@@ -150,6 +155,17 @@ std::string ReplacementTarget(std::string_view path);
 // system lets it, so that a file replaced by to keeps them. Nothing on Windows,
 // where a new file takes its folder's permissions as the old one did.
 void CopyPermissions(std::string_view from, FileHandle& to);
+
+struct FolderEntry {
+  std::string name;  // code page 932
+  bool directory = false;
+  // A symbolic link (or another reparse point): never followed into.
+  bool link = false;
+};
+// The entries of a folder (a directory part with its closing delimiter, empty
+// for the current folder), without "." and "..", in no particular order.
+// Names that have no code page 932 form are left out and counted in unnamed.
+ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries, std::size_t& unnamed);
 
 // The running program's full path (code page 932).
 std::string ExecutablePath();

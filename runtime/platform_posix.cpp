@@ -2,6 +2,7 @@
 // to the Windows codes the layers above report.
 #include "runtime/platform.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -256,6 +257,12 @@ ErrorCode Delete(std::string_view path) {
   return Unlink(*system_path);
 }
 
+bool FolderIsWritable(std::string_view folder) {
+  const auto system_folder = SystemPath(folder);
+  if (!system_folder) return false;
+  return ::access(system_folder->empty() ? "." : system_folder->c_str(), W_OK | X_OK) == 0;
+}
+
 FileKind KindOf(std::string_view path) {
   const auto system_path = SystemPath(path);
   if (!system_path || system_path->empty()) return FileKind::Missing;
@@ -427,6 +434,32 @@ void CopyPermissions(std::string_view from, FileHandle& to) {
   // Owner first: changing it may clear the set-id bits the mode then restores.
   (void)::fchown(Descriptor(to), info.st_uid, info.st_gid);
   (void)::fchmod(Descriptor(to), info.st_mode & 07777);
+}
+
+ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries, std::size_t& unnamed) {
+  entries.clear();
+  unnamed = 0;
+  const auto system_folder = SystemPath(folder);
+  if (!system_folder) return error::kInvalidName;
+  const std::string name = system_folder->empty() ? std::string(".") : *system_folder;
+  DIR* const listing = ::opendir(name.c_str());
+  if (listing == nullptr) return errno == ENOENT ? error::kPathNotFound : LastError();
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::string_view entry_name = entry->d_name;
+    if (entry_name == "." || entry_name == "..") continue;
+    auto cp932 = encoding::Utf8ToCp932(entry_name);
+    // Only a name that converts back to the same bytes is the same name.
+    if (!cp932 || encoding::Cp932ToUtf8(*cp932) != std::optional<std::string>(std::string(entry_name))) {
+      ++unnamed;
+      continue;
+    }
+    struct stat info {};
+    const std::string path = name + "/" + std::string(entry_name);
+    if (::lstat(path.c_str(), &info) != 0) continue;
+    entries.push_back({*std::move(cp932), S_ISDIR(info.st_mode), S_ISLNK(info.st_mode)});
+  }
+  ::closedir(listing);
+  return error::kSuccess;
 }
 
 std::string ExecutablePath() {

@@ -33,6 +33,7 @@ class FindHandle {
   FindHandle(const FindHandle&) = delete;
   FindHandle& operator=(const FindHandle&) = delete;
   explicit operator bool() const noexcept { return search_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const noexcept { return search_; }
 
  private:
   HANDLE search_;
@@ -155,6 +156,8 @@ ErrorCode Delete(std::string_view path) {
   if (!wide) return error::kInvalidName;
   return DeleteFileW(wide->c_str()) ? error::kSuccess : LastError();
 }
+
+bool FolderIsWritable(std::string_view) { return true; }
 
 FileKind KindOf(std::string_view path) {
   const auto wide = WidePath(path);
@@ -302,6 +305,31 @@ bool SameFile(std::string_view first, std::string_view second) {
 std::string ReplacementTarget(std::string_view path) { return std::string(path); }
 
 void CopyPermissions(std::string_view, FileHandle&) {}
+
+ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries, std::size_t& unnamed) {
+  entries.clear();
+  unnamed = 0;
+  const auto wide = WidePath(std::string(folder) + "*");
+  if (!wide) return error::kInvalidName;
+  WIN32_FIND_DATAW found{};
+  const FindHandle search(FindFirstFileW(wide->c_str(), &found));
+  if (!search) {
+    const DWORD code = GetLastError();
+    return code == ERROR_FILE_NOT_FOUND ? error::kSuccess : static_cast<ErrorCode>(code);
+  }
+  do {
+    const std::wstring_view name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    auto cp932 = encoding::WideToCp932(name);
+    if (!cp932) {
+      ++unnamed;
+      continue;
+    }
+    entries.push_back({*std::move(cp932), (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                       (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
+  } while (FindNextFileW(search.get(), &found));
+  return error::kSuccess;
+}
 
 std::string ExecutablePath() {
   std::wstring buffer(MAX_PATH, L'\0');

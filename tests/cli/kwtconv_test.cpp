@@ -2,6 +2,7 @@
 // answers, and what it leaves on disk.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -100,69 +101,116 @@ struct ExitCase {
   // Writes the project "p.kwj" (and whatever it needs) into the folder.
   void (*setup)(const Folder&);
   int exit_code;
+  // The result line on stdout ("PROJECT: " and this status); empty for none.
   std::string_view status;
-  // The error's text as stderr shows it after "kwtconv: PROJECT: "; empty for none.
+  // The error's text after "kwtconv: PROJECT: error: " on stderr; empty for none.
   std::string error;
+  // The start of the note's text after "kwtconv: PROJECT: note: "; empty for no note.
+  std::string note;
 };
 
-TEST(KwtconvExit, StatusFollowsHowTheProjectEnded) {
+std::string ErrorText(const std::string& project, const std::string& error) {
+  return "kwtconv: " + project + ": error: " + error + "\n";
+}
+
+// Every way a project ends gives exactly one result line, on stdout for
+// success and nothing to do, on stderr for everything else, with at most one
+// note saying what it means.
+TEST(KwtconvExit, EachOutcomeEndsWithOneResultLine) {
   const ExitCase cases[] = {
       {"converted from 102", [](const Folder& f) { MakeProject102(f, "p", 2, 2); }, 0, texts::kStatusSuccess,
-       ""},
+       "", ""},
       {"converted from 103",
        [](const Folder& f) {
          f.Write("p.KWT", Records103(2));
          f.Write("p.kwj", ProjectText("103", "2", f.Cp932("p.KWT")));
        },
-       0, texts::kStatusSuccess, ""},
+       0, texts::kStatusSuccess, "", ""},
       {"up to date", [](const Folder& f) { f.Write("p.kwj", ProjectText("140", "2", f.Cp932("p.KWT"))); }, 0,
-       texts::kStatusUpToDate, ""},
-      {"no project file", [](const Folder&) {}, 1, texts::kStatusFileMissing, ""},
+       texts::kStatusUpToDate, "", ""},
+      {"no project file", [](const Folder&) {}, 1, "", U(texts::kStatusFileMissing) + ".", ""},
       {"Count 0",
        [](const Folder& f) {
          f.Write("p.KWT", Records102(2));
          f.Write("p.kwj", ProjectText("102", "0", f.Cp932("p.KWT")));
        },
-       1, texts::kStatusNoContents, ""},
+       1, "", U(texts::kStatusNoContents) + ".", "the project records Count=0"},
+      {"negative Count",
+       [](const Folder& f) {
+         f.Write("p.KWT", Records102(2));
+         f.Write("p.kwj", ProjectText("102", "-2", f.Cp932("p.KWT")));
+       },
+       1, "", U(texts::Format(texts::kNegativeCountFormat, "-2")) + ".", ""},
       {"Count beyond the records", [](const Folder& f) { MakeProject102(f, "p", 2, 3); }, 1, "",
-       U(texts::kIoReadPastEnd) + "."},
+       U(texts::kIoReadPastEnd) + ".", "Count is 3 but the contents file holds only 2 records"},
       {"no contents file",
-       [](const Folder& f) { f.Write("p.kwj", ProjectText("102", "2", f.Cp932("missing.KWT"))); }, 1,
-       texts::kStatusFinishing, U(texts::Format(texts::kIoGenericFormat, "103"))},
+       [](const Folder& f) { f.Write("p.kwj", ProjectText("102", "2", f.Cp932("missing.KWT"))); }, 1, "",
+       U(texts::Format(texts::kIoGenericFormat, "103")), "the contents file "},
+      {"contents already converted",
+       [](const Folder& f) {
+         f.Write("p.KWT", std::string(2 * ContentRecord140::kSize, '\0'));
+         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("p.KWT")));
+       },
+       1, "", "", ""},
+      {"a backup that exists",
+       [](const Folder& f) {
+         MakeProject102(f, "p", 2, 2);
+         f.Write("p.KWT.bak", "older");
+       },
+       1, "", "", ""},
   };
   for (const ExitCase& row : cases) {
     SCOPED_TRACE(row.name);
     Folder folder;
     row.setup(folder);
     const std::string project = folder.Utf8("p.kwj");
-    const ProcessResult result = Kwtconv({project});
+    const bool backup = std::string_view(row.name) == "a backup that exists";
+    const ProcessResult result = backup ? Kwtconv({"--backup", project}) : Kwtconv({project});
     EXPECT_EQ(result.exitCode, row.exit_code);
-    if (!row.status.empty()) {
-      EXPECT_EQ(result.out, ResultLine(project, row.status));
+    EXPECT_EQ(result.out, row.status.empty() ? "" : ResultLine(project, row.status));
+    if (row.exit_code == 0) {
+      EXPECT_EQ(result.err, "");
+      continue;
     }
-    EXPECT_EQ(result.err, row.error.empty() ? "" : "kwtconv: " + project + ": " + row.error + "\n");
+    // One error line, then at most one note.
+    const std::string prefix = "kwtconv: " + project + ": ";
+    const std::size_t lines = static_cast<std::size_t>(std::count(result.err.begin(), result.err.end(), '\n'));
+    EXPECT_TRUE(lines == 1 || lines == 2) << result.err;
+    EXPECT_TRUE(result.err.starts_with(prefix + "error: ")) << result.err;
+    if (!row.error.empty()) {
+      EXPECT_TRUE(result.err.starts_with(ErrorText(project, row.error))) << result.err;
+    }
+    const std::size_t note = result.err.find("\n" + prefix + "note: ");
+    EXPECT_EQ(note != std::string::npos, !row.note.empty()) << result.err;
+    if (!row.note.empty() && note != std::string::npos) {
+      EXPECT_EQ(result.err.substr(note + 1 + prefix.size() + 6, row.note.size()), row.note) << result.err;
+    }
   }
 }
 
-TEST(KwtconvExit, ReadPastEndShowsWhereItStoppedThenWhy) {
+TEST(KwtconvExit, AStoppedProjectShowsNoProgressTextAsItsResult) {
   Folder folder;
   MakeProject102(folder, "p", 2, 3);
   const std::string before = folder.Read("p.KWT");
   const ProcessResult result = Kwtconv({folder.Utf8("p.kwj")});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.out, folder.Utf8("p.kwj") + ": " + U(texts::kStatusProgressPrefix) + "2" +
-                            U(texts::kStatusProgressSuffix) + "\n");
+  EXPECT_EQ(result.out, "");
+  EXPECT_TRUE(result.err.starts_with(ErrorText(folder.Utf8("p.kwj"), U(texts::kIoReadPastEnd) + ".")));
   EXPECT_EQ(folder.Read("p.KWT"), before);
 }
 
-TEST(KwtconvExit, QuietPrintsErrorsOnly) {
+TEST(KwtconvExit, QuietDropsOnlyTheSuccessLines) {
   Folder folder;
   MakeProject102(folder, "good", 1, 1);
   MakeProject102(folder, "bad", 1, 2);
-  const ProcessResult result = Kwtconv({"-q", folder.Utf8("good.kwj"), "--quiet", folder.Utf8("bad.kwj")});
+  const ProcessResult result =
+      Kwtconv({"-q", folder.Utf8("good.kwj"), "--quiet", folder.Utf8("bad.kwj"), folder.Utf8("none.kwj")});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, "kwtconv: " + folder.Utf8("bad.kwj") + ": " + U(texts::kIoReadPastEnd) + ".\n");
+  EXPECT_TRUE(result.err.starts_with(ErrorText(folder.Utf8("bad.kwj"), U(texts::kIoReadPastEnd) + ".")));
+  EXPECT_NE(result.err.find(ErrorText(folder.Utf8("none.kwj"), U(texts::kStatusFileMissing) + ".")),
+            std::string::npos);
+  EXPECT_TRUE(result.err.ends_with("kwtconv: 3 projects: 1 converted, 0 up to date, 2 failed\n")) << result.err;
   EXPECT_EQ(folder.Read("good.KWT").size(), ContentRecord140::kSize);
 }
 
@@ -171,15 +219,16 @@ TEST(KwtconvProjects, OneFailingProjectDoesNotStopTheOthers) {
   MakeProject102(folder, "first", 2, 2);
   MakeProject102(folder, "broken", 2, 5);
   MakeProject102(folder, "last", 3, 3);
+  folder.Write("current.kwj", ProjectText("140", "3", folder.Cp932("current.KWT")));
   const std::string broken_contents = folder.Read("broken.KWT");
-  const ProcessResult result =
-      Kwtconv({folder.Utf8("first.kwj"), folder.Utf8("broken.kwj"), folder.Utf8("last.kwj")});
+  const ProcessResult result = Kwtconv(
+      {folder.Utf8("first.kwj"), folder.Utf8("broken.kwj"), folder.Utf8("last.kwj"), folder.Utf8("current.kwj")});
   EXPECT_EQ(result.exitCode, 1);
-  const std::string stopped = U(texts::kStatusProgressPrefix) + "2" + U(texts::kStatusProgressSuffix);
   EXPECT_EQ(result.out, ResultLine(folder.Utf8("first.kwj"), texts::kStatusSuccess) +
-                            folder.Utf8("broken.kwj") + ": " + stopped + "\n" +
-                            ResultLine(folder.Utf8("last.kwj"), texts::kStatusSuccess));
-  EXPECT_EQ(result.err, "kwtconv: " + folder.Utf8("broken.kwj") + ": " + U(texts::kIoReadPastEnd) + ".\n");
+                            ResultLine(folder.Utf8("last.kwj"), texts::kStatusSuccess) +
+                            ResultLine(folder.Utf8("current.kwj"), texts::kStatusUpToDate));
+  EXPECT_TRUE(result.err.starts_with(ErrorText(folder.Utf8("broken.kwj"), U(texts::kIoReadPastEnd) + ".")));
+  EXPECT_TRUE(result.err.ends_with("kwtconv: 4 projects: 2 converted, 1 up to date, 1 failed\n")) << result.err;
   EXPECT_EQ(folder.Read("first.KWT").size(), 2 * ContentRecord140::kSize);
   EXPECT_EQ(folder.Read("last.KWT").size(), 3 * ContentRecord140::kSize);
   EXPECT_EQ(folder.Read("broken.KWT"), broken_contents);
@@ -198,11 +247,12 @@ TEST(KwtconvProjects, JapaneseNamesTravelThroughArgumentsAndOutput) {
   EXPECT_FALSE(folder.Exists("\xE8\xA1\xA8/TMP.DAT"));
 }
 
+// Lost output is a failure, but it must not stop a conversion halfway.
 TEST(KwtconvProjects, ConversionCompletesWhenNobodyReadsTheOutput) {
   Folder folder;
   MakeProject102(folder, "p", 50, 50);
   const ProcessResult result = Kwtconv({"--trace", folder.Utf8("p.kwj")}, /*readOutput=*/false);
-  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.exitCode, 1) << result.err;
   EXPECT_EQ(folder.Read("p.KWT").size(), 50 * ContentRecord140::kSize);
   EXPECT_FALSE(folder.Exists("TMP.DAT"));
 }
@@ -237,7 +287,7 @@ TEST(KwtconvCheck, ReportsWhatAConversionWouldFindAndDo) {
        0,
        {"project file: present", "version: 102", "layout: 102 (300-byte records)", "Count: 3",
         "contents file: present", "contents size: 900 bytes", "expected size: 900 bytes (Count 3 x 300)",
-        "sizes: agree", "passes: To103 To140"}},
+        "sizes: agree", "passes: To103 To140", "verdict: will convert (To103, To140)"}},
       {"more records than Count",
        [](const Folder& f) { MakeProject102(f, "p", 4, 3); },
        0,
@@ -245,7 +295,27 @@ TEST(KwtconvCheck, ReportsWhatAConversionWouldFindAndDo) {
       {"fewer records than Count",
        [](const Folder& f) { MakeProject102(f, "p", 3, 5); },
        1,
-       {"contents size: 900 bytes", "expected size: 1500 bytes (Count 5 x 300)", "sizes: disagree"}},
+       {"contents size: 900 bytes", "expected size: 1500 bytes (Count 5 x 300)", "sizes: disagree", "passes: none",
+        "verdict: will fail: Count is 5 but the contents file holds only 3 records"}},
+      {"contents already converted",
+       [](const Folder& f) {
+         f.Write("p.KWT", std::string(3 * ContentRecord140::kSize, '\0'));
+         f.Write("p.kwj", ProjectText("102", "3", f.Cp932("p.KWT")));
+       },
+       1,
+       {"passes: none", "verdict: will fail: the contents file already has layout 140 (record Version 140 in the "
+                        "project)"}},
+      {"contents file missing",
+       [](const Folder& f) { f.Write("p.kwj", ProjectText("103", "2", f.Cp932("gone.KWT"))); },
+       1,
+       {"contents file: missing", "passes: none"}},
+      {"temporary file is a folder",
+       [](const Folder& f) {
+         MakeProject102(f, "p", 2, 2);
+         std::filesystem::create_directory(f.Path("TMP.DAT"));
+       },
+       1,
+       {"passes: none"}},
       {"layout 103",
        [](const Folder& f) {
          f.Write("p.KWT", Records103(2));
@@ -257,16 +327,17 @@ TEST(KwtconvCheck, ReportsWhatAConversionWouldFindAndDo) {
        [](const Folder& f) { f.Write("p.kwj", ProjectText("200", "2", f.Cp932("p.KWT"))); },
        0,
        {"version: 200", "layout: 140 (768-byte records)", "contents file: missing", "contents size: none",
-        "sizes: unknown", "passes: none"}},
+        "sizes: unknown", "passes: none", "verdict: up to date"}},
       {"no version recorded",
        [](const Folder& f) { f.Write("p.kwj", "[KWJ]\r\nCount=0\r\n"); },
        1,
-       {"version: 0 (not recorded)", "Count: 0", "contents: ", "passes: To103 To140"}},
+       {"version: 0 (not recorded)", "Count: 0", "contents: ", "passes: none",
+        "verdict: will fail: Count is 0: there are no records to convert"}},
       {"version not a number",
        [](const Folder& f) { f.Write("p.kwj", "[kwj]\r\nversion=1.4\r\ncount=-2\r\n"); },
        1,
        {"version: 0 (recorded as \"1.4\")", "Count: -2", "expected size: none (Count is negative)"}},
-      {"no project file", [](const Folder&) {}, 1, {"project file: missing"}},
+      {"no project file", [](const Folder&) {}, 1, {"project file: missing", "verdict: will fail: the project file does not exist"}},
   };
   for (const CheckCase& row : cases) {
     SCOPED_TRACE(row.name);
@@ -309,7 +380,7 @@ TEST(KwtconvBackup, RefusesToOverwriteAnExistingBackup) {
     const auto before = folder.Snapshot();
     const ProcessResult result = Kwtconv({"--backup", folder.Utf8("p.kwj")});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(result.err.starts_with("kwtconv: " + folder.Utf8("p.kwj") + ": backup ")) << result.err;
+    EXPECT_TRUE(result.err.starts_with("kwtconv: " + folder.Utf8("p.kwj") + ": error: backup ")) << result.err;
     EXPECT_NE(result.err.find(existing), std::string::npos) << result.err;
     // Not converted, and no other backup made.
     EXPECT_EQ(folder.Snapshot(), before);
@@ -394,13 +465,13 @@ TEST(KwtconvUsage, HelpAndVersionAnswerAndConvertNothing) {
 
   const ProcessResult help = Kwtconv({folder.Utf8("p.kwj"), "--help", "--bogus"});
   EXPECT_EQ(help.exitCode, 0);
-  EXPECT_TRUE(help.out.starts_with("Usage: kwtconv [OPTIONS] PROJECT.kwj...\n"));
-  for (const char* option : {"--check", "--backup", "--contents FILE", "--width N", "--trace", "-q, --quiet",
-                             "-h, --help", "--version"}) {
+  EXPECT_TRUE(help.out.starts_with("Usage: kwtconv [OPTIONS] PROJECT.kwj|FOLDER...\n"));
+  for (const char* option : {"--check", "--backup", "--contents FILE", "--find-contents", "-r, --recursive",
+                             "--json", "--width N", "--trace", "-q, --quiet", "-h, --help", "--version"}) {
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
   }
   EXPECT_NE(help.out.find(U(texts::kStatusUpToDate)), std::string::npos);
-  for (const char* status : {"\n  0  ", "\n  1  ", "\n  2  "})
+  for (const char* status : {"\n  0    ", "\n  1    ", "\n  2    ", "\n  130  "})
     EXPECT_NE(help.out.find(status), std::string::npos);
   EXPECT_EQ(Kwtconv({"-h"}).out, help.out);
 
@@ -413,7 +484,8 @@ TEST(KwtconvUsage, HelpAndVersionAnswerAndConvertNothing) {
 TEST(KwtconvUsage, DoubleDashEndsTheOptions) {
   const ProcessResult result = Kwtconv({"--", "--check"});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.out, ResultLine("--check", texts::kStatusFileMissing));
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, ErrorText("--check", U(texts::kStatusFileMissing) + "."));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "cli/run.h"
 #include "convert/conversion.h"
 #include "convert/conversion_test_support.h"
+#include "runtime/cp932_text.h"
 #include "runtime/file_names.h"
 #include "runtime/platform.h"
 #include "runtime/record_file.h"
@@ -198,10 +199,10 @@ TEST(FailureInjection, EachFailureShowsItsTextAndChangesNothing) {
 
     const Expected expected = row.expected(folder);
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, expected.error ? ErrorLine(project, *expected.error) : "");
-    if (expected.status) {
-      EXPECT_EQ(result.out, project + ": " + Utf8(*expected.status) + "\n");
-    }
+    // One result: the error, or the status that says why, then at most a note.
+    ASSERT_TRUE(expected.error || expected.status);
+    EXPECT_EQ(FirstLine(result.err), ErrorLine(project, expected.error ? *expected.error : *expected.status));
+    EXPECT_EQ(result.out, "");
     EXPECT_TRUE(folder.Snapshot() == before);
   }
 }
@@ -258,7 +259,7 @@ ProcessResult KwtconvOnDisk(const std::vector<std::string>& arguments) {
   class Captured : public cli::Console {
    public:
     void Write(cli::Stream stream, std::string_view text) override {
-      (stream == cli::Stream::Out ? out : err) += cli::Cp932ToUtf8Lossy(text);
+      (stream == cli::Stream::Out ? out : err) += Cp932ToUtf8Lossy(text);
     }
     void Flush(cli::Stream) override {}
     bool IsTerminal(cli::Stream) override { return false; }
@@ -296,8 +297,8 @@ TEST(FullDisk, ContentsOnAFullDiskKeepsItsRecords) {
   EXPECT_EQ(result.exitCode, 1);
   // A record that half fits comes back short (101); one that finds no room
   // at all is refused (112).
-  EXPECT_TRUE(result.err == ErrorLine(project, IoMessage(101)) ||
-              result.err == ErrorLine(project, IoMessage(112)))
+  EXPECT_TRUE(FirstLine(result.err) == ErrorLine(project, IoMessage(101)) ||
+              FirstLine(result.err) == ErrorLine(project, IoMessage(112)))
       << result.err;
   EXPECT_EQ(folder.Read("disk/p.kwj"), projectText);
   EXPECT_EQ(folder.Read("disk/p.KWT"), records);
@@ -341,7 +342,7 @@ TEST(FullDisk, ReadOnlyFileSystemRefusesWithAccessDenied) {
   const std::string project = folder.Utf8("disk/p.kwj");
   const ProcessResult result = KwtconvOnDisk({"-q", project});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.err, ErrorLine(project, IoMessage(5)));
+  EXPECT_EQ(FirstLine(result.err), ErrorLine(project, IoMessage(5)));
   EXPECT_TRUE(folder.Snapshot() == before);
 }
 

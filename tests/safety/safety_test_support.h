@@ -104,10 +104,15 @@ inline void MakeReadOnly(const std::filesystem::path& path) {
                   fs::perm_options::remove);
 }
 
+// The first line of text, with its line break.
+inline std::string FirstLine(std::string_view text) {
+  return std::string(text.substr(0, text.find('\n') + 1));
+}
+
 // What kwtconv prints on the standard error when a project (a UTF-8 path)
 // fails with message (code page 932).
 inline std::string ErrorLine(const std::string& project, std::string_view message) {
-  return "kwtconv: " + project + ": " + Utf8(WithClosingPeriod(message)) + "\n";
+  return "kwtconv: " + project + ": error: " + Utf8(WithClosingPeriod(message)) + "\n";
 }
 
 }  // namespace kwt::testing

@@ -1,0 +1,68 @@
+#include "cli/project_list.h"
+
+#include <algorithm>
+
+#include "runtime/file_names.h"
+#include "runtime/platform.h"
+
+namespace kwt::cli {
+namespace {
+
+bool IsProjectName(std::string_view name) {
+  if (name.size() < 4) return false;
+  std::string ending(name.substr(name.size() - 4));
+  for (char& byte : ending) {
+    if (byte >= 'A' && byte <= 'Z') byte = static_cast<char>(byte - 'A' + 'a');
+  }
+  return ending == ".kwj";
+}
+
+// The folder's path with its closing delimiter, as paths inside it are made.
+std::string AsFolder(const std::string& folder) {
+  if (folder.empty() || NamePart(folder, kNativePathStyle).empty()) return folder;
+#ifdef _WIN32
+  return folder + "\\";
+#else
+  return folder + "/";
+#endif
+}
+
+void Collect(const std::string& folder, bool recursive, std::vector<ProjectName>& out) {
+  std::vector<platform::FolderEntry> entries;
+  std::size_t unnamed = 0;
+  if (const platform::ErrorCode code = platform::ListFolder(folder, entries, unnamed)) {
+    out.push_back({folder, "the folder cannot be read (system error " + std::to_string(code) + ")"});
+    return;
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const platform::FolderEntry& a, const platform::FolderEntry& b) { return a.name < b.name; });
+  for (const platform::FolderEntry& entry : entries) {
+    if (!entry.directory && IsProjectName(entry.name)) out.push_back({folder + entry.name, std::nullopt});
+  }
+  if (unnamed > 0) {
+    out.push_back({folder, std::to_string(unnamed) + " name(s) in this folder have no code page 932 form and "
+                           "were passed over"});
+  }
+  if (!recursive) return;
+  for (const platform::FolderEntry& entry : entries) {
+    if (entry.directory && !entry.link) Collect(AsFolder(folder + entry.name), recursive, out);
+  }
+}
+
+}  // namespace
+
+std::vector<ProjectName> ExpandFolders(const std::vector<std::string>& arguments, bool recursive) {
+  std::vector<ProjectName> projects;
+  for (const std::string& argument : arguments) {
+    if (platform::KindOf(argument) != platform::FileKind::Directory) {
+      projects.push_back({argument, std::nullopt});
+      continue;
+    }
+    const std::size_t before = projects.size();
+    Collect(AsFolder(argument), recursive, projects);
+    if (projects.size() == before) projects.push_back({argument, "the folder holds no project file (*.kwj)"});
+  }
+  return projects;
+}
+
+}  // namespace kwt::cli

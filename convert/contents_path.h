@@ -1,0 +1,36 @@
+// Which contents file a conversion of a project works on.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "runtime/ini_file.h"
+
+namespace kwt {
+
+struct ContentsChoice {
+  // A path given in place of the stored one (a moved project); the stored
+  // path is left as it is.
+  std::optional<std::string> given;
+  // A relative stored path names a file beside the project file, not in the
+  // current folder (the window's open dialog leaves the current folder at the
+  // project's, so both faces then find the same file).
+  bool besideProject = false;
+  // When the stored path names no file, the file of the same name in the
+  // project file's folder is used (a project moved or made on another
+  // machine: "C:\...\sample.KWT" gives "sample.KWT" beside the project).
+  bool findBesideProject = false;
+};
+
+struct ChosenContents {
+  std::string path;
+  // The stored path, as the project records it.
+  std::string stored;
+  // True when findBesideProject chose a file the stored path does not name.
+  bool foundBesideProject = false;
+};
+
+// The contents path of the project in store, chosen as choice says.
+ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choice);
+
+}  // namespace kwt
