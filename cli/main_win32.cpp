@@ -19,6 +19,16 @@ kwt::cli::Argument Converted(std::wstring_view wide) {
   return {kwt::encoding::WideToCp932(wide), kwt::WideToCp932Lossy(wide)};
 }
 
+// Windows takes '/' for '\' in paths, but the file-name rules (a project's
+// folder, where TMP.DAT goes) know only '\' and ':'; a path typed with '/'
+// must find its folder all the same.
+std::wstring AsWindowsPath(std::wstring path) {
+  for (wchar_t& c : path) {
+    if (c == L'/') c = L'\\';
+  }
+  return path;
+}
+
 bool TakesValue(std::wstring_view option) { return option == L"--contents" || option == L"--width"; }
 
 // The files and folders a pattern names, in name order; none when nothing
@@ -47,12 +57,14 @@ int wmain(int argc, wchar_t** argv) {
   std::vector<kwt::cli::Argument> arguments;
   bool options_ended = false;
   for (int i = 1; i < argc; ++i) {
-    const std::wstring argument = argv[i];
-    const bool isOption = !options_ended && argument.size() >= 2 && argument[0] == L'-';
+    const std::wstring given = argv[i];
+    const bool isOption = !options_ended && given.size() >= 2 && given[0] == L'-';
+    const std::wstring argument = isOption ? given : AsWindowsPath(given);
     if (isOption && argument == L"--") options_ended = true;
     if (isOption && TakesValue(argument) && i + 1 < argc) {
       arguments.push_back(Converted(argument));
-      arguments.push_back(Converted(argv[++i]));
+      ++i;
+      arguments.push_back(Converted(argument == L"--contents" ? AsWindowsPath(argv[i]) : std::wstring(argv[i])));
       continue;
     }
     const std::vector<std::wstring> matches =

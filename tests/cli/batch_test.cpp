@@ -1,0 +1,390 @@
+// kwtconv over a shelf of projects, as a user converting many at once meets
+// it: folders, moved and Windows-made projects, names that code page 932
+// cannot write, --check verdicts, and the JSON a script reads.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "cli/cli_test_support.h"
+#include "runtime/texts.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+namespace kwt::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string U(std::string_view cp932) {
+  return Utf8(cp932);
+}
+
+// A layout-102 project beside its contents, the contents path stored as given
+// (code page 932); the full path when stored is empty.
+void MakeProject(const Folder& folder, const std::string& name, int records, std::string stored = {}) {
+  folder.Write(name + ".KWT", Records102(records));
+  if (stored.empty()) stored = folder.Cp932(name + ".KWT");
+  folder.Write(name + ".kwj", ProjectText("102", std::to_string(records), stored));
+}
+
+bool Converted(const Folder& folder, const std::string& name, int records) {
+  return folder.Read(name + ".KWT").size() == static_cast<std::size_t>(records) * ContentRecord140::kSize &&
+         folder.Read(name + ".kwj").find("Version=140\r\n") != std::string::npos;
+}
+
+// The current directory is the process's; restored whatever happens.
+class CurrentDirectory {
+ public:
+  explicit CurrentDirectory(const fs::path& path) : previous_(fs::current_path()) { fs::current_path(path); }
+  ~CurrentDirectory() { fs::current_path(previous_); }
+
+ private:
+  fs::path previous_;
+};
+
+TEST(KwtconvBatch, AFolderConvertsEveryProjectInItInNameOrder) {
+  Folder folder;
+  MakeProject(folder, "shelf/b", 1);
+  MakeProject(folder, "shelf/a", 2);
+  folder.Write("shelf/C.KWJ", ProjectText("140", "1", folder.Cp932("shelf/none.KWT")));
+  folder.Write("shelf/notes.txt", "not a project");
+  MakeProject(folder, "shelf/inner/d", 1);
+  const ProcessResult flat = Kwtconv({folder.Utf8("shelf")});
+  EXPECT_EQ(flat.exitCode, 0) << flat.err;
+  const std::string shelf = folder.Utf8("shelf") + (folder.Utf8("shelf").ends_with("/") ? "" : "/");
+  const std::string sep = folder.Utf8("a/b").substr(folder.Utf8("a/b").size() - 2, 1);
+  EXPECT_EQ(flat.out, folder.Utf8("shelf") + sep + "C.KWJ: " + U(texts::kStatusUpToDate) + "\n" +
+                          folder.Utf8("shelf") + sep + "a.kwj: " + U(texts::kStatusSuccess) + "\n" +
+                          folder.Utf8("shelf") + sep + "b.kwj: " + U(texts::kStatusSuccess) + "\n");
+  EXPECT_TRUE(Converted(folder, "shelf/a", 2));
+  EXPECT_TRUE(Converted(folder, "shelf/b", 1));
+  EXPECT_FALSE(Converted(folder, "shelf/inner/d", 1));
+
+  const ProcessResult deep = Kwtconv({"-r", folder.Utf8("shelf")});
+  EXPECT_EQ(deep.exitCode, 0) << deep.err;
+  EXPECT_TRUE(Converted(folder, "shelf/inner/d", 1));
+  EXPECT_NE(deep.out.find("d.kwj: " + U(texts::kStatusSuccess)), std::string::npos) << deep.out;
+
+  folder.Write("empty/readme.txt", "nothing here");
+  const ProcessResult empty = Kwtconv({folder.Utf8("empty")});
+  EXPECT_EQ(empty.exitCode, 1);
+  EXPECT_NE(empty.err.find("error: the folder holds no project file"), std::string::npos) << empty.err;
+}
+
+#ifndef _WIN32
+TEST(KwtconvBatch, RecursionFollowsNoLinkToAFolder) {
+  Folder folder;
+  MakeProject(folder, "outside/x", 1);
+  fs::create_directories(folder.Path("shelf"));
+  fs::create_directory_symlink(folder.Path("outside"), folder.Path("shelf/link"));
+  const ProcessResult result = Kwtconv({"-r", folder.Utf8("shelf")});
+  EXPECT_EQ(result.exitCode, 1);  // nothing found
+  EXPECT_FALSE(Converted(folder, "outside/x", 1));
+}
+#endif
+
+// A relative contents path is the project file's neighbour, wherever kwtconv
+// is started: another folder's records are never converted in its place.
+TEST(KwtconvBatch, RelativeContentsPathsResolveBesideTheProject) {
+  Folder folder;
+  MakeProject(folder, "B/book", 2, "book.KWT");
+  // A decoy of the same name in the current folder, which must stay as it is.
+  folder.Write("A/book.KWT", Records102(5));
+  const std::string decoy = folder.Read("A/book.KWT");
+  const CurrentDirectory here(folder.Path("A"));
+  const ProcessResult result = Kwtconv({"../B/book.kwj"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(Converted(folder, "B/book", 2));
+  EXPECT_EQ(folder.Read("A/book.KWT"), decoy);
+  EXPECT_FALSE(folder.Exists("A/TMP.DAT"));
+  EXPECT_NE(folder.Read("B/book.kwj").find("KWT=book.KWT\r\n"), std::string::npos);  // as stored
+}
+
+TEST(KwtconvBatch, FindContentsUsesTheFileOfThatNameBesideTheProject) {
+  Folder folder;
+  const std::string stored = "C:\\Users\\someone\\\x83\x66\x81\x5B\x83\x5E\\sample.KWT";  // データ
+  MakeProject(folder, "moved/sample", 2, stored);
+  const std::string project = folder.Utf8("moved/sample.kwj");
+  const ProcessResult without = Kwtconv({project});
+  EXPECT_EQ(without.exitCode, 1);
+  EXPECT_NE(without.err.find(": note: the contents file " + U(stored) + " does not exist; --find-contents"),
+            std::string::npos)
+      << without.err;
+
+  const ProcessResult check = Kwtconv({"--check", "--find-contents", project});
+  EXPECT_EQ(check.exitCode, 0) << check.out;
+  EXPECT_NE(check.out.find("(found beside the project; the project records " + U(stored) + ")"),
+            std::string::npos)
+      << check.out;
+
+  const ProcessResult result = Kwtconv({"--find-contents", project});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(Converted(folder, "moved/sample", 2));
+  EXPECT_NE(result.out.find(project + ": note: converted " + folder.Utf8("moved/sample.KWT")), std::string::npos)
+      << result.out;
+  EXPECT_NE(folder.Read("moved/sample.kwj").find("KWT=" + stored + "\r\n"), std::string::npos);
+}
+
+// Every refusal a conversion would meet is foreseen, and such a project
+// lists no pass.
+TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
+  struct Row {
+    const char* name;
+    void (*setup)(const Folder&);
+    const char* verdict;
+  };
+  const Row rows[] = {
+      {"converts", [](const Folder& f) { MakeProject(f, "p", 2); }, "will convert (To103, To140)"},
+      {"up to date", [](const Folder& f) { f.Write("p.kwj", ProjectText("140", "1", "x.KWT")); }, "up to date"},
+      {"missing project", [](const Folder&) {}, "will fail: the project file does not exist"},
+      {"Count 0",
+       [](const Folder& f) {
+         MakeProject(f, "p", 2);
+         f.Write("p.kwj", ProjectText("102", "0", f.Cp932("p.KWT")));
+       },
+       "will fail: Count is 0"},
+      {"negative Count",
+       [](const Folder& f) {
+         MakeProject(f, "p", 2);
+         f.Write("p.kwj", ProjectText("102", "-1", f.Cp932("p.KWT")));
+       },
+       "will fail: Count is negative (-1)"},
+      {"too few records",
+       [](const Folder& f) {
+         MakeProject(f, "p", 2);
+         f.Write("p.kwj", ProjectText("102", "4", f.Cp932("p.KWT")));
+       },
+       "will fail: Count is 4 but the contents file holds only 2 records"},
+      {"contents missing", [](const Folder& f) { f.Write("p.kwj", ProjectText("102", "2", f.Cp932("no.KWT"))); },
+       "will fail: the contents file does not exist"},
+      {"already converted",
+       [](const Folder& f) {
+         f.Write("p.KWT", std::string(2 * ContentRecord140::kSize, '\0'));
+         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("p.KWT")));
+       },
+       "will fail: the contents file already has layout 140"},
+      {"temporary file is a folder",
+       [](const Folder& f) {
+         MakeProject(f, "p", 2);
+         fs::create_directory(f.Path("TMP.DAT"));
+       },
+       "will fail: TMP.DAT cannot be replaced"},
+      {"path too long",
+       [](const Folder& f) {
+         const std::string name = std::string(240, 'n');
+         f.Write("p.kwj", ProjectText("102", "2", f.Cp932(name + ".KWT")));
+         f.Write(name + ".KWT", Records102(2));
+       },
+       "will fail: a path is longer than 259 bytes"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Folder folder;
+    row.setup(folder);
+    folder.Backdate();
+    const auto before = folder.Snapshot();
+    const ProcessResult result = Kwtconv({"--check", folder.Utf8("p.kwj")});
+    EXPECT_NE(result.out.find("\nverdict: " + std::string(row.verdict)), std::string::npos) << result.out;
+    const bool fails = std::string_view(row.verdict).starts_with("will fail");
+    EXPECT_EQ(result.exitCode, fails ? 1 : 0);
+    if (fails && std::string_view(row.name) != "missing project") {
+      EXPECT_NE(result.out.find("\npasses: none\n"), std::string::npos) << result.out;
+    }
+    EXPECT_TRUE(folder.Snapshot() == before);
+  }
+}
+
+// A small reader for the objects --json prints: strings, numbers, true,
+// false, null and arrays of strings.
+using JsonValue = std::variant<std::nullptr_t, bool, std::int64_t, std::string, std::vector<std::string>>;
+using Json = std::map<std::string, JsonValue>;
+
+std::optional<std::string> ParseString(std::string_view text, std::size_t& at) {
+  if (at >= text.size() || text[at] != '"') return std::nullopt;
+  std::string out;
+  for (++at; at < text.size() && text[at] != '"'; ++at) {
+    if (text[at] != '\\') {
+      out += text[at];
+      continue;
+    }
+    const char escaped = text[++at];
+    if (escaped != 'u') {
+      out += escaped;
+      continue;
+    }
+    std::uint32_t unit = static_cast<std::uint32_t>(std::stoul(std::string(text.substr(at + 1, 4)), nullptr, 16));
+    at += 4;
+    if (unit >= 0xD800 && unit < 0xDC00 && text.substr(at + 1, 2) == "\\u") {
+      const auto low = static_cast<std::uint32_t>(std::stoul(std::string(text.substr(at + 3, 4)), nullptr, 16));
+      unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+      at += 6;
+    }
+    // UTF-8 of the code point.
+    if (unit < 0x80) {
+      out += static_cast<char>(unit);
+    } else if (unit < 0x800) {
+      out += static_cast<char>(0xC0 | (unit >> 6));
+      out += static_cast<char>(0x80 | (unit & 0x3F));
+    } else if (unit < 0x10000) {
+      out += static_cast<char>(0xE0 | (unit >> 12));
+      out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (unit & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (unit >> 18));
+      out += static_cast<char>(0x80 | ((unit >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (unit & 0x3F));
+    }
+  }
+  ++at;
+  return out;
+}
+
+std::optional<Json> ParseObject(std::string_view text) {
+  Json object;
+  std::size_t at = 0;
+  if (text.empty() || text[at++] != '{') return std::nullopt;
+  while (at < text.size() && text[at] != '}') {
+    if (text[at] == ',') ++at;
+    const auto key = ParseString(text, at);
+    if (!key || text[at++] != ':') return std::nullopt;
+    if (text[at] == '"') {
+      object[*key] = *ParseString(text, at);
+    } else if (text[at] == '[') {
+      std::vector<std::string> items;
+      ++at;
+      while (text[at] != ']') {
+        if (text[at] == ',') ++at;
+        items.push_back(*ParseString(text, at));
+      }
+      ++at;
+      object[*key] = items;
+    } else if (text.substr(at, 4) == "null") {
+      object[*key] = nullptr;
+      at += 4;
+    } else if (text.substr(at, 4) == "true" || text.substr(at, 5) == "false") {
+      object[*key] = text[at] == 't';
+      at += text[at] == 't' ? 4 : 5;
+    } else {
+      std::size_t end = at;
+      while (end < text.size() && (text[end] == '-' || (text[end] >= '0' && text[end] <= '9'))) ++end;
+      if (end == at) return std::nullopt;
+      object[*key] = static_cast<std::int64_t>(std::stoll(std::string(text.substr(at, end - at))));
+      at = end;
+    }
+  }
+  return object;
+}
+
+std::vector<Json> ParseLines(const std::string& out) {
+  std::vector<Json> objects;
+  std::size_t begin = 0;
+  for (std::size_t end; (end = out.find('\n', begin)) != std::string::npos; begin = end + 1) {
+    const auto object = ParseObject(std::string_view(out).substr(begin, end - begin));
+    EXPECT_TRUE(object.has_value()) << out.substr(begin, end - begin);
+    if (object) objects.push_back(*object);
+  }
+  return objects;
+}
+
+TEST(KwtconvBatch, JsonDescribesEachProjectAsTheFilesAre) {
+  Folder folder;
+  MakeProject(folder, "\xE8\xA1\xA8", 2);  // 表
+  MakeProject(folder, "short", 2);
+  folder.Write("short.kwj", ProjectText("102", "3", folder.Cp932("short.KWT")));
+  const std::string good = folder.Utf8("\xE8\xA1\xA8.kwj");
+  const std::string bad = folder.Utf8("short.kwj");
+
+  const ProcessResult check = Kwtconv({"--check", "--json", good, bad});
+  EXPECT_EQ(check.exitCode, 1);
+  const std::vector<Json> verdicts = ParseLines(check.out);
+  ASSERT_EQ(verdicts.size(), 2u) << check.out;
+  EXPECT_EQ(std::get<std::string>(verdicts[0].at("project")), good);
+  EXPECT_EQ(std::get<std::string>(verdicts[0].at("verdict")), "convert");
+  EXPECT_EQ(std::get<std::int64_t>(verdicts[0].at("count")), 2);
+  EXPECT_EQ(std::get<std::int64_t>(verdicts[0].at("records_present")), 2);
+  EXPECT_EQ(std::get<std::vector<std::string>>(verdicts[0].at("passes")),
+            (std::vector<std::string>{"To103", "To140"}));
+  EXPECT_EQ(std::get<std::string>(verdicts[1].at("verdict")), "fail");
+  EXPECT_EQ(std::get<std::vector<std::string>>(verdicts[1].at("passes")), std::vector<std::string>{});
+  EXPECT_EQ(std::get<bool>(verdicts[1].at("lossy")), false);
+
+  const ProcessResult run = Kwtconv({"--json", good, bad});
+  EXPECT_EQ(run.exitCode, 1);
+  const std::vector<Json> results = ParseLines(run.out);
+  ASSERT_EQ(results.size(), 2u) << run.out;
+  for (const char* key : {"project", "contents", "version", "layout", "count", "records_present", "passes",
+                          "outcome", "status_text", "error_code", "message", "note", "lossy"}) {
+    EXPECT_EQ(results[0].count(key), 1u) << key;
+    EXPECT_EQ(results[1].count(key), 1u) << key;
+  }
+  EXPECT_EQ(std::get<std::string>(results[0].at("outcome")), "converted");
+  EXPECT_EQ(std::get<std::string>(results[0].at("status_text")), U(texts::kStatusSuccess));
+  EXPECT_EQ(std::get<std::int64_t>(results[0].at("version")), 140);
+  EXPECT_EQ(std::get<std::int64_t>(results[0].at("layout")), 140);
+  EXPECT_EQ(std::get<std::string>(results[0].at("contents")), folder.Utf8("\xE8\xA1\xA8.KWT"));
+  EXPECT_TRUE(std::holds_alternative<std::nullptr_t>(results[0].at("error_code")));
+  EXPECT_EQ(std::get<std::string>(results[1].at("outcome")), "failed");
+  EXPECT_EQ(std::get<std::int64_t>(results[1].at("error_code")), 100);
+  EXPECT_EQ(std::get<std::string>(results[1].at("message")), U(texts::kIoReadPastEnd));
+  EXPECT_EQ(std::get<std::int64_t>(results[1].at("version")), 102);
+  EXPECT_TRUE(Converted(folder, "\xE8\xA1\xA8", 2));
+}
+
+#ifdef _WIN32
+// Windows hands "*.kwj" to the program as it is typed: kwtconv.exe expands it.
+TEST(KwtconvBatch, WildcardsExpandOnWindows) {
+  Folder folder;
+  MakeProject(folder, "w/one", 1);
+  MakeProject(folder, "w/two", 2);
+  MakeProject(folder, "w/other", 1);
+  const ProcessResult result = Kwtconv({folder.Utf8("w") + "\\t*.kwj", folder.Utf8("w") + "\\on?.kwj"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(Converted(folder, "w/one", 1));
+  EXPECT_TRUE(Converted(folder, "w/two", 2));
+  EXPECT_FALSE(Converted(folder, "w/other", 1));
+  const ProcessResult none = Kwtconv({folder.Utf8("w") + "\\z*.kwj"});
+  EXPECT_EQ(none.exitCode, 1);
+  EXPECT_NE(none.err.find("z*.kwj: error: "), std::string::npos) << none.err;
+}
+#endif
+
+#ifndef _WIN32
+// A name whose character code page 932 could only write as a look-alike (〜
+// as ～, − as －) names another file: it is reported, and the others go on.
+TEST(KwtconvBatch, NamesWithoutAnExactCodePage932FormAreReportedOneByOne) {
+  Folder folder;
+  MakeProject(folder, "ok", 1);
+  for (const std::string name : {"\xE7\xAC\xAC" "1\xE7\xAB\xA0\xE3\x80\x9C\xE7\xB5\x82\xE7\xAB\xA0.kwj",  // 第1章〜終章
+                                 "a\xE2\x88\x92" "b.kwj"}) {                                         // a−b
+    SCOPED_TRACE(name);
+    folder.Write(name, "[KWJ]\r\nVersion=140\r\n");
+    const ProcessResult result = Kwtconv({folder.Utf8(name), folder.Utf8("ok.kwj")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find(": error: the name has no code page 932 form"), std::string::npos) << result.err;
+    EXPECT_NE(result.out.find("ok.kwj: "), std::string::npos) << result.out;
+  }
+  EXPECT_TRUE(Converted(folder, "ok", 1));
+}
+
+TEST(KwtconvBatch, OutputThatCannotBeWrittenIsAFailure) {
+  for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--help"},
+                                                    std::vector<std::string>{"--version"}}) {
+    const std::string command = std::string(KWT_KWTCONV_PATH) + " " + arguments[0] + " > /dev/full 2>/dev/null";
+    const int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << arguments[0];
+  }
+}
+#endif
+
+}  // namespace
+}  // namespace kwt::testing
