@@ -1,5 +1,7 @@
 #include "cli/check_report.h"
 
+#include "cli/messages.h"
+
 #include "runtime/integer_text.h"
 #include "runtime/record_file.h"
 
@@ -81,24 +83,23 @@ std::string FormatCheck(const ProjectCheck& check) {
 
 std::string FailureReason(const ProjectCheck& check) {
   const std::string at = check.failurePath.empty() ? std::string() : " (" + check.failurePath + ")";
+  const std::string layout = std::to_string(check.convertedLayout);
   switch (check.failure) {
     case CheckFailure::None: return {};
-    case CheckFailure::ProjectMissing: return "the project file does not exist";
-    case CheckFailure::NotRegularFile: return "not a regular file" + at;
-    case CheckFailure::NoContents: return "Count is 0: there are no records to convert";
-    case CheckFailure::NegativeCount: return "Count is negative (" + IntegerText(check.count) + ")";
-    case CheckFailure::ContentsMissing: return "the contents file does not exist" + at;
-    case CheckFailure::ContentsUnreadable: return "the contents file cannot be read" + at;
+    case CheckFailure::ProjectMissing: return Say(Msg::ReasonProjectMissing);
+    case CheckFailure::NotRegularFile: return Say(Msg::ReasonNotRegularFile, {at});
+    case CheckFailure::NoContents: return Say(Msg::ReasonNoContents);
+    case CheckFailure::NegativeCount: return Say(Msg::ReasonNegativeCount, {IntegerText(check.count)});
+    case CheckFailure::ContentsMissing: return Say(Msg::ReasonContentsMissing, {at});
+    case CheckFailure::ContentsUnreadable: return Say(Msg::ReasonContentsUnreadable, {at});
     case CheckFailure::TooFewRecords:
-      return "Count is " + IntegerText(check.count) + " but the contents file holds only " +
-             std::to_string(check.recordsPresent.value_or(0)) + " records";
-    case CheckFailure::AlreadyConverted:
-      return "the contents file already has layout " + std::to_string(check.convertedLayout) +
-             " (record Version " + std::to_string(check.convertedLayout) + " in the project)";
-    case CheckFailure::TemporaryBlocked: return "TMP.DAT cannot be replaced" + at;
-    case CheckFailure::PathTooLong: return "a path is longer than 259 bytes" + at;
-    case CheckFailure::ReadOnly: return "read-only" + at;
-    case CheckFailure::FolderBusy: return "another conversion is running in the folder" + at;
+      return Say(Msg::ReasonTooFewRecords,
+                 {IntegerText(check.count), std::to_string(check.recordsPresent.value_or(0))});
+    case CheckFailure::AlreadyConverted: return Say(Msg::ReasonAlreadyConverted, {layout, layout});
+    case CheckFailure::TemporaryBlocked: return Say(Msg::ReasonTemporaryBlocked, {at});
+    case CheckFailure::PathTooLong: return Say(Msg::ReasonPathTooLong, {at});
+    case CheckFailure::ReadOnly: return Say(Msg::ReasonReadOnly, {at});
+    case CheckFailure::FolderBusy: return Say(Msg::ReasonFolderBusy, {at});
   }
   return {};
 }

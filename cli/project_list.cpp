@@ -1,5 +1,7 @@
 #include "cli/project_list.h"
 
+#include "cli/messages.h"
+
 #include <algorithm>
 
 #include "runtime/file_names.h"
@@ -31,7 +33,7 @@ void Collect(const std::string& folder, bool recursive, std::vector<ProjectName>
   std::vector<platform::FolderEntry> entries;
   std::size_t unnamed = 0;
   if (const platform::ErrorCode code = platform::ListFolder(folder, entries, unnamed)) {
-    out.push_back({folder, "the folder cannot be read (system error " + std::to_string(code) + ")"});
+    out.push_back({folder, Say(Msg::FolderUnreadable, {std::to_string(code)})});
     return;
   }
   std::sort(entries.begin(), entries.end(),
@@ -40,8 +42,7 @@ void Collect(const std::string& folder, bool recursive, std::vector<ProjectName>
     if (!entry.directory && IsProjectName(entry.name)) out.push_back({folder + entry.name, std::nullopt});
   }
   if (unnamed > 0) {
-    out.push_back({folder, std::to_string(unnamed) + " name(s) in this folder have no code page 932 form and "
-                           "were passed over"});
+    out.push_back({folder, Say(Msg::NamesPassedOver, {std::to_string(unnamed)})});
   }
   if (!recursive) return;
   for (const platform::FolderEntry& entry : entries) {
@@ -60,7 +61,7 @@ std::vector<ProjectName> ExpandFolders(const std::vector<std::string>& arguments
     }
     const std::size_t before = projects.size();
     Collect(AsFolder(argument), recursive, projects);
-    if (projects.size() == before) projects.push_back({argument, "the folder holds no project file (*.kwj)"});
+    if (projects.size() == before) projects.push_back({argument, Say(Msg::FolderHoldsNoProject)});
   }
   return projects;
 }

@@ -10,9 +10,11 @@
 #include "cli/check_report.h"
 #include "cli/face.h"
 #include "cli/json.h"
+#include "cli/messages.h"
 #include "cli/options.h"
 #include "cli/project_list.h"
 #include "cli/stop_request.h"
+#include "convert/backup.h"
 #include "convert/check.h"
 #include "convert/conversion.h"
 #include "convert/plan.h"
@@ -63,19 +65,14 @@ ContentsChoice ChoiceOf(const Options& options) {
 // What a failure means for this project and what to do, where the message
 // alone does not say it.
 std::optional<std::string> NoteFor(const ProjectOutcome& outcome, const Options& options) {
-  if (outcome.status == texts::kStatusNoContents) {
-    return std::string("the project records Count=0: it has no records to convert");
-  }
+  if (outcome.status == texts::kStatusNoContents) return Say(Msg::NoteNoRecords);
   if (!outcome.ioCode) return std::nullopt;
   switch (*outcome.ioCode) {
     case io_code::kNotOpen:
       if (!outcome.contents) return std::nullopt;
-      return "the contents file " + *outcome.contents + " does not exist" +
-             (options.findContents ? std::string()
-                                   : std::string("; --find-contents looks for it beside the project file"));
-    case static_cast<std::int32_t>(platform::error::kSharingViolation):
-      return std::string("another conversion is running in a folder of this project, or another program holds "
-                         "its TMP.DAT; try again when it has finished");
+      return Say(Msg::NoteContentsMissing, {*outcome.contents}) +
+             (options.findContents ? std::string() : Say(Msg::NoteFindContentsHint));
+    case static_cast<std::int32_t>(platform::error::kSharingViolation): return Say(Msg::NoteFolderBusy);
     case io_code::kReadPastEnd:
     case static_cast<std::int32_t>(platform::error::kAccessDenied): {
       // The files are as they were, so a check tells what is wrong with them.
@@ -109,6 +106,10 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
   } catch (const EInOutError& error) {
     outcome.message = error.Message();
     outcome.ioCode = error.IoCode();
+  } catch (const EBackupRefused& error) {
+    outcome.message = error.why == EBackupRefused::Reason::Exists
+                          ? Say(Msg::BackupExists, {error.backup})
+                          : Say(Msg::BackupFailed, {error.file, error.backup, IoMessage(error.ioCode)});
   } catch (const EAbort&) {
     outcome.message = "aborted";
   } catch (const Exception& error) {
@@ -135,8 +136,7 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
     outcome.version = store->ReadNumber(project_keys::kSection, project_keys::kVersion, 0);
   }
   if (outcome.result == Result::Converted && converter.LastContents().foundBesideProject) {
-    outcome.note = "converted " + converter.LastContents().path + ", found beside the project (the project records " +
-                   converter.LastContents().stored + ")";
+    outcome.note = Say(Msg::NoteFoundBeside, {converter.LastContents().path, converter.LastContents().stored});
   } else if (outcome.result == Result::Failed) {
     outcome.note = NoteFor(outcome, options);
   }
@@ -206,17 +206,18 @@ void ReportCheckJson(Console& console, const ProjectCheck& check) {
 // After two or more projects, on the standard error: stdout keeps one line
 // (or object) per project.
 void ReportSummary(Console& console, std::size_t converted, std::size_t upToDate, std::size_t failed) {
-  console.Write(Stream::Err, std::string(kProgram) + ": " + std::to_string(converted + upToDate + failed) +
-                                 " projects: " + std::to_string(converted) + " converted, " +
-                                 std::to_string(upToDate) + " up to date, " + std::to_string(failed) +
-                                 " failed\n");
+  console.Write(Stream::Err, std::string(kProgram) + ": " +
+                                 Say(Msg::Summary, {std::to_string(converted + upToDate + failed),
+                                                    std::to_string(converted), std::to_string(upToDate),
+                                                    std::to_string(failed)}) +
+                                 "\n");
   console.Flush(Stream::Err);
 }
 
 int Finish(Console& console, int status) {
   console.Flush(Stream::Out);
   if (console.WriteFailed(Stream::Out)) {
-    console.Write(Stream::Err, std::string(kProgram) + ": the results could not be written to the standard output\n");
+    console.Write(Stream::Err, std::string(kProgram) + ": " + Say(Msg::OutputFailed) + "\n");
     console.Flush(Stream::Err);
     return status == kExitSuccess ? kExitFailure : status;
   }
@@ -229,7 +230,7 @@ std::vector<ProjectName> ProjectsOf(const Options& options, const std::set<std::
   // Folders expand in place, so the order is the command line's.
   for (std::size_t i = 0; i < options.projects.size(); ++i) {
     if (unnamed.count(options.projectArguments[i]) != 0) {
-      projects.push_back({options.projects[i], "the name has no code page 932 form"});
+      projects.push_back({options.projects[i], Say(Msg::NameHasNoForm)});
       continue;
     }
     for (ProjectName& project : ExpandFolders({options.projects[i]}, options.recursive)) {
@@ -344,8 +345,7 @@ int RunParsed(const ParsedCommandLine& parsed, const std::set<std::size_t>& unna
       console.Write(Stream::Out, std::string(kProgram) + " (KWT Converter) " KWT_VERSION "\n");
       return Finish(console, kExitSuccess);
     case Command::UsageError:
-      console.Write(Stream::Err, std::string(kProgram) + ": " + parsed.error + "\n" + "Try '" +
-                                     std::string(kProgram) + " --help' for more information.\n");
+      console.Write(Stream::Err, std::string(kProgram) + ": " + parsed.error + "\n" + Say(Msg::TryHelp) + "\n");
       return kExitUsage;
     case Command::Convert: break;
   }
@@ -361,6 +361,7 @@ int Run(std::span<const std::string> arguments, Console& console) {
 }
 
 int RunConverted(std::span<const Argument> arguments, Console& console) {
+  SetRunLanguage(UserLanguage());
   std::vector<std::string> cp932;
   std::set<std::size_t> unnamed;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -374,8 +375,8 @@ int RunConverted(std::span<const Argument> arguments, Console& console) {
       bool isProject = false;
       for (const std::size_t project : parsed.options.projectArguments) isProject = isProject || project == index;
       if (!isProject) {
-        console.Write(Stream::Err, std::string(kProgram) + ": argument " + std::to_string(index + 1) +
-                                       " has no form in code page 932\n");
+        console.Write(Stream::Err, std::string(kProgram) + ": " +
+                                       Say(Msg::ArgumentHasNoForm, {std::to_string(index + 1)}) + "\n");
         return kExitUsage;
       }
     }

@@ -19,8 +19,8 @@ std::string UnfinishedBackupPath(std::string_view backup) {
   return std::string(backup) + "$$$";
 }
 
-[[noreturn]] void RefuseExisting(const std::string& backup) {
-  throw Exception("backup " + backup + " exists already; the project was not converted");
+[[noreturn]] void RefuseExisting(const std::string& file, const std::string& backup) {
+  throw EBackupRefused(EBackupRefused::Reason::Exists, file, backup);
 }
 
 // True when both files can be read and hold the same bytes.
@@ -80,6 +80,15 @@ bool HoldEarlierState(TMemIniFile& store, const std::string& projectBackup,
 
 }  // namespace
 
+EBackupRefused::EBackupRefused(Reason reason, std::string fileName, std::string backupName, std::int32_t code)
+    : Exception(reason == Reason::Exists
+                    ? "backup " + backupName + " exists already; the project was not converted"
+                    : "cannot back up " + fileName + " as " + backupName + ": " + IoMessage(code)),
+      why(reason),
+      file(std::move(fileName)),
+      backup(std::move(backupName)),
+      ioCode(code) {}
+
 std::string BackupPath(std::string_view path) {
   return std::string(path) + ".bak";
 }
@@ -106,9 +115,9 @@ void BackUpProject(TMemIniFile& store, std::string_view contentsPath) {
     // Only a plain file of its own is a backup: a link (to the file itself,
     // say) would change with the file it is to keep.
     if (!platform::IsPlainFile(backups[i]) || platform::SameFile(backups[i], files[i])) {
-      RefuseExisting(backups[i]);
+      RefuseExisting(files[i], backups[i]);
     }
-    if (!earlier && !SameBytes(files[i], backups[i])) RefuseExisting(backups[i]);
+    if (!earlier && !SameBytes(files[i], backups[i])) RefuseExisting(files[i], backups[i]);
     needed[i] = false;
   }
 
@@ -127,9 +136,8 @@ void BackUpProject(TMemIniFile& store, std::string_view contentsPath) {
     }
     (void)platform::Delete(unfinished);
     for (const std::string& done : made) RemoveFile(done);
-    if (code == platform::error::kAlreadyExists || code == platform::error::kFileExists) RefuseExisting(backups[i]);
-    throw Exception("cannot back up " + files[i] + " as " + backups[i] + ": " +
-                    IoMessage(static_cast<std::int32_t>(code)));
+    if (code == platform::error::kAlreadyExists || code == platform::error::kFileExists) RefuseExisting(files[i], backups[i]);
+    throw EBackupRefused(EBackupRefused::Reason::CopyFailed, files[i], backups[i], static_cast<std::int32_t>(code));
   }
 }
 

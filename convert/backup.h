@@ -2,12 +2,28 @@
 // conversion changes either.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "runtime/errors.h"
 #include "runtime/ini_file.h"
 
 namespace kwt {
+
+// A backup refused or failed. The message is English; a face may say it in
+// its own words from the fields.
+class EBackupRefused : public Exception {
+ public:
+  enum class Reason { Exists, CopyFailed };
+  EBackupRefused(Reason reason, std::string file, std::string backup, std::int32_t code = 0);
+  const char* ClassName() const noexcept override { return "EBackupRefused"; }
+
+  Reason why;
+  std::string file;
+  std::string backup;
+  std::int32_t ioCode;
+};
 
 // The name a file's backup gets: the whole name with ".bak" appended.
 std::string BackupPath(std::string_view path);

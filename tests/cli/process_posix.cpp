@@ -5,10 +5,17 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include "cli/process.h"
 
 namespace kwt::testing {
+
+namespace {
+// kwtconv speaks the locale's language; the tests read English unless a test
+// asks for another (KWTCONV_LANG set already is kept).
+[[maybe_unused]] const bool kEnglishMessages = ::setenv("KWTCONV_LANG", "en", 0) == 0;
+}  // namespace
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
                          bool readOutput) {

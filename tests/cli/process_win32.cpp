@@ -1,4 +1,5 @@
 // Windows only: CreateProcessW with two pipes, each drained by its own thread.
+#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -6,6 +7,14 @@
 #include "runtime/windows_api.h"
 
 namespace kwt::testing {
+
+namespace {
+// kwtconv speaks the user's language; the tests read English unless a test
+// asks for another (KWTCONV_LANG set already is kept).
+// _putenv_s changes the C runtime's copy too, which getenv reads.
+[[maybe_unused]] const bool kEnglishMessages = std::getenv("KWTCONV_LANG") != nullptr ||
+                                               _putenv_s("KWTCONV_LANG", "en") == 0;
+}  // namespace
 namespace {
 
 std::wstring Wide(const std::string& utf8) {
