@@ -25,6 +25,8 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
     {Msg::ContentsNeedsOneProject, "option --contents needs exactly one project file",
      "オプション --contents はプロジェクトファイルを 1 つだけ指定したときに使えます。"},
     {Msg::OptionsExclude, "options %s and %s exclude each other", "オプション %s と %s は同時に使えません。"},
+    {Msg::JobsOutOfRange, "option -j takes a number of projects from 1 to %d",
+     "オプション -j の数は 1 から %d までです。"},
     {Msg::ArgumentHasNoForm, "argument %d has no form in code page 932",
      "引数 %d はコードページ 932 で表せません。"},
     {Msg::NameHasNoForm, "the name has no code page 932 form", "この名前はコードページ 932 で表せません。"},
@@ -91,6 +93,9 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "  -r, --recursive  search the FOLDERs given in their subfolders too (links to\n"
      "                   folders are not followed)\n"
      "  --json           print one JSON object per project instead of text\n"
+     "  -j, --jobs N     convert up to N projects at once (1 to 64); projects that\n"
+     "                   share a folder still convert one after another, and results\n"
+     "                   are shown in the order given\n"
      "  --width N        columns for the contents path (default: the terminal's width\n"
      "                   less the counter's room, or 60 when not on a terminal)\n"
      "  --trace          print every setting of the status line and of the target box\n"
@@ -134,6 +139,8 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "                   たどりません)\n"
      "  --json           テキストの代わりに、プロジェクトごとに JSON オブジェクトを 1 行ずつ\n"
      "                   表示します\n"
+     "  -j, --jobs N     最大 N 個 (1 から 64) のプロジェクトを同時に変換します。同じ\n"
+     "                   フォルダを使うプロジェクトは順に変換し、結果は指定した順に表示します\n"
      "  --width N        コンテンツのパスを表示する桁数 (既定: 端末の幅からカウンタの分を\n"
      "                   引いた値、端末でなければ 60)\n"
      "  --trace          状態表示とターゲット欄に設定されるたびに、1 行ずつ表示します:\n"

@@ -26,6 +26,7 @@ enum class Msg {
   ContentsNeedsFile,
   ContentsNeedsOneProject,
   OptionsExclude,
+  JobsOutOfRange,
   ArgumentHasNoForm,
   NameHasNoForm,
   FolderHoldsNoProject,

@@ -42,6 +42,11 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> arguments) {
     // "--name=value" and "--name value" both give a value.
     std::string_view name = argument;
     std::optional<std::string_view> attached;
+    // "-j4" as well as "-j 4".
+    if (argument.size() > 2 && argument.starts_with("-j") && argument[1] != '-') {
+      name = argument.substr(0, 2);
+      attached = argument.substr(2);
+    }
     if (argument.starts_with("--")) {
       if (const auto equals = argument.find('='); equals != std::string_view::npos) {
         name = argument.substr(0, equals);
@@ -53,7 +58,7 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> arguments) {
       if (i + 1 < arguments.size()) return std::string_view(arguments[++i]);
       return std::nullopt;
     };
-    const bool takes_value = name == "--width" || name == "--contents";
+    const bool takes_value = name == "--width" || name == "--contents" || name == "--jobs" || name == "-j";
     if (attached && !takes_value) return Refuse(Say(Msg::TakesNoValue, {name}));
 
     if (name == "--") {
@@ -86,6 +91,11 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> arguments) {
         return Refuse(Say(Msg::WidthOutOfRange, {std::to_string(kMaxWidth), *value}));
       }
       options.width = width;
+    } else if (name == "-j" || name == "--jobs") {
+      const auto value = take_value();
+      const auto jobs = value ? ParseWidth(*value) : std::nullopt;
+      if (!jobs || *jobs > kMaxJobs) return Refuse(Say(Msg::JobsOutOfRange, {std::to_string(kMaxJobs)}));
+      options.jobs = *jobs;
     } else if (name == "--contents") {
       const auto value = take_value();
       if (!value || value->empty()) return Refuse(Say(Msg::ContentsNeedsFile));
@@ -102,6 +112,7 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> arguments) {
   if (options.check && options.backup) return Refuse(Say(Msg::OptionsExclude, {"--check", "--backup"}));
   if (options.trace && options.quiet) return Refuse(Say(Msg::OptionsExclude, {"--trace", "--quiet"}));
   if (options.trace && options.json) return Refuse(Say(Msg::OptionsExclude, {"--trace", "--json"}));
+  if (options.check && options.jobs > 1) return Refuse(Say(Msg::OptionsExclude, {"--check", "-j"}));
   if (options.contents && options.findContents) {
     return Refuse(Say(Msg::OptionsExclude, {"--contents", "--find-contents"}));
   }

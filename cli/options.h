@@ -29,6 +29,8 @@ struct Options {
   bool findContents = false;
   // One JSON object per project on stdout instead of text.
   bool json = false;
+  // How many projects convert at once (projects sharing a folder never do).
+  std::int32_t jobs = 1;
   bool trace = false;
   bool quiet = false;
   // Columns for the shortened contents path; unset chooses by the terminal.
@@ -48,6 +50,9 @@ struct ParsedCommandLine {
   // Why the command line was refused (code page 932), for UsageError.
   std::string error;
 };
+
+// The most projects -j converts at once.
+inline constexpr std::int32_t kMaxJobs = 64;
 
 // The widest target text --width accepts.
 inline constexpr std::int32_t kMaxWidth = 10000;

@@ -1,9 +1,14 @@
 #include "cli/run.h"
 
+#include <atomic>
+#include <condition_variable>
 #include <exception>
+#include <map>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <set>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -20,6 +25,7 @@
 #include "convert/plan.h"
 #include "runtime/error_text.h"
 #include "runtime/errors.h"
+#include "runtime/file_names.h"
 #include "runtime/integer_text.h"
 #include "runtime/record_file.h"
 #include "runtime/texts.h"
@@ -276,6 +282,64 @@ int RunCheck(const Options& options, const std::vector<ProjectName>& projects, C
   return Finish(console, all_well ? kExitSuccess : kExitFailure);
 }
 
+ConversionOptions ConversionOptionsOf(const Options& options) {
+  ConversionOptions conversion;
+  conversion.contentsPath = options.contents;
+  conversion.backup = options.backup;
+  conversion.contentsBesideProject = !options.contents;
+  conversion.findContents = options.findContents;
+  return conversion;
+}
+
+// Converts one project and writes its result to out.
+Result ConvertAndReport(Converter& converter, CommandLineFace& face, const ProjectName& project,
+                        const Options& options, Console& out) {
+  // What the project holds before it converts, for --json.
+  std::optional<ProjectCheck> before;
+  if (options.json && !project.error) {
+    try {
+      before = CheckProject(project.path, ChoiceOf(options));
+    } catch (const std::exception&) {
+    }
+  }
+  ProjectOutcome outcome = ConvertOne(converter, face, project, options);
+  if (before) {
+    outcome.count = before->count;
+    outcome.recordsPresent = before->recordsPresent;
+    if (outcome.result == Result::Converted) outcome.passes = before->passes;
+  }
+  if (options.json) {
+    ReportJson(out, outcome);
+  } else {
+    ReportText(out, outcome, options);
+  }
+  return outcome.result;
+}
+
+struct Tally {
+  std::size_t converted = 0;
+  std::size_t upToDate = 0;
+  std::size_t failed = 0;
+  int status = kExitSuccess;
+
+  // False once the run must end (an interruption).
+  bool Add(Result result) {
+    switch (result) {
+      case Result::Converted: ++converted; break;
+      case Result::UpToDate: ++upToDate; break;
+      case Result::Failed:
+        ++failed;
+        status = kExitFailure;
+        break;
+      case Result::Interrupted:
+        ++failed;
+        status = kExitInterrupted;
+        return false;
+    }
+    return true;
+  }
+};
+
 int RunConversions(const Options& options, const std::vector<ProjectName>& projects, Console& console) {
   const bool terminal = console.IsTerminal(Stream::Out);
   const int columns = terminal ? console.Columns(Stream::Out) : 0;
@@ -287,55 +351,121 @@ int RunConversions(const Options& options, const std::vector<ProjectName>& proje
   }
   const std::int32_t width = options.width.value_or(TargetWidthFor(terminal ? columns : 0));
   CommandLineFace face(console, display, width, columns);
-  ConversionOptions conversion;
-  conversion.contentsPath = options.contents;
-  conversion.backup = options.backup;
-  conversion.contentsBesideProject = !options.contents;
-  conversion.findContents = options.findContents;
-  Converter converter(face, conversion);
+  Converter converter(face, ConversionOptionsOf(options));
 
-  std::size_t converted = 0;
-  std::size_t upToDate = 0;
-  std::size_t failed = 0;
-  int status = kExitSuccess;
+  Tally tally;
   for (const ProjectName& project : projects) {
     if (StopRequested()) {
-      status = kExitInterrupted;
+      tally.status = kExitInterrupted;
       break;
     }
-    // What the project holds before it converts, for --json.
-    std::optional<ProjectCheck> before;
-    if (options.json && !project.error) {
-      try {
-        before = CheckProject(project.path, ChoiceOf(options));
-      } catch (const std::exception&) {
+    if (!tally.Add(ConvertAndReport(converter, face, project, options, console))) break;
+  }
+  if (projects.size() >= 2) ReportSummary(console, tally.converted, tally.upToDate, tally.failed);
+  return Finish(console, tally.status);
+}
+
+// What one project wrote, kept until the projects before it have been shown.
+class RecordedConsole : public Console {
+ public:
+  void Write(Stream stream, std::string_view text) override { chunks_.emplace_back(stream, std::string(text)); }
+  void Flush(Stream) override {}
+  bool IsTerminal(Stream) override { return false; }
+  int Columns(Stream) override { return 0; }
+  void ReplayTo(Console& console) const {
+    for (const auto& [stream, text] : chunks_) {
+      console.Write(stream, text);
+      console.Flush(stream);
+    }
+  }
+
+ private:
+  std::vector<std::pair<Stream, std::string>> chunks_;
+};
+
+// Projects that share a folder (the project's or its contents file's) also
+// share TMP.DAT and the folder's hold: they run one after another, in one group.
+std::vector<std::vector<std::size_t>> GroupsByFolder(const std::vector<ProjectName>& projects,
+                                                     const Options& options) {
+  std::vector<std::size_t> parent(projects.size());
+  for (std::size_t i = 0; i < parent.size(); ++i) parent[i] = i;
+  const auto root = [&parent](std::size_t i) {
+    while (parent[i] != i) i = parent[i] = parent[parent[i]];
+    return i;
+  };
+  std::map<std::string, std::size_t> owner;
+  const auto join = [&](const std::string& folder, std::size_t i) {
+    const auto [at, fresh] = owner.emplace(folder.empty() ? std::string(".") : folder, i);
+    if (!fresh) parent[root(i)] = root(at->second);
+  };
+  for (std::size_t i = 0; i < projects.size(); ++i) {
+    join(DirectoryPart(projects[i].path, kNativePathStyle), i);
+    if (projects[i].error) continue;
+    try {
+      join(DirectoryPart(CheckProject(projects[i].path, ChoiceOf(options)).contentsPath, kNativePathStyle), i);
+    } catch (const std::exception&) {
+    }
+  }
+  std::map<std::size_t, std::vector<std::size_t>> byRoot;
+  for (std::size_t i = 0; i < projects.size(); ++i) byRoot[root(i)].push_back(i);
+  std::vector<std::vector<std::size_t>> groups;
+  for (auto& [first, members] : byRoot) groups.push_back(std::move(members));
+  return groups;
+}
+
+// -j: up to jobs projects at once, each group of projects that share a folder
+// in one worker; results are shown in the order of the command line.
+int RunParallel(const Options& options, const std::vector<ProjectName>& projects, Console& console) {
+  const std::vector<std::vector<std::size_t>> groups = GroupsByFolder(projects, options);
+  const std::int32_t width = options.width.value_or(kDefaultTargetWidth);
+  const Display display = options.trace ? Display::Trace : Display::Silent;
+
+  struct Done {
+    RecordedConsole output;
+    std::optional<Result> result;  // none: not started (the run was stopped)
+    bool finished = false;
+  };
+  std::vector<Done> done(projects.size());
+  std::mutex lock;
+  std::condition_variable changed;
+  std::atomic<std::size_t> nextGroup{0};
+  const auto work = [&] {
+    for (std::size_t g; (g = nextGroup++) < groups.size();) {
+      for (const std::size_t i : groups[g]) {
+        RecordedConsole output;
+        std::optional<Result> result;
+        if (!StopRequested()) {
+          CommandLineFace face(output, display, width);
+          Converter converter(face, ConversionOptionsOf(options));
+          result = ConvertAndReport(converter, face, projects[i], options, output);
+        }
+        const std::lock_guard hold(lock);
+        done[i].output = std::move(output);
+        done[i].result = result;
+        done[i].finished = true;
+        changed.notify_all();
       }
     }
-    ProjectOutcome outcome = ConvertOne(converter, face, project, options);
-    if (before) {
-      outcome.count = before->count;
-      outcome.recordsPresent = before->recordsPresent;
-      if (outcome.result == Result::Converted) outcome.passes = before->passes;
+  };
+  std::vector<std::thread> workers;
+  const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(options.jobs), groups.size());
+  for (std::size_t w = 0; w < count; ++w) workers.emplace_back(work);
+
+  Tally tally;
+  for (std::size_t i = 0; i < projects.size(); ++i) {
+    std::unique_lock hold(lock);
+    changed.wait(hold, [&] { return done[i].finished; });
+    done[i].output.ReplayTo(console);
+    if (!done[i].result) {
+      tally.status = kExitInterrupted;
+      continue;
     }
-    if (options.json) {
-      ReportJson(console, outcome);
-    } else {
-      ReportText(console, outcome, options);
-    }
-    switch (outcome.result) {
-      case Result::Converted: ++converted; break;
-      case Result::UpToDate: ++upToDate; break;
-      case Result::Failed: ++failed; break;
-      case Result::Interrupted: ++failed; break;
-    }
-    if (outcome.result == Result::Interrupted) {
-      status = kExitInterrupted;
-      break;
-    }
-    if (outcome.result == Result::Failed) status = kExitFailure;
+    // An interruption stops the others at their next record.
+    if (!tally.Add(*done[i].result)) RequestStop();
   }
-  if (projects.size() >= 2) ReportSummary(console, converted, upToDate, failed);
-  return Finish(console, status);
+  for (std::thread& worker : workers) worker.join();
+  if (projects.size() >= 2) ReportSummary(console, tally.converted, tally.upToDate, tally.failed);
+  return Finish(console, tally.status);
 }
 
 int RunParsed(const ParsedCommandLine& parsed, const std::set<std::size_t>& unnamed, Console& console) {
@@ -350,8 +480,9 @@ int RunParsed(const ParsedCommandLine& parsed, const std::set<std::size_t>& unna
     case Command::Convert: break;
   }
   const std::vector<ProjectName> projects = ProjectsOf(parsed.options, unnamed);
-  return parsed.options.check ? RunCheck(parsed.options, projects, console)
-                              : RunConversions(parsed.options, projects, console);
+  if (parsed.options.check) return RunCheck(parsed.options, projects, console);
+  if (parsed.options.jobs > 1 && projects.size() > 1) return RunParallel(parsed.options, projects, console);
+  return RunConversions(parsed.options, projects, console);
 }
 
 }  // namespace

@@ -340,6 +340,55 @@ TEST(KwtconvBatch, JsonDescribesEachProjectAsTheFilesAre) {
   EXPECT_TRUE(Converted(folder, "\xE8\xA1\xA8", 2));
 }
 
+// -j converts projects side by side, yet everything a user sees and every
+// byte on disk is as one after another: results in the order given, projects
+// that share a folder (and so TMP.DAT) never at the same time.
+TEST(KwtconvBatch, ParallelJobsGiveTheSameResultsAsOneAtATime) {
+  const auto make = [](const Folder& folder) {
+    for (int i = 0; i < 12; ++i) {
+      // Every third project shares the folder "shared"; the others have their own.
+      const std::string name = i % 3 == 0 ? "shared/p" + std::to_string(i) : "own" + std::to_string(i) + "/p";
+      MakeProject(folder, name, 1 + i % 4);
+    }
+    MakeProject(folder, "own1/short", 2);
+    folder.Write("own1/short.kwj", ProjectText("102", "5", folder.Cp932("own1/short.KWT")));
+  };
+  Folder serial;
+  Folder parallel;
+  make(serial);
+  make(parallel);
+  const auto arguments = [](const Folder& folder) {
+    std::vector<std::string> list;
+    for (int i = 0; i < 12; ++i) {
+      list.push_back(folder.Utf8(i % 3 == 0 ? "shared/p" + std::to_string(i) + ".kwj"
+                                            : "own" + std::to_string(i) + "/p.kwj"));
+    }
+    list.push_back(folder.Utf8("own1/short.kwj"));
+    return list;
+  };
+  const ProcessResult one = Kwtconv(arguments(serial));
+  std::vector<std::string> jobs = arguments(parallel);
+  jobs.insert(jobs.begin(), "-j2");
+  const ProcessResult two = Kwtconv(jobs);
+  EXPECT_EQ(one.exitCode, 1);
+  EXPECT_EQ(two.exitCode, 1);
+  const auto strip = [](std::string text, const Folder& folder) {
+    const std::string root = folder.Utf8("");
+    for (std::size_t at; (at = text.find(root)) != std::string::npos;) text.erase(at, root.size());
+    return text;
+  };
+  EXPECT_EQ(strip(two.out, parallel), strip(one.out, serial));
+  EXPECT_EQ(strip(two.err, parallel), strip(one.err, serial));
+  const auto a = serial.Snapshot();
+  const auto b = parallel.Snapshot();
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    EXPECT_EQ(a[i].name, b[i].name);
+    if (a[i].name.ends_with(".kwj")) continue;  // they name their own folder
+    EXPECT_TRUE(a[i].bytes == b[i].bytes) << a[i].name;
+  }
+}
+
 #ifdef _WIN32
 // Windows hands "*.kwj" to the program as it is typed: kwtconv.exe expands it.
 TEST(KwtconvBatch, WildcardsExpandOnWindows) {
