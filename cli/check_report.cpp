@@ -66,8 +66,8 @@ std::string FormatCheck(const ProjectCheck& check) {
 
   if (check.convertedLayout != 0) {
     out += "contents layout: " + std::to_string(check.convertedLayout) +
-           " already (a conversion refuses it; the Version to record is " + std::to_string(check.convertedLayout) +
-           ")\n";
+           " already (a conversion refuses it; the Version to record is " +
+           std::to_string(check.convertedLayout) + ")\n";
   }
   // A project that cannot convert runs no pass.
   out += "passes: ";

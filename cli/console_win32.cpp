@@ -37,7 +37,8 @@ class Win32Console : public BufferedConsole {
         DWORD written = 0;
         // Consoles take limited chunks per call.
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
-        if (!WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr) || written == 0) return false;
+        if (!WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr) || written == 0)
+          return false;
         done += written;
       }
       return true;

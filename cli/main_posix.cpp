@@ -27,7 +27,8 @@ kwt::cli::Argument Converted(std::string_view utf8) {
     const std::size_t length = byte < 0x80 ? 1 : byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
     const std::string_view character = utf8.substr(i, length);
     const auto one = kwt::encoding::Utf8ToCp932(character);
-    const bool exact = one && kwt::encoding::Cp932ToUtf8(*one) == std::optional<std::string>(std::string(character));
+    const bool exact =
+        one && kwt::encoding::Cp932ToUtf8(*one) == std::optional<std::string>(std::string(character));
     argument.shown += exact ? *one : std::string("?");
     i += length;
   }

@@ -29,7 +29,9 @@ std::wstring AsWindowsPath(std::wstring path) {
   return path;
 }
 
-bool TakesValue(std::wstring_view option) { return option == L"--contents" || option == L"--width"; }
+bool TakesValue(std::wstring_view option) {
+  return option == L"--contents" || option == L"--width";
+}
 
 // The files and folders a pattern names, in name order; none when nothing
 // matches (the pattern then stays as given, and is reported as missing).
@@ -64,12 +66,13 @@ int wmain(int argc, wchar_t** argv) {
     if (isOption && TakesValue(argument) && i + 1 < argc) {
       arguments.push_back(Converted(argument));
       ++i;
-      arguments.push_back(Converted(argument == L"--contents" ? AsWindowsPath(argv[i]) : std::wstring(argv[i])));
+      arguments.push_back(
+          Converted(argument == L"--contents" ? AsWindowsPath(argv[i]) : std::wstring(argv[i])));
       continue;
     }
-    const std::vector<std::wstring> matches =
-        !isOption && argument.find_first_of(L"*?") != std::wstring::npos ? Expanded(argument)
-                                                                          : std::vector<std::wstring>{};
+    const std::vector<std::wstring> matches = !isOption && argument.find_first_of(L"*?") != std::wstring::npos
+                                                  ? Expanded(argument)
+                                                  : std::vector<std::wstring>{};
     if (matches.empty()) {
       arguments.push_back(Converted(argument));
     } else {

@@ -18,10 +18,12 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
     {Msg::NoProjectGiven, "no project file given", "プロジェクトファイルが指定されていません。"},
     {Msg::UnknownOption, "unknown option '%s'", "不明なオプション '%s' です。"},
     {Msg::TakesNoValue, "option %s takes no value", "オプション %s は値を取りません。"},
-    {Msg::WidthNeedsNumber, "option --width needs a number of columns", "オプション --width には桁数が必要です。"},
+    {Msg::WidthNeedsNumber, "option --width needs a number of columns",
+     "オプション --width には桁数が必要です。"},
     {Msg::WidthOutOfRange, "option --width takes a number of columns from 1 to %d, not '%s'",
      "オプション --width の桁数は 1 から %d までです ('%s' は使えません)。"},
-    {Msg::ContentsNeedsFile, "option --contents needs a file", "オプション --contents にはファイルが必要です。"},
+    {Msg::ContentsNeedsFile, "option --contents needs a file",
+     "オプション --contents にはファイルが必要です。"},
     {Msg::ContentsNeedsOneProject, "option --contents needs exactly one project file",
      "オプション --contents はプロジェクトファイルを 1 つだけ指定したときに使えます。"},
     {Msg::OptionsExclude, "options %s and %s exclude each other", "オプション %s と %s は同時に使えません。"},
@@ -64,12 +66,14 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
     {Msg::ReasonContentsUnreadable, "the contents file cannot be read%s", "コンテンツファイルを読めません%s"},
     {Msg::ReasonTooFewRecords, "Count is %d but the contents file holds only %d records",
      "Count は %d ですが、コンテンツファイルには %d 件のレコードしかありません"},
-    {Msg::ReasonAlreadyConverted, "the contents file already has layout %d (record Version %d in the project)",
+    {Msg::ReasonAlreadyConverted,
+     "the contents file already has layout %d (record Version %d in the project)",
      "コンテンツファイルは既にレイアウト %d です (プロジェクトの Version を %d にしてください)"},
     {Msg::ReasonTemporaryBlocked, "TMP.DAT cannot be replaced%s", "TMP.DAT を置き換えられません%s"},
     {Msg::ReasonPathTooLong, "a path is longer than 259 bytes%s", "パスが 259 バイトを超えています%s"},
     {Msg::ReasonReadOnly, "read-only%s", "書き込みできません%s"},
-    {Msg::ReasonFolderBusy, "another conversion is running in the folder%s", "フォルダで別の変換が実行中です%s"},
+    {Msg::ReasonFolderBusy, "another conversion is running in the folder%s",
+     "フォルダで別の変換が実行中です%s"},
     {Msg::Usage,
      "Usage: kwtconv [OPTIONS] PROJECT.kwj|FOLDER...\n"
      "Converts each project (a .kwj project file and the .KWT contents file it names)\n"
@@ -166,11 +170,17 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
 
 }  // namespace
 
-const MessageText* MessageTable() { return kMessages.data(); }
+const MessageText* MessageTable() {
+  return kMessages.data();
+}
 
-Language RunLanguage() { return gRunLanguage; }
+Language RunLanguage() {
+  return gRunLanguage;
+}
 
-void SetRunLanguage(Language language) { gRunLanguage = language; }
+void SetRunLanguage(Language language) {
+  gRunLanguage = language;
+}
 
 std::string Say(Language language, Msg id, std::initializer_list<std::string_view> values) {
   const MessageText& text = kMessages[static_cast<std::size_t>(id)];

@@ -8,8 +8,8 @@
 #include <new>
 #include <optional>
 #include <set>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/check_report.h"
@@ -142,7 +142,8 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
     outcome.version = store->ReadNumber(project_keys::kSection, project_keys::kVersion, 0);
   }
   if (outcome.result == Result::Converted && converter.LastContents().foundBesideProject) {
-    outcome.note = Say(Msg::NoteFoundBeside, {converter.LastContents().path, converter.LastContents().stored});
+    outcome.note =
+        Say(Msg::NoteFoundBeside, {converter.LastContents().path, converter.LastContents().stored});
   } else if (outcome.result == Result::Failed) {
     outcome.note = NoteFor(outcome, options);
   }
@@ -161,7 +162,8 @@ void ReportText(Console& console, const ProjectOutcome& outcome, const Options& 
   }
   console.Flush(Stream::Out);
   const std::string prefix = std::string(kProgram) + ": " + outcome.project + ": ";
-  console.Write(Stream::Err, prefix + "error: " + WithClosingPeriod(outcome.message.value_or("failed")) + "\n");
+  console.Write(Stream::Err,
+                prefix + "error: " + WithClosingPeriod(outcome.message.value_or("failed")) + "\n");
   if (outcome.note) console.Write(Stream::Err, prefix + "note: " + *outcome.note + "\n");
   console.Flush(Stream::Err);
 }
@@ -196,7 +198,8 @@ void ReportCheckJson(Console& console, const ProjectCheck& check) {
   if (check.Outcome() == Verdict::WillFail) verdict = "fail";
   JsonObject json;
   json.Text("project", check.project)
-      .MaybeText("contents", check.projectPresent ? std::optional<std::string>(check.contentsPath) : std::nullopt)
+      .MaybeText("contents",
+                 check.projectPresent ? std::optional<std::string>(check.contentsPath) : std::nullopt)
       .Number("version", check.version)
       .Number("layout", check.layout)
       .Number("count", check.count)
@@ -204,7 +207,7 @@ void ReportCheckJson(Console& console, const ProjectCheck& check) {
       .Texts("passes", passes)
       .Text("verdict", verdict)
       .MaybeText("message", check.ConversionWouldFail() ? std::optional<std::string>(FailureReason(check))
-                                                    : std::nullopt);
+                                                        : std::nullopt);
   console.Write(Stream::Out, json.Line());
   console.Flush(Stream::Out);
 }
@@ -368,7 +371,9 @@ int RunConversions(const Options& options, const std::vector<ProjectName>& proje
 // What one project wrote, kept until the projects before it have been shown.
 class RecordedConsole : public Console {
  public:
-  void Write(Stream stream, std::string_view text) override { chunks_.emplace_back(stream, std::string(text)); }
+  void Write(Stream stream, std::string_view text) override {
+    chunks_.emplace_back(stream, std::string(text));
+  }
   void Flush(Stream) override {}
   bool IsTerminal(Stream) override { return false; }
   int Columns(Stream) override { return 0; }
@@ -402,7 +407,8 @@ std::vector<std::vector<std::size_t>> GroupsByFolder(const std::vector<ProjectNa
     join(DirectoryPart(projects[i].path, kNativePathStyle), i);
     if (projects[i].error) continue;
     try {
-      join(DirectoryPart(CheckProject(projects[i].path, ChoiceOf(options)).contentsPath, kNativePathStyle), i);
+      join(DirectoryPart(CheckProject(projects[i].path, ChoiceOf(options)).contentsPath, kNativePathStyle),
+           i);
     } catch (const std::exception&) {
     }
   }
@@ -475,7 +481,8 @@ int RunParsed(const ParsedCommandLine& parsed, const std::set<std::size_t>& unna
       console.Write(Stream::Out, std::string(kProgram) + " (KWT Converter) " KWT_VERSION "\n");
       return Finish(console, kExitSuccess);
     case Command::UsageError:
-      console.Write(Stream::Err, std::string(kProgram) + ": " + parsed.error + "\n" + Say(Msg::TryHelp) + "\n");
+      console.Write(Stream::Err,
+                    std::string(kProgram) + ": " + parsed.error + "\n" + Say(Msg::TryHelp) + "\n");
       return kExitUsage;
     case Command::Convert: break;
   }
@@ -504,7 +511,8 @@ int RunConverted(std::span<const Argument> arguments, Console& console) {
   if (parsed.command == Command::Convert) {
     for (const std::size_t index : unnamed) {
       bool isProject = false;
-      for (const std::size_t project : parsed.options.projectArguments) isProject = isProject || project == index;
+      for (const std::size_t project : parsed.options.projectArguments)
+        isProject = isProject || project == index;
       if (!isProject) {
         console.Write(Stream::Err, std::string(kProgram) + ": " +
                                        Say(Msg::ArgumentHasNoForm, {std::to_string(index + 1)}) + "\n");

@@ -9,7 +9,9 @@ namespace {
 
 volatile std::sig_atomic_t gStopRequested = 0;
 
-extern "C" void OnStopSignal(int) { gStopRequested = 1; }
+extern "C" void OnStopSignal(int) {
+  gStopRequested = 1;
+}
 
 }  // namespace
 
@@ -22,9 +24,13 @@ void CatchStopRequests() {
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
-bool StopRequested() noexcept { return gStopRequested != 0; }
+bool StopRequested() noexcept {
+  return gStopRequested != 0;
+}
 
-void RequestStop() noexcept { gStopRequested = 1; }
+void RequestStop() noexcept {
+  gStopRequested = 1;
+}
 
 void ConversionsEnded() noexcept {}
 

@@ -29,9 +29,13 @@ void CatchStopRequests() {
   SetConsoleCtrlHandler(OnControlEvent, TRUE);
 }
 
-bool StopRequested() noexcept { return gStopRequested; }
+bool StopRequested() noexcept {
+  return gStopRequested;
+}
 
-void RequestStop() noexcept { gStopRequested = true; }
+void RequestStop() noexcept {
+  gStopRequested = true;
+}
 
 void ConversionsEnded() noexcept {
   if (gEnded != nullptr) SetEvent(gEnded);

@@ -29,8 +29,10 @@ bool SameBytes(std::string_view first, std::string_view second) {
   platform::FileHandle b;
   std::uint64_t sizeA = 0;
   std::uint64_t sizeB = 0;
-  if (platform::Open(first, platform::Access::Read, platform::kShareRead, platform::Creation::OpenExisting, a) ||
-      platform::Open(second, platform::Access::Read, platform::kShareRead, platform::Creation::OpenExisting, b) ||
+  if (platform::Open(first, platform::Access::Read, platform::kShareRead, platform::Creation::OpenExisting,
+                     a) ||
+      platform::Open(second, platform::Access::Read, platform::kShareRead, platform::Creation::OpenExisting,
+                     b) ||
       platform::Size(a, sizeA) || platform::Size(b, sizeB) || sizeA != sizeB) {
     return false;
   }
@@ -136,8 +138,10 @@ void BackUpProject(TMemIniFile& store, std::string_view contentsPath) {
     }
     (void)platform::Delete(unfinished);
     for (const std::string& done : made) RemoveFile(done);
-    if (code == platform::error::kAlreadyExists || code == platform::error::kFileExists) RefuseExisting(files[i], backups[i]);
-    throw EBackupRefused(EBackupRefused::Reason::CopyFailed, files[i], backups[i], static_cast<std::int32_t>(code));
+    if (code == platform::error::kAlreadyExists || code == platform::error::kFileExists)
+      RefuseExisting(files[i], backups[i]);
+    throw EBackupRefused(EBackupRefused::Reason::CopyFailed, files[i], backups[i],
+                         static_cast<std::int32_t>(code));
   }
 }
 

@@ -36,7 +36,8 @@ bool Writable(std::string_view path) {
 // a moment and letting go changes nothing.
 bool FolderBusy(std::string_view path) {
   platform::FileHandle lock;
-  return platform::LockFolder(DirectoryPart(path, kNativePathStyle), lock) == platform::error::kSharingViolation;
+  return platform::LockFolder(DirectoryPart(path, kNativePathStyle), lock) ==
+         platform::error::kSharingViolation;
 }
 
 // What a conversion would stop at, in the order it would meet it.
@@ -54,13 +55,15 @@ void ForeseeFailure(ProjectCheck& check, TMemIniFile& store) {
   }
   if (!check.contentsPresent) return fail(CheckFailure::ContentsMissing, check.contentsPath);
   const std::string temporary = DirectoryPart(check.contentsPath, kNativePathStyle) + "TMP.DAT";
-  if (check.contentsPath.size() > RecordFile::kMaxPathLength || temporary.size() > RecordFile::kMaxPathLength) {
+  if (check.contentsPath.size() > RecordFile::kMaxPathLength ||
+      temporary.size() > RecordFile::kMaxPathLength) {
     return fail(CheckFailure::PathTooLong, check.contentsPath);
   }
   if (FolderBusy(check.contentsPath)) return fail(CheckFailure::FolderBusy, check.contentsPath);
   if (check.convertedLayout != 0) return fail(CheckFailure::AlreadyConverted, check.contentsPath);
   if (!check.contentsSize) return fail(CheckFailure::ContentsUnreadable, check.contentsPath);
-  if (*check.recordsPresent < static_cast<std::uint64_t>(check.count)) return fail(CheckFailure::TooFewRecords);
+  if (*check.recordsPresent < static_cast<std::uint64_t>(check.count))
+    return fail(CheckFailure::TooFewRecords);
   if (platform::KindOf(temporary) == platform::FileKind::Directory) {
     return fail(CheckFailure::TemporaryBlocked, temporary);
   }
@@ -68,7 +71,8 @@ void ForeseeFailure(ProjectCheck& check, TMemIniFile& store) {
   if (!Writable(store.FileName())) return fail(CheckFailure::ReadOnly, store.FileName());
   for (const std::string& folder : {DirectoryPart(check.contentsPath, kNativePathStyle),
                                     DirectoryPart(store.FileName(), kNativePathStyle)}) {
-    if (!platform::FolderIsWritable(folder)) return fail(CheckFailure::ReadOnly, folder.empty() ? "." : folder);
+    if (!platform::FolderIsWritable(folder))
+      return fail(CheckFailure::ReadOnly, folder.empty() ? "." : folder);
   }
 }
 

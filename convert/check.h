@@ -18,7 +18,7 @@ enum class CheckFailure {
   None,
   ProjectMissing,
   NotRegularFile,
-  NoContents,        // Count 0
+  NoContents,  // Count 0
   NegativeCount,
   ContentsMissing,
   ContentsUnreadable,

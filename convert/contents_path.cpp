@@ -25,7 +25,8 @@ ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choi
     return chosen;
   }
   const std::string projectFolder = DirectoryPart(store.FileName(), kNativePathStyle);
-  chosen.path = choice.besideProject && IsRelative(chosen.stored) ? projectFolder + chosen.stored : chosen.stored;
+  chosen.path =
+      choice.besideProject && IsRelative(chosen.stored) ? projectFolder + chosen.stored : chosen.stored;
   if (choice.findBesideProject && !FileIsPresent(chosen.path)) {
     // The name under every platform's delimiters, so that a Windows path
     // gives its name on POSIX too.

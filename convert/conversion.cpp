@@ -101,7 +101,8 @@ void RefuseIrregularFile(std::string_view path) {
 // again would read converted records as old ones and ruin them.
 void RefuseConvertedContents(const Pass& pass, std::string_view contentsPath, std::int32_t count) {
   if (const Layout* later = LaterLayoutOfContents(pass.from, contentsPath, count)) {
-    throw EConvertError(texts::Format(texts::kAlreadyConvertedFormat, {contentsPath, IntegerText(later->number)}));
+    throw EConvertError(
+        texts::Format(texts::kAlreadyConvertedFormat, {contentsPath, IntegerText(later->number)}));
   }
 }
 
@@ -244,7 +245,6 @@ class PassFiles {
   bool discard_ = false;
   bool replaced_ = false;
 };
-
 
 }  // namespace
 
@@ -407,7 +407,8 @@ void Converter::RunPassHolding(const Pass& pass, FolderLocks& locks) {
   std::optional<PendingSave> projectSave;
   if (files.IsOpen()) {
     files.FlushTemporary();
-    projectSave.emplace(store.PrepareSaveWith(keys::kSection, keys::kVersion, IntegerText(pass.stampedVersion)));
+    projectSave.emplace(
+        store.PrepareSaveWith(keys::kSection, keys::kVersion, IntegerText(pass.stampedVersion)));
   }
   files.Close(CloseOrderOf(pass));
   if (face_.StopRequested()) Interrupt();

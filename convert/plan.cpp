@@ -23,7 +23,9 @@ const std::array<Pass, 2> kPasses = {{
 
 }  // namespace
 
-std::span<const Layout> Layouts() { return kLayouts; }
+std::span<const Layout> Layouts() {
+  return kLayouts;
+}
 
 const Layout& LayoutForVersion(std::int32_t version) {
   // Both comparisons are strict: 102 and 139 still convert.

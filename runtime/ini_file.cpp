@@ -203,7 +203,9 @@ std::string TMemIniFile::TextWith(const Change* change) const {
   if (change) size += change->section.size() + 2 + line.size() + 3 * kLineBreak.size();
   std::string text;
   text.reserve(size);
-  const auto appendSection = [&](std::string_view name) { text.append(1, '[').append(name).append(1, ']').append(kLineBreak); };
+  const auto appendSection = [&](std::string_view name) {
+    text.append(1, '[').append(name).append(1, ']').append(kLineBreak);
+  };
   for (std::size_t i = 0; i < sections_->Count(); ++i) {
     appendSection(sections_->Strings(i));
     const THashedStringList& lines = *sections_->Objects(i);

@@ -79,8 +79,8 @@ class PendingSave {
               platform::FileHandle file) noexcept;
   void Discard() noexcept;
 
-  std::string project_path_;  // As the store was created on: the one errors name.
-  std::string target_path_;   // The file to replace (a link followed).
+  std::string project_path_;    // As the store was created on: the one errors name.
+  std::string target_path_;     // The file to replace (a link followed).
   std::string temporary_path_;  // Empty when nothing is pending.
   platform::FileHandle file_;
 };

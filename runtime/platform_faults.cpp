@@ -35,7 +35,9 @@ void SetPlan(Plan plan) {
   gActive = gPlan.fileSizeCap.has_value() || !gPlan.diskFolder.empty();
 }
 
-void ClearPlan() { SetPlan({}); }
+void ClearPlan() {
+  SetPlan({});
+}
 
 ErrorCode RefusedOpen(std::string_view path, bool writes) {
   if (!gActive) return error::kSuccess;

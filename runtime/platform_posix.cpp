@@ -41,7 +41,9 @@ ErrorCode FromErrno(int code) {
   }
 }
 
-ErrorCode LastError() { return FromErrno(errno); }
+ErrorCode LastError() {
+  return FromErrno(errno);
+}
 
 std::string FolderOf(const std::string& path) {
   const auto slash = path.rfind('/');
@@ -68,7 +70,9 @@ std::optional<std::string> SystemPath(std::string_view path) {
   return encoding::Cp932ToUtf8(path);
 }
 
-int Descriptor(const FileHandle& file) { return static_cast<int>(file.native()); }
+int Descriptor(const FileHandle& file) {
+  return static_cast<int>(file.native());
+}
 
 // Syncing the whole file system is the fallback for a folder that refuses to
 // be synced itself (some file systems do).
@@ -91,7 +95,9 @@ ErrorCode SyncFolder(const std::string& system_path) {
   return durable ? error::kSuccess : error::kNotDurable;
 }
 
-bool HasNoWritePermission(const struct stat& info) { return (info.st_mode & 0222) == 0; }
+bool HasNoWritePermission(const struct stat& info) {
+  return (info.st_mode & 0222) == 0;
+}
 
 // True when another opener holds the file exclusively (our lock stands for
 // Windows' share mode): Windows refuses to move or delete such a file.
@@ -137,7 +143,9 @@ ErrorCode ReplaceFile(const std::string& system_from, const std::string& system_
 
 }  // namespace
 
-FileHandle::~FileHandle() { reset(kInvalid); }
+FileHandle::~FileHandle() {
+  reset(kInvalid);
+}
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   if (this != &other) reset(other.take());
@@ -227,7 +235,9 @@ ErrorCode Write(FileHandle& file, const void* buffer, std::size_t size, std::siz
   return error::kSuccess;
 }
 
-ErrorCode Flush(FileHandle& file) { return ::fsync(Descriptor(file)) == 0 ? error::kSuccess : LastError(); }
+ErrorCode Flush(FileHandle& file) {
+  return ::fsync(Descriptor(file)) == 0 ? error::kSuccess : LastError();
+}
 
 ErrorCode Size(FileHandle& file, std::uint64_t& size) {
   struct stat info {};
@@ -341,7 +351,8 @@ ErrorCode LockFolder(std::string_view folder, FileHandle& lock) {
   if (fd < 0) return errno == ENOENT ? error::kPathNotFound : LastError();
   FileHandle held;
   held.reset(fd);
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+    return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
   lock = std::move(held);
   return error::kSuccess;
 }
@@ -391,7 +402,8 @@ ErrorCode CopyContents(FileHandle& source, FileHandle& target) {
 
 ErrorCode Copy(std::string_view from, std::string_view to) {
   FileHandle source;
-  if (const ErrorCode code = Open(from, Access::Read, kShareRead, Creation::OpenExisting, source)) return code;
+  if (const ErrorCode code = Open(from, Access::Read, kShareRead, Creation::OpenExisting, source))
+    return code;
   const auto system_to = SystemPath(to);
   if (!system_to) return error::kInvalidName;
   const int fd = ::open(system_to->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);

@@ -12,14 +12,18 @@
 namespace kwt::platform {
 namespace {
 
-ErrorCode LastError() { return static_cast<ErrorCode>(GetLastError()); }
+ErrorCode LastError() {
+  return static_cast<ErrorCode>(GetLastError());
+}
 
 std::optional<std::wstring> WidePath(std::string_view path) {
   if (path.find('\0') != std::string_view::npos) return std::nullopt;
   return encoding::Cp932ToWide(path);
 }
 
-HANDLE Native(const FileHandle& file) { return reinterpret_cast<HANDLE>(file.native()); }
+HANDLE Native(const FileHandle& file) {
+  return reinterpret_cast<HANDLE>(file.native());
+}
 
 // A directory search, ended when it goes out of scope. Move-only.
 class FindHandle {
@@ -41,7 +45,9 @@ class FindHandle {
 
 }  // namespace
 
-FileHandle::~FileHandle() { reset(kInvalid); }
+FileHandle::~FileHandle() {
+  reset(kInvalid);
+}
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   if (this != &other) reset(other.take());
@@ -84,7 +90,8 @@ ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creati
     disposition = CREATE_NEW;
     flags |= FILE_FLAG_OPEN_REPARSE_POINT;
   }
-  if (const ErrorCode refused = faults::RefusedOpen(path, access != Access::Read || creation != Creation::OpenExisting)) {
+  if (const ErrorCode refused =
+          faults::RefusedOpen(path, access != Access::Read || creation != Creation::OpenExisting)) {
     return refused;
   }
   const HANDLE handle = CreateFileW(wide->c_str(), desired, share, nullptr, disposition, flags, nullptr);
@@ -126,7 +133,9 @@ ErrorCode Write(FileHandle& file, const void* buffer, std::size_t size, std::siz
   return ok ? error::kSuccess : LastError();
 }
 
-ErrorCode Flush(FileHandle& file) { return FlushFileBuffers(Native(file)) ? error::kSuccess : LastError(); }
+ErrorCode Flush(FileHandle& file) {
+  return FlushFileBuffers(Native(file)) ? error::kSuccess : LastError();
+}
 
 ErrorCode Size(FileHandle& file, std::uint64_t& size) {
   LARGE_INTEGER value{};
@@ -157,7 +166,9 @@ ErrorCode Delete(std::string_view path) {
   return DeleteFileW(wide->c_str()) ? error::kSuccess : LastError();
 }
 
-bool FolderIsWritable(std::string_view) { return true; }
+bool FolderIsWritable(std::string_view) {
+  return true;
+}
 
 FileKind KindOf(std::string_view path) {
   const auto wide = WidePath(path);
@@ -220,7 +231,9 @@ ErrorCode Replace(std::string_view from, std::string_view to) {
   return MoveFileExW(wide_from->c_str(), wide_to->c_str(), flags) ? error::kSuccess : LastError();
 }
 
-ErrorCode SyncFolderOf(std::string_view) { return error::kSuccess; }
+ErrorCode SyncFolderOf(std::string_view) {
+  return error::kSuccess;
+}
 
 ErrorCode LockFolder(std::string_view folder, FileHandle& lock) {
   lock.reset(FileHandle::kInvalid);
@@ -230,9 +243,9 @@ ErrorCode LockFolder(std::string_view folder, FileHandle& lock) {
   if (const ErrorCode refused = faults::RefusedOpen(path, true)) return refused;
   // Delete-on-close: the system removes the file with the last handle, also
   // when the process is killed, so no lock outlives its holder.
-  const HANDLE handle = CreateFileW(
-      wide->c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-      FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  const HANDLE handle =
+      CreateFileW(wide->c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                  FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return LastError();
   FileHandle held;
   held.reset(reinterpret_cast<std::intptr_t>(handle));
@@ -302,7 +315,9 @@ bool SameFile(std::string_view first, std::string_view second) {
          a->nFileIndexHigh == b->nFileIndexHigh && a->nFileIndexLow == b->nFileIndexLow;
 }
 
-std::string ReplacementTarget(std::string_view path) { return std::string(path); }
+std::string ReplacementTarget(std::string_view path) {
+  return std::string(path);
+}
 
 void CopyPermissions(std::string_view, FileHandle&) {}
 

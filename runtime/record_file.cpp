@@ -216,7 +216,8 @@ void HoldRecordFile(RecordFile& file, platform::FileHandle& holder) {
     SetIoStatus(io_code::kNotOpen);
     return;
   }
-  if (const platform::ErrorCode code = platform::Duplicate(file.handle_, holder); code != platform::error::kSuccess) {
+  if (const platform::ErrorCode code = platform::Duplicate(file.handle_, holder);
+      code != platform::error::kSuccess) {
     SetPlatformStatus(code);
   }
 }

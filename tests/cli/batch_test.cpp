@@ -129,7 +129,8 @@ TEST(KwtconvBatch, FindContentsUsesTheFileOfThatNameBesideTheProject) {
   const ProcessResult result = Kwtconv({"--find-contents", project});
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_TRUE(Converted(folder, "moved/sample", 2));
-  EXPECT_NE(result.out.find(project + ": note: converted " + folder.Utf8("moved/sample.KWT")), std::string::npos)
+  EXPECT_NE(result.out.find(project + ": note: converted " + folder.Utf8("moved/sample.KWT")),
+            std::string::npos)
       << result.out;
   EXPECT_NE(folder.Read("moved/sample.kwj").find("KWT=" + stored + "\r\n"), std::string::npos);
 }
@@ -144,7 +145,8 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
   };
   const Row rows[] = {
       {"converts", [](const Folder& f) { MakeProject(f, "p", 2); }, "will convert (To103, To140)"},
-      {"up to date", [](const Folder& f) { f.Write("p.kwj", ProjectText("140", "1", "x.KWT")); }, "up to date"},
+      {"up to date", [](const Folder& f) { f.Write("p.kwj", ProjectText("140", "1", "x.KWT")); },
+       "up to date"},
       {"missing project", [](const Folder&) {}, "will fail: the project file does not exist"},
       {"Count 0",
        [](const Folder& f) {
@@ -164,7 +166,8 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
          f.Write("p.kwj", ProjectText("102", "4", f.Cp932("p.KWT")));
        },
        "will fail: Count is 4 but the contents file holds only 2 records"},
-      {"contents missing", [](const Folder& f) { f.Write("p.kwj", ProjectText("102", "2", f.Cp932("no.KWT"))); },
+      {"contents missing",
+       [](const Folder& f) { f.Write("p.kwj", ProjectText("102", "2", f.Cp932("no.KWT"))); },
        "will fail: the contents file does not exist"},
       {"already converted",
        [](const Folder& f) {
@@ -221,10 +224,12 @@ std::optional<std::string> ParseString(std::string_view text, std::size_t& at) {
       out += escaped;
       continue;
     }
-    std::uint32_t unit = static_cast<std::uint32_t>(std::stoul(std::string(text.substr(at + 1, 4)), nullptr, 16));
+    std::uint32_t unit =
+        static_cast<std::uint32_t>(std::stoul(std::string(text.substr(at + 1, 4)), nullptr, 16));
     at += 4;
     if (unit >= 0xD800 && unit < 0xDC00 && text.substr(at + 1, 2) == "\\u") {
-      const auto low = static_cast<std::uint32_t>(std::stoul(std::string(text.substr(at + 3, 4)), nullptr, 16));
+      const auto low =
+          static_cast<std::uint32_t>(std::stoul(std::string(text.substr(at + 3, 4)), nullptr, 16));
       unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
       at += 6;
     }
@@ -413,22 +418,26 @@ TEST(KwtconvBatch, WildcardsExpandOnWindows) {
 TEST(KwtconvBatch, NamesWithoutAnExactCodePage932FormAreReportedOneByOne) {
   Folder folder;
   MakeProject(folder, "ok", 1);
-  for (const std::string name : {"\xE7\xAC\xAC" "1\xE7\xAB\xA0\xE3\x80\x9C\xE7\xB5\x82\xE7\xAB\xA0.kwj",  // 第1章〜終章
-                                 "a\xE2\x88\x92" "b.kwj"}) {                                         // a−b
+  for (const std::string name : {"\xE7\xAC\xAC"
+                                 "1\xE7\xAB\xA0\xE3\x80\x9C\xE7\xB5\x82\xE7\xAB\xA0.kwj",  // 第1章〜終章
+                                 "a\xE2\x88\x92"
+                                 "b.kwj"}) {  // a−b
     SCOPED_TRACE(name);
     folder.Write(name, "[KWJ]\r\nVersion=140\r\n");
     const ProcessResult result = Kwtconv({folder.Utf8(name), folder.Utf8("ok.kwj")});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_NE(result.err.find(": error: the name has no code page 932 form"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(": error: the name has no code page 932 form"), std::string::npos)
+        << result.err;
     EXPECT_NE(result.out.find("ok.kwj: "), std::string::npos) << result.out;
   }
   EXPECT_TRUE(Converted(folder, "ok", 1));
 }
 
 TEST(KwtconvBatch, OutputThatCannotBeWrittenIsAFailure) {
-  for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--help"},
-                                                    std::vector<std::string>{"--version"}}) {
-    const std::string command = std::string(KWT_KWTCONV_PATH) + " " + arguments[0] + " > /dev/full 2>/dev/null";
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"--help"}, std::vector<std::string>{"--version"}}) {
+    const std::string command =
+        std::string(KWT_KWTCONV_PATH) + " " + arguments[0] + " > /dev/full 2>/dev/null";
     const int status = std::system(command.c_str());
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << arguments[0];
   }

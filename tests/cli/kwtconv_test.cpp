@@ -174,7 +174,8 @@ TEST(KwtconvExit, EachOutcomeEndsWithOneResultLine) {
     }
     // One error line, then at most one note.
     const std::string prefix = "kwtconv: " + project + ": ";
-    const std::size_t lines = static_cast<std::size_t>(std::count(result.err.begin(), result.err.end(), '\n'));
+    const std::size_t lines =
+        static_cast<std::size_t>(std::count(result.err.begin(), result.err.end(), '\n'));
     EXPECT_TRUE(lines == 1 || lines == 2) << result.err;
     EXPECT_TRUE(result.err.starts_with(prefix + "error: ")) << result.err;
     if (!row.error.empty()) {
@@ -210,7 +211,8 @@ TEST(KwtconvExit, QuietDropsOnlyTheSuccessLines) {
   EXPECT_TRUE(result.err.starts_with(ErrorText(folder.Utf8("bad.kwj"), U(texts::kIoReadPastEnd) + ".")));
   EXPECT_NE(result.err.find(ErrorText(folder.Utf8("none.kwj"), U(texts::kStatusFileMissing) + ".")),
             std::string::npos);
-  EXPECT_TRUE(result.err.ends_with("kwtconv: 3 projects: 1 converted, 0 up to date, 2 failed\n")) << result.err;
+  EXPECT_TRUE(result.err.ends_with("kwtconv: 3 projects: 1 converted, 0 up to date, 2 failed\n"))
+      << result.err;
   EXPECT_EQ(folder.Read("good.KWT").size(), ContentRecord140::kSize);
 }
 
@@ -221,14 +223,15 @@ TEST(KwtconvProjects, OneFailingProjectDoesNotStopTheOthers) {
   MakeProject102(folder, "last", 3, 3);
   folder.Write("current.kwj", ProjectText("140", "3", folder.Cp932("current.KWT")));
   const std::string broken_contents = folder.Read("broken.KWT");
-  const ProcessResult result = Kwtconv(
-      {folder.Utf8("first.kwj"), folder.Utf8("broken.kwj"), folder.Utf8("last.kwj"), folder.Utf8("current.kwj")});
+  const ProcessResult result = Kwtconv({folder.Utf8("first.kwj"), folder.Utf8("broken.kwj"),
+                                        folder.Utf8("last.kwj"), folder.Utf8("current.kwj")});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.out, ResultLine(folder.Utf8("first.kwj"), texts::kStatusSuccess) +
                             ResultLine(folder.Utf8("last.kwj"), texts::kStatusSuccess) +
                             ResultLine(folder.Utf8("current.kwj"), texts::kStatusUpToDate));
   EXPECT_TRUE(result.err.starts_with(ErrorText(folder.Utf8("broken.kwj"), U(texts::kIoReadPastEnd) + ".")));
-  EXPECT_TRUE(result.err.ends_with("kwtconv: 4 projects: 2 converted, 1 up to date, 1 failed\n")) << result.err;
+  EXPECT_TRUE(result.err.ends_with("kwtconv: 4 projects: 2 converted, 1 up to date, 1 failed\n"))
+      << result.err;
   EXPECT_EQ(folder.Read("first.KWT").size(), 2 * ContentRecord140::kSize);
   EXPECT_EQ(folder.Read("last.KWT").size(), 3 * ContentRecord140::kSize);
   EXPECT_EQ(folder.Read("broken.KWT"), broken_contents);
@@ -295,16 +298,17 @@ TEST(KwtconvCheck, ReportsWhatAConversionWouldFindAndDo) {
       {"fewer records than Count",
        [](const Folder& f) { MakeProject102(f, "p", 3, 5); },
        1,
-       {"contents size: 900 bytes", "expected size: 1500 bytes (Count 5 x 300)", "sizes: disagree", "passes: none",
-        "verdict: will fail: Count is 5 but the contents file holds only 3 records"}},
+       {"contents size: 900 bytes", "expected size: 1500 bytes (Count 5 x 300)", "sizes: disagree",
+        "passes: none", "verdict: will fail: Count is 5 but the contents file holds only 3 records"}},
       {"contents already converted",
        [](const Folder& f) {
          f.Write("p.KWT", std::string(3 * ContentRecord140::kSize, '\0'));
          f.Write("p.kwj", ProjectText("102", "3", f.Cp932("p.KWT")));
        },
        1,
-       {"passes: none", "verdict: will fail: the contents file already has layout 140 (record Version 140 in the "
-                        "project)"}},
+       {"passes: none",
+        "verdict: will fail: the contents file already has layout 140 (record Version 140 in the "
+        "project)"}},
       {"contents file missing",
        [](const Folder& f) { f.Write("p.kwj", ProjectText("103", "2", f.Cp932("gone.KWT"))); },
        1,
@@ -337,7 +341,10 @@ TEST(KwtconvCheck, ReportsWhatAConversionWouldFindAndDo) {
        [](const Folder& f) { f.Write("p.kwj", "[kwj]\r\nversion=1.4\r\ncount=-2\r\n"); },
        1,
        {"version: 0 (recorded as \"1.4\")", "Count: -2", "expected size: none (Count is negative)"}},
-      {"no project file", [](const Folder&) {}, 1, {"project file: missing", "verdict: will fail: the project file does not exist"}},
+      {"no project file",
+       [](const Folder&) {},
+       1,
+       {"project file: missing", "verdict: will fail: the project file does not exist"}},
   };
   for (const CheckCase& row : cases) {
     SCOPED_TRACE(row.name);
@@ -380,7 +387,8 @@ TEST(KwtconvBackup, RefusesToOverwriteAnExistingBackup) {
     const auto before = folder.Snapshot();
     const ProcessResult result = Kwtconv({"--backup", folder.Utf8("p.kwj")});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(result.err.starts_with("kwtconv: " + folder.Utf8("p.kwj") + ": error: backup ")) << result.err;
+    EXPECT_TRUE(result.err.starts_with("kwtconv: " + folder.Utf8("p.kwj") + ": error: backup "))
+        << result.err;
     EXPECT_NE(result.err.find(existing), std::string::npos) << result.err;
     // Not converted, and no other backup made.
     EXPECT_EQ(folder.Snapshot(), before);

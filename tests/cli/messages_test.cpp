@@ -71,13 +71,15 @@ TEST(KwtconvMessages, TheEnvironmentChoosesTheLanguage) {
     const Environment japanese("KWTCONV_LANG", "ja");
     const ProcessResult usage = Kwtconv({"--bogus"});
     EXPECT_EQ(usage.exitCode, 2);
-    EXPECT_EQ(usage.err, "kwtconv: \xE4\xB8\x8D\xE6\x98\x8E\xE3\x81\xAA\xE3\x82\xAA\xE3\x83\x97\xE3\x82\xB7\xE3\x83\xA7"
-                         "\xE3\x83\xB3 '--bogus' \xE3\x81\xA7\xE3\x81\x99\xE3\x80\x82\n" +
-                             Utf8(cli::Say(Language::Japanese, Msg::TryHelp)) + "\n");
+    EXPECT_EQ(usage.err,
+              "kwtconv: \xE4\xB8\x8D\xE6\x98\x8E\xE3\x81\xAA\xE3\x82\xAA\xE3\x83\x97\xE3\x82\xB7\xE3\x83\xA7"
+              "\xE3\x83\xB3 '--bogus' \xE3\x81\xA7\xE3\x81\x99\xE3\x80\x82\n" +
+                  Utf8(cli::Say(Language::Japanese, Msg::TryHelp)) + "\n");
     const ProcessResult help = Kwtconv({"--help"});
     EXPECT_TRUE(help.out.starts_with("\xE4\xBD\xBF\xE3\x81\x84\xE6\x96\xB9: kwtconv")) << help.out;  // 使い方
     const ProcessResult two = Kwtconv({project, project});
-    EXPECT_TRUE(two.err.ends_with(Utf8(cli::Say(Language::Japanese, Msg::Summary, {"2", "0", "0", "2"})) + "\n"))
+    EXPECT_TRUE(
+        two.err.ends_with(Utf8(cli::Say(Language::Japanese, Msg::Summary, {"2", "0", "0", "2"})) + "\n"))
         << two.err;
   }
   const Environment english("KWTCONV_LANG", "en");

@@ -12,8 +12,8 @@ namespace {
 // kwtconv speaks the user's language; the tests read English unless a test
 // asks for another (KWTCONV_LANG set already is kept).
 // _putenv_s changes the C runtime's copy too, which getenv reads.
-[[maybe_unused]] const bool kEnglishMessages = std::getenv("KWTCONV_LANG") != nullptr ||
-                                               _putenv_s("KWTCONV_LANG", "en") == 0;
+[[maybe_unused]] const bool kEnglishMessages =
+    std::getenv("KWTCONV_LANG") != nullptr || _putenv_s("KWTCONV_LANG", "en") == 0;
 }  // namespace
 namespace {
 

@@ -255,7 +255,8 @@ TEST_F(ConversionTest, ConvertedContentsKeepTheirPermissions) {
   fs::permissions(contents, fs::perms::owner_read | fs::perms::owner_write);
   s.Convert();
   EXPECT_EQ(s.SavedVersion(), 140);
-  EXPECT_EQ(fs::status(contents).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(fs::status(contents).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
 }
 #endif
 
@@ -462,9 +463,10 @@ TEST_F(ConversionTest, RefusesProjectsItWouldDamage) {
     const auto contentsBefore = s.Take("D.KWT");
     const auto error = Raised<EConvertError>([&] { s.Convert(); });
     ASSERT_TRUE(error.has_value());
-    const std::string expected = std::string_view(row.message) == "negative"
-                                     ? texts::Format(texts::kNegativeCountFormat, "-3")
-                                     : texts::Format(texts::kAlreadyConvertedFormat, {s.contents, row.message});
+    const std::string expected =
+        std::string_view(row.message) == "negative"
+            ? texts::Format(texts::kNegativeCountFormat, "-3")
+            : texts::Format(texts::kAlreadyConvertedFormat, {s.contents, row.message});
     EXPECT_EQ(error->Message(), expected);
     EXPECT_EQ(s.face.log,
               row.shown ? std::vector<std::string>{Target(s.Shown())} : std::vector<std::string>{});

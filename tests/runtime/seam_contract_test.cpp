@@ -21,8 +21,8 @@ class SeamContract : public ::testing::Test {
  protected:
   void SetUp() override {
     static std::atomic<int> serial{0};
-    dir_ = fs::temp_directory_path() / ("kwt-contract-" + std::to_string(serial++) + "-" +
-                                        std::to_string(std::random_device()()));
+    dir_ = fs::temp_directory_path() /
+           ("kwt-contract-" + std::to_string(serial++) + "-" + std::to_string(std::random_device()()));
     fs::create_directories(dir_);
   }
   void TearDown() override {
@@ -44,7 +44,8 @@ struct Situation {
     fs::create_directories(dir);
     std::ofstream(dir / "file") << "file";
     std::ofstream(dir / "readonly") << "readonly";
-    fs::permissions(dir / "readonly", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+    fs::permissions(dir / "readonly",
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
     std::ofstream(dir / "held") << "held";
     fs::create_directory(dir / "folder");
@@ -71,7 +72,9 @@ TEST_F(SeamContract, EverySituationAnswersTheSameCode) {
   const std::uint32_t shareAll = kShareRead | kShareWrite;
   const Row rows[] = {
       {"open: missing file",
-       [&](const Situation& s) { return OpenAs(s.Path("missing"), Access::Read, shareAll, Creation::OpenExisting); },
+       [&](const Situation& s) {
+         return OpenAs(s.Path("missing"), Access::Read, shareAll, Creation::OpenExisting);
+       },
        error::kFileNotFound},
       {"open: missing folder",
        [&](const Situation& s) {
@@ -79,7 +82,9 @@ TEST_F(SeamContract, EverySituationAnswersTheSameCode) {
        },
        error::kPathNotFound},
       {"open: a folder",
-       [&](const Situation& s) { return OpenAs(s.Path("folder"), Access::Read, shareAll, Creation::OpenExisting); },
+       [&](const Situation& s) {
+         return OpenAs(s.Path("folder"), Access::Read, shareAll, Creation::OpenExisting);
+       },
        error::kAccessDenied},
       {"open for writing: read-only",
        [&](const Situation& s) {
@@ -87,7 +92,9 @@ TEST_F(SeamContract, EverySituationAnswersTheSameCode) {
        },
        error::kAccessDenied},
       {"open exclusively: held by another",
-       [&](const Situation& s) { return OpenAs(s.Path("held"), Access::ReadWrite, kShareNone, Creation::OpenExisting); },
+       [&](const Situation& s) {
+         return OpenAs(s.Path("held"), Access::ReadWrite, kShareNone, Creation::OpenExisting);
+       },
        error::kSharingViolation},
       {"create: missing folder",
        [&](const Situation& s) {
@@ -95,17 +102,22 @@ TEST_F(SeamContract, EverySituationAnswersTheSameCode) {
        },
        error::kPathNotFound},
       {"create: read-only",
-       [&](const Situation& s) { return OpenAs(s.Path("readonly"), Access::ReadWrite, kShareNone, Creation::CreateAlways); },
+       [&](const Situation& s) {
+         return OpenAs(s.Path("readonly"), Access::ReadWrite, kShareNone, Creation::CreateAlways);
+       },
        error::kAccessDenied},
       {"create new: existing",
-       [&](const Situation& s) { return OpenAs(s.Path("file"), Access::ReadWrite, kShareNone, Creation::CreateNew); },
+       [&](const Situation& s) {
+         return OpenAs(s.Path("file"), Access::ReadWrite, kShareNone, Creation::CreateNew);
+       },
        error::kFileExists},
       {"create new: missing folder",
        [&](const Situation& s) {
          return OpenAs(s.Path("nofolder/new"), Access::ReadWrite, kShareNone, Creation::CreateNew);
        },
        error::kPathNotFound},
-      {"delete: missing file", [](const Situation& s) { return Delete(s.Path("missing")); }, error::kFileNotFound},
+      {"delete: missing file", [](const Situation& s) { return Delete(s.Path("missing")); },
+       error::kFileNotFound},
       {"delete: missing folder", [](const Situation& s) { return Delete(s.Path("nofolder/file")); },
        error::kPathNotFound},
       {"delete: a folder", [](const Situation& s) { return Delete(s.Path("folder")); }, error::kAccessDenied},
@@ -113,35 +125,37 @@ TEST_F(SeamContract, EverySituationAnswersTheSameCode) {
        error::kSharingViolation},
       {"move: missing source", [](const Situation& s) { return Move(s.Path("missing"), s.Path("to")); },
        error::kFileNotFound},
-      {"move: source folder missing", [](const Situation& s) { return Move(s.Path("nofolder/a"), s.Path("to")); },
-       error::kPathNotFound},
-      {"move: target folder missing", [](const Situation& s) { return Move(s.Path("file"), s.Path("nofolder/to")); },
-       error::kPathNotFound},
+      {"move: source folder missing",
+       [](const Situation& s) { return Move(s.Path("nofolder/a"), s.Path("to")); }, error::kPathNotFound},
+      {"move: target folder missing",
+       [](const Situation& s) { return Move(s.Path("file"), s.Path("nofolder/to")); }, error::kPathNotFound},
       {"move: existing target", [](const Situation& s) { return Move(s.Path("file"), s.Path("readonly")); },
        error::kAlreadyExists},
       {"move: held by another", [](const Situation& s) { return Move(s.Path("held"), s.Path("to")); },
        error::kSharingViolation},
-      {"replace: missing source", [](const Situation& s) { return Replace(s.Path("missing"), s.Path("file")); },
-       error::kFileNotFound},
+      {"replace: missing source",
+       [](const Situation& s) { return Replace(s.Path("missing"), s.Path("file")); }, error::kFileNotFound},
       {"replace: target folder missing",
-       [](const Situation& s) { return Replace(s.Path("file"), s.Path("nofolder/to")); }, error::kPathNotFound},
-      {"replace: target a folder", [](const Situation& s) { return Replace(s.Path("file"), s.Path("folder")); },
-       error::kAccessDenied},
-      {"replace: source held by another", [](const Situation& s) { return Replace(s.Path("held"), s.Path("file")); },
-       error::kSharingViolation},
-      {"replace: target held by another", [](const Situation& s) { return Replace(s.Path("file"), s.Path("held")); },
-       error::kAccessDenied},
+       [](const Situation& s) { return Replace(s.Path("file"), s.Path("nofolder/to")); },
+       error::kPathNotFound},
+      {"replace: target a folder",
+       [](const Situation& s) { return Replace(s.Path("file"), s.Path("folder")); }, error::kAccessDenied},
+      {"replace: source held by another",
+       [](const Situation& s) { return Replace(s.Path("held"), s.Path("file")); }, error::kSharingViolation},
+      {"replace: target held by another",
+       [](const Situation& s) { return Replace(s.Path("file"), s.Path("held")); }, error::kAccessDenied},
       {"copy: missing source", [](const Situation& s) { return Copy(s.Path("missing"), s.Path("to")); },
        error::kFileNotFound},
       {"copy: existing target", [](const Situation& s) { return Copy(s.Path("file"), s.Path("readonly")); },
        error::kFileExists},
-      {"copy: target folder missing", [](const Situation& s) { return Copy(s.Path("file"), s.Path("nofolder/to")); },
-       error::kPathNotFound},
+      {"copy: target folder missing",
+       [](const Situation& s) { return Copy(s.Path("file"), s.Path("nofolder/to")); }, error::kPathNotFound},
       {"work file: held by another", [](const Situation& s) { return RemoveWorkFile(s.Path("held")); },
        error::kSharingViolation},
       {"work file: a folder", [](const Situation& s) { return RemoveWorkFile(s.Path("folder")); },
        error::kAccessDenied},
-      {"work file: missing", [](const Situation& s) { return RemoveWorkFile(s.Path("missing")); }, error::kSuccess},
+      {"work file: missing", [](const Situation& s) { return RemoveWorkFile(s.Path("missing")); },
+       error::kSuccess},
       {"hold: missing folder",
        [](const Situation& s) {
          FileHandle lock;

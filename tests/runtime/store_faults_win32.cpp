@@ -13,7 +13,9 @@ FileSizeLimit::FileSizeLimit(std::uint64_t bytes) {
   active_ = true;
 }
 
-FileSizeLimit::~FileSizeLimit() { platform::faults::ClearPlan(); }
+FileSizeLimit::~FileSizeLimit() {
+  platform::faults::ClearPlan();
+}
 
 ReadOnlyFolder::ReadOnlyFolder(const std::filesystem::path& folder) : folder_(folder) {
   platform::faults::Plan plan;
@@ -24,7 +26,9 @@ ReadOnlyFolder::ReadOnlyFolder(const std::filesystem::path& folder) : folder_(fo
   active_ = true;
 }
 
-ReadOnlyFolder::~ReadOnlyFolder() { platform::faults::ClearPlan(); }
+ReadOnlyFolder::~ReadOnlyFolder() {
+  platform::faults::ClearPlan();
+}
 
 UnreadableFile::UnreadableFile(const std::string& path) {
   active_ = platform::Open(path, platform::Access::ReadWrite, platform::kShareNone,

@@ -21,8 +21,8 @@ class WorkFileSeam : public ::testing::Test {
  protected:
   void SetUp() override {
     static std::atomic<int> serial{0};
-    dir_ = fs::temp_directory_path() / ("kwt-seam-" + std::to_string(serial++) + "-" +
-                                        std::to_string(std::random_device()()));
+    dir_ = fs::temp_directory_path() /
+           ("kwt-seam-" + std::to_string(serial++) + "-" + std::to_string(std::random_device()()));
     fs::create_directories(dir_);
   }
   void TearDown() override {
@@ -77,7 +77,8 @@ TEST_F(WorkFileSeam, CreateNewRefusesEveryExistingName) {
   EXPECT_EQ(Read("fresh"), "ours");
 #ifndef _WIN32
   // Private until its owner gives it the permissions it is to have.
-  EXPECT_EQ(fs::status(dir_ / "fresh").permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(fs::status(dir_ / "fresh").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
 #endif
 }
 

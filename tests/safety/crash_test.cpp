@@ -180,7 +180,8 @@ class Harness {
 
   bool IsWorkFile(const std::string& name) const {
     static const std::string kAlways[] = {"book.kwj", "book.KWT", "TMP.DAT", "book.kwj$$$"};
-    static const std::string kBackups[] = {"book.kwj.bak", "book.KWT.bak", "book.kwj.bak$$$", "book.KWT.bak$$$"};
+    static const std::string kBackups[] = {"book.kwj.bak", "book.KWT.bak", "book.kwj.bak$$$",
+                                           "book.KWT.bak$$$"};
     for (const std::string& known : kAlways) {
       if (name == known) return true;
     }
@@ -235,8 +236,10 @@ class Harness {
       if (!IsWorkFile(entry.name)) wrong.push_back("stray file " + entry.name);
     }
     // A backup is whole or missing, and always the project as it was.
-    for (const auto& [name, original] : {std::pair{"book.kwj.bak", &p.project0}, {"book.KWT.bak", &p.contents0}}) {
-      if (p.folder.Exists(name) && p.folder.Read(name) != *original) wrong.push_back(std::string(name) + " is not the original");
+    for (const auto& [name, original] :
+         {std::pair{"book.kwj.bak", &p.project0}, {"book.KWT.bak", &p.contents0}}) {
+      if (p.folder.Exists(name) && p.folder.Read(name) != *original)
+        wrong.push_back(std::string(name) + " is not the original");
     }
     if (!wrong.empty()) return wrong;
 
@@ -340,8 +343,8 @@ void KillAtEveryFileCall(bool backup) {
             << ", survived: " << tally.survived << "; second run finished the conversion after "
             << tally.outcomes[Afterwards::Finished] << ", finished it from the saved project text after "
             << tally.outcomes[Afterwards::FinishedFromSavedText] << ", found it complete after "
-            << tally.outcomes[Afterwards::AlreadyDone] << "; states needing the user: "
-            << tally.tried - tally.survived << "\n";
+            << tally.outcomes[Afterwards::AlreadyDone]
+            << "; states needing the user: " << tally.tried - tally.survived << "\n";
   ::testing::Test::RecordProperty("kill_points", tally.tried);
   ::testing::Test::RecordProperty("survived", tally.survived);
   EXPECT_EQ(tally.tried, static_cast<int>(points.size()));

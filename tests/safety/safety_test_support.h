@@ -14,9 +14,9 @@
 
 #include "cli/cli_test_support.h"
 #include "convert/content_records.h"
+#include "raised.h"
 #include "runtime/error_text.h"
 #include "runtime/ini_file.h"
-#include "raised.h"
 
 namespace kwt::testing {
 

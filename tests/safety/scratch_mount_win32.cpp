@@ -18,7 +18,9 @@ ScratchMount::ScratchMount(const std::filesystem::path& at, std::uint64_t bytes)
   active_ = true;
 }
 
-ScratchMount::~ScratchMount() { platform::faults::ClearPlan(); }
+ScratchMount::~ScratchMount() {
+  platform::faults::ClearPlan();
+}
 
 bool ScratchMount::MakeReadOnly() {
   platform::faults::Plan plan;

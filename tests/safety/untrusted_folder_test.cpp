@@ -89,7 +89,11 @@ TEST(PlantedWorkFiles, AreReplacedNeverWrittenThrough) {
     };
   };
   const Row rows[] = {
-      {"TMP.DAT a larger leftover", [](Project& p) { p.folder.Write("TMP.DAT", std::string(5000, 'z')); return true; }},
+      {"TMP.DAT a larger leftover",
+       [](Project& p) {
+         p.folder.Write("TMP.DAT", std::string(5000, 'z'));
+         return true;
+       }},
       {"TMP.DAT hard link to the contents file", hardLinkTo("TMP.DAT", "c.KWT")},
       {"TMP.DAT symbolic link to the contents file", symlinkTo("TMP.DAT", "c.KWT")},
       {"TMP.DAT symbolic link to another file", symlinkTo("TMP.DAT", "victim")},
@@ -99,7 +103,11 @@ TEST(PlantedWorkFiles, AreReplacedNeverWrittenThrough) {
       {"save file symbolic link to another file", symlinkTo("p.kwj$$$", "victim")},
       {"save file hard link to another file", hardLinkTo("p.kwj$$$", "victim")},
       {"save file dangling symbolic link", symlinkTo("p.kwj$$$", "nowhere/none")},
-      {"save file a leftover", [](Project& p) { p.folder.Write("p.kwj$$$", "[KWJ]\r\nVersion=140\r\n"); return true; }},
+      {"save file a leftover",
+       [](Project& p) {
+         p.folder.Write("p.kwj$$$", "[KWJ]\r\nVersion=140\r\n");
+         return true;
+       }},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -165,7 +173,7 @@ TEST(IrregularFiles, AreRefusedAndNothingChanges) {
     SCOPED_TRACE(row.name);
     Project p;
     ASSERT_EQ(::mkfifo(p.folder.Path("pipe").c_str(), 0666), 0);
-    const std::string contents = row.contents.empty() ? p.Path("c.KWT")
+    const std::string contents = row.contents.empty()          ? p.Path("c.KWT")
                                  : row.contents.front() == '/' ? row.contents
                                                                : p.Path(row.contents);
     p.folder.Write("p.kwj", Kwj("102", "2147483647", contents));
@@ -322,7 +330,8 @@ TEST(StoppedRuns, FinishFromTheSavedProjectTextOrRefuse) {
     const auto before = p.folder.Snapshot();
     const auto error = Raised<EConvertError>([&] { p.Convert(); });
     ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->Message(), texts::Format(texts::kAlreadyConvertedFormat, {p.Path("c.KWT"), row.refusalNames}));
+    EXPECT_EQ(error->Message(),
+              texts::Format(texts::kAlreadyConvertedFormat, {p.Path("c.KWT"), row.refusalNames}));
     EXPECT_TRUE(p.folder.Snapshot() == before);
   }
 }
@@ -387,7 +396,12 @@ TEST(Backups, KeepTheOriginalAcrossStoppedRuns) {
   };
   const Row rows[] = {
       {"none yet", [](Project&) { return true; }, true},
-      {"identical ones", [&](Project& p) { originals(p); return true; }, true},
+      {"identical ones",
+       [&](Project& p) {
+         originals(p);
+         return true;
+       },
+       true},
       {"one made before a stop",
        [](Project& p) {
          p.folder.Write("p.kwj.bak", p.project0);
@@ -403,7 +417,12 @@ TEST(Backups, KeepTheOriginalAcrossStoppedRuns) {
          return true;
        },
        true},
-      {"a different one", [](Project& p) { p.folder.Write("c.KWT.bak", "other"); return true; }, false},
+      {"a different one",
+       [](Project& p) {
+         p.folder.Write("c.KWT.bak", "other");
+         return true;
+       },
+       false},
       {"a link to another file",
        [](Project& p) {
          return TryLink([&] { fs::create_symlink(p.folder.Path("victim"), p.folder.Path("c.KWT.bak")); });
