@@ -163,7 +163,11 @@ class PassFiles {
     created_ = true;
     HoldRecordFile(temporary_, hold_);
     CheckIo();
-    platform::CopyPermissions(contentsPath_, hold_);
+    // From the file opened, not from what its name may reach by now.
+    platform::FileHandle contents;
+    HoldRecordFile(contents_, contents);
+    CheckIo();
+    platform::CopyPermissions(contents, hold_);
   }
 
   // Count records, mapped one at a time, each shown before it is read.
@@ -365,7 +369,7 @@ bool Converter::FinishInterruptedRun(FolderLocks& locks) {
   locks.HoldFolderOf(contents);
   if (LaterLayoutOfContents(LayoutForVersion(version), contents, count) != &finished->to) return false;
 
-  RaiseIo(platform::Replace(pendingPath, platform::ReplacementTarget(store.FileName())));
+  RaiseIo(platform::Replace(pendingPath, store.ReplacementTarget()));
   store.WriteText(keys::kSection, keys::kVersion, stamp);
   face_.SetStatus(texts::kStatusResumed);
   return true;
@@ -423,7 +427,8 @@ void Converter::RunPassHolding(const Pass& pass, FolderLocks& locks) {
     throw;
   }
   // Engaged: without an open temporary file a close above has raised 103.
-  projectSave->Commit();
+  // Should the project file refuse now, its new text stays for the next run.
+  projectSave->Commit(/*keepOnFailure=*/true);
   store.WriteNumber(keys::kSection, keys::kVersion, pass.stampedVersion);
 
   face_.SetStatus(texts::kStatusSuccess);

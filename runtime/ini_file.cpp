@@ -49,7 +49,9 @@ void TCustomIniFile::WriteNumber(std::string_view section, std::string_view key,
 }
 
 TMemIniFile::TMemIniFile(std::string path, NoFile)
-    : TCustomIniFile(std::move(path)), sections_(std::make_unique<THashedStringList>()) {}
+    : TCustomIniFile(std::move(path)),
+      sections_(std::make_unique<THashedStringList>()),
+      replacementTarget_(platform::ReplacementTarget(FileName())) {}
 
 TMemIniFile::TMemIniFile(std::string path) : TMemIniFile(std::move(path), NoFile{}) {
   Load();
@@ -237,11 +239,14 @@ PendingSave TMemIniFile::PrepareSaveOf(std::string_view text) const {
   const std::string& path = FileName();
   // Prove first that the project file itself can be replaced: a read-only
   // file, or one that somebody holds, fails here while nothing has changed.
-  {
-    platform::FileHandle existing;
-    const platform::ErrorCode code = platform::Open(path, platform::Access::ReadWrite, platform::kShareNone,
+  platform::FileHandle existing;
+  const platform::ErrorCode opened = platform::Open(path, platform::Access::ReadWrite, platform::kShareNone,
                                                     platform::Creation::OpenExisting, existing);
-    if (code != platform::error::kSuccess && code != platform::error::kFileNotFound) ThrowCannotCreate(path);
+  if (opened != platform::error::kSuccess && opened != platform::error::kFileNotFound) ThrowCannotCreate(path);
+  // Writable is not enough: the move must be allowed in its folder too (a
+  // sticky folder keeps another user's file from being replaced).
+  if (opened == platform::error::kSuccess && platform::CanReplaceIn(replacementTarget_) != platform::error::kSuccess) {
+    ThrowCannotCreate(path);
   }
 
   // A file left under the temporary name (a stopped run, or somebody else's
@@ -255,9 +260,14 @@ PendingSave TMemIniFile::PrepareSaveOf(std::string_view text) const {
   }
   // The new file takes the old one's place, so it takes its permissions too: a
   // private project file stays private.
-  platform::CopyPermissions(path, file);
+  if (existing) {
+    platform::CopyPermissions(existing, file);
+    existing = platform::FileHandle();
+  } else {
+    platform::GiveDefaultPermissions(file);
+  }
   // From here on the pending save removes the temporary file if we fail.
-  PendingSave pending(path, platform::ReplacementTarget(path), std::move(temporary_path), std::move(file));
+  PendingSave pending(path, replacementTarget_, std::move(temporary_path), std::move(file));
 
   if (!text.empty()) {
     std::size_t written = 0;
@@ -278,7 +288,7 @@ PendingSave TMemIniFile::PrepareSaveOf(std::string_view text) const {
 std::string TMemIniFile::PendingSavePath() const {
   // Beside the file the project path names, so that the replacement is one
   // move within one folder even when the path is a link.
-  return platform::ReplacementTarget(FileName()) + std::string(kTemporarySuffix);
+  return replacementTarget_ + std::string(kTemporarySuffix);
 }
 
 void TMemIniFile::Save() {
@@ -320,7 +330,7 @@ void PendingSave::Discard() noexcept {
   temporary_path_.clear();
 }
 
-void PendingSave::Commit() {
+void PendingSave::Commit(bool keepOnFailure) {
   if (temporary_path_.empty()) return;
   // The file was flushed when it was written. It stays held until it has
   // moved, so that another save of the same project cannot empty it first.
@@ -331,7 +341,11 @@ void PendingSave::Commit() {
     throw EInOutError(IoMessage(static_cast<std::int32_t>(code)), static_cast<std::int32_t>(code));
   }
   if (code != platform::error::kSuccess) {
-    Discard();
+    if (keepOnFailure) {
+      Keep();
+    } else {
+      Discard();
+    }
     ThrowCannotCreate(project_path_);
   }
   temporary_path_.clear();

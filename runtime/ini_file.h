@@ -60,11 +60,12 @@ class PendingSave {
   ~PendingSave();
 
   // Replaces the project file with the new text in one step. On failure raises
-  // EFCreateError with the project path, removes the temporary file and leaves
-  // the project file as it was; EInOutError (platform::error::kNotDurable)
-  // when the move happened but could not be made durable. Does nothing once
-  // committed or moved from.
-  void Commit();
+  // EFCreateError with the project path and leaves the project file as it
+  // was, removing the temporary file unless keepOnFailure (the contents file
+  // has been replaced already: the next run finishes from the new text);
+  // EInOutError (platform::error::kNotDurable) when the move happened but
+  // could not be made durable. Does nothing once committed or moved from.
+  void Commit(bool keepOnFailure = false);
   // Lets go of the new text without committing it and leaves it on disk, so
   // that the next run can finish from it (the contents file was replaced but
   // the project file could not be).
@@ -116,6 +117,10 @@ class TMemIniFile : public TCustomIniFile {
   PendingSave PrepareSaveWith(std::string_view section, std::string_view key, std::string_view value) const;
   // Where PrepareSave writes the new text before it replaces the project file.
   std::string PendingSavePath() const;
+  // The file a save replaces: the project path, or the file a link there
+  // named when the store was created. Fixed then, so that a link put in the
+  // project's place meanwhile cannot send the save elsewhere.
+  const std::string& ReplacementTarget() const noexcept { return replacementTarget_; }
 
   // The normalised bytes that saving writes: each section's header, its lines
   // and one empty line, every line followed by CR LF.
@@ -146,6 +151,7 @@ class TMemIniFile : public TCustomIniFile {
   PendingSave PrepareSaveOf(std::string_view text) const;
 
   std::unique_ptr<THashedStringList> sections_;
+  std::string replacementTarget_;
 };
 
 }  // namespace kwt

@@ -118,6 +118,10 @@ ErrorCode Move(std::string_view from, std::string_view to);
 // or of its whole file system when the folder refuses). kNotDurable: the
 // move has happened, but nothing could make it durable.
 ErrorCode Replace(std::string_view from, std::string_view to);
+// Whether a move may replace the existing file at path: POSIX refuses it
+// (kAccessDenied) in a sticky folder when neither the file nor the folder is
+// ours; kSuccess otherwise, and always on Windows.
+ErrorCode CanReplaceIn(std::string_view path);
 // Makes the names in the folder of path durable (a file just created there),
 // as Replace does after a move; kSuccess on Windows, whose file systems log
 // their folders themselves.
@@ -151,10 +155,14 @@ bool SameFile(std::string_view first, std::string_view second);
 // a symbolic link is followed (replacing the link itself would leave the file
 // it names unchanged); otherwise path itself.
 std::string ReplacementTarget(std::string_view path);
-// Gives to the permissions and owner of the file at from, as far as the
-// system lets it, so that a file replaced by to keeps them. Nothing on Windows,
+// Gives to the permissions and owner of the open file from (never what a
+// name reaches meanwhile), as far as the system lets it, so that a file
+// replaced by to keeps them; set-id bits are not carried. Nothing on Windows,
 // where a new file takes its folder's permissions as the old one did.
-void CopyPermissions(std::string_view from, FileHandle& to);
+void CopyPermissions(const FileHandle& from, FileHandle& to);
+// Gives a file made with Creation::CreateNew (private at first) the
+// permissions a newly created file gets by default (POSIX: 0666 less the umask).
+void GiveDefaultPermissions(FileHandle& file);
 
 struct FolderEntry {
   std::string name;  // code page 932

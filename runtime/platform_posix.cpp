@@ -336,6 +336,21 @@ ErrorCode Replace(std::string_view from, std::string_view to) {
   return ReplaceFile(*system_from, *system_to, false);
 }
 
+ErrorCode CanReplaceIn(std::string_view path) {
+  const auto system_path = SystemPath(path);
+  if (!system_path) return error::kInvalidName;
+  struct stat file {};
+  struct stat folder {};
+  if (::lstat(system_path->c_str(), &file) != 0 || ::stat(FolderOf(*system_path).c_str(), &folder) != 0) {
+    return error::kSuccess;  // the move itself tells
+  }
+  const uid_t us = ::geteuid();
+  if ((folder.st_mode & S_ISVTX) != 0 && us != 0 && file.st_uid != us && folder.st_uid != us) {
+    return error::kAccessDenied;
+  }
+  return error::kSuccess;
+}
+
 ErrorCode SyncFolderOf(std::string_view path) {
   const auto system_path = SystemPath(path);
   if (!system_path) return error::kInvalidName;
@@ -410,7 +425,7 @@ ErrorCode Copy(std::string_view from, std::string_view to) {
   if (fd < 0) return LastErrorFor(*system_to);
   FileHandle target;
   target.reset(fd);
-  CopyPermissions(from, target);  // a copy of a private file stays private
+  CopyPermissions(source, target);  // a copy of a private file stays private
   ErrorCode code = CopyContents(source, target);
   if (code == error::kSuccess) code = Close(target);
   // A half-written copy is worse than none.
@@ -439,13 +454,18 @@ std::string ReplacementTarget(std::string_view path) {
   return encoding::Utf8ToCp932(resolved).value_or(std::string(path));
 }
 
-void CopyPermissions(std::string_view from, FileHandle& to) {
-  const auto system_from = SystemPath(from);
+void CopyPermissions(const FileHandle& from, FileHandle& to) {
   struct stat info {};
-  if (!system_from || ::stat(system_from->c_str(), &info) != 0) return;
-  // Owner first: changing it may clear the set-id bits the mode then restores.
+  if (::fstat(Descriptor(from), &info) != 0) return;
   (void)::fchown(Descriptor(to), info.st_uid, info.st_gid);
-  (void)::fchmod(Descriptor(to), info.st_mode & 07777);
+  (void)::fchmod(Descriptor(to), info.st_mode & 0777);
+}
+
+void GiveDefaultPermissions(FileHandle& file) {
+  // The umask can only be read by setting it; it is set straight back.
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  (void)::fchmod(Descriptor(file), 0666 & ~mask);
 }
 
 ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries, std::size_t& unnamed) {

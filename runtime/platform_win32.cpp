@@ -319,7 +319,9 @@ std::string ReplacementTarget(std::string_view path) {
   return std::string(path);
 }
 
-void CopyPermissions(std::string_view, FileHandle&) {}
+void CopyPermissions(const FileHandle&, FileHandle&) {}
+
+void GiveDefaultPermissions(FileHandle&) {}
 
 ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries, std::size_t& unnamed) {
   entries.clear();
