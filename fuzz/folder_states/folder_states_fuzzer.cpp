@@ -212,8 +212,8 @@ void Plant(const Scratch& scratch, const fs::path& path, Planted kind, const std
 // One project's conversion, judged against what its files held before it.
 // checkBackups is false where a backup's name was planted as a link to the
 // project's own files: such a link passes for a finished backup and shows the
-// converted file afterwards, a known fault that BackupLinks in
-// tests/safety/backup_links_test.cpp reproduces.
+// converted file afterwards, a known fault that BackupNames in
+// tests/safety/backup_names_test.cpp reproduces.
 void ConvertAndCheck(const fs::path& project, const fs::path& contents, bool backup, bool checkBackups) {
   const std::string projectBefore = ReadFile(project);
   kwt::TMemIniFile store = kwt::TMemIniFile::FromText(project.string(), projectBefore);
@@ -282,6 +282,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::int32_t secondVersion = kVersions[input.Next() % kVersions.size()];
   std::array<Planted, 6> planted{};
   for (Planted& kind : planted) kind = static_cast<Planted>(input.Next() % static_cast<int>(Planted::kCount));
+  // A pipe under a backup's name makes --backup wait forever for a writer, a
+  // known fault that BackupNames in tests/safety/backup_names_test.cpp
+  // reproduces; here it would only stop every run at its first such input.
+  for (const std::size_t backupName : {2u, 3u}) {
+    if (backup && planted[backupName] == Planted::Pipe) planted[backupName] = Planted::Absent;
+  }
   const std::uint8_t seed = input.Next();
   const std::string junk = input.Rest(64);
 
