@@ -90,7 +90,7 @@ Step MakeStep(Step::Kind kind, std::string name = {}, std::string to = {}, FileI
 // error, since the model (and the conversion) should never go there.
 class Recorder : public platform::journal::Observer {
  public:
-  explicit Recorder(fs::path folder) : folder_(fs::path(folder).lexically_normal()) {
+  explicit Recorder(const fs::path& folder) : folder_(folder.lexically_normal()) {
     if (!folder_.has_filename()) folder_ = folder_.parent_path();
   }
 
