@@ -1,5 +1,6 @@
 // Two kwtconv processes started at the same moment on one project, and on two
-// project files that name the same contents file, many times over. After each
+// project files (in one folder or in two) that name the same contents file,
+// many times over. After each
 // pair the contents file holds the old records or the converted ones behind a
 // project at their version, at most one process did the conversion, the other
 // failed with a message (exit 1) or found it done, and the folder holds the
@@ -163,8 +164,10 @@ class Race {
 
   std::map<std::string, std::string> Files() const {
     std::map<std::string, std::string> files;
-    for (const auto& entry : fs::directory_iterator(folder_.Path(""))) {
-      const std::string name = entry.path().filename().string();
+    const fs::path root = folder_.Path("");
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+      if (entry.is_directory()) continue;
+      const std::string name = entry.path().lexically_relative(root).generic_string();
       files[name] = entry.is_regular_file() ? ReadWhole(entry.path()) : "<not a file>";
     }
     return files;
@@ -180,7 +183,8 @@ class Race {
 TEST(Race, TwoConversionsStartedAtOnceNeverMixTheRecords) {
   const int pairs = Pairs();
   for (const RaceCase& race : {RaceCase{"one project", "book.kwj", "book.kwj"},
-                               RaceCase{"two projects, one contents file", "a.kwj", "b.kwj"}}) {
+                               RaceCase{"two projects, one contents file", "a.kwj", "b.kwj"},
+                               RaceCase{"two projects in two folders, one contents file", "one/a.kwj", "two/b.kwj"}}) {
     SCOPED_TRACE(race.name);
     Race run(race);
     Tally tally;
