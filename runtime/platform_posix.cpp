@@ -8,11 +8,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <optional>
 
 #include "runtime/encoding.h"
+#include "runtime/platform_journal.h"
 
 namespace kwt::platform {
 namespace {
@@ -43,6 +45,24 @@ ErrorCode FromErrno(int code) {
 
 ErrorCode LastError() {
   return FromErrno(errno);
+}
+
+// The test's observer of the calls that change the disk; null in every real run,
+// where each report costs one load and a branch.
+std::atomic<journal::Observer*> gObserver{nullptr};
+
+journal::Observer* CurrentObserver() noexcept {
+  return gObserver.load(std::memory_order_relaxed);
+}
+
+journal::FileId IdOf(int descriptor) {
+  struct stat info {};
+  (void)::fstat(descriptor, &info);
+  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+void ReportUnlinked(const std::string& system_path) {
+  if (journal::Observer* observer = CurrentObserver()) observer->Unlinked(system_path);
 }
 
 std::string FolderOf(const std::string& path) {
@@ -88,9 +108,16 @@ bool SyncFileSystemOf(int descriptor) {
 
 // Makes the folder's names (a file just created or moved there) durable.
 ErrorCode SyncFolder(const std::string& system_path) {
-  const int folder = ::open(FolderOf(system_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const std::string name = FolderOf(system_path);
+  const int folder = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder < 0) return error::kNotDurable;
-  const bool durable = ::fsync(folder) == 0 || SyncFileSystemOf(folder);
+  bool durable = ::fsync(folder) == 0;
+  if (durable) {
+    if (journal::Observer* observer = CurrentObserver()) observer->FolderSynced(name);
+  } else {
+    durable = SyncFileSystemOf(folder);
+    if (journal::Observer* observer = CurrentObserver(); observer && durable) observer->FileSystemSynced();
+  }
   ::close(folder);
   return durable ? error::kSuccess : error::kNotDurable;
 }
@@ -125,7 +152,9 @@ ErrorCode MoveErrorFor(const std::string& system_from, const std::string& system
 ErrorCode Unlink(const std::string& system_path) {
   struct stat info {};
   if (::lstat(system_path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return error::kAccessDenied;
-  return ::unlink(system_path.c_str()) == 0 ? error::kSuccess : LastErrorFor(system_path);
+  if (::unlink(system_path.c_str()) != 0) return LastErrorFor(system_path);
+  ReportUnlinked(system_path);
+  return error::kSuccess;
 }
 
 // rename with the checks Windows makes; durable afterwards.
@@ -136,6 +165,7 @@ ErrorCode ReplaceFile(const std::string& system_from, const std::string& system_
   // Windows refuses to replace a file that another opener holds.
   if (HeldByAnother(system_to)) return error::kAccessDenied;
   if (::rename(system_from.c_str(), system_to.c_str()) != 0) return MoveErrorFor(system_from, system_to);
+  if (journal::Observer* observer = CurrentObserver()) observer->Renamed(system_from, system_to);
   // The move has happened either way; kNotDurable tells the caller that a
   // power cut could still undo it.
   return SyncFolder(system_to);
@@ -186,11 +216,16 @@ ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creati
 
   struct stat info {};
   if (::fstat(fd, &info) != 0) return LastError();
+  if (journal::Observer* observer = CurrentObserver();
+      observer && (access != Access::Read || (flags & O_CREAT))) {
+    observer->Opened(*system_path,
+                     {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)});
+  }
   if (S_ISDIR(info.st_mode)) return error::kAccessDenied;
   // Somebody linked the new file elsewhere before we could look at it: what is
   // written into it would show up under that other name too.
   if (creation == Creation::CreateNew && (!S_ISREG(info.st_mode) || info.st_nlink != 1)) {
-    ::unlink(system_path->c_str());
+    if (::unlink(system_path->c_str()) == 0) ReportUnlinked(*system_path);
     return error::kSharingViolation;
   }
   // A file without write permission is read-only, also for root.
@@ -208,7 +243,10 @@ ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creati
       return error::kSharingViolation;
     }
   }
-  if (creation == Creation::CreateAlways && ::ftruncate(fd, 0) != 0) return LastError();
+  if (creation == Creation::CreateAlways) {
+    if (::ftruncate(fd, 0) != 0) return LastError();
+    if (journal::Observer* observer = CurrentObserver()) observer->Truncated(IdOf(fd), 0);
+  }
   file = std::move(opened);
   return error::kSuccess;
 }
@@ -226,17 +264,25 @@ ErrorCode Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& tr
 
 ErrorCode Write(FileHandle& file, const void* buffer, std::size_t size, std::size_t& transferred) {
   transferred = 0;
+  journal::Observer* const observer = CurrentObserver();
+  const off_t offset = observer ? ::lseek(Descriptor(file), 0, SEEK_CUR) : 0;
   ssize_t count;
   do {
     count = ::write(Descriptor(file), buffer, size);
   } while (count < 0 && errno == EINTR);
   if (count < 0) return LastError();
   transferred = static_cast<std::size_t>(count);
+  if (observer) {
+    observer->Written(IdOf(Descriptor(file)), static_cast<std::uint64_t>(offset),
+                      std::string_view(static_cast<const char*>(buffer), transferred));
+  }
   return error::kSuccess;
 }
 
 ErrorCode Flush(FileHandle& file) {
-  return ::fsync(Descriptor(file)) == 0 ? error::kSuccess : LastError();
+  if (::fsync(Descriptor(file)) != 0) return LastError();
+  if (journal::Observer* observer = CurrentObserver()) observer->Flushed(IdOf(Descriptor(file)));
+  return error::kSuccess;
 }
 
 ErrorCode Size(FileHandle& file, std::uint64_t& size) {
@@ -312,7 +358,10 @@ ErrorCode RemoveWorkFile(std::string_view path) {
     }
   }
   // unlink removes a link itself, never the file it names.
-  if (::unlink(system_path->c_str()) != 0 && errno != ENOENT) return LastErrorFor(*system_path);
+  if (::unlink(system_path->c_str()) != 0) {
+    return errno == ENOENT ? error::kSuccess : LastErrorFor(*system_path);
+  }
+  ReportUnlinked(*system_path);
   return error::kSuccess;
 }
 
@@ -325,8 +374,9 @@ ErrorCode Move(std::string_view from, std::string_view to) {
   if (HeldByAnother(*system_from)) return error::kSharingViolation;
   // link + unlink would refuse an existing target atomically, but not every
   // file system links; the check above is what Windows' move promises.
-  return ::rename(system_from->c_str(), system_to->c_str()) == 0 ? error::kSuccess
-                                                                 : MoveErrorFor(*system_from, *system_to);
+  if (::rename(system_from->c_str(), system_to->c_str()) != 0) return MoveErrorFor(*system_from, *system_to);
+  if (journal::Observer* observer = CurrentObserver()) observer->Renamed(*system_from, *system_to);
+  return error::kSuccess;
 }
 
 ErrorCode Replace(std::string_view from, std::string_view to) {
@@ -425,11 +475,12 @@ ErrorCode Copy(std::string_view from, std::string_view to) {
   if (fd < 0) return LastErrorFor(*system_to);
   FileHandle target;
   target.reset(fd);
+  if (journal::Observer* observer = CurrentObserver()) observer->Opened(*system_to, IdOf(fd));
   CopyPermissions(source, target);  // a copy of a private file stays private
   ErrorCode code = CopyContents(source, target);
   if (code == error::kSuccess) code = Close(target);
   // A half-written copy is worse than none.
-  if (code != error::kSuccess) ::unlink(system_to->c_str());
+  if (code != error::kSuccess && ::unlink(system_to->c_str()) == 0) ReportUnlinked(*system_to);
   return code;
 }
 
@@ -493,6 +544,12 @@ ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
   ::closedir(listing);
   return error::kSuccess;
 }
+
+namespace journal {
+void SetObserver(Observer* observer) noexcept {
+  gObserver.store(observer, std::memory_order_relaxed);
+}
+}  // namespace journal
 
 std::string ExecutablePath() {
   char buffer[PATH_MAX];
