@@ -107,6 +107,14 @@ void BackUpProject(TMemIniFile& store, std::string_view contentsPath) {
   const std::array<std::string, 2> files = {store.FileName(), std::string(contentsPath)};
   const std::array<std::string, 2> backups = {BackupPath(files[0]), BackupPath(files[1])};
 
+  // A backup's name, or the name its copy is written under, that is one of the
+  // project's own files would be emptied or taken for a backup.
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    for (const std::string& name : {backups[i], UnfinishedBackupPath(backups[i])}) {
+      if (platform::SameFile(name, files[0]) || platform::SameFile(name, files[1])) RefuseExisting(files[i], name);
+    }
+  }
+
   // Every existing backup is judged before anything is copied, so a refusal
   // leaves no half set of backups behind.
   std::array<bool, 2> needed = {true, true};

@@ -106,6 +106,8 @@ FileKind KindOf(std::string_view path);
 // True for a regular file reached without following a link, with one name: a
 // work file as we leave it, not something planted under its name.
 bool IsPlainFile(std::string_view path);
+// True when both files (links not followed) have one owner; always on Windows.
+bool SameOwner(std::string_view first, std::string_view second);
 // Frees a work file's name for Creation::CreateNew. Whatever has the name is
 // removed without following it (a file, a link, a pipe); nothing there is
 // success. A folder refuses with kAccessDenied, and a file that another opener

@@ -336,6 +336,15 @@ bool IsPlainFile(std::string_view path) {
          S_ISREG(info.st_mode) && info.st_nlink == 1;
 }
 
+bool SameOwner(std::string_view first, std::string_view second) {
+  const auto a_path = SystemPath(first);
+  const auto b_path = SystemPath(second);
+  struct stat a {};
+  struct stat b {};
+  return a_path && b_path && ::lstat(a_path->c_str(), &a) == 0 && ::lstat(b_path->c_str(), &b) == 0 &&
+         a.st_uid == b.st_uid;
+}
+
 ErrorCode RemoveWorkFile(std::string_view path) {
   const auto system_path = SystemPath(path);
   if (!system_path) return error::kInvalidName;

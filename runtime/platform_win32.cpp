@@ -199,6 +199,8 @@ bool IsPlainFile(std::string_view path) {
          (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
 }
 
+bool SameOwner(std::string_view, std::string_view) { return true; }
+
 ErrorCode RemoveWorkFile(std::string_view path) {
   const auto wide = WidePath(path);
   if (!wide) return error::kInvalidName;

@@ -16,7 +16,11 @@
 #include "safety/safety_test_support.h"
 
 #ifndef _WIN32
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include "runtime/platform_journal.h"
 #endif
 
 namespace kwt::testing {
@@ -189,6 +193,106 @@ TEST(IrregularFiles, AreRefusedAndNothingChanges) {
   }
 }
 #endif
+
+#ifndef _WIN32
+// A project file swapped for a link while the conversion runs cannot send the
+// save to the file the link names: the save replaces the project's own name.
+TEST(SwappedFiles, AProjectLinkPutInPlaceMidRunRedirectsNothing) {
+  Project p;
+  p.face.onStatus = [&](std::string_view text) {
+    if (text != Progress(1).substr(2)) return;
+    fs::create_symlink(p.folder.Path("victim"), p.folder.Path("link"));
+    fs::rename(p.folder.Path("link"), p.folder.Path("p.kwj"));
+    p.face.onStatus = nullptr;
+  };
+  p.Convert();
+  EXPECT_EQ(p.folder.Read("victim"), Project::kVictim);
+  p.ExpectConverted();
+}
+
+// The project file refusing its move after the contents file has moved: the
+// new text stays, and the next run finishes from it.
+TEST(SwappedFiles, AProjectThatRefusesItsMoveLateIsFinishedByTheNextRun) {
+  Project p;
+  p.folder.Write("c.KWT", p.records103);
+  p.folder.Write("p.kwj", p.project103);
+  // Once the contents file has moved, another opener holds the project file.
+  struct HoldAfterContentsMove : platform::journal::Observer {
+    std::string contents, project;
+    int held = -1;
+    void Renamed(std::string_view, std::string_view to) override {
+      if (to == contents && held < 0) {
+        held = ::open(project.c_str(), O_RDONLY);
+        ::flock(held, LOCK_EX);
+      }
+    }
+    void Opened(std::string_view, platform::journal::FileId) override {}
+    void Written(platform::journal::FileId, std::uint64_t, std::string_view) override {}
+    void Truncated(platform::journal::FileId, std::uint64_t) override {}
+    void Flushed(platform::journal::FileId) override {}
+    void Unlinked(std::string_view) override {}
+    void FolderSynced(std::string_view) override {}
+    void FileSystemSynced() override {}
+  } observer;
+  observer.contents = p.folder.Utf8("c.KWT");
+  observer.project = p.folder.Utf8("p.kwj");
+  platform::journal::SetObserver(&observer);
+  const auto error = Raised<EFCreateError>([&] { p.Convert(); });
+  platform::journal::SetObserver(nullptr);
+  ::close(observer.held);
+  ASSERT_TRUE(error.has_value());
+  EXPECT_EQ(p.folder.Read("c.KWT"), p.records140);
+  EXPECT_EQ(p.folder.Read("p.kwj"), p.project103);
+  EXPECT_EQ(p.folder.Read("p.kwj$$$"), p.project140);
+  RecordingFace again;
+  Converter(again).Convert(p.Path("p.kwj"));
+  EXPECT_EQ(again.log.front(), Status(texts::kStatusResumed));
+  p.ExpectConverted();
+}
+
+// A saved text that is right to the byte but not the project owner's proves
+// nothing: somebody else may have written it.
+TEST(StoppedRuns, ASavedTextOfAnotherOwnerIsNotUsed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file to another owner";
+  Project p;
+  p.folder.Write("c.KWT", p.records103);
+  p.folder.Write("p.kwj$$$", p.project103);
+  ASSERT_EQ(::chown(p.folder.Path("p.kwj$$$").c_str(), 12345, 12345), 0);
+  p.folder.Backdate();
+  const auto before = p.folder.Snapshot();
+  const auto error = Raised<EConvertError>([&] { p.Convert(); });
+  ASSERT_TRUE(error.has_value());
+  EXPECT_TRUE(p.folder.Snapshot() == before);
+}
+#endif
+
+// Backup names that are the project's own files are refused: the copy's work
+// name would be emptied, or the file taken for its own backup.
+TEST(Backups, NamesThatAreTheProjectsOwnFilesAreRefused) {
+  struct Row {
+    const char* name;
+    const char* project;
+    const char* contents;
+  };
+  const Row rows[] = {
+      {"contents named like the project's backup work file", "p.kwj", "p.kwj.bak$$$"},
+      {"contents named like the project's backup", "p.kwj", "p.kwj.bak"},
+      {"project named like the contents' backup work file", "c.KWT.bak$$$", "c.KWT"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Folder folder;
+    folder.Write(row.contents, Records102(2));
+    folder.Write(row.project, Kwj("102", "2", folder.Cp932(row.contents)));
+    folder.Backdate();
+    const auto before = folder.Snapshot();
+    RecordingFace face;
+    const auto error = Raised<Exception>(
+        [&] { Converter(face, ConversionOptions{std::nullopt, true}).Convert(folder.Cp932(row.project)); });
+    ASSERT_TRUE(error.has_value());
+    EXPECT_TRUE(folder.Snapshot() == before);
+  }
+}
 
 // A copy of a project converted after the original must not read the
 // converted records as old ones: refused, naming the Version that fits.
