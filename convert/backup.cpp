@@ -111,7 +111,8 @@ void BackUpProject(TMemIniFile& store, std::string_view contentsPath) {
   // project's own files would be emptied or taken for a backup.
   for (std::size_t i = 0; i < files.size(); ++i) {
     for (const std::string& name : {backups[i], UnfinishedBackupPath(backups[i])}) {
-      if (platform::SameFile(name, files[0]) || platform::SameFile(name, files[1])) RefuseExisting(files[i], name);
+      if (platform::SameFile(name, files[0]) || platform::SameFile(name, files[1]))
+        RefuseExisting(files[i], name);
     }
   }
 

@@ -124,7 +124,8 @@ void RefuseProjectFileAsWorkFile(const TMemIniFile& store, std::string_view cont
 std::optional<std::string> ReadWholeFile(std::string_view path) {
   platform::FileHandle file;
   std::uint64_t size = 0;
-  if (platform::Open(path, platform::Access::Read, platform::kShareRead, platform::Creation::OpenExisting, file) ||
+  if (platform::Open(path, platform::Access::Read, platform::kShareRead, platform::Creation::OpenExisting,
+                     file) ||
       platform::Size(file, size) || size > (std::uint64_t{1} << 31)) {
     return std::nullopt;
   }
@@ -181,10 +182,10 @@ class PassFiles {
     HoldRecordFile(temporary_, hold_);
     CheckIo();
     // From the file opened, not from what its name may reach by now.
-    platform::FileHandle contents;
-    HoldRecordFile(contents_, contents);
+    HoldRecordFile(contents_, contentsHold_);
     CheckIo();
-    platform::CopyPermissions(contents, hold_);
+    platform::CopyPermissions(contentsHold_, hold_);
+    RaiseIo(platform::StampOf(contentsHold_, openedStamp_));
   }
 
   // Count records, mapped one at a time, each shown before it is read.
@@ -210,6 +211,19 @@ class PassFiles {
     CheckIo();
     CloseRecordFile(second);
     CheckIo();
+  }
+
+  // Nothing may have written to the contents file, or put another file in its
+  // place, since it was opened: those records would be lost in the move.
+  void RefuseChangedContents() {
+    platform::FileStamp held;
+    platform::FileStamp named;
+    if (platform::StampOf(contentsHold_, held) != platform::error::kSuccess ||
+        platform::StampOf(contentsPath_, named) != platform::error::kSuccess || !(held == openedStamp_) ||
+        !(named == openedStamp_)) {
+      throw EConvertError(texts::Format(texts::kContentsChangedFormat, contentsPath_));
+    }
+    contentsHold_ = platform::FileHandle();
   }
 
   // Moves the temporary file over the contents file in one step. kNotDurable
@@ -262,6 +276,8 @@ class PassFiles {
   RecordFile contents_;
   RecordFile temporary_;
   platform::FileHandle hold_;
+  platform::FileHandle contentsHold_;
+  platform::FileStamp openedStamp_;
   bool created_ = false;
   bool discard_ = false;
   bool replaced_ = false;
@@ -439,6 +455,7 @@ void Converter::RunPassHolding(const Pass& pass, FolderLocks& locks) {
   }
   files.Close(CloseOrderOf(pass));
   if (face_.StopRequested()) Interrupt();
+  if (projectSave) files.RefuseChangedContents();
 
   // From here on the pass finishes whatever the face asks.
   try {

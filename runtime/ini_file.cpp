@@ -242,10 +242,12 @@ PendingSave TMemIniFile::PrepareSaveOf(std::string_view text) const {
   platform::FileHandle existing;
   const platform::ErrorCode opened = platform::Open(path, platform::Access::ReadWrite, platform::kShareNone,
                                                     platform::Creation::OpenExisting, existing);
-  if (opened != platform::error::kSuccess && opened != platform::error::kFileNotFound) ThrowCannotCreate(path);
+  if (opened != platform::error::kSuccess && opened != platform::error::kFileNotFound)
+    ThrowCannotCreate(path);
   // Writable is not enough: the move must be allowed in its folder too (a
   // sticky folder keeps another user's file from being replaced).
-  if (opened == platform::error::kSuccess && platform::CanReplaceIn(replacementTarget_) != platform::error::kSuccess) {
+  if (opened == platform::error::kSuccess &&
+      platform::CanReplaceIn(replacementTarget_) != platform::error::kSuccess) {
     ThrowCannotCreate(path);
   }
 

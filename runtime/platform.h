@@ -106,6 +106,18 @@ FileKind KindOf(std::string_view path);
 // True for a regular file reached without following a link, with one name: a
 // work file as we leave it, not something planted under its name.
 bool IsPlainFile(std::string_view path);
+// What tells a file's content has changed: which file it is, its size and
+// when it was last written.
+struct FileStamp {
+  std::uint64_t device = 0;
+  std::uint64_t index = 0;
+  std::uint64_t size = 0;
+  std::int64_t written = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+ErrorCode StampOf(const FileHandle& file, FileStamp& stamp);
+// The stamp of what path names now (a link followed).
+ErrorCode StampOf(std::string_view path, FileStamp& stamp);
 // True when both files (links not followed) have one owner; always on Windows.
 bool SameOwner(std::string_view first, std::string_view second);
 // Frees a work file's name for Creation::CreateNew. Whatever has the name is

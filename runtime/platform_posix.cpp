@@ -336,6 +336,30 @@ bool IsPlainFile(std::string_view path) {
          S_ISREG(info.st_mode) && info.st_nlink == 1;
 }
 
+namespace {
+FileStamp StampFrom(const struct stat& info) {
+  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+          static_cast<std::uint64_t>(info.st_size),
+          static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+}  // namespace
+
+ErrorCode StampOf(const FileHandle& file, FileStamp& stamp) {
+  struct stat info {};
+  if (::fstat(Descriptor(file), &info) != 0) return LastError();
+  stamp = StampFrom(info);
+  return error::kSuccess;
+}
+
+ErrorCode StampOf(std::string_view path, FileStamp& stamp) {
+  const auto system_path = SystemPath(path);
+  if (!system_path) return error::kInvalidName;
+  struct stat info {};
+  if (::stat(system_path->c_str(), &info) != 0) return LastErrorFor(*system_path);
+  stamp = StampFrom(info);
+  return error::kSuccess;
+}
+
 bool SameOwner(std::string_view first, std::string_view second) {
   const auto a_path = SystemPath(first);
   const auto b_path = SystemPath(second);

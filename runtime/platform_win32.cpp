@@ -199,7 +199,30 @@ bool IsPlainFile(std::string_view path) {
          (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
 }
 
-bool SameOwner(std::string_view, std::string_view) { return true; }
+ErrorCode StampOf(const FileHandle& file, FileStamp& stamp) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(Native(file), &info)) return LastError();
+  stamp = {info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
+           (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow,
+           static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                     info.ftLastWriteTime.dwLowDateTime)};
+  return error::kSuccess;
+}
+
+ErrorCode StampOf(std::string_view path, FileStamp& stamp) {
+  const auto wide = WidePath(path);
+  if (!wide) return error::kInvalidName;
+  FileHandle file;
+  const HANDLE handle = CreateFileW(wide->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return LastError();
+  file.reset(reinterpret_cast<std::intptr_t>(handle));
+  return StampOf(file, stamp);
+}
+
+bool SameOwner(std::string_view, std::string_view) {
+  return true;
+}
 
 ErrorCode RemoveWorkFile(std::string_view path) {
   const auto wide = WidePath(path);
@@ -234,6 +257,10 @@ ErrorCode Replace(std::string_view from, std::string_view to) {
 }
 
 ErrorCode SyncFolderOf(std::string_view) {
+  return error::kSuccess;
+}
+
+ErrorCode CanReplaceIn(std::string_view) {
   return error::kSuccess;
 }
 

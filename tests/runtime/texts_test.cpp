@@ -51,6 +51,8 @@ const ReadableText kReadableTexts[] = {
     {"kStatusResumed", kwt::texts::kStatusResumed, "中断された変換の続きを完了しました"},
     {"kInterrupted", kwt::texts::kInterrupted,
      "変換を中断しました。作業中のファイルは削除し、プロジェクトは最後に完了した状態のままです"},
+    {"kContentsChangedFormat", kwt::texts::kContentsChangedFormat,
+     "コンテンツファイル %s が変換中に変更されたため、置き換えませんでした。もう一度実行してください"},
     {"kAppTitle", kwt::texts::kAppTitle, "KWT Converter"},
     {"kMainCaption", kwt::texts::kMainCaption, "KWT Convert -> v1.4.0"},
     {"kIntroText", kwt::texts::kIntroText, "しおりばこコンテンツファイル (*.KWT) をコンバートします"},

@@ -4,6 +4,7 @@
 // user's records and every file outside the project must come out intact.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <optional>
 
@@ -29,6 +30,11 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kRecords = 3;
+#ifdef _WIN32
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
 
 // p.kwj at version 102 naming c.KWT, and a file "victim" that nothing may touch.
 struct Project {
@@ -266,6 +272,37 @@ TEST(StoppedRuns, ASavedTextOfAnotherOwnerIsNotUsed) {
 }
 #endif
 
+// Another program writing into the contents file, or putting another file in
+// its place, while it converts: the move would lose that, so nothing moves.
+TEST(SwappedFiles, ContentsChangedDuringTheConversionAreNotReplaced) {
+  // Windows refuses to put another file in the place of one we hold open.
+  for (const bool replaced : {false, !kWindows}) {
+    SCOPED_TRACE(replaced ? "another file put in its place" : "written to in place");
+    Project p;
+    std::string expected;
+    p.face.onStatus = [&](std::string_view text) {
+      if (text != Progress(1).substr(2)) return;
+      if (replaced) {
+        p.folder.Write("other", p.old);
+        fs::rename(p.folder.Path("other"), p.folder.Path("c.KWT"));
+      } else {
+        std::fstream file(p.folder.Path("c.KWT"), std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(200);
+        file.write("edited", 6);
+      }
+      expected = p.folder.Read("c.KWT");
+      p.face.onStatus = nullptr;
+    };
+    const auto error = Raised<EConvertError>([&] { p.Convert(); });
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->Message(), texts::Format(texts::kContentsChangedFormat, p.Path("c.KWT")));
+    EXPECT_TRUE(p.folder.Read("c.KWT") == expected);
+    EXPECT_EQ(p.folder.Read("p.kwj"), p.project0);
+    EXPECT_FALSE(p.folder.Exists("TMP.DAT"));
+    EXPECT_FALSE(p.folder.Exists("p.kwj$$$"));
+  }
+}
+
 // Backup names that are the project's own files are refused: the copy's work
 // name would be emptied, or the file taken for its own backup.
 TEST(Backups, NamesThatAreTheProjectsOwnFilesAreRefused) {
@@ -287,8 +324,9 @@ TEST(Backups, NamesThatAreTheProjectsOwnFilesAreRefused) {
     folder.Backdate();
     const auto before = folder.Snapshot();
     RecordingFace face;
-    const auto error = Raised<Exception>(
-        [&] { Converter(face, ConversionOptions{std::nullopt, true}).Convert(folder.Cp932(row.project)); });
+    const auto error = Raised<Exception>([&] {
+      Converter(face, ConversionOptions{std::nullopt, true}).Convert(folder.Cp932(row.project));
+    });
     ASSERT_TRUE(error.has_value());
     EXPECT_TRUE(folder.Snapshot() == before);
   }
