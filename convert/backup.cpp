@@ -1,8 +1,11 @@
 #include "convert/backup.h"
 
 #include <array>
+#include <cstring>
+#include <optional>
 #include <vector>
 
+#include "convert/content_records.h"
 #include "convert/plan.h"
 #include "runtime/errors.h"
 #include "runtime/file_names.h"
@@ -52,11 +55,53 @@ bool SameBytes(std::string_view first, std::string_view second) {
   return true;
 }
 
+std::optional<std::string> ReadWhole(std::string_view path) {
+  platform::FileHandle file;
+  std::uint64_t size = 0;
+  if (platform::Open(path, platform::Access::Read, platform::kShareRead, platform::Creation::OpenExisting,
+                     file) ||
+      platform::Size(file, size) || size > (std::uint64_t{1} << 31)) {
+    return std::nullopt;
+  }
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  for (std::size_t got = 0; got < bytes.size();) {
+    std::size_t read = 0;
+    if (platform::Read(file, bytes.data() + got, bytes.size() - got, read) || read == 0) return std::nullopt;
+    got += read;
+  }
+  return bytes;
+}
+
+// The records of layout from, as the passes up to layout to write them.
+std::string ConvertedRecords(const std::string& records, const Layout& from, const Layout& to,
+                             std::int32_t count) {
+  std::string out;
+  ContentRecord102 r102;
+  ContentRecord103 r103;
+  ContentRecord140 r140;
+  for (std::int32_t i = 0; i < count; ++i) {
+    const char* record = records.data() + static_cast<std::size_t>(i) * from.recordSize;
+    if (from.number == 102) {
+      std::memcpy(r102.bytes.data(), record, r102.bytes.size());
+      MapTo103(r102, r103);
+    } else {
+      std::memcpy(r103.bytes.data(), record, r103.bytes.size());
+    }
+    if (to.number == 103) {
+      out.append(reinterpret_cast<const char*>(r103.bytes.data()), r103.bytes.size());
+    } else {
+      MapTo140(r103, r140);
+      out.append(reinterpret_cast<const char*>(r140.bytes.data()), r140.bytes.size());
+    }
+  }
+  return out;
+}
+
 // True when the two backups hold this project before passes that have run
 // since: the project's text but for an older Version, and the contents file
 // with Count records of that version's layout.
-bool HoldEarlierState(TMemIniFile& store, const std::string& projectBackup,
-                      const std::string& contentsBackup) {
+bool HoldEarlierState(TMemIniFile& store, const std::string& projectBackup, const std::string& contentsBackup,
+                      std::string_view contentsPath) {
   if (!platform::IsPlainFile(projectBackup) || !platform::IsPlainFile(contentsBackup)) return false;
   TMemIniFile backup{projectBackup};
   backup.SetCaseSensitivity(false);
@@ -71,13 +116,24 @@ bool HoldEarlierState(TMemIniFile& store, const std::string& projectBackup,
       store.SavedTextWith(keys::kSection, keys::kVersion, kSame)) {
     return false;
   }
-  std::uint64_t expected = 0;
-  platform::FileHandle file;
-  std::uint64_t size = 0;
-  return ContentsSizeFor(before, current.ReadNumber(keys::kSection, keys::kCount, 0), expected) &&
-         platform::Open(contentsBackup, platform::Access::Read, platform::kShareRead,
-                        platform::Creation::OpenExisting, file) == platform::error::kSuccess &&
-         platform::Size(file, size) == platform::error::kSuccess && size == expected;
+  // The contents backup, converted as the passes since converted it, must be
+  // the contents file as it is: a file of the right size proves nothing.
+  if (!platform::SameOwner(projectBackup, store.ReplacementTarget()) ||
+      !platform::SameOwner(contentsBackup, projectBackup)) {
+    return false;
+  }
+  const std::int32_t count = current.ReadNumber(keys::kSection, keys::kCount, 0);
+  const Layout& now = LayoutForVersion(version);
+  std::uint64_t oldSize = 0;
+  std::uint64_t newSize = 0;
+  if (!ContentsSizeFor(before, count, oldSize) || !ContentsSizeFor(now, count, newSize) ||
+      newSize > (std::uint64_t{1} << 31)) {
+    return false;
+  }
+  const std::optional<std::string> old = ReadWhole(contentsBackup);
+  const std::optional<std::string> converted = ReadWhole(contentsPath);
+  return old && old->size() == oldSize && converted && converted->size() == newSize &&
+         ConvertedRecords(*old, before, now, count) == *converted;
 }
 
 }  // namespace
@@ -119,7 +175,7 @@ void BackUpProject(TMemIniFile& store, std::string_view contentsPath) {
   // Every existing backup is judged before anything is copied, so a refusal
   // leaves no half set of backups behind.
   std::array<bool, 2> needed = {true, true};
-  const bool earlier = HoldEarlierState(store, backups[0], backups[1]);
+  const bool earlier = HoldEarlierState(store, backups[0], backups[1], contentsPath);
   for (std::size_t i = 0; i < files.size(); ++i) {
     (void)platform::RemoveWorkFile(UnfinishedBackupPath(backups[i]));  // a stopped copy's
     if (!FileIsPresent(backups[i]) && platform::KindOf(backups[i]) == platform::FileKind::Missing) continue;
