@@ -559,6 +559,15 @@ TEST(Backups, KeepTheOriginalAcrossStoppedRuns) {
          return true;
        },
        true},
+      {"a stranger of the original's size after the first pass",
+       [&](Project& p) {
+         originals(p);
+         p.folder.Write("c.KWT.bak", std::string(p.old.size(), 'x'));
+         p.folder.Write("p.kwj", p.project103);
+         p.folder.Write("c.KWT", p.records103);
+         return true;
+       },
+       false},
       {"a different one",
        [](Project& p) {
          p.folder.Write("c.KWT.bak", "other");
