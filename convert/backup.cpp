@@ -55,23 +55,6 @@ bool SameBytes(std::string_view first, std::string_view second) {
   return true;
 }
 
-std::optional<std::string> ReadWhole(std::string_view path) {
-  platform::FileHandle file;
-  std::uint64_t size = 0;
-  if (platform::Open(path, platform::Access::Read, platform::kShareRead, platform::Creation::OpenExisting,
-                     file) ||
-      platform::Size(file, size) || size > (std::uint64_t{1} << 31)) {
-    return std::nullopt;
-  }
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  for (std::size_t got = 0; got < bytes.size();) {
-    std::size_t read = 0;
-    if (platform::Read(file, bytes.data() + got, bytes.size() - got, read) || read == 0) return std::nullopt;
-    got += read;
-  }
-  return bytes;
-}
-
 // The records of layout from, as the passes up to layout to write them.
 std::string ConvertedRecords(const std::string& records, const Layout& from, const Layout& to,
                              std::int32_t count) {
@@ -130,8 +113,8 @@ bool HoldEarlierState(TMemIniFile& store, const std::string& projectBackup, cons
       newSize > (std::uint64_t{1} << 31)) {
     return false;
   }
-  const std::optional<std::string> old = ReadWhole(contentsBackup);
-  const std::optional<std::string> converted = ReadWhole(contentsPath);
+  const std::optional<std::string> old = ReadWholeFile(contentsBackup);
+  const std::optional<std::string> converted = ReadWholeFile(contentsPath);
   return old && old->size() == oldSize && converted && converted->size() == newSize &&
          ConvertedRecords(*old, before, now, count) == *converted;
 }

@@ -120,24 +120,6 @@ void RefuseProjectFileAsWorkFile(const TMemIniFile& store, std::string_view cont
   }
 }
 
-// A whole file's bytes; none when it cannot be read.
-std::optional<std::string> ReadWholeFile(std::string_view path) {
-  platform::FileHandle file;
-  std::uint64_t size = 0;
-  if (platform::Open(path, platform::Access::Read, platform::kShareRead, platform::Creation::OpenExisting,
-                     file) ||
-      platform::Size(file, size) || size > (std::uint64_t{1} << 31)) {
-    return std::nullopt;
-  }
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  for (std::size_t got = 0; got < bytes.size();) {
-    std::size_t read = 0;
-    if (platform::Read(file, bytes.data() + got, bytes.size() - got, read) || read == 0) return std::nullopt;
-    got += read;
-  }
-  return bytes;
-}
-
 [[noreturn]] void Interrupt() {
   throw EInterrupted(std::string(texts::kInterrupted));
 }

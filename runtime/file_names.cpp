@@ -60,4 +60,21 @@ std::string ContainingDirectory(std::string_view path, PathStyle style) {
   return std::string(path.substr(0, i));
 }
 
+std::optional<std::string> ReadWholeFile(std::string_view path, std::uint64_t limit) {
+  platform::FileHandle file;
+  std::uint64_t size = 0;
+  if (platform::Open(path, platform::Access::Read, platform::kShareRead, platform::Creation::OpenExisting,
+                     file) ||
+      platform::Size(file, size) || size > limit) {
+    return std::nullopt;
+  }
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  for (std::size_t got = 0; got < bytes.size();) {
+    std::size_t read = 0;
+    if (platform::Read(file, bytes.data() + got, bytes.size() - got, read) || read == 0) return std::nullopt;
+    got += read;
+  }
+  return bytes;
+}
+
 }  // namespace kwt

@@ -15,6 +15,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,6 +32,9 @@ namespace kwt {
 bool FileIsPresent(std::string_view path);
 // True when the file was deleted.
 bool RemoveFile(std::string_view path);
+// The whole file's bytes, read through the platform; none when it cannot be
+// opened or read, or is larger than limit bytes.
+std::optional<std::string> ReadWholeFile(std::string_view path, std::uint64_t limit = std::uint64_t{1} << 31);
 // True when the file now has the new path. Fails, changing nothing, when
 // something already exists at to.
 bool RenamePath(std::string_view from, std::string_view to);

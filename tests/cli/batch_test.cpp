@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/cli_test_support.h"
+#include "current_directory.h"
 #include "runtime/texts.h"
 
 #ifndef _WIN32
@@ -40,16 +41,6 @@ bool Converted(const Folder& folder, const std::string& name, int records) {
   return folder.Read(name + ".KWT").size() == static_cast<std::size_t>(records) * ContentRecord140::kSize &&
          folder.Read(name + ".kwj").find("Version=140\r\n") != std::string::npos;
 }
-
-// The current directory is the process's; restored whatever happens.
-class CurrentDirectory {
- public:
-  explicit CurrentDirectory(const fs::path& path) : previous_(fs::current_path()) { fs::current_path(path); }
-  ~CurrentDirectory() { fs::current_path(previous_); }
-
- private:
-  fs::path previous_;
-};
 
 TEST(KwtconvBatch, AFolderConvertsEveryProjectInItInNameOrder) {
   Folder folder;

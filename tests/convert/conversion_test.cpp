@@ -11,6 +11,7 @@
 
 #include "convert/content_records.h"
 #include "convert/conversion_test_support.h"
+#include "current_directory.h"
 #include "raised.h"
 #include "runtime/platform.h"
 #include "runtime/record_file.h"
@@ -556,16 +557,6 @@ TEST_F(ConversionTest, ContentsFileNamedLikeTheTemporaryFileIsRefused) {
   }
 }
 
-// The current directory is the process's; restored whatever happens.
-class CurrentDirectory {
- public:
-  explicit CurrentDirectory(const fs::path& path) : previous_(fs::current_path()) { fs::current_path(path); }
-  ~CurrentDirectory() { fs::current_path(previous_); }
-
- private:
-  fs::path previous_;
-};
-
 TEST_F(ConversionTest, TemporaryFileLiesBesideTheContentsFile) {
   struct Row {
     const char* name;
@@ -587,7 +578,7 @@ TEST_F(ConversionTest, TemporaryFileLiesBesideTheContentsFile) {
     const std::string dir = row.folder.empty() ? "" : row.folder + testing::kSeparator;
     if (!row.folder.empty()) folder.MakeFolder(row.folder);
     const std::string contents = row.kwt.empty() ? folder.PathOf(dir + "data.KWT") : row.kwt;
-    std::optional<CurrentDirectory> current;
+    std::optional<testing::CurrentDirectory> current;
     if (row.relative) current.emplace(folder.System(""));
 
     // A run that stops at its fourth record leaves the temporary file where

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "runtime/platform.h"
+#include "scoped_temp_dir.h"
 
 namespace kwt::platform {
 namespace {
@@ -19,21 +20,8 @@ namespace fs = std::filesystem;
 
 class SeamContract : public ::testing::Test {
  protected:
-  void SetUp() override {
-    static std::atomic<int> serial{0};
-    dir_ = fs::temp_directory_path() /
-           ("kwt-contract-" + std::to_string(serial++) + "-" + std::to_string(std::random_device()()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    for (const auto& entry : fs::recursive_directory_iterator(dir_, ignored)) {
-      fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-    }
-    fs::remove_all(dir_, ignored);
-  }
-
-  fs::path dir_;
+  testing::ScopedTempDir folder_{"kwt-contract-"};
+  const fs::path& dir_ = folder_.path();
 };
 
 // What a row finds: a file "file", a read-only file "readonly", a folder

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "runtime/platform.h"
+#include "scoped_temp_dir.h"
 
 namespace kwt::platform {
 namespace {
@@ -19,16 +20,6 @@ namespace fs = std::filesystem;
 
 class WorkFileSeam : public ::testing::Test {
  protected:
-  void SetUp() override {
-    static std::atomic<int> serial{0};
-    dir_ = fs::temp_directory_path() /
-           ("kwt-seam-" + std::to_string(serial++) + "-" + std::to_string(std::random_device()()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
   // ASCII names only, so the system's form is the core's.
   std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
   std::string Folder() const { return (dir_ / "").string(); }
@@ -48,7 +39,8 @@ class WorkFileSeam : public ::testing::Test {
     return Open(PathOf(name), Access::ReadWrite, kShareNone, Creation::CreateNew, file);
   }
 
-  fs::path dir_;
+  testing::ScopedTempDir folder_{"kwt-seam-"};
+  const fs::path& dir_ = folder_.path();
 };
 
 TEST_F(WorkFileSeam, CreateNewRefusesEveryExistingName) {
