@@ -132,7 +132,8 @@ int Run(std::span<const std::string> arguments, Console& console) {
   switch (parsed.command) {
     case Command::Help: console.Write(Stream::Out, Usage()); return kExitSuccess;
     case Command::Version:
-      console.Write(Stream::Out, std::string(kProgram) + " (KWT Converter) " KWT_VERSION "\n");
+      console.Write(Stream::Out, std::string(kProgram) + " (KWT Converter) " KWT_VERSION "\n" KWT_COPYRIGHT
+                                                         "\n" KWT_LICENSE "\n");
       return kExitSuccess;
     case Command::UsageError:
       console.Write(Stream::Err, std::string(kProgram) + ": " + parsed.error + "\n" +
