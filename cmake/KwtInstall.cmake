@@ -3,6 +3,8 @@
 # documents. Tests and benchmarks are not installed. The Windows programs are
 # packed by scripts/release instead, since a Windows user copies them by hand.
 if(WIN32)
+  # The Japanese first-read text of the Windows zip, naming this version.
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/readme-windows.ja.txt.in readme-windows.ja.txt @ONLY)
   return()
 endif()
 include(GNUInstallDirs)
