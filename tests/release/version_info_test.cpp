@@ -16,30 +16,10 @@
 namespace kwt::testing {
 namespace {
 
-std::wstring Wide(const std::string& utf8) {
-  const int size = static_cast<int>(utf8.size());
-  const int needed = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(needed), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), needed);
-  return wide;
-}
-
 std::string Narrow(const std::wstring& wide) {
   std::string text;
   for (const wchar_t c : wide) text += c < 0x80 ? static_cast<char>(c) : '?';
   return text;
-}
-
-// The build names the programs by their POSIX paths; Wine's drive Z: is the POSIX root.
-std::wstring WindowsPath(const std::string& path) {
-  std::wstring wide = Wide(path);
-  if (!wide.empty() && wide[0] == L'/') {
-    for (wchar_t& c : wide) {
-      if (c == L'/') c = L'\\';
-    }
-    wide.insert(0, L"Z:");
-  }
-  return wide;
 }
 
 struct VersionAnswer {
