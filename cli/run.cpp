@@ -478,7 +478,8 @@ int RunParsed(const ParsedCommandLine& parsed, const std::set<std::size_t>& unna
   switch (parsed.command) {
     case Command::Help: console.Write(Stream::Out, Usage()); return Finish(console, kExitSuccess);
     case Command::Version:
-      console.Write(Stream::Out, std::string(kProgram) + " (KWT Converter) " KWT_VERSION "\n");
+      console.Write(Stream::Out, std::string(kProgram) + " (KWT Converter) " KWT_VERSION "\n" KWT_COPYRIGHT
+                                                         "\n" KWT_LICENSE "\n");
       return Finish(console, kExitSuccess);
     case Command::UsageError:
       console.Write(Stream::Err,

@@ -485,7 +485,8 @@ TEST(KwtconvUsage, HelpAndVersionAnswerAndConvertNothing) {
 
   const ProcessResult version = Kwtconv({"--version"});
   EXPECT_EQ(version.exitCode, 0);
-  EXPECT_EQ(version.out, "kwtconv (KWT Converter) 1.4.0\n");
+  EXPECT_EQ(version.out, "kwtconv (KWT Converter) " KWT_PROJECT_VERSION
+                         "\nCopyright (c) 2026 KWT Converter authors\nMIT License\n");
   EXPECT_EQ(folder.Snapshot(), before);
 }
 

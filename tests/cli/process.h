@@ -21,4 +21,10 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
                          bool readOutput = true);
 
+#ifdef _WIN32
+// The Windows form of a path (UTF-8) that the build hands over: under Wine a
+// POSIX path, which Wine's drive Z: holds.
+std::wstring WindowsPath(const std::string& path);
+#endif
+
 }  // namespace kwt::testing

@@ -26,19 +26,6 @@ std::wstring Wide(const std::string& utf8) {
   return wide;
 }
 
-// The build hands over the program's POSIX path when the tests run under
-// Wine; Wine's drive Z: is the POSIX root.
-std::wstring ProgramPath(const std::string& program) {
-  std::wstring path = Wide(program);
-  if (!path.empty() && path[0] == L'/') {
-    for (wchar_t& c : path) {
-      if (c == L'/') c = L'\\';
-    }
-    path.insert(0, L"Z:");
-  }
-  return path;
-}
-
 // One argument quoted so that the C runtime's parser gives it back unchanged:
 // backslashes double only where a quote follows them.
 void AppendQuoted(std::wstring& line, const std::wstring& argument) {
@@ -69,6 +56,17 @@ void Drain(HANDLE pipe, std::string& sink) {
 
 }  // namespace
 
+std::wstring WindowsPath(const std::string& path) {
+  std::wstring wide = Wide(path);
+  if (!wide.empty() && wide[0] == L'/') {
+    for (wchar_t& c : wide) {
+      if (c == L'/') c = L'\\';
+    }
+    wide.insert(0, L"Z:");
+  }
+  return wide;
+}
+
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
                          bool readOutput) {
   ProcessResult result;
@@ -89,7 +87,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   HANDLE null_in = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                OPEN_EXISTING, 0, nullptr);
 
-  const std::wstring application = ProgramPath(program);
+  const std::wstring application = WindowsPath(program);
   std::wstring line;
   AppendQuoted(line, application);
   for (const std::string& argument : arguments) {
