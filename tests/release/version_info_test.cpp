@@ -71,7 +71,8 @@ class VersionInfo {
     const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
     void* value = nullptr;
     UINT length = 0;
-    if (data_.empty() || !VerQueryValueW(data_.data(), key.c_str(), &value, &length) || length == 0) return "";
+    if (data_.empty() || !VerQueryValueW(data_.data(), key.c_str(), &value, &length) || length == 0)
+      return "";
     std::wstring text(static_cast<const wchar_t*>(value), length);
     while (!text.empty() && text.back() == L'\0') text.pop_back();
     return Narrow(text);
@@ -80,7 +81,8 @@ class VersionInfo {
   const VS_FIXEDFILEINFO* Fixed() const {
     void* value = nullptr;
     UINT length = 0;
-    if (data_.empty() || !VerQueryValueW(data_.data(), L"\\", &value, &length) || length < sizeof(VS_FIXEDFILEINFO))
+    if (data_.empty() || !VerQueryValueW(data_.data(), L"\\", &value, &length) ||
+        length < sizeof(VS_FIXEDFILEINFO))
       return nullptr;
     return static_cast<const VS_FIXEDFILEINFO*>(value);
   }
