@@ -54,6 +54,8 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "プロジェクト %d 件: 変換 %d 件、変換不要 %d 件、失敗 %d 件"},
     {Msg::OutputFailed, "the results could not be written to the standard output",
      "結果を標準出力に書き込めませんでした。"},
+    {Msg::NotStarted, "not converted: the run was stopped before this project",
+     "実行を中断したため、このプロジェクトは変換していません。"},
     {Msg::BackupExists, "backup %s exists already; the project was not converted",
      "バックアップ %s が既にあるため、プロジェクトを変換しませんでした。"},
     {Msg::BackupFailed, "cannot back up %s as %s: %s", "%s を %s にバックアップできません: %s"},

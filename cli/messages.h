@@ -39,6 +39,7 @@ enum class Msg {
   NoteFoundBeside,
   Summary,
   OutputFailed,
+  NotStarted,
   BackupExists,
   BackupFailed,
   ReasonProjectMissing,

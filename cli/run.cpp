@@ -27,6 +27,7 @@
 #include "runtime/errors.h"
 #include "runtime/file_names.h"
 #include "runtime/integer_text.h"
+#include "runtime/platform.h"
 #include "runtime/record_file.h"
 #include "runtime/texts.h"
 
@@ -307,8 +308,12 @@ Result ConvertAndReport(Converter& converter, CommandLineFace& face, const Proje
   }
   ProjectOutcome outcome = ConvertOne(converter, face, project, options);
   if (before) {
+    if (!converter.CurrentStore() || converter.CurrentStore()->FileName() != project.path) {
+      outcome.version = before->version;
+    }
     outcome.count = before->count;
     outcome.recordsPresent = before->recordsPresent;
+    if (!outcome.contents && before->projectPresent) outcome.contents = before->contentsPath;
     if (outcome.result == Result::Converted) outcome.passes = before->passes;
   }
   if (options.json) {
@@ -325,14 +330,15 @@ struct Tally {
   std::size_t failed = 0;
   int status = kExitSuccess;
 
-  // False once the run must end (an interruption).
+  // False once the run must end (an interruption). An interruption's status
+  // stays whatever follows.
   bool Add(Result result) {
     switch (result) {
       case Result::Converted: ++converted; break;
       case Result::UpToDate: ++upToDate; break;
       case Result::Failed:
         ++failed;
-        status = kExitFailure;
+        if (status != kExitInterrupted) status = kExitFailure;
         break;
       case Result::Interrupted:
         ++failed;
@@ -342,6 +348,20 @@ struct Tally {
     return true;
   }
 };
+
+// A project that a stop kept from starting still gets its result line.
+void ReportNotStarted(Console& console, const ProjectName& project, const Options& options, Tally& tally) {
+  ProjectOutcome outcome;
+  outcome.project = project.path;
+  outcome.result = Result::Interrupted;
+  outcome.message = Say(Msg::NotStarted);
+  if (options.json) {
+    ReportJson(console, outcome);
+  } else {
+    ReportText(console, outcome, options);
+  }
+  tally.Add(Result::Interrupted);
+}
 
 int RunConversions(const Options& options, const std::vector<ProjectName>& projects, Console& console) {
   const bool terminal = console.IsTerminal(Stream::Out);
@@ -357,12 +377,14 @@ int RunConversions(const Options& options, const std::vector<ProjectName>& proje
   Converter converter(face, ConversionOptionsOf(options));
 
   Tally tally;
+  bool stopped = false;
   for (const ProjectName& project : projects) {
-    if (StopRequested()) {
-      tally.status = kExitInterrupted;
-      break;
+    if (stopped || StopRequested()) {
+      stopped = true;
+      ReportNotStarted(console, project, options, tally);
+      continue;
     }
-    if (!tally.Add(ConvertAndReport(converter, face, project, options, console))) break;
+    stopped = !tally.Add(ConvertAndReport(converter, face, project, options, console));
   }
   if (projects.size() >= 2) ReportSummary(console, tally.converted, tally.upToDate, tally.failed);
   return Finish(console, tally.status);
@@ -399,13 +421,21 @@ std::vector<std::vector<std::size_t>> GroupsByFolder(const std::vector<ProjectNa
     return i;
   };
   std::map<std::string, std::size_t> owner;
+  // A folder by what it is, so that two spellings of one folder (a link, "..")
+  // are one; by its name where the system does not say.
   const auto join = [&](const std::string& folder, std::size_t i) {
-    const auto [at, fresh] = owner.emplace(folder.empty() ? std::string(".") : folder, i);
+    const std::string name = folder.empty() ? std::string(".") : folder;
+    platform::FileStamp stamp;
+    const std::string key = platform::StampOf(name, stamp) == platform::error::kSuccess
+                                ? std::to_string(stamp.device) + ":" + std::to_string(stamp.index)
+                                : name;
+    const auto [at, fresh] = owner.emplace(key, i);
     if (!fresh) parent[root(i)] = root(at->second);
   };
   for (std::size_t i = 0; i < projects.size(); ++i) {
     join(DirectoryPart(projects[i].path, kNativePathStyle), i);
     if (projects[i].error) continue;
+    join(DirectoryPart(platform::ReplacementTarget(projects[i].path), kNativePathStyle), i);
     try {
       join(DirectoryPart(CheckProject(projects[i].path, ChoiceOf(options)).contentsPath, kNativePathStyle),
            i);
@@ -463,7 +493,7 @@ int RunParallel(const Options& options, const std::vector<ProjectName>& projects
     changed.wait(hold, [&] { return done[i].finished; });
     done[i].output.ReplayTo(console);
     if (!done[i].result) {
-      tally.status = kExitInterrupted;
+      ReportNotStarted(console, projects[i], options, tally);
       continue;
     }
     // An interruption stops the others at their next record.

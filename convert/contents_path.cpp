@@ -17,6 +17,15 @@ bool IsRelative(std::string_view path) {
 
 }  // namespace
 
+bool NamesProjectFile(std::string_view path) {
+  if (path.size() < 4) return false;
+  std::string ending(path.substr(path.size() - 4));
+  for (char& byte : ending) {
+    if (byte >= 'A' && byte <= 'Z') byte = static_cast<char>(byte - 'A' + 'a');
+  }
+  return ending == ".kwj";
+}
+
 ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choice) {
   ChosenContents chosen;
   chosen.stored = store.ReadText(project_keys::kSection, project_keys::kContents, {});
@@ -24,7 +33,7 @@ ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choi
     chosen.path = *choice.given;
     return chosen;
   }
-  const std::string projectFolder = DirectoryPart(store.FileName(), kNativePathStyle);
+  const std::string projectFolder = DirectoryPart(store.ReplacementTarget(), kNativePathStyle);
   chosen.path =
       choice.besideProject && IsRelative(chosen.stored) ? projectFolder + chosen.stored : chosen.stored;
   if (choice.findBesideProject && !FileIsPresent(chosen.path)) {
@@ -32,7 +41,7 @@ ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choi
     // gives its name on POSIX too.
     const std::string name = NamePart(chosen.stored, PathStyle::Posix);
     const std::string beside = projectFolder + name;
-    if (!name.empty() && FileIsPresent(beside)) {
+    if (!name.empty() && !NamesProjectFile(name) && FileIsPresent(beside)) {
       chosen.path = beside;
       chosen.foundBesideProject = true;
     }

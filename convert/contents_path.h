@@ -30,7 +30,13 @@ struct ChosenContents {
   bool foundBesideProject = false;
 };
 
-// The contents path of the project in store, chosen as choice says.
+// True for a name ending in ".kwj" (any letter case): a project file, never
+// a project's contents.
+bool NamesProjectFile(std::string_view path);
+
+// The contents path of the project in store, chosen as choice says. A
+// relative path and the file beside the project are taken from the folder of
+// the file the project path reaches (a link followed), where its records are.
 ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choice);
 
 }  // namespace kwt

@@ -118,6 +118,9 @@ void RefuseProjectFileAsWorkFile(const TMemIniFile& store, std::string_view cont
       throw EConvertError(texts::Format(texts::kProjectFileInUseFormat, work));
     }
   }
+  // Another project's file would be overwritten with records.
+  if (NamesProjectFile(contentsPath))
+    throw EConvertError(texts::Format(texts::kContentsIsProjectFormat, contentsPath));
 }
 
 [[noreturn]] void Interrupt() {
@@ -340,6 +343,9 @@ void Converter::Convert(std::string_view projectPath) {
   store->SetCaseSensitivity(false);
   store_ = std::move(store);
   lastContents_ = {};
+  // A project reached through a link is saved in the linked file's folder:
+  // that folder is held too.
+  locks.HoldFolderOf(store_->ReplacementTarget());
 
   const bool resumed = FinishInterruptedRun(locks);
   if (options_.backup) {

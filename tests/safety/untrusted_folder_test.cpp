@@ -332,6 +332,50 @@ TEST(Backups, NamesThatAreTheProjectsOwnFilesAreRefused) {
   }
 }
 
+// A contents path that names a project file (another project's, or this one's
+// under another spelling) is refused: its text would be overwritten with
+// records. --find-contents never picks one either.
+TEST(SecondProject, AProjectFileIsNeverTakenForContents) {
+  Project p;
+  p.folder.Write("other.kwj", p.project0 + std::string(3000, ';') + "\r\n");
+  p.folder.Write("p.kwj", Kwj("102", "3", p.Path("other.kwj")));
+  p.folder.Backdate();
+  const auto before = p.folder.Snapshot();
+  const auto error = Raised<EConvertError>([&] { p.Convert(); });
+  ASSERT_TRUE(error.has_value());
+  EXPECT_EQ(error->Message(), texts::Format(texts::kContentsIsProjectFormat, p.Path("other.kwj")));
+  EXPECT_TRUE(p.folder.Snapshot() == before);
+
+  p.folder.Write("p.kwj", Kwj("102", "3", "D:\\old\\OTHER.KWJ"));
+  p.folder.Backdate();
+  const auto again = p.folder.Snapshot();
+  ConversionOptions find;
+  find.contentsBesideProject = true;
+  find.findContents = true;
+  EXPECT_TRUE(Raised<EInOutError>([&] { p.Convert(find); }).has_value());  // 103: nothing found
+  EXPECT_TRUE(p.folder.Snapshot() == again);
+}
+
+#ifndef _WIN32
+// A project given through a link is converted where its file is: its contents
+// beside the real file, not a file of the same name beside the link.
+TEST(SwappedFiles, AProjectReachedThroughALinkConvertsItsOwnContents) {
+  Project p;
+  p.folder.Write("p.kwj", Kwj("102", "3", "c.KWT"));  // relative
+  Folder elsewhere;
+  elsewhere.Write("c.KWT", std::string(900, '\0'));  // a decoy beside the link
+  fs::create_symlink(p.folder.Path("p.kwj"), elsewhere.Path("link.kwj"));
+  const std::string decoy = elsewhere.Read("c.KWT");
+  ConversionOptions beside;
+  beside.contentsBesideProject = true;
+  Converter converter(p.face, beside);
+  converter.Convert(elsewhere.Cp932("link.kwj"));
+  EXPECT_EQ(p.folder.Read("c.KWT"), p.records140);
+  EXPECT_EQ(elsewhere.Read("c.KWT"), decoy);
+  EXPECT_NE(p.folder.Read("p.kwj").find("Version=140"), std::string::npos);
+}
+#endif
+
 // A copy of a project converted after the original must not read the
 // converted records as old ones: refused, naming the Version that fits.
 TEST(SecondProject, OnConvertedContentsIsRefused) {
