@@ -1,23 +1,14 @@
 #include "cli/project_list.h"
 
-#include "cli/messages.h"
-
 #include <algorithm>
 
+#include "cli/messages.h"
+#include "convert/contents_path.h"
 #include "runtime/file_names.h"
 #include "runtime/platform.h"
 
 namespace kwt::cli {
 namespace {
-
-bool IsProjectName(std::string_view name) {
-  if (name.size() < 4) return false;
-  std::string ending(name.substr(name.size() - 4));
-  for (char& byte : ending) {
-    if (byte >= 'A' && byte <= 'Z') byte = static_cast<char>(byte - 'A' + 'a');
-  }
-  return ending == ".kwj";
-}
 
 // The folder's path with its closing delimiter, as paths inside it are made.
 std::string AsFolder(const std::string& folder) {
@@ -39,7 +30,7 @@ void Collect(const std::string& folder, bool recursive, std::vector<ProjectName>
   std::sort(entries.begin(), entries.end(),
             [](const platform::FolderEntry& a, const platform::FolderEntry& b) { return a.name < b.name; });
   for (const platform::FolderEntry& entry : entries) {
-    if (!entry.directory && IsProjectName(entry.name)) out.push_back({folder + entry.name, std::nullopt});
+    if (!entry.directory && NamesProjectFile(entry.name)) out.push_back({folder + entry.name, std::nullopt});
   }
   if (unnamed > 0) {
     out.push_back({folder, Say(Msg::NamesPassedOver, {std::to_string(unnamed)})});

@@ -26,6 +26,7 @@
 #include "runtime/error_text.h"
 #include "runtime/errors.h"
 #include "runtime/file_names.h"
+#include "runtime/ini_file.h"
 #include "runtime/integer_text.h"
 #include "runtime/platform.h"
 #include "runtime/record_file.h"
@@ -435,10 +436,13 @@ std::vector<std::vector<std::size_t>> GroupsByFolder(const std::vector<ProjectNa
   for (std::size_t i = 0; i < projects.size(); ++i) {
     join(DirectoryPart(projects[i].path, kNativePathStyle), i);
     if (projects[i].error) continue;
-    join(DirectoryPart(platform::ReplacementTarget(projects[i].path), kNativePathStyle), i);
+    if (!FileIsPresent(projects[i].path)) continue;
     try {
-      join(DirectoryPart(CheckProject(projects[i].path, ChoiceOf(options)).contentsPath, kNativePathStyle),
-           i);
+      // Only the contents path is needed: the project is read, nothing checked.
+      TMemIniFile store{projects[i].path};
+      store.SetCaseSensitivity(false);
+      join(DirectoryPart(store.ReplacementTarget(), kNativePathStyle), i);
+      join(DirectoryPart(ChooseContentsPath(store, ChoiceOf(options)).path, kNativePathStyle), i);
     } catch (const std::exception&) {
     }
   }

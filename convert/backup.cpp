@@ -88,8 +88,7 @@ bool HoldEarlierState(TMemIniFile& store, const std::string& projectBackup, cons
   if (!platform::IsPlainFile(projectBackup) || !platform::IsPlainFile(contentsBackup)) return false;
   TMemIniFile backup{projectBackup};
   backup.SetCaseSensitivity(false);
-  TMemIniFile& current = store;
-  const std::int32_t version = current.ReadNumber(keys::kSection, keys::kVersion, 0);
+  const std::int32_t version = store.ReadNumber(keys::kSection, keys::kVersion, 0);
   const std::int32_t backupVersion = backup.ReadNumber(keys::kSection, keys::kVersion, 0);
   const Layout& before = LayoutForVersion(backupVersion);
   if (before.number >= LayoutForVersion(version).number) return false;
@@ -105,7 +104,7 @@ bool HoldEarlierState(TMemIniFile& store, const std::string& projectBackup, cons
       !platform::SameOwner(contentsBackup, projectBackup)) {
     return false;
   }
-  const std::int32_t count = current.ReadNumber(keys::kSection, keys::kCount, 0);
+  const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
   const Layout& now = LayoutForVersion(version);
   std::uint64_t oldSize = 0;
   std::uint64_t newSize = 0;
@@ -135,9 +134,8 @@ std::string BackupPath(std::string_view path) {
 }
 
 void BackUpProject(TMemIniFile& store, std::string_view contentsPath) {
-  TMemIniFile& current = store;
-  if (current.ReadNumber(keys::kSection, keys::kVersion, 0) >= PassOf(PassId::To140).stampedVersion ||
-      current.ReadNumber(keys::kSection, keys::kCount, 0) <= 0) {
+  if (store.ReadNumber(keys::kSection, keys::kVersion, 0) >= PassOf(PassId::To140).stampedVersion ||
+      store.ReadNumber(keys::kSection, keys::kCount, 0) <= 0) {
     return;
   }
   // Without its contents file the conversion stops before changing anything,
