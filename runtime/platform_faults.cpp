@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <thread>
 
 namespace kwt::platform::faults {
 namespace {
@@ -32,7 +33,7 @@ std::uint64_t DiskUsed() {
 void SetPlan(Plan plan) {
   const std::lock_guard hold(gLock);
   gPlan = std::move(plan);
-  gActive = gPlan.fileSizeCap.has_value() || !gPlan.diskFolder.empty();
+  gActive = gPlan.fileSizeCap.has_value() || !gPlan.diskFolder.empty() || gPlan.everyWriteTakes.count() > 0;
 }
 
 void ClearPlan() {
@@ -60,6 +61,12 @@ void Closed(std::intptr_t native) {
 ErrorCode AllowedWrite(std::intptr_t native, std::uint64_t position, std::size_t size, std::size_t& allowed) {
   allowed = size;
   if (!gActive) return error::kSuccess;
+  std::chrono::milliseconds delay{0};
+  {
+    const std::lock_guard hold(gLock);
+    delay = gPlan.everyWriteTakes;
+  }
+  if (delay.count() > 0) std::this_thread::sleep_for(delay);
   const std::lock_guard hold(gLock);
   if (gPlan.fileSizeCap) {
     const std::uint64_t cap = *gPlan.fileSizeCap;

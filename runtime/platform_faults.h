@@ -5,6 +5,7 @@
 // failures (a small mounted file system, RLIMIT_FSIZE).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -25,6 +26,8 @@ struct Plan {
   // Opening for writing or creating anything under diskFolder fails with
   // kAccessDenied, as on a read-only disk.
   bool diskReadOnly = false;
+  // Every write takes at least this long, as on a slow disk or share.
+  std::chrono::milliseconds everyWriteTakes{0};
 };
 
 // Replaces the plan; an empty plan injects nothing.

@@ -300,7 +300,7 @@ LRESULT TfrmMain::OnCommand(WPARAM wparam, LPARAM lparam) {
 
 LRESULT TfrmMain::OnDrawItem(const DRAWITEMSTRUCT& item) {
   if (item.hwndItem == txt3_) {
-    PaintStatusLine(item.hDC, item.rcItem, status_wide_, font_.get());
+    ShowStatusOn(item.hDC, true);
   } else if (item.hwndItem == btn_) {
     PaintPictureButton(item, close_glyph_.get(), ControlText(btn_), font_.get(), layout::kGlyphSpacing);
   } else if (item.hwndItem == bit_btn1_) {
@@ -429,6 +429,13 @@ HWND TfrmMain::FirstTabStop() const {
 }
 
 void TfrmMain::ClickButton(HWND button) {
+  if (converting_) {
+    // Only another program's message reaches a button during a conversion;
+    // like the user's clicks, it takes effect after the conversion.
+    PostMessageW(window_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+    return;
+  }
   if (button == btn_) {
     // The close kind closes the window that holds the button, without the
     // exit action.
@@ -453,6 +460,7 @@ std::optional<std::string> TfrmMain::HintOf(HWND window) const {
 // --- The conversion's face -------------------------------------------------
 
 void TfrmMain::SetStatus(std::string_view text) {
+  if (converting_) AnswerSentMessages();
   if (text == status_text_) return;
   status_text_ = text;
   status_wide_ = Cp932ToWideLossy(text);
@@ -460,14 +468,45 @@ void TfrmMain::SetStatus(std::string_view text) {
 }
 
 void TfrmMain::DrawStatusLine() {
-  // Drawn by the same routine that serves the line's repaints, so a later
-  // repaint (after the window was covered, say) shows exactly this; nothing
-  // needs marking for it.
+  // The same picture serves the line's repaints, so a later repaint (after
+  // the window was covered, say) shows exactly this; nothing needs marking.
+  if (status_dc_ != nullptr) {
+    ShowStatusOn(status_dc_, false);
+    return;
+  }
   const ClientDC dc = ClientDCOf(txt3_);
-  if (!dc) return;
+  if (dc) ShowStatusOn(dc.get(), false);
+}
+
+void TfrmMain::ShowStatusOn(HDC dc, bool whole) {
   RECT bounds{};
   GetClientRect(txt3_, &bounds);
-  PaintStatusLine(dc.get(), bounds, status_wide_, font_.get());
+  const SIZE size{bounds.right, bounds.bottom};
+  if (status_picture_ == nullptr || status_picture_->Font() != font_.get() ||
+      status_picture_->Size().cx != size.cx || status_picture_->Size().cy != size.cy) {
+    status_picture_ = StatusLinePicture::Create(dc, size, font_.get());
+    whole = true;
+  }
+  if (status_picture_ == nullptr) {
+    PaintStatusLine(dc, bounds, status_wide_, font_.get());
+    return;
+  }
+  const RECT changed = status_picture_->Compose(status_wide_);
+  status_picture_->CopyTo(dc, whole ? bounds : changed);
+}
+
+void TfrmMain::AnswerSentMessages() {
+  // Every tenth of a second: often enough for the system (which waits five
+  // seconds) and for a screen reader, rarely enough to cost nothing. Posted
+  // messages, the user's input among them, stay queued for afterwards.
+  constexpr ULONGLONG kInterval = 100;
+  const ULONGLONG now = GetTickCount64();
+  if (now - last_answered_ < kInterval) return;
+  last_answered_ = now;
+  MSG message;
+  PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  // The whole line again, in case the system took part of it away meanwhile.
+  if (status_dc_ != nullptr) ShowStatusOn(status_dc_, true);
 }
 
 void TfrmMain::SetTarget(std::string_view text) {
@@ -483,7 +522,29 @@ std::int32_t TfrmMain::TargetWidth() {
   return bounds.right - bounds.left;
 }
 
+class TfrmMain::Converting {
+ public:
+  Converting(TfrmMain& form, HDC status_dc) noexcept : form_(form) {
+    form_.converting_ = true;
+    form_.status_dc_ = status_dc;
+    form_.last_answered_ = GetTickCount64();
+  }
+  ~Converting() {
+    form_.converting_ = false;
+    form_.status_dc_ = nullptr;
+  }
+  Converting(const Converting&) = delete;
+  Converting& operator=(const Converting&) = delete;
+
+ private:
+  TfrmMain& form_;
+};
+
 void TfrmMain::Convert(std::string_view project_path) {
+  // The line's device context is held for the whole conversion: fetching it
+  // for each record would cost more than drawing the record's number.
+  const ClientDC status_dc = ClientDCOf(txt3_);
+  const Converting converting(*this, status_dc.get());
   converter_.Convert(project_path);
 }
 

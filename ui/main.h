@@ -18,6 +18,7 @@
 #include "runtime/windows_api.h"
 #include "ui/actions.h"
 #include "ui/painting.h"
+#include "ui/status_line.h"
 
 namespace kwt::ui {
 
@@ -86,10 +87,20 @@ class TfrmMain final : public frame::Form, public ConversionFace {
     const TfrmMain& form_;
   };
 
+  // What holds for the length of one conversion; see Convert.
+  class Converting;
+
   static LRESULT CALLBACK StatusLineProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT HandleStatusLineMessage(UINT message, WPARAM wparam, LPARAM lparam);
   // Draws the status line's text now, without waiting for a paint message.
   void DrawStatusLine();
+  // Brings the line's picture up to date and copies what changed, or all of
+  // it, to dc; draws straight on dc when there is no picture.
+  void ShowStatusOn(HDC dc, bool whole);
+  // Handles the messages that other programs send, at most every so often:
+  // a conversion handles no input, but a window that stops asking for
+  // messages is taken for hung.
+  void AnswerSentMessages();
   LRESULT HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT HandleGroupBoxMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
@@ -159,7 +170,13 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   // text from here.
   std::string status_text_;
   std::wstring status_wide_;
+  std::unique_ptr<StatusLinePicture> status_picture_;
   WNDPROC status_line_procedure_ = nullptr;
+  // Set during a conversion: the line's device context, held for it, and
+  // when sent messages were last handled.
+  bool converting_ = false;
+  HDC status_dc_ = nullptr;
+  ULONGLONG last_answered_ = 0;
   WindowMeasure measure_;
   Converter converter_;
 };

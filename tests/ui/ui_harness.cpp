@@ -244,6 +244,11 @@ std::vector<COLORREF> Capture(HWND window, SIZE& size) {
   RECT client{};
   GetClientRect(window, &client);
   size = SIZE{client.right, client.bottom};
+  const ClientDC source = ClientDCOf(window);
+  return CaptureFrom(source.get(), POINT{0, 0}, size);
+}
+
+std::vector<COLORREF> CaptureFrom(HDC source, POINT origin, SIZE size) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = size.cx;
@@ -252,13 +257,13 @@ std::vector<COLORREF> Capture(HWND window, SIZE& size) {
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  const ClientDC source = ClientDCOf(window);
-  const MemoryDC memory = CompatibleMemoryDC(source.get());
+  const MemoryDC memory = CompatibleMemoryDC(source);
   const HBITMAP bitmap = CreateDIBSection(memory.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   std::vector<COLORREF> pixels;
+  if (bitmap == nullptr) return pixels;
   {
     const Selected selected(memory.get(), bitmap);
-    BitBlt(memory.get(), 0, 0, size.cx, size.cy, source.get(), 0, 0, SRCCOPY);
+    BitBlt(memory.get(), 0, 0, size.cx, size.cy, source, origin.x, origin.y, SRCCOPY);
     GdiFlush();
     const auto* raw = static_cast<const std::uint32_t*>(bits);
     for (LONG i = 0; i < size.cx * size.cy; ++i) {

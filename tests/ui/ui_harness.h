@@ -121,6 +121,8 @@ class WindowTest : public ::testing::Test {
 
 // The pixels of a window's client area as drawn now, row by row.
 std::vector<COLORREF> Capture(HWND window, SIZE& size);
+// The pixels of a rectangle of size at origin on any device context.
+std::vector<COLORREF> CaptureFrom(HDC source, POINT origin, SIZE size);
 
 // The window program kwtconvw.exe, started beside the test program's build.
 class Program {
