@@ -80,11 +80,24 @@ POINT CentredOrigin(SIZE screen, SIZE window) {
   return POINT{left < 0 ? 0 : left, top < 0 ? 0 : top};
 }
 
-std::string_view LongHintPart(std::string_view hint) {
+namespace {
+
+std::size_t HintBar(std::string_view hint) {
   for (std::size_t i = 0; i < hint.size(); ++i) {
-    if (hint[i] == '|' && ClassifyByte(hint, i) != ByteClass::Trail) return hint.substr(i + 1);
+    if (hint[i] == '|' && ClassifyByte(hint, i) != ByteClass::Trail) return i;
   }
-  return hint;
+  return std::string_view::npos;
+}
+
+}  // namespace
+
+std::string_view LongHintPart(std::string_view hint) {
+  const std::size_t bar = HintBar(hint);
+  return bar == std::string_view::npos ? hint : hint.substr(bar + 1);
+}
+
+std::string_view ShortHintPart(std::string_view hint) {
+  return hint.substr(0, HintBar(hint));
 }
 
 Application::Application()

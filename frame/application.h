@@ -46,6 +46,8 @@ POINT CentredOrigin(SIZE screen, SIZE window);
 // The long part of a hint: the text after its first "|" (a whole character,
 // never the second byte of a double-byte one), or the whole hint.
 std::string_view LongHintPart(std::string_view hint);
+// The short part: the text before that "|", or the whole hint.
+std::string_view ShortHintPart(std::string_view hint);
 
 class Application {
  public:

@@ -43,6 +43,20 @@ std::wstring ControlText(HWND control) {
   return Cp932ToWideLossy(frame::WindowText(control));
 }
 
+// A button's window text is what a screen reader calls it. A picture button
+// without a caption is named by the short part of its hint (what a tooltip
+// would show); nothing draws the window text, so the button still shows no
+// caption.
+std::string AccessibleName(const std::string& caption, std::string_view hint) {
+  return caption.empty() ? std::string(frame::ShortHintPart(hint)) : caption;
+}
+
+void DrawFocusMark(HDC dc, HWND control) {
+  RECT bounds{};
+  GetClientRect(control, &bounds);
+  DrawFocusRect(dc, &bounds);
+}
+
 }  // namespace
 
 std::int32_t TfrmMain::WindowMeasure::TextWidth(std::string_view text) {
@@ -122,7 +136,9 @@ bool TfrmMain::CreateControls() {
   // Created in tab order, which is also their stacking order.
   static_text1_ = CreateControl(L"STATIC", texts::kIntroText, kChild | SS_LEFT, 0, kStaticText1.left,
                                 kStaticText1.top, kStaticText1.width, kStaticText1.height, group_box1_);
-  btn_ = CreateControl(L"BUTTON", LinkedCaption(texts::kExitCaption, kBtnName, file_exit1_->Caption()),
+  const std::string btn_caption = LinkedCaption(texts::kExitCaption, kBtnName, file_exit1_->Caption());
+  btn_caption_ = Cp932ToWideLossy(btn_caption);
+  btn_ = CreateControl(L"BUTTON", AccessibleName(btn_caption, file_exit1_->Hint()),
                        kChild | WS_TABSTOP | BS_OWNERDRAW, 0, kBtn.left, kBtn.top, kBtn.width, kBtn.height,
                        group_box1_);
   txt1_ = CreateControl(L"STATIC", texts::kTargetLabel, kChild | SS_LEFT, 0, kTxt1.left, kTxt1.top,
@@ -135,21 +151,28 @@ bool TfrmMain::CreateControls() {
   // are one and the same routine.
   txt3_ = CreateControl(L"STATIC", "", kChild | SS_OWNERDRAW, 0, kTxt3.left, kTxt3.top, kTxt3.width,
                         kTxt3.height, group_box1_);
-  if (txt3_ != nullptr) {
-    SetWindowLongPtrW(txt3_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    status_line_procedure_ = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(txt3_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StatusLineProc)));
-  }
-  bit_btn1_ = CreateControl(L"BUTTON", LinkedCaption("", kBitBtn1Name, file_open1_->Caption()),
+  const std::string open_caption = LinkedCaption("", kBitBtn1Name, file_open1_->Caption());
+  bit_btn1_caption_ = Cp932ToWideLossy(open_caption);
+  bit_btn1_ = CreateControl(L"BUTTON", AccessibleName(open_caption, file_open1_->Hint()),
                             kChild | WS_TABSTOP | BS_OWNERDRAW, 0, kBitBtn1.left, kBitBtn1.top,
                             kBitBtn1.width, kBitBtn1.height, group_box1_);
   for (HWND control : TabOrder()) {
     if (control == nullptr) return false;
   }
+  Subclass(txt3_, StatusLineProc, status_line_procedure_);
+  for (HWND static_text : {static_text1_, txt1_, txt2_})
+    Subclass(static_text, StaticTextProc, static_text_procedure_);
   FitToText(static_text1_);
   FitToText(txt1_);
   FitToText(txt2_);
   return true;
+}
+
+void TfrmMain::Subclass(HWND control, WNDPROC procedure, WNDPROC& original) {
+  SetWindowLongPtrW(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  // Every control of one class has the same procedure to hand on to.
+  original = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
 }
 
 void TfrmMain::FitToText(HWND static_text) {
@@ -208,6 +231,11 @@ LRESULT TfrmMain::HandleStatusLineMessage(UINT message, WPARAM wparam, LPARAM lp
       SetStatus(WideToCp932Lossy(text != nullptr ? std::wstring_view(text) : std::wstring_view()));
       return TRUE;
     }
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      status_focused_ = message == WM_SETFOCUS;
+      InvalidateRect(txt3_, nullptr, FALSE);
+      return CallWindowProcW(status_line_procedure_, txt3_, message, wparam, lparam);
     case WM_NCDESTROY: {
       const WNDPROC original = status_line_procedure_;
       SetWindowLongPtrW(txt3_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
@@ -216,6 +244,30 @@ LRESULT TfrmMain::HandleStatusLineMessage(UINT message, WPARAM wparam, LPARAM lp
     }
     default: return CallWindowProcW(status_line_procedure_, txt3_, message, wparam, lparam);
   }
+}
+
+LRESULT CALLBACK TfrmMain::StaticTextProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  TfrmMain* self = Self<TfrmMain>(window);
+  if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
+  return frame::Guarded(self->application_,
+                        [&] { return self->HandleStaticTextMessage(window, message, wparam, lparam); });
+}
+
+LRESULT TfrmMain::HandleStaticTextMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  const WNDPROC original = static_text_procedure_;
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    return CallWindowProcW(original, window, message, wparam, lparam);
+  }
+  const LRESULT result = CallWindowProcW(original, window, message, wparam, lparam);
+  if (message == WM_SETFOCUS || message == WM_KILLFOCUS) {
+    InvalidateRect(window, nullptr, TRUE);
+  } else if (message == WM_PAINT && GetFocus() == window) {
+    const ClientDC dc = ClientDCOf(window);
+    if (dc) DrawFocusMark(dc.get(), window);
+  }
+  return result;
 }
 
 LRESULT TfrmMain::HandleGroupBoxMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -302,9 +354,9 @@ LRESULT TfrmMain::OnDrawItem(const DRAWITEMSTRUCT& item) {
   if (item.hwndItem == txt3_) {
     ShowStatusOn(item.hDC, true);
   } else if (item.hwndItem == btn_) {
-    PaintPictureButton(item, close_glyph_.get(), ControlText(btn_), font_.get(), layout::kGlyphSpacing);
+    PaintPictureButton(item, close_glyph_.get(), btn_caption_, font_.get(), layout::kGlyphSpacing);
   } else if (item.hwndItem == bit_btn1_) {
-    PaintPictureButton(item, open_glyph_.get(), ControlText(bit_btn1_), font_.get(), layout::kGlyphSpacing);
+    PaintPictureButton(item, open_glyph_.get(), bit_btn1_caption_, font_.get(), layout::kGlyphSpacing);
   } else {
     return FALSE;
   }
@@ -388,7 +440,7 @@ bool TfrmMain::AccessKey(wchar_t character) {
     return static_cast<wchar_t>(reinterpret_cast<ULONG_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(c))));
   };
   for (HWND button : {btn_, bit_btn1_}) {
-    const std::wstring caption = ControlText(button);
+    const std::wstring& caption = CaptionOf(button);
     const std::size_t marker = caption.find(L'&');
     if (marker == std::wstring::npos || marker + 1 >= caption.size()) continue;
     if (upper(caption[marker + 1]) == upper(character) && IsWindowEnabled(button) &&
@@ -492,7 +544,10 @@ void TfrmMain::ShowStatusOn(HDC dc, bool whole) {
     return;
   }
   const RECT changed = status_picture_->Compose(status_wide_);
-  status_picture_->CopyTo(dc, whole ? bounds : changed);
+  // A focus mark crosses every part of the line: the whole line again, then
+  // the mark.
+  status_picture_->CopyTo(dc, whole || status_focused_ ? bounds : changed);
+  if (status_focused_) DrawFocusMark(dc, txt3_);
 }
 
 void TfrmMain::AnswerSentMessages() {

@@ -92,6 +92,11 @@ class TfrmMain final : public frame::Form, public ConversionFace {
 
   static LRESULT CALLBACK StatusLineProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT HandleStatusLineMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  // The other static texts draw as the system draws them, plus a focus mark
+  // while they have the focus (the arrow keys give it to them).
+  static LRESULT CALLBACK StaticTextProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleStaticTextMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  void Subclass(HWND control, WNDPROC procedure, WNDPROC& original);
   // Draws the status line's text now, without waiting for a paint message.
   void DrawStatusLine();
   // Brings the line's picture up to date and copies what changed, or all of
@@ -133,6 +138,10 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   void MoveFocus(bool forward, bool tab_stops_only);
   void FocusByKeyboard(HWND control);
   HWND FirstTabStop() const;
+  // The caption a button draws; its window text is its name for screen readers.
+  const std::wstring& CaptionOf(HWND button) const noexcept {
+    return button == btn_ ? btn_caption_ : bit_btn1_caption_;
+  }
   bool IsButton(HWND window) const noexcept {
     return window != nullptr && (window == btn_ || window == bit_btn1_);
   }
@@ -171,7 +180,11 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   std::string status_text_;
   std::wstring status_wide_;
   std::unique_ptr<StatusLinePicture> status_picture_;
+  bool status_focused_ = false;
   WNDPROC status_line_procedure_ = nullptr;
+  WNDPROC static_text_procedure_ = nullptr;
+  std::wstring btn_caption_;
+  std::wstring bit_btn1_caption_;
   // Set during a conversion: the line's device context, held for it, and
   // when sent messages were last handled.
   bool converting_ = false;

@@ -58,7 +58,8 @@ TEST_F(WindowTest, EveryControlStandsWhereDesignedWithItsText) {
       {"Txt2", form.Txt2(), L"Static", {136, 80, 52, 16}, texts::kProgressLabel, true},
       {"Edit1", form.Edit1(), L"Edit", {120, 48, 145, 20}, "", false},
       {"Txt3", form.Txt3(), L"Static", {16, 96, 289, 17}, "", false},
-      {"BitBtn1", form.BitBtn1(), L"Button", {280, 48, 17, 17}, "", false},
+      // No caption: its text is only its name for screen readers.
+      {"BitBtn1", form.BitBtn1(), L"Button", {280, 48, 17, 17}, "\x8AJ\x82\xAD", false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -266,17 +267,19 @@ TEST_F(WindowTest, IdleWorkTakesTheLongHintOfTheControlUnderTheMouse) {
   EXPECT_EQ(FindWindowW(L"tooltips_class32", nullptr), nullptr);
 }
 
-TEST(HintTest, LongPartFollowsTheFirstWholeBar) {
+TEST(HintTest, TheFirstWholeBarParts) {
   struct Row {
     std::string_view hint;
+    std::string_view short_part;
     std::string_view long_part;
   };
   const Row rows[] = {
-      {"short|long", "long"},  {"no bar", "no bar"}, {"a|b|c", "b|c"}, {"|", ""},
-      {"\x83|x|tail", "tail"},  // ポ ends in a bar byte, which cuts nothing
+      {"short|long", "short", "long"},   {"no bar", "no bar", "no bar"}, {"a|b|c", "a", "b|c"}, {"|", "", ""},
+      {"\x83|x|tail", "\x83|x", "tail"},  // ポ ends in a bar byte, which cuts nothing
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.hint);
+    EXPECT_EQ(frame::ShortHintPart(row.hint), row.short_part);
     EXPECT_EQ(frame::LongHintPart(row.hint), row.long_part);
   }
 }
