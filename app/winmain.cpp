@@ -5,6 +5,11 @@
 #include "ui/main.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
+  // The window answers the system between records, but flushing a large
+  // converted file to a slow disk can take longer than the few seconds after
+  // which Windows would replace the window by a frozen copy: the record
+  // counter must stay on screen.
+  DisableProcessWindowsGhosting();
   return kwt::frame::Run(show_command, [](kwt::frame::Application& application) {
     application.SetTitle(kwt::texts::kAppTitle);
     application.CreateAppForm<kwt::ui::TfrmMain>();
