@@ -121,11 +121,15 @@ TEST(StoreBytes, WritesAfterLoadingReplaceAddAndCreate) {
     // The same bytes whether the write is foreseen, made in memory, or saved.
     EXPECT_EQ(store.SavedTextWith(write.section, write.key, write.value), write.saved);
     {
-      const PendingSave pending = store.PrepareSaveWith(write.section, write.key, write.value);
-      EXPECT_EQ(ReadBytes(pending.TemporaryPath()), write.saved);
-      EXPECT_TRUE(
-          store.FileHoldsSavedTextWith(pending.TemporaryPath(), write.section, write.key, write.value));
+      PendingSave pending = store.PrepareSaveWith(write.section, write.key, write.value);
+      EXPECT_EQ(ReadBytes(path), loaded);
+      // Let go uncommitted, as a stopped run leaves it (while pending it is
+      // held, and Windows lets nobody read it).
+      pending.Keep();
     }
+    const std::string waiting = store.PendingSavePath();
+    EXPECT_EQ(ReadBytes(waiting), write.saved);
+    EXPECT_TRUE(store.FileHoldsSavedTextWith(waiting, write.section, write.key, write.value));
     // Not committed: the project file and the store are as they were.
     EXPECT_EQ(ReadBytes(path), loaded);
     EXPECT_EQ(store.SavedText(), "[KWJ]\r\nVersion=102\r\nCount=2\r\nplain\r\n\r\n[Other]\r\nx=1\r\n\r\n");
