@@ -82,6 +82,49 @@ inline std::string GenerateProject(const std::string& folder, std::uint32_t coun
   return project;
 }
 
+// Writes folder/P.kwj as GenerateProject does, followed by keys key lines of
+// 100 bytes each (ten to a section, spaces around the "=" as users write
+// them) and, unless lineBytes is 0, a section with one line of lineBytes
+// bytes; folder/D.KWT holds count records.
+inline std::string GenerateLargeProject(const std::string& folder, std::uint32_t keys,
+                                        std::uint32_t lineBytes, std::uint32_t count) {
+  const std::string project = GenerateProject(folder, count);
+  std::ofstream out(project, std::ios::binary | std::ios::app);
+  constexpr std::uint32_t kKeysPerSection = 10;
+  constexpr std::size_t kLineBytes = 100;
+  std::string text;
+  for (std::uint32_t key = 0; key < keys; ++key) {
+    if (key % kKeysPerSection == 0) text.append("[Section").append(std::to_string(key / 10)).append("]\r\n");
+    const std::size_t start = text.size();
+    text.append("Key")
+        .append(std::to_string(key % kKeysPerSection))
+        .append(" = ")
+        .append(std::to_string(key));
+    text.append(1, ' ');
+    text.append(start + kLineBytes - 2 - text.size(), 'v');
+    text.append("\r\n");
+    if (text.size() > (1u << 20)) {
+      out << text;
+      text.clear();
+    }
+  }
+  if (lineBytes > 0) {
+    text.append("[Long]\r\nLine=");
+    text.append(lineBytes > 5 ? lineBytes - 5 : 0, 'x');
+    text.append("\r\n");
+  }
+  out << text;
+  out.close();
+  if (!out) throw std::runtime_error("cannot write " + project);
+  platform::FileHandle file;
+  if (platform::Open(project, platform::Access::ReadWrite, platform::kShareRead,
+                     platform::Creation::OpenExisting, file) != platform::error::kSuccess ||
+      platform::Flush(file) != platform::error::kSuccess) {
+    throw std::runtime_error("cannot flush " + project);
+  }
+  return project;
+}
+
 namespace detail {
 
 inline void Require(platform::ErrorCode code, const char* what) {

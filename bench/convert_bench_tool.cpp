@@ -2,6 +2,15 @@
 //   convert_bench_tool generate FOLDER COUNT   writes FOLDER/P.kwj and FOLDER/D.KWT
 //   convert_bench_tool convert PROJECT         converts it through the driver
 //   convert_bench_tool floor FOLDER COUNT      does only the same file work
+//   convert_bench_tool large FOLDER KEYS LINE COUNT
+//                                              writes FOLDER/P.kwj with KEYS
+//                                              keys of about 100 bytes (and,
+//                                              unless LINE is 0, one line of
+//                                              LINE bytes) and a small D.KWT
+//   convert_bench_tool load-save PROJECT [SAVES]
+//                                              loads, stamps and saves it once
+//                                              (or SAVES times) through the
+//                                              project store
 // Each run is one process, so the script can time it and read its peak memory.
 #include <charconv>
 #include <cstdio>
@@ -11,6 +20,7 @@
 
 #include "bench/convert_bench_support.h"
 #include "runtime/errors.h"
+#include "runtime/ini_file.h"
 
 namespace {
 
@@ -23,9 +33,24 @@ std::uint32_t CountArgument(const char* text) {
 }
 
 int Usage() {
-  std::fputs("usage: convert_bench_tool generate FOLDER COUNT | convert PROJECT | floor FOLDER COUNT\n",
-             stderr);
+  std::fputs(
+      "usage: convert_bench_tool generate FOLDER COUNT | convert PROJECT | floor FOLDER COUNT\n"
+      "       | large FOLDER KEYS LINE COUNT | load-save PROJECT [SAVES]\n",
+      stderr);
   return 2;
+}
+
+// One load, the driver's reads, and a stamp and a save per pass: with two
+// saves, the least that converting a layout-102 project does with its
+// project file.
+void LoadAndSave(const std::string& project, std::uint32_t saves) {
+  kwt::TMemIniFile store(project);
+  store.SetCaseSensitivity(false);
+  if (store.ReadNumber("KWJ", "Version", 0) >= 140) throw std::runtime_error("project is converted already");
+  for (std::uint32_t i = 0; i < saves; ++i) {
+    store.WriteNumber("KWJ", "Version", static_cast<std::int32_t>(140 + i));
+    store.Save();
+  }
 }
 
 }  // namespace
@@ -41,6 +66,11 @@ int main(int argc, char** argv) {
       if (face.statusBytes == 0) throw std::runtime_error("nothing was converted");
     } else if (command == "floor" && argc == 4) {
       kwt::bench::FloorConvert(argv[2], CountArgument(argv[3]));
+    } else if (command == "large" && argc == 6) {
+      kwt::bench::GenerateLargeProject(argv[2], CountArgument(argv[3]), CountArgument(argv[4]),
+                                       CountArgument(argv[5]));
+    } else if (command == "load-save" && (argc == 3 || argc == 4)) {
+      LoadAndSave(argv[2], argc == 4 ? CountArgument(argv[3]) : 1);
     } else {
       return Usage();
     }

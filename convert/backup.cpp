@@ -94,10 +94,7 @@ bool HoldEarlierState(TMemIniFile& store, const std::string& projectBackup, cons
   if (before.number >= LayoutForVersion(version).number) return false;
   // Compared with one Version in both, so that only the Version may differ.
   constexpr std::string_view kSame = "0";
-  if (backup.SavedTextWith(keys::kSection, keys::kVersion, kSame) !=
-      store.SavedTextWith(keys::kSection, keys::kVersion, kSame)) {
-    return false;
-  }
+  if (!store.SavesLikeWith(backup, keys::kSection, keys::kVersion, kSame)) return false;
   // The contents backup, converted as the passes since converted it, must be
   // the contents file as it is: a file of the right size proves nothing.
   if (!platform::SameOwner(projectBackup, store.ReplacementTarget()) ||

@@ -372,23 +372,20 @@ bool Converter::FinishInterruptedRun(FolderLocks& locks) {
   const std::string pendingPath = store.PendingSavePath();
   if (!platform::IsPlainFile(pendingPath)) return false;
 
-  TMemIniFile pending{pendingPath};
-  pending.SetCaseSensitivity(false);
+  // Exactly the bytes one of the passes still to run would have written, and
+  // its owner the project's: a text planted by someone else proves nothing.
+  // The file is compared with the store in pieces, never loaded beside it.
   const std::int32_t version = store.ReadNumber(keys::kSection, keys::kVersion, 0);
-  const std::int32_t pendingVersion = pending.ReadNumber(keys::kSection, keys::kVersion, 0);
   const Pass* finished = nullptr;
+  std::string stamp;
   for (const Pass& pass : PassesFor(version)) {
-    if (pass.stampedVersion == pendingVersion) finished = &pass;
+    std::string text = IntegerText(pass.stampedVersion);
+    if (store.FileHoldsSavedTextWith(pendingPath, keys::kSection, keys::kVersion, text)) {
+      finished = &pass;
+      stamp = std::move(text);
+    }
   }
-  if (finished == nullptr) return false;
-  // Exactly the bytes the stopped pass wrote, and its owner the project's: a
-  // text planted by someone else proves nothing.
-  const std::string stamp = IntegerText(pendingVersion);
-  const std::optional<std::string> bytes = ReadWholeFile(pendingPath);
-  if (!bytes || *bytes != store.SavedTextWith(keys::kSection, keys::kVersion, stamp) ||
-      !platform::SameOwner(pendingPath, store.ReplacementTarget())) {
-    return false;
-  }
+  if (finished == nullptr || !platform::SameOwner(pendingPath, store.ReplacementTarget())) return false;
 
   const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
   const std::string contents = ContentsPath();

@@ -46,16 +46,28 @@ std::size_t THashedStringList::Add(std::string text) {
 }
 
 std::size_t THashedStringList::AddObject(std::string text, std::unique_ptr<THashedStringList> object) {
-  text_bytes_ += text.size();
-  items_.push_back(Item{std::move(text), std::move(object)});
+  auto owned = std::make_unique<std::string>(std::move(text));
+  const std::string_view view = *owned;
+  return Append(Item{view, std::move(owned), std::move(object)});
+}
+
+std::size_t THashedStringList::AddView(std::string_view text, std::unique_ptr<THashedStringList> object) {
+  return Append(Item{text, nullptr, std::move(object)});
+}
+
+std::size_t THashedStringList::Append(Item item) {
+  text_bytes_ += item.text.size();
+  items_.push_back(std::move(item));
   Changed();
   return items_.size() - 1;
 }
 
 void THashedStringList::Put(std::size_t index, std::string text) {
   Item& item = items_.at(index);
-  text_bytes_ = text_bytes_ - item.text.size() + text.size();
-  item.text = std::move(text);
+  auto owned = std::make_unique<std::string>(std::move(text));
+  text_bytes_ = text_bytes_ - item.text.size() + owned->size();
+  item.text = *owned;
+  item.owned = std::move(owned);
   Changed();
 }
 

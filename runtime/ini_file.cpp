@@ -1,6 +1,10 @@
 #include "runtime/ini_file.h"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
 #include <limits>
+#include <optional>
 #include <utility>
 
 #include "runtime/errors.h"
@@ -18,6 +22,11 @@ constexpr char kNul = '\0';
 constexpr std::string_view kLineBreak = "\r\n";
 // Appended to the project path to name the file the new text waits in.
 constexpr std::string_view kTemporarySuffix = "$$$";
+// The saved text goes to the file through a buffer of this size, and is
+// compared with a file's bytes in pieces of this size: a project file is
+// never held a second time, however large it is.
+constexpr std::size_t kWritePiece = std::size_t{1} << 18;
+constexpr std::size_t kComparePiece = std::size_t{1} << 16;
 
 // Space, tab, CR, Ctrl-Z and every other control byte; a trail byte of a
 // double-byte character is never in this range, so trimming cannot split one.
@@ -35,6 +44,21 @@ std::string_view Trim(std::string_view text) {
 
 [[noreturn]] void ThrowCannotCreate(std::string_view path) {
   throw EFCreateError(texts::Format(texts::kCannotCreateFileFormat, path));
+}
+
+// Reads until size bytes have come or the file ends; answers how many came,
+// or nothing when a read fails.
+std::optional<std::size_t> ReadUpTo(platform::FileHandle& file, char* buffer, std::size_t size) {
+  std::size_t got = 0;
+  while (got < size) {
+    std::size_t transferred = 0;
+    if (platform::Read(file, buffer + got, size - got, transferred) != platform::error::kSuccess) {
+      return std::nullopt;
+    }
+    if (transferred == 0) break;
+    got += transferred;
+  }
+  return got;
 }
 
 }  // namespace
@@ -59,7 +83,9 @@ TMemIniFile::TMemIniFile(std::string path) : TMemIniFile(std::move(path), NoFile
 
 TMemIniFile TMemIniFile::FromText(std::string path, std::string_view text) {
   TMemIniFile store(std::move(path), NoFile{});
-  store.Parse(text);
+  auto bytes = std::make_unique_for_overwrite<char[]>(text.size());
+  if (!text.empty()) std::memcpy(bytes.get(), text.data(), text.size());
+  store.Parse(std::move(bytes), text.size());
   return store;
 }
 
@@ -81,34 +107,27 @@ void TMemIniFile::Load() {
   }
   // One read brings the whole file. Only a system that hands out less than
   // asked (a file that shrank meanwhile) needs another; the text ends where
-  // the file did.
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  std::size_t got = 0;
-  while (got < bytes.size()) {
-    std::size_t transferred = 0;
-    if (platform::Read(file, bytes.data() + got, bytes.size() - got, transferred) !=
-        platform::error::kSuccess) {
-      throw cannot_open();
-    }
-    if (transferred == 0) break;
-    got += transferred;
-  }
-  bytes.resize(got);
+  // the file did. Nothing is cleared first: every byte used is read.
+  auto bytes = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(size));
+  const std::optional<std::size_t> got = ReadUpTo(file, bytes.get(), static_cast<std::size_t>(size));
+  if (!got) throw cannot_open();
   platform::Close(file);
-  Parse(bytes);
+  Parse(std::move(bytes), *got);
 }
 
-void TMemIniFile::Parse(std::string_view text) {
+void TMemIniFile::Parse(std::unique_ptr<char[]> bytes, std::size_t size) {
+  char* const text = bytes.get();
+  loaded_ = std::move(bytes);
   THashedStringList* current = nullptr;
   std::size_t pos = 0;
   // A line ends at CR, LF or NUL; CR LF counts as one break, LF CR as two.
   // A NUL ends the text as well as the line.
-  while (pos < text.size() && text[pos] != kNul) {
+  while (pos < size && text[pos] != kNul) {
     const std::size_t begin = pos;
-    while (pos < text.size() && text[pos] != kCr && text[pos] != kLf && text[pos] != kNul) ++pos;
-    const std::string_view line = Trim(text.substr(begin, pos - begin));
-    if (pos < text.size() && text[pos] == kCr) ++pos;
-    if (pos < text.size() && text[pos] == kLf) ++pos;
+    while (pos < size && text[pos] != kCr && text[pos] != kLf && text[pos] != kNul) ++pos;
+    const std::string_view line = Trim(std::string_view(text + begin, pos - begin));
+    if (pos < size && text[pos] == kCr) ++pos;
+    if (pos < size && text[pos] == kLf) ++pos;
 
     if (line.empty() || line.front() == ';') continue;
     // The bracket tests look at single bytes: a "]" that is the trail byte of
@@ -117,21 +136,24 @@ void TMemIniFile::Parse(std::string_view text) {
       auto lines = std::make_unique<THashedStringList>();
       lines->SetCaseSensitive(sections_->CaseSensitive());
       current = lines.get();
-      sections_->AddObject(std::string(Trim(line.substr(1, line.size() - 2))), std::move(lines));
+      sections_->AddView(Trim(line.substr(1, line.size() - 2)), std::move(lines));
       continue;
     }
     if (current == nullptr) continue;  // Text before the first header is not kept.
     const std::size_t equals = line.find('=');
     if (equals == std::string_view::npos) {
-      current->Add(std::string(line));
+      current->AddView(line);
       continue;
     }
+    // The stored line is the trimmed name, "=" and the trimmed value. They are
+    // moved together over the blanks between them, within the line's own
+    // bytes, which nothing reads again: the line stays one view.
     const std::string_view name = Trim(line.substr(0, equals));
     const std::string_view value = Trim(line.substr(equals + 1));
-    std::string stored;
-    stored.reserve(name.size() + 1 + value.size());
-    stored.append(name).append(1, '=').append(value);
-    current->Add(std::move(stored));
+    char* const stored = text + (name.data() - text);
+    stored[name.size()] = '=';
+    std::memmove(stored + name.size() + 1, value.data(), value.size());
+    current->AddView(std::string_view(stored, name.size() + 1 + value.size()));
   }
 }
 
@@ -148,7 +170,7 @@ std::string TMemIniFile::ReadText(std::string_view section, std::string_view key
   if (index < 0) return std::string(defaultValue);
   // A matching name has the key's length, so the value starts right after it
   // and its "=". The value is returned as stored, untrimmed.
-  return lines->Strings(static_cast<std::size_t>(index)).substr(key.size() + 1);
+  return std::string(lines->Strings(static_cast<std::size_t>(index)).substr(key.size() + 1));
 }
 
 void TMemIniFile::WriteText(std::string_view section, std::string_view key, std::string_view value) {
@@ -177,6 +199,111 @@ void TMemIniFile::SetCaseSensitivity(bool value) {
   sections_->SetCaseSensitive(value);
 }
 
+// Each section's header, its lines and one empty line, with the change where
+// WriteText would put it: over the key's line in the last matching section,
+// after that section's lines, or in a new section at the end. The pieces are
+// views into the store, which must not change while they are read.
+class TMemIniFile::SavedTextReader {
+ public:
+  SavedTextReader(const TMemIniFile& store, const Change* change) : sections_(*store.sections_) {
+    if (change != nullptr) {
+      hasChange_ = true;
+      changed_ = store.FindSection(change->section);
+      changedLine_ = changed_ ? changed_->IndexOfName(change->key) : -1;
+      createdName_ = change->section;
+      line_.append(change->key).append(1, '=').append(change->value);
+    }
+    sectionCount_ = sections_.Count() + (hasChange_ && changed_ == nullptr ? 1 : 0);
+  }
+
+  // The length of the whole text.
+  std::size_t Size() const {
+    std::size_t size = 0;
+    for (std::size_t i = 0; i < sections_.Count(); ++i) {
+      const THashedStringList& lines = *sections_.Objects(i);
+      size += sections_.Strings(i).size() + 2 + lines.TextBytes() + (lines.Count() + 2) * kLineBreak.size();
+    }
+    if (!hasChange_) return size;
+    if (changed_ == nullptr) return size + createdName_.size() + 2 + line_.size() + 3 * kLineBreak.size();
+    if (changedLine_ < 0) return size + line_.size() + kLineBreak.size();
+    return size - changed_->Strings(static_cast<std::size_t>(changedLine_)).size() + line_.size();
+  }
+
+  // Copies the next bytes of the text into buffer, at most size of them, and
+  // answers how many; 0 once the text has been handed out.
+  std::size_t Read(char* buffer, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size && (!piece_.empty() || NextPiece())) {
+      const std::size_t taken = std::min(piece_.size(), size - done);
+      std::memcpy(buffer + done, piece_.data(), taken);
+      piece_.remove_prefix(taken);
+      done += taken;
+    }
+    return done;
+  }
+
+ private:
+  bool NextPiece() {
+    if (next_ == queued_ && !QueueRow()) return false;
+    piece_ = queue_[next_++];
+    return true;
+  }
+
+  // Queues the pieces of the next output line: the header, a line, the
+  // change's line when it is added to the section, then the empty line.
+  bool QueueRow() {
+    next_ = 0;
+    queued_ = 0;
+    for (; section_ < sectionCount_; ++section_, row_ = 0) {
+      const bool created = section_ == sections_.Count();
+      const THashedStringList* lines = created ? nullptr : sections_.Objects(section_);
+      const std::size_t count = lines ? lines->Count() : 0;
+      const bool addsLine = hasChange_ && (created || (lines == changed_ && changedLine_ < 0));
+      const std::size_t row = row_++;
+      if (row == 0) {
+        Queue("[");
+        Queue(created ? createdName_ : sections_.Strings(section_));
+        Queue("]\r\n");
+        return true;
+      }
+      if (row <= count) {
+        const std::size_t at = row - 1;
+        const bool replaced = lines == changed_ && static_cast<std::ptrdiff_t>(at) == changedLine_;
+        Queue(replaced ? std::string_view(line_) : lines->Strings(at));
+        Queue(kLineBreak);
+        return true;
+      }
+      if (addsLine && row == count + 1) {
+        Queue(line_);
+        Queue(kLineBreak);
+        return true;
+      }
+      if (row == count + 1 + (addsLine ? 1 : 0)) {
+        Queue(kLineBreak);
+        return true;
+      }
+    }
+    return false;
+  }
+
+  void Queue(std::string_view piece) { queue_[queued_++] = piece; }
+
+  const THashedStringList& sections_;
+  bool hasChange_ = false;
+  const THashedStringList* changed_ = nullptr;
+  std::ptrdiff_t changedLine_ = -1;
+  std::string_view createdName_;
+  std::string line_;  // The changed key's line.
+  std::size_t sectionCount_ = 0;
+
+  std::size_t section_ = 0;
+  std::size_t row_ = 0;
+  std::array<std::string_view, 3> queue_;
+  std::size_t queued_ = 0;
+  std::size_t next_ = 0;
+  std::string_view piece_;
+};
+
 std::string TMemIniFile::SavedText() const {
   return TextWith(nullptr);
 }
@@ -188,54 +315,61 @@ std::string TMemIniFile::SavedTextWith(std::string_view section, std::string_vie
 }
 
 std::string TMemIniFile::TextWith(const Change* change) const {
-  // The change goes where WriteText would put it: over the key's line in the
-  // last matching section, after that section's lines, or in a new section at
-  // the end.
-  const THashedStringList* changed = change ? FindSection(change->section) : nullptr;
-  const std::ptrdiff_t changedLine = changed ? changed->IndexOfName(change->key) : -1;
-  std::string line;
-  if (change) line.append(change->key).append(1, '=').append(change->value);
-
-  // Sized exactly first, so the text is built in one buffer.
-  std::size_t size = 0;
-  for (std::size_t i = 0; i < sections_->Count(); ++i) {
-    const THashedStringList& lines = *sections_->Objects(i);
-    size += sections_->Strings(i).size() + 2 + lines.TextBytes() + (lines.Count() + 2) * kLineBreak.size();
-  }
-  if (change) size += change->section.size() + 2 + line.size() + 3 * kLineBreak.size();
-  std::string text;
-  text.reserve(size);
-  const auto appendSection = [&](std::string_view name) {
-    text.append(1, '[').append(name).append(1, ']').append(kLineBreak);
-  };
-  for (std::size_t i = 0; i < sections_->Count(); ++i) {
-    appendSection(sections_->Strings(i));
-    const THashedStringList& lines = *sections_->Objects(i);
-    const bool isChanged = &lines == changed;
-    for (std::size_t j = 0; j < lines.Count(); ++j) {
-      const bool replaced = isChanged && static_cast<std::ptrdiff_t>(j) == changedLine;
-      text.append(replaced ? line : lines.Strings(j)).append(kLineBreak);
-    }
-    if (isChanged && changedLine < 0) text.append(line).append(kLineBreak);
-    text.append(kLineBreak);
-  }
-  if (change && changed == nullptr) {
-    appendSection(change->section);
-    text.append(line).append(kLineBreak).append(kLineBreak);
-  }
+  SavedTextReader reader(*this, change);
+  std::string text(reader.Size(), '\0');
+  text.resize(reader.Read(text.data(), text.size()));
   return text;
 }
 
+bool TMemIniFile::FileHoldsSavedTextWith(std::string_view path, std::string_view section,
+                                         std::string_view key, std::string_view value) const {
+  const Change change{section, key, value};
+  SavedTextReader reader(*this, &change);
+  platform::FileHandle file;
+  std::uint64_t size = 0;
+  if (platform::Open(path, platform::Access::Read, platform::kShareRead, platform::Creation::OpenExisting,
+                     file) != platform::error::kSuccess ||
+      platform::Size(file, size) != platform::error::kSuccess || size != reader.Size()) {
+    return false;
+  }
+  const auto expected = std::make_unique_for_overwrite<char[]>(kComparePiece);
+  const auto found = std::make_unique_for_overwrite<char[]>(kComparePiece);
+  for (;;) {
+    const std::size_t wanted = reader.Read(expected.get(), kComparePiece);
+    // One byte more than the text is asked for at its end: a file that grew
+    // meanwhile is not the text.
+    const std::optional<std::size_t> got = ReadUpTo(file, found.get(), wanted == 0 ? 1 : wanted);
+    if (!got || *got != wanted || std::memcmp(expected.get(), found.get(), wanted) != 0) return false;
+    if (wanted == 0) return true;
+  }
+}
+
+bool TMemIniFile::SavesLikeWith(const TMemIniFile& other, std::string_view section, std::string_view key,
+                                std::string_view value) const {
+  const Change change{section, key, value};
+  SavedTextReader mine(*this, &change);
+  SavedTextReader theirs(other, &change);
+  if (mine.Size() != theirs.Size()) return false;
+  const auto a = std::make_unique_for_overwrite<char[]>(kComparePiece);
+  const auto b = std::make_unique_for_overwrite<char[]>(kComparePiece);
+  for (;;) {
+    const std::size_t got = mine.Read(a.get(), kComparePiece);
+    if (theirs.Read(b.get(), kComparePiece) != got || std::memcmp(a.get(), b.get(), got) != 0) return false;
+    if (got == 0) return true;
+  }
+}
+
 PendingSave TMemIniFile::PrepareSave() const {
-  return PrepareSaveOf(SavedText());
+  return PrepareSaveOf(nullptr);
 }
 
 PendingSave TMemIniFile::PrepareSaveWith(std::string_view section, std::string_view key,
                                          std::string_view value) const {
-  return PrepareSaveOf(SavedTextWith(section, key, value));
+  const Change change{section, key, value};
+  return PrepareSaveOf(&change);
 }
 
-PendingSave TMemIniFile::PrepareSaveOf(std::string_view text) const {
+PendingSave TMemIniFile::PrepareSaveOf(const Change* change) const {
   const std::string& path = FileName();
   // Prove first that the project file itself can be replaced: a read-only
   // file, or one that somebody holds, fails here while nothing has changed.
@@ -271,11 +405,18 @@ PendingSave TMemIniFile::PrepareSaveOf(std::string_view text) const {
   // From here on the pending save removes the temporary file if we fail.
   PendingSave pending(path, replacementTarget_, std::move(temporary_path), std::move(file));
 
-  if (!text.empty()) {
-    std::size_t written = 0;
-    if (platform::Write(pending.file_, text.data(), text.size(), written) != platform::error::kSuccess ||
-        written != text.size()) {
-      throw EWriteError(std::string(texts::kStreamWriteError));
+  // Straight from the store, piece by piece: the text is never built whole.
+  // An empty text is no write at all.
+  SavedTextReader reader(*this, change);
+  const std::size_t piece = std::min(reader.Size(), kWritePiece);
+  if (piece > 0) {
+    const auto buffer = std::make_unique_for_overwrite<char[]>(piece);
+    while (const std::size_t size = reader.Read(buffer.get(), piece)) {
+      std::size_t written = 0;
+      if (platform::Write(pending.file_, buffer.get(), size, written) != platform::error::kSuccess ||
+          written != size) {
+        throw EWriteError(std::string(texts::kStreamWriteError));
+      }
     }
   }
   // Durable, name and all: a run that stops after the contents file has been

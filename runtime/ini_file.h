@@ -127,6 +127,15 @@ class TMemIniFile : public TCustomIniFile {
   std::string SavedText() const;
   // SavedText of the store as it would be after WriteText(section, key, value).
   std::string SavedTextWith(std::string_view section, std::string_view key, std::string_view value) const;
+  // True when the file at path holds exactly SavedTextWith(section, key,
+  // value); false when it cannot be read. Compared in pieces, so that a large
+  // project is not held a second time.
+  bool FileHoldsSavedTextWith(std::string_view path, std::string_view section, std::string_view key,
+                              std::string_view value) const;
+  // True when this store and other save the same bytes, each with value
+  // written into it as WriteText would. Compared in pieces.
+  bool SavesLikeWith(const TMemIniFile& other, std::string_view section, std::string_view key,
+                     std::string_view value) const;
 
   // Switches name matching between exact bytes (true) and upper-cased names (false).
   void SetCaseSensitivity(bool value);
@@ -138,7 +147,9 @@ class TMemIniFile : public TCustomIniFile {
   struct NoFile {};
   TMemIniFile(std::string path, NoFile);
   void Load();
-  void Parse(std::string_view text);
+  // Takes the file's bytes as the store's own and splits them into sections
+  // and lines that point into them.
+  void Parse(std::unique_ptr<char[]> bytes, std::size_t size);
   // The lines of the last section matching name, or null.
   THashedStringList* FindSection(std::string_view name) const;
   // One value that saving writes in place of the stored one (see SavedTextWith).
@@ -147,9 +158,14 @@ class TMemIniFile : public TCustomIniFile {
     std::string_view key;
     std::string_view value;
   };
+  // Hands out the saved text in pieces, straight from the sections.
+  class SavedTextReader;
   std::string TextWith(const Change* change) const;
-  PendingSave PrepareSaveOf(std::string_view text) const;
+  PendingSave PrepareSaveOf(const Change* change) const;
 
+  // The loaded file, normalised in place: the lines read from it are views
+  // into it, so it lives as long as they do (and never moves).
+  std::unique_ptr<char[]> loaded_;
   std::unique_ptr<THashedStringList> sections_;
   std::string replacementTarget_;
 };

@@ -83,9 +83,9 @@ Content Snapshot(const kwt::TMemIniFile& store) {
   Content content;
   const kwt::THashedStringList& sections = store.Sections();
   for (std::size_t i = 0; i < sections.Count(); ++i) {
-    Section section{sections.Strings(i), {}};
+    Section section{std::string(sections.Strings(i)), {}};
     const kwt::THashedStringList& lines = *sections.Objects(i);
-    for (std::size_t j = 0; j < lines.Count(); ++j) section.lines.push_back(lines.Strings(j));
+    for (std::size_t j = 0; j < lines.Count(); ++j) section.lines.emplace_back(lines.Strings(j));
     content.push_back(std::move(section));
   }
   return content;

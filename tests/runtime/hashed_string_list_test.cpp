@@ -98,6 +98,31 @@ TEST(THashedStringList, TellsDoubleByteNamesApartThatByteWiseFoldingWouldMerge) 
   EXPECT_EQ(list.IndexOfName("\x83\x61"), 1);
 }
 
+TEST(THashedStringList, ViewsBorrowWhileAddedAndPutStringsAreItsOwn) {
+  std::string source = "Version=102";
+  std::string added = "Count=3";
+  const std::string kept = "Version";
+  THashedStringList list;
+  list.AddView(source);
+  list.Add(added);
+  list.AddView(kept, std::make_unique<THashedStringList>());
+  EXPECT_EQ(list.Strings(0).data(), source.data()) << "a view is not copied";
+  EXPECT_EQ(list.IndexOfName("version"), 0);
+  EXPECT_EQ(list.IndexOf("VERSION"), 2);
+  EXPECT_NE(list.Objects(2), nullptr);
+
+  list.Put(0, "Version=140");
+  added.assign(added.size(), '#');
+  added = std::string();
+  source.assign(source.size(), '#');
+  source = std::string();
+  for (int i = 0; i < 100; ++i) list.Add("x");  // moves the items about
+  EXPECT_EQ(list.Strings(0), "Version=140");
+  EXPECT_EQ(list.Strings(1), "Count=3");
+  EXPECT_EQ(list.IndexOfName("COUNT"), 1);
+  EXPECT_EQ(list.TextBytes(), 11u + 7u + 7u + 100u);
+}
+
 TEST(THashedStringList, CountsItsTextForSizingOutput) {
   THashedStringList list;
   list.Add("ab");
