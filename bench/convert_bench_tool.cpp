@@ -2,6 +2,7 @@
 //   convert_bench_tool generate FOLDER COUNT   writes FOLDER/P.kwj and FOLDER/D.KWT
 //   convert_bench_tool convert PROJECT         converts it through the driver
 //   convert_bench_tool floor FOLDER COUNT      does only the same file work
+//   convert_bench_tool buffered FOLDER COUNT   converts it in plain 1 MiB blocks
 // Each run is one process, so the script can time it and read its peak memory.
 #include <charconv>
 #include <cstdio>
@@ -23,8 +24,10 @@ std::uint32_t CountArgument(const char* text) {
 }
 
 int Usage() {
-  std::fputs("usage: convert_bench_tool generate FOLDER COUNT | convert PROJECT | floor FOLDER COUNT\n",
-             stderr);
+  std::fputs(
+      "usage: convert_bench_tool generate FOLDER COUNT | convert PROJECT | floor FOLDER COUNT\n"
+      "       | buffered FOLDER COUNT\n",
+      stderr);
   return 2;
 }
 
@@ -41,6 +44,8 @@ int main(int argc, char** argv) {
       if (face.statusBytes == 0) throw std::runtime_error("nothing was converted");
     } else if (command == "floor" && argc == 4) {
       kwt::bench::FloorConvert(argv[2], CountArgument(argv[3]));
+    } else if (command == "buffered" && argc == 4) {
+      kwt::bench::BufferedConvert(argv[2], CountArgument(argv[3]));
     } else {
       return Usage();
     }
