@@ -1,5 +1,6 @@
-// Converting a whole layout-102 project (both passes, through the driver)
-// beside the floor that one read and one write per record sets.
+// Converting a whole layout-102 project (both passes, through the driver),
+// record by record beside the floor that one read and one write per record
+// sets, and in blocks (as kwtconv does) beside the buffered reference.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -39,6 +40,36 @@ void BM_ConvertProject(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * count);
 }
 BENCHMARK(BM_ConvertProject)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ConvertProjectInBlocks(benchmark::State& state) {
+  const BenchFolder folder("blocks");
+  const auto count = static_cast<std::uint32_t>(state.range(0));
+  QuietFace face;
+  ConversionOptions options;
+  options.recordIo = RecordIo::Blocks;
+  for (auto _ : state) {
+    state.PauseTiming();
+    const std::string project = GenerateProject(folder.Path(), count);
+    state.ResumeTiming();
+    Converter(face, options).Convert(project);
+  }
+  benchmark::DoNotOptimize(face.statusBytes);
+  state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_ConvertProjectInBlocks)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_BufferedReference(benchmark::State& state) {
+  const BenchFolder folder("buffered");
+  const auto count = static_cast<std::uint32_t>(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    GenerateProject(folder.Path(), count);
+    state.ResumeTiming();
+    BufferedConvert(folder.Path(), count);
+  }
+  state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_BufferedReference)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_FloorOfTheSameReadsAndWrites(benchmark::State& state) {
   const BenchFolder folder("floor");

@@ -1,11 +1,15 @@
 // What the conversion benchmarks share: a generated project of layout-102
-// records, a face that shows nothing, and the floor that converting one record
-// per call sets: the same reads, writes, flushes and moves with no record
-// layer, no mapping and no status texts.
+// records, a face that shows nothing, the floor that converting one record
+// per call sets (the same reads, writes, flushes and moves with no record
+// layer, no mapping and no status texts), and the reference that converting in
+// blocks is held to: plain 1 MiB reads and writes with the same mappings,
+// flushes and moves, and no record layer or status texts.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <stdexcept>
 #include <string>
@@ -155,6 +159,60 @@ inline void FloorPass(const std::string& contents, const std::string& temporary,
   Require(platform::Replace(temporary, contents), "replace");
 }
 
+// One pass of the buffered reference: blocks of up to 1 MiB of target records
+// read, mapped record by record (one target buffer carried from record to
+// record, as a pass does) and written in one call each; then the flush, the
+// project file's new text written beside it and flushed, the closes and the
+// two one-step moves.
+template <typename Source, typename Target, auto Map>
+void BufferedPass(const std::string& contents, const std::string& temporary, const std::string& project,
+                  std::uint32_t count, std::uint32_t version) {
+  constexpr std::size_t kBlockRecords = (std::size_t{1} << 20) / Target::kSize;
+  std::vector<Source> sources(kBlockRecords);
+  std::vector<Target> targets(kBlockRecords);
+  Target target;
+  platform::FileHandle source;
+  platform::FileHandle output;
+  Require(platform::Open(contents, platform::Access::ReadWrite, platform::kShareRead | platform::kShareWrite,
+                         platform::Creation::OpenExisting, source),
+          "open");
+  Require(platform::Open(temporary, platform::Access::ReadWrite, platform::kShareNone,
+                         platform::Creation::CreateAlways, output),
+          "create");
+  for (std::uint32_t done = 0; done < count;) {
+    const std::size_t records = std::min<std::size_t>(kBlockRecords, count - done);
+    std::size_t moved = 0;
+    Require(platform::Read(source, sources.data(), records * Source::kSize, moved), "read");
+    if (moved != records * Source::kSize) throw std::runtime_error("short read");
+    for (std::size_t i = 0; i < records; ++i) {
+      Map(sources[i], target);
+      targets[i] = target;
+    }
+    Require(platform::Write(output, targets.data(), records * Target::kSize, moved), "write");
+    if (moved != records * Target::kSize) throw std::runtime_error("short write");
+    done += static_cast<std::uint32_t>(records);
+  }
+  Require(platform::Flush(output), "flush");
+
+  const std::string pending = project + "$$$";
+  const std::string text = "[KWJ]\r\nVersion=" + std::to_string(version) +
+                           "\r\nCount=" + std::to_string(count) + "\r\nKWT=" + contents + "\r\n";
+  platform::FileHandle save;
+  std::size_t moved = 0;
+  Require(platform::Open(pending, platform::Access::ReadWrite, platform::kShareNone,
+                         platform::Creation::CreateAlways, save),
+          "create");
+  Require(platform::Write(save, text.data(), text.size(), moved), "write");
+  Require(platform::Flush(save), "flush");
+  Require(platform::SyncFolderOf(pending), "sync");
+  Require(platform::Close(save), "close");
+
+  Require(platform::Close(source), "close");
+  Require(platform::Close(output), "close");
+  Require(platform::Replace(temporary, contents), "replace");
+  Require(platform::Replace(pending, project), "replace");
+}
+
 }  // namespace detail
 
 // Both passes' file work on folder/D.KWT, as the conversion of a layout-102
@@ -164,6 +222,17 @@ inline void FloorConvert(const std::string& folder, std::uint32_t count) {
   const std::string temporary = folder + "/TMP.DAT";
   detail::FloorPass(contents, temporary, count, ContentRecord102::kSize, ContentRecord103::kSize);
   detail::FloorPass(contents, temporary, count, ContentRecord103::kSize, ContentRecord140::kSize);
+}
+
+// Both passes of folder/P.kwj converted as plainly as buffering allows.
+inline void BufferedConvert(const std::string& folder, std::uint32_t count) {
+  const std::string contents = folder + "/D.KWT";
+  const std::string temporary = folder + "/TMP.DAT";
+  const std::string project = folder + "/P.kwj";
+  detail::BufferedPass<ContentRecord102, ContentRecord103, MapTo103>(contents, temporary, project, count,
+                                                                     103);
+  detail::BufferedPass<ContentRecord103, ContentRecord140, MapTo140>(contents, temporary, project, count,
+                                                                     140);
 }
 
 }  // namespace kwt::bench

@@ -2,6 +2,7 @@
 //   convert_bench_tool generate FOLDER COUNT   writes FOLDER/P.kwj and FOLDER/D.KWT
 //   convert_bench_tool convert PROJECT         converts it through the driver
 //   convert_bench_tool floor FOLDER COUNT      does only the same file work
+//   convert_bench_tool buffered FOLDER COUNT   converts it in plain 1 MiB blocks
 //   convert_bench_tool large FOLDER KEYS LINE COUNT
 //                                              writes FOLDER/P.kwj with KEYS
 //                                              keys of about 100 bytes (and,
@@ -35,7 +36,7 @@ std::uint32_t CountArgument(const char* text) {
 int Usage() {
   std::fputs(
       "usage: convert_bench_tool generate FOLDER COUNT | convert PROJECT | floor FOLDER COUNT\n"
-      "       | large FOLDER KEYS LINE COUNT | load-save PROJECT [SAVES]\n",
+      "       | large FOLDER KEYS LINE COUNT | load-save PROJECT [SAVES] | buffered FOLDER COUNT\n",
       stderr);
   return 2;
 }
@@ -71,6 +72,8 @@ int main(int argc, char** argv) {
                                        CountArgument(argv[5]));
     } else if (command == "load-save" && (argc == 3 || argc == 4)) {
       LoadAndSave(argv[2], argc == 4 ? CountArgument(argv[3]) : 1);
+    } else if (command == "buffered" && argc == 4) {
+      kwt::bench::BufferedConvert(argv[2], CountArgument(argv[3]));
     } else {
       return Usage();
     }

@@ -293,6 +293,7 @@ ConversionOptions ConversionOptionsOf(const Options& options) {
   conversion.backup = options.backup;
   conversion.contentsBesideProject = !options.contents;
   conversion.findContents = options.findContents;
+  conversion.recordIo = RecordIo::Blocks;
   return conversion;
 }
 

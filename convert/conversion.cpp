@@ -11,6 +11,7 @@
 #include "convert/backup.h"
 #include "convert/content_records.h"
 #include "convert/contents_layout.h"
+#include "convert/record_stream.h"
 #include "runtime/errors.h"
 #include "runtime/file_names.h"
 #include "runtime/integer_text.h"
@@ -173,11 +174,11 @@ class PassFiles {
     RaiseIo(platform::StampOf(contentsHold_, openedStamp_));
   }
 
-  // Count records, mapped one at a time, each shown before it is read.
-  void CopyRecords(const Pass& pass, std::int32_t count, ConversionFace& face) {
+  // Count records, mapped one at a time, each shown before it is converted.
+  void CopyRecords(const Pass& pass, std::int32_t count, RecordIo io, ConversionFace& face) {
     switch (pass.id) {
-      case PassId::To103: Copy<ContentRecord102, ContentRecord103, MapTo103>(count, face); break;
-      case PassId::To140: Copy<ContentRecord103, ContentRecord140, MapTo140>(count, face); break;
+      case PassId::To103: CopyAs<ContentRecord102, ContentRecord103, MapTo103>(count, io, face); break;
+      case PassId::To140: CopyAs<ContentRecord103, ContentRecord140, MapTo140>(count, io, face); break;
     }
     discard_ = true;
   }
@@ -223,9 +224,20 @@ class PassFiles {
 
  private:
   template <typename Source, typename Target, auto Map>
-  void Copy(std::int32_t count, ConversionFace& face) {
-    Source source;
-    Target target;
+  void CopyAs(std::int32_t count, RecordIo io, ConversionFace& face) {
+    if (io == RecordIo::Blocks) {
+      BlockStream<Source, Target, Map> stream(contents_, temporary_, count);
+      Copy(stream, count, face);
+    } else {
+      PerRecordStream<Source, Target, Map> stream(contents_, temporary_);
+      Copy(stream, count, face);
+    }
+  }
+
+  // The face sees the same calls whichever stream converts: a stop is asked
+  // and a progress text shown before each record.
+  template <typename Stream>
+  void Copy(Stream& stream, std::int32_t count, ConversionFace& face) {
     ProgressText progress;
     for (std::int32_t i = 0; i < count; ++i) {
       if (face.StopRequested()) {
@@ -233,11 +245,7 @@ class PassFiles {
         Interrupt();
       }
       face.SetStatus(progress.For(i));
-      ReadRecord(contents_, source.bytes.data());
-      CheckIo();
-      Map(source, target);
-      WriteRecord(temporary_, target.bytes.data());
-      CheckIo();
+      stream.Next();
     }
   }
 
@@ -424,7 +432,7 @@ void Converter::RunPassHolding(const Pass& pass, FolderLocks& locks) {
     RefuseProjectFileAsWorkFile(store, contentsPath, temporaryPath);
     RefuseConvertedContents(pass, contentsPath, count);
     files.Open(pass);
-    files.CopyRecords(pass, count, face_);
+    files.CopyRecords(pass, count, options_.recordIo, face_);
   }
 
   face_.SetStatus(texts::kStatusFinishing);

@@ -37,6 +37,14 @@ class ConversionFace {
   virtual bool StopRequested() { return false; }
 };
 
+// How the passes read and write records (see convert/record_stream.h).
+enum class RecordIo {
+  // One platform read and one platform write per record.
+  PerRecord,
+  // Blocks of about 1 MiB per read and per write.
+  Blocks,
+};
+
 struct ConversionOptions {
   // Converts this contents file in place of the one the project names (a
   // moved project); the project's stored path is left as it is.
@@ -49,6 +57,9 @@ struct ConversionOptions {
   // When the stored contents path names no file, the file of that name beside
   // the project file is converted (see ContentsChoice).
   bool findContents = false;
+  // How the passes read and write records. Either way the texts, the files and
+  // the errors are the same; blocks take far fewer system calls.
+  RecordIo recordIo = RecordIo::PerRecord;
 };
 
 class FolderLocks;

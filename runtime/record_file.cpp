@@ -193,6 +193,59 @@ void WriteRecord(RecordFile& file, const void* buffer) {
   }
 }
 
+std::size_t ReadRecords(RecordFile& file, void* buffer, std::size_t count) {
+  if (file.mode_ != record_mode::kInput && file.mode_ != record_mode::kInOut) {
+    SetIoStatus(io_code::kNotOpen);
+    return 0;
+  }
+  const std::size_t size = file.recordSize_;
+  if (size == 0) return count;  // nothing to move, as ReadRecord moves nothing
+  const std::size_t wanted = count * size;
+  auto* const bytes = static_cast<std::uint8_t*>(buffer);
+  std::size_t arrived = 0;
+  while (arrived < wanted) {
+    std::size_t transferred = 0;
+    const platform::ErrorCode code =
+        platform::Read(file.handle_, bytes + arrived, wanted - arrived, transferred);
+    arrived += transferred;
+    if (code != platform::error::kSuccess) {
+      SetPlatformStatus(code);
+      return arrived / size;
+    }
+    if (transferred == 0) break;
+  }
+  if (arrived < wanted) SetIoStatus(io_code::kReadPastEnd);
+  return arrived / size;
+}
+
+std::size_t WriteRecords(RecordFile& file, const void* buffer, std::size_t count) {
+  if (file.mode_ != record_mode::kOutput && file.mode_ != record_mode::kInOut) {
+    SetIoStatus(io_code::kNotOpenForWriting);
+    return 0;
+  }
+  const std::size_t size = file.recordSize_;
+  if (size == 0) return count;
+  const std::size_t total = count * size;
+  const auto* const bytes = static_cast<const std::uint8_t*>(buffer);
+  std::size_t written = 0;
+  while (written < total) {
+    std::size_t transferred = 0;
+    const platform::ErrorCode code =
+        platform::Write(file.handle_, bytes + written, total - written, transferred);
+    written += transferred;
+    if (code != platform::error::kSuccess) {
+      SetPlatformStatus(code);
+      break;
+    }
+    // Within a record the one-record write would have come back short too.
+    if (transferred == 0 || written % size != 0) {
+      SetIoStatus(io_code::kShortWrite);
+      break;
+    }
+  }
+  return written / size;
+}
+
 void CloseRecordFile(RecordFile& file) {
   if (!file.IsOpen()) {
     SetIoStatus(io_code::kNotOpen);

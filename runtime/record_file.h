@@ -84,6 +84,8 @@ class RecordFile {
   friend void AssignPath(RecordFile&, std::string_view);
   friend void ReadRecord(RecordFile&, void*);
   friend void WriteRecord(RecordFile&, const void*);
+  friend std::size_t ReadRecords(RecordFile&, void*, std::size_t);
+  friend std::size_t WriteRecords(RecordFile&, const void*, std::size_t);
   friend void CloseRecordFile(RecordFile&);
   friend void FlushRecordFile(RecordFile&);
   friend void HoldRecordFile(RecordFile&, platform::FileHandle&);
@@ -115,6 +117,23 @@ void CreateEmpty(RecordFile& file, std::uint32_t recordSize, Sharing sharing = S
 void ReadRecord(RecordFile& file, void* buffer);
 // Writes buffer (record-size bytes) as the next record in one platform call.
 void WriteRecord(RecordFile& file, const void* buffer);
+// Many records at once, for a caller that moves records in blocks yet must
+// report as ReadRecord and WriteRecord would, record by record. Each answers
+// how many whole records it moved; when fewer than count, IoStatus holds what
+// the one-record call would have set for the record after them, and the file
+// is where that call would have left it.
+//
+// Reads up to count records into buffer (count times the record size), asking
+// the platform for all that is still missing until it has arrived or the file
+// ends: 100 for a record that the file ends within or before, the platform's
+// code for a read that fails. 103 when not open for reading.
+std::size_t ReadRecords(RecordFile& file, void* buffer, std::size_t count);
+// Writes count records from buffer, handing the platform all that is still
+// unwritten at each call. A call that stops between two records is followed by
+// one for the rest, as the next WriteRecord would be; one that stops within a
+// record, or takes nothing, is 101 (what it took stays, as with WriteRecord);
+// a call that fails is the platform's code. 5 when not open for writing.
+std::size_t WriteRecords(RecordFile& file, const void* buffer, std::size_t count);
 // Closes the file; the variable is closed afterwards whatever the platform says.
 void CloseRecordFile(RecordFile& file);
 // Forces the records written so far onto the disk; 103 when not open.

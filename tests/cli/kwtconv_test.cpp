@@ -113,6 +113,46 @@ std::string ErrorText(const std::string& project, const std::string& error) {
   return "kwtconv: " + project + ": error: " + error + "\n";
 }
 
+// kwtconv reads and writes in blocks, yet a project whose records run out
+// past its first block shows a progress text for each record up to the one
+// missing, fails there, and leaves exactly the records converted before it.
+TEST(KwtconvTrace, RecordsRunningOutShowAndLeaveWhatRecordByRecordWould) {
+  Folder folder;
+  constexpr int kPresent = 2040;  // past the first pass's first block
+  std::string records;
+  for (int i = 0; i < kPresent; ++i) {
+    // Long texts then short ones: the bytes a short text leaves after it come
+    // from the record before, and must reach the file as they would.
+    records += Record102("record " + std::to_string(i),
+                         std::string(i % 3 == 0 ? 190 : 3, static_cast<char>('a' + i % 26)),
+                         std::string(i % 5 == 0 ? 50 : 1, 'z'), static_cast<std::uint8_t>(i));
+  }
+  folder.Write("book.KWT", records);
+  const std::string project = ProjectText("102", "2100", folder.Cp932("book.KWT"));
+  folder.Write("book.kwj", project);
+
+  const ProcessResult result = Kwtconv({"--trace", "--width", "1000", folder.Utf8("book.kwj")});
+  EXPECT_EQ(result.exitCode, 1);
+  std::string trace = "target\t" + folder.Utf8("book.KWT") + "\n";
+  for (int i = 0; i <= kPresent; ++i) trace += ProgressLine(i);
+  EXPECT_EQ(result.out, trace);
+  EXPECT_TRUE(result.err.starts_with(ErrorText(folder.Utf8("book.kwj"), U(texts::kIoReadPastEnd) + ".")))
+      << result.err;
+
+  std::string converted;
+  ContentRecord102 from;
+  ContentRecord103 to;
+  for (int i = 0; i < kPresent; ++i) {
+    records.copy(reinterpret_cast<char*>(from.bytes.data()), ContentRecord102::kSize,
+                 static_cast<std::size_t>(i) * ContentRecord102::kSize);
+    MapTo103(from, to);
+    converted.append(reinterpret_cast<const char*>(to.bytes.data()), to.bytes.size());
+  }
+  EXPECT_TRUE(folder.Read("TMP.DAT") == converted);
+  EXPECT_EQ(folder.Read("book.KWT"), records);
+  EXPECT_EQ(folder.Read("book.kwj"), project);
+}
+
 // Every way a project ends gives exactly one result line, on stdout for
 // success and nothing to do, on stderr for everything else, with at most one
 // note saying what it means.

@@ -4,14 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "runtime/store_faults.h"
 #include "runtime/texts.h"
 #include "scoped_temp_dir.h"
 
@@ -149,6 +152,98 @@ TEST_F(RecordFileTest, ShortAndEmptyReadsSet100AndKeepTheBytesThatArrived) {
   }
 }
 
+// Many records per call against one per call on the same file: the same
+// whole records, the same code for the first record missing, the same file.
+TEST_F(RecordFileTest, ReadingManyRecordsReportsAsReadingOneAtATime) {
+  for (const std::size_t fileSize : {0, 299, 300, 650, 900, 1200, 1500}) {
+    SCOPED_TRACE(fileSize);
+    MakeFile("r.KWT", fileSize);
+    std::vector<std::uint8_t> one(4 * 300);
+    RecordFile single;
+    AssignPath(single, PathOf("r.KWT"));
+    OpenExisting(single, 300);
+    ASSERT_EQ(TakeIoStatus(), 0);
+    std::size_t records = 0;
+    while (records < 4) {
+      ReadRecord(single, one.data() + 300 * records);
+      if (PendingIoStatus() != 0) break;
+      ++records;
+    }
+    const std::int32_t code = TakeIoStatus();
+    CloseRecordFile(single);
+
+    std::vector<std::uint8_t> many(4 * 300);
+    RecordFile file;
+    AssignPath(file, PathOf("r.KWT"));
+    OpenExisting(file, 300);
+    ASSERT_EQ(TakeIoStatus(), 0);
+    EXPECT_EQ(ReadRecords(file, many.data(), 4), records);
+    EXPECT_EQ(TakeIoStatus(), code);
+    EXPECT_TRUE(std::equal(many.begin(), many.begin() + 300 * records, one.begin()));
+    EXPECT_EQ(ReadRecords(file, many.data(), 0), 0u);
+    EXPECT_EQ(TakeIoStatus(), 0);
+    CloseRecordFile(file);
+  }
+}
+
+TEST_F(RecordFileTest, WritingManyRecordsLeavesWhatWritingOneAtATimeLeaves) {
+  std::vector<std::uint8_t> records(4 * 300);
+  for (std::size_t i = 0; i < records.size(); ++i) records[i] = static_cast<std::uint8_t>(i * 7);
+  // Nothing fits, within the first record, between records, within a later
+  // one, all of them.
+  for (const std::uint64_t cap : {0, 100, 300, 600, 750, 1200, 5000}) {
+    SCOPED_TRACE(cap);
+    const auto write = [&](const std::string& name, const std::function<std::size_t(RecordFile&)>& how) {
+      RecordFile file;
+      AssignPath(file, PathOf(name));
+      CreateEmpty(file, 300);
+      EXPECT_EQ(TakeIoStatus(), 0);
+      std::size_t written = 0;
+      {
+        testing::FileSizeLimit limit(cap);
+        if (!limit.Active()) return std::pair<std::size_t, std::int32_t>{0, -1};
+        written = how(file);
+      }
+      const std::int32_t code = TakeIoStatus();
+      CloseRecordFile(file);
+      return std::pair{written, code};
+    };
+    const auto one = write("one.KWT", [&](RecordFile& file) {
+      std::size_t written = 0;
+      while (written < 4) {
+        WriteRecord(file, records.data() + 300 * written);
+        if (PendingIoStatus() != 0) break;
+        ++written;
+      }
+      return written;
+    });
+    if (one.second == -1) GTEST_SKIP() << "no file size limit on this system";
+    const auto many =
+        write("many.KWT", [&](RecordFile& file) { return WriteRecords(file, records.data(), 4); });
+    EXPECT_EQ(many, one);
+    std::ifstream a(dir_ / "one.KWT", std::ios::binary), b(dir_ / "many.KWT", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(b), {}),
+              std::string(std::istreambuf_iterator<char>(a), {}));
+  }
+}
+
+TEST_F(RecordFileTest, ManyRecordsNeedTheRightOpenMode) {
+  std::array<std::uint8_t, 8> buffer{};
+  RecordFile file;
+  AssignPath(file, PathOf("m.KWT"));
+  EXPECT_EQ(ReadRecords(file, buffer.data(), 2), 0u);
+  EXPECT_EQ(TakeIoStatus(), 103);
+  EXPECT_EQ(WriteRecords(file, buffer.data(), 2), 0u);
+  EXPECT_EQ(TakeIoStatus(), 5);
+  MakeFile("m.KWT", 8);
+  detail::OpenExistingInMode(file, 4, 0);
+  ASSERT_EQ(TakeIoStatus(), 0);
+  EXPECT_EQ(WriteRecords(file, buffer.data(), 2), 0u);
+  EXPECT_EQ(TakeIoStatus(), 5);
+  EXPECT_EQ(SizeOf("m.KWT"), 8u);
+  CloseRecordFile(file);
+}
+
 TEST_F(RecordFileTest, CreateEmptyTruncatesAndRecordsComeBackInOrder) {
   MakeFile("w.KWT", 2000);
   RecordFile file;
@@ -283,6 +378,8 @@ TEST_F(RecordFileTest, FullDiskReports112) {
   OpenExisting(file, 4);
   ASSERT_EQ(TakeIoStatus(), 0);
   WriteRecord(file, "abcd");
+  EXPECT_EQ(TakeIoStatus(), 112);
+  EXPECT_EQ(WriteRecords(file, "abcdefgh", 2), 0u);
   EXPECT_EQ(TakeIoStatus(), 112);
 }
 #endif
