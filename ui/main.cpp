@@ -235,6 +235,7 @@ LRESULT TfrmMain::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_GETMINMAXINFO: return OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lparam));
     case WM_WINDOWPOSCHANGING:
       return OnWindowPosChanging(*reinterpret_cast<WINDOWPOS*>(lparam), wparam, lparam);
+    case WM_SIZING: return OnSizing(*reinterpret_cast<RECT*>(lparam));
     case WM_DPICHANGED: return OnDpiChanged(wparam, *reinterpret_cast<const RECT*>(lparam));
     case kGetDpiScaledSize: return OnGetDpiScaledSize(wparam, *reinterpret_cast<SIZE*>(lparam));
     case WM_ACTIVATE: return OnActivate(wparam);
@@ -343,6 +344,14 @@ LRESULT TfrmMain::OnWindowPosChanging(WINDOWPOS& position, WPARAM wparam, LPARAM
     position.cy = outer.cy;
   }
   return DefWindowProcW(window_, WM_WINDOWPOSCHANGING, wparam, lparam);
+}
+
+LRESULT TfrmMain::OnSizing(RECT& dragged) {
+  // The size cannot change, so a drag of any border ends where the window
+  // is. Left alone, a drag of the left or top border would end with the
+  // dragged edge a pixel off and the window moved by that pixel.
+  GetWindowRect(window_, &dragged);
+  return TRUE;
 }
 
 LRESULT TfrmMain::OnDpiChanged(WPARAM wparam, const RECT& suggested) {

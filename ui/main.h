@@ -102,6 +102,7 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   LRESULT OnCreate();
   LRESULT OnGetMinMaxInfo(MINMAXINFO& limits);
   LRESULT OnWindowPosChanging(WINDOWPOS& position, WPARAM wparam, LPARAM lparam);
+  LRESULT OnSizing(RECT& dragged);
   LRESULT OnDpiChanged(WPARAM wparam, const RECT& suggested);
   LRESULT OnGetDpiScaledSize(WPARAM wparam, SIZE& size);
   LRESULT OnActivate(WPARAM wparam);
