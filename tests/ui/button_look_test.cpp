@@ -1,6 +1,7 @@
 // The buttons' looks and the fixed frame, pixel by pixel at 96 dpi: the focus
 // rectangle never covers a picture, the folder stays off the open button's
 // bevel, and a drag of any border leaves the window where it was.
+#include <atomic>
 #include <thread>
 
 #include "scaled_window.h"
@@ -148,20 +149,20 @@ INPUT MouseInput(DWORD flags, LONG dx = 0, LONG dy = 0) {
 }
 
 // Moves the mouse by step in five moves (small ones, which the system does
-// not speed up) and lets its button go, from a thread of its
-// own once the window's thread runs the system's sizing loop: input queued
-// before the loop has captured the mouse would go to whatever window lies
-// under the pointer. Gives up waiting after five seconds, so that a loop
-// that never starts fails the test instead of hanging it.
+// not speed up) and lets its button go, from a thread of its own once the
+// window's thread runs the system's sizing loop: input queued before the
+// loop has captured the mouse would go to whatever window lies under the
+// pointer. Gives up waiting after five seconds, so that a loop that never
+// starts fails the test instead of hanging it.
 class DragEnd {
  public:
   DragEnd(DWORD window_thread, LONG step)
-      : thread_([window_thread, step] {
+      : thread_([this, window_thread, step] {
           GUITHREADINFO info{};
           info.cbSize = sizeof(info);
-          for (int tries = 0; tries < 500; ++tries) {
-            if (GetGUIThreadInfo(window_thread, &info) && (info.flags & GUI_INMOVESIZE) != 0) break;
-            Sleep(10);
+          for (int tries = 0; tries < 500 && !sizing_; ++tries) {
+            sizing_ = GetGUIThreadInfo(window_thread, &info) && (info.flags & GUI_INMOVESIZE) != 0;
+            if (!sizing_) Sleep(10);
           }
           for (int moves = 0; moves < 5; ++moves) {
             INPUT move = MouseInput(MOUSEEVENTF_MOVE, step / 5, step / 5);
@@ -171,11 +172,20 @@ class DragEnd {
           INPUT up = MouseInput(MOUSEEVENTF_LEFTUP);
           SendInput(1, &up, sizeof(INPUT));
         }) {}
-  ~DragEnd() { thread_.join(); }
+  ~DragEnd() {
+    if (thread_.joinable()) thread_.join();
+  }
   DragEnd(const DragEnd&) = delete;
   DragEnd& operator=(const DragEnd&) = delete;
 
+  // Whether the sizing loop ran.
+  bool Finish() {
+    thread_.join();
+    return sizing_;
+  }
+
  private:
+  std::atomic<bool> sizing_{false};
   std::thread thread_;
 };
 
@@ -203,22 +213,27 @@ TEST_F(WindowTest, DraggingAnyBorderLeavesTheWindowWhereItIs) {
   for (const Row& row : rows) {
     for (LONG step : {25, -25}) {
       SCOPED_TRACE(std::string(row.name) + " by " + std::to_string(step));
-      ASSERT_EQ(SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(row.grip.x, row.grip.y)), row.hit);
+      // The second press lands 8 pixels along the border from the first,
+      // towards the border's middle, so that the two never make a double
+      // click.
+      const bool across = row.hit == HTTOP || row.hit == HTBOTTOM;
+      const LONG along = step < 0 ? (row.grip.y > middle_y ? -8 : 8) : 0;
+      const POINT grip{row.grip.x + (across ? along : 0), row.grip.y + (across ? 0 : along)};
+      ASSERT_EQ(SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(grip.x, grip.y)), row.hit);
       SetForegroundWindow(window);
-      SetCursorPos(row.grip.x, row.grip.y);
+      SetCursorPos(grip.x, grip.y);
       Pump();
-      {
-        const DragEnd end(GetCurrentThreadId(), step);
-        INPUT down = MouseInput(MOUSEEVENTF_LEFTDOWN);
-        ASSERT_EQ(SendInput(1, &down, sizeof(INPUT)), 1u);
-        // The sizing loop runs inside, until the button goes up.
-        Pump();
-      }
+      DragEnd end(GetCurrentThreadId(), step);
+      INPUT down = MouseInput(MOUSEEVENTF_LEFTDOWN);
+      SendInput(1, &down, sizeof(INPUT));
+      // The sizing loop runs inside, until the button goes up.
+      Pump();
+      EXPECT_TRUE(end.Finish());
       Pump();
       POINT cursor{};
       GetCursorPos(&cursor);
-      EXPECT_EQ(cursor.x, row.grip.x + step);
-      EXPECT_EQ(cursor.y, row.grip.y + step);
+      EXPECT_EQ(cursor.x, grip.x + step);
+      EXPECT_EQ(cursor.y, grip.y + step);
       RECT after{};
       GetWindowRect(window, &after);
       EXPECT_EQ(after.left, before.left);
