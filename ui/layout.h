@@ -1,6 +1,8 @@
 // Every size and position of the main window, in pixels at 96 dots per inch.
-// The program declares no DPI awareness, so the system scales the whole
-// window at other settings and these numbers hold everywhere.
+// The program declares itself per-monitor DPI aware and scales each number
+// by dpi / 96 itself (ui/dpi.h), so at 96 dpi these are exactly the pixels
+// drawn, and at other settings the window stays sharp instead of being
+// stretched by the system.
 #pragma once
 
 namespace kwt::ui::layout {
@@ -32,7 +34,7 @@ inline constexpr Box kTxt3{16, 96, 289, 17};
 inline constexpr Box kBitBtn1{280, 48, 17, 17};
 
 // A static text sized to its text is this much wider and higher than the
-// text: four times the platform's one-pixel border.
+// text: four times the platform's one-pixel border (scaled with the rest).
 inline constexpr int kStaticTextPadding = 4;
 
 // The group frame's etched line starts this far below the frame's top: half
@@ -41,8 +43,12 @@ inline constexpr int kGroupFrameTop = 5;
 
 // Picture buttons: the picture stands this far left of the caption.
 inline constexpr int kGlyphSpacing = 4;
+// The focus rectangle runs along the top and bottom of a button's face and
+// stands this far in from its sides.
+inline constexpr int kFocusInset = 2;
 // The close picture and the open picture; the close picture's bitmap holds a
-// greyed copy of the same size to its right.
+// greyed copy of the same size to its right. Drawn also at 150 and 200
+// percent of these sizes (app/pictures/draw.py).
 inline constexpr int kDoorPictureSize = 18;
 inline constexpr int kFolderPictureSize = 14;
 

@@ -10,6 +10,7 @@
 #include "runtime/platform.h"
 #include "runtime/texts.h"
 #include "ui/device_context.h"
+#include "ui/dpi.h"
 #include "ui/focus_ring.h"
 #include "ui/layout.h"
 
@@ -24,11 +25,24 @@ constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 constexpr std::string_view kBtnName = "Btn";
 constexpr std::string_view kBitBtn1Name = "BitBtn1";
 
-HFONT CreateWindowFont() {
-  return CreateFontW(layout::kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                     layout::kFontFace);
+HFONT CreateWindowFont(int dpi) {
+  return CreateFontW(dpi::Scale(layout::kFontHeight, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                     SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                     DEFAULT_PITCH | FF_DONTCARE, layout::kFontFace);
 }
+
+// A button picture drawn at the scale nearest to dpi, never stretched: a
+// stretched picture of 16 colours would blur or lose pixels.
+std::unique_ptr<Glyph> PictureFor(HINSTANCE instance, const wchar_t* name, int size, int count, int dpi) {
+  const int scale = dpi::PictureScale(dpi);
+  std::wstring resource = name;
+  if (scale != 100) resource += std::to_wstring(scale);
+  return std::make_unique<Glyph>(instance, resource.c_str(), size * scale / 100, count);
+}
+
+// The WM_GETDPISCALEDSIZE message of Windows 10 1703, which the headers for
+// Windows 7 do not name.
+constexpr UINT kGetDpiScaledSize = 0x02E4;
 
 template <class Target>
 Target* Self(HWND window) {
@@ -77,9 +91,12 @@ TfrmMain::TfrmMain(frame::Application& owner)
       group_box_class_(instance_, kGroupBoxClassName,
                        frame::WindowProcedure<TfrmMain, &TfrmMain::HandleGroupBoxMessage>, nullptr,
                        COLOR_BTNFACE),
-      font_(CreateWindowFont()),
-      close_glyph_(std::make_unique<Glyph>(instance_, kClosePicture, layout::kDoorPictureSize, 2)),
-      open_glyph_(std::make_unique<Glyph>(instance_, kOpenPicture, layout::kFolderPictureSize, 1)),
+      // The primary monitor's, where the window first shows; corrected at
+      // creation when the window's own differs.
+      dpi_(dpi::System()),
+      font_(CreateWindowFont(dpi_)),
+      close_glyph_(PictureFor(instance_, kClosePicture, layout::kDoorPictureSize, 2, dpi_)),
+      open_glyph_(PictureFor(instance_, kOpenPicture, layout::kFolderPictureSize, 1, dpi_)),
       file_exit1_(std::make_unique<TFileExit>(owner)),
       file_open1_(std::make_unique<TFileOpen>(owner)),
       measure_(*this),
@@ -104,9 +121,9 @@ TfrmMain::~TfrmMain() {
   if (window_ != nullptr) DestroyWindow(window_);
 }
 
-SIZE TfrmMain::OuterSize() const {
-  RECT bounds{0, 0, layout::kClientWidth, layout::kClientHeight};
-  AdjustWindowRectEx(&bounds, kFormStyle, FALSE, kFormExtendedStyle);
+SIZE TfrmMain::OuterSize(int dpi) const {
+  const RECT client{0, 0, dpi::Scale(layout::kClientWidth, dpi), dpi::Scale(layout::kClientHeight, dpi)};
+  const RECT bounds = dpi::AdjustWindowRect(client, kFormStyle, kFormExtendedStyle, dpi);
   return SIZE{bounds.right - bounds.left, bounds.bottom - bounds.top};
 }
 
@@ -121,8 +138,9 @@ HWND TfrmMain::CreateControl(const wchar_t* window_class, std::string_view text,
   const std::wstring wide = Cp932ToWideLossy(text);
   // Only the window's own group frame class takes the window object along.
   void* const creation_data = window_class == kGroupBoxClassName ? this : nullptr;
-  const HWND control = CreateWindowExW(extended_style, window_class, wide.c_str(), style, left, top, width,
-                                       height, parent, nullptr, instance_, creation_data);
+  const layout::Box box = dpi::Scale(layout::Box{left, top, width, height}, dpi_);
+  const HWND control = CreateWindowExW(extended_style, window_class, wide.c_str(), style, box.left, box.top,
+                                       box.width, box.height, parent, nullptr, instance_, creation_data);
   if (control != nullptr) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   return control;
 }
@@ -184,8 +202,52 @@ void TfrmMain::FitToText(HWND static_text) {
     const Selected font(dc.get(), font_.get());
     DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &box, DT_CALCRECT | DT_EXPANDTABS);
   }
-  SetWindowPos(static_text, nullptr, 0, 0, box.right - box.left + layout::kStaticTextPadding,
-               box.bottom - box.top + layout::kStaticTextPadding, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const int padding = dpi::Scale(layout::kStaticTextPadding, dpi_);
+  SetWindowPos(static_text, nullptr, 0, 0, box.right - box.left + padding, box.bottom - box.top + padding,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TfrmMain::UseDpi(int dpi) {
+  // Everything that can fail first, so that a failure leaves the window as
+  // it was.
+  FontPointer font(CreateWindowFont(dpi));
+  if (!font) throw Exception(frame::SystemErrorText(GetLastError()));
+  std::unique_ptr<Glyph> close = PictureFor(instance_, kClosePicture, layout::kDoorPictureSize, 2, dpi);
+  std::unique_ptr<Glyph> open = PictureFor(instance_, kOpenPicture, layout::kFolderPictureSize, 1, dpi);
+  dpi_ = dpi;
+  // The previous font lives until the end, after every control has let go of it.
+  font_.swap(font);
+  close_glyph_ = std::move(close);
+  open_glyph_ = std::move(open);
+  // The status line's picture was drawn in the old font and size.
+  status_picture_.reset();
+  if (group_box1_ != nullptr) PlaceControls();
+}
+
+void TfrmMain::PlaceControls() {
+  using namespace layout;
+  const std::pair<HWND, Box> places[] = {
+      {group_box1_, kGroupBox1},
+      {static_text1_, kStaticText1},
+      {btn_, kBtn},
+      {txt1_, kTxt1},
+      {txt2_, kTxt2},
+      {edit1_, kEdit1},
+      {txt3_, kTxt3},
+      {bit_btn1_, kBitBtn1},
+  };
+  for (const auto& [control, design] : places) {
+    const Box box = dpi::Scale(design, dpi_);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    SetWindowPos(control, nullptr, box.left, box.top, box.width, box.height, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  FitToText(static_text1_);
+  FitToText(txt1_);
+  FitToText(txt2_);
+  // Everything repaints in the new font and size, the status line (which
+  // draws from its own text) included.
+  RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  InvalidateRect(txt3_, nullptr, TRUE);
 }
 
 // --- Messages -------------------------------------------------------------
@@ -198,6 +260,9 @@ LRESULT TfrmMain::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_GETMINMAXINFO: return OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lparam));
     case WM_WINDOWPOSCHANGING:
       return OnWindowPosChanging(*reinterpret_cast<WINDOWPOS*>(lparam), wparam, lparam);
+    case WM_SIZING: return OnSizing(*reinterpret_cast<RECT*>(lparam));
+    case WM_DPICHANGED: return OnDpiChanged(wparam, *reinterpret_cast<const RECT*>(lparam));
+    case kGetDpiScaledSize: return OnGetDpiScaledSize(wparam, *reinterpret_cast<SIZE*>(lparam));
     case WM_ACTIVATE: return OnActivate(wparam);
     case WM_SETFOCUS: return OnSetFocus();
     case WM_COMMAND: return OnCommand(wparam, lparam);
@@ -285,13 +350,14 @@ LRESULT TfrmMain::OnGroupBoxPaint(HWND window) {
   const PaintDC dc = BeginPainting(window);
   RECT bounds{};
   GetClientRect(window, &bounds);
-  if (dc) PaintGroupFrame(dc.get(), bounds, layout::kGroupFrameTop);
+  if (dc) PaintGroupFrame(dc.get(), bounds, dpi::Scale(layout::kGroupFrameTop, dpi_));
   return 0;
 }
 
 LRESULT TfrmMain::OnNcCreate(HWND window, WPARAM wparam, LPARAM lparam) {
   // The handle is known from here on, before CreateWindowExW returns it.
   window_ = window;
+  dpi::ScaleFrameOf(window_);
   return DefWindowProcW(window_, WM_NCCREATE, wparam, lparam);
 }
 
@@ -302,6 +368,16 @@ LRESULT TfrmMain::OnNcDestroy(WPARAM wparam, LPARAM lparam) {
 }
 
 LRESULT TfrmMain::OnCreate() {
+  const int dpi = dpi::OfWindow(window_);
+  if (dpi != dpi_) {
+    try {
+      UseDpi(dpi);
+    } catch (const Exception&) {
+      return -1;
+    }
+    const SIZE outer = OuterSize();
+    SetWindowPos(window_, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   return CreateControls() ? 0 : -1;
 }
 
@@ -322,6 +398,32 @@ LRESULT TfrmMain::OnWindowPosChanging(WINDOWPOS& position, WPARAM wparam, LPARAM
     position.cy = outer.cy;
   }
   return DefWindowProcW(window_, WM_WINDOWPOSCHANGING, wparam, lparam);
+}
+
+LRESULT TfrmMain::OnSizing(RECT& dragged) {
+  // The size cannot change, so a drag of any border ends where the window
+  // is. Left alone, a drag of the left or top border would end with the
+  // dragged edge a pixel off and the window moved by that pixel.
+  GetWindowRect(window_, &dragged);
+  return TRUE;
+}
+
+LRESULT TfrmMain::OnDpiChanged(WPARAM wparam, const RECT& suggested) {
+  // Both halves of wparam carry the new DPI, the same across and down.
+  UseDpi(LOWORD(wparam));
+  // Where the system suggests, at the exact size: its rectangle is the old
+  // one scaled, which rounding can leave a pixel off.
+  const SIZE outer = OuterSize();
+  SetWindowPos(window_, nullptr, suggested.left, suggested.top, outer.cx, outer.cy,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  return 0;
+}
+
+LRESULT TfrmMain::OnGetDpiScaledSize(WPARAM wparam, SIZE& size) {
+  // The size the window will take at the new DPI, so that the rectangle the
+  // system then suggests has it already.
+  size = OuterSize(static_cast<int>(wparam));
+  return TRUE;
 }
 
 LRESULT TfrmMain::OnActivate(WPARAM wparam) {
@@ -354,9 +456,11 @@ LRESULT TfrmMain::OnDrawItem(const DRAWITEMSTRUCT& item) {
   if (item.hwndItem == txt3_) {
     ShowStatusOn(item.hDC, true);
   } else if (item.hwndItem == btn_) {
-    PaintPictureButton(item, close_glyph_.get(), btn_caption_, font_.get(), layout::kGlyphSpacing);
+    PaintPictureButton(item, close_glyph_.get(), btn_caption_, font_.get(),
+                       dpi::Scale(layout::kGlyphSpacing, dpi_), dpi::Scale(layout::kFocusInset, dpi_));
   } else if (item.hwndItem == bit_btn1_) {
-    PaintPictureButton(item, open_glyph_.get(), bit_btn1_caption_, font_.get(), layout::kGlyphSpacing);
+    PaintPictureButton(item, open_glyph_.get(), bit_btn1_caption_, font_.get(),
+                       dpi::Scale(layout::kGlyphSpacing, dpi_), dpi::Scale(layout::kFocusInset, dpi_));
   } else {
     return FALSE;
   }

@@ -26,7 +26,8 @@ class TfrmMain final : public frame::Form, public ConversionFace {
  public:
   static constexpr wchar_t kWindowClassName[] = L"TfrmMain";
   static constexpr wchar_t kGroupBoxClassName[] = L"KwtGroupBox";
-  // Bitmap resources of the two button pictures.
+  // Bitmap resources of the two button pictures at 100 percent; the names
+  // with 150 or 200 appended hold them drawn at those scales.
   static constexpr wchar_t kClosePicture[] = L"CLOSEGLYPH";
   static constexpr wchar_t kOpenPicture[] = L"OPENGLYPH";
 
@@ -69,6 +70,8 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   TFileExit& FileExit1() noexcept { return *file_exit1_; }
   TFileOpen& FileOpen1() noexcept { return *file_open1_; }
   HFONT Font() const noexcept { return font_.get(); }
+  // The dots per inch that the window is drawn for now.
+  int Dpi() const noexcept { return dpi_; }
   // The window's errors are shown by the application.
   frame::Application& ErrorBoundary() const noexcept { return application_; }
   Converter& Driver() noexcept { return converter_; }
@@ -115,6 +118,9 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   LRESULT OnCreate();
   LRESULT OnGetMinMaxInfo(MINMAXINFO& limits);
   LRESULT OnWindowPosChanging(WINDOWPOS& position, WPARAM wparam, LPARAM lparam);
+  LRESULT OnSizing(RECT& dragged);
+  LRESULT OnDpiChanged(WPARAM wparam, const RECT& suggested);
+  LRESULT OnGetDpiScaledSize(WPARAM wparam, SIZE& size);
   LRESULT OnActivate(WPARAM wparam);
   LRESULT OnSetFocus();
   LRESULT OnCommand(WPARAM wparam, LPARAM lparam);
@@ -124,11 +130,18 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   LRESULT OnClose();
 
   bool CreateControls();
+  // left, top, width and height are the design's, at 96 dpi.
   HWND CreateControl(const wchar_t* window_class, std::string_view text, DWORD style, DWORD extended_style,
                      int left, int top, int width, int height, HWND parent);
   // Sizes a static text to its text plus the padding, keeping its position.
   void FitToText(HWND static_text);
-  SIZE OuterSize() const;
+  // The outer size that gives the design's client area at dpi.
+  SIZE OuterSize(int dpi) const;
+  SIZE OuterSize() const { return OuterSize(dpi_); }
+  // Draws the window for dpi from now on: the font and the pictures for it,
+  // and every control placed, sized and refitted to its text.
+  void UseDpi(int dpi);
+  void PlaceControls();
 
   // What a click, Enter or the access key does to a button.
   void ClickButton(HWND button);
@@ -150,10 +163,12 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   HINSTANCE instance_;
   frame::WindowClass form_class_;
   frame::WindowClass group_box_class_;
+  int dpi_;
   struct FontDeleter {
     void operator()(HFONT font) const noexcept { DeleteObject(font); }
   };
-  std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> font_;
+  using FontPointer = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
+  FontPointer font_;
   std::unique_ptr<Glyph> close_glyph_;
   std::unique_ptr<Glyph> open_glyph_;
 

@@ -1,5 +1,6 @@
 #include "ui/painting.h"
 
+#include <algorithm>
 #include <string>
 
 #include "runtime/errors.h"
@@ -7,6 +8,20 @@
 #include "ui/device_context.h"
 
 namespace kwt::ui {
+namespace {
+
+// DrawFrameControl's push button has two one-pixel edges on each side, at
+// every DPI; the face lies inside them.
+constexpr int kButtonEdge = 2;
+
+// The start of a stretch of length that began at start, moved as little as
+// keeps it within [low, high). One longer than that room starts at low and
+// is cut at high by the caller.
+int Within(int start, int length, int low, int high) {
+  return std::max(low, std::min(start, high - length));
+}
+
+}  // namespace
 
 Glyph::Glyph(HINSTANCE instance, const wchar_t* name, int size, int count)
     : bitmap_(static_cast<HBITMAP>(LoadImageW(instance, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))),
@@ -16,6 +31,17 @@ Glyph::Glyph(HINSTANCE instance, const wchar_t* name, int size, int count)
   const MemoryDC memory = CompatibleMemoryDC(nullptr);
   const Selected picture(memory.get(), bitmap_);
   transparent_ = GetPixel(memory.get(), 0, size_ - 1);
+  ink_ = RECT{size_, size_, 0, 0};
+  for (int y = 0; y < size_; ++y) {
+    for (int x = 0; x < size_; ++x) {
+      if (GetPixel(memory.get(), x, y) == transparent_) continue;
+      ink_.left = std::min(ink_.left, static_cast<LONG>(x));
+      ink_.top = std::min(ink_.top, static_cast<LONG>(y));
+      ink_.right = std::max(ink_.right, static_cast<LONG>(x + 1));
+      ink_.bottom = std::max(ink_.bottom, static_cast<LONG>(y + 1));
+    }
+  }
+  if (ink_.left >= ink_.right) ink_ = RECT{0, 0, 0, 0};
 }
 
 Glyph::~Glyph() {
@@ -46,12 +72,23 @@ void PaintStatusLine(HDC dc, const RECT& bounds, std::wstring_view text, HFONT f
 }
 
 void PaintPictureButton(const DRAWITEMSTRUCT& item, const Glyph* glyph, std::wstring_view caption, HFONT font,
-                        int spacing) {
+                        int spacing, int focus_inset) {
   const HDC dc = item.hDC;
   RECT bounds = item.rcItem;
   const bool pushed = (item.itemState & ODS_SELECTED) != 0;
   const bool enabled = (item.itemState & ODS_DISABLED) == 0;
   DrawFrameControl(dc, &bounds, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
+  RECT face = bounds;
+  InflateRect(&face, -kButtonEdge, -kButtonEdge);
+  if ((item.itemState & ODS_FOCUS) != 0) {
+    // Drawn first, so that where a picture fills its button (the 17-pixel
+    // open button) the picture covers the dots instead of the dots the
+    // picture; on the close button the face's top and bottom rows are clear
+    // of the door at every size.
+    RECT focus = face;
+    InflateRect(&focus, -focus_inset, 0);
+    DrawFocusRect(dc, &focus);
+  }
 
   Selected selected_font(dc, font);
   const int text_length = static_cast<int>(caption.size());
@@ -66,7 +103,23 @@ void PaintPictureButton(const DRAWITEMSTRUCT& item, const Glyph* glyph, std::wst
   const int height = bounds.bottom - bounds.top;
   const int left = bounds.left + (width - total) / 2 + shift;
 
-  if (glyph != nullptr) glyph->Draw(dc, left, bounds.top + (height - glyph_size) / 2 + shift, enabled);
+  if (glyph != nullptr) {
+    // Centred, the picture's drawn pixels could reach over the edges: the
+    // 14-pixel folder in the 17-pixel open button, whose face is 13 pixels
+    // wide, would cover the inner bevel with its left outline. So they are
+    // moved onto the face as far as needed, and what still does not fit is
+    // cut off at the face's far side: there the folder loses only the tip
+    // of its front flap (two pixels), and pushed it moves down but not
+    // across. A picture that fits is drawn as it always was.
+    const RECT& ink = glyph->Ink();
+    const int top = bounds.top + (height - glyph_size) / 2 + shift;
+    const int x = Within(left + ink.left, ink.right - ink.left, face.left, face.right) - ink.left;
+    const int y = Within(top + ink.top, ink.bottom - ink.top, face.top, face.bottom) - ink.top;
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, face.left, face.top, face.right, face.bottom);
+    glyph->Draw(dc, x, y, enabled);
+    RestoreDC(dc, saved);
+  }
   if (text_width > 0) {
     const int text_height = text_box.bottom - text_box.top;
     RECT area{left + glyph_size + gap, bounds.top + (height - text_height) / 2 + shift, 0, 0};
@@ -76,11 +129,6 @@ void PaintPictureButton(const DRAWITEMSTRUCT& item, const Glyph* glyph, std::wst
     SetTextColor(dc, GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
     // The access key is always underlined, whatever the keyboard cues.
     DrawTextW(dc, caption.data(), text_length, &area, DT_SINGLELINE);
-  }
-  if ((item.itemState & ODS_FOCUS) != 0) {
-    RECT focus = bounds;
-    InflateRect(&focus, -4, -4);
-    DrawFocusRect(dc, &focus);
   }
 }
 

@@ -20,6 +20,9 @@ class Glyph {
   Glyph& operator=(const Glyph&) = delete;
 
   int Size() const noexcept { return size_; }
+  // The smallest rectangle around the pixels that are not transparent,
+  // relative to the picture's top-left corner.
+  const RECT& Ink() const noexcept { return ink_; }
   // Draws the image for the state, with the transparent colour left out.
   void Draw(HDC target, int left, int top, bool enabled) const;
 
@@ -28,6 +31,7 @@ class Glyph {
   int size_;
   int count_;
   COLORREF transparent_ = 0;
+  RECT ink_{0, 0, 0, 0};
 };
 
 // The etched frame over the whole rectangle, its top edge frame_top below
@@ -40,7 +44,10 @@ void PaintStatusLine(HDC dc, const RECT& bounds, std::wstring_view text, HFONT f
 
 // An owner-drawn push button with a picture and an optional caption, the two
 // centred together, spacing apart; the caption's "&" marks its access key.
+// The picture's drawn pixels stay on the button's face, inside its edges;
+// the focus rectangle runs along the face's top and bottom, focus_inset in
+// from its sides, beneath the picture and caption.
 void PaintPictureButton(const DRAWITEMSTRUCT& item, const Glyph* glyph, std::wstring_view caption, HFONT font,
-                        int spacing);
+                        int spacing, int focus_inset);
 
 }  // namespace kwt::ui

@@ -1,0 +1,36 @@
+# Fails when a Windows program imports what Windows 7 lacks: a DLL outside
+# the few it has always used, or one of the DPI functions of Windows 8.1 and
+# 10, which the window must look up at run time instead.
+#   cmake -DOBJDUMP=... -DPROGRAM=kwtconvw.exe -P CheckImports.cmake
+cmake_policy(VERSION 3.21)
+execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE table RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "cannot read the import table of ${PROGRAM}")
+endif()
+set(known comdlg32.dll gdi32.dll kernel32.dll msimg32.dll msvcrt.dll user32.dll version.dll advapi32.dll
+  shell32.dll ole32.dll)
+string(REGEX MATCHALL "DLL Name: [^\n]+" dlls "${table}")
+set(faults)
+foreach(line IN LISTS dlls)
+  string(REGEX REPLACE "DLL Name: ([^\r\n]+)" "\\1" dll "${line}")
+  string(TOLOWER "${dll}" dll)
+  if(NOT dll IN_LIST known)
+    list(APPEND faults "imports ${dll}")
+  endif()
+endforeach()
+# The functions are listed after their DLL as "hint name" lines.
+string(REGEX MATCHALL "\n\t[ 0-9a-fA-F]+[ \t]+[0-9]*[ \t]*[A-Za-z_][A-Za-z0-9_]*" names "${table}")
+foreach(line IN LISTS names)
+  if(line MATCHES "(Dpi|DPI_AWARENESS|PerMonitor)")
+    string(STRIP "${line}" line)
+    list(APPEND faults "imports ${line}")
+  endif()
+endforeach()
+if(NOT dlls)
+  message(FATAL_ERROR "no import table found in ${PROGRAM}")
+endif()
+if(faults)
+  list(JOIN faults "\n  " text)
+  message(FATAL_ERROR "${PROGRAM} needs more than Windows 7:\n  ${text}")
+endif()
+message(STATUS "${PROGRAM}: imports only what Windows 7 has")
