@@ -65,7 +65,7 @@ TEST_F(AccessibilityTest, TheOpenButtonIsNamedWithoutShowingACaption) {
     item.hwndItem = form.BitBtn1();
     item.hDC = memory.get();
     item.rcItem = RECT{0, 0, size.cx, size.cy};
-    PaintPictureButton(item, &folder, L"", form.Font(), layout::kGlyphSpacing);
+    PaintPictureButton(item, &folder, L"", form.Font(), layout::kGlyphSpacing, layout::kFocusInset);
     EXPECT_EQ(CaptureFrom(memory.get(), POINT{0, 0}, size), shown);
   }
   DeleteObject(bitmap);

@@ -239,6 +239,7 @@ TEST_F(AnsweringTest, ALongConversionIsNeverTakenForHungAndAnswersOtherPrograms)
   int unanswered = 0;
   double slowest_answer_ms = 0;
   std::set<std::string> texts_read;
+  std::atomic<bool> other_program_ended{false};
   std::thread other_program([&] {
     while (!done.load()) {
       if (IsHungAppWindow(form.Handle())) ++hung;
@@ -258,6 +259,7 @@ TEST_F(AnsweringTest, ALongConversionIsNeverTakenForHungAndAnswersOtherPrograms)
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    other_program_ended = true;
   });
   // A click that another program sends meanwhile waits for the conversion,
   // as the user's own input does.
@@ -278,6 +280,12 @@ TEST_F(AnsweringTest, ALongConversionIsNeverTakenForHungAndAnswersOtherPrograms)
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
   clicker.join();
   done = true;
+  // A question asked just as the conversion ended is answered too.
+  while (!other_program_ended.load()) {
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    Sleep(1);
+  }
   other_program.join();
   platform::faults::ClearPlan();
 
