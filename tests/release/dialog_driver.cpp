@@ -43,12 +43,14 @@ BOOL CALLBACK MatchTopLevel(HWND window, LPARAM data) {
   return FALSE;
 }
 
-// The open button is the push button without a caption (it shows a picture).
+// The open button is the push button that a screen reader calls 開く (it
+// shows only a picture).
 BOOL CALLBACK MatchOpenButton(HWND window, LPARAM data) {
   wchar_t text[64] = {};
   GetClassNameW(window, text, 64);
   if (std::wstring(text) != L"Button") return TRUE;
-  if (GetWindowTextLengthW(window) != 0) return TRUE;
+  GetWindowTextW(window, text, 64);
+  if (std::wstring(text) != L"\u958B\u304F") return TRUE;
   *reinterpret_cast<HWND*>(data) = window;
   return FALSE;
 }
