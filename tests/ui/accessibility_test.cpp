@@ -31,12 +31,7 @@ std::string AccessibleNameOf(HWND window) {
     }
     answered = true;
   });
-  // The window answers while its thread asks for messages.
-  while (!answered.load()) {
-    MSG message;
-    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    Sleep(1);
-  }
+  AnswerSentMessagesUntil(answered);
   reader.join();
   return name;
 }

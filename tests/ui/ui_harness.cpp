@@ -240,6 +240,14 @@ RECT WindowTest::PlaceOf(HWND control) const {
   return place;
 }
 
+void AnswerSentMessagesUntil(const std::atomic<bool>& finished) {
+  while (!finished.load()) {
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    Sleep(1);
+  }
+}
+
 std::vector<COLORREF> Capture(HWND window, SIZE& size) {
   RECT client{};
   GetClientRect(window, &client);

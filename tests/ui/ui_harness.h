@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
@@ -118,6 +119,11 @@ class WindowTest : public ::testing::Test {
   std::unique_ptr<frame::Application> application_;
   TfrmMain* form_ = nullptr;
 };
+
+// Answers the messages other threads send to this thread's windows (and
+// nothing else) until finished is set: a thread that asks a window of this
+// one is answered only while this one asks for messages.
+void AnswerSentMessagesUntil(const std::atomic<bool>& finished);
 
 // The pixels of a window's client area as drawn now, row by row.
 std::vector<COLORREF> Capture(HWND window, SIZE& size);
