@@ -49,6 +49,8 @@ struct ProjectOutcome {
   std::optional<std::string> message;
   std::optional<std::int32_t> ioCode;
   std::optional<std::string> note;
+  // Count was 0: there was nothing to convert.
+  bool noRecords = false;
   std::optional<std::string> contents;
   std::int32_t version = 0;
   std::int32_t count = 0;
@@ -73,7 +75,7 @@ ContentsChoice ChoiceOf(const Options& options) {
 // What a failure means for this project and what to do, where the message
 // alone does not say it.
 std::optional<std::string> NoteFor(const ProjectOutcome& outcome, const Options& options) {
-  if (outcome.status == texts::kStatusNoContents) return Say(Msg::NoteNoRecords);
+  if (outcome.noRecords) return Say(Msg::NoteNoRecords);
   if (!outcome.ioCode) return std::nullopt;
   switch (*outcome.ioCode) {
     case io_code::kNotOpen:
@@ -106,37 +108,41 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
     return outcome;
   }
   face.BeginProject();
+  ConversionResult result;
   try {
-    converter.Convert(name.path);
-  } catch (const EInterrupted& error) {
-    outcome.result = Result::Interrupted;
-    outcome.message = error.Message();
-  } catch (const EInOutError& error) {
-    outcome.message = error.Message();
-    outcome.ioCode = error.IoCode();
-  } catch (const EBackupRefused& error) {
-    outcome.message = error.why == EBackupRefused::Reason::Exists
-                          ? Say(Msg::BackupExists, {error.backup})
-                          : Say(Msg::BackupFailed, {error.file, error.backup, IoMessage(error.ioCode)});
-  } catch (const EAbort&) {
-    outcome.message = "aborted";
-  } catch (const Exception& error) {
-    outcome.message = error.Message();
+    result = converter.TryConvert(name.path);
   } catch (const std::bad_alloc&) {
-    outcome.message = "out of memory";
+    result.errorText = "out of memory";
   } catch (const std::exception& error) {
-    outcome.message = error.what();
+    result.errorText = error.what();
   }
   face.EndProject();
   outcome.status = face.Status();
-  if (!outcome.message) {
-    if (outcome.status == texts::kStatusSuccess) {
-      outcome.result = Result::Converted;
-    } else if (outcome.status == texts::kStatusUpToDate) {
-      outcome.result = Result::UpToDate;
-    } else {
-      // A project file that is missing, or no records: the status says why.
-      outcome.message = outcome.status;
+  switch (result.outcome) {
+    case ConversionOutcome::Converted: outcome.result = Result::Converted; break;
+    case ConversionOutcome::UpToDate: outcome.result = Result::UpToDate; break;
+    // The status line says why: no project file, or no records.
+    case ConversionOutcome::ProjectMissing:
+    case ConversionOutcome::NoRecords: outcome.message = outcome.status; break;
+    case ConversionOutcome::Interrupted:
+      outcome.result = Result::Interrupted;
+      outcome.message = result.errorText;
+      break;
+    case ConversionOutcome::Refused:
+    case ConversionOutcome::Failed:
+      outcome.message = result.errorText;
+      outcome.ioCode = result.ioCode;
+      break;
+  }
+  outcome.noRecords = result.outcome == ConversionOutcome::NoRecords;
+  if (result.error) {
+    try {
+      std::rethrow_exception(result.error);
+    } catch (const EBackupRefused& error) {
+      outcome.message = error.why == EBackupRefused::Reason::Exists
+                            ? Say(Msg::BackupExists, {error.backup})
+                            : Say(Msg::BackupFailed, {error.file, error.backup, IoMessage(error.ioCode)});
+    } catch (...) {
     }
   }
   if (!converter.LastContents().path.empty()) outcome.contents = converter.LastContents().path;

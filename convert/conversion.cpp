@@ -334,11 +334,13 @@ std::string Converter::ContentsPath() {
   return lastContents_.path;
 }
 
-void Converter::Convert(std::string_view projectPath) {
+ConversionResult Converter::Convert(std::string_view projectPath) {
+  result_ = {};
   RefuseIrregularFile(projectPath);
   if (!FileIsPresent(projectPath)) {
     face_.SetStatus(texts::kStatusFileMissing);
-    return;
+    result_.outcome = ConversionOutcome::ProjectMissing;
+    return result_;
   }
   // The version is read under the hold, so that what it decides still holds
   // when the passes act on it.
@@ -351,11 +353,12 @@ void Converter::Convert(std::string_view projectPath) {
   store->SetCaseSensitivity(false);
   store_ = std::move(store);
   lastContents_ = {};
+  result_.version = store_->ReadNumber(keys::kSection, keys::kVersion, 0);
   // A project reached through a link is saved in the linked file's folder:
   // that folder is held too.
   locks.HoldFolderOf(store_->ReplacementTarget());
 
-  const bool resumed = FinishInterruptedRun(locks);
+  result_.resumed = FinishInterruptedRun(locks);
   if (options_.backup) {
     const std::string contents = ContentsPath();
     if (FileIsPresent(contents)) locks.HoldFolderOf(contents);
@@ -363,10 +366,39 @@ void Converter::Convert(std::string_view projectPath) {
   }
   const std::span<const Pass> passes = PassesFor(store_->ReadNumber(keys::kSection, keys::kVersion, 0));
   if (passes.empty()) {
-    face_.SetStatus(resumed ? texts::kStatusSuccess : texts::kStatusUpToDate);
-    return;
+    face_.SetStatus(result_.resumed ? texts::kStatusSuccess : texts::kStatusUpToDate);
+    result_.outcome = result_.resumed ? ConversionOutcome::Converted : ConversionOutcome::UpToDate;
+    result_.contents = lastContents_;
+    return result_;
   }
+  result_.outcome = ConversionOutcome::Converted;
   for (const Pass& pass : passes) RunPassHolding(pass, locks);
+  result_.contents = lastContents_;
+  return result_;
+}
+
+ConversionResult Converter::TryConvert(std::string_view projectPath) {
+  const auto ended = [this](ConversionOutcome outcome, const std::string& text) {
+    result_.outcome = outcome;
+    result_.errorText = text;
+    result_.error = std::current_exception();
+    result_.contents = lastContents_;
+    return result_;
+  };
+  try {
+    return Convert(projectPath);
+  } catch (const EInterrupted& error) {
+    return ended(ConversionOutcome::Interrupted, error.Message());
+  } catch (const EInOutError& error) {
+    result_.ioCode = error.IoCode();
+    return ended(ConversionOutcome::Failed, error.Message());
+  } catch (const EConvertError& error) {
+    return ended(ConversionOutcome::Refused, error.Message());
+  } catch (const EBackupRefused& error) {
+    return ended(ConversionOutcome::Refused, error.Message());
+  } catch (const Exception& error) {
+    return ended(ConversionOutcome::Failed, error.Message());
+  }
 }
 
 // A run stopped between replacing the contents file and replacing the project
@@ -412,6 +444,7 @@ void Converter::RunPassHolding(const Pass& pass, FolderLocks& locks) {
   const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
   if (count == 0) {
     face_.SetStatus(texts::kStatusNoContents);
+    result_.outcome = ConversionOutcome::NoRecords;
     return;
   }
   // A negative count would convert nothing and replace the contents by an
@@ -465,6 +498,7 @@ void Converter::RunPassHolding(const Pass& pass, FolderLocks& locks) {
   store.WriteNumber(keys::kSection, keys::kVersion, pass.stampedVersion);
 
   face_.SetStatus(texts::kStatusSuccess);
+  result_.passesRun.push_back(pass.id);
 }
 
 void Converter::RunPass(const Pass& pass) {

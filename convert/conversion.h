@@ -5,10 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "convert/contents_path.h"
 #include "convert/plan.h"
@@ -62,6 +64,46 @@ struct ConversionOptions {
   RecordIo recordIo = RecordIo::PerRecord;
 };
 
+// What one conversion of a project came to.
+enum class ConversionOutcome {
+  // Every pass the version needed ran (or a stopped run was finished).
+  Converted,
+  // The version is 140 or above: nothing to do, nothing written.
+  UpToDate,
+  // No project file at the path: nothing read or written.
+  ProjectMissing,
+  // Count is 0: there are no records to convert, nothing written.
+  NoRecords,
+  // Refused before anything on disk changed (errorText says why).
+  Refused,
+  // An error ended it; the files are as the failure left them.
+  Failed,
+  // The face asked to stop; the unfinished pass was undone.
+  Interrupted,
+};
+
+struct ConversionResult {
+  ConversionOutcome outcome = ConversionOutcome::Failed;
+  // The passes that completed, in order.
+  std::vector<PassId> passesRun;
+  // True when a stopped run was finished from the project text it left.
+  bool resumed = false;
+  // The contents file the conversion worked on; empty path when none was chosen.
+  ChosenContents contents;
+  // The recorded Version before the conversion changed it (0 when unread).
+  std::int32_t version = 0;
+  // For Refused, Failed and Interrupted: the error's text, and its I/O code
+  // when it was an I/O error.
+  std::string errorText;
+  std::optional<std::int32_t> ioCode;
+  // The error itself, for a face that says some errors in its own words.
+  std::exception_ptr error;
+
+  bool Succeeded() const noexcept {
+    return outcome == ConversionOutcome::Converted || outcome == ConversionOutcome::UpToDate;
+  }
+};
+
 class FolderLocks;
 
 class Converter {
@@ -77,8 +119,14 @@ class Converter {
   // and changes nothing. A run that was stopped after replacing the contents
   // file is finished first, from the project's new text that it left beside
   // the project file. EConvertError, changing nothing, for a project file that
-  // is a device, pipe or socket.
-  void Convert(std::string_view projectPath);
+  // is a device, pipe or socket. Returns Converted, UpToDate, ProjectMissing or
+  // NoRecords; everything else is raised, for the face to show.
+  ConversionResult Convert(std::string_view projectPath);
+  // Convert, with what it raises taken into the result (Refused, Failed or
+  // Interrupted, with the error's text and code) instead: for faces that go on
+  // to the next project. Errors outside the conversion's own (a program
+  // fault, memory running out) are still raised.
+  ConversionResult TryConvert(std::string_view projectPath);
   // The passes, on the current store: layout 102 to 103, and 103 to 140. Each
   // raises EInOutError when a file operation fails, EFCreateError or
   // EWriteError when the project file cannot be rewritten (the contents file is
@@ -106,6 +154,8 @@ class Converter {
   ConversionOptions options_;
   std::unique_ptr<TMemIniFile> store_;
   ChosenContents lastContents_;
+  // What the running Convert has done so far.
+  ConversionResult result_;
   // The folders the running Convert holds; null between runs.
   FolderLocks* locks_ = nullptr;
 };
