@@ -69,6 +69,9 @@ std::string FormatCheck(const ProjectCheck& check) {
            " already (a conversion refuses it; the Version to record is " +
            std::to_string(check.convertedLayout) + ")\n";
   }
+  if (check.finishesStoppedRun != 0 && !check.ConversionWouldFail()) {
+    out += "stopped run: finishes it first (Version " + std::to_string(check.finishesStoppedRun) + ")\n";
+  }
   // A project that cannot convert runs no pass.
   out += "passes: ";
   if (check.passes.empty() || check.ConversionWouldFail()) out += "none";
@@ -78,6 +81,8 @@ std::string FormatCheck(const ProjectCheck& check) {
   }
   out += "\n";
   out += "verdict: " + VerdictText(check) + "\n";
+  // What the conversion itself would show there, word for word.
+  if (check.ConversionWouldFail()) out += "conversion ends with: " + check.stop.text + "\n";
   return out;
 }
 
@@ -100,6 +105,8 @@ std::string FailureReason(const ProjectCheck& check) {
     case CheckFailure::PathTooLong: return Say(Msg::ReasonPathTooLong, {at});
     case CheckFailure::ReadOnly: return Say(Msg::ReasonReadOnly, {at});
     case CheckFailure::FolderBusy: return Say(Msg::ReasonFolderBusy, {at});
+    case CheckFailure::ProjectFileAsWorkFile: return Say(Msg::ReasonProjectFileAsWorkFile, {at});
+    case CheckFailure::ContentsIsTemporary: return Say(Msg::ReasonContentsIsTemporary, {at});
   }
   return {};
 }
@@ -111,6 +118,10 @@ std::string VerdictText(const ProjectCheck& check) {
     case Verdict::WillConvert: break;
   }
   std::string text = "will convert (";
+  if (check.finishesStoppedRun != 0) {
+    text += "finishing the stopped run";
+    if (!check.passes.empty()) text += ", then ";
+  }
   for (std::size_t i = 0; i < check.passes.size(); ++i) {
     if (i > 0) text += ", ";
     text += check.passes[i];

@@ -76,6 +76,10 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
     {Msg::ReasonReadOnly, "read-only%s", "書き込みできません%s"},
     {Msg::ReasonFolderBusy, "another conversion is running in the folder%s",
      "フォルダで別の変換が実行中です%s"},
+    {Msg::ReasonProjectFileAsWorkFile, "the contents file would be written over a project file%s",
+     "コンテンツファイルとしてプロジェクトファイルが書き換えられてしまいます%s"},
+    {Msg::ReasonContentsIsTemporary, "the contents file is named TMP.DAT, the converter's work file%s",
+     "コンテンツファイルの名前が、変換の作業ファイルと同じ TMP.DAT です%s"},
     {Msg::Usage,
      "Usage: kwtconv [OPTIONS] PROJECT.kwj|FOLDER...\n"
      "Converts each project (a .kwj project file and the .KWT contents file it names)\n"

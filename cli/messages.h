@@ -54,6 +54,8 @@ enum class Msg {
   ReasonPathTooLong,
   ReasonReadOnly,
   ReasonFolderBusy,
+  ReasonProjectFileAsWorkFile,
+  ReasonContentsIsTemporary,
   Usage,
   Count  // the number of messages, not one
 };

@@ -68,8 +68,14 @@ std::string_view ResultWord(Result result) {
   return "failed";
 }
 
-ContentsChoice ChoiceOf(const Options& options) {
-  return ContentsChoice{options.contents, !options.contents, options.findContents};
+ConversionOptions ConversionOptionsOf(const Options& options) {
+  ConversionOptions conversion;
+  conversion.contentsPath = options.contents;
+  conversion.backup = options.backup;
+  conversion.contentsBesideProject = !options.contents;
+  conversion.findContents = options.findContents;
+  conversion.recordIo = RecordIo::Blocks;
+  return conversion;
 }
 
 // What a failure means for this project and what to do, where the message
@@ -87,7 +93,7 @@ std::optional<std::string> NoteFor(const ProjectOutcome& outcome, const Options&
     case static_cast<std::int32_t>(platform::error::kAccessDenied): {
       // The files are as they were, so a check tells what is wrong with them.
       try {
-        const ProjectCheck check = CheckProject(outcome.project, ChoiceOf(options));
+        const ProjectCheck check = CheckProject(outcome.project, ConversionOptionsOf(options));
         if (check.failure == CheckFailure::TooFewRecords || check.failure == CheckFailure::ReadOnly) {
           return FailureReason(check);
         }
@@ -213,9 +219,23 @@ void ReportCheckJson(Console& console, const ProjectCheck& check) {
       .Number("count", check.count)
       .Number("records_present", check.recordsPresent)
       .Texts("passes", passes)
-      .Text("verdict", verdict)
-      .MaybeText("message", check.ConversionWouldFail() ? std::optional<std::string>(FailureReason(check))
-                                                        : std::nullopt);
+      .Text("verdict", verdict);
+  // As a conversion reports: the system's own text and code where it would
+  // stop, and in note what that means.
+  const bool status =
+      check.failure == CheckFailure::ProjectMissing || check.failure == CheckFailure::NoContents;
+  const auto when = [&check](bool present, std::string text) {
+    return check.ConversionWouldFail() && present ? std::optional<std::string>(std::move(text))
+                                                  : std::nullopt;
+  };
+  json.MaybeText("status_text", when(status, check.stop.text))
+      .MaybeText("message", when(!check.stop.text.empty(), check.stop.text));
+  if (check.stop.ioCode) {
+    json.Number("error_code", *check.stop.ioCode);
+  } else {
+    json.MaybeText("error_code", std::nullopt);
+  }
+  json.MaybeText("note", when(true, FailureReason(check)));
   console.Write(Stream::Out, json.Line());
   console.Flush(Stream::Out);
 }
@@ -265,7 +285,7 @@ int RunCheck(const Options& options, const std::vector<ProjectName>& projects, C
     failed.project = project.path;
     try {
       if (project.error) throw Exception(*project.error);
-      const ProjectCheck check = CheckProject(project.path, ChoiceOf(options));
+      const ProjectCheck check = CheckProject(project.path, ConversionOptionsOf(options));
       if (options.json) {
         ReportCheckJson(console, check);
       } else {
@@ -293,16 +313,6 @@ int RunCheck(const Options& options, const std::vector<ProjectName>& projects, C
   return Finish(console, all_well ? kExitSuccess : kExitFailure);
 }
 
-ConversionOptions ConversionOptionsOf(const Options& options) {
-  ConversionOptions conversion;
-  conversion.contentsPath = options.contents;
-  conversion.backup = options.backup;
-  conversion.contentsBesideProject = !options.contents;
-  conversion.findContents = options.findContents;
-  conversion.recordIo = RecordIo::Blocks;
-  return conversion;
-}
-
 // Converts one project and writes its result to out.
 Result ConvertAndReport(Converter& converter, CommandLineFace& face, const ProjectName& project,
                         const Options& options, Console& out) {
@@ -310,7 +320,7 @@ Result ConvertAndReport(Converter& converter, CommandLineFace& face, const Proje
   std::optional<ProjectCheck> before;
   if (options.json && !project.error) {
     try {
-      before = CheckProject(project.path, ChoiceOf(options));
+      before = CheckProject(project.path, ConversionOptionsOf(options));
     } catch (const std::exception&) {
     }
   }
@@ -418,8 +428,10 @@ class RecordedConsole : public Console {
   std::vector<std::pair<Stream, std::string>> chunks_;
 };
 
-// Projects that share a folder (the project's or its contents file's) also
-// share TMP.DAT and the folder's hold: they run one after another, in one group.
+// Projects whose plans share a folder would collide on its hold: they run one
+// after another, in one group. A folder counts by what it is, so that two
+// spellings of one folder (a link, "..") are one; by its name where the
+// system does not say.
 std::vector<std::vector<std::size_t>> GroupsByFolder(const std::vector<ProjectName>& projects,
                                                      const Options& options) {
   std::vector<std::size_t> parent(projects.size());
@@ -429,8 +441,6 @@ std::vector<std::vector<std::size_t>> GroupsByFolder(const std::vector<ProjectNa
     return i;
   };
   std::map<std::string, std::size_t> owner;
-  // A folder by what it is, so that two spellings of one folder (a link, "..")
-  // are one; by its name where the system does not say.
   const auto join = [&](const std::string& folder, std::size_t i) {
     const std::string name = folder.empty() ? std::string(".") : folder;
     platform::FileStamp stamp;
@@ -440,17 +450,14 @@ std::vector<std::vector<std::size_t>> GroupsByFolder(const std::vector<ProjectNa
     const auto [at, fresh] = owner.emplace(key, i);
     if (!fresh) parent[root(i)] = root(at->second);
   };
+  const ConversionOptions conversion = ConversionOptionsOf(options);
   for (std::size_t i = 0; i < projects.size(); ++i) {
-    join(DirectoryPart(projects[i].path, kNativePathStyle), i);
+    join(FolderOf(projects[i].path), i);
     if (projects[i].error) continue;
-    if (!FileIsPresent(projects[i].path)) continue;
     try {
-      // Only the contents path is needed: the project is read, nothing checked.
-      TMemIniFile store{projects[i].path};
-      store.SetCaseSensitivity(false);
-      join(DirectoryPart(store.ReplacementTarget(), kNativePathStyle), i);
-      join(DirectoryPart(ChooseContentsPath(store, ChoiceOf(options)).path, kNativePathStyle), i);
-    } catch (const std::exception&) {
+      for (const std::string& folder : PlanConversion(projects[i].path, conversion).folders) join(folder, i);
+    } catch (const Exception&) {
+      // An unreadable project file holds only its own folder before it fails.
     }
   }
   std::map<std::size_t, std::vector<std::size_t>> byRoot;

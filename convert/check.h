@@ -1,5 +1,5 @@
 // What a conversion of a project would find and do, read without changing a
-// byte: the facts any face can show before converting.
+// byte: the plan of the conversion, as any face can show it before converting.
 #pragma once
 
 #include <cstdint>
@@ -8,27 +8,13 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/contents_path.h"
+#include "convert/conversion_plan.h"
 #include "runtime/platform.h"
 
 namespace kwt {
 
-// Why a conversion of the project would not succeed; the faces put it in words.
-enum class CheckFailure {
-  None,
-  ProjectMissing,
-  NotRegularFile,
-  NoContents,  // Count 0
-  NegativeCount,
-  ContentsMissing,
-  ContentsUnreadable,
-  TooFewRecords,     // Count above the records present
-  AlreadyConverted,  // the contents have a later layout already
-  TemporaryBlocked,  // TMP.DAT is a folder, or another opener holds it
-  PathTooLong,       // the contents or temporary path is over 259 bytes
-  ReadOnly,          // the contents or project file, or a folder, cannot be written
-  FolderBusy,        // another conversion holds a folder
-};
+// Why a conversion of the project would not succeed: where the plan stops.
+using CheckFailure = Obstacle;
 
 enum class Verdict { WillConvert, UpToDate, WillFail };
 
@@ -54,6 +40,8 @@ struct ProjectCheck {
   // Why the size is unknown although the file is present.
   platform::ErrorCode sizeError = platform::error::kSuccess;
 
+  // The Version a stopped run left to be finished first, or 0.
+  std::int32_t finishesStoppedRun = 0;
   // The passes a conversion would run, in order.
   std::vector<std::string_view> passes;
   // The later layout that the contents file already has (a conversion would
@@ -62,24 +50,23 @@ struct ProjectCheck {
   // The records the contents file holds in the recorded layout.
   std::optional<std::uint64_t> recordsPresent;
 
+  // Where the conversion would stop, exactly as it would: its error's text
+  // and code (or the status it would leave).
+  PlannedStop stop;
   CheckFailure failure = CheckFailure::None;
-  // The file the failure is about (the read-only file, the busy folder's file).
+  // The file the failure is about (the read-only file, the busy folder).
   std::string failurePath;
 
   Verdict Outcome() const;
 
   // Count × record size; none for a negative Count.
   std::optional<std::uint64_t> ExpectedSize() const;
-  // True when a conversion is sure to end with anything but success: the
-  // project file is missing, or passes would run without records to convert
-  // (Count 0 or negative, no contents file, fewer bytes than Count records, or
-  // the records of a later layout already).
+  // True when a conversion is sure to end with anything but success.
   bool ConversionWouldFail() const;
 };
 
-// Reads the project at path and its contents file, and foresees the
-// conversion's outcome, changing nothing. Raises the project store's
-// EFOpenError when the project file exists but cannot be read.
-ProjectCheck CheckProject(std::string_view project, const ContentsChoice& choice);
+// Plans the conversion of the project at path, changing nothing. Raises the
+// project store's EFOpenError when the project file exists but cannot be read.
+ProjectCheck CheckProject(std::string_view project, const ConversionOptions& options);
 
 }  // namespace kwt

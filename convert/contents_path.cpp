@@ -1,5 +1,6 @@
 #include "convert/contents_path.h"
 
+#include "convert/conversion_plan.h"
 #include "convert/plan.h"
 #include "runtime/file_names.h"
 
@@ -33,7 +34,7 @@ ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choi
     chosen.path = *choice.given;
     return chosen;
   }
-  const std::string projectFolder = DirectoryPart(store.ReplacementTarget(), kNativePathStyle);
+  const std::string projectFolder = FolderOf(store.ReplacementTarget());
   chosen.path =
       choice.besideProject && IsRelative(chosen.stored) ? projectFolder + chosen.stored : chosen.stored;
   if (choice.findBesideProject && !FileIsPresent(chosen.path)) {

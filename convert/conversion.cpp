@@ -25,8 +25,6 @@ namespace keys = project_keys;
 
 namespace {
 
-constexpr std::string_view kTemporaryName = "TMP.DAT";
-
 // Raises what a failed platform call answered, as every record-file failure
 // is raised: through the pending I/O status.
 void RaiseIo(platform::ErrorCode code) {
@@ -63,67 +61,6 @@ class ProgressText {
   std::array<char, kPrefix + kMaxDigits + texts::kStatusProgressSuffix.size()> buffer_{};
 };
 
-// "TMP.DAT" in the contents file's folder; the bare name when the path has no
-// folder. The native style lets '/' count on POSIX, where it is the separator.
-std::string TemporaryPathFor(std::string_view contentsPath) {
-  return DirectoryPart(contentsPath, kNativePathStyle) + std::string(kTemporaryName);
-}
-
-bool IsAsciiLetter(char byte) {
-  return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
-}
-
-// True when the contents file is itself the temporary file. Windows refuses to
-// create the temporary file exclusively over the open contents file (code 32);
-// POSIX would empty it under our feet, so the pass reports 32 there as well.
-// Letter case is ignored, as Windows ignores it.
-bool NamesTemporaryFile(std::string_view contentsPath) {
-  const std::string name = NamePart(contentsPath, kNativePathStyle);
-  if (name.size() != kTemporaryName.size()) return false;
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    char byte = name[i];
-    if (IsAsciiLetter(byte)) byte = static_cast<char>(byte & ~0x20);
-    if (byte != kTemporaryName[i]) return false;
-  }
-  return true;
-}
-
-// Devices, pipes and sockets are no project's files: reading /dev/zero would
-// "convert" endless records and the move would replace the device node.
-void RefuseIrregularFile(std::string_view path) {
-  if (platform::KindOf(path) == platform::FileKind::Other) {
-    throw EConvertError(texts::Format(texts::kNotRegularFileFormat, path));
-  }
-}
-
-// A run that stopped after replacing the contents file but before stamping the
-// version, or a second project that names an already converted file, leaves
-// Count records of a later layout behind the old version. Converting them
-// again would read converted records as old ones and ruin them.
-void RefuseConvertedContents(const Pass& pass, std::string_view contentsPath, std::int32_t count) {
-  if (const Layout* later = LaterLayoutOfContents(pass.from, contentsPath, count)) {
-    throw EConvertError(
-        texts::Format(texts::kAlreadyConvertedFormat, {contentsPath, IntegerText(later->number)}));
-  }
-}
-
-// The project file, or the file its new text waits in, must not double as the
-// contents file or the temporary file: records would be written over the
-// project, or the project's text over the records, and the temporary file is
-// deleted when a pass gives up. Files are compared as files, not as names.
-void RefuseProjectFileAsWorkFile(const TMemIniFile& store, std::string_view contentsPath,
-                                 std::string_view temporaryPath) {
-  const std::string pendingPath = store.PendingSavePath();
-  for (const std::string_view work : {contentsPath, temporaryPath}) {
-    if (platform::SameFile(work, store.FileName()) || platform::SameFile(work, pendingPath)) {
-      throw EConvertError(texts::Format(texts::kProjectFileInUseFormat, work));
-    }
-  }
-  // Another project's file would be overwritten with records.
-  if (NamesProjectFile(contentsPath))
-    throw EConvertError(texts::Format(texts::kContentsIsProjectFormat, contentsPath));
-}
-
 [[noreturn]] void Interrupt() {
   throw EInterrupted(std::string(texts::kInterrupted));
 }
@@ -145,8 +82,6 @@ class PassFiles {
   PassFiles(const PassFiles&) = delete;
   PassFiles& operator=(const PassFiles&) = delete;
 
-  bool IsOpen() const { return temporary_.IsOpen(); }
-
   // Opens the contents file and creates the temporary file new: whatever had
   // its name (a stopped run's file, a link to anywhere, a link to the contents
   // file) is removed, never written through. The new file is held exclusively,
@@ -156,7 +91,6 @@ class PassFiles {
   void Open(const Pass& pass) {
     AssignPath(contents_, contentsPath_);
     AssignPath(temporary_, temporaryPath_);
-    if (NamesTemporaryFile(contentsPath_)) RaiseIo(platform::error::kSharingViolation);
     // The old name goes before the contents file opens: Windows cannot remove
     // a second name of a file that is open without delete sharing.
     RaiseIo(platform::RemoveWorkFile(temporaryPath_));
@@ -278,48 +212,25 @@ class PassFiles {
 
 }  // namespace
 
-// The folders one conversion holds, each once (a second lock on a folder this
-// process already holds would refuse us on POSIX).
-class FolderLocks {
- public:
-  // Holds the folder of the file at path; EInOutError 32 when another
-  // conversion holds it.
-  void HoldFolderOf(std::string_view path) {
-    const std::string folder = DirectoryPart(path, kNativePathStyle);
-    const std::string probe = folder.empty() ? std::string(".") : folder;
-    for (const Held& held : held_) {
-      if (held.probe == probe || platform::SameFile(held.probe, probe)) return;
-    }
-    platform::FileHandle lock;
-    const platform::ErrorCode code = platform::LockFolder(folder, lock);
-    if (code == platform::error::kSharingViolation) {
-      throw EInOutError(texts::Format(texts::kFolderBusyFormat, path), static_cast<std::int32_t>(code));
-    }
-    RaiseIo(code);
-    held_.push_back({probe, std::move(lock)});
-  }
-
- private:
-  struct Held {
-    std::string probe;
-    platform::FileHandle lock;
-  };
-  std::vector<Held> held_;
-};
-
 namespace {
 
-// Sets the converter's pointer to the run's locks while Convert runs.
-class LocksInUse {
+// Sets the converter's pointer to the run's holds while Convert runs.
+class HoldsInUse {
  public:
-  LocksInUse(FolderLocks*& slot, FolderLocks& locks) : slot_(slot) { slot_ = &locks; }
-  ~LocksInUse() { slot_ = nullptr; }
-  LocksInUse(const LocksInUse&) = delete;
-  LocksInUse& operator=(const LocksInUse&) = delete;
+  HoldsInUse(FolderHolds*& slot, FolderHolds& holds) : slot_(slot) { slot_ = &holds; }
+  ~HoldsInUse() { slot_ = nullptr; }
+  HoldsInUse(const HoldsInUse&) = delete;
+  HoldsInUse& operator=(const HoldsInUse&) = delete;
 
  private:
-  FolderLocks*& slot_;
+  FolderHolds*& slot_;
 };
+
+// Raises what a stop that refuses the conversion says; a stop that the work
+// meets on its way (too few records) is left to the work.
+void RaiseRefusal(const PlannedStop& stop) {
+  if (stop && stop.outcome == ConversionOutcome::Refused) stop.Raise();
+}
 
 }  // namespace
 
@@ -336,17 +247,17 @@ std::string Converter::ContentsPath() {
 
 ConversionResult Converter::Convert(std::string_view projectPath) {
   result_ = {};
-  RefuseIrregularFile(projectPath);
-  if (!FileIsPresent(projectPath)) {
-    face_.SetStatus(texts::kStatusFileMissing);
+  if (const PlannedStop stop = ProjectStop(projectPath)) {
+    if (stop.obstacle != Obstacle::ProjectMissing) stop.Raise();
+    face_.SetStatus(stop.text);
     result_.outcome = ConversionOutcome::ProjectMissing;
     return result_;
   }
   // The version is read under the hold, so that what it decides still holds
   // when the passes act on it.
-  FolderLocks locks;
-  locks.HoldFolderOf(projectPath);
-  const LocksInUse inUse(locks_, locks);
+  FolderHolds holds(FolderHolds::Mode::Hold);
+  RaiseRefusal(holds.HoldFolderOf(projectPath));
+  const HoldsInUse inUse(holds_, holds);
 
   // Replaced only once the new store has loaded.
   auto store = std::make_unique<TMemIniFile>(std::string(projectPath));
@@ -356,12 +267,12 @@ ConversionResult Converter::Convert(std::string_view projectPath) {
   result_.version = store_->ReadNumber(keys::kSection, keys::kVersion, 0);
   // A project reached through a link is saved in the linked file's folder:
   // that folder is held too.
-  locks.HoldFolderOf(store_->ReplacementTarget());
+  RaiseRefusal(holds.HoldFolderOf(store_->ReplacementTarget()));
 
-  result_.resumed = FinishInterruptedRun(locks);
+  result_.resumed = FinishStoppedRun(holds);
   if (options_.backup) {
     const std::string contents = ContentsPath();
-    if (FileIsPresent(contents)) locks.HoldFolderOf(contents);
+    if (FileIsPresent(contents)) RaiseRefusal(holds.HoldFolderOf(contents));
     BackUpProject(*store_, contents);
   }
   const std::span<const Pass> passes = PassesFor(store_->ReadNumber(keys::kSection, keys::kVersion, 0));
@@ -372,7 +283,7 @@ ConversionResult Converter::Convert(std::string_view projectPath) {
     return result_;
   }
   result_.outcome = ConversionOutcome::Converted;
-  for (const Pass& pass : passes) RunPassHolding(pass, locks);
+  for (const Pass& pass : passes) RunPassHolding(pass, holds);
   result_.contents = lastContents_;
   return result_;
 }
@@ -402,86 +313,53 @@ ConversionResult Converter::TryConvert(std::string_view projectPath) {
 }
 
 // A run stopped between replacing the contents file and replacing the project
-// file leaves the project's complete new text beside it. When that text is
-// the project file but for a later Version, and the contents file has exactly
-// that Version's layout, the stopped run is finished by moving it into place.
-// Anything else proves nothing; the file is then left to the next save, which
-// removes it.
-bool Converter::FinishInterruptedRun(FolderLocks& locks) {
+// file leaves the project's complete new text beside it. When that proves the
+// state, the stopped run is finished by moving the text into place. Anything
+// else proves nothing; the file is then left to the next save, which removes
+// it.
+bool Converter::FinishStoppedRun(FolderHolds& holds) {
   TMemIniFile& store = *store_;
-  const std::string pendingPath = store.PendingSavePath();
-  if (!platform::IsPlainFile(pendingPath)) return false;
-
-  // Exactly the bytes one of the passes still to run would have written, and
-  // its owner the project's: a text planted by someone else proves nothing.
-  // The file is compared with the store in pieces, never loaded beside it.
-  const std::int32_t version = store.ReadNumber(keys::kSection, keys::kVersion, 0);
-  const Pass* finished = nullptr;
-  std::string stamp;
-  for (const Pass& pass : PassesFor(version)) {
-    std::string text = IntegerText(pass.stampedVersion);
-    if (store.FileHoldsSavedTextWith(pendingPath, keys::kSection, keys::kVersion, text)) {
-      finished = &pass;
-      stamp = std::move(text);
-    }
-  }
-  if (finished == nullptr || !platform::SameOwner(pendingPath, store.ReplacementTarget())) return false;
-
-  const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
-  const std::string contents = ContentsPath();
-  if (count <= 0 || platform::KindOf(contents) != platform::FileKind::Regular) return false;
-  locks.HoldFolderOf(contents);
-  if (LaterLayoutOfContents(LayoutForVersion(version), contents, count) != &finished->to) return false;
-
-  RaiseIo(platform::Replace(pendingPath, store.ReplacementTarget()));
-  store.WriteText(keys::kSection, keys::kVersion, stamp);
+  const Pass* finished = StoppedRunToFinish(store, ContentsPath(), holds);
+  if (finished == nullptr) return false;
+  RaiseIo(platform::Replace(store.PendingSavePath(), store.ReplacementTarget()));
+  store.WriteText(keys::kSection, keys::kVersion, IntegerText(finished->stampedVersion));
   face_.SetStatus(texts::kStatusResumed);
   return true;
 }
 
-void Converter::RunPassHolding(const Pass& pass, FolderLocks& locks) {
+void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
   TMemIniFile& store = *store_;
-  const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
-  if (count == 0) {
-    face_.SetStatus(texts::kStatusNoContents);
+  const std::string contentsPath = ContentsPath();
+  // Everything that stops the pass is found before anything changes.
+  const PlannedStop stop = PassStop(store, pass, lastContents_, holds);
+  if (stop.obstacle == Obstacle::NoContents) {
+    face_.SetStatus(stop.text);
     result_.outcome = ConversionOutcome::NoRecords;
     return;
   }
-  // A negative count would convert nothing and replace the contents by an
-  // empty file.
-  if (count < 0) {
-    throw EConvertError(texts::Format(texts::kNegativeCountFormat, IntegerText(count)));
+  if (stop.obstacle != Obstacle::NegativeCount) {
+    face_.SetTarget(ShortenPath(contentsPath, face_.TargetMeasure(), face_.TargetWidth()));
   }
+  // No contents file: as when the pass finds none, it ends at its first close.
+  if (stop.obstacle == Obstacle::ContentsMissing) face_.SetStatus(texts::kStatusFinishing);
+  RaiseRefusal(stop);
 
-  const std::string contentsPath = ContentsPath();
-  face_.SetTarget(ShortenPath(contentsPath, face_.TargetMeasure(), face_.TargetWidth()));
-  const std::string temporaryPath = TemporaryPathFor(contentsPath);
-
-  // Refusals first: everything that changes a file comes after them.
-  PassFiles files(contentsPath, temporaryPath);
-  RefuseIrregularFile(contentsPath);
-  if (FileIsPresent(contentsPath)) {
-    locks.HoldFolderOf(contentsPath);
-    RefuseProjectFileAsWorkFile(store, contentsPath, temporaryPath);
-    RefuseConvertedContents(pass, contentsPath, count);
-    files.Open(pass);
-    files.CopyRecords(pass, count, options_.recordIo, face_);
-  }
+  const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
+  PassFiles files(contentsPath, TemporaryPathFor(contentsPath));
+  files.Open(pass);
+  files.CopyRecords(pass, count, options_.recordIo, face_);
 
   face_.SetStatus(texts::kStatusFinishing);
 
   // The project file's new text is written beside it before the contents file
   // is replaced, and the store changes only once the project file has it, so
   // a failure leaves the store describing the files as they are.
-  std::optional<PendingSave> projectSave;
-  if (files.IsOpen()) {
-    files.FlushTemporary();
-    projectSave.emplace(
-        store.PrepareSaveWith(keys::kSection, keys::kVersion, IntegerText(pass.stampedVersion)));
-  }
+  files.FlushTemporary();
+  PendingSave projectSave =
+      store.PrepareSaveWith(keys::kSection, keys::kVersion, IntegerText(pass.stampedVersion));
   files.Close(CloseOrderOf(pass));
   if (face_.StopRequested()) Interrupt();
-  if (projectSave) files.RefuseChangedContents();
+  files.RefuseChangedContents();
 
   // From here on the pass finishes whatever the face asks.
   try {
@@ -489,12 +367,11 @@ void Converter::RunPassHolding(const Pass& pass, FolderLocks& locks) {
   } catch (const EInOutError&) {
     // Moved but not durable: the new text stays, so that the next run can
     // finish from it whichever way a power cut decides.
-    if (files.Replaced()) projectSave->Keep();
+    if (files.Replaced()) projectSave.Keep();
     throw;
   }
-  // Engaged: without an open temporary file a close above has raised 103.
   // Should the project file refuse now, its new text stays for the next run.
-  projectSave->Commit(/*keepOnFailure=*/true);
+  projectSave.Commit(/*keepOnFailure=*/true);
   store.WriteNumber(keys::kSection, keys::kVersion, pass.stampedVersion);
 
   face_.SetStatus(texts::kStatusSuccess);
@@ -503,12 +380,12 @@ void Converter::RunPassHolding(const Pass& pass, FolderLocks& locks) {
 
 void Converter::RunPass(const Pass& pass) {
   if (!store_) throw std::logic_error(std::string(pass.name) + " needs a project: call Convert first");
-  if (locks_) {
-    RunPassHolding(pass, *locks_);
+  if (holds_) {
+    RunPassHolding(pass, *holds_);
     return;
   }
-  FolderLocks locks;
-  RunPassHolding(pass, locks);
+  FolderHolds holds(FolderHolds::Mode::Hold);
+  RunPassHolding(pass, holds);
 }
 
 void Converter::To103() {

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "convert/contents_path.h"
+#include "convert/conversion_plan.h"
+#include "convert/conversion_result.h"
 #include "convert/plan.h"
 #include "runtime/ini_file.h"
 #include "runtime/path_shortening.h"
@@ -38,73 +40,6 @@ class ConversionFace {
   // replaced, the pass finishes whatever this answers.
   virtual bool StopRequested() { return false; }
 };
-
-// How the passes read and write records (see convert/record_stream.h).
-enum class RecordIo {
-  // One platform read and one platform write per record.
-  PerRecord,
-  // Blocks of about 1 MiB per read and per write.
-  Blocks,
-};
-
-struct ConversionOptions {
-  // Converts this contents file in place of the one the project names (a
-  // moved project); the project's stored path is left as it is.
-  std::optional<std::string> contentsPath;
-  // Keeps copies of both files beside them before the first pass changes
-  // anything (see BackUpProject).
-  bool backup = false;
-  // A relative stored contents path names a file beside the project file.
-  bool contentsBesideProject = false;
-  // When the stored contents path names no file, the file of that name beside
-  // the project file is converted (see ContentsChoice).
-  bool findContents = false;
-  // How the passes read and write records. Either way the texts, the files and
-  // the errors are the same; blocks take far fewer system calls.
-  RecordIo recordIo = RecordIo::PerRecord;
-};
-
-// What one conversion of a project came to.
-enum class ConversionOutcome {
-  // Every pass the version needed ran (or a stopped run was finished).
-  Converted,
-  // The version is 140 or above: nothing to do, nothing written.
-  UpToDate,
-  // No project file at the path: nothing read or written.
-  ProjectMissing,
-  // Count is 0: there are no records to convert, nothing written.
-  NoRecords,
-  // Refused before anything on disk changed (errorText says why).
-  Refused,
-  // An error ended it; the files are as the failure left them.
-  Failed,
-  // The face asked to stop; the unfinished pass was undone.
-  Interrupted,
-};
-
-struct ConversionResult {
-  ConversionOutcome outcome = ConversionOutcome::Failed;
-  // The passes that completed, in order.
-  std::vector<PassId> passesRun;
-  // True when a stopped run was finished from the project text it left.
-  bool resumed = false;
-  // The contents file the conversion worked on; empty path when none was chosen.
-  ChosenContents contents;
-  // The recorded Version before the conversion changed it (0 when unread).
-  std::int32_t version = 0;
-  // For Refused, Failed and Interrupted: the error's text, and its I/O code
-  // when it was an I/O error.
-  std::string errorText;
-  std::optional<std::int32_t> ioCode;
-  // The error itself, for a face that says some errors in its own words.
-  std::exception_ptr error;
-
-  bool Succeeded() const noexcept {
-    return outcome == ConversionOutcome::Converted || outcome == ConversionOutcome::UpToDate;
-  }
-};
-
-class FolderLocks;
 
 class Converter {
  public:
@@ -146,8 +81,8 @@ class Converter {
 
  private:
   void RunPass(const Pass& pass);
-  void RunPassHolding(const Pass& pass, FolderLocks& locks);
-  bool FinishInterruptedRun(FolderLocks& locks);
+  void RunPassHolding(const Pass& pass, FolderHolds& holds);
+  bool FinishStoppedRun(FolderHolds& holds);
   std::string ContentsPath();
 
   ConversionFace& face_;
@@ -157,7 +92,7 @@ class Converter {
   // What the running Convert has done so far.
   ConversionResult result_;
   // The folders the running Convert holds; null between runs.
-  FolderLocks* locks_ = nullptr;
+  FolderHolds* holds_ = nullptr;
 };
 
 }  // namespace kwt

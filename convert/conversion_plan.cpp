@@ -1,0 +1,296 @@
+#include "convert/conversion_plan.h"
+
+#include <utility>
+
+#include "convert/contents_layout.h"
+#include "runtime/errors.h"
+#include "runtime/file_names.h"
+#include "runtime/integer_text.h"
+#include "runtime/record_file.h"
+#include "runtime/texts.h"
+
+namespace kwt {
+
+namespace keys = project_keys;
+
+namespace {
+
+constexpr std::string_view kTemporaryName = "TMP.DAT";
+
+PlannedStop Stop(Obstacle obstacle, ConversionOutcome outcome, std::string path, std::string text,
+                 std::optional<std::int32_t> ioCode = std::nullopt) {
+  return PlannedStop{obstacle, outcome, std::move(path), std::move(text), ioCode};
+}
+
+// Refused with the I/O error the conversion's own file operation would raise.
+PlannedStop IoStop(Obstacle obstacle, std::string path, platform::ErrorCode code) {
+  const auto ioCode = static_cast<std::int32_t>(code);
+  return Stop(obstacle, ConversionOutcome::Refused, std::move(path), IoMessage(ioCode), ioCode);
+}
+
+PlannedStop Refusal(Obstacle obstacle, std::string path, std::string text) {
+  return Stop(obstacle, ConversionOutcome::Refused, std::move(path), std::move(text));
+}
+
+bool IsAsciiLetter(char byte) {
+  return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
+}
+
+// True when the contents file is itself the temporary file. Windows refuses to
+// create the temporary file exclusively over the open contents file (code 32);
+// POSIX would empty it under our feet, so the pass reports 32 there as well.
+// Letter case is ignored, as Windows ignores it.
+bool NamesTemporaryFile(std::string_view contentsPath) {
+  const std::string_view name = std::string_view(contentsPath).substr(FolderOf(contentsPath).size());
+  if (name.size() != kTemporaryName.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    char byte = name[i];
+    if (IsAsciiLetter(byte)) byte = static_cast<char>(byte & ~0x20);
+    if (byte != kTemporaryName[i]) return false;
+  }
+  return true;
+}
+
+// Devices, pipes and sockets are no project's files: reading /dev/zero would
+// "convert" endless records and the move would replace the device node.
+PlannedStop IrregularFileStop(std::string_view path) {
+  if (platform::KindOf(path) != platform::FileKind::Other) return {};
+  return Refusal(Obstacle::NotRegularFile, std::string(path),
+                 texts::Format(texts::kNotRegularFileFormat, path));
+}
+
+// The project file is replaced by its new text at the end of a pass: it must
+// be writable, and replaceable in its folder. The pass meets this when it
+// prepares the new text, after the records have gone into TMP.DAT, which it
+// then removes: the files end as they were, and the texts shown are the ones
+// a failing save has always left.
+PlannedStop ProjectSaveStop(const TMemIniFile& store) {
+  const std::string& path = store.FileName();
+  const PlannedStop stop{Obstacle::ReadOnly, ConversionOutcome::Failed, path,
+                         texts::Format(texts::kCannotCreateFileFormat, path), std::nullopt};
+  platform::FileHandle existing;
+  const platform::ErrorCode opened = platform::Open(path, platform::Access::ReadWrite, platform::kShareNone,
+                                                    platform::Creation::OpenExisting, existing);
+  if (opened != platform::error::kSuccess && opened != platform::error::kFileNotFound) return stop;
+  if (opened == platform::error::kSuccess &&
+      platform::CanReplaceIn(store.ReplacementTarget()) != platform::error::kSuccess) {
+    return stop;
+  }
+  if (!platform::FolderIsWritable(FolderOf(store.ReplacementTarget()))) return stop;
+  return {};
+}
+
+}  // namespace
+
+void PlannedStop::Raise() const {
+  if (ioCode) throw EInOutError(text, *ioCode);
+  if (obstacle == Obstacle::ReadOnly) throw EFCreateError(text);
+  throw EConvertError(text);
+}
+
+std::string FolderOf(std::string_view path) {
+  if constexpr (kNativePathStyle == PathStyle::Windows) {
+    return DirectoryPart(path, PathStyle::Windows);
+  } else {
+    // '/' is never a trail byte of a double-byte character.
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+  }
+}
+
+std::string TemporaryPathFor(std::string_view contentsPath) {
+  return FolderOf(contentsPath) + std::string(kTemporaryName);
+}
+
+PlannedStop FolderHolds::HoldFolderOf(std::string_view path) {
+  const std::string folder = FolderOf(path);
+  const auto name = [](const std::string& spelled) { return spelled.empty() ? std::string(".") : spelled; };
+  for (const std::string& held : folders_) {
+    if (held == folder || platform::SameFile(name(held), name(folder))) return {};
+  }
+  platform::FileHandle lock;
+  const platform::ErrorCode code = platform::LockFolder(folder, lock);
+  // Recorded even when busy: -j keeps apart whatever would collide.
+  folders_.push_back(folder);
+  if (code == platform::error::kSharingViolation) {
+    return Stop(Obstacle::FolderBusy, ConversionOutcome::Refused, name(folder),
+                texts::Format(texts::kFolderBusyFormat, path), static_cast<std::int32_t>(code));
+  }
+  if (code != platform::error::kSuccess) return IoStop(Obstacle::FolderBusy, name(folder), code);
+  if (mode_ == Mode::Hold) locks_.push_back(std::move(lock));
+  return {};
+}
+
+PlannedStop ProjectStop(std::string_view project) {
+  if (PlannedStop stop = IrregularFileStop(project)) return stop;
+  if (!FileIsPresent(project)) {
+    return Stop(Obstacle::ProjectMissing, ConversionOutcome::ProjectMissing, std::string(project),
+                std::string(texts::kStatusFileMissing));
+  }
+  return {};
+}
+
+// Exactly the bytes one of the passes still to run would have written, and
+// its owner the project's: a text planted by someone else proves nothing. The
+// file is compared with the store in pieces, never loaded beside it.
+const Pass* StoppedRunToFinish(TMemIniFile& store, std::string_view contentsPath, FolderHolds& holds) {
+  const std::string pendingPath = store.PendingSavePath();
+  if (!platform::IsPlainFile(pendingPath)) return nullptr;
+  const std::int32_t version = store.ReadNumber(keys::kSection, keys::kVersion, 0);
+  const Pass* finished = nullptr;
+  for (const Pass& pass : PassesFor(version)) {
+    if (store.FileHoldsSavedTextWith(pendingPath, keys::kSection, keys::kVersion,
+                                     IntegerText(pass.stampedVersion))) {
+      finished = &pass;
+    }
+  }
+  if (finished == nullptr || !platform::SameOwner(pendingPath, store.ReplacementTarget())) return nullptr;
+
+  const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
+  if (count <= 0 || platform::KindOf(contentsPath) != platform::FileKind::Regular) return nullptr;
+  if (holds.HoldFolderOf(contentsPath)) return nullptr;
+  if (LaterLayoutOfContents(LayoutForVersion(version), contentsPath, count) != &finished->to) return nullptr;
+  return finished;
+}
+
+PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& contents,
+                     FolderHolds& holds) {
+  const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
+  if (count == 0) {
+    return Stop(Obstacle::NoContents, ConversionOutcome::NoRecords, {},
+                std::string(texts::kStatusNoContents));
+  }
+  // A negative count would convert nothing and replace the contents by an
+  // empty file.
+  if (count < 0) {
+    return Refusal(Obstacle::NegativeCount, {},
+                   texts::Format(texts::kNegativeCountFormat, IntegerText(count)));
+  }
+
+  const std::string& path = contents.path;
+  const std::string temporaryPath = TemporaryPathFor(path);
+  if (PlannedStop stop = IrregularFileStop(path)) return stop;
+  if (!FileIsPresent(path)) return IoStop(Obstacle::ContentsMissing, path, io_code::kNotOpen);
+  if (PlannedStop stop = holds.HoldFolderOf(path)) return stop;
+
+  // The project file, or the file its new text waits in, must not double as
+  // the contents file or the temporary file: records would be written over
+  // the project, or the project's text over the records. Files are compared
+  // as files, not as names.
+  const std::string pendingPath = store.PendingSavePath();
+  for (const std::string& work : {path, temporaryPath}) {
+    if (platform::SameFile(work, store.FileName()) || platform::SameFile(work, pendingPath)) {
+      return Refusal(Obstacle::ProjectFileAsWorkFile, work,
+                     texts::Format(texts::kProjectFileInUseFormat, work));
+    }
+  }
+  // Another project's file would be overwritten with records.
+  if (NamesProjectFile(path)) {
+    return Refusal(Obstacle::ProjectFileAsWorkFile, path,
+                   texts::Format(texts::kContentsIsProjectFormat, path));
+  }
+  if (NamesTemporaryFile(path)) {
+    return IoStop(Obstacle::ContentsIsTemporary, path, platform::error::kSharingViolation);
+  }
+  if (path.size() > RecordFile::kMaxPathLength) {
+    return IoStop(Obstacle::PathTooLong, path, platform::error::kPathNotFound);
+  }
+  if (temporaryPath.size() > RecordFile::kMaxPathLength) {
+    return IoStop(Obstacle::PathTooLong, temporaryPath, platform::error::kPathNotFound);
+  }
+  // A run that stopped after replacing the contents file but before stamping
+  // the version, or a second project that names an already converted file,
+  // leaves records of a later layout behind the old version. Converting them
+  // again would read converted records as old ones and ruin them.
+  if (const Layout* later = LaterLayoutOfContents(pass.from, path, count)) {
+    return Refusal(Obstacle::AlreadyConverted, path,
+                   texts::Format(texts::kAlreadyConvertedFormat, {path, IntegerText(later->number)}));
+  }
+
+  // The pass opens the contents file for reading and writing.
+  platform::FileHandle file;
+  const platform::ErrorCode opened =
+      platform::Open(path, platform::Access::ReadWrite, platform::kShareRead | platform::kShareWrite,
+                     platform::Creation::OpenExisting, file);
+  if (opened == platform::error::kAccessDenied) return IoStop(Obstacle::ReadOnly, path, opened);
+  if (opened != platform::error::kSuccess) return IoStop(Obstacle::ContentsUnreadable, path, opened);
+  std::uint64_t size = 0;
+  const platform::ErrorCode sized = platform::Size(file, size);
+  file = platform::FileHandle();
+  if (sized != platform::error::kSuccess) return IoStop(Obstacle::ContentsUnreadable, path, sized);
+
+  if (platform::KindOf(temporaryPath) == platform::FileKind::Directory) {
+    return IoStop(Obstacle::TemporaryBlocked, temporaryPath, platform::error::kAccessDenied);
+  }
+  if (const std::string folder = FolderOf(path); !platform::FolderIsWritable(folder)) {
+    return IoStop(Obstacle::ReadOnly, folder.empty() ? std::string(".") : folder,
+                  platform::error::kAccessDenied);
+  }
+
+  // Met on the way, not refused: the records present go into TMP.DAT first,
+  // which stays holding them.
+  if (size / pass.from.recordSize < static_cast<std::uint64_t>(count)) {
+    return Stop(Obstacle::TooFewRecords, ConversionOutcome::Failed, path, IoMessage(io_code::kReadPastEnd),
+                io_code::kReadPastEnd);
+  }
+  return ProjectSaveStop(store);
+}
+
+ConversionPlan PlanConversion(std::string_view project, const ConversionOptions& options) {
+  ConversionPlan plan;
+  plan.project = std::string(project);
+  plan.stop = ProjectStop(project);
+  plan.projectPresent = !plan.stop;
+  if (plan.stop) return plan;
+
+  FolderHolds holds(FolderHolds::Mode::Probe);
+  // A busy folder is the first stop, but the facts are still worth showing.
+  plan.stop = holds.HoldFolderOf(project);
+  TMemIniFile store{std::string(project)};
+  store.SetCaseSensitivity(false);
+  plan.version = store.ReadNumber(keys::kSection, keys::kVersion, 0);
+  if (std::string text = store.ReadText(keys::kSection, keys::kVersion, {}); !text.empty()) {
+    plan.versionText = std::move(text);
+  }
+  plan.count = store.ReadNumber(keys::kSection, keys::kCount, 0);
+  plan.layout = &LayoutForVersion(plan.version);
+  if (!plan.stop) plan.stop = holds.HoldFolderOf(store.ReplacementTarget());
+
+  plan.contents = ChooseContentsPath(store, options.Choice());
+  plan.temporaryPath = TemporaryPathFor(plan.contents.path);
+  plan.contentsPresent = FileIsPresent(plan.contents.path);
+  if (plan.contentsPresent) {
+    // Opening for reading alone changes neither the bytes nor any date.
+    platform::FileHandle file;
+    std::uint64_t size = 0;
+    plan.sizeError =
+        platform::Open(plan.contents.path, platform::Access::Read,
+                       platform::kShareRead | platform::kShareWrite, platform::Creation::OpenExisting, file);
+    if (plan.sizeError == platform::error::kSuccess) plan.sizeError = platform::Size(file, size);
+    if (plan.sizeError == platform::error::kSuccess) {
+      plan.contentsSize = size;
+      plan.recordsPresent = size / plan.layout->recordSize;
+    }
+  }
+
+  std::int32_t version = plan.version;
+  if (!plan.stop) {
+    plan.stoppedRun = StoppedRunToFinish(store, plan.contents.path, holds);
+    if (plan.stoppedRun) version = plan.stoppedRun->stampedVersion;
+  }
+  plan.passes = PassesFor(version);
+  if (plan.contentsPresent && !plan.passes.empty()) {
+    if (const Layout* later =
+            LaterLayoutOfContents(plan.passes.front().from, plan.contents.path, plan.count)) {
+      plan.convertedLayout = later->number;
+    }
+  }
+  if (!plan.stop && options.backup && plan.contentsPresent)
+    plan.stop = holds.HoldFolderOf(plan.contents.path);
+  if (!plan.stop && !plan.passes.empty())
+    plan.stop = PassStop(store, plan.passes.front(), plan.contents, holds);
+  plan.folders = holds.Folders();
+  return plan;
+}
+
+}  // namespace kwt

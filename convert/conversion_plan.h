@@ -1,0 +1,188 @@
+// The plan of a conversion: what it will use, hold, run and refuse, decided
+// in one place. The conversion follows it step by step, kwtconv --check
+// reports it without changing a byte, and -j keeps projects whose plans share
+// a folder apart. A rule about what a conversion refuses, which paths it
+// derives or which folders it holds is written here and nowhere else.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/contents_path.h"
+#include "convert/conversion_result.h"
+#include "convert/plan.h"
+#include "runtime/ini_file.h"
+#include "runtime/platform.h"
+
+namespace kwt {
+
+// How the passes read and write records (see convert/record_stream.h).
+enum class RecordIo {
+  // One platform read and one platform write per record.
+  PerRecord,
+  // Blocks of about 1 MiB per read and per write.
+  Blocks,
+};
+
+struct ConversionOptions {
+  // Converts this contents file in place of the one the project names (a
+  // moved project); the project's stored path is left as it is.
+  std::optional<std::string> contentsPath;
+  // Keeps copies of both files beside them before the first pass changes
+  // anything (see BackUpProject).
+  bool backup = false;
+  // A relative stored contents path names a file beside the project file.
+  bool contentsBesideProject = false;
+  // When the stored contents path names no file, the file of that name beside
+  // the project file is converted (see ContentsChoice).
+  bool findContents = false;
+  // How the passes read and write records. Either way the texts, the files and
+  // the errors are the same; blocks take far fewer system calls.
+  RecordIo recordIo = RecordIo::PerRecord;
+
+  ContentsChoice Choice() const { return {contentsPath, contentsBesideProject, findContents}; }
+};
+
+// What ends a conversion short of success. Listed in the order a conversion
+// meets them; all but TooFewRecords stop it before anything on disk changes.
+enum class Obstacle {
+  None,
+  // The project file is a device, pipe or socket; or the contents file is.
+  NotRegularFile,
+  // No project file at the path (a status, not an error).
+  ProjectMissing,
+  // Another conversion holds a folder this one needs.
+  FolderBusy,
+  // Count is 0: nothing to convert (a status, not an error).
+  NoContents,
+  NegativeCount,
+  // The project names no contents file that exists.
+  ContentsMissing,
+  // The contents file or TMP.DAT is the project file or the file its new
+  // text waits in, or the contents file is another project file.
+  ProjectFileAsWorkFile,
+  // The contents file is named TMP.DAT, the name of the work file beside it.
+  ContentsIsTemporary,
+  // The contents or TMP.DAT path is over the length a file name may have.
+  PathTooLong,
+  // The contents file already has a later layout's records.
+  AlreadyConverted,
+  // The contents file cannot be opened to be converted (read-only, denied).
+  ContentsUnreadable,
+  // TMP.DAT cannot be made: a folder has its name, or the folder is read-only.
+  TemporaryBlocked,
+  // The contents file, the project file or a folder cannot be written.
+  ReadOnly,
+  // Count is above the records present: met while converting, after the
+  // records present have gone into TMP.DAT.
+  TooFewRecords,
+};
+
+// Where and how a conversion ends short of success, as the conversion
+// itself would end there.
+struct PlannedStop {
+  Obstacle obstacle = Obstacle::None;
+  ConversionOutcome outcome = ConversionOutcome::Converted;
+  // The file or folder it is about, where there is one.
+  std::string path;
+  // The error's text (or, for ProjectMissing and NoContents, the status text)
+  // and, for an I/O error, its code.
+  std::string text;
+  std::optional<std::int32_t> ioCode;
+
+  explicit operator bool() const noexcept { return obstacle != Obstacle::None; }
+  // Raises the error the conversion ends with here: EInOutError with its code,
+  // EFCreateError for a project file that cannot be rewritten, EConvertError
+  // for the rest. Nothing for the statuses.
+  [[noreturn]] void Raise() const;
+};
+
+// The folder part of a path as this system splits paths into folders: on
+// Windows the backslash and the colon (a trail byte of a double-byte
+// character never counts), on POSIX the slash alone, where a backslash or a
+// colon is part of a name. Empty for a bare name (the current folder).
+std::string FolderOf(std::string_view path);
+// "TMP.DAT" in the folder of the contents file.
+std::string TemporaryPathFor(std::string_view contentsPath);
+
+// The folders a conversion holds, each once whatever its spelling, so that a
+// second conversion of the same files (or of any project in those folders)
+// stops at once. A check probes instead of holding: it takes each hold for a
+// moment and lets go, changing nothing.
+class FolderHolds {
+ public:
+  enum class Mode { Hold, Probe };
+  explicit FolderHolds(Mode mode) : mode_(mode) {}
+  FolderHolds(const FolderHolds&) = delete;
+  FolderHolds& operator=(const FolderHolds&) = delete;
+
+  // Holds the folder of the file at path; a stop for FolderBusy when another
+  // conversion holds it, and for any other failure to hold it.
+  PlannedStop HoldFolderOf(std::string_view path);
+  // The folders held (or probed), each once, in the order first met.
+  const std::vector<std::string>& Folders() const noexcept { return folders_; }
+
+ private:
+  Mode mode_;
+  std::vector<std::string> folders_;
+  std::vector<platform::FileHandle> locks_;
+};
+
+// A project's own stops, before its file is read: a device, pipe or socket,
+// or no file at all.
+PlannedStop ProjectStop(std::string_view project);
+
+// The pass whose saved project text a stopped run left beside the project
+// file, when the conversion will finish that run by moving the text into
+// place: the text is the project file's but for a later Version, its owner is
+// the project file's, and the contents file has exactly that Version's layout.
+// Holds the contents file's folder to look. Null when nothing proves it.
+const Pass* StoppedRunToFinish(TMemIniFile& store, std::string_view contentsPath, FolderHolds& holds);
+
+// What the pass will stop at, in the order the pass meets it, holding the
+// contents file's folder on the way. None when it will convert.
+PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& contents,
+                     FolderHolds& holds);
+
+// What a conversion of the project would do, found without changing a byte:
+// the facts a face shows before converting, and the conversion's plan.
+struct ConversionPlan {
+  std::string project;
+  bool projectPresent = false;
+  // [KWJ] Version as the driver reads it, and its text as stored.
+  std::int32_t version = 0;
+  std::optional<std::string> versionText;
+  const Layout* layout = nullptr;
+  std::int32_t count = 0;
+
+  ChosenContents contents;
+  std::string temporaryPath;
+  bool contentsPresent = false;
+  std::optional<std::uint64_t> contentsSize;
+  // Why the size is unknown although the file is present.
+  platform::ErrorCode sizeError = platform::error::kSuccess;
+  // The records the contents file holds in the recorded layout.
+  std::optional<std::uint64_t> recordsPresent;
+  // The later layout the contents file already has, or 0.
+  std::int32_t convertedLayout = 0;
+
+  // A stopped run the conversion finishes first, or null.
+  const Pass* stoppedRun = nullptr;
+  // The passes it runs (after finishing a stopped run), in order.
+  std::span<const Pass> passes;
+  // The folders it holds.
+  std::vector<std::string> folders;
+  // Where it stops; None when it will succeed.
+  PlannedStop stop;
+};
+
+// Plans the conversion of the project at path as Converter would run it with
+// these options. Raises the project store's EFOpenError when the project file
+// exists but cannot be read.
+ConversionPlan PlanConversion(std::string_view project, const ConversionOptions& options);
+
+}  // namespace kwt

@@ -1,0 +1,56 @@
+// What a conversion came to: the value both faces report from, so that no
+// face has to read the status line to know whether a project converted.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "convert/contents_path.h"
+#include "convert/plan.h"
+
+namespace kwt {
+
+// What one conversion of a project came to.
+enum class ConversionOutcome {
+  // Every pass the version needed ran (or a stopped run was finished).
+  Converted,
+  // The version is 140 or above: nothing to do, nothing written.
+  UpToDate,
+  // No project file at the path: nothing read or written.
+  ProjectMissing,
+  // Count is 0: there are no records to convert, nothing written.
+  NoRecords,
+  // Refused before anything on disk changed (errorText says why).
+  Refused,
+  // An error ended it; the files are as the failure left them.
+  Failed,
+  // The face asked to stop; the unfinished pass was undone.
+  Interrupted,
+};
+
+struct ConversionResult {
+  ConversionOutcome outcome = ConversionOutcome::Failed;
+  // The passes that completed, in order.
+  std::vector<PassId> passesRun;
+  // True when a stopped run was finished from the project text it left.
+  bool resumed = false;
+  // The contents file the conversion worked on; empty path when none was chosen.
+  ChosenContents contents;
+  // The recorded Version before the conversion changed it (0 when unread).
+  std::int32_t version = 0;
+  // For Refused, Failed and Interrupted: the error's text, and its I/O code
+  // when it was an I/O error.
+  std::string errorText;
+  std::optional<std::int32_t> ioCode;
+  // The error itself, for a face that says some errors in its own words.
+  std::exception_ptr error;
+
+  bool Succeeded() const noexcept {
+    return outcome == ConversionOutcome::Converted || outcome == ConversionOutcome::UpToDate;
+  }
+};
+
+}  // namespace kwt
