@@ -28,6 +28,9 @@ inline constexpr ErrorCode kAlreadyExists = 183;
 inline constexpr ErrorCode kDiskFull = 112;
 inline constexpr ErrorCode kInvalidName = 123;
 inline constexpr ErrorCode kFilenameTooLong = 206;
+// A link where the call takes none (ERROR_CANT_RESOLVE_FILENAME): the final
+// name of a held folder, or a name opened in one.
+inline constexpr ErrorCode kLinkInTheWay = 1921;
 // A system failure that has no closer Windows counterpart.
 inline constexpr ErrorCode kGeneralFailure = 31;
 // A move that has happened but could not be made durable: a power cut may
@@ -106,13 +109,16 @@ FileKind KindOf(std::string_view path);
 // True for a regular file reached without following a link, with one name: a
 // work file as we leave it, not something planted under its name.
 bool IsPlainFile(std::string_view path);
-// What tells a file's content has changed: which file it is, its size and
-// when it was last written.
+// What tells a file's content has changed: which file it is, its size, when
+// it was last written and when it last changed at all. The change time is set
+// by the system on every write and cannot be set back, so a rewrite that
+// restores the write time afterwards (touch -r, cp -p) still shows.
 struct FileStamp {
   std::uint64_t device = 0;
   std::uint64_t index = 0;
   std::uint64_t size = 0;
   std::int64_t written = 0;
+  std::int64_t changed = 0;
   bool operator==(const FileStamp&) const = default;
 };
 ErrorCode StampOf(const FileHandle& file, FileStamp& stamp);
@@ -125,6 +131,11 @@ bool SameOwner(std::string_view first, std::string_view second);
 // success. A folder refuses with kAccessDenied, and a file that another opener
 // holds exclusively is left alone with kSharingViolation.
 ErrorCode RemoveWorkFile(std::string_view path);
+// On Windows, Move, Replace, Delete, ReplaceHeld, DeleteHeld and
+// RemoveWorkFile (and their ...In forms) that meet a sharing violation or
+// access denied try again for about a second, with growing waits, before they
+// answer: virus scanners and indexers open a file for a moment right after it
+// was written.
 // Moves a file; fails when something exists at to.
 ErrorCode Move(std::string_view from, std::string_view to);
 // Moves from over to in one step, replacing to, and makes the change durable
@@ -158,6 +169,40 @@ ErrorCode Duplicate(const FileHandle& file, FileHandle& copy);
 // another opener took meanwhile fails with kSharingViolation.
 ErrorCode ReplaceHeld(FileHandle& held, std::string_view from, std::string_view to);
 ErrorCode DeleteHeld(FileHandle& held, std::string_view path);
+// A folder held for one conversion, and the way to every name in it: the
+// folder is opened once, without following a final link, and the calls below
+// reach names relative to that open folder, so a link swapped into the
+// folder's path afterwards changes nothing. The hold is the one LockFolder
+// makes (a LockFolder of the same folder meanwhile gets kSharingViolation).
+// Released when it goes out of scope. Move-only.
+struct HeldFolder {
+  // The open folder; on POSIX also the lock.
+  FileHandle folder;
+  // Windows: the hidden "TMP.LCK" in the folder, held without sharing. Empty
+  // on POSIX.
+  FileHandle lock;
+  // As given: a directory part with its closing delimiter, empty for the
+  // current folder.
+  std::string path;
+  explicit operator bool() const noexcept { return static_cast<bool>(folder); }
+};
+// kLinkInTheWay when the folder's final name is a link; otherwise as LockFolder.
+ErrorCode HoldFolder(std::string_view folder, HeldFolder& held);
+// The calls of the same names above, for a bare name (no delimiter, not "."
+// or "..": else kInvalidName) in the held folder. A final link is never
+// followed: OpenIn and StampIn refuse it with kLinkInTheWay, the others take
+// the link itself.
+ErrorCode OpenIn(const HeldFolder& held, std::string_view name, Access access, std::uint32_t share,
+                 Creation creation, FileHandle& file);
+ErrorCode StampIn(const HeldFolder& held, std::string_view name, FileStamp& stamp);
+ErrorCode RemoveWorkFileIn(const HeldFolder& held, std::string_view name);
+ErrorCode DeleteIn(const HeldFolder& held, std::string_view name);
+ErrorCode ReplaceIn(const HeldFolder& held, std::string_view from, std::string_view to);
+// For a file that file keeps exclusively, as ReplaceHeld and DeleteHeld; on
+// Windows a file OpenIn made moves or goes through its own handle, so no
+// other opener can take it in between.
+ErrorCode ReplaceHeldIn(const HeldFolder& held, FileHandle& file, std::string_view from, std::string_view to);
+ErrorCode DeleteHeldIn(const HeldFolder& held, FileHandle& file, std::string_view name);
 // Copies a file; fails when something exists at to. (Used for backups.)
 ErrorCode Copy(std::string_view from, std::string_view to);
 // True when both paths reach one existing file, whatever names they use
@@ -169,11 +214,32 @@ bool SameFile(std::string_view first, std::string_view second);
 // a symbolic link is followed (replacing the link itself would leave the file
 // it names unchanged); otherwise path itself.
 std::string ReplacementTarget(std::string_view path);
-// Gives to the permissions and owner of the open file from (never what a
-// name reaches meanwhile), as far as the system lets it, so that a file
-// replaced by to keeps them; set-id bits are not carried. Nothing on Windows,
-// where a new file takes its folder's permissions as the old one did.
-void CopyPermissions(const FileHandle& from, FileHandle& to);
+// Parts of a file's permissions, as a set of bits.
+using PermissionParts = std::uint32_t;
+namespace permission {
+inline constexpr PermissionParts kOwner = 1;
+inline constexpr PermissionParts kGroup = 2;
+// POSIX: the mode bits.
+inline constexpr PermissionParts kMode = 4;
+// POSIX: the access ACL; Windows: the DACL.
+inline constexpr PermissionParts kAccessList = 8;
+// POSIX: the other extended attributes; Windows: alternate data streams.
+inline constexpr PermissionParts kExtended = 16;
+// Windows: the attributes hidden, system, not-content-indexed and read-only.
+inline constexpr PermissionParts kAttributes = 32;
+}  // namespace permission
+// Gives to (a file made with Creation::CreateNew, private at first) what the
+// open file from has (never what a name reaches meanwhile), so that a file
+// replaced by to keeps it. POSIX: owner and group, or the group alone where
+// the owner cannot be given; the mode without set-id bits; the access ACL and
+// every other extended attribute but file capabilities. Windows: owner, group
+// and DACL (owner and group where permitted), the attributes hidden, system
+// and not-content-indexed (archive stays set: the content is new), and the
+// alternate data streams. Never leaves to more open than from: a group that
+// cannot be given takes the group's bits (and the ACL) with it, and an ACL
+// that cannot be given the group bits that stood for its mask. Answers the
+// parts that could not be carried over (0: all of them).
+PermissionParts CopyPermissions(const FileHandle& from, FileHandle& to);
 // Gives a file made with Creation::CreateNew (private at first) the
 // permissions a newly created file gets by default (POSIX: 0666 less the umask).
 void GiveDefaultPermissions(FileHandle& file);

@@ -7,11 +7,15 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/xattr.h>
+#endif
 
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <optional>
+#include <vector>
 
 #include "runtime/encoding.h"
 #include "runtime/platform_journal.h"
@@ -39,6 +43,7 @@ ErrorCode FromErrno(int code) {
     case EDQUOT: return error::kDiskFull;
     case EILSEQ: return error::kInvalidName;
     case ENAMETOOLONG: return error::kFilenameTooLong;
+    case ELOOP: return error::kLinkInTheWay;
     default: return error::kGeneralFailure;
   }
 }
@@ -83,6 +88,32 @@ ErrorCode LastErrorFor(const std::string& system_path) {
   return FromErrno(code);
 }
 
+// Where a call reaches a name: a path from the current folder, or a bare name
+// in a held folder (whose final links are never followed). shown is the
+// folder's path and the name, for the journal and for telling 2 from 3.
+struct Place {
+  int dir = AT_FDCWD;
+  std::string name;
+  std::string shown;
+  bool held = false;
+};
+
+Place PathPlace(std::string system_path) {
+  Place place;
+  place.name = system_path;
+  place.shown = std::move(system_path);
+  return place;
+}
+
+ErrorCode LastErrorAt(const Place& place) {
+  // A held folder is there: a missing name is a missing file.
+  return place.held ? LastError() : LastErrorFor(place.shown);
+}
+
+int StatAt(const Place& place, struct stat& info, bool follow) {
+  return ::fstatat(place.dir, place.name.c_str(), &info, follow && !place.held ? 0 : AT_SYMLINK_NOFOLLOW);
+}
+
 // The system's form of a code page 932 path; nullopt when it has none, which
 // the callers report as an invalid name, as Windows does.
 std::optional<std::string> SystemPath(std::string_view path) {
@@ -106,20 +137,32 @@ bool SyncFileSystemOf(int descriptor) {
 #endif
 }
 
-// Makes the folder's names (a file just created or moved there) durable.
-ErrorCode SyncFolder(const std::string& system_path) {
-  const std::string name = FolderOf(system_path);
-  const int folder = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder < 0) return error::kNotDurable;
+// Makes the names of the open folder (a file just created or moved there)
+// durable; shown is the folder's path, for the journal.
+ErrorCode SyncOpenFolder(int folder, const std::string& shown) {
   bool durable = ::fsync(folder) == 0;
   if (durable) {
-    if (journal::Observer* observer = CurrentObserver()) observer->FolderSynced(name);
+    if (journal::Observer* observer = CurrentObserver()) observer->FolderSynced(shown);
   } else {
     durable = SyncFileSystemOf(folder);
     if (journal::Observer* observer = CurrentObserver(); observer && durable) observer->FileSystemSynced();
   }
-  ::close(folder);
   return durable ? error::kSuccess : error::kNotDurable;
+}
+
+ErrorCode SyncFolder(const std::string& system_path) {
+  const std::string name = FolderOf(system_path);
+  const int folder = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) return error::kNotDurable;
+  const ErrorCode code = SyncOpenFolder(folder, name);
+  ::close(folder);
+  return code;
+}
+
+// The folder a place's name is in, made durable: a held folder through its
+// own descriptor.
+ErrorCode SyncFolderAt(const Place& place) {
+  return place.held ? SyncOpenFolder(place.dir, FolderOf(place.shown)) : SyncFolder(place.shown);
 }
 
 bool HasNoWritePermission(const struct stat& info) {
@@ -128,8 +171,8 @@ bool HasNoWritePermission(const struct stat& info) {
 
 // True when another opener holds the file exclusively (our lock stands for
 // Windows' share mode): Windows refuses to move or delete such a file.
-bool HeldByAnother(const std::string& system_path) {
-  const int fd = ::open(system_path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+bool HeldByAnother(const Place& place) {
+  const int fd = ::openat(place.dir, place.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
   ::close(fd);
@@ -138,37 +181,126 @@ bool HeldByAnother(const std::string& system_path) {
 
 // A failed move's code: a missing source is 2 or 3 as for any path, and a
 // source that is there means the target's folder is missing (3).
-ErrorCode MoveErrorFor(const std::string& system_from, const std::string& system_to) {
+ErrorCode MoveErrorFor(const Place& from, const Place& to) {
   const int code = errno;
   struct stat info {};
-  if (code == ENOENT && ::lstat(system_from.c_str(), &info) == 0) {
+  if (code == ENOENT && StatAt(from, info, false) == 0) {
     errno = code;
-    return LastErrorFor(system_to);
+    return LastErrorAt(to);
   }
   errno = code;
-  return LastErrorFor(system_from);
+  return LastErrorAt(from);
 }
 
-ErrorCode Unlink(const std::string& system_path) {
+ErrorCode Unlink(const Place& place) {
   struct stat info {};
-  if (::lstat(system_path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return error::kAccessDenied;
-  if (::unlink(system_path.c_str()) != 0) return LastErrorFor(system_path);
-  ReportUnlinked(system_path);
+  if (StatAt(place, info, false) == 0 && S_ISDIR(info.st_mode)) return error::kAccessDenied;
+  if (::unlinkat(place.dir, place.name.c_str(), 0) != 0) return LastErrorAt(place);
+  ReportUnlinked(place.shown);
   return error::kSuccess;
 }
 
 // rename with the checks Windows makes; durable afterwards.
-ErrorCode ReplaceFile(const std::string& system_from, const std::string& system_to, bool fromIsOurs) {
+ErrorCode ReplaceFile(const Place& from, const Place& to, bool fromIsOurs) {
   struct stat info {};
-  if (::stat(system_to.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return error::kAccessDenied;
-  if (!fromIsOurs && HeldByAnother(system_from)) return error::kSharingViolation;
+  if (StatAt(to, info, true) == 0 && S_ISDIR(info.st_mode)) return error::kAccessDenied;
+  if (!fromIsOurs && HeldByAnother(from)) return error::kSharingViolation;
   // Windows refuses to replace a file that another opener holds.
-  if (HeldByAnother(system_to)) return error::kAccessDenied;
-  if (::rename(system_from.c_str(), system_to.c_str()) != 0) return MoveErrorFor(system_from, system_to);
-  if (journal::Observer* observer = CurrentObserver()) observer->Renamed(system_from, system_to);
+  if (HeldByAnother(to)) return error::kAccessDenied;
+  if (::renameat(from.dir, from.name.c_str(), to.dir, to.name.c_str()) != 0) return MoveErrorFor(from, to);
+  if (journal::Observer* observer = CurrentObserver()) observer->Renamed(from.shown, to.shown);
   // The move has happened either way; kNotDurable tells the caller that a
   // power cut could still undo it.
-  return SyncFolder(system_to);
+  return SyncFolderAt(to);
+}
+
+// Open for a place; see Open and OpenIn.
+ErrorCode OpenAt(const Place& place, Access access, std::uint32_t share, Creation creation,
+                 FileHandle& file) {
+  int flags = O_CLOEXEC;
+  mode_t permissions = 0666;
+  switch (access) {
+    case Access::Read: flags |= O_RDONLY; break;
+    case Access::Write: flags |= O_WRONLY; break;
+    case Access::ReadWrite: flags |= O_RDWR; break;
+  }
+  // Never O_TRUNC: an exclusive opener must hold its lock before it empties the file.
+  if (creation == Creation::CreateAlways) flags |= O_CREAT;
+  if (creation == Creation::CreateNew) {
+    flags |= O_CREAT | O_EXCL | O_NOFOLLOW;
+    // Private until its owner gives it the permissions of the file it replaces.
+    permissions = 0600;
+  }
+  if (place.held) flags |= O_NOFOLLOW;
+
+  const int fd = ::openat(place.dir, place.name.c_str(), flags, permissions);
+  if (fd < 0) return LastErrorAt(place);
+  FileHandle opened;
+  opened.reset(fd);
+
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return LastError();
+  if (journal::Observer* observer = CurrentObserver();
+      observer && (access != Access::Read || (flags & O_CREAT))) {
+    observer->Opened(place.shown,
+                     {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)});
+  }
+  if (S_ISDIR(info.st_mode)) return error::kAccessDenied;
+  // Somebody linked the new file elsewhere before we could look at it: what is
+  // written into it would show up under that other name too.
+  if (creation == Creation::CreateNew && (!S_ISREG(info.st_mode) || info.st_nlink != 1)) {
+    if (::unlinkat(place.dir, place.name.c_str(), 0) == 0) ReportUnlinked(place.shown);
+    return error::kSharingViolation;
+  }
+  // A file without write permission is read-only, also for root.
+  if (access != Access::Read && HasNoWritePermission(info)) return error::kAccessDenied;
+  if (share == kShareNone) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
+    }
+    // Between the open and the lock, the holder may have moved the file away
+    // (it moves before it lets go): the file locked is then no longer the one
+    // at path, and emptying it would empty whatever it has become.
+    struct stat at_path {};
+    if (StatAt(place, at_path, true) != 0 || at_path.st_dev != info.st_dev || at_path.st_ino != info.st_ino) {
+      return error::kSharingViolation;
+    }
+  }
+  if (creation == Creation::CreateAlways) {
+    if (::ftruncate(fd, 0) != 0) return LastError();
+    if (journal::Observer* observer = CurrentObserver()) observer->Truncated(IdOf(fd), 0);
+  }
+  file = std::move(opened);
+  return error::kSuccess;
+}
+
+ErrorCode RemoveWorkFileAt(const Place& place) {
+  struct stat info {};
+  if (StatAt(place, info, false) != 0) return errno == ENOENT ? error::kSuccess : LastErrorAt(place);
+  if (S_ISDIR(info.st_mode)) return error::kAccessDenied;
+  // A file that another opener holds exclusively is its work in progress; the
+  // probe's lock also keeps anybody from taking it until the name is gone.
+  FileHandle probe;
+  if (S_ISREG(info.st_mode)) {
+    const int fd = ::openat(place.dir, place.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+      probe.reset(fd);
+      if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
+      }
+    }
+  }
+  // unlink removes a link itself, never the file it names.
+  if (::unlinkat(place.dir, place.name.c_str(), 0) != 0) {
+    return errno == ENOENT ? error::kSuccess : LastErrorAt(place);
+  }
+  ReportUnlinked(place.shown);
+  return error::kSuccess;
+}
+
+ErrorCode DeleteAt(const Place& place) {
+  if (HeldByAnother(place)) return error::kSharingViolation;
+  return Unlink(place);
 }
 
 }  // namespace
@@ -193,62 +325,7 @@ ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creati
   const auto system_path = SystemPath(path);
   if (!system_path) return error::kInvalidName;
   if (path.empty()) return error::kPathNotFound;
-
-  int flags = O_CLOEXEC;
-  mode_t permissions = 0666;
-  switch (access) {
-    case Access::Read: flags |= O_RDONLY; break;
-    case Access::Write: flags |= O_WRONLY; break;
-    case Access::ReadWrite: flags |= O_RDWR; break;
-  }
-  // Never O_TRUNC: an exclusive opener must hold its lock before it empties the file.
-  if (creation == Creation::CreateAlways) flags |= O_CREAT;
-  if (creation == Creation::CreateNew) {
-    flags |= O_CREAT | O_EXCL | O_NOFOLLOW;
-    // Private until its owner gives it the permissions of the file it replaces.
-    permissions = 0600;
-  }
-
-  const int fd = ::open(system_path->c_str(), flags, permissions);
-  if (fd < 0) return LastErrorFor(*system_path);
-  FileHandle opened;
-  opened.reset(fd);
-
-  struct stat info {};
-  if (::fstat(fd, &info) != 0) return LastError();
-  if (journal::Observer* observer = CurrentObserver();
-      observer && (access != Access::Read || (flags & O_CREAT))) {
-    observer->Opened(*system_path,
-                     {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)});
-  }
-  if (S_ISDIR(info.st_mode)) return error::kAccessDenied;
-  // Somebody linked the new file elsewhere before we could look at it: what is
-  // written into it would show up under that other name too.
-  if (creation == Creation::CreateNew && (!S_ISREG(info.st_mode) || info.st_nlink != 1)) {
-    if (::unlink(system_path->c_str()) == 0) ReportUnlinked(*system_path);
-    return error::kSharingViolation;
-  }
-  // A file without write permission is read-only, also for root.
-  if (access != Access::Read && HasNoWritePermission(info)) return error::kAccessDenied;
-  if (share == kShareNone) {
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
-    }
-    // Between the open and the lock, the holder may have moved the file away
-    // (it moves before it lets go): the file locked is then no longer the one
-    // at path, and emptying it would empty whatever it has become.
-    struct stat at_path {};
-    if (::stat(system_path->c_str(), &at_path) != 0 || at_path.st_dev != info.st_dev ||
-        at_path.st_ino != info.st_ino) {
-      return error::kSharingViolation;
-    }
-  }
-  if (creation == Creation::CreateAlways) {
-    if (::ftruncate(fd, 0) != 0) return LastError();
-    if (journal::Observer* observer = CurrentObserver()) observer->Truncated(IdOf(fd), 0);
-  }
-  file = std::move(opened);
-  return error::kSuccess;
+  return OpenAt(PathPlace(*system_path), access, share, creation, file);
 }
 
 ErrorCode Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& transferred) {
@@ -309,8 +386,7 @@ bool IsFile(std::string_view path) {
 ErrorCode Delete(std::string_view path) {
   const auto system_path = SystemPath(path);
   if (!system_path) return error::kInvalidName;
-  if (HeldByAnother(*system_path)) return error::kSharingViolation;
-  return Unlink(*system_path);
+  return DeleteAt(PathPlace(*system_path));
 }
 
 bool FolderIsWritable(std::string_view folder) {
@@ -340,7 +416,8 @@ namespace {
 FileStamp StampFrom(const struct stat& info) {
   return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
           static_cast<std::uint64_t>(info.st_size),
-          static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+          static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+          static_cast<std::int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec};
 }
 }  // namespace
 
@@ -373,29 +450,7 @@ ErrorCode RemoveWorkFile(std::string_view path) {
   const auto system_path = SystemPath(path);
   if (!system_path) return error::kInvalidName;
   if (system_path->empty()) return error::kPathNotFound;
-  struct stat info {};
-  if (::lstat(system_path->c_str(), &info) != 0) {
-    return errno == ENOENT ? error::kSuccess : LastErrorFor(*system_path);
-  }
-  if (S_ISDIR(info.st_mode)) return error::kAccessDenied;
-  // A file that another opener holds exclusively is its work in progress; the
-  // probe's lock also keeps anybody from taking it until the name is gone.
-  FileHandle probe;
-  if (S_ISREG(info.st_mode)) {
-    const int fd = ::open(system_path->c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) {
-      probe.reset(fd);
-      if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
-      }
-    }
-  }
-  // unlink removes a link itself, never the file it names.
-  if (::unlink(system_path->c_str()) != 0) {
-    return errno == ENOENT ? error::kSuccess : LastErrorFor(*system_path);
-  }
-  ReportUnlinked(*system_path);
-  return error::kSuccess;
+  return RemoveWorkFileAt(PathPlace(*system_path));
 }
 
 ErrorCode Move(std::string_view from, std::string_view to) {
@@ -404,10 +459,13 @@ ErrorCode Move(std::string_view from, std::string_view to) {
   if (!system_from || !system_to) return error::kInvalidName;
   struct stat info {};
   if (::lstat(system_to->c_str(), &info) == 0) return error::kAlreadyExists;
-  if (HeldByAnother(*system_from)) return error::kSharingViolation;
+  const Place place_from = PathPlace(*system_from);
+  if (HeldByAnother(place_from)) return error::kSharingViolation;
   // link + unlink would refuse an existing target atomically, but not every
   // file system links; the check above is what Windows' move promises.
-  if (::rename(system_from->c_str(), system_to->c_str()) != 0) return MoveErrorFor(*system_from, *system_to);
+  if (::rename(system_from->c_str(), system_to->c_str()) != 0) {
+    return MoveErrorFor(place_from, PathPlace(*system_to));
+  }
   if (journal::Observer* observer = CurrentObserver()) observer->Renamed(*system_from, *system_to);
   return error::kSuccess;
 }
@@ -416,7 +474,7 @@ ErrorCode Replace(std::string_view from, std::string_view to) {
   const auto system_from = SystemPath(from);
   const auto system_to = SystemPath(to);
   if (!system_from || !system_to) return error::kInvalidName;
-  return ReplaceFile(*system_from, *system_to, false);
+  return ReplaceFile(PathPlace(*system_from), PathPlace(*system_to), false);
 }
 
 ErrorCode CanReplaceIn(std::string_view path) {
@@ -467,16 +525,114 @@ ErrorCode Duplicate(const FileHandle& file, FileHandle& copy) {
 ErrorCode ReplaceHeld(FileHandle& held, std::string_view from, std::string_view to) {
   const auto system_from = SystemPath(from);
   const auto system_to = SystemPath(to);
-  const ErrorCode code =
-      system_from && system_to ? ReplaceFile(*system_from, *system_to, true) : error::kInvalidName;
+  const ErrorCode code = system_from && system_to
+                             ? ReplaceFile(PathPlace(*system_from), PathPlace(*system_to), true)
+                             : error::kInvalidName;
   (void)Close(held);
   return code;
 }
 
 ErrorCode DeleteHeld(FileHandle& held, std::string_view path) {
   const auto system_path = SystemPath(path);
-  const ErrorCode code = system_path ? Unlink(*system_path) : error::kInvalidName;
+  const ErrorCode code = system_path ? Unlink(PathPlace(*system_path)) : error::kInvalidName;
   (void)Close(held);
+  return code;
+}
+
+ErrorCode HoldFolder(std::string_view folder, HeldFolder& held) {
+  held = HeldFolder();
+  const auto system_folder = SystemPath(folder);
+  if (!system_folder) return error::kInvalidName;
+  // A closing delimiter would make the system follow a final link after all.
+  std::string name = *system_folder;
+  while (name.size() > 1 && name.back() == '/') name.pop_back();
+  if (name.empty()) name = ".";
+  const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    const int code = errno;
+    // A final link answers "not a folder" here; say what is in the way.
+    struct stat info {};
+    if (code == ENOTDIR && ::lstat(name.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+      return error::kLinkInTheWay;
+    }
+    return code == ENOENT ? error::kPathNotFound : FromErrno(code);
+  }
+  HeldFolder opened;
+  opened.folder.reset(fd);
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+    return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
+  opened.path = std::string(folder);
+  held = std::move(opened);
+  return error::kSuccess;
+}
+
+namespace {
+
+// The place of a bare name in a held folder; nullopt for anything else.
+std::optional<Place> PlaceIn(const HeldFolder& held, std::string_view name) {
+  if (!held || name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos) {
+    return std::nullopt;
+  }
+  const auto system_name = SystemPath(name);
+  const auto system_folder = SystemPath(held.path);
+  if (!system_name || !system_folder) return std::nullopt;
+  Place place;
+  place.dir = Descriptor(held.folder);
+  place.name = *system_name;
+  place.shown = *system_folder + *system_name;
+  place.held = true;
+  return place;
+}
+
+}  // namespace
+
+ErrorCode OpenIn(const HeldFolder& held, std::string_view name, Access access, std::uint32_t share,
+                 Creation creation, FileHandle& file) {
+  file.reset(FileHandle::kInvalid);
+  const auto place = PlaceIn(held, name);
+  return place ? OpenAt(*place, access, share, creation, file) : error::kInvalidName;
+}
+
+ErrorCode StampIn(const HeldFolder& held, std::string_view name, FileStamp& stamp) {
+  const auto place = PlaceIn(held, name);
+  if (!place) return error::kInvalidName;
+  struct stat info {};
+  if (StatAt(*place, info, false) != 0) return LastError();
+  if (S_ISLNK(info.st_mode)) return error::kLinkInTheWay;
+  stamp = StampFrom(info);
+  return error::kSuccess;
+}
+
+ErrorCode RemoveWorkFileIn(const HeldFolder& held, std::string_view name) {
+  const auto place = PlaceIn(held, name);
+  return place ? RemoveWorkFileAt(*place) : error::kInvalidName;
+}
+
+ErrorCode DeleteIn(const HeldFolder& held, std::string_view name) {
+  const auto place = PlaceIn(held, name);
+  return place ? DeleteAt(*place) : error::kInvalidName;
+}
+
+ErrorCode ReplaceIn(const HeldFolder& held, std::string_view from, std::string_view to) {
+  const auto place_from = PlaceIn(held, from);
+  const auto place_to = PlaceIn(held, to);
+  return place_from && place_to ? ReplaceFile(*place_from, *place_to, false) : error::kInvalidName;
+}
+
+ErrorCode ReplaceHeldIn(const HeldFolder& held, FileHandle& file, std::string_view from,
+                        std::string_view to) {
+  const auto place_from = PlaceIn(held, from);
+  const auto place_to = PlaceIn(held, to);
+  const ErrorCode code =
+      place_from && place_to ? ReplaceFile(*place_from, *place_to, true) : error::kInvalidName;
+  (void)Close(file);
+  return code;
+}
+
+ErrorCode DeleteHeldIn(const HeldFolder& held, FileHandle& file, std::string_view name) {
+  const auto place = PlaceIn(held, name);
+  const ErrorCode code = place ? Unlink(*place) : error::kInvalidName;
+  (void)Close(file);
   return code;
 }
 
@@ -538,11 +694,102 @@ std::string ReplacementTarget(std::string_view path) {
   return encoding::Utf8ToCp932(resolved).value_or(std::string(path));
 }
 
-void CopyPermissions(const FileHandle& from, FileHandle& to) {
-  struct stat info {};
-  if (::fstat(Descriptor(from), &info) != 0) return;
-  (void)::fchown(Descriptor(to), info.st_uid, info.st_gid);
-  (void)::fchmod(Descriptor(to), info.st_mode & 0777);
+namespace {
+
+constexpr std::string_view kAccessAcl = "system.posix_acl_access";
+
+// One extended attribute's value, or nullopt when it cannot be read.
+std::optional<std::vector<char>> AttributeOf(int descriptor, const char* name) {
+#ifdef __linux__
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const ssize_t size = ::fgetxattr(descriptor, name, nullptr, 0);
+    if (size < 0) return std::nullopt;
+    std::vector<char> value(static_cast<std::size_t>(size));
+    const ssize_t got = ::fgetxattr(descriptor, name, value.data(), value.size());
+    if (got >= 0) {
+      value.resize(static_cast<std::size_t>(got));
+      return value;
+    }
+    if (errno != ERANGE) return std::nullopt;  // ERANGE: it grew meanwhile
+  }
+#else
+  (void)descriptor;
+  (void)name;
+#endif
+  return std::nullopt;
+}
+
+// Gives to every extended attribute of from: the access ACL (unless
+// withAccessList is false) and the rest, but never file capabilities, which
+// grant privileges as set-id bits do. Answers what could not be given.
+PermissionParts CopyExtendedAttributes(int from, int to, bool withAccessList) {
+#ifdef __linux__
+  std::vector<char> names;
+  for (int attempt = 0;; ++attempt) {
+    const ssize_t size = ::flistxattr(from, nullptr, 0);
+    if (size < 0) return errno == ENOTSUP ? 0 : permission::kExtended;
+    names.resize(static_cast<std::size_t>(size));
+    const ssize_t got = ::flistxattr(from, names.data(), names.size());
+    if (got >= 0) {
+      names.resize(static_cast<std::size_t>(got));
+      break;
+    }
+    if (errno != ERANGE || attempt == 3) return permission::kExtended;
+  }
+  PermissionParts lost = 0;
+  for (std::size_t at = 0; at < names.size();) {
+    const char* const name = names.data() + at;
+    const std::string_view view(name);
+    at += view.size() + 1;
+    if (view.empty() || view == "security.capability") continue;
+    const PermissionParts part = view == kAccessAcl ? permission::kAccessList : permission::kExtended;
+    if (part == permission::kAccessList && !withAccessList) {
+      lost |= part;
+      continue;
+    }
+    const auto value = AttributeOf(from, name);
+    if (!value || ::fsetxattr(to, name, value->data(), value->size(), 0) != 0) lost |= part;
+  }
+  return lost;
+#else
+  (void)from;
+  (void)to;
+  (void)withAccessList;
+  return 0;
+#endif
+}
+
+}  // namespace
+
+PermissionParts CopyPermissions(const FileHandle& from, FileHandle& to) {
+  const PermissionParts all = permission::kOwner | permission::kGroup | permission::kMode |
+                              permission::kAccessList | permission::kExtended;
+  const int target = Descriptor(to);
+  struct stat old {};
+  if (::fstat(Descriptor(from), &old) != 0) return all;
+  // Who may not give the file away (anybody but root) may still give it the
+  // old group, if a member of it: in a shared group folder the group is what
+  // lets the others go on writing.
+  if (::fchown(target, old.st_uid, old.st_gid) != 0)
+    (void)::fchown(target, static_cast<uid_t>(-1), old.st_gid);
+  struct stat now {};
+  if (::fstat(target, &now) != 0) return all;
+  PermissionParts lost = 0;
+  if (now.st_uid != old.st_uid) lost |= permission::kOwner;
+  const bool groupKept = now.st_gid == old.st_gid;
+  // The group's bits, and an ACL's entry for the owning group, would open the
+  // file to another group than before: they go with the group.
+  if (!groupKept) lost |= permission::kGroup;
+  // Before the mode: a file without write permission takes no attributes.
+  lost |= CopyExtendedAttributes(Descriptor(from), target, groupKept);
+  mode_t mode = old.st_mode & 0777;
+  // Without its ACL, the group bits (the ACL's mask) would give the owning
+  // group what the mask allowed the named entries.
+  if (!groupKept || (lost & permission::kAccessList) != 0) mode &= ~static_cast<mode_t>(070);
+  if (::fchmod(target, mode) != 0) lost |= permission::kMode;
+  // Whatever stands now must be no more open than before.
+  if (::fstat(target, &now) != 0 || (now.st_mode & 0777 & ~old.st_mode) != 0) lost |= permission::kMode;
+  return lost;
 }
 
 void GiveDefaultPermissions(FileHandle& file) {

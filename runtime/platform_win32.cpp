@@ -2,12 +2,21 @@
 // path converted from code page 932 explicitly.
 #include "runtime/platform.h"
 
+#include <aclapi.h>
+
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "runtime/encoding.h"
 #include "runtime/platform_faults.h"
 #include "runtime/windows_api.h"
+
+// After windows.h: the native calls that open a name relative to an open
+// folder or file, looked up at run time (ntdll is in every process).
+#include <winternl.h>
 
 namespace kwt::platform {
 namespace {
@@ -21,7 +30,7 @@ std::optional<std::wstring> WidePath(std::string_view path) {
   return encoding::Cp932ToWide(path);
 }
 
-HANDLE Native(const FileHandle& file) {
+HANDLE HandleOf(const FileHandle& file) {
   return reinterpret_cast<HANDLE>(file.native());
 }
 
@@ -42,6 +51,122 @@ class FindHandle {
  private:
   HANDLE search_;
 };
+
+// A move or delete that meets a sharing violation or access denied is tried
+// again with growing waits, about a second in all: a virus scanner or indexer
+// that opened the file right after it was written lets go by then, while a
+// lasting refusal (a read-only file, a file held open) still answers.
+template <typename Call>
+ErrorCode Retried(Call&& call) {
+  static constexpr DWORD kWaits[] = {1, 2, 5, 10, 25, 50, 100, 200, 300, 300};
+  ErrorCode code = call();
+  for (const DWORD wait : kWaits) {
+    if (code != error::kSharingViolation && code != error::kAccessDenied) break;
+    Sleep(wait);
+    code = call();
+  }
+  return code;
+}
+
+struct NativeCalls {
+  decltype(&NtCreateFile) create = nullptr;
+  decltype(&NtQueryInformationFile) query = nullptr;
+  decltype(&NtSetInformationFile) set = nullptr;
+  decltype(&RtlNtStatusToDosError) toError = nullptr;
+};
+
+template <typename Function>
+Function Lookup(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+const NativeCalls& Native() {
+  static const NativeCalls calls = [] {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    NativeCalls found;
+    if (ntdll != nullptr) {
+      found.create = Lookup<decltype(&NtCreateFile)>(ntdll, "NtCreateFile");
+      found.query = Lookup<decltype(&NtQueryInformationFile)>(ntdll, "NtQueryInformationFile");
+      found.set = Lookup<decltype(&NtSetInformationFile)>(ntdll, "NtSetInformationFile");
+      found.toError = Lookup<decltype(&RtlNtStatusToDosError)>(ntdll, "RtlNtStatusToDosError");
+    }
+    return found;
+  }();
+  return calls;
+}
+
+constexpr NTSTATUS kStatusNameCollision = static_cast<NTSTATUS>(0xC0000035);
+constexpr NTSTATUS kStatusFileIsADirectory = static_cast<NTSTATUS>(0xC00000BA);
+constexpr ULONG kFileRenameInformation = 10;
+constexpr ULONG kFileAccessInformation = 8;
+
+// Opens name relative to root, an open folder (or, for a name ":stream", an
+// open file), as CreateFileW would open a path; answers a Windows code.
+ErrorCode OpenRelative(HANDLE root, const std::wstring& name, ACCESS_MASK access, ULONG share,
+                       ULONG disposition, ULONG options, ULONG attributes, HANDLE& handle) {
+  handle = INVALID_HANDLE_VALUE;
+  const NativeCalls& calls = Native();
+  if (calls.create == nullptr || calls.toError == nullptr) return ERROR_CALL_NOT_IMPLEMENTED;
+  if (name.size() > 32767) return error::kFilenameTooLong;
+  UNICODE_STRING text;
+  text.Length = text.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+  text.Buffer = const_cast<PWSTR>(name.c_str());
+  OBJECT_ATTRIBUTES object;
+  InitializeObjectAttributes(&object, &text, OBJ_CASE_INSENSITIVE, root, nullptr);
+  IO_STATUS_BLOCK io{};
+  HANDLE opened = nullptr;
+  const NTSTATUS status =
+      calls.create(&opened, access | SYNCHRONIZE, &object, &io, nullptr, attributes, share, disposition,
+                   options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+  if (status >= 0) {
+    handle = opened;
+    return error::kSuccess;
+  }
+  // As CreateFileW answers them.
+  if (status == kStatusNameCollision) return error::kFileExists;
+  if (status == kStatusFileIsADirectory) return error::kAccessDenied;
+  return static_cast<ErrorCode>(calls.toError(status));
+}
+
+// What an open handle may do; 0 when the system cannot tell.
+ACCESS_MASK GrantedAccess(HANDLE handle) {
+  const NativeCalls& calls = Native();
+  if (calls.query == nullptr) return 0;
+  ACCESS_MASK granted = 0;
+  IO_STATUS_BLOCK io{};
+  const NTSTATUS status = calls.query(handle, &io, &granted, sizeof granted,
+                                      static_cast<FILE_INFORMATION_CLASS>(kFileAccessInformation));
+  return status >= 0 ? granted : 0;
+}
+
+// Moves the open file to name in the open folder root. The native call
+// itself: Wine's SetFileInformationByHandle turns a bare name into a path
+// from the current folder, which it then refuses beside a folder handle.
+ErrorCode RenameByHandle(HANDLE file, HANDLE root, const std::wstring& name, bool replace) {
+  const NativeCalls& calls = Native();
+  if (calls.set == nullptr || calls.toError == nullptr) return ERROR_CALL_NOT_IMPLEMENTED;
+  const std::size_t bytes = name.size() * sizeof(wchar_t);
+  // FILE_RENAME_INFO is laid out as the native FILE_RENAME_INFORMATION.
+  std::vector<std::uint64_t> buffer((sizeof(FILE_RENAME_INFO) + bytes) / sizeof(std::uint64_t) + 1);
+  auto* const info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = replace ? TRUE : FALSE;
+  info->RootDirectory = root;
+  info->FileNameLength = static_cast<DWORD>(bytes);
+  std::memcpy(info->FileName, name.data(), bytes);
+  IO_STATUS_BLOCK io{};
+  const NTSTATUS status =
+      calls.set(file, &io, info, static_cast<ULONG>(buffer.size() * sizeof(std::uint64_t)),
+                static_cast<FILE_INFORMATION_CLASS>(kFileRenameInformation));
+  return status >= 0 ? error::kSuccess : static_cast<ErrorCode>(calls.toError(status));
+}
+
+// Marks the open file to go when its last handle closes.
+ErrorCode DeleteByHandle(HANDLE file) {
+  FILE_DISPOSITION_INFO info{};
+  info.DeleteFile = TRUE;
+  return SetFileInformationByHandle(file, FileDispositionInfo, &info, sizeof info) ? error::kSuccess
+                                                                                   : LastError();
+}
 
 }  // namespace
 
@@ -114,7 +239,7 @@ ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creati
 
 ErrorCode Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& transferred) {
   DWORD count = 0;
-  const BOOL ok = ReadFile(Native(file), buffer, static_cast<DWORD>(size), &count, nullptr);
+  const BOOL ok = ReadFile(HandleOf(file), buffer, static_cast<DWORD>(size), &count, nullptr);
   transferred = count;
   return ok ? error::kSuccess : LastError();
 }
@@ -122,24 +247,24 @@ ErrorCode Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& tr
 ErrorCode Write(FileHandle& file, const void* buffer, std::size_t size, std::size_t& transferred) {
   transferred = 0;
   LARGE_INTEGER position{};
-  (void)SetFilePointerEx(Native(file), LARGE_INTEGER{}, &position, FILE_CURRENT);
+  (void)SetFilePointerEx(HandleOf(file), LARGE_INTEGER{}, &position, FILE_CURRENT);
   if (const ErrorCode refused =
           faults::AllowedWrite(file.native(), static_cast<std::uint64_t>(position.QuadPart), size, size)) {
     return refused;
   }
   DWORD count = 0;
-  const BOOL ok = WriteFile(Native(file), buffer, static_cast<DWORD>(size), &count, nullptr);
+  const BOOL ok = WriteFile(HandleOf(file), buffer, static_cast<DWORD>(size), &count, nullptr);
   transferred = count;
   return ok ? error::kSuccess : LastError();
 }
 
 ErrorCode Flush(FileHandle& file) {
-  return FlushFileBuffers(Native(file)) ? error::kSuccess : LastError();
+  return FlushFileBuffers(HandleOf(file)) ? error::kSuccess : LastError();
 }
 
 ErrorCode Size(FileHandle& file, std::uint64_t& size) {
   LARGE_INTEGER value{};
-  if (!GetFileSizeEx(Native(file), &value)) return LastError();
+  if (!GetFileSizeEx(HandleOf(file), &value)) return LastError();
   size = static_cast<std::uint64_t>(value.QuadPart);
   return error::kSuccess;
 }
@@ -163,7 +288,7 @@ bool IsFile(std::string_view path) {
 ErrorCode Delete(std::string_view path) {
   const auto wide = WidePath(path);
   if (!wide) return error::kInvalidName;
-  return DeleteFileW(wide->c_str()) ? error::kSuccess : LastError();
+  return Retried([&] { return DeleteFileW(wide->c_str()) ? error::kSuccess : LastError(); });
 }
 
 bool FolderIsWritable(std::string_view) {
@@ -201,11 +326,16 @@ bool IsPlainFile(std::string_view path) {
 
 ErrorCode StampOf(const FileHandle& file, FileStamp& stamp) {
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(Native(file), &info)) return LastError();
+  FILE_BASIC_INFO basic{};
+  if (!GetFileInformationByHandle(HandleOf(file), &info) ||
+      !GetFileInformationByHandleEx(HandleOf(file), FileBasicInfo, &basic, sizeof basic)) {
+    return LastError();
+  }
   stamp = {info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
            (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow,
            static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
-                                     info.ftLastWriteTime.dwLowDateTime)};
+                                     info.ftLastWriteTime.dwLowDateTime),
+           static_cast<std::int64_t>(basic.ChangeTime.QuadPart)};
   return error::kSuccess;
 }
 
@@ -213,8 +343,9 @@ ErrorCode StampOf(std::string_view path, FileStamp& stamp) {
   const auto wide = WidePath(path);
   if (!wide) return error::kInvalidName;
   FileHandle file;
-  const HANDLE handle = CreateFileW(wide->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE handle =
+      CreateFileW(wide->c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return LastError();
   file.reset(reinterpret_cast<std::intptr_t>(handle));
   return StampOf(file, stamp);
@@ -236,16 +367,19 @@ ErrorCode RemoveWorkFile(std::string_view path) {
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return error::kAccessDenied;
   // DeleteFileW removes a link itself, and refuses (32) a file held without
   // delete sharing.
-  if (DeleteFileW(wide->c_str())) return error::kSuccess;
-  const DWORD code = GetLastError();
-  return code == ERROR_FILE_NOT_FOUND ? error::kSuccess : static_cast<ErrorCode>(code);
+  return Retried([&] {
+    if (DeleteFileW(wide->c_str())) return error::kSuccess;
+    const DWORD code = GetLastError();
+    return code == ERROR_FILE_NOT_FOUND ? error::kSuccess : static_cast<ErrorCode>(code);
+  });
 }
 
 ErrorCode Move(std::string_view from, std::string_view to) {
   const auto wide_from = WidePath(from);
   const auto wide_to = WidePath(to);
   if (!wide_from || !wide_to) return error::kInvalidName;
-  return MoveFileW(wide_from->c_str(), wide_to->c_str()) ? error::kSuccess : LastError();
+  return Retried(
+      [&] { return MoveFileW(wide_from->c_str(), wide_to->c_str()) ? error::kSuccess : LastError(); });
 }
 
 ErrorCode Replace(std::string_view from, std::string_view to) {
@@ -253,7 +387,9 @@ ErrorCode Replace(std::string_view from, std::string_view to) {
   const auto wide_to = WidePath(to);
   if (!wide_from || !wide_to) return error::kInvalidName;
   const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-  return MoveFileExW(wide_from->c_str(), wide_to->c_str(), flags) ? error::kSuccess : LastError();
+  return Retried([&] {
+    return MoveFileExW(wide_from->c_str(), wide_to->c_str(), flags) ? error::kSuccess : LastError();
+  });
 }
 
 ErrorCode SyncFolderOf(std::string_view) {
@@ -291,7 +427,7 @@ ErrorCode Duplicate(const FileHandle& file, FileHandle& copy) {
   copy.reset(FileHandle::kInvalid);
   HANDLE duplicate = nullptr;
   const HANDLE process = GetCurrentProcess();
-  if (!DuplicateHandle(process, Native(file), process, &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+  if (!DuplicateHandle(process, HandleOf(file), process, &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
     return LastError();
   }
   copy.reset(reinterpret_cast<std::intptr_t>(duplicate));
@@ -308,6 +444,236 @@ ErrorCode ReplaceHeld(FileHandle& held, std::string_view from, std::string_view 
 ErrorCode DeleteHeld(FileHandle& held, std::string_view path) {
   (void)Close(held);
   return Delete(path);
+}
+
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+bool IsLink(const BY_HANDLE_FILE_INFORMATION& info) {
+  return (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// A bare name in the folder, wide; nullopt for anything else (a delimiter, a
+// drive, a stream).
+std::optional<std::wstring> BareName(std::string_view name) {
+  auto wide = WidePath(name);
+  if (!wide || wide->empty() || *wide == L"." || *wide == L".." ||
+      wide->find_first_of(L"\\/:") != std::wstring::npos) {
+    return std::nullopt;
+  }
+  return wide;
+}
+
+HANDLE FolderOf(const HeldFolder& held) {
+  return HandleOf(held.folder);
+}
+
+// Opens name in the held folder without following a final link.
+ErrorCode OpenInFolder(const HeldFolder& held, const std::wstring& name, ACCESS_MASK access, ULONG share,
+                       ULONG disposition, ULONG options, HANDLE& handle) {
+  return OpenRelative(FolderOf(held), name, access, share, disposition, options | FILE_OPEN_REPARSE_POINT,
+                      FILE_ATTRIBUTE_NORMAL, handle);
+}
+
+// Deletes name in the held folder by handle: missing is kFileNotFound.
+ErrorCode DeleteInFolder(const HeldFolder& held, const std::wstring& name) {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  if (const ErrorCode code =
+          OpenInFolder(held, name, DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0, handle)) {
+    return code;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  ErrorCode code = GetFileInformationByHandle(handle, &info) ? error::kSuccess : LastError();
+  if (code == error::kSuccess && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    code = error::kAccessDenied;
+  }
+  if (code == error::kSuccess) code = DeleteByHandle(handle);
+  CloseHandle(handle);
+  return code;
+}
+
+ErrorCode ReplaceInFolder(const HeldFolder& held, const std::wstring& from, const std::wstring& to) {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  if (const ErrorCode code = OpenInFolder(held, from, DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN,
+                                          FILE_NON_DIRECTORY_FILE, handle)) {
+    return code;
+  }
+  // A rename within one volume is one entry in the file system's log; the
+  // write-through of a move by name matters only for a copy between volumes.
+  const ErrorCode code = RenameByHandle(handle, FolderOf(held), to, true);
+  CloseHandle(handle);
+  return code;
+}
+
+}  // namespace
+
+ErrorCode HoldFolder(std::string_view folder, HeldFolder& held) {
+  held = HeldFolder();
+  auto wide = WidePath(folder.empty() ? std::string_view(".") : folder);
+  if (!wide) return error::kInvalidName;
+  // A closing delimiter goes (but not a root's): the final name is what must
+  // not be a link.
+  while (wide->size() > 1 && (wide->back() == L'\\' || wide->back() == L'/') &&
+         (*wide)[wide->size() - 2] != L':') {
+    wide->pop_back();
+  }
+  const HANDLE handle = CreateFileW(
+      wide->c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const ErrorCode code = LastError();
+    return code == ERROR_FILE_NOT_FOUND ? error::kPathNotFound : code;
+  }
+  HeldFolder opened;
+  opened.folder.reset(reinterpret_cast<std::intptr_t>(handle));
+  opened.path = std::string(folder);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle, &info)) return LastError();
+  if (IsLink(info)) return error::kLinkInTheWay;
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return error::kPathNotFound;
+  // The same hold as LockFolder's, made in the folder opened.
+  const std::string lockPath = opened.path + "TMP.LCK";
+  if (const ErrorCode refused = faults::RefusedOpen(lockPath, true)) return refused;
+  HANDLE lock = INVALID_HANDLE_VALUE;
+  if (const ErrorCode code =
+          OpenRelative(handle, L"TMP.LCK", GENERIC_READ | GENERIC_WRITE | DELETE, 0, FILE_OPEN_IF,
+                       FILE_NON_DIRECTORY_FILE | FILE_DELETE_ON_CLOSE | FILE_OPEN_REPARSE_POINT,
+                       FILE_ATTRIBUTE_HIDDEN, lock)) {
+    return code;
+  }
+  opened.lock.reset(reinterpret_cast<std::intptr_t>(lock));
+  if (!GetFileInformationByHandle(lock, &info) || info.nNumberOfLinks != 1 || IsLink(info)) {
+    return error::kAccessDenied;
+  }
+  held = std::move(opened);
+  return error::kSuccess;
+}
+
+ErrorCode OpenIn(const HeldFolder& held, std::string_view name, Access access, std::uint32_t share,
+                 Creation creation, FileHandle& file) {
+  file.reset(FileHandle::kInvalid);
+  const auto wide = BareName(name);
+  if (!held || !wide) return error::kInvalidName;
+  const std::string shown = held.path + std::string(name);
+  if (const ErrorCode refused =
+          faults::RefusedOpen(shown, access != Access::Read || creation != Creation::OpenExisting)) {
+    return refused;
+  }
+  ACCESS_MASK desired = FILE_READ_ATTRIBUTES;
+  switch (access) {
+    case Access::Read: desired |= GENERIC_READ; break;
+    case Access::Write: desired |= GENERIC_WRITE; break;
+    case Access::ReadWrite: desired |= GENERIC_READ | GENERIC_WRITE; break;
+  }
+  // Never an overwrite: what has the name is looked at before it is emptied.
+  const ULONG disposition = creation == Creation::CreateNew      ? FILE_CREATE
+                            : creation == Creation::CreateAlways ? FILE_OPEN_IF
+                                                                 : FILE_OPEN;
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  ErrorCode code = error::kSuccess;
+  if (creation == Creation::CreateNew) {
+    // A work file made here may later move or go through this very handle.
+    code = OpenInFolder(held, *wide, desired | DELETE, share, disposition, FILE_NON_DIRECTORY_FILE, handle);
+    if (code == error::kAccessDenied) {
+      code = OpenInFolder(held, *wide, desired, share, disposition, FILE_NON_DIRECTORY_FILE, handle);
+    }
+  } else {
+    code = OpenInFolder(held, *wide, desired, share, disposition, FILE_NON_DIRECTORY_FILE, handle);
+  }
+  if (code != error::kSuccess) return code;
+  FileHandle opened;
+  opened.reset(reinterpret_cast<std::intptr_t>(handle));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle, &info)) return LastError();
+  if (IsLink(info)) return error::kLinkInTheWay;
+  if (creation == Creation::CreateNew && info.nNumberOfLinks != 1) {
+    (void)DeleteByHandle(handle);
+    return error::kSharingViolation;
+  }
+  // Windows refuses to write a read-only file, but Wine running as root does not.
+  if (access != Access::Read && creation != Creation::CreateNew &&
+      (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    return error::kAccessDenied;
+  }
+  if (creation == Creation::CreateAlways) {
+    FILE_END_OF_FILE_INFO empty{};
+    if (!SetFileInformationByHandle(handle, FileEndOfFileInfo, &empty, sizeof empty)) return LastError();
+  }
+  file = std::move(opened);
+  faults::Opened(file.native(), shown);
+  return error::kSuccess;
+}
+
+ErrorCode StampIn(const HeldFolder& held, std::string_view name, FileStamp& stamp) {
+  const auto wide = BareName(name);
+  if (!held || !wide) return error::kInvalidName;
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  if (const ErrorCode code =
+          OpenInFolder(held, *wide, FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0, handle)) {
+    return code;
+  }
+  FileHandle file;
+  file.reset(reinterpret_cast<std::intptr_t>(handle));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle, &info)) return LastError();
+  if (IsLink(info)) return error::kLinkInTheWay;
+  return StampOf(file, stamp);
+}
+
+ErrorCode RemoveWorkFileIn(const HeldFolder& held, std::string_view name) {
+  const auto wide = BareName(name);
+  if (!held || !wide) return error::kInvalidName;
+  return Retried([&] {
+    const ErrorCode code = DeleteInFolder(held, *wide);
+    return code == error::kFileNotFound ? error::kSuccess : code;
+  });
+}
+
+ErrorCode DeleteIn(const HeldFolder& held, std::string_view name) {
+  const auto wide = BareName(name);
+  if (!held || !wide) return error::kInvalidName;
+  return Retried([&] { return DeleteInFolder(held, *wide); });
+}
+
+ErrorCode ReplaceIn(const HeldFolder& held, std::string_view from, std::string_view to) {
+  const auto wide_from = BareName(from);
+  const auto wide_to = BareName(to);
+  if (!held || !wide_from || !wide_to) return error::kInvalidName;
+  return Retried([&] { return ReplaceInFolder(held, *wide_from, *wide_to); });
+}
+
+// A file that may be deleted through its own handle moves or goes that way,
+// still held; any other is let go first, as ReplaceHeld does.
+ErrorCode ReplaceHeldIn(const HeldFolder& held, FileHandle& file, std::string_view from,
+                        std::string_view to) {
+  const auto wide_to = BareName(to);
+  if (!held || !BareName(from) || !wide_to) {
+    (void)Close(file);
+    return error::kInvalidName;
+  }
+  if (file && (GrantedAccess(HandleOf(file)) & DELETE) != 0) {
+    const ErrorCode code =
+        Retried([&] { return RenameByHandle(HandleOf(file), FolderOf(held), *wide_to, true); });
+    (void)Close(file);
+    return code;
+  }
+  (void)Close(file);
+  return ReplaceIn(held, from, to);
+}
+
+ErrorCode DeleteHeldIn(const HeldFolder& held, FileHandle& file, std::string_view name) {
+  if (!held || !BareName(name)) {
+    (void)Close(file);
+    return error::kInvalidName;
+  }
+  if (file && (GrantedAccess(HandleOf(file)) & DELETE) != 0) {
+    const ErrorCode code = DeleteByHandle(HandleOf(file));
+    (void)Close(file);
+    return code;
+  }
+  (void)Close(file);
+  return DeleteIn(held, name);
 }
 
 ErrorCode Copy(std::string_view from, std::string_view to) {
@@ -348,7 +714,136 @@ std::string ReplacementTarget(std::string_view path) {
   return std::string(path);
 }
 
-void CopyPermissions(const FileHandle&, FileHandle&) {}
+namespace {
+
+struct LocalFreed {
+  void operator()(void* memory) const noexcept { LocalFree(memory); }
+};
+
+// Owner, group and DACL, as far as we may give them; the DACL keeps the old
+// file's choice of inheriting from the folder or not.
+PermissionParts CopySecurity(HANDLE from, HANDLE to) {
+  const PermissionParts all = permission::kOwner | permission::kGroup | permission::kAccessList;
+  PSID owner = nullptr;
+  PSID group = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR raw = nullptr;
+  if (GetSecurityInfo(from, SE_FILE_OBJECT,
+                      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                      &owner, &group, &dacl, nullptr, &raw) != ERROR_SUCCESS) {
+    return all;
+  }
+  const std::unique_ptr<void, LocalFreed> descriptor(raw);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  if (!GetSecurityDescriptorControl(raw, &control, &revision)) return all;
+  const SECURITY_INFORMATION inheritance = (control & SE_DACL_PROTECTED) != 0
+                                               ? PROTECTED_DACL_SECURITY_INFORMATION
+                                               : UNPROTECTED_DACL_SECURITY_INFORMATION;
+  // Our handle may write data, not security: a second handle for that.
+  // Security rights are no shared access, so the file stays held meanwhile.
+  const DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  PermissionParts lost = 0;
+  HANDLE writer = ReOpenFile(to, WRITE_DAC | WRITE_OWNER, shareAll, 0);
+  if (writer == INVALID_HANDLE_VALUE) {
+    lost |= permission::kOwner;
+    writer = ReOpenFile(to, WRITE_DAC, shareAll, 0);
+    if (writer == INVALID_HANDLE_VALUE) return all;
+  }
+  const auto set = [&](SECURITY_INFORMATION parts) {
+    return SetSecurityInfo(writer, SE_FILE_OBJECT, parts | inheritance, owner, group, dacl, nullptr) ==
+           ERROR_SUCCESS;
+  };
+
+  const SECURITY_INFORMATION groupAndDacl = GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  if ((lost & permission::kOwner) == 0 && set(OWNER_SECURITY_INFORMATION | groupAndDacl)) {
+    CloseHandle(writer);
+    return lost;
+  }
+  lost |= permission::kOwner;
+  if (!set(groupAndDacl)) {
+    lost |= permission::kGroup;
+    if (!set(DACL_SECURITY_INFORMATION)) lost |= permission::kAccessList;
+  }
+  CloseHandle(writer);
+  return lost;
+}
+
+// Hidden, system and not-content-indexed. Archive stays set: the content is
+// new and must be backed up again. Read-only is not given: a read-only file
+// is never converted (opening it for writing fails first), and a read-only
+// work file could not be removed if the pass fails.
+PermissionParts CopyAttributes(HANDLE from, HANDLE to) {
+  FILE_BASIC_INFO old{};
+  if (!GetFileInformationByHandleEx(from, FileBasicInfo, &old, sizeof old)) return permission::kAttributes;
+  FILE_BASIC_INFO now{};  // times of 0 stay as they are
+  now.FileAttributes = (old.FileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                              FILE_ATTRIBUTE_NOT_CONTENT_INDEXED)) |
+                       FILE_ATTRIBUTE_ARCHIVE;
+  if (!SetFileInformationByHandle(to, FileBasicInfo, &now, sizeof now)) return permission::kAttributes;
+  return (old.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? permission::kAttributes : 0;
+}
+
+// Copies one open stream into another.
+bool CopyStream(HANDLE from, HANDLE to) {
+  std::vector<char> buffer(1 << 16);
+  while (true) {
+    DWORD got = 0;
+    if (!ReadFile(from, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return false;
+    if (got == 0) return true;
+    DWORD put = 0;
+    if (!WriteFile(to, buffer.data(), got, &put, nullptr) || put != got) return false;
+  }
+}
+
+// Every named stream, each opened relative to the open files, never by a
+// path that could reach another file meanwhile.
+PermissionParts CopyStreams(HANDLE from, HANDLE to) {
+  std::vector<std::uint64_t> buffer(512);  // FILE_STREAM_INFO is 8-byte aligned
+  while (!GetFileInformationByHandleEx(from, FileStreamInfo, buffer.data(),
+                                       static_cast<DWORD>(buffer.size() * sizeof buffer[0]))) {
+    const DWORD code = GetLastError();
+    if (code == ERROR_MORE_DATA && buffer.size() < (1u << 17)) {
+      buffer.resize(buffer.size() * 2);
+      continue;
+    }
+    // A file system without streams (FAT, many shares, Wine) has none to lose.
+    return code == ERROR_HANDLE_EOF || code == ERROR_INVALID_PARAMETER || code == ERROR_NOT_SUPPORTED ||
+                   code == ERROR_INVALID_FUNCTION || code == ERROR_CALL_NOT_IMPLEMENTED
+               ? 0
+               : permission::kExtended;
+  }
+  PermissionParts lost = 0;
+  const auto* entry = reinterpret_cast<const unsigned char*>(buffer.data());
+  while (true) {
+    const auto* info = reinterpret_cast<const FILE_STREAM_INFO*>(entry);
+    const std::wstring name(info->StreamName, info->StreamNameLength / sizeof(wchar_t));
+    if (!name.empty() && name != L"::$DATA") {
+      HANDLE source = INVALID_HANDLE_VALUE;
+      HANDLE target = INVALID_HANDLE_VALUE;
+      const ULONG options = FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY;
+      if (OpenRelative(from, name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN, options, 0,
+                       source) != error::kSuccess ||
+          OpenRelative(to, name, GENERIC_WRITE, 0, FILE_OVERWRITE_IF, options, 0, target) !=
+              error::kSuccess ||
+          !CopyStream(source, target)) {
+        lost |= permission::kExtended;
+      }
+      if (source != INVALID_HANDLE_VALUE) CloseHandle(source);
+      if (target != INVALID_HANDLE_VALUE) CloseHandle(target);
+    }
+    if (info->NextEntryOffset == 0) break;
+    entry += info->NextEntryOffset;
+  }
+  return lost;
+}
+
+}  // namespace
+
+PermissionParts CopyPermissions(const FileHandle& from, FileHandle& to) {
+  return CopySecurity(HandleOf(from), HandleOf(to)) | CopyAttributes(HandleOf(from), HandleOf(to)) |
+         CopyStreams(HandleOf(from), HandleOf(to));
+}
 
 void GiveDefaultPermissions(FileHandle&) {}
 
