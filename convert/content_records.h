@@ -14,6 +14,13 @@
 
 namespace kwt {
 
+// Where a short string's length byte is, and how many characters its field
+// holds. A genuine record never has a length byte above its capacity.
+struct ShortStringField {
+  std::size_t offset;
+  std::size_t capacity;
+};
+
 // The layout of projects whose version is below 103.
 struct ContentRecord102 {
   static constexpr std::size_t kSize = 300;
@@ -27,6 +34,8 @@ struct ContentRecord102 {
   // A length byte and 51 character bytes, followed by Value4.
   static constexpr std::size_t kText3 = 244;
   static constexpr std::size_t kValue4 = 296;
+  static constexpr std::array<ShortStringField, 3> kStrings = {
+      {{kText1, kText1Capacity}, {kText2, kText2Capacity}, {kText3, kValue4 - kText3 - 1}}};
 
   std::array<std::uint8_t, kSize> bytes{};
 };
@@ -51,6 +60,11 @@ struct ContentRecord103 {
   static constexpr std::size_t kText5 = 462;
   // The strings the mapping into this layout adds: empty in every record it writes.
   static constexpr std::array<std::size_t, 2> kAddedTexts = {kText4, kText5};
+  static constexpr std::array<ShortStringField, 5> kStrings = {{{kText1, kText1Capacity},
+                                                                {kText2, kText2Capacity},
+                                                                {kText3, kText3Capacity},
+                                                                {kText4, kText4Capacity},
+                                                                {kText5, kSize - kText5 - 1}}};
 
   std::array<std::uint8_t, kSize> bytes{};
 };
@@ -80,6 +94,13 @@ struct ContentRecord140 {
   static constexpr std::size_t kText7 = 614;
   // The strings the mapping into this layout adds: empty in every record it writes.
   static constexpr std::array<std::size_t, 2> kAddedTexts = {kText6, kText7};
+  static constexpr std::array<ShortStringField, 7> kStrings = {{{kText1, kText1Capacity},
+                                                                {kText2, kText2Capacity},
+                                                                {kText3, kText3Capacity},
+                                                                {kText4, kText4Capacity},
+                                                                {kText5, kText5Capacity},
+                                                                {kText6, kText6Capacity},
+                                                                {kText7, kSize - kText7 - 1}}};
 
   std::array<std::uint8_t, kSize> bytes{};
 };

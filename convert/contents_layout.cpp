@@ -1,36 +1,86 @@
 #include "convert/contents_layout.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "runtime/platform.h"
 
 namespace kwt {
+namespace {
 
-const Layout* LaterLayoutOfContents(const Layout& recorded, std::string_view path, std::int32_t count) {
-  std::uint64_t recordedSize = 0;
-  if (count <= 0 || !ContentsSizeFor(recorded, count, recordedSize)) return nullptr;
+// The most records of each layout read to decide: a few megabytes, enough for
+// any real file to show which layout it has, and no second pass over a large
+// file before it converts.
+constexpr std::uint64_t kRecordsRead = 4096;
+
+bool ReadAt(platform::FileHandle& file, std::vector<std::uint8_t>& bytes, std::uint64_t size) {
+  bytes.resize(static_cast<std::size_t>(size));
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    std::size_t read = 0;
+    if (platform::Read(file, bytes.data() + got, bytes.size() - got, read) != platform::error::kSuccess ||
+        read == 0) {
+      return false;
+    }
+    got += read;
+  }
+  return true;
+}
+
+// The first bytes of the file, up to limit; none when it cannot be read.
+bool ReadStart(std::string_view path, std::uint64_t limit, std::vector<std::uint8_t>& bytes,
+               std::uint64_t& size) {
   platform::FileHandle file;
-  std::uint64_t size = 0;
   if (platform::Open(path, platform::Access::Read, platform::kShareRead | platform::kShareWrite,
                      platform::Creation::OpenExisting, file) != platform::error::kSuccess ||
-      platform::Size(file, size) != platform::error::kSuccess || size == recordedSize) {
-    return nullptr;
+      platform::Size(file, size) != platform::error::kSuccess) {
+    return false;
   }
+  return ReadAt(file, bytes, std::min(size, limit));
+}
+
+// True when every string's length byte that bytes hold, read as records of
+// the layout (a partial last record included as far as it goes), is within
+// its capacity.
+bool RecordsFit(const Layout& layout, const std::vector<std::uint8_t>& bytes, bool partial) {
+  const std::size_t end = partial ? bytes.size() : bytes.size() / layout.recordSize * layout.recordSize;
+  for (std::size_t start = 0; start < end; start += layout.recordSize) {
+    for (const ShortStringField& text : layout.strings) {
+      if (start + text.offset < end && bytes[start + text.offset] > text.capacity) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ContentsWrittenAs(const Layout& layout, std::string_view path, std::int32_t count) {
+  std::uint64_t expected = 0;
+  if (count <= 0 || !ContentsSizeFor(layout, count, expected)) return false;
+  std::vector<std::uint8_t> first;
+  std::uint64_t size = 0;
+  if (!ReadStart(path, layout.recordSize, first, size) || size != expected) return false;
+  return std::all_of(layout.addedTexts.begin(), layout.addedTexts.end(),
+                     [&first](std::size_t text) { return first[text] == 0; });
+}
+
+LaterLayoutFinding LaterLayoutOfContents(const Layout& recorded, std::string_view path, std::int32_t count) {
+  if (count <= 0) return {};
+  std::vector<std::uint8_t> bytes;
+  std::uint64_t size = 0;
+  if (!ReadStart(path, kRecordsRead * Layouts().back().recordSize, bytes, size)) return {};
+  // Read whole, the partial record at its end is the file's own; cut off by
+  // the limit, it proves nothing.
+  const bool whole = bytes.size() == size;
+  const bool recordedFits = RecordsFit(recorded, bytes, whole);
   for (const Layout& later : LaterLayouts(recorded)) {
-    std::uint64_t laterSize = 0;
-    if (!ContentsSizeFor(later, count, laterSize) || size != laterSize) continue;
-    std::vector<std::uint8_t> first(later.recordSize);
-    std::size_t read = 0;
-    if (platform::Read(file, first.data(), first.size(), read) != platform::error::kSuccess ||
-        read != first.size()) {
-      return nullptr;
-    }
-    for (const std::size_t added : later.addedTexts) {
-      if (first[added] != 0) return nullptr;
-    }
-    return &later;
+    if (bytes.size() < later.recordSize || !RecordsFit(later, bytes, false)) continue;
+    // No file of whole records of the recorded layout has such a size.
+    const bool notWholeRecorded = size % recorded.recordSize != 0;
+    if (!recordedFits || (notWholeRecorded && ContentsWrittenAs(later, path, count))) return {&later, true};
+    if (notWholeRecorded && size % later.recordSize == 0) return {&later, false};
   }
-  return nullptr;
+  return {};
 }
 
 }  // namespace kwt

@@ -1,5 +1,5 @@
-// What a contents file's size and first record say about its layout, read
-// without changing a byte.
+// What a contents file's size and records say about its layout, read without
+// changing a byte.
 #pragma once
 
 #include <cstdint>
@@ -9,13 +9,42 @@
 
 namespace kwt {
 
-// The later layout (than recorded) that the contents file at path already has,
-// or null. A file has a later layout when its size is exactly count records of
-// it, and not count records of the recorded layout, and its first record has
-// that layout's added strings empty, as every record we write has them. An old
-// file with more records than count whose size matches by chance almost never
-// has both. A file that cannot be read answers null: the open that follows
-// reports why.
-const Layout* LaterLayoutOfContents(const Layout& recorded, std::string_view path, std::int32_t count);
+// True when the contents file at path is exactly what a pass into layout
+// wrote for count records: count records of it, the strings the pass adds
+// empty in the first. Only proof enough together with the project text a
+// stopped run left (see StoppedRunToFinish); never a reason to refuse.
+bool ContentsWrittenAs(const Layout& layout, std::string_view path, std::int32_t count);
+
+// A later layout that a contents file already has, and how sure that is.
+struct LaterLayoutFinding {
+  const Layout* layout = nullptr;
+  // Proved by the records (or by exactly what a pass writes): the Version to
+  // record can be named. Otherwise only the size and the records together
+  // point to it, and the file may instead be the recorded layout's, cut short.
+  bool certain = false;
+  explicit operator bool() const noexcept { return layout != nullptr; }
+};
+
+// The later layout (than recorded) whose records the contents file at path
+// already holds. A pass must refuse such a file: converting converted records
+// again ruins them. Count does not decide (another project's Count, an old
+// project file restored over records the application has added to since):
+// - certain: the file cannot be the recorded layout's (a string's length
+//   byte above its capacity somewhere in the file read as that layout,
+//   partial last record included), and every whole record of the later
+//   layout has its length bytes within capacity; or its size is no whole
+//   number of recorded records and it is exactly count records as a pass
+//   into the later layout writes them;
+// - not certain: its size is a whole number of the later layout's records and
+//   not of the recorded layout's, and every whole record of the later layout
+//   has its length bytes within capacity.
+// So a file of whole records of the recorded layout is never refused,
+// whatever Count says and whatever records follow the first Count. The only
+// genuine file that can be refused is one cut short inside a record whose
+// size then happens to be a whole number of later records and whose bytes
+// read as both layouts: nothing in it tells it from a converted one, and
+// the refusal changes nothing. A file that cannot be read answers nothing:
+// the open that follows reports why.
+LaterLayoutFinding LaterLayoutOfContents(const Layout& recorded, std::string_view path, std::int32_t count);
 
 }  // namespace kwt

@@ -149,7 +149,7 @@ const Pass* StoppedRunToFinish(TMemIniFile& store, std::string_view contentsPath
   const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
   if (count <= 0 || platform::KindOf(contentsPath) != platform::FileKind::Regular) return nullptr;
   if (holds.HoldFolderOf(contentsPath)) return nullptr;
-  if (LaterLayoutOfContents(LayoutForVersion(version), contentsPath, count) != &finished->to) return nullptr;
+  if (!ContentsWrittenAs(finished->to, contentsPath, count)) return nullptr;
   return finished;
 }
 
@@ -202,9 +202,11 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
   // the version, or a second project that names an already converted file,
   // leaves records of a later layout behind the old version. Converting them
   // again would read converted records as old ones and ruin them.
-  if (const Layout* later = LaterLayoutOfContents(pass.from, path, count)) {
+  if (const LaterLayoutFinding later = LaterLayoutOfContents(pass.from, path, count)) {
     return Refusal(Obstacle::AlreadyConverted, path,
-                   texts::Format(texts::kAlreadyConvertedFormat, {path, IntegerText(later->number)}));
+                   later.certain ? texts::Format(texts::kAlreadyConvertedFormat,
+                                                 {path, IntegerText(later.layout->number)})
+                                 : texts::Format(texts::kContentsLayoutUnsureFormat, path));
   }
 
   // The pass opens the contents file for reading and writing.
@@ -280,10 +282,9 @@ ConversionPlan PlanConversion(std::string_view project, const ConversionOptions&
   }
   plan.passes = PassesFor(version);
   if (plan.contentsPresent && !plan.passes.empty()) {
-    if (const Layout* later =
-            LaterLayoutOfContents(plan.passes.front().from, plan.contents.path, plan.count)) {
-      plan.convertedLayout = later->number;
-    }
+    const LaterLayoutFinding later =
+        LaterLayoutOfContents(plan.passes.front().from, plan.contents.path, plan.count);
+    if (later.certain) plan.convertedLayout = later.layout->number;
   }
   if (!plan.stop && options.backup && plan.contentsPresent)
     plan.stop = holds.HoldFolderOf(plan.contents.path);

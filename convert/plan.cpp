@@ -11,9 +11,9 @@ constexpr std::int32_t kVersion103 = 103;
 constexpr std::int32_t kVersion140 = 140;
 
 const std::array<Layout, 3> kLayouts = {{
-    {102, ContentRecord102::kSize, {}},
-    {103, ContentRecord103::kSize, ContentRecord103::kAddedTexts},
-    {140, ContentRecord140::kSize, ContentRecord140::kAddedTexts},
+    {102, ContentRecord102::kSize, {}, ContentRecord102::kStrings},
+    {103, ContentRecord103::kSize, ContentRecord103::kAddedTexts, ContentRecord103::kStrings},
+    {140, ContentRecord140::kSize, ContentRecord140::kAddedTexts, ContentRecord140::kStrings},
 }};
 
 const std::array<Pass, 2> kPasses = {{

@@ -8,6 +8,8 @@
 #include <span>
 #include <string_view>
 
+#include "convert/content_records.h"
+
 namespace kwt {
 
 // The section and keys of the project file that the conversion reads and writes.
@@ -25,6 +27,8 @@ struct Layout {
   // The length bytes of the strings this layout added. A pass writes them
   // empty, so a file of this layout written by us has them 0 in every record.
   std::span<const std::size_t> addedTexts;
+  // Every short string of the record.
+  std::span<const ShortStringField> strings;
 };
 
 enum class PassId { To103, To140 };

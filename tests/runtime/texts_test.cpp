@@ -51,6 +51,10 @@ const ReadableText kReadableTexts[] = {
     {"kStatusResumed", kwt::texts::kStatusResumed, "中断された変換の続きを完了しました"},
     {"kInterrupted", kwt::texts::kInterrupted,
      "変換を中断しました。作業中のファイルは削除し、プロジェクトは最後に完了した状態のままです"},
+    {"kContentsLayoutUnsureFormat", kwt::texts::kContentsLayoutUnsureFormat,
+     "コンテンツファイル %s の大きさは記録されたレコード形式ではなく、変換後のレコード形式に合います。"
+     "二重の変換を避けるため、何も変更しませんでした "
+     "(変換済みのファイルか、末尾の欠けたファイルか確かめてください)"},
     {"kContentsChangedFormat", kwt::texts::kContentsChangedFormat,
      "コンテンツファイル %s が変換中に変更されたため、置き換えませんでした。もう一度実行してください"},
     {"kContentsIsProjectFormat", kwt::texts::kContentsIsProjectFormat,
