@@ -90,7 +90,10 @@ std::string FailureReason(const ProjectCheck& check) {
     case CheckFailure::NotRegularFile: return Say(Msg::ReasonNotRegularFile, {at});
     case CheckFailure::NoContents: return Say(Msg::ReasonNoContents);
     case CheckFailure::NegativeCount: return Say(Msg::ReasonNegativeCount, {IntegerText(check.count)});
-    case CheckFailure::ContentsMissing: return Say(Msg::ReasonContentsMissing, {at});
+    case CheckFailure::ContentsMissing:
+      // No KWT= at all is another matter than a file that is not there.
+      if (check.contentsPath.empty()) return Say(Msg::ReasonNoContentsKey);
+      return Say(Msg::ReasonContentsMissing, {at});
     case CheckFailure::ContentsUnreadable: return Say(Msg::ReasonContentsUnreadable, {at});
     case CheckFailure::TooFewRecords:
       return Say(Msg::ReasonTooFewRecords,

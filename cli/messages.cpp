@@ -15,54 +15,89 @@ std::atomic<Language> gRunLanguage{Language::English};
 constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessages = {{
     {Msg::TryHelp, "Try 'kwtconv --help' for more information.",
      "使い方は 'kwtconv --help' で表示されます。"},
-    {Msg::NoProjectGiven, "no project file given", "プロジェクトファイルが指定されていません。"},
+    {Msg::NoProjectGiven, "no project file given: name a project file (*.kwj) or a folder that holds some",
+     "プロジェクトファイルが指定されていません。プロジェクトファイル (*.kwj) "
+     "か、それがあるフォルダーを指定して"
+     "ください。"},
     {Msg::UnknownOption, "unknown option '%s'", "不明なオプション '%s' です。"},
-    {Msg::TakesNoValue, "option %s takes no value", "オプション %s は値を取りません。"},
+    {Msg::TakesNoValue, "option %s takes no value", "オプション %s には値を付けられません。"},
     {Msg::WidthNeedsNumber, "option --width needs a number of columns",
-     "オプション --width には桁数が必要です。"},
+     "オプション --width の後に桁数を指定してください。"},
     {Msg::WidthOutOfRange, "option --width takes a number of columns from 1 to %d, not '%s'",
      "オプション --width の桁数は 1 から %d までです ('%s' は使えません)。"},
     {Msg::ContentsNeedsFile, "option --contents needs a file",
-     "オプション --contents にはファイルが必要です。"},
-    {Msg::ContentsNeedsOneProject, "option --contents needs exactly one project file",
-     "オプション --contents はプロジェクトファイルを 1 つだけ指定したときに使えます。"},
-    {Msg::OptionsExclude, "options %s and %s exclude each other", "オプション %s と %s は同時に使えません。"},
+     "オプション --contents の後にコンテンツファイルを指定してください。"},
+    {Msg::ContentsNeedsOneProject,
+     "option --contents needs exactly one project file: give only the project whose contents file it is",
+     "オプション --contents は、プロジェクトファイルを 1 "
+     "つだけ指定したときに使えます。そのコンテンツファイルの"
+     "プロジェクトだけを指定してください。"},
+    {Msg::OptionsExclude, "options %s and %s exclude each other: give only one of them",
+     "オプション %s と %s は同時に使えません。どちらか一方だけを指定してください。"},
     {Msg::JobsOutOfRange, "option -j takes a number of projects from 1 to %d",
      "オプション -j の数は 1 から %d までです。"},
-    {Msg::ArgumentHasNoForm, "argument %d has no form in code page 932",
-     "引数 %d はコードページ 932 で表せません。"},
-    {Msg::NameHasNoForm, "the name has no code page 932 form", "この名前はコードページ 932 で表せません。"},
-    {Msg::FolderHoldsNoProject, "the folder holds no project file (*.kwj)",
-     "このフォルダにはプロジェクトファイル (*.kwj) がありません。"},
-    {Msg::FolderUnreadable, "the folder cannot be read (system error %d)",
-     "このフォルダを読めません (システムエラー %d)。"},
-    {Msg::NamesPassedOver, "%d name(s) in this folder have no code page 932 form and were passed over",
-     "このフォルダの %d 個の名前はコードページ 932 で表せないため、飛ばしました。"},
-    {Msg::NoteNoRecords, "the project records Count=0: it has no records to convert",
-     "プロジェクトの Count が 0 のため、変換するレコードがありません。"},
-    {Msg::NoteContentsMissing, "the contents file %s does not exist", "コンテンツファイル %s がありません。"},
-    {Msg::NoteFindContentsHint, "; --find-contents looks for it beside the project file",
-     "--find-contents を付けると、プロジェクトファイルと同じフォルダから探します。"},
+    {Msg::ArgumentHasNoForm, "argument %d has no form in code page 932: use a name made of its characters",
+     "引数 %d はコードページ 932 で表せません。コードページ 932 の文字だけの名前を使ってください。"},
+    {Msg::NameHasNoForm,
+     "the name has no code page 932 form: to convert it, rename the file (or its folder) with code page 932 "
+     "characters",
+     "この名前はコードページ 932 で表せません。変換するには、ファイル (またはフォルダー) "
+     "の名前をコードページ "
+     "932 の文字だけにしてください。"},
+    {Msg::FolderHoldsNoProject, "the folder holds no project file (*.kwj): name the folder that holds them",
+     "このフォルダーにはプロジェクトファイル (*.kwj) "
+     "がありません。プロジェクトファイルがあるフォルダーを指定して"
+     "ください。"},
+    {Msg::FolderUnreadable, "the folder cannot be read (system error %d): check that you may open it",
+     "このフォルダーを読めません (システムエラー %d)。フォルダーを開く許可があるか確かめてください。"},
+    {Msg::NamesPassedOver,
+     "%d name(s) in this folder have no code page 932 form and were passed over: to convert them, rename "
+     "them with code page 932 characters",
+     "このフォルダーの %d 個の名前はコードページ 932 "
+     "で表せないため、飛ばしました。変換するには、コードページ "
+     "932 の文字だけの名前にしてください。"},
+    {Msg::NoteNoRecords,
+     "Count in the project file is 0 or missing, so there are no records to convert and nothing was changed; "
+     "if the project should have records, check its Count= line",
+     "プロジェクトファイルの Count が 0 か、ありません。変換するレコードがないため、何も変更していません。"
+     "レコードがあるはずのプロジェクトなら、プロジェクトファイルの Count= を確かめてください。"},
+    {Msg::NoteContentsMissing,
+     "the contents file %s does not exist and nothing was changed: put it back there, or name it with "
+     "--contents FILE",
+     "コンテンツファイル %s がありません。何も変更していません。ファイルを元の場所に戻すか、--contents で"
+     "ファイルを指定してください。"},
+    {Msg::NoteFindContentsHint, "; --find-contents takes the file of that name beside the project file",
+     "同じ名前のファイルがプロジェクトファイルと同じフォルダーにあれば、--find-contents で変換できます。"},
     {Msg::NoteFolderBusy,
-     "another conversion is running in a folder of this project, or another program holds its TMP.DAT; try "
-     "again when it has finished",
-     "このプロジェクトのフォルダで別の変換が実行中か、別のプログラムが TMP.DAT を使用中です。終わってから、"
-     "もう一度実行してください。"},
+     "another program holds a file of this project open (its contents file or TMP.DAT): close that program, "
+     "then run again",
+     "別のプログラム (しおりばこなど) が、このプロジェクトのファイル (コンテンツファイルまたは TMP.DAT) を"
+     "開いています。そのプログラムを閉じてから、もう一度実行してください。"},
     {Msg::NoteFoundBeside, "converted %s, found beside the project (the project records %s)",
-     "プロジェクトと同じフォルダにあった %s を変換しました (プロジェクトに記録されたパスは %s です)。"},
+     "プロジェクトと同じフォルダーにあった %s を変換しました (プロジェクトに記録されたパスは %s です)。"},
     {Msg::Summary, "%d projects: %d converted, %d up to date, %d failed",
      "プロジェクト %d 件: 変換 %d 件、変換不要 %d 件、失敗 %d 件"},
-    {Msg::OutputFailed, "the results could not be written to the standard output",
-     "結果を標準出力に書き込めませんでした。"},
-    {Msg::NotStarted, "not converted: the run was stopped before this project",
-     "実行を中断したため、このプロジェクトは変換していません。"},
-    {Msg::BackupExists, "backup %s exists already; the project was not converted",
-     "バックアップ %s が既にあるため、プロジェクトを変換しませんでした。"},
-    {Msg::BackupFailed, "cannot back up %s as %s: %s", "%s を %s にバックアップできません: %s"},
+    {Msg::OutputFailed,
+     "the results could not be written to the standard output, but the conversions went on: --check shows "
+     "where each project stands",
+     "結果を標準出力に書き込めませんでした (変換は続けました)。各プロジェクトの状態は --check "
+     "で確かめられます。"},
+    {Msg::NotStarted, "not converted: the run was stopped before this project; run again to convert it",
+     "実行を中断したため、このプロジェクトは変換していません。もう一度実行すると変換します。"},
+    {Msg::BackupExists,
+     "backup %s exists already and is not a copy of this project, so the project was not converted: move "
+     "that file elsewhere, then run again",
+     "バックアップ %s が既にあり、このプロジェクトのコピーではないため、変換しませんでした。そのファイルを"
+     "別の場所に移してから、もう一度実行してください。"},
+    {Msg::BackupFailed,
+     "cannot back up %s as %s: %s; the project was not converted: check the free space and the permission "
+     "to write in that folder, then run again",
+     "%s を %s にバックアップできません: %s。プロジェクトは変換していません。そのフォルダーの空き容量と"
+     "書き込みの許可を確かめてから、もう一度実行してください。"},
     {Msg::ReasonProjectMissing, "the project file does not exist", "プロジェクトファイルがありません"},
     {Msg::ReasonNotRegularFile, "not a regular file%s", "通常のファイルではありません%s"},
-    {Msg::ReasonNoContents, "Count is 0: there are no records to convert",
-     "Count が 0 のため、変換するレコードがありません"},
+    {Msg::ReasonNoContents, "Count is 0 or missing: there are no records to convert",
+     "Count が 0 か、ないため、変換するレコードがありません"},
     {Msg::ReasonNegativeCount, "Count is negative (%d)", "Count が負の値です (%d)"},
     {Msg::ReasonContentsMissing, "the contents file does not exist%s", "コンテンツファイルがありません%s"},
     {Msg::ReasonContentsUnreadable, "the contents file cannot be read%s", "コンテンツファイルを読めません%s"},
@@ -70,12 +105,82 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "Count は %d ですが、コンテンツファイルには %d 件のレコードしかありません"},
     {Msg::ReasonAlreadyConverted,
      "the contents file already has layout %d (record Version %d in the project)",
-     "コンテンツファイルは既にレイアウト %d です (プロジェクトの Version を %d にしてください)"},
+     "コンテンツファイルは既にレコード形式 %d です (プロジェクトの Version を %d にしてください)"},
     {Msg::ReasonTemporaryBlocked, "TMP.DAT cannot be replaced%s", "TMP.DAT を置き換えられません%s"},
     {Msg::ReasonPathTooLong, "a path is longer than 259 bytes%s", "パスが 259 バイトを超えています%s"},
     {Msg::ReasonReadOnly, "read-only%s", "書き込みできません%s"},
     {Msg::ReasonFolderBusy, "another conversion is running in the folder%s",
-     "フォルダで別の変換が実行中です%s"},
+     "フォルダーで別の変換が実行中です%s"},
+    {Msg::FolderHoldsProjectsBelow,
+     "the folder holds no project file (*.kwj) itself, but its subfolders do: add -r to convert those",
+     "このフォルダー自体にはプロジェクトファイル (*.kwj) がありませんが、サブフォルダーにはあります。"
+     "サブフォルダーのプロジェクトも変換するには -r を付けてください。"},
+    {Msg::NoteProjectMissing, "no file exists at this path: check the name and the folder",
+     "このパスにはファイルがありません。名前とフォルダーを確かめてください。"},
+    {Msg::NoteNoContentsKey,
+     "the project file names no contents file (no KWT= line in its [KWJ] section) and nothing was changed: "
+     "write KWT= with the contents file's path, or name that file with --contents FILE",
+     "プロジェクトファイルにコンテンツファイルの指定 ([KWJ] の KWT=) がありません。何も変更していません。"
+     "KWT= にコンテンツファイルのパスを書くか、--contents でファイルを指定してください。"},
+    {Msg::NoteGivenContentsMissing,
+     "the contents file %s given with --contents does not exist and nothing was changed: check that path",
+     "--contents で指定したコンテンツファイル %s "
+     "がありません。何も変更していません。パスを確かめてください。"},
+    {Msg::NoteTooFewRecords,
+     "%s; the project file and the contents file were not changed: check that the two belong together (the "
+     "same backup, for one); the TMP.DAT left beside the contents file may be deleted",
+     "%s。プロジェクトファイルとコンテンツファイルは変更していません。二つが正しい組み合わせか (同じ"
+     "バックアップからのものか) 確かめてください。コンテンツファイルの隣に残った TMP.DAT は削除して"
+     "かまいません。"},
+    {Msg::NoteReadOnly,
+     "%s cannot be written (it is read-only, or you may not write there): allow writing, then run again",
+     "%s に書き込めません (読み取り専用か、書き込みの許可がありません)。書き込めるようにしてから、もう一度"
+     "実行してください。"},
+    {Msg::NoteAccessDenied,
+     "a file or folder of this project cannot be written (it is read-only, or you may not write there): "
+     "allow writing, then run again",
+     "このプロジェクトのファイルかフォルダーに書き込めません (読み取り専用か、書き込みの許可がありません)。"
+     "書き込めるようにしてから、もう一度実行してください。"},
+    {Msg::NoteTemporaryBlocked,
+     "%s cannot be replaced (a folder of that name, or a file another program holds open): move it "
+     "elsewhere or close that program, then run again",
+     "%s を置き換えられません (その名前のフォルダーがあるか、別のプログラムが開いています)。それを別の場所に"
+     "移すか、そのプログラムを閉じてから、もう一度実行してください。"},
+    {Msg::NotePathTooLong,
+     "the path of the contents file or of TMP.DAT beside it is longer than 259 bytes: move the contents file "
+     "to a shorter path and write that path as KWT= in the project file (or name it with --contents FILE)",
+     "コンテンツファイルか、その隣の TMP.DAT のパスが 259 バイトを超えています。コンテンツファイルを短い"
+     "パスの場所に移し、そのパスをプロジェクトファイルの KWT= に書いてください (--contents で指定することも"
+     "できます)。"},
+    {Msg::NoteCannotSave,
+     "the project file cannot be written (it is read-only, or another program holds it open) and the "
+     "contents file was not changed: allow writing to the project file or close that program, then run "
+     "again",
+     "プロジェクトファイルに書き込めません "
+     "(読み取り専用か、別のプログラムが開いています)。コンテンツファイルは"
+     "変更していません。書き込めるようにするか、そのプログラムを閉じてから、もう一度実行してください。"},
+    {Msg::NoteCannotOpen,
+     "the project file cannot be read (you may not read it, or another program holds it open): allow "
+     "reading it or close that program, then run again",
+     "プロジェクトファイルを読めません (読み取りの許可がないか、別のプログラムが開いています)。読めるように"
+     "するか、そのプログラムを閉じてから、もう一度実行してください。"},
+    {Msg::NoteNegativeCount,
+     "Count in the project file is its number of records: correct the Count= line, then run again",
+     "プロジェクトファイルの Count はレコードの数です。Count= の値を直してから、もう一度実行してください。"},
+    {Msg::NoteNotAProject, "name a project file (*.kwj), or a folder that holds some",
+     "プロジェクトファイル (*.kwj) か、それがあるフォルダーを指定してください。"},
+    {Msg::NoteWrongContents,
+     "KWT= in the project file must name its contents file (*.KWT): correct that line, or name the contents "
+     "file with --contents FILE",
+     "プロジェクトファイルの KWT= には、そのコンテンツファイル (*.KWT) を指定します。その行を直すか、"
+     "--contents でコンテンツファイルを指定してください。"},
+    {Msg::NoteDiskFull,
+     "the disk has no room left for the converted files (a new copy of the contents file is written beside "
+     "it): make room, then run again",
+     "変換したファイルを書く空き容量がディスクにありません (コンテンツファイルの新しいコピーを隣に書きます)。"
+     "空きを作ってから、もう一度実行してください。"},
+    {Msg::ReasonNoContentsKey, "the project file names no contents file (no KWT=)",
+     "プロジェクトファイルにコンテンツファイルの指定 (KWT=) がありません"},
     {Msg::Usage,
      "Usage: kwtconv [OPTIONS] PROJECT.kwj|FOLDER...\n"
      "Converts each project (a .kwj project file and the .KWT contents file it names)\n"

@@ -54,6 +54,23 @@ enum class Msg {
   ReasonPathTooLong,
   ReasonReadOnly,
   ReasonFolderBusy,
+  // Next steps for failures that had none.
+  FolderHoldsProjectsBelow,
+  NoteProjectMissing,
+  NoteNoContentsKey,
+  NoteGivenContentsMissing,
+  NoteTooFewRecords,
+  NoteReadOnly,
+  NoteAccessDenied,
+  NoteTemporaryBlocked,
+  NotePathTooLong,
+  NoteCannotSave,
+  NoteCannotOpen,
+  NoteNegativeCount,
+  NoteNotAProject,
+  NoteWrongContents,
+  NoteDiskFull,
+  ReasonNoContentsKey,
   Usage,
   Count  // the number of messages, not one
 };

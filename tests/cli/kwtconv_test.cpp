@@ -168,21 +168,23 @@ TEST(KwtconvExit, EachOutcomeEndsWithOneResultLine) {
        0, texts::kStatusSuccess, "", ""},
       {"up to date", [](const Folder& f) { f.Write("p.kwj", ProjectText("140", "2", f.Cp932("p.KWT"))); }, 0,
        texts::kStatusUpToDate, "", ""},
-      {"no project file", [](const Folder&) {}, 1, "", U(texts::kStatusFileMissing) + ".", ""},
+      {"no project file", [](const Folder&) {}, 1, "", U(texts::kStatusFileMissing) + ".",
+       "no file exists at this path"},
       {"Count 0",
        [](const Folder& f) {
          f.Write("p.KWT", Records102(2));
          f.Write("p.kwj", ProjectText("102", "0", f.Cp932("p.KWT")));
        },
-       1, "", U(texts::kStatusNoContents) + ".", "the project records Count=0"},
+       1, "", U(texts::kStatusNoContents) + ".", "Count in the project file is 0 or missing"},
       {"negative Count",
        [](const Folder& f) {
          f.Write("p.KWT", Records102(2));
          f.Write("p.kwj", ProjectText("102", "-2", f.Cp932("p.KWT")));
        },
-       1, "", U(texts::Format(texts::kNegativeCountFormat, "-2")) + ".", ""},
+       1, "", U(texts::Format(texts::kNegativeCountFormat, "-2")) + ".",
+       "Count in the project file is its number"},
       {"Count beyond the records", [](const Folder& f) { MakeProject102(f, "p", 2, 3); }, 1, "",
-       U(texts::kIoReadPastEnd) + ".", "Count is 3 but the contents file holds only 2 records"},
+       U(texts::kIoReadPastEnd) + ".", "Count is 3 but the contents file holds only 2 records; "},
       {"no contents file",
        [](const Folder& f) { f.Write("p.kwj", ProjectText("102", "2", f.Cp932("missing.KWT"))); }, 1, "",
        U(texts::Format(texts::kIoGenericFormat, "103")), "the contents file "},
@@ -376,7 +378,7 @@ TEST(KwtconvCheck, ReportsWhatAConversionWouldFindAndDo) {
        [](const Folder& f) { f.Write("p.kwj", "[KWJ]\r\nCount=0\r\n"); },
        1,
        {"version: 0 (not recorded)", "Count: 0", "contents: ", "passes: none",
-        "verdict: will fail: Count is 0: there are no records to convert"}},
+        "verdict: will fail: Count is 0 or missing: there are no records to convert"}},
       {"version not a number",
        [](const Folder& f) { f.Write("p.kwj", "[kwj]\r\nversion=1.4\r\ncount=-2\r\n"); },
        1,
@@ -534,7 +536,9 @@ TEST(KwtconvUsage, DoubleDashEndsTheOptions) {
   const ProcessResult result = Kwtconv({"--", "--check"});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, ErrorText("--check", U(texts::kStatusFileMissing) + "."));
+  EXPECT_EQ(result.err,
+            ErrorText("--check", U(texts::kStatusFileMissing) + ".") +
+                "kwtconv: --check: note: no file exists at this path: check the name and the folder\n");
 }
 
 }  // namespace
