@@ -457,7 +457,7 @@ TEST(KwtconvContents, ConvertsAMovedContentsFileAndKeepsTheRecordedPath) {
   const ProcessResult check =
       Kwtconv({"--check", "--contents", folder.Utf8("moved/p.KWT"), folder.Utf8("p.kwj")});
   EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
-  EXPECT_NE(check.out.find("contents: " + folder.Utf8("moved/p.KWT") + " (given; the project records " +
+  EXPECT_NE(check.out.find("contents: " + folder.Utf8("moved/p.KWT") + " (the project records " +
                            folder.Utf8("old-place/p.KWT") + ")\n"),
             std::string::npos)
       << check.out;
