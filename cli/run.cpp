@@ -436,7 +436,10 @@ int RunConversions(const Options& options, const std::vector<ProjectName>& proje
     }
     stopped = !tally.Add(ConvertAndReport(converter, face, project, options, console));
   }
-  if (projects.size() >= 2) ReportSummary(console, tally.converted, tally.upToDate, tally.failed);
+  // -q prints errors only: the summary is not one.
+  if (projects.size() >= 2 && !options.quiet) {
+    ReportSummary(console, tally.converted, tally.upToDate, tally.failed);
+  }
   return Finish(console, tally.status);
 }
 
@@ -553,7 +556,10 @@ int RunParallel(const Options& options, const std::vector<ProjectName>& projects
     if (!tally.Add(*done[i].result)) RequestStop();
   }
   for (std::thread& worker : workers) worker.join();
-  if (projects.size() >= 2) ReportSummary(console, tally.converted, tally.upToDate, tally.failed);
+  // -q prints errors only: the summary is not one.
+  if (projects.size() >= 2 && !options.quiet) {
+    ReportSummary(console, tally.converted, tally.upToDate, tally.failed);
+  }
   return Finish(console, tally.status);
 }
 
