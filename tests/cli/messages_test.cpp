@@ -128,11 +128,13 @@ std::string Stretch(Language language, Msg id) {
 }
 
 // The English words in kwtconv's output (UTF-8), but for file names and
-// paths, option names, the project file's keys and the line's own prefixes.
+// paths, option names, pass names, the project file's keys and the line's
+// own prefixes.
 std::vector<std::string> EnglishWords(const std::string& output) {
   // Paths and names: printable ASCII runs that hold "/", "\" or ".".
   static const std::regex kPath(R"([!-~]*[/\\.][!-~]*)");
-  static const std::regex kOption(R"(--?[A-Za-z][A-Za-z-]*)");
+  // Options, and the passes' names.
+  static const std::regex kOption(R"(--?[A-Za-z][A-Za-z-]*|To1(03|40))");
   static const std::regex kWord(R"([A-Za-z]{2,})");
   const std::string rest = std::regex_replace(std::regex_replace(output, kPath, " "), kOption, " ");
   std::vector<std::string> words;
@@ -142,6 +144,29 @@ std::vector<std::string> EnglishWords(const std::string& output) {
     if (kAllowed.count(it->str()) == 0) words.push_back(it->str());
   }
   return words;
+}
+
+// --check reports in the run's language: Japanese labels and verdicts, and
+// the English report under English.
+TEST(KwtconvMessages, TheCheckReportSpeaksTheRunLanguage) {
+  Folder folder;
+  folder.Write("p.KWT", Records102(2));
+  folder.Write("p.kwj", ProjectText("102", "2", folder.Cp932("p.KWT")));
+  {
+    const Environment japanese("KWTCONV_LANG", "ja");
+    const ProcessResult check = Kwtconv({"--check", folder.Utf8("p.kwj")});
+    EXPECT_EQ(check.exitCode, 0) << check.err;
+    const std::string passes = "To103" + cli::Say(Language::Japanese, Msg::ListSeparator) + "To140";
+    const std::string verdict = cli::Say(Language::Japanese, Msg::CheckVerdict,
+                                         {cli::Say(Language::Japanese, Msg::VerdictWillConvert, {passes})});
+    EXPECT_TRUE(check.out.ends_with(Utf8(verdict) + "\n")) << check.out;
+    EXPECT_TRUE(EnglishWords(check.out).empty()) << check.out;
+  }
+  const Environment english("KWTCONV_LANG", "en");
+  const ProcessResult check = Kwtconv({"--check", folder.Utf8("p.kwj")});
+  EXPECT_TRUE(
+      check.out.ends_with("\nsizes: agree\npasses: To103 To140\nverdict: will convert (To103, To140)\n"))
+      << check.out;
 }
 
 // True when the file cannot be opened for writing (not so for root on POSIX).
