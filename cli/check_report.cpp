@@ -8,81 +8,81 @@
 namespace kwt::cli {
 
 std::string FormatCheck(const ProjectCheck& check) {
-  std::string out = "project: " + check.project + "\n";
+  std::string out = Say(Msg::CheckProject, {check.project}) + "\n";
   if (!check.projectPresent) {
-    out += "project file: missing\n";
-    out += "verdict: " + VerdictText(check) + "\n";
+    out += Say(Msg::CheckProjectFileMissing) + "\n";
+    out += Say(Msg::CheckVerdict, {VerdictText(check)}) + "\n";
     return out;
   }
-  out += "project file: present\n";
+  out += Say(Msg::CheckProjectFilePresent) + "\n";
 
-  out += "version: " + IntegerText(check.version);
+  out += Say(Msg::CheckVersion, {IntegerText(check.version)});
   if (!check.versionText) {
-    out += " (not recorded)";
+    out += Say(Msg::CheckVersionNotRecorded);
   } else if (*check.versionText != IntegerText(check.version)) {
-    out += " (recorded as \"" + *check.versionText + "\")";
+    out += Say(Msg::CheckVersionRecordedAs, {*check.versionText});
   }
   out += "\n";
-  out += "layout: " + std::to_string(check.layout) + " (" + std::to_string(check.recordSize) +
-         "-byte records)\n";
-  out += "Count: " + IntegerText(check.count) + "\n";
+  out += Say(Msg::CheckLayout, {std::to_string(check.layout), std::to_string(check.recordSize)}) + "\n";
+  out += Say(Msg::CheckCount, {IntegerText(check.count)}) + "\n";
 
-  out += "contents: " + check.contentsPath;
+  out += Say(Msg::CheckContents, {check.contentsPath});
   if (check.recordedContentsPath) {
-    out += check.contentsFoundBesideProject ? " (found beside the project; the project records "
-                                            : " (given; the project records ";
-    out += *check.recordedContentsPath + ")";
+    // The path differs from the recorded one: given with --contents, found
+    // beside the project, or a relative path taken from the project's folder.
+    out += Say(check.contentsFoundBesideProject ? Msg::CheckContentsFoundBeside : Msg::CheckContentsRecorded,
+               {*check.recordedContentsPath});
   }
   out += "\n";
-  out += std::string("contents file: ") + (check.contentsPresent ? "present" : "missing") + "\n";
+  out += Say(check.contentsPresent ? Msg::CheckContentsFilePresent : Msg::CheckContentsFileMissing) + "\n";
 
-  out += "contents size: ";
   if (check.contentsSize) {
-    out += std::to_string(*check.contentsSize) + " bytes";
+    out += Say(Msg::CheckContentsSize, {std::to_string(*check.contentsSize)});
   } else if (!check.contentsPresent) {
-    out += "none";
+    out += Say(Msg::CheckContentsSizeNone);
   } else {
-    out += "unknown (" + IoMessage(static_cast<std::int32_t>(check.sizeError)) + ")";
+    out += Say(Msg::CheckContentsSizeUnknown, {IoMessage(static_cast<std::int32_t>(check.sizeError))});
   }
   out += "\n";
 
   const auto expected = check.ExpectedSize();
-  out += "expected size: ";
   if (expected) {
-    out += std::to_string(*expected) + " bytes (Count " + IntegerText(check.count) + " x " +
-           std::to_string(check.recordSize) + ")";
+    out += Say(Msg::CheckExpectedSize,
+               {std::to_string(*expected), IntegerText(check.count), std::to_string(check.recordSize)});
   } else {
-    out += "none (Count is negative)";
+    out += Say(Msg::CheckExpectedSizeNone);
   }
   out += "\n";
 
-  out += "sizes: ";
   if (check.contentsSize && expected) {
-    out += *check.contentsSize == *expected ? "agree" : "disagree";
+    out += Say(*check.contentsSize == *expected ? Msg::CheckSizesAgree : Msg::CheckSizesDisagree);
   } else {
-    out += "unknown";
+    out += Say(Msg::CheckSizesUnknown);
   }
   out += "\n";
 
   if (check.convertedLayout != 0) {
-    out += "contents layout: " + std::to_string(check.convertedLayout) +
-           " already (a conversion refuses it; the Version to record is " +
-           std::to_string(check.convertedLayout) + ")\n";
+    const std::string layout = std::to_string(check.convertedLayout);
+    out += Say(Msg::CheckContentsLayout, {layout, layout}) + "\n";
   }
   if (check.finishesStoppedRun != 0 && !check.ConversionWouldFail()) {
-    out += "stopped run: finishes it first (Version " + std::to_string(check.finishesStoppedRun) + ")\n";
+    out += Say(Msg::CheckStoppedRun, {std::to_string(check.finishesStoppedRun)});
   }
   // A project that cannot convert runs no pass.
-  out += "passes: ";
-  if (check.passes.empty() || check.ConversionWouldFail()) out += "none";
-  for (std::size_t i = 0; i < check.passes.size() && !check.ConversionWouldFail(); ++i) {
-    if (i > 0) out += ' ';
-    out += check.passes[i];
+  if (check.passes.empty() || check.ConversionWouldFail()) {
+    out += Say(Msg::CheckPassesNone);
+  } else {
+    std::string passes;
+    for (std::size_t i = 0; i < check.passes.size(); ++i) {
+      if (i > 0) passes += ' ';
+      passes += check.passes[i];
+    }
+    out += Say(Msg::CheckPasses, {passes});
   }
   out += "\n";
-  out += "verdict: " + VerdictText(check) + "\n";
+  out += Say(Msg::CheckVerdict, {VerdictText(check)}) + "\n";
   // What the conversion itself would show there, word for word.
-  if (check.ConversionWouldFail()) out += "conversion ends with: " + check.stop.text + "\n";
+  if (check.ConversionWouldFail()) out += Say(Msg::CheckConversionEndsWith, {check.stop.text}) + "\n";
   return out;
 }
 
@@ -95,12 +95,18 @@ std::string FailureReason(const ProjectCheck& check) {
     case CheckFailure::NotRegularFile: return Say(Msg::ReasonNotRegularFile, {at});
     case CheckFailure::NoContents: return Say(Msg::ReasonNoContents);
     case CheckFailure::NegativeCount: return Say(Msg::ReasonNegativeCount, {IntegerText(check.count)});
-    case CheckFailure::ContentsMissing: return Say(Msg::ReasonContentsMissing, {at});
+    case CheckFailure::ContentsMissing:
+      // No KWT= at all is another matter than a file that is not there.
+      if (check.contentsPath.empty()) return Say(Msg::ReasonNoContentsKey);
+      return Say(Msg::ReasonContentsMissing, {at});
     case CheckFailure::ContentsUnreadable: return Say(Msg::ReasonContentsUnreadable, {at});
     case CheckFailure::TooFewRecords:
       return Say(Msg::ReasonTooFewRecords,
                  {IntegerText(check.count), std::to_string(check.recordsPresent.value_or(0))});
-    case CheckFailure::AlreadyConverted: return Say(Msg::ReasonAlreadyConverted, {layout, layout});
+    case CheckFailure::AlreadyConverted:
+      // Without a layout the size alone points to a later one.
+      if (check.convertedLayout == 0) return Say(Msg::ReasonLayoutUnsure);
+      return Say(Msg::ReasonAlreadyConverted, {layout, layout});
     case CheckFailure::TemporaryBlocked: return Say(Msg::ReasonTemporaryBlocked, {at});
     case CheckFailure::PathTooLong: return Say(Msg::ReasonPathTooLong, {at});
     case CheckFailure::ReadOnly: return Say(Msg::ReasonReadOnly, {at});
@@ -113,20 +119,20 @@ std::string FailureReason(const ProjectCheck& check) {
 
 std::string VerdictText(const ProjectCheck& check) {
   switch (check.Outcome()) {
-    case Verdict::UpToDate: return "up to date";
-    case Verdict::WillFail: return "will fail: " + FailureReason(check);
+    case Verdict::UpToDate: return Say(Msg::VerdictUpToDate);
+    case Verdict::WillFail: return Say(Msg::VerdictWillFail, {FailureReason(check)});
     case Verdict::WillConvert: break;
   }
-  std::string text = "will convert (";
+  std::string passes;
   if (check.finishesStoppedRun != 0) {
-    text += "finishing the stopped run";
-    if (!check.passes.empty()) text += ", then ";
+    passes = Say(Msg::VerdictFinishesStoppedRun);
+    if (!check.passes.empty()) passes += Say(Msg::ListSeparator);
   }
   for (std::size_t i = 0; i < check.passes.size(); ++i) {
-    if (i > 0) text += ", ";
-    text += check.passes[i];
+    if (i > 0) passes += Say(Msg::ListSeparator);
+    passes += check.passes[i];
   }
-  return text + ")";
+  return Say(Msg::VerdictWillConvert, {passes});
 }
 
 }  // namespace kwt::cli

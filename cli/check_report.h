@@ -7,15 +7,15 @@
 
 namespace kwt::cli {
 
-// The report, one "key: value" line each, in code page 932, ending with the
-// verdict.
+// The report, one "key: value" line each in the run's language (code page
+// 932), ending with the verdict.
 std::string FormatCheck(const ProjectCheck& check);
 
 // Why a conversion would fail, in a few words (code page 932); empty for none.
 std::string FailureReason(const ProjectCheck& check);
 
-// The verdict line's text: "will convert (To103, To140)", "up to date" or
-// "will fail: REASON".
+// The verdict line's text, in the run's language: in English "will convert
+// (To103, To140)", "up to date" or "will fail: REASON".
 std::string VerdictText(const ProjectCheck& check);
 
 }  // namespace kwt::cli

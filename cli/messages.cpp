@@ -15,54 +15,89 @@ std::atomic<Language> gRunLanguage{Language::English};
 constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessages = {{
     {Msg::TryHelp, "Try 'kwtconv --help' for more information.",
      "使い方は 'kwtconv --help' で表示されます。"},
-    {Msg::NoProjectGiven, "no project file given", "プロジェクトファイルが指定されていません。"},
+    {Msg::NoProjectGiven, "no project file given: name a project file (*.kwj) or a folder that holds some",
+     "プロジェクトファイルが指定されていません。プロジェクトファイル (*.kwj) "
+     "か、それがあるフォルダーを指定して"
+     "ください。"},
     {Msg::UnknownOption, "unknown option '%s'", "不明なオプション '%s' です。"},
-    {Msg::TakesNoValue, "option %s takes no value", "オプション %s は値を取りません。"},
+    {Msg::TakesNoValue, "option %s takes no value", "オプション %s には値を付けられません。"},
     {Msg::WidthNeedsNumber, "option --width needs a number of columns",
-     "オプション --width には桁数が必要です。"},
+     "オプション --width の後に桁数を指定してください。"},
     {Msg::WidthOutOfRange, "option --width takes a number of columns from 1 to %d, not '%s'",
      "オプション --width の桁数は 1 から %d までです ('%s' は使えません)。"},
     {Msg::ContentsNeedsFile, "option --contents needs a file",
-     "オプション --contents にはファイルが必要です。"},
-    {Msg::ContentsNeedsOneProject, "option --contents needs exactly one project file",
-     "オプション --contents はプロジェクトファイルを 1 つだけ指定したときに使えます。"},
-    {Msg::OptionsExclude, "options %s and %s exclude each other", "オプション %s と %s は同時に使えません。"},
+     "オプション --contents の後にコンテンツファイルを指定してください。"},
+    {Msg::ContentsNeedsOneProject,
+     "option --contents needs exactly one project file: give only the project whose contents file it is",
+     "オプション --contents は、プロジェクトファイルを 1 "
+     "つだけ指定したときに使えます。そのコンテンツファイルの"
+     "プロジェクトだけを指定してください。"},
+    {Msg::OptionsExclude, "options %s and %s exclude each other: give only one of them",
+     "オプション %s と %s は同時に使えません。どちらか一方だけを指定してください。"},
     {Msg::JobsOutOfRange, "option -j takes a number of projects from 1 to %d",
      "オプション -j の数は 1 から %d までです。"},
-    {Msg::ArgumentHasNoForm, "argument %d has no form in code page 932",
-     "引数 %d はコードページ 932 で表せません。"},
-    {Msg::NameHasNoForm, "the name has no code page 932 form", "この名前はコードページ 932 で表せません。"},
-    {Msg::FolderHoldsNoProject, "the folder holds no project file (*.kwj)",
-     "このフォルダにはプロジェクトファイル (*.kwj) がありません。"},
-    {Msg::FolderUnreadable, "the folder cannot be read (system error %d)",
-     "このフォルダを読めません (システムエラー %d)。"},
-    {Msg::NamesPassedOver, "%d name(s) in this folder have no code page 932 form and were passed over",
-     "このフォルダの %d 個の名前はコードページ 932 で表せないため、飛ばしました。"},
-    {Msg::NoteNoRecords, "the project records Count=0: it has no records to convert",
-     "プロジェクトの Count が 0 のため、変換するレコードがありません。"},
-    {Msg::NoteContentsMissing, "the contents file %s does not exist", "コンテンツファイル %s がありません。"},
-    {Msg::NoteFindContentsHint, "; --find-contents looks for it beside the project file",
-     "--find-contents を付けると、プロジェクトファイルと同じフォルダから探します。"},
+    {Msg::ArgumentHasNoForm, "argument %d has no form in code page 932: use a name made of its characters",
+     "引数 %d はコードページ 932 で表せません。コードページ 932 の文字だけの名前を使ってください。"},
+    {Msg::NameHasNoForm,
+     "the name has no code page 932 form: to convert it, rename the file (or its folder) with code page 932 "
+     "characters",
+     "この名前はコードページ 932 で表せません。変換するには、ファイル (またはフォルダー) "
+     "の名前をコードページ "
+     "932 の文字だけにしてください。"},
+    {Msg::FolderHoldsNoProject, "the folder holds no project file (*.kwj): name the folder that holds them",
+     "このフォルダーにはプロジェクトファイル (*.kwj) "
+     "がありません。プロジェクトファイルがあるフォルダーを指定して"
+     "ください。"},
+    {Msg::FolderUnreadable, "the folder cannot be read (system error %d): check that you may open it",
+     "このフォルダーを読めません (システムエラー %d)。フォルダーを開く許可があるか確かめてください。"},
+    {Msg::NamesPassedOver,
+     "%d name(s) in this folder have no code page 932 form and were passed over: to convert them, rename "
+     "them with code page 932 characters",
+     "このフォルダーの %d 個の名前はコードページ 932 "
+     "で表せないため、飛ばしました。変換するには、コードページ "
+     "932 の文字だけの名前にしてください。"},
+    {Msg::NoteNoRecords,
+     "Count in the project file is 0 or missing, so there are no records to convert and nothing was changed; "
+     "if the project should have records, check its Count= line",
+     "プロジェクトファイルの Count が 0 か、ありません。変換するレコードがないため、何も変更していません。"
+     "レコードがあるはずのプロジェクトなら、プロジェクトファイルの Count= を確かめてください。"},
+    {Msg::NoteContentsMissing,
+     "the contents file %s does not exist and nothing was changed: put it back there, or name it with "
+     "--contents FILE",
+     "コンテンツファイル %s がありません。何も変更していません。ファイルを元の場所に戻すか、--contents で"
+     "ファイルを指定してください。"},
+    {Msg::NoteFindContentsHint, "; --find-contents takes the file of that name beside the project file",
+     "同じ名前のファイルがプロジェクトファイルと同じフォルダーにあれば、--find-contents で変換できます。"},
     {Msg::NoteFolderBusy,
-     "another conversion is running in a folder of this project, or another program holds its TMP.DAT; try "
-     "again when it has finished",
-     "このプロジェクトのフォルダで別の変換が実行中か、別のプログラムが TMP.DAT を使用中です。終わってから、"
-     "もう一度実行してください。"},
+     "another program holds a file of this project open (its contents file or TMP.DAT): close that program, "
+     "then run again",
+     "別のプログラム (しおりばこなど) が、このプロジェクトのファイル (コンテンツファイルまたは TMP.DAT) を"
+     "開いています。そのプログラムを閉じてから、もう一度実行してください。"},
     {Msg::NoteFoundBeside, "converted %s, found beside the project (the project records %s)",
-     "プロジェクトと同じフォルダにあった %s を変換しました (プロジェクトに記録されたパスは %s です)。"},
+     "プロジェクトと同じフォルダーにあった %s を変換しました (プロジェクトに記録されたパスは %s です)。"},
     {Msg::Summary, "%d projects: %d converted, %d up to date, %d failed",
      "プロジェクト %d 件: 変換 %d 件、変換不要 %d 件、失敗 %d 件"},
-    {Msg::OutputFailed, "the results could not be written to the standard output",
-     "結果を標準出力に書き込めませんでした。"},
-    {Msg::NotStarted, "not converted: the run was stopped before this project",
-     "実行を中断したため、このプロジェクトは変換していません。"},
-    {Msg::BackupExists, "backup %s exists already; the project was not converted",
-     "バックアップ %s が既にあるため、プロジェクトを変換しませんでした。"},
-    {Msg::BackupFailed, "cannot back up %s as %s: %s", "%s を %s にバックアップできません: %s"},
+    {Msg::OutputFailed,
+     "the results could not be written to the standard output, but the conversions went on: --check shows "
+     "where each project stands",
+     "結果を標準出力に書き込めませんでした (変換は続けました)。各プロジェクトの状態は --check "
+     "で確かめられます。"},
+    {Msg::NotStarted, "not converted: the run was stopped before this project; run again to convert it",
+     "実行を中断したため、このプロジェクトは変換していません。もう一度実行すると変換します。"},
+    {Msg::BackupExists,
+     "backup %s exists already and is not a copy of this project, so the project was not converted: move "
+     "that file elsewhere, then run again",
+     "バックアップ %s が既にあり、このプロジェクトのコピーではないため、変換しませんでした。そのファイルを"
+     "別の場所に移してから、もう一度実行してください。"},
+    {Msg::BackupFailed,
+     "cannot back up %s as %s: %s; the project was not converted: check the free space and the permission "
+     "to write in that folder, then run again",
+     "%s を %s にバックアップできません: %s。プロジェクトは変換していません。そのフォルダーの空き容量と"
+     "書き込みの許可を確かめてから、もう一度実行してください。"},
     {Msg::ReasonProjectMissing, "the project file does not exist", "プロジェクトファイルがありません"},
     {Msg::ReasonNotRegularFile, "not a regular file%s", "通常のファイルではありません%s"},
-    {Msg::ReasonNoContents, "Count is 0: there are no records to convert",
-     "Count が 0 のため、変換するレコードがありません"},
+    {Msg::ReasonNoContents, "Count is 0 or missing: there are no records to convert",
+     "Count が 0 か、ないため、変換するレコードがありません"},
     {Msg::ReasonNegativeCount, "Count is negative (%d)", "Count が負の値です (%d)"},
     {Msg::ReasonContentsMissing, "the contents file does not exist%s", "コンテンツファイルがありません%s"},
     {Msg::ReasonContentsUnreadable, "the contents file cannot be read%s", "コンテンツファイルを読めません%s"},
@@ -70,16 +105,128 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "Count は %d ですが、コンテンツファイルには %d 件のレコードしかありません"},
     {Msg::ReasonAlreadyConverted,
      "the contents file already has layout %d (record Version %d in the project)",
-     "コンテンツファイルは既にレイアウト %d です (プロジェクトの Version を %d にしてください)"},
+     "コンテンツファイルは既にレコード形式 %d です (プロジェクトの Version を %d にしてください)"},
     {Msg::ReasonTemporaryBlocked, "TMP.DAT cannot be replaced%s", "TMP.DAT を置き換えられません%s"},
     {Msg::ReasonPathTooLong, "a path is longer than 259 bytes%s", "パスが 259 バイトを超えています%s"},
     {Msg::ReasonReadOnly, "read-only%s", "書き込みできません%s"},
     {Msg::ReasonFolderBusy, "another conversion is running in the folder%s",
-     "フォルダで別の変換が実行中です%s"},
+     "フォルダーで別の変換が実行中です%s"},
+    {Msg::FolderHoldsProjectsBelow,
+     "the folder holds no project file (*.kwj) itself, but its subfolders do: add -r to convert those",
+     "このフォルダー自体にはプロジェクトファイル (*.kwj) がありませんが、サブフォルダーにはあります。"
+     "サブフォルダーのプロジェクトも変換するには -r を付けてください。"},
+    {Msg::NoteProjectMissing, "no file exists at this path: check the name and the folder",
+     "このパスにはファイルがありません。名前とフォルダーを確かめてください。"},
+    {Msg::NoteNoContentsKey,
+     "the project file names no contents file (no KWT= line in its [KWJ] section) and nothing was changed: "
+     "write KWT= with the contents file's path, or name that file with --contents FILE",
+     "プロジェクトファイルにコンテンツファイルの指定 ([KWJ] の KWT=) がありません。何も変更していません。"
+     "KWT= にコンテンツファイルのパスを書くか、--contents でファイルを指定してください。"},
+    {Msg::NoteGivenContentsMissing,
+     "the contents file %s given with --contents does not exist and nothing was changed: check that path",
+     "--contents で指定したコンテンツファイル %s "
+     "がありません。何も変更していません。パスを確かめてください。"},
+    {Msg::NoteTooFewRecords,
+     "%s; the project file and the contents file were not changed: check that the two belong together (the "
+     "same backup, for one); the TMP.DAT left beside the contents file may be deleted",
+     "%s。プロジェクトファイルとコンテンツファイルは変更していません。二つが正しい組み合わせか (同じ"
+     "バックアップからのものか) 確かめてください。コンテンツファイルの隣に残った TMP.DAT は削除して"
+     "かまいません。"},
+    {Msg::NoteReadOnly,
+     "%s cannot be written (it is read-only, or you may not write there): allow writing, then run again",
+     "%s に書き込めません (読み取り専用か、書き込みの許可がありません)。書き込めるようにしてから、もう一度"
+     "実行してください。"},
+    {Msg::NoteAccessDenied,
+     "a file or folder of this project cannot be written (it is read-only, or you may not write there): "
+     "allow writing, then run again",
+     "このプロジェクトのファイルかフォルダーに書き込めません (読み取り専用か、書き込みの許可がありません)。"
+     "書き込めるようにしてから、もう一度実行してください。"},
+    {Msg::NoteTemporaryBlocked,
+     "%s cannot be replaced (a folder of that name, or a file another program holds open): move it "
+     "elsewhere or close that program, then run again",
+     "%s を置き換えられません (その名前のフォルダーがあるか、別のプログラムが開いています)。それを別の場所に"
+     "移すか、そのプログラムを閉じてから、もう一度実行してください。"},
+    {Msg::NotePathTooLong,
+     "the path of the contents file or of TMP.DAT beside it is longer than 259 bytes: move the contents file "
+     "to a shorter path and write that path as KWT= in the project file (or name it with --contents FILE)",
+     "コンテンツファイルか、その隣の TMP.DAT のパスが 259 バイトを超えています。コンテンツファイルを短い"
+     "パスの場所に移し、そのパスをプロジェクトファイルの KWT= に書いてください (--contents で指定することも"
+     "できます)。"},
+    {Msg::NoteCannotSave,
+     "the project file cannot be written (it is read-only, or another program holds it open) and the "
+     "contents file was not changed: allow writing to the project file or close that program, then run "
+     "again",
+     "プロジェクトファイルに書き込めません "
+     "(読み取り専用か、別のプログラムが開いています)。コンテンツファイルは"
+     "変更していません。書き込めるようにするか、そのプログラムを閉じてから、もう一度実行してください。"},
+    {Msg::NoteCannotOpen,
+     "the project file cannot be read (you may not read it, or another program holds it open): allow "
+     "reading it or close that program, then run again",
+     "プロジェクトファイルを読めません (読み取りの許可がないか、別のプログラムが開いています)。読めるように"
+     "するか、そのプログラムを閉じてから、もう一度実行してください。"},
+    {Msg::NoteNegativeCount,
+     "Count in the project file is its number of records: correct the Count= line, then run again",
+     "プロジェクトファイルの Count はレコードの数です。Count= の値を直してから、もう一度実行してください。"},
+    {Msg::NoteNotAProject, "name a project file (*.kwj), or a folder that holds some",
+     "プロジェクトファイル (*.kwj) か、それがあるフォルダーを指定してください。"},
+    {Msg::NoteWrongContents,
+     "KWT= in the project file must name its contents file (*.KWT): correct that line, or name the contents "
+     "file with --contents FILE",
+     "プロジェクトファイルの KWT= には、そのコンテンツファイル (*.KWT) を指定します。その行を直すか、"
+     "--contents でコンテンツファイルを指定してください。"},
+    {Msg::NoteDiskFull,
+     "the disk has no room left for the converted files (a new copy of the contents file is written beside "
+     "it): make room, then run again",
+     "変換したファイルを書く空き容量がディスクにありません (コンテンツファイルの新しいコピーを隣に書きます)。"
+     "空きを作ってから、もう一度実行してください。"},
+    {Msg::ReasonNoContentsKey, "the project file names no contents file (no KWT=)",
+     "プロジェクトファイルにコンテンツファイルの指定 (KWT=) がありません"},
+    {Msg::CheckProject, "project: %s", "プロジェクト: %s"},
+    {Msg::CheckProjectFilePresent, "project file: present", "プロジェクトファイル: あり"},
+    {Msg::CheckProjectFileMissing, "project file: missing", "プロジェクトファイル: なし"},
+    {Msg::CheckVersion, "version: %s", "バージョン: %s"},
+    {Msg::CheckVersionNotRecorded, " (not recorded)", " (記録なし)"},
+    {Msg::CheckVersionRecordedAs, " (recorded as \"%s\")", " (記録は \"%s\")"},
+    {Msg::CheckLayout, "layout: %d (%d-byte records)", "レコード形式: %d (1 レコード %d バイト)"},
+    {Msg::CheckCount, "Count: %s", "Count: %s"},
+    {Msg::CheckContents, "contents: %s", "コンテンツファイルのパス: %s"},
+    {Msg::CheckContentsFoundBeside, " (found beside the project; the project records %s)",
+     " (プロジェクトと同じフォルダーで見つけたファイル。記録されたパスは %s)"},
+    {Msg::CheckContentsRecorded, " (the project records %s)", " (プロジェクトに記録されたパスは %s)"},
+    {Msg::CheckContentsFilePresent, "contents file: present", "コンテンツファイル: あり"},
+    {Msg::CheckContentsFileMissing, "contents file: missing", "コンテンツファイル: なし"},
+    {Msg::CheckContentsSize, "contents size: %s bytes", "コンテンツファイルの大きさ: %s バイト"},
+    {Msg::CheckContentsSizeNone, "contents size: none", "コンテンツファイルの大きさ: なし"},
+    {Msg::CheckContentsSizeUnknown, "contents size: unknown (%s)", "コンテンツファイルの大きさ: 不明 (%s)"},
+    {Msg::CheckExpectedSize, "expected size: %s bytes (Count %s x %d)",
+     "Count 件分の大きさ: %s バイト (Count %s × %d)"},
+    {Msg::CheckExpectedSizeNone, "expected size: none (Count is negative)",
+     "Count 件分の大きさ: なし (Count が負の値)"},
+    {Msg::CheckSizesAgree, "sizes: agree", "大きさの比較: 一致"},
+    {Msg::CheckSizesDisagree, "sizes: disagree", "大きさの比較: 不一致"},
+    {Msg::CheckSizesUnknown, "sizes: unknown", "大きさの比較: 不明"},
+    {Msg::CheckContentsLayout,
+     "contents layout: %d already (a conversion refuses it; the Version to record is %d)",
+     "コンテンツのレコード形式: 既に %d (変換はしません。記録すべき Version は %d)"},
+    {Msg::CheckPasses, "passes: %s", "変換の段階: %s"},
+    {Msg::CheckPassesNone, "passes: none", "変換の段階: なし"},
+    {Msg::CheckVerdict, "verdict: %s", "判定: %s"},
+    {Msg::VerdictWillConvert, "will convert (%s)", "変換します (%s)"},
+    {Msg::VerdictUpToDate, "up to date", "変換不要"},
+    {Msg::VerdictWillFail, "will fail: %s", "失敗します: %s"},
+    {Msg::ListSeparator, ", ", "、"},
     {Msg::ReasonProjectFileAsWorkFile, "the contents file would be written over a project file%s",
      "コンテンツファイルとしてプロジェクトファイルが書き換えられてしまいます%s"},
     {Msg::ReasonContentsIsTemporary, "the contents file is named TMP.DAT, the converter's work file%s",
      "コンテンツファイルの名前が、変換の作業ファイルと同じ TMP.DAT です%s"},
+    {Msg::ReasonLayoutUnsure,
+     "the contents file's size fits a later layout, not the recorded one: a converted file, or one cut short",
+     "コンテンツファイルの大きさが、記録されたレコード形式ではなく変換後のレコード形式に合います "
+     "(変換済みか、末尾が欠けたファイルです)"},
+    {Msg::CheckConversionEndsWith, "conversion ends with: %s", "変換の結果: %s"},
+    {Msg::CheckStoppedRun, "stopped run: finishes it first (Version %d)\n",
+     "中断された変換: 先に完了します (Version %d)\n"},
+    {Msg::VerdictFinishesStoppedRun, "finishing the stopped run", "中断された変換の完了"},
     {Msg::Usage,
      "Usage: kwtconv [OPTIONS] PROJECT.kwj|FOLDER...\n"
      "Converts each project (a .kwj project file and the .KWT contents file it names)\n"
@@ -92,11 +239,12 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "                   records, the passes a conversion would run, and a verdict:\n"
      "                   will convert, up to date, or will fail and why\n"
      "  --backup         before converting a project, copy its project file and its\n"
-     "                   contents file to NAME.bak beside them; a project whose backup\n"
-     "                   already exists (and is not the project as it was) is not\n"
-     "                   converted\n"
+     "                   contents file to NAME.kwj.bak and NAME.KWT.bak beside them;\n"
+     "                   a backup that exists already is kept when it is a copy of the\n"
+     "                   project, any other stops that project\n"
      "  --contents FILE  convert FILE as the contents file of the one PROJECT given\n"
-     "                   (a moved project); the path in the project file stays as it is\n"
+     "                   (a moved project); the path in the project file stays as it\n"
+     "                   is\n"
      "  --find-contents  when the contents path a project records names no file, use\n"
      "                   the file of that name beside the project file (a project made\n"
      "                   on another machine); the recorded path stays as it is\n"
@@ -109,18 +257,23 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "  --width N        columns for the contents path (default: the terminal's width\n"
      "                   less the counter's room, or 60 when not on a terminal)\n"
      "  --trace          print every setting of the status line and of the target box\n"
-     "                   as it happens, one line each: status<TAB>text, target<TAB>text\n"
-     "  -q, --quiet      print no line for projects that converted or were up to date\n"
+     "                   as it happens, one line each: status<TAB>text and\n"
+     "                   target<TAB>text\n"
+     "  -q, --quiet      print errors only: no line for projects that converted or\n"
+     "                   were up to date, and no summary (--check still reports)\n"
      "  -h, --help       show this help and exit\n"
-     "  --version        show the version and exit\n"
+     "  --version        show the version, the copyright and the licence and exit\n"
+     "\n"
+     "--check goes with neither --backup nor -j, --trace with neither --quiet nor\n"
+     "--json, and --contents not with --find-contents.\n"
      "\n"
      "A contents path that is relative is taken from the project file's folder.\n"
      "Each project ends with one line: PROJECT: STATUS on the standard output when it\n"
      "converted or was up to date, kwtconv: PROJECT: error: MESSAGE on the standard\n"
-     "error otherwise, followed by a note: line where there is more to say. After two\n"
-     "or more projects a summary follows on the standard error. On a terminal a\n"
-     "progress line shows the record counter meanwhile. Set KWTCONV_LANG=en or ja to\n"
-     "choose the language of kwtconv's own messages.\n"
+     "error otherwise, followed by a note: line where there is more to say, such as\n"
+     "what to do next. After two or more projects a summary follows on the standard\n"
+     "error. On a terminal a progress line shows the record counter meanwhile. Set\n"
+     "KWTCONV_LANG=en or ja to choose the language of kwtconv's own messages.\n"
      "\n"
      "Exit status:\n"
      "  0    every project converted or was up to date (\"%s\" or \"%s\")\n"
@@ -128,50 +281,65 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "       could not be written; with --check: a conversion would fail\n"
      "  2    the command line is wrong\n"
      "  130  stopped by Ctrl+C or a signal; the unfinished pass was undone\n",
-     "使い方: kwtconv [オプション] プロジェクト.kwj|フォルダ...\n"
-     "各プロジェクト (.kwj プロジェクトファイルと、それが指す .KWT コンテンツファイル) を\n"
-     "バージョン 1.4.0 のデータ形式に、1 つずつ順に変換します。フォルダを指定すると、\n"
-     "その中の .kwj ファイル (大文字小文字は問いません) を名前の順に変換します。\n"
+     "使い方: kwtconv [オプション] プロジェクト.kwj|フォルダー...\n"
+     "各プロジェクト (.kwj プロジェクトファイルと、それが指す .KWT コンテンツファイル)\n"
+     "を、バージョン 1.4.0 のデータ形式に 1 つずつ順に変換します。\n"
+     "フォルダーを指定すると、その中の .kwj ファイル (大文字小文字は問いません) を\n"
+     "名前の順に変換します。\n"
      "\n"
      "オプション:\n"
-     "  --check          何も変更せず、各プロジェクトの記録されたバージョンとレイアウト、\n"
-     "                   Count、コンテンツファイルとその大きさ、変換で行う処理、\n"
-     "                   判定 (変換する / 変換不要 / 失敗とその理由) を表示します\n"
-     "  --backup         変換の前に、プロジェクトファイルとコンテンツファイルを同じ場所の\n"
-     "                   NAME.bak にコピーします。変換前のものでないバックアップが既に\n"
-     "                   ある場合は変換しません\n"
-     "  --contents FILE  指定した 1 つのプロジェクトのコンテンツファイルとして FILE を\n"
-     "                   変換します (移動したプロジェクト)。記録されたパスは変えません\n"
-     "  --find-contents  記録されたコンテンツのパスにファイルがないとき、プロジェクト\n"
-     "                   ファイルと同じフォルダにある同じ名前のファイルを使います\n"
-     "                   (別のパソコンで作られたプロジェクト)。記録されたパスは変えません\n"
-     "  -r, --recursive  指定したフォルダのサブフォルダも探します (フォルダへのリンクは\n"
-     "                   たどりません)\n"
-     "  --json           テキストの代わりに、プロジェクトごとに JSON オブジェクトを 1 行ずつ\n"
-     "                   表示します\n"
-     "  -j, --jobs N     最大 N 個 (1 から 64) のプロジェクトを同時に変換します。同じ\n"
-     "                   フォルダを使うプロジェクトは順に変換し、結果は指定した順に表示します\n"
-     "  --width N        コンテンツのパスを表示する桁数 (既定: 端末の幅からカウンタの分を\n"
-     "                   引いた値、端末でなければ 60)\n"
-     "  --trace          状態表示とターゲット欄に設定されるたびに、1 行ずつ表示します:\n"
-     "                   status<TAB>テキスト、target<TAB>テキスト\n"
-     "  -q, --quiet      変換できた、または変換不要だったプロジェクトの行を表示しません\n"
+     "  --check          何も変更せず、各プロジェクトについて、記録されたバージョンと\n"
+     "                   レコード形式、Count、コンテンツファイルとその大きさ、\n"
+     "                   Count 件分の大きさ、変換の段階、判定 (変換します /\n"
+     "                   変換不要 / 失敗します: 理由) を表示します\n"
+     "  --backup         変換の前に、プロジェクトファイルとコンテンツファイルを、\n"
+     "                   それぞれの隣の 名前.kwj.bak と 名前.KWT.bak にコピーします。\n"
+     "                   既にあるバックアップは、このプロジェクトのコピーなら\n"
+     "                   そのまま残し、そうでなければそのプロジェクトを変換しません\n"
+     "  --contents ファイル\n"
+     "                   指定した 1 つのプロジェクトのコンテンツファイルとして、\n"
+     "                   このファイルを変換します (移動したプロジェクト)。\n"
+     "                   プロジェクトファイルに記録されたパスは変えません\n"
+     "  --find-contents  記録されたコンテンツファイルのパスにファイルがないとき、\n"
+     "                   プロジェクトファイルと同じフォルダーにある同じ名前の\n"
+     "                   ファイルを使います (別のパソコンで作られたプロジェクト)。\n"
+     "                   記録されたパスは変えません\n"
+     "  -r, --recursive  指定したフォルダーのサブフォルダーも探します\n"
+     "                   (フォルダーへのリンクはたどりません)\n"
+     "  --json           テキストの代わりに、プロジェクトごとに JSON オブジェクトを\n"
+     "                   1 行ずつ表示します\n"
+     "  -j, --jobs N     最大 N 個 (1 から 64) のプロジェクトを同時に変換します。\n"
+     "                   同じフォルダーを使うプロジェクトは順に変換し、結果は\n"
+     "                   指定した順に表示します\n"
+     "  --width N        コンテンツファイルのパスを表示する桁数 (既定: 端末の幅から\n"
+     "                   カウンターの分を引いた値、端末でなければ 60)\n"
+     "  --trace          状態表示とターゲット欄が変わるたびに 1 行ずつ表示します:\n"
+     "                   status<タブ>テキスト、target<タブ>テキスト\n"
+     "  -q, --quiet      エラーだけを表示します。変換できたか変換不要だった\n"
+     "                   プロジェクトの行と、集計は表示しません (--check の報告は\n"
+     "                   表示します)\n"
      "  -h, --help       この使い方を表示して終了します\n"
-     "  --version        バージョンを表示して終了します\n"
+     "  --version        バージョン、著作権表示とライセンスを表示して終了します\n"
      "\n"
-     "相対パスのコンテンツは、プロジェクトファイルのフォルダから探します。\n"
+     "--check は --backup とも -j とも、--trace は --quiet とも --json とも、\n"
+     "--contents は --find-contents とも同時に使えません。\n"
+     "\n"
+     "相対パスのコンテンツファイルは、プロジェクトファイルのフォルダーから探します。\n"
      "各プロジェクトの結果は 1 行です。変換できたか変換不要のときは標準出力に\n"
-     "「プロジェクト: 状態」、それ以外は標準エラーに「kwtconv: プロジェクト: error:\n"
-     "メッセージ」と表示し、補足があれば note: の行が続きます。2 つ以上のプロジェクトの\n"
-     "あとには、標準エラーに集計を表示します。端末では変換中のレコード番号を表示します。\n"
+     "「プロジェクト: 状態」、それ以外は標準エラー出力に\n"
+     "「kwtconv: プロジェクト: error: メッセージ」と表示し、補足 (次にすることなど)\n"
+     "があれば note: の行が続きます。\n"
+     "2 つ以上のプロジェクトのあとには、標準エラー出力に集計を表示します。\n"
+     "端末では、変換中のレコード番号を表示します。\n"
      "kwtconv 自身のメッセージの言語は KWTCONV_LANG=en または ja で選べます。\n"
      "\n"
      "終了ステータス:\n"
      "  0    すべてのプロジェクトが変換できたか変換不要だった (\"%s\" または \"%s\")\n"
-     "  1    失敗したプロジェクトがある (ファイル無し、コンテンツ無し、エラー)、または\n"
-     "       結果を出力できなかった。--check では、変換が失敗するプロジェクトがある\n"
+     "  1    失敗したプロジェクトがある (ファイル無し、コンテンツ無し、エラー)、\n"
+     "       または結果を出力できなかった。--check では、変換が失敗する\n"
+     "       プロジェクトがある\n"
      "  2    コマンドラインが正しくない\n"
-     "  130  Ctrl+C またはシグナルで中断した。途中の処理は取り消した\n"},
+     "  130  Ctrl+C またはシグナルで中断した。途中の変換は取り消した\n"},
 }};
 
 }  // namespace

@@ -52,7 +52,14 @@ std::vector<ProjectName> ExpandFolders(const std::vector<std::string>& arguments
     }
     const std::size_t before = projects.size();
     Collect(AsFolder(argument), recursive, projects);
-    if (projects.size() == before) projects.push_back({argument, Say(Msg::FolderHoldsNoProject)});
+    if (projects.size() != before) continue;
+    // Projects only in its subfolders: -r is what the user wants.
+    std::vector<ProjectName> below;
+    if (!recursive) Collect(AsFolder(argument), true, below);
+    const bool projectsBelow =
+        std::any_of(below.begin(), below.end(), [](const ProjectName& project) { return !project.error; });
+    projects.push_back(
+        {argument, Say(projectsBelow ? Msg::FolderHoldsProjectsBelow : Msg::FolderHoldsNoProject)});
   }
   return projects;
 }

@@ -23,6 +23,7 @@
 #include "convert/check.h"
 #include "convert/conversion.h"
 #include "convert/plan.h"
+#include "runtime/cp932_text.h"
 #include "runtime/error_text.h"
 #include "runtime/errors.h"
 #include "runtime/file_names.h"
@@ -47,10 +48,13 @@ struct ProjectOutcome {
   std::string status;
   // The error's text, or the failing status; none on success.
   std::optional<std::string> message;
+  // The message is kwtconv's own (from Say), not one of the system's texts.
+  bool ownMessage = false;
   std::optional<std::int32_t> ioCode;
   std::optional<std::string> note;
-  // Count was 0: there was nothing to convert.
+  // Count was 0: there was nothing to convert; or there was no project file.
   bool noRecords = false;
+  bool projectMissing = false;
   std::optional<std::string> contents;
   std::int32_t version = 0;
   std::int32_t count = 0;
@@ -78,31 +82,65 @@ ConversionOptions ConversionOptionsOf(const Options& options) {
   return conversion;
 }
 
-// What a failure means for this project and what to do, where the message
-// alone does not say it.
+// True when message is format with its one "%s" or "%d" filled.
+bool IsFormatOf(std::string_view message, std::string_view format) {
+  std::size_t at = format.find("%s");
+  if (at == std::string_view::npos) at = format.find("%d");
+  if (at == std::string_view::npos) return message == format;
+  const std::string_view before = format.substr(0, at);
+  const std::string_view after = format.substr(at + 2);
+  return message.size() >= before.size() + after.size() && message.starts_with(before) &&
+         message.ends_with(after);
+}
+
+// What a failure means for this project and what to do next, where the
+// message alone does not say it.
 std::optional<std::string> NoteFor(const ProjectOutcome& outcome, const Options& options) {
+  if (outcome.projectMissing) return Say(Msg::NoteProjectMissing);
   if (outcome.noRecords) return Say(Msg::NoteNoRecords);
+  const std::string message = outcome.message.value_or(std::string());
+  if (IsFormatOf(message, texts::kCannotCreateFileFormat)) return Say(Msg::NoteCannotSave);
+  if (IsFormatOf(message, texts::kCannotOpenFileFormat)) return Say(Msg::NoteCannotOpen);
+  if (IsFormatOf(message, texts::kNegativeCountFormat)) return Say(Msg::NoteNegativeCount);
+  if (message == texts::Format(texts::kNotRegularFileFormat, outcome.project))
+    return Say(Msg::NoteNotAProject);
+  if (IsFormatOf(message, texts::kNotRegularFileFormat) ||
+      IsFormatOf(message, texts::kProjectFileInUseFormat) ||
+      IsFormatOf(message, texts::kContentsIsProjectFormat)) {
+    return Say(Msg::NoteWrongContents);
+  }
+  if (message == texts::kStreamWriteError) return Say(Msg::NoteDiskFull);
   if (!outcome.ioCode) return std::nullopt;
   switch (*outcome.ioCode) {
     case io_code::kNotOpen:
-      if (!outcome.contents) return std::nullopt;
+      if (!outcome.contents || outcome.contents->empty()) return Say(Msg::NoteNoContentsKey);
+      if (options.contents) return Say(Msg::NoteGivenContentsMissing, {*outcome.contents});
       return Say(Msg::NoteContentsMissing, {*outcome.contents}) +
              (options.findContents ? std::string() : Say(Msg::NoteFindContentsHint));
-    case static_cast<std::int32_t>(platform::error::kSharingViolation): return Say(Msg::NoteFolderBusy);
-    case io_code::kReadPastEnd:
-    case static_cast<std::int32_t>(platform::error::kAccessDenied): {
-      // The files are as they were, so a check tells what is wrong with them.
-      try {
-        const ProjectCheck check = CheckProject(outcome.project, ConversionOptionsOf(options));
-        if (check.failure == CheckFailure::TooFewRecords || check.failure == CheckFailure::ReadOnly) {
-          return FailureReason(check);
-        }
-      } catch (const std::exception&) {
-      }
-      return std::nullopt;
-    }
-    default: return std::nullopt;
+    case static_cast<std::int32_t>(platform::error::kSharingViolation):
+      // The text of a folder that another conversion holds says what to do.
+      if (message != IoMessage(*outcome.ioCode)) return std::nullopt;
+      return Say(Msg::NoteFolderBusy);
+    case io_code::kShortWrite:
+    case static_cast<std::int32_t>(platform::error::kDiskFull): return Say(Msg::NoteDiskFull);
+    default: break;
   }
+  // The files are as they were, so a check tells what is wrong with them.
+  try {
+    const ProjectCheck check = CheckProject(outcome.project, ConversionOptionsOf(options));
+    switch (check.failure) {
+      case CheckFailure::TooFewRecords: return Say(Msg::NoteTooFewRecords, {FailureReason(check)});
+      case CheckFailure::ReadOnly: return Say(Msg::NoteReadOnly, {check.failurePath});
+      case CheckFailure::TemporaryBlocked: return Say(Msg::NoteTemporaryBlocked, {check.failurePath});
+      case CheckFailure::PathTooLong: return Say(Msg::NotePathTooLong);
+      default: break;
+    }
+  } catch (const std::exception&) {
+  }
+  if (*outcome.ioCode == static_cast<std::int32_t>(platform::error::kAccessDenied)) {
+    return Say(Msg::NoteAccessDenied);
+  }
+  return std::nullopt;
 }
 
 ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const ProjectName& name,
@@ -111,6 +149,7 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
   outcome.project = name.path;
   if (name.error) {
     outcome.message = *name.error;
+    outcome.ownMessage = true;
     return outcome;
   }
   face.BeginProject();
@@ -141,10 +180,12 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
       break;
   }
   outcome.noRecords = result.outcome == ConversionOutcome::NoRecords;
+  outcome.projectMissing = result.outcome == ConversionOutcome::ProjectMissing;
   if (result.error) {
     try {
       std::rethrow_exception(result.error);
     } catch (const EBackupRefused& error) {
+      outcome.ownMessage = true;
       outcome.message = error.why == EBackupRefused::Reason::Exists
                             ? Say(Msg::BackupExists, {error.backup})
                             : Say(Msg::BackupFailed, {error.file, error.backup, IoMessage(error.ioCode)});
@@ -176,8 +217,13 @@ void ReportText(Console& console, const ProjectOutcome& outcome, const Options& 
   }
   console.Flush(Stream::Out);
   const std::string prefix = std::string(kProgram) + ": " + outcome.project + ": ";
-  console.Write(Stream::Err,
-                prefix + "error: " + WithClosingPeriod(outcome.message.value_or("failed")) + "\n");
+  // The system's texts close with the error box's period, but never after
+  // "。"; kwtconv's own messages are said as they are written.
+  const std::string message = outcome.message.value_or("failed");
+  const bool fullStop = !message.empty() && std::string_view(message).substr(LastCharacterStart(message)) ==
+                                                texts::kIdeographicFullStop;
+  const std::string said = outcome.ownMessage || fullStop ? message : WithClosingPeriod(message);
+  console.Write(Stream::Err, prefix + "error: " + said + "\n");
   if (outcome.note) console.Write(Stream::Err, prefix + "note: " + *outcome.note + "\n");
   console.Flush(Stream::Err);
 }
@@ -284,7 +330,10 @@ int RunCheck(const Options& options, const std::vector<ProjectName>& projects, C
     ProjectOutcome failed;
     failed.project = project.path;
     try {
-      if (project.error) throw Exception(*project.error);
+      if (project.error) {
+        failed.ownMessage = true;
+        throw Exception(*project.error);
+      }
       const ProjectCheck check = CheckProject(project.path, ConversionOptionsOf(options));
       if (options.json) {
         ReportCheckJson(console, check);
@@ -373,6 +422,7 @@ void ReportNotStarted(Console& console, const ProjectName& project, const Option
   outcome.project = project.path;
   outcome.result = Result::Interrupted;
   outcome.message = Say(Msg::NotStarted);
+  outcome.ownMessage = true;
   if (options.json) {
     ReportJson(console, outcome);
   } else {
@@ -404,7 +454,10 @@ int RunConversions(const Options& options, const std::vector<ProjectName>& proje
     }
     stopped = !tally.Add(ConvertAndReport(converter, face, project, options, console));
   }
-  if (projects.size() >= 2) ReportSummary(console, tally.converted, tally.upToDate, tally.failed);
+  // -q prints errors only: the summary is not one.
+  if (projects.size() >= 2 && !options.quiet) {
+    ReportSummary(console, tally.converted, tally.upToDate, tally.failed);
+  }
   return Finish(console, tally.status);
 }
 
@@ -518,7 +571,10 @@ int RunParallel(const Options& options, const std::vector<ProjectName>& projects
     if (!tally.Add(*done[i].result)) RequestStop();
   }
   for (std::thread& worker : workers) worker.join();
-  if (projects.size() >= 2) ReportSummary(console, tally.converted, tally.upToDate, tally.failed);
+  // -q prints errors only: the summary is not one.
+  if (projects.size() >= 2 && !options.quiet) {
+    ReportSummary(console, tally.converted, tally.upToDate, tally.failed);
+  }
   return Finish(console, tally.status);
 }
 

@@ -63,7 +63,7 @@ TEST(ParseCommandLine, RefusalsSayWhatIsWrong) {
     std::string error;
   };
   const Case cases[] = {
-      {{}, "no project file given"},
+      {{}, "no project file given: name a project file (*.kwj) or a folder that holds some"},
       {{"--bogus", "a"}, "unknown option '--bogus'"},
       {{"--width=7x", "a"}, "option --width takes a number of columns from 1 to 10000, not '7x'"},
       {{"--width", "+5", "a"}, "option --width takes a number of columns from 1 to 10000, not '+5'"},
@@ -71,9 +71,11 @@ TEST(ParseCommandLine, RefusalsSayWhatIsWrong) {
       {{"a", "--width"}, "option --width needs a number of columns"},
       {{"a", "--contents"}, "option --contents needs a file"},
       {{"--trace=1", "a"}, "option --trace takes no value"},
-      {{"--contents=c", "a", "b"}, "option --contents needs exactly one project file"},
-      {{"--check", "--backup", "a"}, "options --check and --backup exclude each other"},
-      {{"--quiet", "--trace", "a"}, "options --trace and --quiet exclude each other"},
+      {{"--contents=c", "a", "b"},
+       "option --contents needs exactly one project file: give only the project whose contents file it is"},
+      {{"--check", "--backup", "a"},
+       "options --check and --backup exclude each other: give only one of them"},
+      {{"--quiet", "--trace", "a"}, "options --trace and --quiet exclude each other: give only one of them"},
   };
   for (const Case& row : cases) {
     SCOPED_TRACE(::testing::PrintToString(row.arguments));
