@@ -1,4 +1,5 @@
-// The one rule by which both faces expand folders into projects.
+// The one rule by which both faces expand folders into projects (links to
+// folders and names without a code page 932 form: tests/cli/batch_test.cpp).
 #include "convert/project_folders.h"
 
 #include "conversion_test_support.h"
@@ -47,21 +48,6 @@ TEST(ListProjects, FoldersGiveTheirProjectsInNameOrderSubfoldersAfter) {
             (std::vector<std::string>{"project A.KWJ", "project b.kwj", "project \x95\x5C.kwj"}));
   EXPECT_EQ(Listed(folder, {"empty"}, true), (std::vector<std::string>{"none empty"}));
 }
-
-#ifndef _WIN32
-TEST(ListProjects, LinksToFoldersInsideAreNotFollowedNamesWithoutAFormAreCounted) {
-  ProjectFolder folder;
-  folder.MakeFolder("outside");
-  folder.Write("outside/x.kwj", "");
-  folder.MakeFolder("shelf");
-  std::filesystem::create_directory_symlink(folder.System("outside"), folder.System("shelf/link"));
-  // Not a code page 932 character: the byte-string core cannot name it.
-  std::ofstream(folder.System("shelf") / "caf\xC3\xA9.kwj");
-  EXPECT_EQ(Listed(folder, {"shelf"}, true), (std::vector<std::string>{"passed over shelf/ 1"}));
-  // A link named by the caller is the caller's choice.
-  EXPECT_EQ(Listed(folder, {"shelf/link"}, true), (std::vector<std::string>{"project shelf/link/x.kwj"}));
-}
-#endif
 
 }  // namespace
 }  // namespace kwt::testing
