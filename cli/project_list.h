@@ -16,11 +16,11 @@ struct ProjectName {
   std::optional<std::string> error;
 };
 
-// Each argument as it is, or, for a folder, the .kwj files in it (any letter
-// case) in byte order of their names, and with recursive those of its
-// subfolders after them, each folder in name order. Links to folders are not
-// followed. A folder without projects gives an error entry of its own, so it
-// is reported like a project.
+// The projects of the arguments by the core's rule (ListProjects): each
+// argument as it is, or for a folder its .kwj files, in name order, with
+// recursive those of its subfolders too. A folder that cannot be read, has
+// names without a code page 932 form or holds no project gives an error entry
+// of its own in the output's words, so it is reported like a project.
 std::vector<ProjectName> ExpandFolders(const std::vector<std::string>& arguments, bool recursive);
 
 }  // namespace kwt::cli

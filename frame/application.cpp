@@ -238,10 +238,14 @@ void Application::ReportUncaughtError(std::exception_ptr error) noexcept {
 }
 
 void Application::ShowErrorBox(const Exception& error) {
-  const std::wstring text = Cp932ToWideLossy(WithClosingPeriod(error.Message()));
+  ShowMessageBox(WithClosingPeriod(error.Message()), MB_ICONSTOP);
+}
+
+void Application::ShowMessageBox(std::string_view text, UINT icon) {
+  const std::wstring wide = Cp932ToWideLossy(text);
   const std::wstring caption = Cp932ToWideLossy(Title());
   ModalScope modal;
-  MessageBoxW(window_, text.c_str(), caption.c_str(), MB_OK | MB_ICONSTOP);
+  MessageBoxW(window_, wide.c_str(), caption.c_str(), MB_OK | icon);
 }
 
 void Application::RequestEnd() {

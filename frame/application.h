@@ -104,6 +104,9 @@ class Application {
   // Shows the error's message, closed by a period where it needs one, in a
   // modal box with the stop icon and one OK button, captioned with the title.
   void ShowErrorBox(const Exception& error);
+  // Shows text as the error box does (owner, caption, one OK button, the
+  // program's other windows disabled meanwhile), with icon (an MB_ICON flag).
+  void ShowMessageBox(std::string_view text, UINT icon);
   // Posts the quit request that ends the loop.
   void RequestEnd();
 

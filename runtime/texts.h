@@ -1,5 +1,6 @@
 // The system's fixed texts as code page 932 bytes, the form in which they are
-// shown and compared everywhere. Readable forms are in tests/runtime/texts_test.cpp.
+// shown and compared everywhere. Readable forms are in tests/runtime/texts_test.cpp
+// (and beside the later ones).
 #pragma once
 
 #include <initializer_list>
@@ -175,6 +176,58 @@ inline constexpr std::string_view kContentsIsProjectFormat =
     "e\x83\x93\x83"
     "c\x82\xC6\x82\xB5\x82\xC4\x82\xCD\x95\xCF\x8A\xB7\x82\xB5\x82\xDC\x82\xB9\x82\xF1\x81"
     "B\x89\xBD\x82\xE0\x95\xCF\x8DX\x82\xB5\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD";
+// The status line after converting dropped files or folders, nothing failed;
+// the number of projects, then how many were converted.
+// 正常終了 :) ->%d 件中 %d 件を変換しました
+inline constexpr std::string_view kRunStatusSucceededFormat =
+    "\x90\xB3\x8F\xED\x8FI\x97\xB9 :) ->%d \x8C\x8F\x92\x86 %d "
+    "\x8C\x8F\x82\xF0\x95\xCF\x8A\xB7\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
+// The same when something failed or there was nothing to convert.
+// 異常終了->%d 件中 %d 件を変換しました
+inline constexpr std::string_view kRunStatusFailedFormat =
+    "\x88\xD9\x8F\xED\x8FI\x97\xB9->%d \x8C\x8F\x92\x86 %d "
+    "\x8C\x8F\x82\xF0\x95\xCF\x8A\xB7\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
+// The closing box of such a run: how many projects were converted.
+// 変換しました: %d 件
+inline constexpr std::string_view kRunConvertedFormat =
+    "\x95\xCF\x8A\xB7\x82\xB5\x82\xDC\x82\xB5\x82\xBD: %d \x8C\x8F";
+// The closing box: how many were up to date.
+// コンバートの必要無し: %d 件
+inline constexpr std::string_view kRunUpToDateFormat =
+    "\x83R\x83\x93\x83o\x81[\x83g\x82\xCC\x95K\x97v\x96\xB3\x82\xB5: %d \x8C\x8F";
+// The closing box: how many failed.
+// 失敗しました: %d 件
+inline constexpr std::string_view kRunFailedFormat =
+    "\x8E\xB8\x94s\x82\xB5\x82\xDC\x82\xB5\x82\xBD: %d \x8C\x8F";
+// The closing box: how many were no project (other files, folders without one).
+// 対象外: %d 件
+inline constexpr std::string_view kRunSkippedFormat = "\x91\xCE\x8F\xDB\x8AO: %d \x8C\x8F";
+// The closing box, above the failures (each a name, then its message).
+// 失敗の内容:
+inline constexpr std::string_view kRunFailuresHeading =
+    "\x8E\xB8\x94s\x82\xCC\x93\xE0\x97"
+    "e:";
+// The closing box, after the last failure listed: how many more failed.
+// ほか %d 件
+inline constexpr std::string_view kRunMoreFailuresFormat = "\x82\xD9\x82\xA9 %d \x8C\x8F";
+// A dropped project file or folder whose name has no code page 932 form.
+// 名前をコードページ 932 で表せないため、変換できません
+inline constexpr std::string_view kRunNameHasNoForm =
+    "\x96\xBC\x91O\x82\xF0\x83R\x81[\x83h\x83y\x81[\x83W 932 "
+    "\x82\xC5\x95\x5C\x82\xB9\x82\xC8\x82\xA2\x82\xBD\x82\xDF\x81"
+    "A\x95\xCF\x8A\xB7\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1";
+// A folder that could not be read; %d is the system's code.
+// フォルダを読めません (システムエラー %d)
+inline constexpr std::string_view kRunFolderUnreadableFormat =
+    "\x83t\x83H\x83\x8B\x83_\x82\xF0\x93\xC7\x82\xDF\x82\xDC\x82\xB9\x82\xF1 (\x83V\x83X\x83"
+    "e\x83\x80\x83G\x83\x89\x81[ %d)";
+// A folder with names that have no code page 932 form; %d is how many.
+// このフォルダの %d 個の名前はコードページ 932 で表せないため、変換できません
+inline constexpr std::string_view kRunNamesPassedOverFormat =
+    "\x82\xB1\x82\xCC\x83t\x83H\x83\x8B\x83_\x82\xCC %d "
+    "\x8C\xC2\x82\xCC\x96\xBC\x91O\x82\xCD\x83R\x81[\x83h\x83y\x81[\x83W 932 "
+    "\x82\xC5\x95\x5C\x82\xB9\x82\xC8\x82\xA2\x82\xBD\x82\xDF\x81"
+    "A\x95\xCF\x8A\xB7\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1";
 // The application title (taskbar, error boxes).
 inline constexpr std::string_view kAppTitle = "KWT Converter";
 // The main window's caption.

@@ -11,6 +11,7 @@
 #include "runtime/texts.h"
 #include "ui/device_context.h"
 #include "ui/dpi.h"
+#include "ui/drop_run.h"
 #include "ui/focus_ring.h"
 #include "ui/layout.h"
 
@@ -43,6 +44,9 @@ std::unique_ptr<Glyph> PictureFor(HINSTANCE instance, const wchar_t* name, int s
 // The WM_GETDPISCALEDSIZE message of Windows 10 1703, which the headers for
 // Windows 7 do not name.
 constexpr UINT kGetDpiScaledSize = 0x02E4;
+
+// Posted to the window to take a drop that waited.
+constexpr UINT kTakeDrops = WM_APP + 2;
 
 template <class Target>
 Target* Self(HWND window) {
@@ -271,6 +275,9 @@ LRESULT TfrmMain::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM
       return OnCtlColorStatic(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam));
     case WM_SYSCOMMAND: return OnSysCommand(wparam, lparam);
     case WM_CLOSE: return OnClose();
+    case WM_DROPFILES: return OnDropFiles(reinterpret_cast<HDROP>(wparam));
+    case WM_ENABLE: return OnEnable(wparam);
+    case kTakeDrops: TakeDrops(); return 0;
     default: return DefWindowProcW(window_, message, wparam, lparam);
   }
 }
@@ -378,7 +385,10 @@ LRESULT TfrmMain::OnCreate() {
     const SIZE outer = OuterSize();
     SetWindowPos(window_, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  return CreateControls() ? 0 : -1;
+  if (!CreateControls()) return -1;
+  // Files and folders dragged from Explorer arrive as WM_DROPFILES.
+  DragAcceptFiles(window_, TRUE);
+  return 0;
 }
 
 LRESULT TfrmMain::OnGetMinMaxInfo(MINMAXINFO& limits) {
@@ -602,8 +612,10 @@ void TfrmMain::ClickButton(HWND button) {
 }
 
 void TfrmMain::Close() {
-  // This is the main form: closing it ends the run, asking nothing.
-  application_.RequestEnd();
+  // This is the main form: closing it ends the run, asking nothing. During a
+  // run of dropped names it ends when that run has ended, after its box.
+  closing_ = true;
+  if (!running_) application_.RequestEnd();
 }
 
 std::optional<std::string> TfrmMain::HintOf(HWND window) const {
@@ -705,6 +717,84 @@ void TfrmMain::Convert(std::string_view project_path) {
   const ClientDC status_dc = ClientDCOf(txt3_);
   const Converting converting(*this, status_dc.get());
   converter_.Convert(project_path);
+}
+
+// --- Dropped files and folders --------------------------------------------
+
+LRESULT TfrmMain::OnDropFiles(HDROP drop) {
+  std::vector<std::wstring> names = TakeDroppedNames(drop);
+  // A drop without names (its list unreadable here) converts nothing.
+  if (names.empty()) return 0;
+  pending_drops_.push_back(std::move(names));
+  TakeDrops();
+  return 0;
+}
+
+LRESULT TfrmMain::OnEnable(WPARAM wparam) {
+  // A box or the open dialog has closed: a drop made meanwhile is taken now,
+  // through the loop, after whatever the closing box's owner still does.
+  if (wparam != FALSE && !pending_drops_.empty()) PostMessageW(window_, kTakeDrops, 0, 0);
+  return 0;
+}
+
+void TfrmMain::TakeDrops() {
+  // A drop that comes during a conversion or a run (only another program's
+  // message reaches the window then), or while a box or the dialog is open,
+  // waits for the window to be idle again, like the user's other input.
+  if (converting_ || running_ || closing_ || !IsWindowEnabled(window_) || pending_drops_.empty()) return;
+  const std::vector<std::wstring> names = std::move(pending_drops_.front());
+  pending_drops_.pop_front();
+  ConvertDropped(names);
+  if (!pending_drops_.empty()) PostMessageW(window_, kTakeDrops, 0, 0);
+}
+
+void TfrmMain::ConvertDropped(const std::vector<std::wstring>& names) {
+  if (const std::optional<std::string> project = LoneProject(names)) {
+    // Exactly the open dialog's way, its error box included.
+    Convert(*project);
+    return;
+  }
+  RunDropped(names);
+}
+
+class TfrmMain::Running {
+ public:
+  explicit Running(TfrmMain& form) noexcept : form_(form) { form_.running_ = true; }
+  ~Running() {
+    form_.running_ = false;
+    // A close asked for meanwhile takes effect now; otherwise the next drop.
+    if (form_.closing_) {
+      form_.application_.RequestEnd();
+    } else if (!form_.pending_drops_.empty()) {
+      PostMessageW(form_.window_, kTakeDrops, 0, 0);
+    }
+  }
+  Running(const Running&) = delete;
+  Running& operator=(const Running&) = delete;
+
+ private:
+  TfrmMain& form_;
+};
+
+void TfrmMain::RunDropped(const std::vector<std::wstring>& names) {
+  const Running running(*this);
+  RunTally tally;
+  {
+    // One conversion's arrangements hold for the whole run: posted input
+    // waits, sent messages are answered, the status line draws at once.
+    const ClientDC status_dc = ClientDCOf(txt3_);
+    const Converting converting(*this, status_dc.get());
+    const std::vector<RunItem> items = PlanRun(names, [this] { AnswerSentMessages(); });
+    for (const RunItem& item : items) {
+      switch (item.kind) {
+        case RunItem::Kind::Project: tally.Add(item.name, converter_.TryConvert(item.path)); break;
+        case RunItem::Kind::Failure: tally.AddFailure(item.name, item.message); break;
+        case RunItem::Kind::Skipped: tally.AddSkipped(); break;
+      }
+    }
+  }
+  SetStatus(tally.StatusText());
+  application_.ShowMessageBox(tally.SummaryText(), tally.AnyFailed() ? MB_ICONSTOP : MB_ICONINFORMATION);
 }
 
 void TfrmMain::FileOpen1BeforeExecute(TAction&) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,6 +20,8 @@
 #include "ui/actions.h"
 #include "ui/painting.h"
 #include "ui/status_line.h"
+
+#include <shellapi.h>
 
 namespace kwt::ui {
 
@@ -57,6 +60,10 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   // folder; an accepted name is converted.
   void FileOpen1BeforeExecute(TAction& sender);
   void FileOpen1Accept(TAction& sender);
+  // Names dropped on the window: one project file converts as Convert does;
+  // anything else is a run of every project they stand for, one after
+  // another, closed by one box that sums it up.
+  void ConvertDropped(const std::vector<std::wstring>& names);
 
   // The controls, in the order the window declares them.
   HWND GroupBox1() const noexcept { return group_box1_; }
@@ -92,6 +99,8 @@ class TfrmMain final : public frame::Form, public ConversionFace {
 
   // What holds for the length of one conversion; see Convert.
   class Converting;
+  // What holds for the length of a run of dropped names, its box included.
+  class Running;
 
   static LRESULT CALLBACK StatusLineProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT HandleStatusLineMessage(UINT message, WPARAM wparam, LPARAM lparam);
@@ -128,6 +137,12 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   LRESULT OnCtlColorStatic(HDC dc, HWND control);
   LRESULT OnSysCommand(WPARAM wparam, LPARAM lparam);
   LRESULT OnClose();
+  LRESULT OnDropFiles(HDROP drop);
+  LRESULT OnEnable(WPARAM wparam);
+  // Takes the first drop that waits, unless the window is busy: converting,
+  // in a run, or disabled under a box or the open dialog.
+  void TakeDrops();
+  void RunDropped(const std::vector<std::wstring>& names);
 
   bool CreateControls();
   // left, top, width and height are the design's, at 96 dpi.
@@ -205,6 +220,12 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   bool converting_ = false;
   HDC status_dc_ = nullptr;
   ULONGLONG last_answered_ = 0;
+  // Drops that wait for the window to be idle, each drop's names as given.
+  std::deque<std::vector<std::wstring>> pending_drops_;
+  // Set for a run of dropped names, from its first project to its box's end.
+  bool running_ = false;
+  // The window was asked to close: no waiting drop is taken any more.
+  bool closing_ = false;
   WindowMeasure measure_;
   Converter converter_;
 };

@@ -1,0 +1,53 @@
+// The one rule by which both faces expand folders into projects (links to
+// folders and names without a code page 932 form: tests/cli/batch_test.cpp).
+#include "convert/project_folders.h"
+
+#include "conversion_test_support.h"
+
+namespace kwt::testing {
+namespace {
+
+// "kind path" for each entry, the path from the folder's root on.
+std::vector<std::string> Listed(const ProjectFolder& folder, const std::vector<std::string>& names,
+                                bool recursive, int* folders_read = nullptr) {
+  std::vector<std::string> given;
+  for (const std::string& name : names) given.push_back(folder.PathOf(name));
+  std::vector<std::string> out;
+  const auto count = [&] {
+    if (folders_read != nullptr) ++*folders_read;
+  };
+  for (const ListedName& listed : ListProjects(given, recursive, count)) {
+    const char* kinds[] = {"project ", "unreadable ", "passed over ", "none "};
+    std::string line = kinds[static_cast<int>(listed.kind)];
+    line += listed.path.substr(folder.Root().size());
+    if (listed.number != 0) (line += ' ') += std::to_string(listed.number);
+    out.push_back(std::move(line));
+  }
+  return out;
+}
+
+TEST(ListProjects, FoldersGiveTheirProjectsInNameOrderSubfoldersAfter) {
+  ProjectFolder folder;
+  const std::string s(1, kSeparator);
+  // 表 (95 5C) ends in a backslash byte; ゾ (83 5D) in "]".
+  for (const char* name : {"b.kwj", "A.KWJ", "notes.txt", "\x95\x5C.kwj", "sub/d.kwj", "sub/\x83\x5D.Kwj"}) {
+    std::string path = name;
+    std::replace(path.begin(), path.end(), '/', kSeparator);
+    folder.MakeFolder(path.find(kSeparator) != std::string::npos ? "sub" : "");
+    folder.Write(path, "");
+  }
+  folder.MakeFolder("folder.kwj");  // a folder is never a project
+  folder.MakeFolder("empty");
+  int folders_read = 0;
+  EXPECT_EQ(Listed(folder, {"", "b.kwj", "missing.kwj"}, true, &folders_read),
+            (std::vector<std::string>{"project A.KWJ", "project b.kwj", "project \x95\x5C.kwj",
+                                      "project sub" + s + "d.kwj", "project sub" + s + "\x83\x5D.Kwj",
+                                      "project b.kwj", "project missing.kwj"}));
+  EXPECT_EQ(folders_read, 4) << "the folder, empty, folder.kwj and sub";
+  EXPECT_EQ(Listed(folder, {""}, false),
+            (std::vector<std::string>{"project A.KWJ", "project b.kwj", "project \x95\x5C.kwj"}));
+  EXPECT_EQ(Listed(folder, {"empty"}, true), (std::vector<std::string>{"none empty"}));
+}
+
+}  // namespace
+}  // namespace kwt::testing

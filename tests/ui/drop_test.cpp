@@ -1,0 +1,233 @@
+// Files and folders dropped on the window, posted as the system posts them: a
+// lone project file goes the open dialog's way; anything else is a run with
+// one closing box; a drop or a close request during a run waits for its end.
+#include "ui_harness.h"
+
+#include <shlobj.h>
+
+#include <thread>
+
+#include "frame/display_text.h"
+#include "runtime/cp932_text.h"
+#include "runtime/error_text.h"
+#include "runtime/platform_faults.h"
+#include "runtime/texts.h"
+#include "ui/drop_run.h"
+
+namespace kwt::ui::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A drop as Explorer posts it: a DROPFILES block in movable global memory,
+// wide names one after another, closed by an empty one. The window frees it.
+void PostDrop(HWND window, const std::vector<fs::path>& names) {
+  std::wstring list;
+  for (const fs::path& name : names) list += name.wstring() + L'\0';
+  list += L'\0';
+  const HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+  ASSERT_NE(memory, nullptr);
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = TRUE;
+  std::copy(list.begin(), list.end(), reinterpret_cast<wchar_t*>(drop + 1));
+  GlobalUnlock(memory);
+  ASSERT_TRUE(PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0));
+}
+
+class DropTest : public WindowTest {
+ protected:
+  void TearDown() override {
+    platform::faults::ClearPlan();
+    WindowTest::TearDown();
+  }
+
+  // A project at name (code page 932, below the folder) claiming count
+  // records, with a contents file of records of the 516-byte layout beside it
+  // (none for a negative number).
+  fs::path Project(std::string_view name, int version, int count = 3, int records = 3) {
+    const std::string kwt = std::string(name.substr(0, name.size() - 4)) + ".KWT";
+    fs::create_directories((folder_.Path() / Cp932ToWideLossy(name)).parent_path());
+    if (records >= 0) folder_.Write(kwt, std::string(516 * static_cast<std::size_t>(records), '\0'));
+    folder_.Write(name, "[KWJ]\r\nVersion=" + std::to_string(version) + "\r\nCount=" + std::to_string(count) +
+                            "\r\nKWT=" + folder_.BytesOf(kwt) + "\r\n");
+    return folder_.Path() / Cp932ToWideLossy(name);
+  }
+  std::string Status() const { return frame::WindowText(form_->Txt3()); }
+  static HICON Stop() { return LoadIconW(nullptr, IDI_HAND); }
+  std::string Target() const { return frame::WindowText(form_->Edit1()); }
+
+  TempFolder folder_;
+};
+
+TEST_F(DropTest, ALoneProjectFileGoesTheOpenDialogsWay) {
+  // Converts; then five records claimed and three present: error 100's box.
+  for (const int claimed : {3, 5}) {
+    SCOPED_TRACE(claimed);
+    const std::string name = "\x82\xB5\x82\xA8\x82\xE8\\\x95\x5C";  // しおり\表
+    // The window's texts, the files and every box, after start.
+    const auto run = [&](const std::function<void(const fs::path&)>& start) {
+      const fs::path project = Project(name + ".kwj", 103, claimed);
+      form_->SetStatus("");
+      form_->SetTarget("");
+      std::vector<std::string> seen;
+      ModalAnswerer answerer([&](const ModalRecord& record) {
+        if (record.file_dialog) return AcceptName(record, project.wstring());
+        seen.push_back(record.caption + "|" + record.text + "|" + std::to_string(record.icon == Stop()));
+        PressOk(record);
+      });
+      start(project);
+      Pump();
+      for (const std::string& text :
+           {Status(), Target(), folder_.Read(name + ".kwj"), folder_.Read(name + ".KWT")})
+        seen.push_back(text);
+      return seen;
+    };
+    const auto by_dialog = run([&](const fs::path&) { Type({{'O', {VK_CONTROL}}}); });
+    const auto by_drop = run([&](const fs::path& project) { PostDrop(Form().Handle(), {project}); });
+    EXPECT_EQ(by_drop, by_dialog);
+    EXPECT_EQ(by_drop.size(), claimed == 3 ? 4u : 5u) << "one error box for the I/O error";
+  }
+}
+
+TEST_F(DropTest, FilesAndFoldersConvertInNameOrderAndOneBoxSumsThemUp) {
+  // 棚 holds a project to convert, one up to date, a read-only one and, in a
+  // subfolder, one whose contents file is missing; 表.kwj beside it converts;
+  // café.kwj cannot be named in code page 932; readme.txt is no project.
+  const std::string shelf = "\x92\x49";  // 棚
+  Project(shelf + "\\a.kwj", 103);
+  Project(shelf + "\\b.KWJ", 140);
+  const fs::path read_only = Project(shelf + "\\d.kwj", 103);
+  Project(shelf + "\\sub\\c.kwj", 103, 3, -1);
+  folder_.Write(shelf + "\\notes.txt", "not a project");
+  folder_.Write("readme.txt", "not a project");
+  fs::permissions(read_only, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  const auto unchanged = [&] {
+    std::string all;
+    for (const char* name : {"\\b.KWJ", "\\d.kwj", "\\d.KWT", "\\sub\\c.kwj"})
+      all += folder_.Read(shelf + name);
+    return all;
+  };
+  const std::string before = unchanged();
+
+  ModalAnswerer answerer(PressOk);
+  PostDrop(Form().Handle(), {Project("\x95\x5C.kwj", 103), folder_.Path() / L"caf\u00e9.kwj",
+                             folder_.Path() / L"readme.txt", folder_.Path() / Cp932ToWideLossy(shelf)});
+  Pump();
+
+  ASSERT_EQ(answerer.Records().size(), 1u) << "no box before the closing one";
+  const ModalRecord& box = answerer.Records()[0];
+  const auto line = [](std::string_view format, std::string_view count) {
+    return texts::Format(format, count) + "\n";
+  };
+  EXPECT_EQ(box.text, line(texts::kRunConvertedFormat, "2") + line(texts::kRunUpToDateFormat, "1") +
+                          line(texts::kRunFailedFormat, "3") + line(texts::kRunSkippedFormat, "1") + "\n" +
+                          std::string(texts::kRunFailuresHeading) + "\n" + shelf + "\\d.kwj\n  " +
+                          WithClosingPeriod(texts::Format(texts::kCannotCreateFileFormat,
+                                                          folder_.BytesOf(shelf + "\\d.kwj"))) +
+                          "\n" + shelf + "\\sub\\c.kwj\n  " +
+                          WithClosingPeriod(texts::Format(texts::kIoGenericFormat, "103")) + "\n" +
+                          WideToCp932Lossy(L"caf\u00e9.kwj") + "\n  " +
+                          WithClosingPeriod(texts::kRunNameHasNoForm));
+  EXPECT_EQ(box.caption, texts::kAppTitle);
+  EXPECT_EQ(box.owner, App().Handle());
+  EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+  EXPECT_EQ(box.icon, Stop());
+  EXPECT_EQ(Status(), texts::Format(texts::kRunStatusFailedFormat, {"6", "2"}));
+
+  // Each project as a single conversion leaves it.
+  for (const std::string& converted : {std::string("\x95\x5C"), shelf + "\\a"}) {
+    SCOPED_TRACE(converted);
+    EXPECT_NE(folder_.Read(converted + ".kwj").find("Version=140"), std::string::npos);
+    EXPECT_EQ(folder_.Read(converted + ".KWT").size(), 3u * 768u);
+  }
+  EXPECT_EQ(unchanged(), before);
+
+  // Nothing failed: the information icon.
+  PostDrop(Form().Handle(), {folder_.Path() / L"readme.txt"});
+  Pump();
+  ASSERT_EQ(answerer.Records().size(), 2u);
+  EXPECT_EQ(answerer.Records()[1].icon, LoadIconW(nullptr, IDI_ASTERISK));
+  EXPECT_EQ(Status(), texts::Format(texts::kRunStatusSucceededFormat, {"0", "0"}));
+}
+
+TEST(RunTallyTest, ALongListOfFailuresIsCutWithTheCountOfTheRest) {
+  RunTally tally;
+  for (int i = 0; i < 12; ++i) tally.AddFailure(std::to_string(i) + ".kwj", "m");
+  const std::string text = tally.SummaryText();
+  EXPECT_NE(text.find("\n9.kwj"), std::string::npos);
+  EXPECT_EQ(text.find("10.kwj"), std::string::npos);
+  EXPECT_EQ(text.substr(text.rfind('\n') + 1), texts::Format(texts::kRunMoreFailuresFormat, "2"));
+}
+
+TEST_F(DropTest, ADropOrACloseDuringARunWaitsForTheRunAndItsBoxToEnd) {
+  struct Row {
+    const char* name;
+    bool close;
+  };
+  const Row rows[] = {{"a drop is taken afterwards", false},
+                      {"a close ends the run, no drop is taken", true}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string shelf = row.close ? "closing" : "dropping";
+    const fs::path first = Project(shelf + "\\a.kwj", 103, 60, 60);
+    Project(shelf + "\\b.kwj", 103, 60, 60);
+    const fs::path later = Project(shelf + "-later.kwj", 103);
+    // A slow disk, so that the run lasts while the other program acts.
+    platform::faults::Plan slow;
+    slow.everyWriteTakes = std::chrono::milliseconds(8);
+    platform::faults::SetPlan(slow);
+
+    bool later_converted_at_box = true;
+    bool quit_at_box = true;
+    ModalAnswerer answerer([&](const ModalRecord& record) {
+      // The drop and the close came before the box opened, and wait.
+      later_converted_at_box = folder_.Read(shelf + "-later.kwj").find("Version=140") != std::string::npos;
+      MSG quit{};
+      quit_at_box = PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
+      PressOk(record);
+    });
+    std::atomic<bool> acted{false};
+    bool saw_progress = false;
+    std::thread other_program([&] {
+      // Waits until the run counts records: the window answers while it runs.
+      for (int tries = 0; tries < 1000 && !saw_progress; ++tries) {
+        wchar_t text[128] = {};
+        DWORD_PTR length = 0;
+        SendMessageTimeoutW(form_->Txt3(), WM_GETTEXT, 128, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 2000,
+                            &length);
+        saw_progress = WideToCp932Lossy(text).rfind(texts::kStatusProgressPrefix, 0) == 0;
+        Sleep(5);
+      }
+      PostDrop(form_->Handle(), {later});
+      if (row.close) {
+        PostMessageW(form_->Handle(), WM_CLOSE, 0, 0);
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(form_->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0, SMTO_BLOCK, 5000, &ignored);
+      }
+      acted = true;
+    });
+    PostDrop(Form().Handle(), {first.parent_path()});
+    while (!acted.load()) {
+      // The run itself answers the other program; before and after it, this.
+      App().ProcessMessage();
+      AnswerSentMessagesUntil(acted);
+    }
+    other_program.join();
+    Pump();
+    platform::faults::ClearPlan();
+
+    EXPECT_TRUE(saw_progress);
+    EXPECT_FALSE(later_converted_at_box);
+    EXPECT_FALSE(quit_at_box);
+    EXPECT_NE(folder_.Read(shelf + "\\b.kwj").find("Version=140"), std::string::npos) << "the run went on";
+    EXPECT_EQ(App().Terminated(), row.close);
+    // The drop that waited is a lone project: the dialog's way, no box.
+    EXPECT_EQ(answerer.Records().size(), 1u);
+    EXPECT_EQ(folder_.Read(shelf + "-later.kwj").find("Version=140") != std::string::npos, !row.close);
+  }
+}
+
+}  // namespace
+}  // namespace kwt::ui::testing

@@ -1,0 +1,174 @@
+#include "ui/drop_run.h"
+
+#include <algorithm>
+
+#include "convert/contents_path.h"
+#include "convert/project_folders.h"
+#include "runtime/cp932_text.h"
+#include "runtime/encoding.h"
+#include "runtime/error_text.h"
+#include "runtime/file_names.h"
+#include "runtime/platform.h"
+#include "runtime/texts.h"
+
+namespace kwt::ui {
+namespace {
+
+struct Dropped {
+  std::wstring wide;
+  std::optional<std::string> path;
+};
+
+// The ".kwj" test on a name that has no code page 932 form.
+bool WideNamesProjectFile(std::wstring_view name) {
+  constexpr std::wstring_view kExtension = L".kwj";
+  if (name.size() < kExtension.size()) return false;
+  const std::wstring_view tail = name.substr(name.size() - kExtension.size());
+  return std::equal(tail.begin(), tail.end(), kExtension.begin(), [](wchar_t a, wchar_t b) {
+    return (a >= L'A' && a <= L'Z' ? a + (L'a' - L'A') : a) == b;
+  });
+}
+
+bool IsWideFolder(const std::wstring& name) {
+  const DWORD attributes = GetFileAttributesW(name.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// A path below the folder the dropped name was in, shown from there.
+std::string ShownName(const std::string& path, const std::string& base) {
+  if (!base.empty() && path.size() > base.size() && path.compare(0, base.size(), base) == 0)
+    return path.substr(base.size());
+  return path;
+}
+
+std::string Count(std::size_t value) {
+  return std::to_string(value);
+}
+
+}  // namespace
+
+std::vector<std::wstring> TakeDroppedNames(HDROP drop) {
+  std::vector<std::wstring> names;
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+    std::wstring name(length + 1, L'\0');
+    const UINT copied = DragQueryFileW(drop, i, name.data(), length + 1);
+    name.resize(copied);
+    if (!name.empty()) names.push_back(std::move(name));
+  }
+  DragFinish(drop);
+  return names;
+}
+
+std::optional<std::string> LoneProject(const std::vector<std::wstring>& names) {
+  if (names.size() != 1) return std::nullopt;
+  std::optional<std::string> path = encoding::WideToCp932(names[0]);
+  if (!path || !NamesProjectFile(*path) || platform::KindOf(*path) == platform::FileKind::Directory)
+    return std::nullopt;
+  return path;
+}
+
+std::vector<RunItem> PlanRun(const std::vector<std::wstring>& names,
+                             const std::function<void()>& beforeFolder) {
+  std::vector<Dropped> dropped;
+  for (const std::wstring& name : names) dropped.push_back({name, encoding::WideToCp932(name)});
+  // Names without a code page 932 form last, among themselves as the system gave them.
+  std::stable_sort(dropped.begin(), dropped.end(), [](const Dropped& a, const Dropped& b) {
+    if (a.path && b.path) return *a.path < *b.path;
+    return a.path.has_value() && !b.path.has_value();
+  });
+
+  std::vector<RunItem> items;
+  for (const Dropped& name : dropped) {
+    if (!name.path) {
+      // It cannot even be looked into; only a project or a folder is missed.
+      if (WideNamesProjectFile(name.wide) || IsWideFolder(name.wide)) {
+        items.push_back({RunItem::Kind::Failure,
+                         {},
+                         NamePart(WideToCp932Lossy(name.wide)),
+                         WithClosingPeriod(texts::kRunNameHasNoForm)});
+      } else {
+        items.push_back({RunItem::Kind::Skipped, {}, {}, {}});
+      }
+      continue;
+    }
+    const std::string& path = *name.path;
+    const std::string base = DirectoryPart(path);
+    if (platform::KindOf(path) != platform::FileKind::Directory) {
+      if (NamesProjectFile(path)) {
+        items.push_back({RunItem::Kind::Project, path, ShownName(path, base), {}});
+      } else {
+        items.push_back({RunItem::Kind::Skipped, {}, {}, {}});
+      }
+      continue;
+    }
+    for (const ListedName& listed : ListProjects({path}, true, beforeFolder)) {
+      const std::string shown = ShownName(listed.path, base);
+      const std::string number = std::to_string(listed.number);
+      switch (listed.kind) {
+        case ListedName::Kind::Project:
+          items.push_back({RunItem::Kind::Project, listed.path, shown, {}});
+          break;
+        case ListedName::Kind::FolderUnreadable:
+          items.push_back({RunItem::Kind::Failure,
+                           {},
+                           shown,
+                           WithClosingPeriod(texts::Format(texts::kRunFolderUnreadableFormat, number))});
+          break;
+        case ListedName::Kind::NamesPassedOver:
+          items.push_back({RunItem::Kind::Failure,
+                           {},
+                           shown,
+                           WithClosingPeriod(texts::Format(texts::kRunNamesPassedOverFormat, number))});
+          break;
+        case ListedName::Kind::FolderHoldsNoProject:
+          items.push_back({RunItem::Kind::Skipped, {}, {}, {}});
+          break;
+      }
+    }
+  }
+  return items;
+}
+
+void RunTally::Add(std::string_view name, const ConversionResult& result) {
+  switch (result.outcome) {
+    case ConversionOutcome::Converted: ++converted_; break;
+    case ConversionOutcome::UpToDate: ++up_to_date_; break;
+    case ConversionOutcome::ProjectMissing: AddFailure(name, texts::kStatusFileMissing); break;
+    case ConversionOutcome::NoRecords: AddFailure(name, texts::kStatusNoContents); break;
+    case ConversionOutcome::Refused:
+    case ConversionOutcome::Failed:
+    case ConversionOutcome::Interrupted: AddFailure(name, WithClosingPeriod(result.errorText)); break;
+  }
+}
+
+void RunTally::AddFailure(std::string_view name, std::string_view message) {
+  failures_.push_back({std::string(name), std::string(message)});
+}
+
+std::string RunTally::StatusText() const {
+  const std::size_t projects = converted_ + up_to_date_ + failures_.size();
+  return texts::Format(AnyFailed() ? texts::kRunStatusFailedFormat : texts::kRunStatusSucceededFormat,
+                       {Count(projects), Count(converted_)});
+}
+
+std::string RunTally::SummaryText() const {
+  std::string text = texts::Format(texts::kRunConvertedFormat, Count(converted_));
+  text += '\n' + texts::Format(texts::kRunUpToDateFormat, Count(up_to_date_));
+  text += '\n' + texts::Format(texts::kRunFailedFormat, Count(failures_.size()));
+  text += '\n' + texts::Format(texts::kRunSkippedFormat, Count(skipped_));
+  if (failures_.empty()) return text;
+  text += "\n\n";
+  text += texts::kRunFailuresHeading;
+  const std::size_t listed = std::min(failures_.size(), kListedFailures);
+  for (std::size_t i = 0; i < listed; ++i) {
+    text += '\n' + failures_[i].name;
+    text += "\n  " + failures_[i].message;
+  }
+  if (listed < failures_.size())
+    text += '\n' + texts::Format(texts::kRunMoreFailuresFormat, Count(failures_.size() - listed));
+  return text;
+}
+
+}  // namespace kwt::ui

@@ -1,0 +1,79 @@
+// Files and folders dropped on the window: which projects a drop stands for,
+// and what a run of them came to, for the status line and the closing box.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/conversion.h"
+#include "runtime/windows_api.h"
+
+#include <shellapi.h>
+
+namespace kwt::ui {
+
+// The names of a drop as the system gives them, in its order; the drop's
+// memory is given back.
+std::vector<std::wstring> TakeDroppedNames(HDROP drop);
+
+// The one project file of a drop of one name (a name ending in ".kwj" that is
+// no folder and has a code page 932 form): the drop then converts exactly as
+// that name accepted in the open dialog would.
+std::optional<std::string> LoneProject(const std::vector<std::wstring>& names);
+
+// One step of a run of dropped names.
+struct RunItem {
+  enum class Kind { Project, Failure, Skipped };
+  Kind kind = Kind::Skipped;
+  // Project: the path to convert (code page 932).
+  std::string path;
+  // Project and Failure: the name shown in the closing box, from the folder
+  // the dropped name was in; Failure: the message shown beside it.
+  std::string name;
+  std::string message;
+};
+
+// The steps of a run: the names in byte order of their code page 932 form,
+// each folder standing for the projects in it and its subfolders (by the core's
+// ListProjects, links to folders found inside not followed). Other files and
+// folders without a project are skipped; a project or folder whose name has no
+// code page 932 form fails, like a folder that cannot be read or that has such
+// names. beforeFolder runs before each folder is read.
+std::vector<RunItem> PlanRun(const std::vector<std::wstring>& names,
+                             const std::function<void()>& beforeFolder);
+
+// What a run came to.
+class RunTally {
+ public:
+  // At most this many failures are listed in the closing box; a line with
+  // the count of the rest follows them.
+  static constexpr std::size_t kListedFailures = 10;
+
+  // A conversion's outcome. A missing project or one without records fails
+  // with its status text; an error with its message as the error box shows it.
+  void Add(std::string_view name, const ConversionResult& result);
+  void AddFailure(std::string_view name, std::string_view message);
+  void AddSkipped() { ++skipped_; }
+
+  bool AnyFailed() const noexcept { return !failures_.empty(); }
+  // The status line's last text: how many projects, how many converted.
+  std::string StatusText() const;
+  // The closing box's text: the four counts, then the failures.
+  std::string SummaryText() const;
+
+ private:
+  struct Failure {
+    std::string name;
+    std::string message;
+  };
+  std::size_t converted_ = 0;
+  std::size_t up_to_date_ = 0;
+  std::size_t skipped_ = 0;
+  std::vector<Failure> failures_;
+};
+
+}  // namespace kwt::ui
