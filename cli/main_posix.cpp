@@ -7,6 +7,7 @@
 #include "cli/console.h"
 #include "cli/run.h"
 #include "cli/stop_request.h"
+#include "runtime/cp932_text.h"
 #include "runtime/encoding.h"
 
 namespace {
@@ -21,16 +22,14 @@ kwt::cli::Argument Converted(std::string_view utf8) {
     argument.shown = *std::move(cp932);
     return argument;
   }
-  // Shown character by character, with '?' for those that have no exact form.
+  // Shown character by character, those without an exact form as typed.
   for (std::size_t i = 0; i < utf8.size();) {
-    const auto byte = static_cast<unsigned char>(utf8[i]);
-    const std::size_t length = byte < 0x80 ? 1 : byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
-    const std::string_view character = utf8.substr(i, length);
+    const std::string_view character = utf8.substr(i, kwt::Utf8Length(utf8[i]));
     const auto one = kwt::encoding::Utf8ToCp932(character);
     const bool exact =
         one && kwt::encoding::Cp932ToUtf8(*one) == std::optional<std::string>(std::string(character));
-    argument.shown += exact ? *one : std::string("?");
-    i += length;
+    argument.shown += exact ? *one : kwt::TypedCharacter(character);
+    i += character.size();
   }
   return argument;
 }

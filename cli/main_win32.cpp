@@ -16,7 +16,8 @@
 namespace {
 
 kwt::cli::Argument Converted(std::wstring_view wide) {
-  return {kwt::encoding::WideToCp932(wide), kwt::WideToCp932Lossy(wide)};
+  // A name with no code page 932 form is shown as typed, not with '?'.
+  return {kwt::encoding::WideToCp932(wide), kwt::WideToCp932Shown(wide)};
 }
 
 // Windows takes '/' for '\' in paths, but the file-name rules (a project's

@@ -1,5 +1,8 @@
 #include "cli/options.h"
 
+#include <utility>
+#include <vector>
+
 #include "cli/messages.h"
 
 #include "runtime/texts.h"
@@ -26,17 +29,71 @@ std::optional<std::int32_t> ParseWidth(std::string_view text) {
   return value;
 }
 
+constexpr std::string_view kLongOptions[] = {"--help",  "--version", "--quiet",     "--trace",
+                                             "--check", "--backup",  "--recursive", "--find-contents",
+                                             "--json",  "--width",   "--jobs",      "--contents"};
+
+// A long option's name from an unambiguous beginning of it ("--rec" for
+// "--recursive"), as GNU tools take them; the text itself otherwise.
+std::string_view LongOptionNamed(std::string_view text) {
+  std::string_view found;
+  for (const std::string_view option : kLongOptions) {
+    if (option == text) return option;
+    if (option.starts_with(text)) {
+      if (!found.empty()) return text;  // ambiguous
+      found = option;
+    }
+  }
+  return found.empty() ? text : found;
+}
+
+// One argument of the command line, with the index it came from.
+struct Word {
+  std::string text;
+  std::size_t index;
+};
+
+// Bundled short options apart: "-qr" is "-q -r", and a "j" takes the rest as
+// its value ("-qj2" is "-q -j2"). Everything after "--" stays as it is.
+std::vector<Word> Unbundled(std::span<const std::string> arguments) {
+  std::vector<Word> words;
+  bool ended = false;
+  bool value = false;  // the argument is the value of the option before it
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    const bool isValue = std::exchange(value, false);
+    ended = ended || (!isValue && argument == "--");
+    if (ended || isValue || argument.size() <= 2 || argument[0] != '-' || argument[1] == '-' ||
+        argument[1] == 'j') {
+      const std::string_view name = LongOptionNamed(argument);
+      value = !ended && !isValue &&
+              (name == "--width" || name == "--contents" || name == "--jobs" || name == "-j");
+      words.push_back({argument, i});
+      continue;
+    }
+    for (std::size_t k = 1; k < argument.size(); ++k) {
+      if (argument[k] == 'j') {
+        words.push_back({"-" + argument.substr(k), i});
+        break;
+      }
+      words.push_back({std::string{'-', argument[k]}, i});
+    }
+  }
+  return words;
+}
+
 }  // namespace
 
-ParsedCommandLine ParseCommandLine(std::span<const std::string> arguments) {
+ParsedCommandLine ParseCommandLine(std::span<const std::string> given) {
   ParsedCommandLine parsed;
   Options& options = parsed.options;
   bool options_ended = false;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string_view argument = arguments[i];
+  const std::vector<Word> words = Unbundled(given);
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    const std::string_view argument = words[i].text;
     if (options_ended || argument.size() < 2 || argument[0] != '-') {
       options.projects.emplace_back(argument);
-      options.projectArguments.push_back(i);
+      options.projectArguments.push_back(words[i].index);
       continue;
     }
     // "--name=value" and "--name value" both give a value.
@@ -47,15 +104,16 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> arguments) {
       name = argument.substr(0, 2);
       attached = argument.substr(2);
     }
-    if (argument.starts_with("--")) {
+    if (argument.starts_with("--") && argument != "--") {
       if (const auto equals = argument.find('='); equals != std::string_view::npos) {
         name = argument.substr(0, equals);
         attached = argument.substr(equals + 1);
       }
+      name = LongOptionNamed(name);
     }
     const auto take_value = [&]() -> std::optional<std::string_view> {
       if (attached) return attached;
-      if (i + 1 < arguments.size()) return std::string_view(arguments[++i]);
+      if (i + 1 < words.size()) return std::string_view(words[++i].text);
       return std::nullopt;
     };
     const bool takes_value = name == "--width" || name == "--contents" || name == "--jobs" || name == "-j";

@@ -209,7 +209,7 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
 void ReportText(Console& console, const ProjectOutcome& outcome, const Options& options) {
   const bool succeeded = outcome.result == Result::Converted || outcome.result == Result::UpToDate;
   if (succeeded) {
-    if (options.quiet || options.trace) return;
+    if (options.quiet) return;
     console.Write(Stream::Out, outcome.project + ": " + outcome.status + "\n");
     if (outcome.note) console.Write(Stream::Out, outcome.project + ": note: " + *outcome.note + "\n");
     console.Flush(Stream::Out);

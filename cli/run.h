@@ -19,7 +19,8 @@ struct Argument {
   // Its code page 932 form; none when it has none (a character that code page
   // 932 cannot write, or that would only be written as a look-alike).
   std::optional<std::string> cp932;
-  // How it is shown: the code page 932 form with '?' for what has none.
+  // How it is shown: the code page 932 form, with the characters that have
+  // none kept as typed (see kTypedMark).
   std::string shown;
 };
 

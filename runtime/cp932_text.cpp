@@ -1,5 +1,7 @@
 #include "runtime/cp932_text.h"
 
+#include <algorithm>
+
 #include "runtime/encoding.h"
 
 namespace kwt {
@@ -45,6 +47,15 @@ std::string UpperCase(std::string_view text) {
 
 }  // namespace ansi
 
+std::string TypedCharacter(std::string_view utf8Character) {
+  return std::string(kTypedMark) + std::string(utf8Character);
+}
+
+std::size_t Utf8Length(char lead) {
+  const auto byte = static_cast<unsigned char>(lead);
+  return byte < 0xC0 ? 1 : byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+}
+
 std::string Cp932ToUtf8Lossy(std::string_view text) {
   bool ascii = true;
   for (const char byte : text) ascii = ascii && static_cast<unsigned char>(byte) < 0x80;
@@ -56,6 +67,13 @@ std::string Cp932ToUtf8Lossy(std::string_view text) {
   std::string out;
   out.reserve(text.size() * 3 / 2);
   for (std::size_t i = 0; i < text.size();) {
+    if (text.substr(i).starts_with(kTypedMark) && i + kTypedMark.size() < text.size()) {
+      const std::size_t at = i + kTypedMark.size();
+      const std::size_t length = std::min(Utf8Length(text[at]), text.size() - at);
+      out += text.substr(at, length);
+      i = at + length;
+      continue;
+    }
     const std::size_t length = kLeadByteSet.Contains(text[i]) && i + 1 < text.size() ? 2 : 1;
     const auto character = encoding::Cp932ToUtf8(text.substr(i, length));
     if (character && !character->empty()) {

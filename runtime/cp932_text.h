@@ -67,18 +67,32 @@ std::string UpperCase(std::string_view text);
 
 }  // namespace ansi
 
+// A character that code page 932 cannot write, kept in a text for showing
+// only: this mark, then the character's UTF-8 bytes. No code page 932 text
+// holds the mark (neither byte is assigned), and the lossy conversions below
+// show the character as the user typed it instead of a '?'.
+inline constexpr std::string_view kTypedMark = "\xFD\xFE";
+// The mark and the UTF-8 character.
+std::string TypedCharacter(std::string_view utf8Character);
+// Bytes of the UTF-8 character that a lead byte starts (1 to 4).
+std::size_t Utf8Length(char lead);
+
 // The UTF-8 form of text, for showing it. Bytes that do not form a character
 // (a cut double-byte character, an unassigned code) each become U+FFFD, so
-// damaged names in a project still show everything around them.
+// damaged names in a project still show everything around them; a typed
+// character (kTypedMark) shows as itself.
 std::string Cp932ToUtf8Lossy(std::string_view text);
 
 #ifdef _WIN32
 // The UTF-16 that the wide Windows API takes, for showing text. The strict
 // conversion comes first; bytes that are no character still show, as the
-// platform's replacement for each, as the ANSI API would show them.
+// platform's replacement for each, as the ANSI API would show them; a typed
+// character (kTypedMark) shows as itself.
 std::wstring Cp932ToWideLossy(std::string_view text);
 // Characters with no code page 932 form become the code page's default character.
 std::string WideToCp932Lossy(std::wstring_view wide);
+// Characters with no exact code page 932 form become typed characters.
+std::string WideToCp932Shown(std::wstring_view wide);
 #endif
 
 }  // namespace kwt

@@ -49,6 +49,19 @@ TEST(ParseCommandLine, ProjectNamesThatLookLikeOptions) {
   EXPECT_EQ(Parse({japanese}).options.projects, std::vector<std::string>{japanese});
 }
 
+// As GNU tools take them: bundled short options, a j taking the rest as its
+// value, and any unambiguous beginning of a long option.
+TEST(ParseCommandLine, BundledShortOptionsAndAbbreviatedLongOnes) {
+  const ParsedCommandLine bundled = Parse({"-qrj3", "--rec", "--wid=20", "--cont", "-qr.KWT", "p.kwj"});
+  ASSERT_EQ(bundled.command, Command::Convert) << bundled.error;
+  EXPECT_TRUE(bundled.options.quiet && bundled.options.recursive);
+  EXPECT_EQ(bundled.options.jobs, 3);
+  EXPECT_EQ(bundled.options.width, 20);
+  EXPECT_EQ(bundled.options.contents, "-qr.KWT");
+  EXPECT_EQ(Parse({"--c", "p.kwj"}).command, Command::UsageError);  // --check or --contents
+  EXPECT_EQ(Parse({"-qx", "p.kwj"}).command, Command::UsageError);
+}
+
 TEST(ParseCommandLine, HelpAndVersionAnswerFirstComeFirst) {
   EXPECT_EQ(Parse({"-h"}).command, Command::Help);
   EXPECT_EQ(Parse({"a.kwj", "--help", "--bogus"}).command, Command::Help);
