@@ -544,9 +544,9 @@ ErrorCode HoldFolder(std::string_view folder, HeldFolder& held) {
   const auto system_folder = SystemPath(folder);
   if (!system_folder) return error::kInvalidName;
   // A closing delimiter would make the system follow a final link after all.
-  std::string name = *system_folder;
-  while (name.size() > 1 && name.back() == '/') name.pop_back();
-  if (name.empty()) name = ".";
+  std::string_view trimmed = *system_folder;
+  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.remove_suffix(1);
+  const std::string name = trimmed.empty() ? std::string(".") : std::string(trimmed);
   const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) {
     const int code = errno;
