@@ -113,6 +113,9 @@ std::string FailureReason(const ProjectCheck& check) {
     case CheckFailure::FolderBusy: return Say(Msg::ReasonFolderBusy, {at});
     case CheckFailure::ProjectFileAsWorkFile: return Say(Msg::ReasonProjectFileAsWorkFile, {at});
     case CheckFailure::ContentsIsTemporary: return Say(Msg::ReasonContentsIsTemporary, {at});
+    case CheckFailure::NotContentsFile: return Say(Msg::ReasonNotContentsFile, {at});
+    case CheckFailure::SystemFolder: return Say(Msg::ReasonSystemFolder, {at});
+    case CheckFailure::CopiedProject: return Say(Msg::ReasonCopiedProject, {at});
   }
   return {};
 }

@@ -227,6 +227,20 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
     {Msg::CheckStoppedRun, "stopped run: finishes it first (Version %d)\n",
      "中断された変換: 先に完了します (Version %d)\n"},
     {Msg::VerdictFinishesStoppedRun, "finishing the stopped run", "中断された変換の完了"},
+    {Msg::ReasonNotContentsFile, "the project names a file that is no contents file (*.KWT)%s",
+     "プロジェクトが指すファイルはコンテンツファイル (*.KWT) ではありません%s"},
+    {Msg::ReasonSystemFolder, "the contents path leads into a folder of the system%s",
+     "コンテンツファイルのパスがシステムのフォルダーを指しています%s"},
+    {Msg::ReasonCopiedProject,
+     "a copied project: its KWT names the original's contents file while another of that name lies beside "
+     "it%s",
+     "コピーしたプロジェクトです。KWT "
+     "は元のコンテンツファイルを指していますが、隣に同じ名前の別のファイルがあります%s"},
+    {Msg::NoteCopiedProject,
+     "to convert the copy's own records, run again with --find-contents (the file beside the project) or "
+     "--contents FILE",
+     "コピーのレコードを変換するには、--find-contents (プロジェクトの隣のファイル) か --contents ファイル "
+     "を付けてもう一度実行してください"},
     {Msg::Usage,
      "Usage: kwtconv [OPTIONS] PROJECT.kwj|FOLDER...\n"
      "Converts each project (a .kwj project file and the .KWT contents file it names)\n"

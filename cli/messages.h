@@ -107,6 +107,10 @@ enum class Msg {
   CheckConversionEndsWith,
   CheckStoppedRun,
   VerdictFinishesStoppedRun,
+  ReasonNotContentsFile,
+  ReasonSystemFolder,
+  ReasonCopiedProject,
+  NoteCopiedProject,
   Usage,
   Count  // the number of messages, not one
 };

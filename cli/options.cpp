@@ -73,10 +73,12 @@ std::vector<Word> Unbundled(std::span<const std::string> arguments) {
     }
     for (std::size_t k = 1; k < argument.size(); ++k) {
       if (argument[k] == 'j') {
-        words.push_back({"-" + argument.substr(k), i});
+        std::string rest(1, '-');
+        rest.append(argument, k);
+        words.push_back({std::move(rest), i});
         break;
       }
-      words.push_back({std::string{'-', argument[k]}, i});
+      words.push_back({std::string({'-', argument[k]}), i});
     }
   }
   return words;

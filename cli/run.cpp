@@ -55,6 +55,8 @@ struct ProjectOutcome {
   // Count was 0: there was nothing to convert; or there was no project file.
   bool noRecords = false;
   bool projectMissing = false;
+  // A copied project whose contents path names the original's records.
+  bool copiedProject = false;
   std::optional<std::string> contents;
   std::int32_t version = 0;
   std::int32_t count = 0;
@@ -99,6 +101,7 @@ std::optional<std::string> NoteFor(const ProjectOutcome& outcome, const Options&
   if (outcome.projectMissing) return Say(Msg::NoteProjectMissing);
   if (outcome.noRecords) return Say(Msg::NoteNoRecords);
   const std::string message = outcome.message.value_or(std::string());
+  if (outcome.copiedProject) return Say(Msg::NoteCopiedProject);
   if (IsFormatOf(message, texts::kCannotCreateFileFormat)) return Say(Msg::NoteCannotSave);
   if (IsFormatOf(message, texts::kCannotOpenFileFormat)) return Say(Msg::NoteCannotOpen);
   if (IsFormatOf(message, texts::kNegativeCountFormat)) return Say(Msg::NoteNegativeCount);
@@ -181,6 +184,7 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
   }
   outcome.noRecords = result.outcome == ConversionOutcome::NoRecords;
   outcome.projectMissing = result.outcome == ConversionOutcome::ProjectMissing;
+  outcome.copiedProject = result.obstacle == Obstacle::CopiedProject;
   if (result.error) {
     try {
       std::rethrow_exception(result.error);

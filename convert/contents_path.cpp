@@ -3,6 +3,7 @@
 #include "convert/conversion_plan.h"
 #include "convert/plan.h"
 #include "runtime/file_names.h"
+#include "runtime/platform.h"
 
 namespace kwt {
 namespace {
@@ -27,11 +28,32 @@ bool NamesProjectFile(std::string_view path) {
   return ending == ".kwj";
 }
 
+bool NamesContentsFile(std::string_view path) {
+  if (path.size() < 4) return false;
+  std::string ending(path.substr(path.size() - 4));
+  for (char& byte : ending) {
+    if (byte >= 'a' && byte <= 'z') byte = static_cast<char>(byte - 'a' + 'A');
+  }
+  return ending == ".KWT";
+}
+
+std::string CopyBesideProject(const TMemIniFile& store, std::string_view contentsPath) {
+  const std::string projectFolder = FolderOf(store.ReplacementTarget());
+  const std::string contentsFolder = FolderOf(contentsPath);
+  const auto name = [](const std::string& folder) { return folder.empty() ? std::string(".") : folder; };
+  if (contentsFolder == projectFolder || platform::SameFile(name(contentsFolder), name(projectFolder)))
+    return {};
+  std::string beside = projectFolder + std::string(contentsPath.substr(contentsFolder.size()));
+  if (!FileIsPresent(beside) || platform::SameFile(beside, contentsPath)) return {};
+  return beside;
+}
+
 ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choice) {
   ChosenContents chosen;
   chosen.stored = store.ReadText(project_keys::kSection, project_keys::kContents, {});
   if (choice.given) {
-    chosen.path = *choice.given;
+    chosen.path = platform::ReplacementTarget(*choice.given);
+    chosen.given = true;
     return chosen;
   }
   const std::string projectFolder = FolderOf(store.ReplacementTarget());
@@ -46,7 +68,13 @@ ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choi
       chosen.path = beside;
       chosen.foundBesideProject = true;
     }
+  } else if (choice.findBesideProject && FileIsPresent(chosen.path)) {
+    if (std::string copy = CopyBesideProject(store, chosen.path); !copy.empty()) {
+      chosen.path = std::move(copy);
+      chosen.foundBesideProject = true;
+    }
   }
+  chosen.path = platform::ReplacementTarget(chosen.path);
   return chosen;
 }
 

@@ -28,15 +28,31 @@ struct ChosenContents {
   std::string stored;
   // True when findBesideProject chose a file the stored path does not name.
   bool foundBesideProject = false;
+  // True when the path was given in place of the stored one: the user's own
+  // choice of file, whatever its name.
+  bool given = false;
 };
 
 // True for a name ending in ".kwj" (any letter case): a project file, never
 // a project's contents.
 bool NamesProjectFile(std::string_view path);
 
+// True for a name ending in ".KWT" (any letter case), as every contents file
+// of the application is named.
+bool NamesContentsFile(std::string_view path);
+
+// The file of the same name as the contents path, beside the project file,
+// when the contents path leads out of the project's folder and that file is
+// another one: the project is a copy whose KWT still names the original's
+// records. Empty otherwise.
+std::string CopyBesideProject(const TMemIniFile& store, std::string_view contentsPath);
+
 // The contents path of the project in store, chosen as choice says. A
 // relative path and the file beside the project are taken from the folder of
 // the file the project path reaches (a link followed), where its records are.
+// findBesideProject also takes the file beside the project of a copied
+// project (see CopyBesideProject). A final link is resolved once: the pass
+// works on the real file in its real folder.
 ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choice);
 
 }  // namespace kwt

@@ -226,12 +226,6 @@ class HoldsInUse {
   FolderHolds*& slot_;
 };
 
-// Raises what a stop that refuses the conversion says; a stop that the work
-// meets on its way (too few records) is left to the work.
-void RaiseRefusal(const PlannedStop& stop) {
-  if (stop && stop.outcome == ConversionOutcome::Refused) stop.Raise();
-}
-
 }  // namespace
 
 Converter::Converter(ConversionFace& face, ConversionOptions options)
@@ -248,7 +242,7 @@ std::string Converter::ContentsPath() {
 ConversionResult Converter::Convert(std::string_view projectPath) {
   result_ = {};
   if (const PlannedStop stop = ProjectStop(projectPath)) {
-    if (stop.obstacle != Obstacle::ProjectMissing) stop.Raise();
+    if (stop.obstacle != Obstacle::ProjectMissing) RaiseRefusal(stop);
     face_.SetStatus(stop.text);
     result_.outcome = ConversionOutcome::ProjectMissing;
     return result_;
@@ -286,6 +280,14 @@ ConversionResult Converter::Convert(std::string_view projectPath) {
   for (const Pass& pass : passes) RunPassHolding(pass, holds);
   result_.contents = lastContents_;
   return result_;
+}
+
+// Raises what a stop that refuses the conversion says; a stop that the work
+// meets on its way (too few records) is left to the work, and only noted.
+void Converter::RaiseRefusal(const PlannedStop& stop) {
+  if (!stop) return;
+  result_.obstacle = stop.obstacle;
+  if (stop.outcome == ConversionOutcome::Refused) stop.Raise();
 }
 
 ConversionResult Converter::TryConvert(std::string_view projectPath) {

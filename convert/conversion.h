@@ -83,6 +83,7 @@ class Converter {
   void RunPass(const Pass& pass);
   void RunPassHolding(const Pass& pass, FolderHolds& holds);
   bool FinishStoppedRun(FolderHolds& holds);
+  void RaiseRefusal(const PlannedStop& stop);
   std::string ContentsPath();
 
   ConversionFace& face_;

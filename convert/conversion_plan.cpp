@@ -80,6 +80,16 @@ PlannedStop ProjectSaveStop(const TMemIniFile& store) {
   return {};
 }
 
+// The system's own folders: nothing in them is a project's, and a move there
+// would replace a device's name.
+bool InSystemFolder(std::string_view path) {
+  if constexpr (kNativePathStyle == PathStyle::Windows) return false;
+  for (const std::string_view folder : {"/dev/", "/proc/", "/sys/"}) {
+    if (path.starts_with(folder)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void PlannedStop::Raise() const {
@@ -171,6 +181,9 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
   const std::string temporaryPath = TemporaryPathFor(path);
   if (PlannedStop stop = IrregularFileStop(path)) return stop;
   if (!FileIsPresent(path)) return IoStop(Obstacle::ContentsMissing, path, io_code::kNotOpen);
+  if (InSystemFolder(path)) {
+    return Refusal(Obstacle::SystemFolder, path, texts::Format(texts::kSystemFolderFormat, path));
+  }
   if (PlannedStop stop = holds.HoldFolderOf(path)) return stop;
 
   // The project file, or the file its new text waits in, must not double as
@@ -191,6 +204,17 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
   }
   if (NamesTemporaryFile(path)) {
     return IoStop(Obstacle::ContentsIsTemporary, path, platform::error::kSharingViolation);
+  }
+  // Only contents files are rewritten: a downloaded project must not make us
+  // rewrite the user's notes. A file given by name is the user's own choice.
+  if (!contents.given && !NamesContentsFile(path)) {
+    return Refusal(Obstacle::NotContentsFile, path, texts::Format(texts::kNotContentsFileFormat, path));
+  }
+  if (!contents.given && !contents.foundBesideProject) {
+    if (const std::string beside = CopyBesideProject(store, path); !beside.empty()) {
+      return Refusal(Obstacle::CopiedProject, path,
+                     texts::Format(texts::kCopiedProjectFormat, {path, beside}));
+    }
   }
   if (path.size() > RecordFile::kMaxPathLength) {
     return IoStop(Obstacle::PathTooLong, path, platform::error::kPathNotFound);

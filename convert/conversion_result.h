@@ -13,6 +13,47 @@
 
 namespace kwt {
 
+// What ends a conversion short of success. Listed in the order a conversion
+// meets them; all but TooFewRecords stop it before anything on disk changes.
+enum class Obstacle {
+  None,
+  // The project file is a device, pipe or socket; or the contents file is.
+  NotRegularFile,
+  // No project file at the path (a status, not an error).
+  ProjectMissing,
+  // Another conversion holds a folder this one needs.
+  FolderBusy,
+  // Count is 0: nothing to convert (a status, not an error).
+  NoContents,
+  NegativeCount,
+  // The project names no contents file that exists.
+  ContentsMissing,
+  // The project names a file that is no contents file (*.KWT).
+  NotContentsFile,
+  // The contents path leads into /dev, /proc or /sys.
+  SystemFolder,
+  // A copied project whose contents path still names the original's records.
+  CopiedProject,
+  // The contents file or TMP.DAT is the project file or the file its new
+  // text waits in, or the contents file is another project file.
+  ProjectFileAsWorkFile,
+  // The contents file is named TMP.DAT, the name of the work file beside it.
+  ContentsIsTemporary,
+  // The contents or TMP.DAT path is over the length a file name may have.
+  PathTooLong,
+  // The contents file already has a later layout's records.
+  AlreadyConverted,
+  // The contents file cannot be opened to be converted (read-only, denied).
+  ContentsUnreadable,
+  // TMP.DAT cannot be made: a folder has its name, or the folder is read-only.
+  TemporaryBlocked,
+  // The contents file, the project file or a folder cannot be written.
+  ReadOnly,
+  // Count is above the records present: met while converting, after the
+  // records present have gone into TMP.DAT.
+  TooFewRecords,
+};
+
 // What one conversion of a project came to.
 enum class ConversionOutcome {
   // Every pass the version needed ran (or a stopped run was finished).
@@ -45,6 +86,8 @@ struct ConversionResult {
   // when it was an I/O error.
   std::string errorText;
   std::optional<std::int32_t> ioCode;
+  // Where the plan stopped it, for a refusal (or a stop met on the way).
+  Obstacle obstacle = Obstacle::None;
   // The error itself, for a face that says some errors in its own words.
   std::exception_ptr error;
 

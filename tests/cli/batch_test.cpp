@@ -130,77 +130,6 @@ TEST(KwtconvBatch, FindContentsUsesTheFileOfThatNameBesideTheProject) {
   EXPECT_NE(folder.Read("moved/sample.kwj").find("KWT=" + stored + "\r\n"), std::string::npos);
 }
 
-// Every refusal a conversion would meet is foreseen, and such a project
-// lists no pass.
-TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
-  struct Row {
-    const char* name;
-    void (*setup)(const Folder&);
-    const char* verdict;
-  };
-  const Row rows[] = {
-      {"converts", [](const Folder& f) { MakeProject(f, "p", 2); }, "will convert (To103, To140)"},
-      {"up to date", [](const Folder& f) { f.Write("p.kwj", ProjectText("140", "1", "x.KWT")); },
-       "up to date"},
-      {"missing project", [](const Folder&) {}, "will fail: the project file does not exist"},
-      {"Count 0",
-       [](const Folder& f) {
-         MakeProject(f, "p", 2);
-         f.Write("p.kwj", ProjectText("102", "0", f.Cp932("p.KWT")));
-       },
-       "will fail: Count is 0"},
-      {"negative Count",
-       [](const Folder& f) {
-         MakeProject(f, "p", 2);
-         f.Write("p.kwj", ProjectText("102", "-1", f.Cp932("p.KWT")));
-       },
-       "will fail: Count is negative (-1)"},
-      {"too few records",
-       [](const Folder& f) {
-         MakeProject(f, "p", 2);
-         f.Write("p.kwj", ProjectText("102", "4", f.Cp932("p.KWT")));
-       },
-       "will fail: Count is 4 but the contents file holds only 2 records"},
-      {"contents missing",
-       [](const Folder& f) { f.Write("p.kwj", ProjectText("102", "2", f.Cp932("no.KWT"))); },
-       "will fail: the contents file does not exist"},
-      {"already converted",
-       [](const Folder& f) {
-         f.Write("p.KWT", std::string(2 * ContentRecord140::kSize, '\0'));
-         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("p.KWT")));
-       },
-       "will fail: the contents file already has layout 140"},
-      {"temporary file is a folder",
-       [](const Folder& f) {
-         MakeProject(f, "p", 2);
-         fs::create_directory(f.Path("TMP.DAT"));
-       },
-       "will fail: TMP.DAT cannot be replaced"},
-      {"path too long",
-       [](const Folder& f) {
-         const std::string name = std::string(240, 'n');
-         f.Write("p.kwj", ProjectText("102", "2", f.Cp932(name + ".KWT")));
-         f.Write(name + ".KWT", Records102(2));
-       },
-       "will fail: a path is longer than 259 bytes"},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    Folder folder;
-    row.setup(folder);
-    folder.Backdate();
-    const auto before = folder.Snapshot();
-    const ProcessResult result = Kwtconv({"--check", folder.Utf8("p.kwj")});
-    EXPECT_NE(result.out.find("\nverdict: " + std::string(row.verdict)), std::string::npos) << result.out;
-    const bool fails = std::string_view(row.verdict).starts_with("will fail");
-    EXPECT_EQ(result.exitCode, fails ? 1 : 0);
-    if (fails && std::string_view(row.name) != "missing project") {
-      EXPECT_NE(result.out.find("\npasses: none\n"), std::string::npos) << result.out;
-    }
-    EXPECT_TRUE(folder.Snapshot() == before);
-  }
-}
-
 // A small reader for the objects --json prints: strings, numbers, true,
 // false, null and arrays of strings.
 using JsonValue = std::variant<std::nullptr_t, bool, std::int64_t, std::string, std::vector<std::string>>;
@@ -294,6 +223,120 @@ std::vector<Json> ParseLines(const std::string& out) {
     if (object) objects.push_back(*object);
   }
   return objects;
+}
+
+// Every refusal a conversion would meet is foreseen, and such a project
+// lists no pass; the conversion then ends as the check said, with the same
+// text and code.
+TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
+  struct Row {
+    const char* name;
+    void (*setup)(const Folder&);
+    const char* verdict;
+  };
+  const Row rows[] = {
+      {"converts", [](const Folder& f) { MakeProject(f, "p", 2); }, "will convert (To103, To140)"},
+      {"up to date", [](const Folder& f) { f.Write("p.kwj", ProjectText("140", "1", "x.KWT")); },
+       "up to date"},
+      {"missing project", [](const Folder&) {}, "will fail: the project file does not exist"},
+      {"Count 0",
+       [](const Folder& f) {
+         MakeProject(f, "p", 2);
+         f.Write("p.kwj", ProjectText("102", "0", f.Cp932("p.KWT")));
+       },
+       "will fail: Count is 0"},
+      {"negative Count",
+       [](const Folder& f) {
+         MakeProject(f, "p", 2);
+         f.Write("p.kwj", ProjectText("102", "-1", f.Cp932("p.KWT")));
+       },
+       "will fail: Count is negative (-1)"},
+      {"too few records",
+       [](const Folder& f) {
+         MakeProject(f, "p", 2);
+         f.Write("p.kwj", ProjectText("102", "4", f.Cp932("p.KWT")));
+       },
+       "will fail: Count is 4 but the contents file holds only 2 records"},
+      {"contents missing",
+       [](const Folder& f) { f.Write("p.kwj", ProjectText("102", "2", f.Cp932("no.KWT"))); },
+       "will fail: the contents file does not exist"},
+      {"already converted",
+       [](const Folder& f) {
+         f.Write("p.KWT", std::string(2 * ContentRecord140::kSize, '\0'));
+         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("p.KWT")));
+       },
+       "will fail: the contents file already has layout 140"},
+      {"temporary file is a folder",
+       [](const Folder& f) {
+         MakeProject(f, "p", 2);
+         fs::create_directory(f.Path("TMP.DAT"));
+       },
+       "will fail: TMP.DAT cannot be replaced"},
+      {"path too long",
+       [](const Folder& f) {
+         const std::string name = std::string(240, 'n');
+         f.Write("p.kwj", ProjectText("102", "2", f.Cp932(name + ".KWT")));
+         f.Write(name + ".KWT", Records102(2));
+       },
+       "will fail: a path is longer than 259 bytes"},
+      {"contents named TMP.DAT",
+       [](const Folder& f) {
+         f.Write("tmp.dat", Records102(2));
+         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("tmp.dat")));
+       },
+       "will fail: the contents file is named TMP.DAT"},
+      {"contents is the project file",
+       [](const Folder& f) { f.Write("p.kwj", ProjectText("102", "2", f.Cp932("p.kwj"))); },
+       "will fail: the contents file would be written over a project file"},
+      {"contents is no contents file",
+       [](const Folder& f) {
+         f.Write("notes.txt", std::string(900, 'n'));
+         f.Write("p.kwj", ProjectText("102", "3", f.Cp932("notes.txt")));
+       },
+       "will fail: the project names a file that is no contents file"},
+      {"a copy naming the original's records",
+       [](const Folder& f) {
+         MakeProject(f, "orig/p", 2);
+         fs::copy_file(f.Path("orig/p.KWT"), f.Path("p.KWT"));
+         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("orig/p.KWT")));
+       },
+       "will fail: a copied project"},
+      {"converted under another project with another Count",
+       [](const Folder& f) {
+         MakeProject(f, "a", 5);
+         ASSERT_EQ(Kwtconv({f.Utf8("a.kwj")}).exitCode, 0);
+         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("a.KWT")));
+       },
+       "will fail: the contents file's size fits a later layout"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Folder folder;
+    row.setup(folder);
+    folder.Backdate();
+    const auto before = folder.Snapshot();
+    const ProcessResult result = Kwtconv({"--check", folder.Utf8("p.kwj")});
+    EXPECT_NE(result.out.find("\nverdict: " + std::string(row.verdict)), std::string::npos) << result.out;
+    const bool fails = std::string_view(row.verdict).starts_with("will fail");
+    EXPECT_EQ(result.exitCode, fails ? 1 : 0);
+    if (fails && std::string_view(row.name) != "missing project") {
+      EXPECT_NE(result.out.find("\npasses: none\n"), std::string::npos) << result.out;
+    }
+    EXPECT_TRUE(folder.Snapshot() == before);
+
+    // The conversion meets what the check foresaw: outcome, code and text.
+    const std::vector<Json> check = ParseLines(Kwtconv({"--check", "--json", folder.Utf8("p.kwj")}).out);
+    const ProcessResult converted = Kwtconv({"--json", folder.Utf8("p.kwj")});
+    const std::vector<Json> conversion = ParseLines(converted.out);
+    ASSERT_EQ(check.size(), 1u);
+    ASSERT_EQ(conversion.size(), 1u) << converted.out << converted.err;
+    EXPECT_EQ(converted.exitCode, fails ? 1 : 0);
+    EXPECT_EQ(conversion[0].at("outcome"), JsonValue(std::string(fails                   ? "failed"
+                                                                 : row.verdict[0] == 'u' ? "up-to-date"
+                                                                                         : "converted")));
+    EXPECT_EQ(conversion[0].at("message"), check[0].at("message"));
+    EXPECT_EQ(conversion[0].at("error_code"), check[0].at("error_code"));
+  }
 }
 
 TEST(KwtconvBatch, JsonDescribesEachProjectAsTheFilesAre) {

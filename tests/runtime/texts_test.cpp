@@ -55,6 +55,14 @@ const ReadableText kReadableTexts[] = {
      "コンテンツファイル %s の大きさは記録されたレコード形式ではなく、変換後のレコード形式に合います。"
      "二重の変換を避けるため、何も変更しませんでした "
      "(変換済みのファイルか、末尾の欠けたファイルか確かめてください)"},
+    {"kNotContentsFileFormat", kwt::texts::kNotContentsFileFormat,
+     "%s はコンテンツファイル (*.KWT) ではないため、変換しませんでした"},
+    {"kSystemFolderFormat", kwt::texts::kSystemFolderFormat,
+     "%s はシステムのフォルダーにあるため、変換しませんでした"},
+    {"kCopiedProjectFormat", kwt::texts::kCopiedProjectFormat,
+     "プロジェクトはフォルダーの外の %s を指していますが、隣に同じ名前の別のファイル %s "
+     "があります。コピーしたプロジェクトで元のレコードを変換しないよう、何も変更しませんでした "
+     "(隣のファイルを変換するには KWT= をそのファイルに直してください)"},
     {"kContentsChangedFormat", kwt::texts::kContentsChangedFormat,
      "コンテンツファイル %s が変換中に変更されたため、置き換えませんでした。もう一度実行してください"},
     {"kContentsIsProjectFormat", kwt::texts::kContentsIsProjectFormat,
