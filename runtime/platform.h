@@ -101,8 +101,10 @@ ErrorCode Close(FileHandle& file);
 bool IsFile(std::string_view path);
 ErrorCode Delete(std::string_view path);
 // True when files can be created in the folder (a directory part with its
-// closing delimiter, empty for the current folder). Always true on Windows,
-// which ignores a folder's read-only flag.
+// closing delimiter, empty for the current folder): POSIX asks access(2);
+// Windows asks the folder's permissions for this user and whether the volume
+// is read-only (a folder's read-only flag means nothing there). Where the
+// system cannot be asked, true: the create itself then answers.
 bool FolderIsWritable(std::string_view folder);
 // What opening path would reach: devices, pipes and sockets are Other.
 FileKind KindOf(std::string_view path);

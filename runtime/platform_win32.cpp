@@ -291,8 +291,43 @@ ErrorCode Delete(std::string_view path) {
   return Retried([&] { return DeleteFileW(wide->c_str()) ? error::kSuccess : LastError(); });
 }
 
-bool FolderIsWritable(std::string_view) {
-  return true;
+bool FolderIsWritable(std::string_view folder) {
+  const auto wide = WidePath(folder.empty() ? std::string_view(".") : folder);
+  if (!wide) return false;
+  // A read-only volume (a CD, a write-protected card) takes no new file.
+  std::vector<wchar_t> volume(MAX_PATH + 1);
+  DWORD flags = 0;
+  if (GetVolumePathNameW(wide->c_str(), volume.data(), MAX_PATH) &&
+      GetVolumeInformationW(volume.data(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
+      (flags & FILE_READ_ONLY_VOLUME) != 0) {
+    return false;
+  }
+  // The folder's own permissions, asked as this user: may a file be added?
+  // Where the system cannot be asked, the create itself will answer.
+  constexpr SECURITY_INFORMATION kParts =
+      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  DWORD needed = 0;
+  GetFileSecurityW(wide->c_str(), kParts, nullptr, 0, &needed);
+  if (needed == 0) return true;
+  std::vector<BYTE> security(needed);
+  if (!GetFileSecurityW(wide->c_str(), kParts, security.data(), needed, &needed)) return true;
+  HANDLE process = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &process)) return true;
+  HANDLE token = nullptr;
+  const BOOL duplicated = DuplicateToken(process, SecurityImpersonation, &token);
+  CloseHandle(process);
+  if (!duplicated) return true;
+  GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
+  DWORD access = FILE_ADD_FILE;
+  MapGenericMask(&access, &mapping);
+  PRIVILEGE_SET privileges{};
+  DWORD privilegesSize = sizeof(privileges);
+  DWORD granted = 0;
+  BOOL allowed = FALSE;
+  const BOOL asked =
+      AccessCheck(security.data(), token, access, &mapping, &privileges, &privilegesSize, &granted, &allowed);
+  CloseHandle(token);
+  return !asked || allowed != FALSE;
 }
 
 FileKind KindOf(std::string_view path) {
