@@ -396,6 +396,10 @@ ErrorCode SyncFolderOf(std::string_view) {
   return error::kSuccess;
 }
 
+ErrorCode SyncHeldFolder(const HeldFolder&) {
+  return error::kSuccess;
+}
+
 ErrorCode CanReplaceIn(std::string_view) {
   return error::kSuccess;
 }
