@@ -65,17 +65,28 @@ class ProgressText {
   throw EInterrupted(std::string(texts::kInterrupted));
 }
 
+// The name path has in its folder (the part after FolderOf), the one the held
+// folder reaches it by.
+std::string NameIn(std::string_view path) {
+  return std::string(path.substr(FolderOf(path).size()));
+}
+
 // The files of one pass: the contents file it reads, the temporary file it
 // writes, and a second handle that keeps the temporary file held until it has
 // moved, so that no other conversion can take it and write into what is about
-// to become our contents file. All are closed when the pass ends, however it
-// ends. A temporary file that a failed record left behind stays, holding the
-// records converted so far; one that is complete, or that an interruption cut
-// short, is removed unless it took the contents file's place.
+// to become our contents file. Both are reached through the contents file's
+// held folder only. All are closed when the pass ends, however it ends. A
+// temporary file that a failed record left behind stays, holding the records
+// converted so far; one that is complete, or that an interruption cut short,
+// is removed unless it took the contents file's place.
 class PassFiles {
  public:
-  PassFiles(std::string contentsPath, std::string temporaryPath)
-      : contentsPath_(std::move(contentsPath)), temporaryPath_(std::move(temporaryPath)) {}
+  PassFiles(const platform::HeldFolder& folder, std::string contentsPath, std::string temporaryPath)
+      : folder_(folder),
+        contentsPath_(std::move(contentsPath)),
+        temporaryPath_(std::move(temporaryPath)),
+        contentsName_(NameIn(contentsPath_)),
+        temporaryName_(NameIn(temporaryPath_)) {}
   ~PassFiles() {
     if (discard_ && !replaced_) Discard();
   }
@@ -93,10 +104,10 @@ class PassFiles {
     AssignPath(temporary_, temporaryPath_);
     // The old name goes before the contents file opens: Windows cannot remove
     // a second name of a file that is open without delete sharing.
-    RaiseIo(platform::RemoveWorkFile(temporaryPath_));
-    OpenExisting(contents_, pass.from.recordSize);
+    RaiseIo(platform::RemoveWorkFileIn(folder_, temporaryName_));
+    OpenExistingIn(contents_, folder_, contentsName_, pass.from.recordSize);
     CheckIo();
-    CreateEmpty(temporary_, pass.to.recordSize, Sharing::ExclusiveNew);
+    CreateEmptyIn(temporary_, folder_, temporaryName_, pass.to.recordSize, Sharing::ExclusiveNew);
     CheckIo();
     created_ = true;
     HoldRecordFile(temporary_, hold_);
@@ -139,8 +150,8 @@ class PassFiles {
     platform::FileStamp held;
     platform::FileStamp named;
     if (platform::StampOf(contentsHold_, held) != platform::error::kSuccess ||
-        platform::StampOf(contentsPath_, named) != platform::error::kSuccess || !(held == openedStamp_) ||
-        !(named == openedStamp_)) {
+        platform::StampIn(folder_, contentsName_, named) != platform::error::kSuccess ||
+        !(held == openedStamp_) || !(named == openedStamp_)) {
       throw EConvertError(texts::Format(texts::kContentsChangedFormat, contentsPath_));
     }
     contentsHold_ = platform::FileHandle();
@@ -149,7 +160,7 @@ class PassFiles {
   // Moves the temporary file over the contents file in one step. kNotDurable
   // means it has moved but a power cut could undo it: raised all the same.
   void ReplaceContents() {
-    const platform::ErrorCode code = platform::ReplaceHeld(hold_, temporaryPath_, contentsPath_);
+    const platform::ErrorCode code = platform::ReplaceHeldIn(folder_, hold_, temporaryName_, contentsName_);
     replaced_ = code == platform::error::kSuccess || code == platform::error::kNotDurable;
     RaiseIo(code);
   }
@@ -192,14 +203,17 @@ class PassFiles {
       TakeIoStatus();
     }
     if (hold_) {
-      (void)platform::DeleteHeld(hold_, temporaryPath_);
+      (void)platform::DeleteHeldIn(folder_, hold_, temporaryName_);
     } else if (created_) {
-      (void)platform::Delete(temporaryPath_);
+      (void)platform::DeleteIn(folder_, temporaryName_);
     }
   }
 
+  const platform::HeldFolder& folder_;
   std::string contentsPath_;
   std::string temporaryPath_;
+  std::string contentsName_;
+  std::string temporaryName_;
   RecordFile contents_;
   RecordFile temporary_;
   platform::FileHandle hold_;
@@ -209,6 +223,21 @@ class PassFiles {
   bool discard_ = false;
   bool replaced_ = false;
 };
+
+// The project file's folder, held for the conversion, and its name there.
+SaveFolder ProjectSaveFolder(const TMemIniFile& store, const FolderHolds& holds) {
+  const std::string& target = store.ReplacementTarget();
+  return SaveFolder{holds.HeldFolderOf(target), NameIn(target)};
+}
+
+// Nothing is saved over text the store did not read: an edit made to the
+// project file meanwhile (or another file put in its place) stops the
+// conversion before anything is replaced.
+void RefuseChangedProject(const TMemIniFile& store, const SaveFolder& in) {
+  if (!store.FileIsAsLoaded(in.folder ? &in : nullptr)) {
+    throw EConvertError(texts::Format(texts::kProjectChangedFormat, store.FileName()));
+  }
+}
 
 }  // namespace
 
@@ -321,7 +350,18 @@ bool Converter::FinishStoppedRun(FolderHolds& holds) {
   TMemIniFile& store = *store_;
   const Pass* finished = StoppedRunToFinish(store, ContentsPath(), holds);
   if (finished == nullptr) return false;
-  RaiseIo(platform::Replace(store.PendingSavePath(), store.ReplacementTarget()));
+  const SaveFolder project = ProjectSaveFolder(store, holds);
+  const std::string savedName = NameIn(store.PendingSavePath());
+  RefuseChangedProject(store, project);
+  platform::FileStamp moved;
+  if (project.folder) {
+    RaiseIo(platform::StampIn(*project.folder, savedName, moved));
+    RaiseIo(platform::ReplaceIn(*project.folder, savedName, project.name));
+  } else {
+    RaiseIo(platform::StampOf(store.PendingSavePath(), moved));
+    RaiseIo(platform::Replace(store.PendingSavePath(), store.ReplacementTarget()));
+  }
+  store.NoteReplacement(moved, project.folder ? &project : nullptr);
   store.WriteText(keys::kSection, keys::kVersion, IntegerText(finished->stampedVersion));
   face_.SetStatus(texts::kStatusResumed);
   return true;
@@ -345,7 +385,10 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
   RaiseRefusal(stop);
 
   const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
-  PassFiles files(contentsPath, TemporaryPathFor(contentsPath));
+  const platform::HeldFolder* contentsFolder = holds.HeldFolderOf(contentsPath);
+  if (contentsFolder == nullptr) throw std::logic_error("the contents file's folder is not held");
+  const std::string temporaryPath = TemporaryPathFor(contentsPath);
+  PassFiles files(*contentsFolder, contentsPath, temporaryPath);
   files.Open(pass);
   files.CopyRecords(pass, count, options_.recordIo, face_);
 
@@ -355,11 +398,16 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
   // is replaced, and the store changes only once the project file has it, so
   // a failure leaves the store describing the files as they are.
   files.FlushTemporary();
+  const SaveFolder project = ProjectSaveFolder(store, holds);
+  const SaveFolder* const projectIn = project.folder ? &project : nullptr;
+  RefuseChangedProject(store, project);
   PendingSave projectSave =
-      store.PrepareSaveWith(keys::kSection, keys::kVersion, IntegerText(pass.stampedVersion));
+      store.PrepareSaveWith(keys::kSection, keys::kVersion, IntegerText(pass.stampedVersion), projectIn);
   files.Close(CloseOrderOf(pass));
   if (face_.StopRequested()) Interrupt();
   files.RefuseChangedContents();
+  // The last look before anything is replaced.
+  RefuseChangedProject(store, project);
 
   // From here on the pass finishes whatever the face asks.
   try {
@@ -372,6 +420,7 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
   }
   // Should the project file refuse now, its new text stays for the next run.
   projectSave.Commit(/*keepOnFailure=*/true);
+  if (projectSave.MovedStamp()) store.NoteReplacement(*projectSave.MovedStamp(), projectIn);
   store.WriteNumber(keys::kSection, keys::kVersion, pass.stampedVersion);
 
   face_.SetStatus(texts::kStatusSuccess);
@@ -384,7 +433,9 @@ void Converter::RunPass(const Pass& pass) {
     RunPassHolding(pass, *holds_);
     return;
   }
+  // As Convert holds them: the project's folder first.
   FolderHolds holds(FolderHolds::Mode::Hold);
+  RaiseRefusal(holds.HoldFolderOf(store_->ReplacementTarget()));
   RunPassHolding(pass, holds);
 }
 

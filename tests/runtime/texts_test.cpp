@@ -53,6 +53,8 @@ const ReadableText kReadableTexts[] = {
      "変換を中断しました。作業中のファイルは削除し、プロジェクトは最後に完了した状態のままです"},
     {"kContentsChangedFormat", kwt::texts::kContentsChangedFormat,
      "コンテンツファイル %s が変換中に変更されたため、置き換えませんでした。もう一度実行してください"},
+    {"kProjectChangedFormat", kwt::texts::kProjectChangedFormat,
+     "プロジェクトファイル %s が変換中に変更されたため、何も置き換えませんでした。もう一度実行してください"},
     {"kContentsIsProjectFormat", kwt::texts::kContentsIsProjectFormat,
      "ファイル %s はプロジェクトファイル (*.kwj) "
      "のため、コンテンツとしては変換しません。何も変更しませんでした"},
