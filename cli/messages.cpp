@@ -80,6 +80,11 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "コンテンツファイルとしてプロジェクトファイルが書き換えられてしまいます%s"},
     {Msg::ReasonContentsIsTemporary, "the contents file is named TMP.DAT, the converter's work file%s",
      "コンテンツファイルの名前が、変換の作業ファイルと同じ TMP.DAT です%s"},
+    {Msg::NoteDiskFreed,
+     "the disk ran full: the unfinished %s was removed to free the space again; make room and convert again",
+     "ディスクがいっぱいになったため、作りかけの %s "
+     "を削除して空きを戻しました。空きを作ってから、もう一度変換して"
+     "ください。"},
     {Msg::Usage,
      "Usage: kwtconv [OPTIONS] PROJECT.kwj|FOLDER...\n"
      "Converts each project (a .kwj project file and the .KWT contents file it names)\n"

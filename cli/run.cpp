@@ -159,7 +159,8 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
     outcome.note =
         Say(Msg::NoteFoundBeside, {converter.LastContents().path, converter.LastContents().stored});
   } else if (outcome.result == Result::Failed) {
-    outcome.note = NoteFor(outcome, options);
+    outcome.note =
+        result.temporaryRemoved ? Say(Msg::NoteDiskFreed, {result.temporaryPath}) : NoteFor(outcome, options);
   }
   return outcome;
 }

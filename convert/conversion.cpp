@@ -65,6 +65,16 @@ class ProgressText {
   throw EInterrupted(std::string(texts::kInterrupted));
 }
 
+// ERROR_HANDLE_DISK_FULL: what some Windows file systems answer instead of 112.
+constexpr std::int32_t kHandleDiskFull = 39;
+
+// True for the codes of a write that found no room: the platform's refusal and
+// the layer's own short write (101).
+bool DiskRanFull(std::int32_t code) {
+  return code == io_code::kShortWrite || code == static_cast<std::int32_t>(platform::error::kDiskFull) ||
+         code == kHandleDiskFull;
+}
+
 // The name path has in its folder (the part after FolderOf), the one the held
 // folder reaches it by.
 std::string NameIn(std::string_view path) {
@@ -77,8 +87,9 @@ std::string NameIn(std::string_view path) {
 // to become our contents file. Both are reached through the contents file's
 // held folder only. All are closed when the pass ends, however it ends. A
 // temporary file that a failed record left behind stays, holding the records
-// converted so far; one that is complete, or that an interruption cut short,
-// is removed unless it took the contents file's place.
+// converted so far (unless the disk ran full: see FreeTheDisk); one that is
+// complete, or that an interruption cut short, is removed unless it took the
+// contents file's place.
 class PassFiles {
  public:
   PassFiles(const platform::HeldFolder& folder, std::string contentsPath, std::string temporaryPath)
@@ -131,6 +142,14 @@ class PassFiles {
   void FlushTemporary() {
     FlushRecordFile(temporary_);
     CheckIo();
+  }
+
+  // A write that found the disk full leaves an unfinished temporary file that
+  // only keeps the disk full: it goes at once. True when it has gone.
+  bool FreeTheDisk() noexcept {
+    if (!created_ || replaced_) return false;
+    discard_ = false;
+    return Discard();
   }
 
   // When no contents file was found nothing is open, and the first close
@@ -196,17 +215,20 @@ class PassFiles {
 
   // While the hold lasts, the file is deleted before the hold ends, so that no
   // other conversion's file is deleted in its place. A failing close cannot
-  // matter here; its code is not left pending.
-  void Discard() noexcept {
+  // matter here; its code is not left pending. True when the file has gone.
+  bool Discard() noexcept {
     if (temporary_.IsOpen()) {
       CloseRecordFile(temporary_);
       TakeIoStatus();
     }
+    platform::ErrorCode code = platform::error::kSuccess;
     if (hold_) {
-      (void)platform::DeleteHeldIn(folder_, hold_, temporaryName_);
+      code = platform::DeleteHeldIn(folder_, hold_, temporaryName_);
     } else if (created_) {
-      (void)platform::DeleteIn(folder_, temporaryName_);
+      code = platform::DeleteIn(folder_, temporaryName_);
     }
+    created_ = false;
+    return code == platform::error::kSuccess;
   }
 
   const platform::HeldFolder& folder_;
@@ -389,15 +411,27 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
   if (contentsFolder == nullptr) throw std::logic_error("the contents file's folder is not held");
   const std::string temporaryPath = TemporaryPathFor(contentsPath);
   PassFiles files(*contentsFolder, contentsPath, temporaryPath);
+  // A write that found the disk full frees it again before the error travels on.
+  const auto freeingAFullDisk = [&](auto step) {
+    try {
+      step();
+    } catch (const EInOutError& error) {
+      if (DiskRanFull(error.IoCode()) && files.FreeTheDisk()) {
+        result_.temporaryRemoved = true;
+        result_.temporaryPath = temporaryPath;
+      }
+      throw;
+    }
+  };
   files.Open(pass);
-  files.CopyRecords(pass, count, options_.recordIo, face_);
+  freeingAFullDisk([&] { files.CopyRecords(pass, count, options_.recordIo, face_); });
 
   face_.SetStatus(texts::kStatusFinishing);
 
   // The project file's new text is written beside it before the contents file
   // is replaced, and the store changes only once the project file has it, so
   // a failure leaves the store describing the files as they are.
-  files.FlushTemporary();
+  freeingAFullDisk([&] { files.FlushTemporary(); });
   const SaveFolder project = ProjectSaveFolder(store, holds);
   const SaveFolder* const projectIn = project.folder ? &project : nullptr;
   RefuseChangedProject(store, project);

@@ -47,6 +47,10 @@ struct ConversionResult {
   std::optional<std::int32_t> ioCode;
   // The error itself, for a face that says some errors in its own words.
   std::exception_ptr error;
+  // For Failed: the disk ran full while TMP.DAT was written, and the pass
+  // removed its unfinished TMP.DAT (at temporaryPath) to free the space.
+  bool temporaryRemoved = false;
+  std::string temporaryPath;
 
   bool Succeeded() const noexcept {
     return outcome == ConversionOutcome::Converted || outcome == ConversionOutcome::UpToDate;

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "cli/console.h"
+#include "cli/messages.h"
 #include "cli/run.h"
 #include "convert/conversion.h"
 #include "convert/conversion_test_support.h"
@@ -278,9 +279,9 @@ ProcessResult KwtconvOnDisk(const std::vector<std::string>& arguments) {
 #endif
 }
 
-// A full disk under the contents file: the pass stops with a disk-full error,
-// the records converted so far stay in the temporary file, and the contents
-// and project files keep their bytes.
+// A full disk under the contents file: the pass stops with a disk-full error
+// and removes its unfinished temporary file, so that the disk does not stay
+// full, and says so; the contents and project files keep their bytes.
 TEST(FullDisk, ContentsOnAFullDiskKeepsItsRecords) {
   Folder folder;
   fs::create_directory(folder.Path("disk"));
@@ -302,9 +303,10 @@ TEST(FullDisk, ContentsOnAFullDiskKeepsItsRecords) {
       << result.err;
   EXPECT_EQ(folder.Read("disk/p.kwj"), projectText);
   EXPECT_EQ(folder.Read("disk/p.KWT"), records);
-  const std::string left = folder.Read("disk/TMP.DAT");
-  EXPECT_GT(left.size(), 0u);
-  EXPECT_EQ(left, To103Records(records, 100).substr(0, left.size()));
+  EXPECT_FALSE(folder.Exists("disk/TMP.DAT"));
+  const std::string note = Say(cli::Msg::NoteDiskFreed, {folder.Cp932("disk/TMP.DAT")});
+  EXPECT_NE(result.err.find("kwtconv: " + project + ": note: " + Utf8(note) + "\n"), std::string::npos)
+      << result.err;
 }
 
 // A full disk under the project file only: the new text cannot be written
