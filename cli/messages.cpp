@@ -80,6 +80,12 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "コンテンツファイルとしてプロジェクトファイルが書き換えられてしまいます%s"},
     {Msg::ReasonContentsIsTemporary, "the contents file is named TMP.DAT, the converter's work file%s",
      "コンテンツファイルの名前が、変換の作業ファイルと同じ TMP.DAT です%s"},
+    {Msg::NotePermissionsNotKept,
+     "the converted files could not keep all of the old files' permissions (not kept: %s); they are open to "
+     "nobody who could not open the old ones",
+     "変換後のファイルは元のファイルの権限を一部引き継げませんでした (引き継げなかったもの: "
+     "%s)。元のファイルを"
+     "開けなかった人が開けるようにはなっていません。"},
     {Msg::NoteDiskFreed,
      "the disk ran full: the unfinished %s was removed to free the space again; make room and convert again",
      "ディスクがいっぱいになったため、作りかけの %s "

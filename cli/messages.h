@@ -56,6 +56,7 @@ enum class Msg {
   ReasonFolderBusy,
   ReasonProjectFileAsWorkFile,
   ReasonContentsIsTemporary,
+  NotePermissionsNotKept,
   NoteDiskFreed,
   Usage,
   Count  // the number of messages, not one

@@ -126,7 +126,7 @@ class PassFiles {
     // From the file opened, not from what its name may reach by now.
     HoldRecordFile(contents_, contentsHold_);
     CheckIo();
-    platform::CopyPermissions(contentsHold_, hold_);
+    permissionsNotKept_ = platform::CopyPermissions(contentsHold_, hold_);
     RaiseIo(platform::StampOf(contentsHold_, openedStamp_));
   }
 
@@ -185,6 +185,7 @@ class PassFiles {
   }
 
   bool Replaced() const { return replaced_; }
+  platform::PermissionParts PermissionsNotKept() const { return permissionsNotKept_; }
 
  private:
   template <typename Source, typename Target, auto Map>
@@ -241,6 +242,7 @@ class PassFiles {
   platform::FileHandle hold_;
   platform::FileHandle contentsHold_;
   platform::FileStamp openedStamp_;
+  platform::PermissionParts permissionsNotKept_ = 0;
   bool created_ = false;
   bool discard_ = false;
   bool replaced_ = false;
@@ -452,9 +454,11 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
     if (files.Replaced()) projectSave.Keep();
     throw;
   }
+  result_.permissionsNotKept |= files.PermissionsNotKept();
   // Should the project file refuse now, its new text stays for the next run.
   projectSave.Commit(/*keepOnFailure=*/true);
   if (projectSave.MovedStamp()) store.NoteReplacement(*projectSave.MovedStamp(), projectIn);
+  result_.permissionsNotKept |= projectSave.PermissionsNotKept();
   store.WriteNumber(keys::kSection, keys::kVersion, pass.stampedVersion);
 
   face_.SetStatus(texts::kStatusSuccess);

@@ -10,6 +10,7 @@
 
 #include "convert/contents_path.h"
 #include "convert/plan.h"
+#include "runtime/platform.h"
 
 namespace kwt {
 
@@ -51,6 +52,10 @@ struct ConversionResult {
   // removed its unfinished TMP.DAT (at temporaryPath) to free the space.
   bool temporaryRemoved = false;
   std::string temporaryPath;
+  // What the files that took the old ones' places could not keep of their
+  // permissions (platform::permission bits); 0 when they kept everything.
+  // Never wider than before, whatever is missing.
+  platform::PermissionParts permissionsNotKept = 0;
 
   bool Succeeded() const noexcept {
     return outcome == ConversionOutcome::Converted || outcome == ConversionOutcome::UpToDate;

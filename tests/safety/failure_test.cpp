@@ -22,6 +22,13 @@
 #include "safety/safety_test_support.h"
 #include "safety/scratch_mount.h"
 
+#ifdef __linux__
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 namespace kwt::testing {
 namespace {
 
@@ -253,10 +260,8 @@ void FillUp(const fs::path& file, std::uint64_t diskBytes) {
   }
 }
 
-// kwtconv on a scratch disk. A mounted one is real for a child process; the
-// one the seam makes up on Windows lives in this process, so kwtconv runs here.
-ProcessResult KwtconvOnDisk(const std::vector<std::string>& arguments) {
-#ifdef _WIN32
+// kwtconv run in this process (a UTF-8 argument list), its output captured.
+ProcessResult KwtconvHere(const std::vector<std::string>& arguments) {
   class Captured : public cli::Console {
    public:
     void Write(cli::Stream stream, std::string_view text) override {
@@ -274,6 +279,13 @@ ProcessResult KwtconvOnDisk(const std::vector<std::string>& arguments) {
   result.out = console.out;
   result.err = console.err;
   return result;
+}
+
+// kwtconv on a scratch disk. A mounted one is real for a child process; the
+// one the seam makes up on Windows lives in this process, so kwtconv runs here.
+ProcessResult KwtconvOnDisk(const std::vector<std::string>& arguments) {
+#ifdef _WIN32
+  return KwtconvHere(arguments);
 #else
   return Kwtconv(arguments);
 #endif
@@ -347,6 +359,49 @@ TEST(FullDisk, ReadOnlyFileSystemRefusesWithAccessDenied) {
   EXPECT_EQ(FirstLine(result.err), ErrorLine(project, IoMessage(5)));
   EXPECT_TRUE(folder.Snapshot() == before);
 }
+
+#ifdef __linux__
+// Somebody outside a shared group converting its project (bob:team, 666, in a
+// folder anybody may write) can give the new files neither owner nor group:
+// they take the group's bits away rather than open them to the converter's
+// own group, and kwtconv says what could not be kept.
+TEST(Permissions, WhatTheNewFilesCannotKeepIsSaid) {
+  if (!RunningAsRoot()) GTEST_SKIP() << "needs root to act as other users";
+  const uid_t bob = 4243;
+  const gid_t team = 4242;
+  const uid_t nobody = 65534;
+  Folder folder;
+  MakeProject(folder);
+  ASSERT_EQ(::chmod(folder.Path("").c_str(), 0777), 0);
+  for (const char* name : {"p.kwj", "p.KWT"}) {
+    ASSERT_EQ(::chown(folder.Path(name).c_str(), bob, team), 0);
+    ASSERT_EQ(::chmod(folder.Path(name).c_str(), 0666), 0);
+  }
+  const std::string project = folder.Utf8("p.kwj");
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0) _exit(255);
+    const ProcessResult result = KwtconvHere({project});
+    const std::string note =
+        project + ": note: " + Utf8(Say(cli::Msg::NotePermissionsNotKept, {"owner, group"}));
+    _exit(result.exitCode != 0 ? 2 : result.out.find(note + "\n") == std::string::npos ? 3 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "2: the conversion failed, 3: no note";
+  for (const char* name : {"p.kwj", "p.KWT"}) {
+    SCOPED_TRACE(name);
+    struct stat info {};
+    ASSERT_EQ(::stat(folder.Path(name).c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, nobody);
+    EXPECT_EQ(info.st_gid, nobody);
+    EXPECT_EQ(info.st_mode & 07777, 0606u);
+  }
+  EXPECT_EQ(folder.Read("p.KWT"), To140Records(To103Records(Records102(2), 2), 2));
+}
+#endif
 
 }  // namespace
 }  // namespace kwt::testing
