@@ -241,6 +241,17 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "--contents FILE",
      "コピーのレコードを変換するには、--find-contents (プロジェクトの隣のファイル) か --contents ファイル "
      "を付けてもう一度実行してください"},
+    {Msg::NotePermissionsNotKept,
+     "the converted files could not keep all of the old files' permissions (not kept: %s); they are open to "
+     "nobody who could not open the old ones",
+     "変換後のファイルは元のファイルの権限を一部引き継げませんでした (引き継げなかったもの: "
+     "%s)。元のファイルを"
+     "開けなかった人が開けるようにはなっていません。"},
+    {Msg::NoteDiskFreed,
+     "the disk ran full: the unfinished %s was removed to free the space again; make room and convert again",
+     "ディスクがいっぱいになったため、作りかけの %s "
+     "を削除して空きを戻しました。空きを作ってから、もう一度変換して"
+     "ください。"},
     {Msg::Usage,
      "Usage: kwtconv [OPTIONS] PROJECT.kwj|FOLDER...\n"
      "Converts each project (a .kwj project file and the .KWT contents file it names)\n"

@@ -111,6 +111,8 @@ enum class Msg {
   ReasonSystemFolder,
   ReasonCopiedProject,
   NoteCopiedProject,
+  NotePermissionsNotKept,
+  NoteDiskFreed,
   Usage,
   Count  // the number of messages, not one
 };

@@ -204,7 +204,33 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
     outcome.note =
         Say(Msg::NoteFoundBeside, {converter.LastContents().path, converter.LastContents().stored});
   } else if (outcome.result == Result::Failed) {
-    outcome.note = NoteFor(outcome, options);
+    outcome.note =
+        result.temporaryRemoved ? Say(Msg::NoteDiskFreed, {result.temporaryPath}) : NoteFor(outcome, options);
+  }
+  if (outcome.result == Result::Converted && result.permissionsNotKept != 0) {
+    // The system's own names for the parts, in either language.
+    namespace permission = platform::permission;
+    const std::pair<platform::PermissionParts, std::string_view> parts[] = {
+        {permission::kOwner, "owner"},
+        {permission::kGroup, "group"},
+        {permission::kMode, "mode"},
+#ifdef _WIN32
+        {permission::kAccessList, "DACL"},
+        {permission::kExtended, "alternate data streams"},
+        {permission::kAttributes, "attributes"},
+#else
+        {permission::kAccessList, "ACL"}, {permission::kExtended, "extended attributes"},
+#endif
+    };
+    std::string lost;
+    for (const auto& [part, partName] : parts) {
+      if ((result.permissionsNotKept & part) == 0) continue;
+      if (!lost.empty()) lost += ", ";
+      lost += partName;
+    }
+    const std::string note = Say(Msg::NotePermissionsNotKept, {lost});
+    const std::string_view between = RunLanguage() == Language::Japanese ? "" : "; ";
+    outcome.note = outcome.note ? *outcome.note + std::string(between) + note : note;
   }
   return outcome;
 }

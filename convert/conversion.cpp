@@ -65,17 +65,39 @@ class ProgressText {
   throw EInterrupted(std::string(texts::kInterrupted));
 }
 
+// ERROR_HANDLE_DISK_FULL: what some Windows file systems answer instead of 112.
+constexpr std::int32_t kHandleDiskFull = 39;
+
+// True for the codes of a write that found no room: the platform's refusal and
+// the layer's own short write (101).
+bool DiskRanFull(std::int32_t code) {
+  return code == io_code::kShortWrite || code == static_cast<std::int32_t>(platform::error::kDiskFull) ||
+         code == kHandleDiskFull;
+}
+
+// The name path has in its folder (the part after FolderOf), the one the held
+// folder reaches it by.
+std::string NameIn(std::string_view path) {
+  return std::string(path.substr(FolderOf(path).size()));
+}
+
 // The files of one pass: the contents file it reads, the temporary file it
 // writes, and a second handle that keeps the temporary file held until it has
 // moved, so that no other conversion can take it and write into what is about
-// to become our contents file. All are closed when the pass ends, however it
-// ends. A temporary file that a failed record left behind stays, holding the
-// records converted so far; one that is complete, or that an interruption cut
-// short, is removed unless it took the contents file's place.
+// to become our contents file. Both are reached through the contents file's
+// held folder only. All are closed when the pass ends, however it ends. A
+// temporary file that a failed record left behind stays, holding the records
+// converted so far (unless the disk ran full: see FreeTheDisk); one that is
+// complete, or that an interruption cut short, is removed unless it took the
+// contents file's place.
 class PassFiles {
  public:
-  PassFiles(std::string contentsPath, std::string temporaryPath)
-      : contentsPath_(std::move(contentsPath)), temporaryPath_(std::move(temporaryPath)) {}
+  PassFiles(const platform::HeldFolder& folder, std::string contentsPath, std::string temporaryPath)
+      : folder_(folder),
+        contentsPath_(std::move(contentsPath)),
+        temporaryPath_(std::move(temporaryPath)),
+        contentsName_(NameIn(contentsPath_)),
+        temporaryName_(NameIn(temporaryPath_)) {}
   ~PassFiles() {
     if (discard_ && !replaced_) Discard();
   }
@@ -93,10 +115,10 @@ class PassFiles {
     AssignPath(temporary_, temporaryPath_);
     // The old name goes before the contents file opens: Windows cannot remove
     // a second name of a file that is open without delete sharing.
-    RaiseIo(platform::RemoveWorkFile(temporaryPath_));
-    OpenExisting(contents_, pass.from.recordSize);
+    RaiseIo(platform::RemoveWorkFileIn(folder_, temporaryName_));
+    OpenExistingIn(contents_, folder_, contentsName_, pass.from.recordSize);
     CheckIo();
-    CreateEmpty(temporary_, pass.to.recordSize, Sharing::ExclusiveNew);
+    CreateEmptyIn(temporary_, folder_, temporaryName_, pass.to.recordSize, Sharing::ExclusiveNew);
     CheckIo();
     created_ = true;
     HoldRecordFile(temporary_, hold_);
@@ -104,7 +126,7 @@ class PassFiles {
     // From the file opened, not from what its name may reach by now.
     HoldRecordFile(contents_, contentsHold_);
     CheckIo();
-    platform::CopyPermissions(contentsHold_, hold_);
+    permissionsNotKept_ = platform::CopyPermissions(contentsHold_, hold_);
     RaiseIo(platform::StampOf(contentsHold_, openedStamp_));
   }
 
@@ -120,6 +142,14 @@ class PassFiles {
   void FlushTemporary() {
     FlushRecordFile(temporary_);
     CheckIo();
+  }
+
+  // A write that found the disk full leaves an unfinished temporary file that
+  // only keeps the disk full: it goes at once. True when it has gone.
+  bool FreeTheDisk() noexcept {
+    if (!created_ || replaced_) return false;
+    discard_ = false;
+    return Discard();
   }
 
   // When no contents file was found nothing is open, and the first close
@@ -139,8 +169,8 @@ class PassFiles {
     platform::FileStamp held;
     platform::FileStamp named;
     if (platform::StampOf(contentsHold_, held) != platform::error::kSuccess ||
-        platform::StampOf(contentsPath_, named) != platform::error::kSuccess || !(held == openedStamp_) ||
-        !(named == openedStamp_)) {
+        platform::StampIn(folder_, contentsName_, named) != platform::error::kSuccess ||
+        !(held == openedStamp_) || !(named == openedStamp_)) {
       throw EConvertError(texts::Format(texts::kContentsChangedFormat, contentsPath_));
     }
     contentsHold_ = platform::FileHandle();
@@ -149,12 +179,13 @@ class PassFiles {
   // Moves the temporary file over the contents file in one step. kNotDurable
   // means it has moved but a power cut could undo it: raised all the same.
   void ReplaceContents() {
-    const platform::ErrorCode code = platform::ReplaceHeld(hold_, temporaryPath_, contentsPath_);
+    const platform::ErrorCode code = platform::ReplaceHeldIn(folder_, hold_, temporaryName_, contentsName_);
     replaced_ = code == platform::error::kSuccess || code == platform::error::kNotDurable;
     RaiseIo(code);
   }
 
   bool Replaced() const { return replaced_; }
+  platform::PermissionParts PermissionsNotKept() const { return permissionsNotKept_; }
 
  private:
   template <typename Source, typename Target, auto Map>
@@ -185,30 +216,52 @@ class PassFiles {
 
   // While the hold lasts, the file is deleted before the hold ends, so that no
   // other conversion's file is deleted in its place. A failing close cannot
-  // matter here; its code is not left pending.
-  void Discard() noexcept {
+  // matter here; its code is not left pending. True when the file has gone.
+  bool Discard() noexcept {
     if (temporary_.IsOpen()) {
       CloseRecordFile(temporary_);
       TakeIoStatus();
     }
+    platform::ErrorCode code = platform::error::kSuccess;
     if (hold_) {
-      (void)platform::DeleteHeld(hold_, temporaryPath_);
+      code = platform::DeleteHeldIn(folder_, hold_, temporaryName_);
     } else if (created_) {
-      (void)platform::Delete(temporaryPath_);
+      code = platform::DeleteIn(folder_, temporaryName_);
     }
+    created_ = false;
+    return code == platform::error::kSuccess;
   }
 
+  const platform::HeldFolder& folder_;
   std::string contentsPath_;
   std::string temporaryPath_;
+  std::string contentsName_;
+  std::string temporaryName_;
   RecordFile contents_;
   RecordFile temporary_;
   platform::FileHandle hold_;
   platform::FileHandle contentsHold_;
   platform::FileStamp openedStamp_;
+  platform::PermissionParts permissionsNotKept_ = 0;
   bool created_ = false;
   bool discard_ = false;
   bool replaced_ = false;
 };
+
+// The project file's folder, held for the conversion, and its name there.
+SaveFolder ProjectSaveFolder(const TMemIniFile& store, const FolderHolds& holds) {
+  const std::string& target = store.ReplacementTarget();
+  return SaveFolder{holds.HeldFolderOf(target), NameIn(target)};
+}
+
+// Nothing is saved over text the store did not read: an edit made to the
+// project file meanwhile (or another file put in its place) stops the
+// conversion before anything is replaced.
+void RefuseChangedProject(const TMemIniFile& store, const SaveFolder& in) {
+  if (!store.FileIsAsLoaded(in.folder ? &in : nullptr)) {
+    throw EConvertError(texts::Format(texts::kProjectChangedFormat, store.FileName()));
+  }
+}
 
 }  // namespace
 
@@ -323,7 +376,18 @@ bool Converter::FinishStoppedRun(FolderHolds& holds) {
   TMemIniFile& store = *store_;
   const Pass* finished = StoppedRunToFinish(store, ContentsPath(), holds);
   if (finished == nullptr) return false;
-  RaiseIo(platform::Replace(store.PendingSavePath(), store.ReplacementTarget()));
+  const SaveFolder project = ProjectSaveFolder(store, holds);
+  const std::string savedName = NameIn(store.PendingSavePath());
+  RefuseChangedProject(store, project);
+  platform::FileStamp moved;
+  if (project.folder) {
+    RaiseIo(platform::StampIn(*project.folder, savedName, moved));
+    RaiseIo(platform::ReplaceIn(*project.folder, savedName, project.name));
+  } else {
+    RaiseIo(platform::StampOf(store.PendingSavePath(), moved));
+    RaiseIo(platform::Replace(store.PendingSavePath(), store.ReplacementTarget()));
+  }
+  store.NoteReplacement(moved, project.folder ? &project : nullptr);
   store.WriteText(keys::kSection, keys::kVersion, IntegerText(finished->stampedVersion));
   face_.SetStatus(texts::kStatusResumed);
   return true;
@@ -347,21 +411,41 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
   RaiseRefusal(stop);
 
   const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
-  PassFiles files(contentsPath, TemporaryPathFor(contentsPath));
+  const platform::HeldFolder* contentsFolder = holds.HeldFolderOf(contentsPath);
+  if (contentsFolder == nullptr) throw std::logic_error("the contents file's folder is not held");
+  const std::string temporaryPath = TemporaryPathFor(contentsPath);
+  PassFiles files(*contentsFolder, contentsPath, temporaryPath);
+  // A write that found the disk full frees it again before the error travels on.
+  const auto freeingAFullDisk = [&](auto step) {
+    try {
+      step();
+    } catch (const EInOutError& error) {
+      if (DiskRanFull(error.IoCode()) && files.FreeTheDisk()) {
+        result_.temporaryRemoved = true;
+        result_.temporaryPath = temporaryPath;
+      }
+      throw;
+    }
+  };
   files.Open(pass);
-  files.CopyRecords(pass, count, options_.recordIo, face_);
+  freeingAFullDisk([&] { files.CopyRecords(pass, count, options_.recordIo, face_); });
 
   face_.SetStatus(texts::kStatusFinishing);
 
   // The project file's new text is written beside it before the contents file
   // is replaced, and the store changes only once the project file has it, so
   // a failure leaves the store describing the files as they are.
-  files.FlushTemporary();
+  freeingAFullDisk([&] { files.FlushTemporary(); });
+  const SaveFolder project = ProjectSaveFolder(store, holds);
+  const SaveFolder* const projectIn = project.folder ? &project : nullptr;
+  RefuseChangedProject(store, project);
   PendingSave projectSave =
-      store.PrepareSaveWith(keys::kSection, keys::kVersion, IntegerText(pass.stampedVersion));
+      store.PrepareSaveWith(keys::kSection, keys::kVersion, IntegerText(pass.stampedVersion), projectIn);
   files.Close(CloseOrderOf(pass));
   if (face_.StopRequested()) Interrupt();
   files.RefuseChangedContents();
+  // The last look before anything is replaced.
+  RefuseChangedProject(store, project);
 
   // From here on the pass finishes whatever the face asks.
   try {
@@ -372,8 +456,11 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
     if (files.Replaced()) projectSave.Keep();
     throw;
   }
+  result_.permissionsNotKept |= files.PermissionsNotKept();
   // Should the project file refuse now, its new text stays for the next run.
   projectSave.Commit(/*keepOnFailure=*/true);
+  if (projectSave.MovedStamp()) store.NoteReplacement(*projectSave.MovedStamp(), projectIn);
+  result_.permissionsNotKept |= projectSave.PermissionsNotKept();
   store.WriteNumber(keys::kSection, keys::kVersion, pass.stampedVersion);
 
   face_.SetStatus(texts::kStatusSuccess);
@@ -386,7 +473,9 @@ void Converter::RunPass(const Pass& pass) {
     RunPassHolding(pass, *holds_);
     return;
   }
+  // As Convert holds them: the project's folder first.
   FolderHolds holds(FolderHolds::Mode::Hold);
+  RaiseRefusal(holds.HoldFolderOf(store_->ReplacementTarget()));
   RunPassHolding(pass, holds);
 }
 

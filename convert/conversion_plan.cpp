@@ -112,23 +112,63 @@ std::string TemporaryPathFor(std::string_view contentsPath) {
   return FolderOf(contentsPath) + std::string(kTemporaryName);
 }
 
+namespace {
+
+// The folder a link in the last name of folder (a directory part) names now,
+// as a directory part; folder itself when that name is no link. Resolved once,
+// when the folder is held: from then on the held folder is used, never the link.
+std::string FolderALinkNames(const std::string& folder) {
+  if (folder.empty()) return folder;
+  const std::string name = folder.substr(0, folder.size() - 1);  // without its closing delimiter
+  const std::string target = platform::ReplacementTarget(name);
+  return target == name ? folder : target + folder.back();
+}
+
+}  // namespace
+
 PlannedStop FolderHolds::HoldFolderOf(std::string_view path) {
   const std::string folder = FolderOf(path);
   const auto name = [](const std::string& spelled) { return spelled.empty() ? std::string(".") : spelled; };
-  for (const std::string& held : folders_) {
-    if (held == folder || platform::SameFile(name(held), name(folder))) return {};
+  // A folder that could not be held stops every step that needs it: a step
+  // that passed over the stop must not work in it unheld.
+  for (const Spelling& known : spellings_) {
+    if (known.folder == folder) return known.stop;
   }
-  platform::FileHandle lock;
-  const platform::ErrorCode code = platform::LockFolder(folder, lock);
+  for (std::size_t i = 0, known = spellings_.size(); i < known; ++i) {
+    if (platform::SameFile(name(spellings_[i].folder), name(folder))) {
+      spellings_.push_back(spellings_[i]);
+      spellings_.back().folder = folder;
+      return spellings_.back().stop;
+    }
+  }
+  auto held = std::make_unique<platform::HeldFolder>();
+  platform::ErrorCode code = platform::HoldFolder(folder, *held);
+  if (code == platform::error::kLinkInTheWay) {
+    if (const std::string real = FolderALinkNames(folder); real != folder) {
+      code = platform::HoldFolder(real, *held);
+    }
+  }
   // Recorded even when busy: -j keeps apart whatever would collide.
   folders_.push_back(folder);
+  const bool keep = code == platform::error::kSuccess && mode_ == Mode::Hold;
+  PlannedStop stop;
   if (code == platform::error::kSharingViolation) {
-    return Stop(Obstacle::FolderBusy, ConversionOutcome::Refused, name(folder),
+    stop = Stop(Obstacle::FolderBusy, ConversionOutcome::Refused, name(folder),
                 texts::Format(texts::kFolderBusyFormat, path), static_cast<std::int32_t>(code));
+  } else if (code != platform::error::kSuccess) {
+    stop = IoStop(Obstacle::FolderBusy, name(folder), code);
   }
-  if (code != platform::error::kSuccess) return IoStop(Obstacle::FolderBusy, name(folder), code);
-  if (mode_ == Mode::Hold) locks_.push_back(std::move(lock));
-  return {};
+  spellings_.push_back({folder, keep ? std::optional(held_.size()) : std::nullopt, stop});
+  if (keep) held_.push_back(std::move(held));
+  return stop;
+}
+
+const platform::HeldFolder* FolderHolds::HeldFolderOf(std::string_view path) const {
+  const std::string folder = FolderOf(path);
+  for (const Spelling& known : spellings_) {
+    if (known.folder == folder) return known.held ? held_[*known.held].get() : nullptr;
+  }
+  return nullptr;
 }
 
 PlannedStop ProjectStop(std::string_view project) {

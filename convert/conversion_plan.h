@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -76,8 +77,10 @@ std::string TemporaryPathFor(std::string_view contentsPath);
 
 // The folders a conversion holds, each once whatever its spelling, so that a
 // second conversion of the same files (or of any project in those folders)
-// stops at once. A check probes instead of holding: it takes each hold for a
-// moment and lets go, changing nothing.
+// stops at once. A folder is opened once, when it is held, and the conversion
+// reaches every file in it through that open folder: a link in its path that
+// is swapped afterwards leads nothing elsewhere. A check probes instead of
+// holding: it takes each hold for a moment and lets go, changing nothing.
 class FolderHolds {
  public:
   enum class Mode { Hold, Probe };
@@ -86,15 +89,31 @@ class FolderHolds {
   FolderHolds& operator=(const FolderHolds&) = delete;
 
   // Holds the folder of the file at path; a stop for FolderBusy when another
-  // conversion holds it, and for any other failure to hold it.
+  // conversion holds it, and for any other failure to hold it, each time the
+  // folder is asked for. A folder whose last name is a link is held as the
+  // folder the link names now.
   PlannedStop HoldFolderOf(std::string_view path);
   // The folders held (or probed), each once, in the order first met.
   const std::vector<std::string>& Folders() const noexcept { return folders_; }
+  // The held folder of the file at path, found by the spelling of the folder
+  // as HoldFolderOf was given it (never by what the path reaches now). Null
+  // when that folder is not held, and always when probing. Lives as long as
+  // the holds.
+  const platform::HeldFolder* HeldFolderOf(std::string_view path) const;
 
  private:
+  // A folder as it was asked for, the index of its hold in held_ (none when
+  // it is only probed, or could not be held), and why it could not be held.
+  struct Spelling {
+    std::string folder;
+    std::optional<std::size_t> held;
+    PlannedStop stop;
+  };
   Mode mode_;
   std::vector<std::string> folders_;
-  std::vector<platform::FileHandle> locks_;
+  std::vector<Spelling> spellings_;
+  // Each behind its own pointer, so that the folders handed out stay put.
+  std::vector<std::unique_ptr<platform::HeldFolder>> held_;
 };
 
 // A project's own stops, before its file is read: a device, pipe or socket,

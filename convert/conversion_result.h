@@ -10,6 +10,7 @@
 
 #include "convert/contents_path.h"
 #include "convert/plan.h"
+#include "runtime/platform.h"
 
 namespace kwt {
 
@@ -90,6 +91,14 @@ struct ConversionResult {
   Obstacle obstacle = Obstacle::None;
   // The error itself, for a face that says some errors in its own words.
   std::exception_ptr error;
+  // For Failed: the disk ran full while TMP.DAT was written, and the pass
+  // removed its unfinished TMP.DAT (at temporaryPath) to free the space.
+  bool temporaryRemoved = false;
+  std::string temporaryPath;
+  // What the files that took the old ones' places could not keep of their
+  // permissions (platform::permission bits); 0 when they kept everything.
+  // Never wider than before, whatever is missing.
+  platform::PermissionParts permissionsNotKept = 0;
 
   bool Succeeded() const noexcept {
     return outcome == ConversionOutcome::Converted || outcome == ConversionOutcome::UpToDate;

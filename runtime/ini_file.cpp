@@ -100,11 +100,16 @@ void TMemIniFile::Load() {
                      file) != platform::error::kSuccess) {
     throw cannot_open();
   }
+  // Stamped before the bytes are read: a change made while they are read
+  // shows as a change afterwards.
+  platform::FileStamp stamp;
   std::uint64_t size = 0;
-  if (platform::Size(file, size) != platform::error::kSuccess ||
+  if (platform::StampOf(file, stamp) != platform::error::kSuccess ||
+      platform::Size(file, size) != platform::error::kSuccess ||
       size > std::numeric_limits<std::size_t>::max() / 2) {
     throw cannot_open();
   }
+  stamp_ = stamp;
   // One read brings the whole file. Only a system that hands out less than
   // asked (a file that shrank meanwhile) needs another; the text ends where
   // the file did. Nothing is cleared first: every byte used is read.
@@ -359,23 +364,27 @@ bool TMemIniFile::SavesLikeWith(const TMemIniFile& other, std::string_view secti
   }
 }
 
-PendingSave TMemIniFile::PrepareSave() const {
-  return PrepareSaveOf(nullptr);
+PendingSave TMemIniFile::PrepareSave(const SaveFolder* in) const {
+  return PrepareSaveOf(nullptr, in);
 }
 
 PendingSave TMemIniFile::PrepareSaveWith(std::string_view section, std::string_view key,
-                                         std::string_view value) const {
+                                         std::string_view value, const SaveFolder* in) const {
   const Change change{section, key, value};
-  return PrepareSaveOf(&change);
+  return PrepareSaveOf(&change, in);
 }
 
-PendingSave TMemIniFile::PrepareSaveOf(const Change* change) const {
+PendingSave TMemIniFile::PrepareSaveOf(const Change* change, const SaveFolder* in) const {
   const std::string& path = FileName();
+  const std::string temporaryName = in ? in->name + std::string(kTemporarySuffix) : std::string();
   // Prove first that the project file itself can be replaced: a read-only
   // file, or one that somebody holds, fails here while nothing has changed.
   platform::FileHandle existing;
-  const platform::ErrorCode opened = platform::Open(path, platform::Access::ReadWrite, platform::kShareNone,
-                                                    platform::Creation::OpenExisting, existing);
+  const platform::ErrorCode opened =
+      in ? platform::OpenIn(*in->folder, in->name, platform::Access::ReadWrite, platform::kShareNone,
+                            platform::Creation::OpenExisting, existing)
+         : platform::Open(path, platform::Access::ReadWrite, platform::kShareNone,
+                          platform::Creation::OpenExisting, existing);
   if (opened != platform::error::kSuccess && opened != platform::error::kFileNotFound)
     ThrowCannotCreate(path);
   // Writable is not enough: the move must be allowed in its folder too (a
@@ -389,21 +398,26 @@ PendingSave TMemIniFile::PrepareSaveOf(const Change* change) const {
   // link to anywhere) is removed, and the new text goes into a file made now.
   std::string temporary_path = PendingSavePath();
   platform::FileHandle file;
-  if (platform::RemoveWorkFile(temporary_path) != platform::error::kSuccess ||
-      platform::Open(temporary_path, platform::Access::ReadWrite, platform::kShareNone,
-                     platform::Creation::CreateNew, file) != platform::error::kSuccess) {
-    ThrowCannotCreate(path);
-  }
+  const bool made =
+      in ? platform::RemoveWorkFileIn(*in->folder, temporaryName) == platform::error::kSuccess &&
+               platform::OpenIn(*in->folder, temporaryName, platform::Access::ReadWrite, platform::kShareNone,
+                                platform::Creation::CreateNew, file) == platform::error::kSuccess
+         : platform::RemoveWorkFile(temporary_path) == platform::error::kSuccess &&
+               platform::Open(temporary_path, platform::Access::ReadWrite, platform::kShareNone,
+                              platform::Creation::CreateNew, file) == platform::error::kSuccess;
+  if (!made) ThrowCannotCreate(path);
   // The new file takes the old one's place, so it takes its permissions too: a
   // private project file stays private.
+  platform::PermissionParts notKept = 0;
   if (existing) {
-    platform::CopyPermissions(existing, file);
+    notKept = platform::CopyPermissions(existing, file);
     existing = platform::FileHandle();
   } else {
     platform::GiveDefaultPermissions(file);
   }
   // From here on the pending save removes the temporary file if we fail.
-  PendingSave pending(path, replacementTarget_, std::move(temporary_path), std::move(file));
+  PendingSave pending(path, replacementTarget_, std::move(temporary_path), std::move(file), in);
+  pending.permissions_not_kept_ = notKept;
 
   // Straight from the store, piece by piece: the text is never built whole.
   // An empty text is no write at all.
@@ -422,7 +436,8 @@ PendingSave TMemIniFile::PrepareSaveOf(const Change* change) const {
   // Durable, name and all: a run that stops after the contents file has been
   // replaced finishes from this file.
   if (platform::Flush(pending.file_) != platform::error::kSuccess ||
-      platform::SyncFolderOf(pending.temporary_path_) != platform::error::kSuccess) {
+      (in ? platform::SyncHeldFolder(*in->folder) : platform::SyncFolderOf(pending.temporary_path_)) !=
+          platform::error::kSuccess) {
     throw EWriteError(std::string(texts::kStreamWriteError));
   }
   return pending;
@@ -435,21 +450,55 @@ std::string TMemIniFile::PendingSavePath() const {
 }
 
 void TMemIniFile::Save() {
-  PrepareSave().Commit();
+  PendingSave pending = PrepareSave();
+  pending.Commit();
+  if (pending.MovedStamp()) NoteReplacement(*pending.MovedStamp());
+}
+
+bool TMemIniFile::FileIsAsLoaded(const SaveFolder* in) const {
+  platform::FileStamp now;
+  const platform::ErrorCode code =
+      in ? platform::StampIn(*in->folder, in->name, now) : platform::StampOf(replacementTarget_, now);
+  if (!stamp_) return code == platform::error::kFileNotFound || code == platform::error::kPathNotFound;
+  return code == platform::error::kSuccess && now == *stamp_;
+}
+
+void TMemIniFile::NoteReplacement(const platform::FileStamp& moved, const SaveFolder* in) {
+  // The move changes the file's change time and nothing else: the file now at
+  // the name is ours when it is the same file with the same size and write
+  // time. Anything else keeps the stamp from before the move, which nothing
+  // at the name can match, so the next check stops rather than save over it.
+  platform::FileStamp now;
+  const platform::ErrorCode code =
+      in ? platform::StampIn(*in->folder, in->name, now) : platform::StampOf(replacementTarget_, now);
+  const bool ours = code == platform::error::kSuccess && now.device == moved.device &&
+                    now.index == moved.index && now.size == moved.size && now.written == moved.written;
+  stamp_ = ours ? now : moved;
 }
 
 PendingSave::PendingSave(std::string projectPath, std::string targetPath, std::string temporaryPath,
-                         platform::FileHandle file) noexcept
+                         platform::FileHandle file, const SaveFolder* in) noexcept
     : project_path_(std::move(projectPath)),
       target_path_(std::move(targetPath)),
       temporary_path_(std::move(temporaryPath)),
-      file_(std::move(file)) {}
+      file_(std::move(file)) {
+  if (in) {
+    folder_ = in->folder;
+    target_name_ = in->name;
+    temporary_name_ = in->name + std::string(kTemporarySuffix);
+  }
+}
 
 PendingSave::PendingSave(PendingSave&& other) noexcept
     : project_path_(std::move(other.project_path_)),
       target_path_(std::move(other.target_path_)),
       temporary_path_(std::exchange(other.temporary_path_, {})),
-      file_(std::move(other.file_)) {}
+      file_(std::move(other.file_)),
+      folder_(other.folder_),
+      target_name_(std::move(other.target_name_)),
+      temporary_name_(std::move(other.temporary_name_)),
+      permissions_not_kept_(other.permissions_not_kept_),
+      moved_stamp_(other.moved_stamp_) {}
 
 PendingSave& PendingSave::operator=(PendingSave&& other) noexcept {
   if (this != &other) {
@@ -458,6 +507,11 @@ PendingSave& PendingSave::operator=(PendingSave&& other) noexcept {
     target_path_ = std::move(other.target_path_);
     temporary_path_ = std::exchange(other.temporary_path_, {});
     file_ = std::move(other.file_);
+    folder_ = other.folder_;
+    target_name_ = std::move(other.target_name_);
+    temporary_name_ = std::move(other.temporary_name_);
+    permissions_not_kept_ = other.permissions_not_kept_;
+    moved_stamp_ = other.moved_stamp_;
   }
   return *this;
 }
@@ -468,22 +522,37 @@ PendingSave::~PendingSave() {
 
 void PendingSave::Discard() noexcept {
   if (temporary_path_.empty()) return;
-  if (file_) platform::Close(file_);
-  platform::Delete(temporary_path_);
+  if (folder_) {
+    // Deleted while still held where the system allows, so that no other
+    // save's file goes in its place.
+    if (file_) {
+      (void)platform::DeleteHeldIn(*folder_, file_, temporary_name_);
+    } else {
+      (void)platform::DeleteIn(*folder_, temporary_name_);
+    }
+  } else {
+    if (file_) platform::Close(file_);
+    platform::Delete(temporary_path_);
+  }
   temporary_path_.clear();
 }
 
 void PendingSave::Commit(bool keepOnFailure) {
   if (temporary_path_.empty()) return;
+  platform::FileStamp before;
+  if (file_ && platform::StampOf(file_, before) == platform::error::kSuccess) moved_stamp_ = before;
   // The file was flushed when it was written. It stays held until it has
   // moved, so that another save of the same project cannot empty it first.
-  const platform::ErrorCode code = platform::ReplaceHeld(file_, temporary_path_, target_path_);
+  const platform::ErrorCode code =
+      folder_ ? platform::ReplaceHeldIn(*folder_, file_, temporary_name_, target_name_)
+              : platform::ReplaceHeld(file_, temporary_path_, target_path_);
   if (code == platform::error::kNotDurable) {
     // Moved, but a power cut could still undo it: the caller must not build on it.
     temporary_path_.clear();
     throw EInOutError(IoMessage(static_cast<std::int32_t>(code)), static_cast<std::int32_t>(code));
   }
   if (code != platform::error::kSuccess) {
+    moved_stamp_.reset();
     if (keepOnFailure) {
       Keep();
     } else {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -47,6 +48,15 @@ class TCustomIniFile {
   std::string file_name_;
 };
 
+// The folder a project file is saved in, held for a conversion, and the
+// project file's name there (the last part of ReplacementTarget()): the save
+// file is made, and moved over the project file, in that folder and no other,
+// whatever the paths lead to by then. A link at either name is not followed.
+struct SaveFolder {
+  const platform::HeldFolder* folder = nullptr;
+  std::string name;
+};
+
 // A project file's new text, written completely to a temporary file beside it
 // and waiting to replace it. The temporary file stays open exclusively until
 // Commit; destroying an uncommitted save removes it and leaves the project
@@ -73,17 +83,29 @@ class PendingSave {
 
   // Where the new text waits (for tests and diagnostics).
   const std::string& TemporaryPath() const noexcept { return temporary_path_; }
+  // What the new file could not take of the old one's permissions
+  // (platform::CopyPermissions); 0 when all of it, or when there was none.
+  platform::PermissionParts PermissionsNotKept() const noexcept { return permissions_not_kept_; }
+  // The new file's stamp just before Commit moved it; none before.
+  const std::optional<platform::FileStamp>& MovedStamp() const noexcept { return moved_stamp_; }
 
  private:
   friend class TMemIniFile;
   PendingSave(std::string projectPath, std::string targetPath, std::string temporaryPath,
-              platform::FileHandle file) noexcept;
+              platform::FileHandle file, const SaveFolder* in) noexcept;
   void Discard() noexcept;
 
   std::string project_path_;    // As the store was created on: the one errors name.
   std::string target_path_;     // The file to replace (a link followed).
   std::string temporary_path_;  // Empty when nothing is pending.
   platform::FileHandle file_;
+  // The held folder both files are reached in, and their names there; null
+  // for the paths above.
+  const platform::HeldFolder* folder_ = nullptr;
+  std::string target_name_;
+  std::string temporary_name_;
+  platform::PermissionParts permissions_not_kept_ = 0;
+  std::optional<platform::FileStamp> moved_stamp_;
 };
 
 class TMemIniFile : public TCustomIniFile {
@@ -111,10 +133,12 @@ class TMemIniFile : public TCustomIniFile {
   // not written completely or not made durable). Whatever had the temporary
   // file's name before is removed, never written through. The project file is
   // not changed until Commit.
-  PendingSave PrepareSave() const;
+  // With in, every file is reached in that held folder instead of by path.
+  PendingSave PrepareSave(const SaveFolder* in = nullptr) const;
   // PrepareSave of the store as it would be after WriteText(section, key,
   // value); the store itself stays as it is.
-  PendingSave PrepareSaveWith(std::string_view section, std::string_view key, std::string_view value) const;
+  PendingSave PrepareSaveWith(std::string_view section, std::string_view key, std::string_view value,
+                              const SaveFolder* in = nullptr) const;
   // Where PrepareSave writes the new text before it replaces the project file.
   std::string PendingSavePath() const;
   // The file a save replaces: the project path, or the file a link there
@@ -136,6 +160,17 @@ class TMemIniFile : public TCustomIniFile {
   // written into it as WriteText would. Compared in pieces.
   bool SavesLikeWith(const TMemIniFile& other, std::string_view section, std::string_view key,
                      std::string_view value) const;
+
+  // True when the file a save would replace is still the one the store read
+  // (or last put there itself), unchanged: the same file, size, write and
+  // change time. A store that found no file wants none there still. With in,
+  // the name is asked in that held folder, where a link counts as a change;
+  // otherwise at ReplacementTarget().
+  bool FileIsAsLoaded(const SaveFolder* in = nullptr) const;
+  // Tells the store that the project file has just been replaced by a file
+  // of its own (a committed save, or the saved text of a stopped run), whose
+  // stamp before the move was moved: later checks compare with that file.
+  void NoteReplacement(const platform::FileStamp& moved, const SaveFolder* in = nullptr);
 
   // Switches name matching between exact bytes (true) and upper-cased names (false).
   void SetCaseSensitivity(bool value);
@@ -161,13 +196,16 @@ class TMemIniFile : public TCustomIniFile {
   // Hands out the saved text in pieces, straight from the sections.
   class SavedTextReader;
   std::string TextWith(const Change* change) const;
-  PendingSave PrepareSaveOf(const Change* change) const;
+  PendingSave PrepareSaveOf(const Change* change, const SaveFolder* in) const;
 
   // The loaded file, normalised in place: the lines read from it are views
   // into it, so it lives as long as they do (and never moves).
   std::unique_ptr<char[]> loaded_;
   std::unique_ptr<THashedStringList> sections_;
   std::string replacementTarget_;
+  // The stamp of the file read (taken before its bytes were), or of the file
+  // the store last put in its place; none when there was no file.
+  std::optional<platform::FileStamp> stamp_;
 };
 
 }  // namespace kwt

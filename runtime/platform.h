@@ -205,6 +205,8 @@ ErrorCode ReplaceIn(const HeldFolder& held, std::string_view from, std::string_v
 // other opener can take it in between.
 ErrorCode ReplaceHeldIn(const HeldFolder& held, FileHandle& file, std::string_view from, std::string_view to);
 ErrorCode DeleteHeldIn(const HeldFolder& held, FileHandle& file, std::string_view name);
+// SyncFolderOf for the held folder itself (a file just created in it).
+ErrorCode SyncHeldFolder(const HeldFolder& held);
 // Copies a file; fails when something exists at to. (Used for backups.)
 ErrorCode Copy(std::string_view from, std::string_view to);
 // True when both paths reach one existing file, whatever names they use

@@ -636,6 +636,13 @@ ErrorCode DeleteHeldIn(const HeldFolder& held, FileHandle& file, std::string_vie
   return code;
 }
 
+ErrorCode SyncHeldFolder(const HeldFolder& held) {
+  const auto system_folder = SystemPath(held.path);
+  if (!held || !system_folder) return error::kInvalidName;
+  // The journal names the folder as the other calls name it.
+  return SyncOpenFolder(Descriptor(held.folder), FolderOf(*system_folder + "x"));
+}
+
 namespace {
 
 ErrorCode CopyContents(FileHandle& source, FileHandle& target) {

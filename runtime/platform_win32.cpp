@@ -431,6 +431,10 @@ ErrorCode SyncFolderOf(std::string_view) {
   return error::kSuccess;
 }
 
+ErrorCode SyncHeldFolder(const HeldFolder&) {
+  return error::kSuccess;
+}
+
 ErrorCode CanReplaceIn(std::string_view) {
   return error::kSuccess;
 }
@@ -755,6 +759,32 @@ struct LocalFreed {
   void operator()(void* memory) const noexcept { LocalFree(memory); }
 };
 
+// The parts of lost that to has all the same, as from has them: a part the
+// new file got anyway (its owner is the converting user, who owns the old
+// file too) is not lost because it could not be given.
+PermissionParts StillLost(PermissionParts lost, PSID owner, PSID group, PACL dacl, HANDLE to) {
+  if (lost == 0) return lost;
+  PSID toOwner = nullptr;
+  PSID toGroup = nullptr;
+  PACL toDacl = nullptr;
+  PSECURITY_DESCRIPTOR raw = nullptr;
+  if (GetSecurityInfo(to, SE_FILE_OBJECT,
+                      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                      &toOwner, &toGroup, &toDacl, nullptr, &raw) != ERROR_SUCCESS) {
+    return lost;
+  }
+  const std::unique_ptr<void, LocalFreed> descriptor(raw);
+  const auto sameSid = [](PSID a, PSID b) { return a && b && EqualSid(a, b); };
+  const auto sameAcl = [](PACL a, PACL b) {
+    if (!a || !b) return a == b;
+    return a->AclSize == b->AclSize && std::memcmp(a, b, a->AclSize) == 0;
+  };
+  if (sameSid(owner, toOwner)) lost &= ~permission::kOwner;
+  if (sameSid(group, toGroup)) lost &= ~permission::kGroup;
+  if (sameAcl(dacl, toDacl)) lost &= ~permission::kAccessList;
+  return lost;
+}
+
 // Owner, group and DACL, as far as we may give them; the DACL keeps the old
 // file's choice of inheriting from the folder or not.
 PermissionParts CopySecurity(HANDLE from, HANDLE to) {
@@ -783,7 +813,7 @@ PermissionParts CopySecurity(HANDLE from, HANDLE to) {
   if (writer == INVALID_HANDLE_VALUE) {
     lost |= permission::kOwner;
     writer = ReOpenFile(to, WRITE_DAC, shareAll, 0);
-    if (writer == INVALID_HANDLE_VALUE) return all;
+    if (writer == INVALID_HANDLE_VALUE) return StillLost(all, owner, group, dacl, to);
   }
   const auto set = [&](SECURITY_INFORMATION parts) {
     return SetSecurityInfo(writer, SE_FILE_OBJECT, parts | inheritance, owner, group, dacl, nullptr) ==
@@ -801,7 +831,7 @@ PermissionParts CopySecurity(HANDLE from, HANDLE to) {
     if (!set(DACL_SECURITY_INFORMATION)) lost |= permission::kAccessList;
   }
   CloseHandle(writer);
-  return lost;
+  return StillLost(lost, owner, group, dacl, to);
 }
 
 // Hidden, system and not-content-indexed. Archive stays set: the content is

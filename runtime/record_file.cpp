@@ -53,7 +53,9 @@ struct RecordFileAccess {
     }
   }
 
-  static void Open(RecordFile& file, OpenKind kind, std::uint32_t recordSize, std::uint32_t share) {
+  // held: the folder the file is reached in, as name; null for the bound path.
+  static void Open(RecordFile& file, OpenKind kind, std::uint32_t recordSize, std::uint32_t share,
+                   const platform::HeldFolder* held = nullptr, std::string_view name = {}) {
     if (!file.IsAssigned()) {
       SetIoStatus(io_code::kNotAssigned);
       return;
@@ -96,7 +98,9 @@ struct RecordFileAccess {
         break;
     }
 
-    const platform::ErrorCode code = platform::Open(file.Path(), access, share, creation, file.handle_);
+    const platform::ErrorCode code =
+        held ? platform::OpenIn(*held, name, access, share, creation, file.handle_)
+             : platform::Open(file.Path(), access, share, creation, file.handle_);
     if (code != platform::error::kSuccess) {
       file.mode_ = record_mode::kClosed;
       SetPlatformStatus(code);
@@ -157,6 +161,20 @@ void CreateEmpty(RecordFile& file, std::uint32_t recordSize, Sharing sharing) {
       sharing == Sharing::ByOpenMode ? ShareModeTable[(DefaultOpenMode >> 4) & 7] : platform::kShareNone;
   RecordFileAccess::Open(file, sharing == Sharing::ExclusiveNew ? OpenKind::CreateNew : OpenKind::Create,
                          recordSize, share);
+}
+
+void OpenExistingIn(RecordFile& file, const platform::HeldFolder& held, std::string_view name,
+                    std::uint32_t recordSize) {
+  RecordFileAccess::Open(file, KindForOpenMode(DefaultOpenMode), recordSize,
+                         ShareModeTable[(DefaultOpenMode >> 4) & 7], &held, name);
+}
+
+void CreateEmptyIn(RecordFile& file, const platform::HeldFolder& held, std::string_view name,
+                   std::uint32_t recordSize, Sharing sharing) {
+  const std::uint32_t share =
+      sharing == Sharing::ByOpenMode ? ShareModeTable[(DefaultOpenMode >> 4) & 7] : platform::kShareNone;
+  RecordFileAccess::Open(file, sharing == Sharing::ExclusiveNew ? OpenKind::CreateNew : OpenKind::Create,
+                         recordSize, share, &held, name);
 }
 
 namespace detail {

@@ -65,6 +65,8 @@ const ReadableText kReadableTexts[] = {
      "(隣のファイルを変換するには KWT= をそのファイルに直してください)"},
     {"kContentsChangedFormat", kwt::texts::kContentsChangedFormat,
      "コンテンツファイル %s が変換中に変更されたため、置き換えませんでした。もう一度実行してください"},
+    {"kProjectChangedFormat", kwt::texts::kProjectChangedFormat,
+     "プロジェクトファイル %s が変換中に変更されたため、何も置き換えませんでした。もう一度実行してください"},
     {"kContentsIsProjectFormat", kwt::texts::kContentsIsProjectFormat,
      "ファイル %s はプロジェクトファイル (*.kwj) "
      "のため、コンテンツとしては変換しません。何も変更しませんでした"},

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "cli/console.h"
+#include "cli/messages.h"
 #include "cli/run.h"
 #include "convert/conversion.h"
 #include "convert/conversion_test_support.h"
@@ -20,6 +21,13 @@
 #include "runtime/texts.h"
 #include "safety/safety_test_support.h"
 #include "safety/scratch_mount.h"
+
+#ifdef __linux__
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace kwt::testing {
 namespace {
@@ -252,10 +260,8 @@ void FillUp(const fs::path& file, std::uint64_t diskBytes) {
   }
 }
 
-// kwtconv on a scratch disk. A mounted one is real for a child process; the
-// one the seam makes up on Windows lives in this process, so kwtconv runs here.
-ProcessResult KwtconvOnDisk(const std::vector<std::string>& arguments) {
-#ifdef _WIN32
+// kwtconv run in this process (a UTF-8 argument list), its output captured.
+ProcessResult KwtconvHere(const std::vector<std::string>& arguments) {
   class Captured : public cli::Console {
    public:
     void Write(cli::Stream stream, std::string_view text) override {
@@ -273,14 +279,21 @@ ProcessResult KwtconvOnDisk(const std::vector<std::string>& arguments) {
   result.out = console.out;
   result.err = console.err;
   return result;
+}
+
+// kwtconv on a scratch disk. A mounted one is real for a child process; the
+// one the seam makes up on Windows lives in this process, so kwtconv runs here.
+ProcessResult KwtconvOnDisk(const std::vector<std::string>& arguments) {
+#ifdef _WIN32
+  return KwtconvHere(arguments);
 #else
   return Kwtconv(arguments);
 #endif
 }
 
-// A full disk under the contents file: the pass stops with a disk-full error,
-// the records converted so far stay in the temporary file, and the contents
-// and project files keep their bytes.
+// A full disk under the contents file: the pass stops with a disk-full error
+// and removes its unfinished temporary file, so that the disk does not stay
+// full, and says so; the contents and project files keep their bytes.
 TEST(FullDisk, ContentsOnAFullDiskKeepsItsRecords) {
   Folder folder;
   fs::create_directory(folder.Path("disk"));
@@ -302,9 +315,10 @@ TEST(FullDisk, ContentsOnAFullDiskKeepsItsRecords) {
       << result.err;
   EXPECT_EQ(folder.Read("disk/p.kwj"), projectText);
   EXPECT_EQ(folder.Read("disk/p.KWT"), records);
-  const std::string left = folder.Read("disk/TMP.DAT");
-  EXPECT_GT(left.size(), 0u);
-  EXPECT_EQ(left, To103Records(records, 100).substr(0, left.size()));
+  EXPECT_FALSE(folder.Exists("disk/TMP.DAT"));
+  const std::string note = Say(cli::Msg::NoteDiskFreed, {folder.Cp932("disk/TMP.DAT")});
+  EXPECT_NE(result.err.find("kwtconv: " + project + ": note: " + Utf8(note) + "\n"), std::string::npos)
+      << result.err;
 }
 
 // A full disk under the project file only: the new text cannot be written
@@ -345,6 +359,49 @@ TEST(FullDisk, ReadOnlyFileSystemRefusesWithAccessDenied) {
   EXPECT_EQ(FirstLine(result.err), ErrorLine(project, IoMessage(5)));
   EXPECT_TRUE(folder.Snapshot() == before);
 }
+
+#ifdef __linux__
+// Somebody outside a shared group converting its project (bob:team, 666, in a
+// folder anybody may write) can give the new files neither owner nor group:
+// they take the group's bits away rather than open them to the converter's
+// own group, and kwtconv says what could not be kept.
+TEST(Permissions, WhatTheNewFilesCannotKeepIsSaid) {
+  if (!RunningAsRoot()) GTEST_SKIP() << "needs root to act as other users";
+  const uid_t bob = 4243;
+  const gid_t team = 4242;
+  const uid_t nobody = 65534;
+  Folder folder;
+  MakeProject(folder);
+  ASSERT_EQ(::chmod(folder.Path("").c_str(), 0777), 0);
+  for (const char* name : {"p.kwj", "p.KWT"}) {
+    ASSERT_EQ(::chown(folder.Path(name).c_str(), bob, team), 0);
+    ASSERT_EQ(::chmod(folder.Path(name).c_str(), 0666), 0);
+  }
+  const std::string project = folder.Utf8("p.kwj");
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0) _exit(255);
+    const ProcessResult result = KwtconvHere({project});
+    const std::string note =
+        project + ": note: " + Utf8(Say(cli::Msg::NotePermissionsNotKept, {"owner, group"}));
+    _exit(result.exitCode != 0 ? 2 : result.out.find(note + "\n") == std::string::npos ? 3 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "2: the conversion failed, 3: no note";
+  for (const char* name : {"p.kwj", "p.KWT"}) {
+    SCOPED_TRACE(name);
+    struct stat info {};
+    ASSERT_EQ(::stat(folder.Path(name).c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, nobody);
+    EXPECT_EQ(info.st_gid, nobody);
+    EXPECT_EQ(info.st_mode & 07777, 0606u);
+  }
+  EXPECT_EQ(folder.Read("p.KWT"), To140Records(To103Records(Records102(2), 2), 2));
+}
+#endif
 
 }  // namespace
 }  // namespace kwt::testing

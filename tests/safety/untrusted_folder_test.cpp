@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <utility>
 
 #include "convert/backup.h"
 #include "convert/conversion.h"
@@ -35,6 +36,20 @@ constexpr bool kWindows = true;
 #else
 constexpr bool kWindows = false;
 #endif
+
+// A recording face that can also act at the last question a pass asks before
+// it replaces the files, and ask to stop.
+class ActingFace : public RecordingFace {
+ public:
+  bool StopRequested() override {
+    if (beforeReplacing && !log.empty() && log.back() == Status(texts::kStatusFinishing)) {
+      std::exchange(beforeReplacing, nullptr)();
+    }
+    return stop;
+  }
+  std::function<void()> beforeReplacing;
+  bool stop = false;
+};
 
 // p.kwj at version 102 naming c.KWT, and a file "victim" that nothing may touch.
 struct Project {
@@ -67,7 +82,7 @@ struct Project {
 
   static constexpr std::string_view kVictim = "somebody else's file\n";
   Folder folder;
-  RecordingFace face;
+  ActingFace face;
   std::string old, records103, records140;
   std::string project0, project103, project140;
 };
@@ -202,7 +217,8 @@ TEST(IrregularFiles, AreRefusedAndNothingChanges) {
 
 #ifndef _WIN32
 // A project file swapped for a link while the conversion runs cannot send the
-// save to the file the link names: the save replaces the project's own name.
+// save to the file the link names: the project is no longer the file that was
+// read, so nothing is replaced and the link stays as it was put.
 TEST(SwappedFiles, AProjectLinkPutInPlaceMidRunRedirectsNothing) {
   Project p;
   p.face.onStatus = [&](std::string_view text) {
@@ -211,9 +227,50 @@ TEST(SwappedFiles, AProjectLinkPutInPlaceMidRunRedirectsNothing) {
     fs::rename(p.folder.Path("link"), p.folder.Path("p.kwj"));
     p.face.onStatus = nullptr;
   };
-  p.Convert();
+  const auto error = Raised<EConvertError>([&] { p.Convert(); });
+  ASSERT_TRUE(error.has_value());
+  EXPECT_EQ(error->Message(), texts::Format(texts::kProjectChangedFormat, p.Path("p.kwj")));
   EXPECT_EQ(p.folder.Read("victim"), Project::kVictim);
-  p.ExpectConverted();
+  EXPECT_TRUE(fs::is_symlink(p.folder.Path("p.kwj")));
+  EXPECT_EQ(p.folder.Read("c.KWT"), p.old);
+  EXPECT_FALSE(p.folder.Exists("TMP.DAT"));
+  EXPECT_FALSE(p.folder.Exists("p.kwj$$$"));
+}
+
+// A folder link in the contents path pointed elsewhere once the folders are
+// held: the work stays in the folder the link named when it was held, and
+// nothing in the other folder changes, however the run ends.
+TEST(SwappedFiles, AFolderLinkSwappedMidRunLeadsNothingElsewhere) {
+  for (const bool stopped : {false, true}) {
+    SCOPED_TRACE(stopped ? "stopped after the swap" : "run to its end");
+    Project p;
+    std::string others;
+    for (int i = 0; i < kRecords; ++i) others += Record102("another project's record " + std::to_string(i));
+    others = To103Records(others, kRecords);
+    p.folder.Write("A/book.KWT", p.old);
+    p.folder.Write("B/book.KWT", others);
+    p.folder.Write("B/TMP.DAT", "another conversion's work");
+    fs::create_directory_symlink(p.folder.Path("A"), p.folder.Path("cur"));
+    const std::string text = Kwj("102", std::to_string(kRecords), p.Path("cur/book.KWT"));
+    p.folder.Write("p.kwj", text);
+    p.face.onStatus = [&](std::string_view status) {
+      if (status != Progress(1).substr(2)) return;
+      fs::create_directory_symlink(p.folder.Path("B"), p.folder.Path("next"));
+      fs::rename(p.folder.Path("next"), p.folder.Path("cur"));
+      p.face.stop = stopped;
+      p.face.onStatus = nullptr;
+    };
+    if (stopped) {
+      EXPECT_TRUE(Raised<EInterrupted>([&] { p.Convert(); }).has_value());
+    } else {
+      p.Convert();
+    }
+    EXPECT_EQ(p.folder.Read("B/book.KWT"), others);
+    EXPECT_EQ(p.folder.Read("B/TMP.DAT"), "another conversion's work");
+    EXPECT_EQ(p.folder.Read("A/book.KWT"), stopped ? p.old : p.records140);
+    EXPECT_FALSE(p.folder.Exists("A/TMP.DAT"));
+    EXPECT_EQ(p.folder.Read("p.kwj"), stopped ? text : StampedProject(StampedProject(text, 103), 140));
+  }
 }
 
 // The project file refusing its move after the contents file has moved: the
@@ -298,6 +355,55 @@ TEST(SwappedFiles, ContentsChangedDuringTheConversionAreNotReplaced) {
     EXPECT_EQ(error->Message(), texts::Format(texts::kContentsChangedFormat, p.Path("c.KWT")));
     EXPECT_TRUE(p.folder.Read("c.KWT") == expected);
     EXPECT_EQ(p.folder.Read("p.kwj"), p.project0);
+    EXPECT_FALSE(p.folder.Exists("TMP.DAT"));
+    EXPECT_FALSE(p.folder.Exists("p.kwj$$$"));
+  }
+}
+
+// Edits to the project file while its contents are converted are the user's:
+// the conversion stops before anything is replaced, removes its work files and
+// leaves the edit as it was made.
+TEST(SwappedFiles, AProjectEditedMidRunIsNeverSavedOver) {
+  struct Row {
+    const char* name;
+    bool beforeReplacing;  // else during the records
+    std::function<void(Project&)> edit;
+  };
+  const auto appendSection = [](Project& p) {
+    std::ofstream(p.folder.Path("p.kwj"), std::ios::binary | std::ios::app) << "[Notes]\r\nadded=by hand\r\n";
+  };
+  const auto renameIntoPlace = [](Project& p) {
+    p.folder.Write("new.kwj", p.project0 + "[Notes]\r\nadded=elsewhere\r\n");
+    fs::rename(p.folder.Path("new.kwj"), p.folder.Path("p.kwj"));
+  };
+  const Row rows[] = {
+      {"a section appended during the records", false, appendSection},
+      {"a new file renamed into place during the records", false, renameIntoPlace},
+      {"a section appended just before the replacement", true, appendSection},
+      {"a new file renamed into place just before the replacement", true, renameIntoPlace},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Project p;
+    std::string edited;
+    const auto edit = [&] {
+      row.edit(p);
+      edited = p.folder.Read("p.kwj");
+    };
+    if (row.beforeReplacing) {
+      p.face.beforeReplacing = edit;
+    } else {
+      p.face.onStatus = [&](std::string_view text) {
+        if (text != Progress(1).substr(2)) return;
+        edit();
+        p.face.onStatus = nullptr;
+      };
+    }
+    const auto error = Raised<EConvertError>([&] { p.Convert(); });
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->Message(), texts::Format(texts::kProjectChangedFormat, p.Path("p.kwj")));
+    EXPECT_EQ(p.folder.Read("p.kwj"), edited);
+    EXPECT_EQ(p.folder.Read("c.KWT"), p.old);
     EXPECT_FALSE(p.folder.Exists("TMP.DAT"));
     EXPECT_FALSE(p.folder.Exists("p.kwj$$$"));
   }
