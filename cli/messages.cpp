@@ -252,6 +252,12 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "ディスクがいっぱいになったため、作りかけの %s "
      "を削除して空きを戻しました。空きを作ってから、もう一度変換して"
      "ください。"},
+    {Msg::NoteContentsIsTemporary,
+     "the project's contents file has the work file's name TMP.DAT; rename it (and KWT= in the project "
+     "file) to NAME.KWT, then run again",
+     "コンテンツファイルの名前が作業ファイルと同じ TMP.DAT です。ファイルの名前 (とプロジェクトファイルの "
+     "KWT=) "
+     "を 名前.KWT に変えてから、もう一度実行してください"},
     {Msg::Usage,
      "Usage: kwtconv [OPTIONS] PROJECT.kwj|FOLDER...\n"
      "Converts each project (a .kwj project file and the .KWT contents file it names)\n"

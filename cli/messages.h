@@ -113,6 +113,7 @@ enum class Msg {
   NoteCopiedProject,
   NotePermissionsNotKept,
   NoteDiskFreed,
+  NoteContentsIsTemporary,
   Usage,
   Count  // the number of messages, not one
 };

@@ -55,8 +55,8 @@ struct ProjectOutcome {
   // Count was 0: there was nothing to convert; or there was no project file.
   bool noRecords = false;
   bool projectMissing = false;
-  // A copied project whose contents path names the original's records.
-  bool copiedProject = false;
+  // Where the plan stopped the conversion, if it did.
+  Obstacle obstacle = Obstacle::None;
   std::optional<std::string> contents;
   std::int32_t version = 0;
   std::int32_t count = 0;
@@ -101,7 +101,8 @@ std::optional<std::string> NoteFor(const ProjectOutcome& outcome, const Options&
   if (outcome.projectMissing) return Say(Msg::NoteProjectMissing);
   if (outcome.noRecords) return Say(Msg::NoteNoRecords);
   const std::string message = outcome.message.value_or(std::string());
-  if (outcome.copiedProject) return Say(Msg::NoteCopiedProject);
+  if (outcome.obstacle == Obstacle::CopiedProject) return Say(Msg::NoteCopiedProject);
+  if (outcome.obstacle == Obstacle::ContentsIsTemporary) return Say(Msg::NoteContentsIsTemporary);
   if (IsFormatOf(message, texts::kCannotCreateFileFormat)) return Say(Msg::NoteCannotSave);
   if (IsFormatOf(message, texts::kCannotOpenFileFormat)) return Say(Msg::NoteCannotOpen);
   if (IsFormatOf(message, texts::kNegativeCountFormat)) return Say(Msg::NoteNegativeCount);
@@ -184,7 +185,7 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
   }
   outcome.noRecords = result.outcome == ConversionOutcome::NoRecords;
   outcome.projectMissing = result.outcome == ConversionOutcome::ProjectMissing;
-  outcome.copiedProject = result.obstacle == Obstacle::CopiedProject;
+  outcome.obstacle = result.obstacle;
   if (result.error) {
     try {
       std::rethrow_exception(result.error);

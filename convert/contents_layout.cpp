@@ -77,8 +77,12 @@ LaterLayoutFinding LaterLayoutOfContents(const Layout& recorded, std::string_vie
     if (bytes.size() < later.recordSize || !RecordsFit(later, bytes, false)) continue;
     // No file of whole records of the recorded layout has such a size.
     const bool notWholeRecorded = size % recorded.recordSize != 0;
-    if (!recordedFits || (notWholeRecorded && ContentsWrittenAs(later, path, count))) return {&later, true};
-    if (notWholeRecorded && size % later.recordSize == 0) return {&later, false};
+    const bool written = ContentsWrittenAs(later, path, count);
+    if (!recordedFits || (notWholeRecorded && written)) return {&later, true};
+    // Exactly what a pass writes, at a size that both layouts divide (an old
+    // project file restored over its converted records): refused, since a
+    // second conversion would ruin them, but no Version is named.
+    if (written || (notWholeRecorded && size % later.recordSize == 0)) return {&later, false};
   }
   return {};
 }

@@ -36,14 +36,17 @@ struct LaterLayoutFinding {
 //   number of recorded records and it is exactly count records as a pass
 //   into the later layout writes them;
 // - not certain: its size is a whole number of the later layout's records and
-//   not of the recorded layout's, and every whole record of the later layout
-//   has its length bytes within capacity.
-// So a file of whole records of the recorded layout is never refused,
-// whatever Count says and whatever records follow the first Count. The only
-// genuine file that can be refused is one cut short inside a record whose
-// size then happens to be a whole number of later records and whose bytes
-// read as both layouts: nothing in it tells it from a converted one, and
-// the refusal changes nothing. A file that cannot be read answers nothing:
+//   not of the recorded layout's, or it is exactly count records as a pass
+//   into the later layout writes them at a size both layouts divide; and
+//   every whole record of the later layout has its length bytes within
+//   capacity.
+// A genuine file of the recorded layout is refused only where nothing in it
+// tells it from a converted one: cut short inside a record at a size that is
+// a whole number of later records, or holding more records than Count at
+// exactly Count later records' size, with the strings the later layout adds
+// empty in its first record, and its bytes reading as both layouts. The
+// refusal changes nothing and names no Version; converting a converted file
+// again could not be undone. A file that cannot be read answers nothing:
 // the open that follows reports why.
 LaterLayoutFinding LaterLayoutOfContents(const Layout& recorded, std::string_view path, std::int32_t count);
 

@@ -28,6 +28,31 @@ bool NamesProjectFile(std::string_view path) {
   return ending == ".kwj";
 }
 
+bool InSystemFolder(std::string_view path) {
+  if constexpr (kNativePathStyle == PathStyle::Windows) return false;
+  for (const std::string_view folder : {"/dev/", "/proc/", "/sys/"}) {
+    if (path.starts_with(folder)) return true;
+  }
+  return false;
+}
+
+namespace {
+
+// The real file a contents path names, its links followed one at a time so
+// that a hop through a system folder is seen (/dev/stdin is a link into
+// /proc, whatever file it reaches at last); that hop is answered instead.
+std::string ResolvedContentsPath(const std::string& path) {
+  std::string hop = path;
+  for (int links = 0; links < 40 && !InSystemFolder(hop); ++links) {
+    const std::optional<std::string> target = platform::LinkTarget(hop);
+    if (!target) return platform::ReplacementTarget(path);
+    hop = !target->empty() && target->front() == '/' ? *target : FolderOf(hop) + *target;
+  }
+  return hop;
+}
+
+}  // namespace
+
 bool NamesContentsFile(std::string_view path) {
   if (path.size() < 4) return false;
   std::string ending(path.substr(path.size() - 4));
@@ -52,7 +77,7 @@ ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choi
   ChosenContents chosen;
   chosen.stored = store.ReadText(project_keys::kSection, project_keys::kContents, {});
   if (choice.given) {
-    chosen.path = platform::ReplacementTarget(*choice.given);
+    chosen.path = ResolvedContentsPath(*choice.given);
     chosen.given = true;
     return chosen;
   }
@@ -74,7 +99,7 @@ ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choi
       chosen.foundBesideProject = true;
     }
   }
-  chosen.path = platform::ReplacementTarget(chosen.path);
+  chosen.path = ResolvedContentsPath(chosen.path);
   return chosen;
 }
 

@@ -37,6 +37,10 @@ struct ChosenContents {
 // a project's contents.
 bool NamesProjectFile(std::string_view path);
 
+// True for a path in a folder of the system (/dev, /proc, /sys on POSIX):
+// nothing there is a project's, and a move there would replace a device.
+bool InSystemFolder(std::string_view path);
+
 // True for a name ending in ".KWT" (any letter case), as every contents file
 // of the application is named.
 bool NamesContentsFile(std::string_view path);
@@ -52,7 +56,8 @@ std::string CopyBesideProject(const TMemIniFile& store, std::string_view content
 // the file the project path reaches (a link followed), where its records are.
 // findBesideProject also takes the file beside the project of a copied
 // project (see CopyBesideProject). A final link is resolved once: the pass
-// works on the real file in its real folder.
+// works on the real file in its real folder; a link that leads through a
+// system folder gives that folder's path, which the plan refuses.
 ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choice);
 
 }  // namespace kwt

@@ -286,9 +286,11 @@ Converter::Converter(ConversionFace& face, ConversionOptions options)
 
 Converter::~Converter() = default;
 
+// Chosen once per conversion: a second pass, the backup and the finishing
+// of a stopped run all work on the file the first choice found, even when a
+// link on the way has come to lead elsewhere since.
 std::string Converter::ContentsPath() {
-  lastContents_ = ChooseContentsPath(
-      *store_, ContentsChoice{options_.contentsPath, options_.contentsBesideProject, options_.findContents});
+  if (lastContents_.path.empty()) lastContents_ = ChooseContentsPath(*store_, options_.Choice());
   return lastContents_.path;
 }
 

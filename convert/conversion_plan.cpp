@@ -77,17 +77,10 @@ PlannedStop ProjectSaveStop(const TMemIniFile& store) {
     return stop;
   }
   if (!platform::FolderIsWritable(FolderOf(store.ReplacementTarget()))) return stop;
+  // The new text is written under the save file's name first: a folder there
+  // cannot be replaced.
+  if (platform::KindOf(store.PendingSavePath()) == platform::FileKind::Directory) return stop;
   return {};
-}
-
-// The system's own folders: nothing in them is a project's, and a move there
-// would replace a device's name.
-bool InSystemFolder(std::string_view path) {
-  if constexpr (kNativePathStyle == PathStyle::Windows) return false;
-  for (const std::string_view folder : {"/dev/", "/proc/", "/sys/"}) {
-    if (path.starts_with(folder)) return true;
-  }
-  return false;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -218,6 +219,9 @@ bool SameFile(std::string_view first, std::string_view second);
 // a symbolic link is followed (replacing the link itself would leave the file
 // it names unchanged); otherwise path itself.
 std::string ReplacementTarget(std::string_view path);
+// What the symbolic link at path names, as written in it; none when path is
+// no link (and always on Windows, whose links the conversion does not follow).
+std::optional<std::string> LinkTarget(std::string_view path);
 // Parts of a file's permissions, as a set of bits.
 using PermissionParts = std::uint32_t;
 namespace permission {

@@ -690,6 +690,15 @@ bool SameFile(std::string_view first, std::string_view second) {
          a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+std::optional<std::string> LinkTarget(std::string_view path) {
+  const auto system_path = SystemPath(path);
+  if (!system_path) return std::nullopt;
+  char buffer[PATH_MAX];
+  const ssize_t length = ::readlink(system_path->c_str(), buffer, sizeof buffer);
+  if (length <= 0 || static_cast<std::size_t>(length) >= sizeof buffer) return std::nullopt;
+  return encoding::Utf8ToCp932(std::string_view(buffer, static_cast<std::size_t>(length)));
+}
+
 std::string ReplacementTarget(std::string_view path) {
   const auto system_path = SystemPath(path);
   struct stat info {};

@@ -749,6 +749,10 @@ bool SameFile(std::string_view first, std::string_view second) {
          a->nFileIndexHigh == b->nFileIndexHigh && a->nFileIndexLow == b->nFileIndexLow;
 }
 
+std::optional<std::string> LinkTarget(std::string_view) {
+  return std::nullopt;
+}
+
 std::string ReplacementTarget(std::string_view path) {
   return std::string(path);
 }

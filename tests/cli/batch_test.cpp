@@ -308,6 +308,26 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
          f.Write("p.kwj", ProjectText("102", "2", f.Cp932("a.KWT")));
        },
        "will fail: the contents file's size fits a later layout"},
+      {"an old project file restored over its converted records, at a size both layouts divide",
+       [](const Folder& f) {
+         MakeProject(f, "p", 25);  // 25 x 768 = 64 x 300
+         const std::string old = f.Read("p.kwj");
+         ASSERT_EQ(Kwtconv({f.Utf8("p.kwj")}).exitCode, 0);
+         f.Write("p.kwj", old);
+       },
+       "will fail: the contents file's size fits a later layout"},
+      {"a link through a system folder",
+       [](const Folder& f) {
+         fs::create_symlink("/proc/self/environ", f.Path("p.KWT"));
+         f.Write("p.kwj", ProjectText("102", "1", f.Cp932("p.KWT")));
+       },
+       "will fail: the contents path leads into a folder of the system"},
+      {"a folder under the project's save name",
+       [](const Folder& f) {
+         MakeProject(f, "p", 2);
+         fs::create_directory(f.Path("p.kwj$$$"));
+       },
+       "will fail: read-only"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
