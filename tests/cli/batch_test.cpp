@@ -316,12 +316,14 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
          f.Write("p.kwj", old);
        },
        "will fail: the contents file's size fits a later layout"},
+#ifndef _WIN32  // no system folders of that kind there
       {"a link through a system folder",
        [](const Folder& f) {
          fs::create_symlink("/proc/self/environ", f.Path("p.KWT"));
          f.Write("p.kwj", ProjectText("102", "1", f.Cp932("p.KWT")));
        },
        "will fail: the contents path leads into a folder of the system"},
+#endif
       {"a folder under the project's save name",
        [](const Folder& f) {
          MakeProject(f, "p", 2);
