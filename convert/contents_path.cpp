@@ -2,6 +2,7 @@
 
 #include "convert/conversion_plan.h"
 #include "convert/plan.h"
+#include "runtime/cp932_text.h"
 #include "runtime/file_names.h"
 #include "runtime/platform.h"
 
@@ -19,13 +20,10 @@ bool IsRelative(std::string_view path) {
 
 }  // namespace
 
+// Letter case ignored as names are matched everywhere: a to z only, double-
+// byte characters whole.
 bool NamesProjectFile(std::string_view path) {
-  if (path.size() < 4) return false;
-  std::string ending(path.substr(path.size() - 4));
-  for (char& byte : ending) {
-    if (byte >= 'A' && byte <= 'Z') byte = static_cast<char>(byte - 'A' + 'a');
-  }
-  return ending == ".kwj";
+  return ansi::UpperCase(path).ends_with(".KWJ");
 }
 
 bool InSystemFolder(std::string_view path) {
@@ -54,12 +52,7 @@ std::string ResolvedContentsPath(const std::string& path) {
 }  // namespace
 
 bool NamesContentsFile(std::string_view path) {
-  if (path.size() < 4) return false;
-  std::string ending(path.substr(path.size() - 4));
-  for (char& byte : ending) {
-    if (byte >= 'a' && byte <= 'z') byte = static_cast<char>(byte - 'a' + 'A');
-  }
-  return ending == ".KWT";
+  return ansi::UpperCase(path).ends_with(".KWT");
 }
 
 std::string CopyBesideProject(const TMemIniFile& store, std::string_view contentsPath) {

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "convert/contents_layout.h"
+#include "runtime/cp932_text.h"
 #include "runtime/errors.h"
 #include "runtime/file_names.h"
 #include "runtime/integer_text.h"
@@ -32,23 +33,12 @@ PlannedStop Refusal(Obstacle obstacle, std::string path, std::string text) {
   return Stop(obstacle, ConversionOutcome::Refused, std::move(path), std::move(text));
 }
 
-bool IsAsciiLetter(char byte) {
-  return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
-}
-
 // True when the contents file is itself the temporary file. Windows refuses to
 // create the temporary file exclusively over the open contents file (code 32);
 // POSIX would empty it under our feet, so the pass reports 32 there as well.
 // Letter case is ignored, as Windows ignores it.
 bool NamesTemporaryFile(std::string_view contentsPath) {
-  const std::string_view name = std::string_view(contentsPath).substr(FolderOf(contentsPath).size());
-  if (name.size() != kTemporaryName.size()) return false;
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    char byte = name[i];
-    if (IsAsciiLetter(byte)) byte = static_cast<char>(byte & ~0x20);
-    if (byte != kTemporaryName[i]) return false;
-  }
-  return true;
+  return ansi::UpperCase(contentsPath.substr(FolderOf(contentsPath).size())) == kTemporaryName;
 }
 
 // Devices, pipes and sockets are no project's files: reading /dev/zero would
