@@ -116,6 +116,8 @@ std::string FailureReason(const ProjectCheck& check) {
     case CheckFailure::NotContentsFile: return Say(Msg::ReasonNotContentsFile, {at});
     case CheckFailure::SystemFolder: return Say(Msg::ReasonSystemFolder, {at});
     case CheckFailure::CopiedProject: return Say(Msg::ReasonCopiedProject, {at});
+    case CheckFailure::CannotReplaceInOneStep:
+      return Say(Msg::ReasonCannotReplaceInOneStep, {check.failurePath});
   }
   return {};
 }

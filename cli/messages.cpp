@@ -258,6 +258,19 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "コンテンツファイルの名前が作業ファイルと同じ TMP.DAT です。ファイルの名前 (とプロジェクトファイルの "
      "KWT=) "
      "を 名前.KWT に変えてから、もう一度実行してください"},
+    {Msg::ReasonCannotReplaceInOneStep, "the file system of the folder %s cannot replace a file in one step",
+     "フォルダー %s のファイルシステムはファイルを一度に置き換えられません"},
+    {Msg::NoteCannotReplaceInOneStep,
+     "the folder is on a file system that cannot move a file over another in one step (an SFTP or other "
+     "network share without atomic rename); the converter replaces files only that way, so that no failure "
+     "can lose records: copy the project's folder to a local disk, convert the copy there (--find-contents "
+     "takes the copy's own contents file), then copy both files back",
+     "このフォルダーは、ファイルを一度に置き換えられないファイルシステム (アトミックな名前の変更ができない "
+     "SFTP などのネットワーク共有) にあります。失敗してもレコードが失われないよう、変換はファイルを一度に"
+     "置き換える方法でしか行いません。プロジェクトの"
+     "フォルダーをローカルのディスクにコピーして変換し (--find-contents "
+     "でコピーのコンテンツファイルを使います)、"
+     "二つのファイルを元の場所にコピーし直してください"},
     {Msg::Usage,
      "Usage: kwtconv [OPTIONS] PROJECT.kwj|FOLDER...\n"
      "Converts each project (a .kwj project file and the .KWT contents file it names)\n"
@@ -265,10 +278,12 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "every .kwj file in it (in any letter case), in name order.\n"
      "\n"
      "Options:\n"
-     "  --check          change nothing; report for each project its recorded version\n"
-     "                   and layout, Count, the contents file, its size against Count\n"
-     "                   records, the passes a conversion would run, and a verdict:\n"
-     "                   will convert, up to date, or will fail and why\n"
+     "  --check          change no file of a project (two empty scratch files are made\n"
+     "                   and removed, to try the folder); report for each project its\n"
+     "                   recorded version and layout, Count, the contents file, its\n"
+     "                   size against Count records, the passes a conversion would\n"
+     "                   run, and a verdict: will convert, up to date, or will fail\n"
+     "                   and why\n"
      "  --backup         before converting a project, copy its project file and its\n"
      "                   contents file to NAME.kwj.bak and NAME.KWT.bak beside them;\n"
      "                   a backup that exists already is kept when it is a copy of the\n"
@@ -319,7 +334,9 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "名前の順に変換します。\n"
      "\n"
      "オプション:\n"
-     "  --check          何も変更せず、各プロジェクトについて、記録されたバージョンと\n"
+     "  --check          プロジェクトのファイルは変更せず (フォルダーを試すため、空の\n"
+     "                   作業ファイルを二つ作って削除するだけです)、各プロジェクト\n"
+     "                   について、記録されたバージョンと\n"
      "                   レコード形式、Count、コンテンツファイルとその大きさ、\n"
      "                   Count 件分の大きさ、変換の段階、判定 (変換します /\n"
      "                   変換不要 / 失敗します: 理由) を表示します\n"

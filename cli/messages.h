@@ -114,6 +114,8 @@ enum class Msg {
   NotePermissionsNotKept,
   NoteDiskFreed,
   NoteContentsIsTemporary,
+  ReasonCannotReplaceInOneStep,
+  NoteCannotReplaceInOneStep,
   Usage,
   Count  // the number of messages, not one
 };

@@ -103,6 +103,7 @@ std::optional<std::string> NoteFor(const ProjectOutcome& outcome, const Options&
   const std::string message = outcome.message.value_or(std::string());
   if (outcome.obstacle == Obstacle::CopiedProject) return Say(Msg::NoteCopiedProject);
   if (outcome.obstacle == Obstacle::ContentsIsTemporary) return Say(Msg::NoteContentsIsTemporary);
+  if (outcome.obstacle == Obstacle::CannotReplaceInOneStep) return Say(Msg::NoteCannotReplaceInOneStep);
   if (IsFormatOf(message, texts::kCannotCreateFileFormat)) return Say(Msg::NoteCannotSave);
   if (IsFormatOf(message, texts::kCannotOpenFileFormat)) return Say(Msg::NoteCannotOpen);
   if (IsFormatOf(message, texts::kNegativeCountFormat)) return Say(Msg::NoteNegativeCount);

@@ -1,5 +1,7 @@
 #include "convert/conversion_plan.h"
 
+#include <algorithm>
+#include <stdexcept>
 #include <utility>
 
 #include "convert/contents_layout.h"
@@ -17,6 +19,9 @@ namespace keys = project_keys;
 namespace {
 
 constexpr std::string_view kTemporaryName = "TMP.DAT";
+// The scratch files that find out whether a folder replaces in one step.
+constexpr std::string_view kTrialName = "TMP.TRY";
+constexpr std::string_view kTrialTargetName = "TMP.TRY$$$";
 
 PlannedStop Stop(Obstacle obstacle, ConversionOutcome outcome, std::string path, std::string text,
                  std::optional<std::int32_t> ioCode = std::nullopt) {
@@ -107,43 +112,100 @@ std::string FolderALinkNames(const std::string& folder) {
   return target == name ? folder : target + folder.back();
 }
 
+// Holds folder; one whose last name is a link is held as the folder the link
+// names now.
+platform::ErrorCode HoldFolderAsFound(const std::string& folder, platform::HeldFolder& held) {
+  platform::ErrorCode code = platform::HoldFolder(folder, held);
+  if (code == platform::error::kLinkInTheWay) {
+    if (const std::string real = FolderALinkNames(folder); real != folder) {
+      code = platform::HoldFolder(real, held);
+    }
+  }
+  return code;
+}
+
+// A folder as messages name it: "." for the current one.
+std::string FolderShown(const std::string& folder) {
+  return folder.empty() ? std::string(".") : folder;
+}
+
+// Makes name new and empty in the folder; false when it cannot (a folder of
+// that name, a file another opener holds, no room).
+bool MadeScratch(const platform::HeldFolder& folder, std::string_view name) {
+  if (platform::RemoveWorkFileIn(folder, name) != platform::error::kSuccess) return false;
+  platform::FileHandle file;
+  return platform::OpenIn(folder, name, platform::Access::Write, platform::kShareNone,
+                          platform::Creation::CreateNew, file) == platform::error::kSuccess;
+}
+
+// Whether the folder's file system moves a file over another in one step, as
+// the work moves TMP.DAT over the contents file; none when the scratch files
+// cannot be made to find out. Only the files made here are removed.
+std::optional<bool> ReplacesInOneStep(const platform::HeldFolder& folder) {
+  std::optional<bool> replaces;
+  const bool trial = MadeScratch(folder, kTrialName);
+  const bool target = trial && MadeScratch(folder, kTrialTargetName);
+  if (target) {
+    const platform::ErrorCode moved = platform::ReplaceIn(folder, kTrialName, kTrialTargetName);
+    replaces = moved == platform::error::kSuccess || moved == platform::error::kNotDurable;
+  }
+  if (trial && replaces != true) (void)platform::DeleteIn(folder, kTrialName);
+  if (target) (void)platform::DeleteIn(folder, kTrialTargetName);
+  return replaces;
+}
+
 }  // namespace
 
 PlannedStop FolderHolds::HoldFolderOf(std::string_view path) {
   const std::string folder = FolderOf(path);
-  const auto name = [](const std::string& spelled) { return spelled.empty() ? std::string(".") : spelled; };
   // A folder that could not be held stops every step that needs it: a step
   // that passed over the stop must not work in it unheld.
   for (const Spelling& known : spellings_) {
     if (known.folder == folder) return known.stop;
   }
   for (std::size_t i = 0, known = spellings_.size(); i < known; ++i) {
-    if (platform::SameFile(name(spellings_[i].folder), name(folder))) {
+    if (platform::SameFile(FolderShown(spellings_[i].folder), FolderShown(folder))) {
       spellings_.push_back(spellings_[i]);
       spellings_.back().folder = folder;
       return spellings_.back().stop;
     }
   }
   auto held = std::make_unique<platform::HeldFolder>();
-  platform::ErrorCode code = platform::HoldFolder(folder, *held);
-  if (code == platform::error::kLinkInTheWay) {
-    if (const std::string real = FolderALinkNames(folder); real != folder) {
-      code = platform::HoldFolder(real, *held);
-    }
-  }
+  const platform::ErrorCode code = HoldFolderAsFound(folder, *held);
   // Recorded even when busy: -j keeps apart whatever would collide.
   folders_.push_back(folder);
   const bool keep = code == platform::error::kSuccess && mode_ == Mode::Hold;
   PlannedStop stop;
   if (code == platform::error::kSharingViolation) {
-    stop = Stop(Obstacle::FolderBusy, ConversionOutcome::Refused, name(folder),
+    stop = Stop(Obstacle::FolderBusy, ConversionOutcome::Refused, FolderShown(folder),
                 texts::Format(texts::kFolderBusyFormat, path), static_cast<std::int32_t>(code));
   } else if (code != platform::error::kSuccess) {
-    stop = IoStop(Obstacle::FolderBusy, name(folder), code);
+    stop = IoStop(Obstacle::FolderBusy, FolderShown(folder), code);
   }
-  spellings_.push_back({folder, keep ? std::optional(held_.size()) : std::nullopt, stop});
+  spellings_.push_back({folder, keep ? std::optional(held_.size()) : std::nullopt, stop, std::nullopt});
   if (keep) held_.push_back(std::move(held));
   return stop;
+}
+
+PlannedStop FolderHolds::ReplaceStopIn(std::string_view path) {
+  if (PlannedStop stop = HoldFolderOf(path)) return stop;
+  const std::string folder = FolderOf(path);
+  auto known = std::find_if(spellings_.begin(), spellings_.end(),
+                            [&](const Spelling& spelling) { return spelling.folder == folder; });
+  if (known == spellings_.end()) throw std::logic_error("a folder held is not known");
+  if (!known->replaceStop) {
+    // A check takes the hold again for the moment it tries.
+    platform::HeldFolder probed;
+    const platform::HeldFolder* in = known->held ? held_[*known->held].get() : nullptr;
+    if (in == nullptr && HoldFolderAsFound(folder, probed) == platform::error::kSuccess) in = &probed;
+    PlannedStop stop;
+    if (in != nullptr && ReplacesInOneStep(*in) == false) {
+      stop = Refusal(Obstacle::CannotReplaceInOneStep, FolderShown(folder),
+                     texts::Format(texts::kCannotReplaceInOneStepFormat, FolderShown(folder)));
+    }
+    known->replaceStop = stop;
+  }
+  return *known->replaceStop;
 }
 
 const platform::HeldFolder* FolderHolds::HeldFolderOf(std::string_view path) const {
@@ -272,8 +334,14 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
     return IoStop(Obstacle::TemporaryBlocked, temporaryPath, platform::error::kAccessDenied);
   }
   if (const std::string folder = FolderOf(path); !platform::FolderIsWritable(folder)) {
-    return IoStop(Obstacle::ReadOnly, folder.empty() ? std::string(".") : folder,
-                  platform::error::kAccessDenied);
+    return IoStop(Obstacle::ReadOnly, FolderShown(folder), platform::error::kAccessDenied);
+  }
+
+  // The contents file and the project file are each replaced by moving a new
+  // file over them; where that cannot happen in one step, a failure between
+  // removing one and moving the other would lose it.
+  for (const std::string& replaced : {path, store.ReplacementTarget()}) {
+    if (PlannedStop stop = holds.ReplaceStopIn(replaced)) return stop;
   }
 
   // Met on the way, not refused: the records present go into TMP.DAT first,

@@ -93,6 +93,12 @@ class FolderHolds {
   // folder is asked for. A folder whose last name is a link is held as the
   // folder the link names now.
   PlannedStop HoldFolderOf(std::string_view path);
+  // A stop when the file system of the folder of path cannot move a file over
+  // another in one step, as replacing the contents and project files needs:
+  // found once per folder by doing it with two scratch files of the work names
+  // "TMP.TRY" and "TMP.TRY$$$", removed again. A folder where they cannot be
+  // made is left to the steps that fail there. Holds the folder first.
+  PlannedStop ReplaceStopIn(std::string_view path);
   // The folders held (or probed), each once, in the order first met.
   const std::vector<std::string>& Folders() const noexcept { return folders_; }
   // The held folder of the file at path, found by the spelling of the folder
@@ -108,6 +114,8 @@ class FolderHolds {
     std::string folder;
     std::optional<std::size_t> held;
     PlannedStop stop;
+    // What ReplaceStopIn found, once it has looked.
+    std::optional<PlannedStop> replaceStop;
   };
   Mode mode_;
   std::vector<std::string> folders_;

@@ -50,6 +50,10 @@ enum class Obstacle {
   TemporaryBlocked,
   // The contents file, the project file or a folder cannot be written.
   ReadOnly,
+  // The file system of a folder whose file the conversion replaces cannot
+  // move a file over another in one step (an SFTP share without atomic
+  // rename), as every replacement here must.
+  CannotReplaceInOneStep,
   // Count is above the records present: met while converting, after the
   // records present have gone into TMP.DAT.
   TooFewRecords,

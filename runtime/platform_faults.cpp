@@ -46,6 +46,12 @@ ErrorCode RefusedOpen(std::string_view path, bool writes) {
   return writes && gPlan.diskReadOnly && UnderDisk(path) ? error::kAccessDenied : error::kSuccess;
 }
 
+ErrorCode RefusedReplace(std::string_view path) {
+  if (!gActive) return error::kSuccess;
+  const std::lock_guard hold(gLock);
+  return gPlan.diskCannotReplace && UnderDisk(path) ? error::kAccessDenied : error::kSuccess;
+}
+
 void Opened(std::intptr_t native, std::string_view path) {
   if (!gActive) return;
   const std::lock_guard hold(gLock);

@@ -1,8 +1,10 @@
 // Failures that a test cannot otherwise make the file system produce on every
-// platform (a full disk or a read-only disk on Windows, a cap on file sizes),
-// made by the seam itself. Nothing is injected unless a test sets a plan; the
-// programs never do. The Windows backend consults it; POSIX tests use the real
-// failures (a small mounted file system, RLIMIT_FSIZE).
+// platform (a full disk or a read-only disk on Windows, a cap on file sizes, a
+// share that cannot replace a file in one step), made by the seam itself.
+// Nothing is injected unless a test sets a plan; the programs never do. The
+// Windows backend consults it; POSIX tests use the real failures (a small
+// mounted file system, RLIMIT_FSIZE) and the plan only for the share, which
+// no test here can mount.
 #pragma once
 
 #include <chrono>
@@ -26,6 +28,10 @@ struct Plan {
   // Opening for writing or creating anything under diskFolder fails with
   // kAccessDenied, as on a read-only disk.
   bool diskReadOnly = false;
+  // Replace and its kinds fail under diskFolder with kAccessDenied, as a move
+  // over an existing file does on an SFTP share without atomic rename; Move,
+  // to a free name, still works.
+  bool diskCannotReplace = false;
   // Every write takes at least this long, as on a slow disk or share.
   std::chrono::milliseconds everyWriteTakes{0};
 };
@@ -37,6 +43,8 @@ void ClearPlan();
 // For the backend. Whether an open of path for access (or a creation) must
 // fail, and with which code.
 ErrorCode RefusedOpen(std::string_view path, bool writes);
+// Whether a replacing move to path must fail, and with which code.
+ErrorCode RefusedReplace(std::string_view path);
 // Remembers which file a handle writes, while a plan is set.
 void Opened(std::intptr_t native, std::string_view path);
 void Closed(std::intptr_t native);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "runtime/encoding.h"
+#include "runtime/platform_faults.h"
 #include "runtime/platform_journal.h"
 
 namespace kwt::platform {
@@ -204,6 +205,7 @@ ErrorCode Unlink(const Place& place) {
 ErrorCode ReplaceFile(const Place& from, const Place& to, bool fromIsOurs) {
   struct stat info {};
   if (StatAt(to, info, true) == 0 && S_ISDIR(info.st_mode)) return error::kAccessDenied;
+  if (const ErrorCode refused = faults::RefusedReplace(to.shown)) return refused;
   if (!fromIsOurs && HeldByAnother(from)) return error::kSharingViolation;
   // Windows refuses to replace a file that another opener holds.
   if (HeldByAnother(to)) return error::kAccessDenied;

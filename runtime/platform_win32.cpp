@@ -421,6 +421,7 @@ ErrorCode Replace(std::string_view from, std::string_view to) {
   const auto wide_from = WidePath(from);
   const auto wide_to = WidePath(to);
   if (!wide_from || !wide_to) return error::kInvalidName;
+  if (const ErrorCode refused = faults::RefusedReplace(to)) return refused;
   const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
   return Retried([&] {
     return MoveFileExW(wide_from->c_str(), wide_to->c_str(), flags) ? error::kSuccess : LastError();
@@ -679,6 +680,7 @@ ErrorCode ReplaceIn(const HeldFolder& held, std::string_view from, std::string_v
   const auto wide_from = BareName(from);
   const auto wide_to = BareName(to);
   if (!held || !wide_from || !wide_to) return error::kInvalidName;
+  if (const ErrorCode refused = faults::RefusedReplace(held.path + std::string(to))) return refused;
   return Retried([&] { return ReplaceInFolder(held, *wide_from, *wide_to); });
 }
 
@@ -690,6 +692,10 @@ ErrorCode ReplaceHeldIn(const HeldFolder& held, FileHandle& file, std::string_vi
   if (!held || !BareName(from) || !wide_to) {
     (void)Close(file);
     return error::kInvalidName;
+  }
+  if (const ErrorCode refused = faults::RefusedReplace(held.path + std::string(to))) {
+    (void)Close(file);
+    return refused;
   }
   if (file && (GrantedAccess(HandleOf(file)) & DELETE) != 0) {
     const ErrorCode code =

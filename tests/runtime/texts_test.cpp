@@ -67,6 +67,9 @@ const ReadableText kReadableTexts[] = {
      "コンテンツファイル %s が変換中に変更されたため、置き換えませんでした。もう一度実行してください"},
     {"kProjectChangedFormat", kwt::texts::kProjectChangedFormat,
      "プロジェクトファイル %s が変換中に変更されたため、何も置き換えませんでした。もう一度実行してください"},
+    {"kCannotReplaceInOneStepFormat", kwt::texts::kCannotReplaceInOneStepFormat,
+     "フォルダー %s "
+     "のファイルシステムはファイルを一度に置き換えられないため、変換できません。何も変更しませんでした"},
     {"kContentsIsProjectFormat", kwt::texts::kContentsIsProjectFormat,
      "ファイル %s はプロジェクトファイル (*.kwj) "
      "のため、コンテンツとしては変換しません。何も変更しませんでした"},

@@ -179,7 +179,8 @@ class Harness {
   }
 
   bool IsWorkFile(const std::string& name) const {
-    static const std::string kAlways[] = {"book.kwj", "book.KWT", "TMP.DAT", "book.kwj$$$"};
+    static const std::string kAlways[] = {"book.kwj",    "book.KWT", "TMP.DAT",
+                                          "book.kwj$$$", "TMP.TRY",  "TMP.TRY$$$"};
     static const std::string kBackups[] = {"book.kwj.bak", "book.KWT.bak", "book.kwj.bak$$$",
                                            "book.KWT.bak$$$"};
     for (const std::string& known : kAlways) {

@@ -17,6 +17,7 @@
 #include "runtime/cp932_text.h"
 #include "runtime/file_names.h"
 #include "runtime/platform.h"
+#include "runtime/platform_faults.h"
 #include "runtime/record_file.h"
 #include "runtime/texts.h"
 #include "safety/safety_test_support.h"
@@ -357,6 +358,32 @@ TEST(FullDisk, ReadOnlyFileSystemRefusesWithAccessDenied) {
   const ProcessResult result = KwtconvOnDisk({"-q", project});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(FirstLine(result.err), ErrorLine(project, IoMessage(5)));
+  EXPECT_TRUE(folder.Snapshot() == before);
+}
+
+// A share that cannot move a file over another in one step (SFTP without
+// atomic rename, played by the seam): refused before anything changes, the
+// folder named, and --check says so first.
+TEST(FullDisk, AShareThatCannotReplaceInOneStepIsRefusedAndForeseen) {
+  Folder folder;
+  MakeProject(folder);
+  folder.Backdate();
+  const auto before = folder.Snapshot();
+  platform::faults::Plan share;
+  share.diskFolder = folder.Cp932("");
+  share.diskBytes = UINT64_MAX;
+  share.diskCannotReplace = true;
+  platform::faults::SetPlan(share);
+  const std::string project = folder.Utf8("p.kwj");
+  const ProcessResult check = KwtconvHere({"--check", project});
+  const ProcessResult converted = KwtconvHere({"-q", project});
+  platform::faults::ClearPlan();
+
+  const std::string message = texts::Format(texts::kCannotReplaceInOneStepFormat, folder.Cp932(""));
+  EXPECT_EQ(check.exitCode, 1);
+  EXPECT_NE(check.out.find(Utf8(message)), std::string::npos) << check.out;
+  EXPECT_EQ(converted.exitCode, 1);
+  EXPECT_EQ(FirstLine(converted.err), ErrorLine(project, message));
   EXPECT_TRUE(folder.Snapshot() == before);
 }
 
