@@ -23,7 +23,7 @@ void Collect(const std::string& folder, bool recursive, const std::function<void
              std::vector<ListedName>& out) {
   if (beforeFolder) beforeFolder();
   std::vector<platform::FolderEntry> entries;
-  std::size_t unnamed = 0;
+  platform::UnnamedEntries unnamed;
   if (const platform::ErrorCode code = platform::ListFolder(folder, entries, unnamed)) {
     out.push_back({ListedName::Kind::FolderUnreadable, folder, code});
     return;
@@ -34,8 +34,11 @@ void Collect(const std::string& folder, bool recursive, const std::function<void
     if (!entry.directory && NamesProjectFile(entry.name))
       out.push_back({ListedName::Kind::Project, folder + entry.name, 0});
   }
-  if (unnamed > 0) {
-    out.push_back({ListedName::Kind::NamesPassedOver, folder, static_cast<std::uint32_t>(unnamed)});
+  // Only names that may hold a project count: a .kwj file, or a folder that
+  // would be looked into.
+  const std::size_t passedOver = unnamed.projectFiles + (recursive ? unnamed.folders : 0);
+  if (passedOver > 0) {
+    out.push_back({ListedName::Kind::NamesPassedOver, folder, static_cast<std::uint32_t>(passedOver)});
   }
   if (!recursive) return;
   for (const platform::FolderEntry& entry : entries) {

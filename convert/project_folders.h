@@ -15,7 +15,8 @@ struct ListedName {
     Project,
     // path is a folder that could not be read; number is the system's code.
     FolderUnreadable,
-    // path is a folder in which number names have no code page 932 form; they
+    // path is a folder in which number names that may be projects (.kwj
+    // files, and with recursive folders) have no code page 932 form; they
     // were passed over.
     NamesPassedOver,
     // path is a folder given by name that holds no project file.

@@ -258,10 +258,18 @@ struct FolderEntry {
   // A symbolic link (or another reparse point): never followed into.
   bool link = false;
 };
+// What a listing leaves out because the names have no code page 932 form,
+// counted where a project may hide: files whose names end in ".kwj" in any
+// letter case, and folders (links to folders not counted). Other files are
+// no projects and are not counted.
+struct UnnamedEntries {
+  std::size_t projectFiles = 0;
+  std::size_t folders = 0;
+};
 // The entries of a folder (a directory part with its closing delimiter, empty
 // for the current folder), without "." and "..", in no particular order.
-// Names that have no code page 932 form are left out and counted in unnamed.
-ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries, std::size_t& unnamed);
+// Names that have no code page 932 form are left out (see UnnamedEntries).
+ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries, UnnamedEntries& unnamed);
 
 // The running program's full path (code page 932).
 std::string ExecutablePath();

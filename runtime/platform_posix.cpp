@@ -11,6 +11,7 @@
 #include <sys/xattr.h>
 #endif
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -817,9 +818,22 @@ void GiveDefaultPermissions(FileHandle& file) {
   (void)::fchmod(Descriptor(file), 0666 & ~mask);
 }
 
-ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries, std::size_t& unnamed) {
+namespace {
+
+// ".kwj" in any letter case; the extension is ASCII in UTF-8 too.
+bool EndsInProjectExtension(std::string_view name) {
+  constexpr std::string_view kExtension = ".kwj";
+  if (name.size() < kExtension.size()) return false;
+  const std::string_view end = name.substr(name.size() - kExtension.size());
+  return std::equal(end.begin(), end.end(), kExtension.begin(),
+                    [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a + 32 : a) == b; });
+}
+
+}  // namespace
+
+ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries, UnnamedEntries& unnamed) {
   entries.clear();
-  unnamed = 0;
+  unnamed = {};
   const auto system_folder = SystemPath(folder);
   if (!system_folder) return error::kInvalidName;
   const std::string name = system_folder->empty() ? std::string(".") : *system_folder;
@@ -828,15 +842,19 @@ ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
   while (const dirent* entry = ::readdir(listing)) {
     const std::string_view entry_name = entry->d_name;
     if (entry_name == "." || entry_name == "..") continue;
-    auto cp932 = encoding::Utf8ToCp932(entry_name);
-    // Only a name that converts back to the same bytes is the same name.
-    if (!cp932 || encoding::Cp932ToUtf8(*cp932) != std::optional<std::string>(std::string(entry_name))) {
-      ++unnamed;
-      continue;
-    }
     struct stat info {};
     const std::string path = name + "/" + std::string(entry_name);
     if (::lstat(path.c_str(), &info) != 0) continue;
+    auto cp932 = encoding::Utf8ToCp932(entry_name);
+    // Only a name that converts back to the same bytes is the same name.
+    if (!cp932 || encoding::Cp932ToUtf8(*cp932) != std::optional<std::string>(std::string(entry_name))) {
+      if (S_ISDIR(info.st_mode)) {
+        ++unnamed.folders;
+      } else if (EndsInProjectExtension(entry_name)) {
+        ++unnamed.projectFiles;
+      }
+      continue;
+    }
     entries.push_back({*std::move(cp932), S_ISDIR(info.st_mode), S_ISLNK(info.st_mode)});
   }
   ::closedir(listing);

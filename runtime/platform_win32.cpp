@@ -4,6 +4,7 @@
 
 #include <aclapi.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -922,9 +923,22 @@ PermissionParts CopyPermissions(const FileHandle& from, FileHandle& to) {
 
 void GiveDefaultPermissions(FileHandle&) {}
 
-ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries, std::size_t& unnamed) {
+namespace {
+
+// ".kwj" in any letter case.
+bool EndsInProjectExtension(std::wstring_view name) {
+  constexpr std::wstring_view kExtension = L".kwj";
+  if (name.size() < kExtension.size()) return false;
+  const std::wstring_view end = name.substr(name.size() - kExtension.size());
+  return std::equal(end.begin(), end.end(), kExtension.begin(),
+                    [](wchar_t a, wchar_t b) { return (a >= L'A' && a <= L'Z' ? a + 32 : a) == b; });
+}
+
+}  // namespace
+
+ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries, UnnamedEntries& unnamed) {
   entries.clear();
-  unnamed = 0;
+  unnamed = {};
   const auto wide = WidePath(std::string(folder) + "*");
   if (!wide) return error::kInvalidName;
   WIN32_FIND_DATAW found{};
@@ -937,12 +951,14 @@ ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
     const std::wstring_view name = found.cFileName;
     if (name == L"." || name == L"..") continue;
     auto cp932 = encoding::WideToCp932(name);
+    const bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     if (!cp932) {
-      ++unnamed;
+      if (directory && !link) ++unnamed.folders;
+      if (!directory && EndsInProjectExtension(name)) ++unnamed.projectFiles;
       continue;
     }
-    entries.push_back({*std::move(cp932), (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
-                       (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
+    entries.push_back({*std::move(cp932), directory, link});
   } while (FindNextFileW(search.get(), &found));
   return error::kSuccess;
 }

@@ -2,6 +2,9 @@
 // folders and names without a code page 932 form: tests/cli/batch_test.cpp).
 #include "convert/project_folders.h"
 
+#include <filesystem>
+#include <fstream>
+
 #include "conversion_test_support.h"
 
 namespace kwt::testing {
@@ -47,6 +50,24 @@ TEST(ListProjects, FoldersGiveTheirProjectsInNameOrderSubfoldersAfter) {
   EXPECT_EQ(Listed(folder, {""}, false),
             (std::vector<std::string>{"project A.KWJ", "project b.kwj", "project \x95\x5C.kwj"}));
   EXPECT_EQ(Listed(folder, {"empty"}, true), (std::vector<std::string>{"none empty"}));
+}
+
+// Names without a code page 932 form count only where a project may be:
+// a .kwj file, or a folder that -r would look into. A note is no failure.
+TEST(ListProjects, NamesWithoutAFormCountOnlyWhereAProjectMayBe) {
+  ProjectFolder folder;
+  folder.Write("a.kwj", "");
+  const std::filesystem::path root = folder.System("");
+  const auto name = [&](const char* utf8) {
+    return root / std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(utf8)));
+  };
+  std::ofstream(name("\xC3\xA9.txt")).put('x');  // é.txt
+  std::filesystem::create_directory(name("\xC3\xA9"));
+  const std::vector<std::string> project{"project a.kwj"};
+  EXPECT_EQ(Listed(folder, {""}, false), project);
+  EXPECT_EQ(Listed(folder, {""}, true), (std::vector<std::string>{"project a.kwj", "passed over  1"}));
+  std::ofstream(name("\xC3\xA9.KWJ")).put('x');
+  EXPECT_EQ(Listed(folder, {""}, false), (std::vector<std::string>{"project a.kwj", "passed over  1"}));
 }
 
 }  // namespace
