@@ -1,5 +1,7 @@
 #include "convert/contents_path.h"
 
+#include <vector>
+
 #include "convert/conversion_plan.h"
 #include "convert/plan.h"
 #include "runtime/cp932_text.h"
@@ -49,6 +51,27 @@ std::string ResolvedContentsPath(const std::string& path) {
   return hop;
 }
 
+// The file of that name in the folder of the project file, its letter case
+// ignored as Windows ignores it: a project made there and copied here keeps
+// "Book.KWT" in its KWT while the copy's file may be "book.kwt". Empty when
+// there is none.
+std::string FileBesideProject(const std::string& projectFolder, std::string_view name) {
+  std::string beside = projectFolder + std::string(name);
+  if (FileIsPresent(beside)) return beside;
+  std::vector<platform::FolderEntry> entries;
+  platform::UnnamedEntries unnamed;
+  if (platform::ListFolder(projectFolder, entries, unnamed) != platform::error::kSuccess) return {};
+  const std::string wanted = ansi::UpperCase(name);
+  std::string found;
+  for (const platform::FolderEntry& entry : entries) {
+    // The first in byte order, so that the choice never depends on the listing.
+    if (!entry.directory && ansi::UpperCase(entry.name) == wanted && (found.empty() || entry.name < found))
+      found = entry.name;
+  }
+  if (found.empty() || !FileIsPresent(projectFolder + found)) return {};
+  return projectFolder + found;
+}
+
 }  // namespace
 
 bool NamesContentsFile(std::string_view path) {
@@ -61,8 +84,8 @@ std::string CopyBesideProject(const TMemIniFile& store, std::string_view content
   const auto name = [](const std::string& folder) { return folder.empty() ? std::string(".") : folder; };
   if (contentsFolder == projectFolder || platform::SameFile(name(contentsFolder), name(projectFolder)))
     return {};
-  std::string beside = projectFolder + std::string(contentsPath.substr(contentsFolder.size()));
-  if (!FileIsPresent(beside) || platform::SameFile(beside, contentsPath)) return {};
+  std::string beside = FileBesideProject(projectFolder, contentsPath.substr(contentsFolder.size()));
+  if (beside.empty() || platform::SameFile(beside, contentsPath)) return {};
   return beside;
 }
 
@@ -81,10 +104,11 @@ ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choi
     // The name under every platform's delimiters, so that a Windows path
     // gives its name on POSIX too.
     const std::string name = NamePart(chosen.stored, PathStyle::Posix);
-    const std::string beside = projectFolder + name;
-    if (!name.empty() && !NamesProjectFile(name) && FileIsPresent(beside)) {
-      chosen.path = beside;
-      chosen.foundBesideProject = true;
+    if (!name.empty() && !NamesProjectFile(name)) {
+      if (std::string beside = FileBesideProject(projectFolder, name); !beside.empty()) {
+        chosen.path = std::move(beside);
+        chosen.foundBesideProject = true;
+      }
     }
   } else if (choice.findBesideProject && FileIsPresent(chosen.path)) {
     if (std::string copy = CopyBesideProject(store, chosen.path); !copy.empty()) {

@@ -301,6 +301,13 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
          f.Write("p.kwj", ProjectText("102", "2", f.Cp932("orig/p.KWT")));
        },
        "will fail: a copied project"},
+      {"a copy whose file beside is named in other letters",
+       [](const Folder& f) {
+         MakeProject(f, "orig/p", 2);
+         fs::copy_file(f.Path("orig/p.KWT"), f.Path("p.kwt"));
+         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("orig/p.KWT")));
+       },
+       "will fail: a copied project"},
       {"converted under another project with another Count",
        [](const Folder& f) {
          MakeProject(f, "a", 5);
