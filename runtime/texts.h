@@ -303,6 +303,21 @@ inline constexpr std::string_view kRunFailuresHeading =
 // The closing box, after the last failure listed: how many more failed.
 // 「ほか %d 件」
 inline constexpr std::string_view kRunMoreFailuresFormat = "\x82\xD9\x82\xA9 %d \x8C\x8F";
+// The closing box, after a failure's message: the disk ran full and the
+// unfinished work file was removed to free it; %s is its path.
+// 「作りかけの %s を削除して空きを戻しました」
+inline constexpr std::string_view kRunDiskFreedFormat =
+    "\x8D\xEC\x82\xE8\x82\xA9\x82\xAF\x82\xCC %s "
+    "\x82\xF0\x8D\xED\x8F\x9C\x82\xB5\x82\xC4\x8B\xF3\x82\xAB\x82\xF0\x96\xDF\x82\xB5\x82\xDC\x82\xB5\x82"
+    "\xBD";
+// The closing box, above the projects converted whose new files could not
+// keep all of the old files' permissions (never more open than before).
+// 「変換しましたが、元のファイルの権限を一部引き継げなかったもの:」
+inline constexpr std::string_view kRunPermissionsNotKeptHeading =
+    "\x95\xCF\x8A\xB7\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x82\xAA\x81"
+    "A\x8C\xB3\x82\xCC\x83t\x83@\x83"
+    "C\x83\x8B\x82\xCC\x8C\xA0\x8C\xC0\x82\xF0\x88\xEA\x95\x94\x88\xF8\x82\xAB\x8Cp\x82\xB0\x82\xC8\x82\xA9"
+    "\x82\xC1\x82\xBD\x82\xE0\x82\xCC:";
 // A dropped project file or folder whose name has no code page 932 form.
 // 「名前をコードページ 932 で表せないため、変換できません」
 inline constexpr std::string_view kRunNameHasNoForm =

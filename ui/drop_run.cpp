@@ -133,13 +133,22 @@ std::vector<RunItem> PlanRun(const std::vector<std::wstring>& names,
 
 void RunTally::Add(std::string_view name, const ConversionResult& result) {
   switch (result.outcome) {
-    case ConversionOutcome::Converted: ++converted_; break;
+    case ConversionOutcome::Converted:
+      ++converted_;
+      if (result.permissionsNotKept != 0) permissions_not_kept_.emplace_back(name);
+      break;
     case ConversionOutcome::UpToDate: ++up_to_date_; break;
     case ConversionOutcome::ProjectMissing: AddFailure(name, texts::kStatusFileMissing); break;
     case ConversionOutcome::NoRecords: AddFailure(name, texts::kStatusNoContents); break;
     case ConversionOutcome::Refused:
     case ConversionOutcome::Failed:
-    case ConversionOutcome::Interrupted: AddFailure(name, WithClosingPeriod(result.errorText)); break;
+    case ConversionOutcome::Interrupted: {
+      std::string message = WithClosingPeriod(result.errorText);
+      if (result.temporaryRemoved)
+        message += WithClosingPeriod(texts::Format(texts::kRunDiskFreedFormat, result.temporaryPath));
+      AddFailure(name, message);
+      break;
+    }
   }
 }
 
@@ -158,16 +167,27 @@ std::string RunTally::SummaryText() const {
   text += '\n' + texts::Format(texts::kRunUpToDateFormat, Count(up_to_date_));
   text += '\n' + texts::Format(texts::kRunFailedFormat, Count(failures_.size()));
   text += '\n' + texts::Format(texts::kRunSkippedFormat, Count(skipped_));
-  if (failures_.empty()) return text;
-  text += "\n\n";
-  text += texts::kRunFailuresHeading;
-  const std::size_t listed = std::min(failures_.size(), kListedFailures);
-  for (std::size_t i = 0; i < listed; ++i) {
-    text += '\n' + failures_[i].name;
-    text += "\n  " + failures_[i].message;
+  if (!failures_.empty()) {
+    text += "\n\n";
+    text += texts::kRunFailuresHeading;
+    const std::size_t listed = std::min(failures_.size(), kListedFailures);
+    for (std::size_t i = 0; i < listed; ++i) {
+      text += '\n' + failures_[i].name;
+      text += "\n  " + failures_[i].message;
+    }
+    if (listed < failures_.size())
+      text += '\n' + texts::Format(texts::kRunMoreFailuresFormat, Count(failures_.size() - listed));
   }
-  if (listed < failures_.size())
-    text += '\n' + texts::Format(texts::kRunMoreFailuresFormat, Count(failures_.size() - listed));
+  if (!permissions_not_kept_.empty()) {
+    text += "\n\n";
+    text += texts::kRunPermissionsNotKeptHeading;
+    const std::size_t listed = std::min(permissions_not_kept_.size(), kListedFailures);
+    for (std::size_t i = 0; i < listed; ++i) text += '\n' + permissions_not_kept_[i];
+    if (listed < permissions_not_kept_.size()) {
+      text +=
+          '\n' + texts::Format(texts::kRunMoreFailuresFormat, Count(permissions_not_kept_.size() - listed));
+    }
+  }
   return text;
 }
 

@@ -54,7 +54,9 @@ class RunTally {
   static constexpr std::size_t kListedFailures = 10;
 
   // A conversion's outcome. A missing project or one without records fails
-  // with its status text; an error with its message as the error box shows it.
+  // with its status text; an error with its message as the error box shows it,
+  // and that a full disk was freed. A converted project whose new files could
+  // not keep all permissions is listed after the failures.
   void Add(std::string_view name, const ConversionResult& result);
   void AddFailure(std::string_view name, std::string_view message);
   void AddSkipped() { ++skipped_; }
@@ -62,7 +64,8 @@ class RunTally {
   bool AnyFailed() const noexcept { return !failures_.empty(); }
   // The status line's last text: how many projects, how many converted.
   std::string StatusText() const;
-  // The closing box's text: the four counts, then the failures.
+  // The closing box's text: the four counts, the failures, then the projects
+  // that could not keep all permissions.
   std::string SummaryText() const;
 
  private:
@@ -74,6 +77,7 @@ class RunTally {
   std::size_t up_to_date_ = 0;
   std::size_t skipped_ = 0;
   std::vector<Failure> failures_;
+  std::vector<std::string> permissions_not_kept_;
 };
 
 }  // namespace kwt::ui

@@ -161,6 +161,28 @@ TEST(RunTallyTest, ALongListOfFailuresIsCutWithTheCountOfTheRest) {
   EXPECT_EQ(text.substr(text.rfind('\n') + 1), texts::Format(texts::kRunMoreFailuresFormat, "2"));
 }
 
+// What the conversion did beyond its outcome is said too: a full disk freed,
+// permissions that the new files could not keep.
+TEST(RunTallyTest, AFreedDiskAndPermissionsNotKeptAreSaid) {
+  RunTally tally;
+  ConversionResult full;
+  full.outcome = ConversionOutcome::Failed;
+  full.errorText = "full";
+  full.temporaryRemoved = true;
+  full.temporaryPath = "C:\\TMP.DAT";
+  tally.Add("full.kwj", full);
+  ConversionResult converted;
+  converted.outcome = ConversionOutcome::Converted;
+  tally.Add("kept.kwj", converted);
+  converted.permissionsNotKept = platform::permission::kOwner;
+  tally.Add("owner.kwj", converted);
+  const std::string text = tally.SummaryText();
+  EXPECT_NE(text.find("\nfull.kwj\n  full." + texts::Format(texts::kRunDiskFreedFormat, "C:\\TMP.DAT")),
+            std::string::npos);
+  EXPECT_EQ(text.substr(text.rfind("\n\n") + 2),
+            std::string(texts::kRunPermissionsNotKeptHeading) + "\nowner.kwj");
+}
+
 TEST_F(DropTest, ADropOrACloseDuringARunWaitsForTheRunAndItsBoxToEnd) {
   struct Row {
     const char* name;
