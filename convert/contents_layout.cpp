@@ -27,16 +27,25 @@ bool ReadAt(platform::FileHandle& file, std::vector<std::uint8_t>& bytes, std::u
   return true;
 }
 
-// The first bytes of the file, up to limit; none when it cannot be read.
-bool ReadStart(std::string_view path, std::uint64_t limit, std::vector<std::uint8_t>& bytes,
+// The first bytes of the file, up to limit, and its size; false when it
+// cannot be read.
+bool ReadStart(platform::FileHandle& file, std::uint64_t limit, std::vector<std::uint8_t>& bytes,
                std::uint64_t& size) {
-  platform::FileHandle file;
-  if (platform::Open(path, platform::Access::Read, platform::kShareRead | platform::kShareWrite,
-                     platform::Creation::OpenExisting, file) != platform::error::kSuccess ||
-      platform::Size(file, size) != platform::error::kSuccess) {
+  if (platform::Size(file, size) != platform::error::kSuccess) return false;
+  return ReadAt(file, bytes, std::min(size, limit));
+}
+
+// Exactly count records of layout as a pass writes them, from the file's
+// first bytes and its size.
+bool WrittenAs(const Layout& layout, const std::vector<std::uint8_t>& first, std::uint64_t size,
+               std::int32_t count) {
+  std::uint64_t expected = 0;
+  if (count <= 0 || !ContentsSizeFor(layout, count, expected) || size != expected ||
+      first.size() < layout.recordSize) {
     return false;
   }
-  return ReadAt(file, bytes, std::min(size, limit));
+  return std::all_of(layout.addedTexts.begin(), layout.addedTexts.end(),
+                     [&first](std::size_t text) { return first[text] == 0; });
 }
 
 // True when every string's length byte that bytes hold, read as records of
@@ -54,21 +63,19 @@ bool RecordsFit(const Layout& layout, const std::vector<std::uint8_t>& bytes, bo
 
 }  // namespace
 
-bool ContentsWrittenAs(const Layout& layout, std::string_view path, std::int32_t count) {
-  std::uint64_t expected = 0;
-  if (count <= 0 || !ContentsSizeFor(layout, count, expected)) return false;
+bool ContentsWrittenAs(const Layout& layout, platform::FileHandle& file, std::int32_t count) {
   std::vector<std::uint8_t> first;
   std::uint64_t size = 0;
-  if (!ReadStart(path, layout.recordSize, first, size) || size != expected) return false;
-  return std::all_of(layout.addedTexts.begin(), layout.addedTexts.end(),
-                     [&first](std::size_t text) { return first[text] == 0; });
+  return count > 0 && ReadStart(file, layout.recordSize, first, size) &&
+         WrittenAs(layout, first, size, count);
 }
 
-LaterLayoutFinding LaterLayoutOfContents(const Layout& recorded, std::string_view path, std::int32_t count) {
+LaterLayoutFinding LaterLayoutOfContents(const Layout& recorded, platform::FileHandle& file,
+                                         std::int32_t count) {
   if (count <= 0) return {};
   std::vector<std::uint8_t> bytes;
   std::uint64_t size = 0;
-  if (!ReadStart(path, kRecordsRead * Layouts().back().recordSize, bytes, size)) return {};
+  if (!ReadStart(file, kRecordsRead * Layouts().back().recordSize, bytes, size)) return {};
   // Read whole, the partial record at its end is the file's own; cut off by
   // the limit, it proves nothing.
   const bool whole = bytes.size() == size;
@@ -77,7 +84,7 @@ LaterLayoutFinding LaterLayoutOfContents(const Layout& recorded, std::string_vie
     if (bytes.size() < later.recordSize || !RecordsFit(later, bytes, false)) continue;
     // No file of whole records of the recorded layout has such a size.
     const bool notWholeRecorded = size % recorded.recordSize != 0;
-    const bool written = ContentsWrittenAs(later, path, count);
+    const bool written = WrittenAs(later, bytes, size, count);
     if (!recordedFits || (notWholeRecorded && written)) return {&later, true};
     // Exactly what a pass writes, at a size that both layouts divide (an old
     // project file restored over its converted records): refused, since a
@@ -85,6 +92,15 @@ LaterLayoutFinding LaterLayoutOfContents(const Layout& recorded, std::string_vie
     if (written || (notWholeRecorded && size % later.recordSize == 0)) return {&later, false};
   }
   return {};
+}
+
+LaterLayoutFinding LaterLayoutOfContents(const Layout& recorded, std::string_view path, std::int32_t count) {
+  platform::FileHandle file;
+  if (platform::Open(path, platform::Access::Read, platform::kShareRead | platform::kShareWrite,
+                     platform::Creation::OpenExisting, file) != platform::error::kSuccess) {
+    return {};
+  }
+  return LaterLayoutOfContents(recorded, file, count);
 }
 
 }  // namespace kwt

@@ -6,14 +6,16 @@
 #include <string_view>
 
 #include "convert/plan.h"
+#include "runtime/platform.h"
 
 namespace kwt {
 
-// True when the contents file at path is exactly what a pass into layout
+// True when the contents file is exactly what a pass into layout
 // wrote for count records: count records of it, the strings the pass adds
 // empty in the first. Only proof enough together with the project text a
 // stopped run left (see StoppedRunToFinish); never a reason to refuse.
-bool ContentsWrittenAs(const Layout& layout, std::string_view path, std::int32_t count);
+// file is open for reading at its start, and is read from there.
+bool ContentsWrittenAs(const Layout& layout, platform::FileHandle& file, std::int32_t count);
 
 // A later layout that a contents file already has, and how sure that is.
 struct LaterLayoutFinding {
@@ -25,8 +27,8 @@ struct LaterLayoutFinding {
   explicit operator bool() const noexcept { return layout != nullptr; }
 };
 
-// The later layout (than recorded) whose records the contents file at path
-// already holds. A pass must refuse such a file: converting converted records
+// The later layout (than recorded) whose records the contents file already
+// holds. A pass must refuse such a file: converting converted records
 // again ruins them. Count does not decide (another project's Count, an old
 // project file restored over records the application has added to since):
 // - certain: the file cannot be the recorded layout's (a string's length
@@ -48,6 +50,10 @@ struct LaterLayoutFinding {
 // refusal changes nothing and names no Version; converting a converted file
 // again could not be undone. A file that cannot be read answers nothing:
 // the open that follows reports why.
+// file is open for reading at its start, and is read from there.
+LaterLayoutFinding LaterLayoutOfContents(const Layout& recorded, platform::FileHandle& file,
+                                         std::int32_t count);
+// The same for the file at path, as a check looks.
 LaterLayoutFinding LaterLayoutOfContents(const Layout& recorded, std::string_view path, std::int32_t count);
 
 }  // namespace kwt

@@ -75,12 +75,6 @@ bool DiskRanFull(std::int32_t code) {
          code == kHandleDiskFull;
 }
 
-// The name path has in its folder (the part after FolderOf), the one the held
-// folder reaches it by.
-std::string NameIn(std::string_view path) {
-  return std::string(path.substr(FolderOf(path).size()));
-}
-
 // The files of one pass: the contents file it reads, the temporary file it
 // writes, and a second handle that keeps the temporary file held until it has
 // moved, so that no other conversion can take it and write into what is about

@@ -96,6 +96,10 @@ std::string FolderOf(std::string_view path) {
   }
 }
 
+std::string NameIn(std::string_view path) {
+  return std::string(path.substr(FolderOf(path).size()));
+}
+
 std::string TemporaryPathFor(std::string_view contentsPath) {
   return FolderOf(contentsPath) + std::string(kTemporaryName);
 }
@@ -208,6 +212,15 @@ PlannedStop FolderHolds::ReplaceStopIn(std::string_view path) {
   return *known->replaceStop;
 }
 
+platform::ErrorCode FolderHolds::OpenFile(std::string_view path, platform::Access access,
+                                          platform::FileHandle& file) const {
+  constexpr std::uint32_t kShare = platform::kShareRead | platform::kShareWrite;
+  if (const platform::HeldFolder* held = HeldFolderOf(path)) {
+    return platform::OpenIn(*held, NameIn(path), access, kShare, platform::Creation::OpenExisting, file);
+  }
+  return platform::Open(path, access, kShare, platform::Creation::OpenExisting, file);
+}
+
 const platform::HeldFolder* FolderHolds::HeldFolderOf(std::string_view path) const {
   const std::string folder = FolderOf(path);
   for (const Spelling& known : spellings_) {
@@ -244,7 +257,11 @@ const Pass* StoppedRunToFinish(TMemIniFile& store, std::string_view contentsPath
   const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
   if (count <= 0 || platform::KindOf(contentsPath) != platform::FileKind::Regular) return nullptr;
   if (holds.HoldFolderOf(contentsPath)) return nullptr;
-  if (!ContentsWrittenAs(finished->to, contentsPath, count)) return nullptr;
+  platform::FileHandle contents;
+  if (holds.OpenFile(contentsPath, platform::Access::Read, contents) != platform::error::kSuccess ||
+      !ContentsWrittenAs(finished->to, contents, count)) {
+    return nullptr;
+  }
   return finished;
 }
 
@@ -311,18 +328,20 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
   // the version, or a second project that names an already converted file,
   // leaves records of a later layout behind the old version. Converting them
   // again would read converted records as old ones and ruin them.
-  if (const LaterLayoutFinding later = LaterLayoutOfContents(pass.from, path, count)) {
-    return Refusal(Obstacle::AlreadyConverted, path,
-                   later.certain ? texts::Format(texts::kAlreadyConvertedFormat,
-                                                 {path, IntegerText(later.layout->number)})
-                                 : texts::Format(texts::kContentsLayoutUnsureFormat, path));
+  // Looked at through the held folder, as the pass will convert it: the file
+  // looked at is the file converted.
+  platform::FileHandle file;
+  if (holds.OpenFile(path, platform::Access::Read, file) == platform::error::kSuccess) {
+    if (const LaterLayoutFinding later = LaterLayoutOfContents(pass.from, file, count)) {
+      return Refusal(Obstacle::AlreadyConverted, path,
+                     later.certain ? texts::Format(texts::kAlreadyConvertedFormat,
+                                                   {path, IntegerText(later.layout->number)})
+                                   : texts::Format(texts::kContentsLayoutUnsureFormat, path));
+    }
   }
 
   // The pass opens the contents file for reading and writing.
-  platform::FileHandle file;
-  const platform::ErrorCode opened =
-      platform::Open(path, platform::Access::ReadWrite, platform::kShareRead | platform::kShareWrite,
-                     platform::Creation::OpenExisting, file);
+  const platform::ErrorCode opened = holds.OpenFile(path, platform::Access::ReadWrite, file);
   if (opened == platform::error::kAccessDenied) return IoStop(Obstacle::ReadOnly, path, opened);
   if (opened != platform::error::kSuccess) return IoStop(Obstacle::ContentsUnreadable, path, opened);
   std::uint64_t size = 0;

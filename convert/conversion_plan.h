@@ -72,6 +72,9 @@ struct PlannedStop {
 // character never counts), on POSIX the slash alone, where a backslash or a
 // colon is part of a name. Empty for a bare name (the current folder).
 std::string FolderOf(std::string_view path);
+// The name path has in its folder (the part after FolderOf), the one the held
+// folder reaches it by.
+std::string NameIn(std::string_view path);
 // "TMP.DAT" in the folder of the contents file.
 std::string TemporaryPathFor(std::string_view contentsPath);
 
@@ -101,6 +104,11 @@ class FolderHolds {
   PlannedStop ReplaceStopIn(std::string_view path);
   // The folders held (or probed), each once, in the order first met.
   const std::vector<std::string>& Folders() const noexcept { return folders_; }
+  // Opens the existing file at path as platform::Open does: through its held
+  // folder when that is held (a link in the folder's path swapped since leads
+  // nowhere else), else by path, as a check looks.
+  platform::ErrorCode OpenFile(std::string_view path, platform::Access access,
+                               platform::FileHandle& file) const;
   // The held folder of the file at path, found by the spelling of the folder
   // as HoldFolderOf was given it (never by what the path reaches now). Null
   // when that folder is not held, and always when probing. Lives as long as

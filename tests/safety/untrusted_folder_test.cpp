@@ -11,6 +11,7 @@
 
 #include "convert/backup.h"
 #include "convert/conversion.h"
+#include "convert/conversion_plan.h"
 #include "convert/conversion_test_support.h"
 #include "runtime/errors.h"
 #include "runtime/platform.h"
@@ -271,6 +272,25 @@ TEST(SwappedFiles, AFolderLinkSwappedMidRunLeadsNothingElsewhere) {
     EXPECT_FALSE(p.folder.Exists("A/TMP.DAT"));
     EXPECT_EQ(p.folder.Read("p.kwj"), stopped ? text : StampedProject(StampedProject(text, 103), 140));
   }
+}
+
+// What the plan finds out about the contents file, it finds in the held
+// folder: a folder link pointed elsewhere after the hold shows it nothing
+// else, so converted records there are never taken for unconverted ones.
+TEST(SwappedFiles, ThePlanLooksAtTheContentsInTheHeldFolder) {
+  Project p;
+  p.folder.Write("A/book.KWT", p.records140);
+  p.folder.Write("B/book.KWT", p.records103);
+  fs::create_directory_symlink(p.folder.Path("A"), p.folder.Path("cur"));
+  p.folder.Write("p.kwj", Kwj("103", std::to_string(kRecords), p.Path("cur/book.KWT")));
+  TMemIniFile store(p.Path("p.kwj"));
+  FolderHolds holds(FolderHolds::Mode::Hold);
+  ChosenContents contents;
+  contents.path = p.Path("cur/book.KWT");
+  ASSERT_FALSE(holds.HoldFolderOf(contents.path));
+  fs::create_directory_symlink(p.folder.Path("B"), p.folder.Path("next"));
+  fs::rename(p.folder.Path("next"), p.folder.Path("cur"));
+  EXPECT_EQ(PassStop(store, PassOf(PassId::To140), contents, holds).obstacle, Obstacle::AlreadyConverted);
 }
 
 // The project file refusing its move after the contents file has moved: the
