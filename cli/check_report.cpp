@@ -2,6 +2,7 @@
 
 #include "cli/messages.h"
 
+#include "runtime/file_names.h"
 #include "runtime/integer_text.h"
 #include "runtime/record_file.h"
 
@@ -63,6 +64,7 @@ std::string FormatCheck(const ProjectCheck& check) {
 
   if (check.convertedLayout != 0) {
     const std::string layout = std::to_string(check.convertedLayout);
+    const std::string name = NamePart(check.failurePath, kNativePathStyle);
     out += Say(Msg::CheckContentsLayout, {layout, layout}) + "\n";
   }
   if (check.finishesStoppedRun != 0 && !check.ConversionWouldFail()) {
@@ -89,6 +91,7 @@ std::string FormatCheck(const ProjectCheck& check) {
 std::string FailureReason(const ProjectCheck& check) {
   const std::string at = check.failurePath.empty() ? std::string() : " (" + check.failurePath + ")";
   const std::string layout = std::to_string(check.convertedLayout);
+  const std::string name = NamePart(check.failurePath, kNativePathStyle);
   switch (check.failure) {
     case CheckFailure::None: return {};
     case CheckFailure::ProjectMissing: return Say(Msg::ReasonProjectMissing);
@@ -107,12 +110,12 @@ std::string FailureReason(const ProjectCheck& check) {
       // Without a layout the size alone points to a later one.
       if (check.convertedLayout == 0) return Say(Msg::ReasonLayoutUnsure);
       return Say(Msg::ReasonAlreadyConverted, {layout, layout});
-    case CheckFailure::TemporaryBlocked: return Say(Msg::ReasonTemporaryBlocked, {at});
+    case CheckFailure::TemporaryBlocked: return Say(Msg::ReasonTemporaryBlocked, {name, at});
     case CheckFailure::PathTooLong: return Say(Msg::ReasonPathTooLong, {at});
     case CheckFailure::ReadOnly: return Say(Msg::ReasonReadOnly, {at});
     case CheckFailure::FolderBusy: return Say(Msg::ReasonFolderBusy, {at});
     case CheckFailure::ProjectFileAsWorkFile: return Say(Msg::ReasonProjectFileAsWorkFile, {at});
-    case CheckFailure::ContentsIsTemporary: return Say(Msg::ReasonContentsIsTemporary, {at});
+    case CheckFailure::ContentsIsTemporary: return Say(Msg::ReasonContentsIsTemporary, {name, at});
     case CheckFailure::NotContentsFile: return Say(Msg::ReasonNotContentsFile, {at});
     case CheckFailure::SystemFolder: return Say(Msg::ReasonSystemFolder, {at});
     case CheckFailure::CopiedProject: return Say(Msg::ReasonCopiedProject, {at});

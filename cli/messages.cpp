@@ -106,7 +106,7 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
     {Msg::ReasonAlreadyConverted,
      "the contents file already has layout %d (record Version %d in the project)",
      "コンテンツファイルは既にレコード形式 %d です (プロジェクトの Version を %d にしてください)"},
-    {Msg::ReasonTemporaryBlocked, "TMP.DAT cannot be replaced%s", "TMP.DAT を置き換えられません%s"},
+    {Msg::ReasonTemporaryBlocked, "%s cannot be replaced%s", "%s を置き換えられません%s"},
     {Msg::ReasonPathTooLong, "a path is longer than 259 bytes%s", "パスが 259 バイトを超えています%s"},
     {Msg::ReasonReadOnly, "read-only%s", "書き込みできません%s"},
     {Msg::ReasonFolderBusy, "another conversion is running in the folder%s",
@@ -142,9 +142,10 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "このプロジェクトのファイルかフォルダーに書き込めません (読み取り専用か、書き込みの許可がありません)。"
      "書き込めるようにしてから、もう一度実行してください。"},
     {Msg::NoteTemporaryBlocked,
-     "%s cannot be replaced (a folder of that name, or a file another program holds open): move it "
-     "elsewhere or close that program, then run again",
-     "%s を置き換えられません (その名前のフォルダーがあるか、別のプログラムが開いています)。それを別の場所に"
+     "%s cannot be replaced (a folder or another file of that name, or a file another program holds "
+     "open): move it elsewhere or close that program, then run again",
+     "%s を置き換えられません (その名前のフォルダーかほかのファイルがあるか、別のプログラムが開いています)。"
+     "それを別の場所に"
      "移すか、そのプログラムを閉じてから、もう一度実行してください。"},
     {Msg::NotePathTooLong,
      "the path of the contents file or of TMP.DAT beside it is longer than 259 bytes: move the contents file "
@@ -217,8 +218,8 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
     {Msg::ListSeparator, ", ", "、"},
     {Msg::ReasonProjectFileAsWorkFile, "the contents file would be written over a project file%s",
      "コンテンツファイルとしてプロジェクトファイルが書き換えられてしまいます%s"},
-    {Msg::ReasonContentsIsTemporary, "the contents file is named TMP.DAT, the converter's work file%s",
-     "コンテンツファイルの名前が、変換の作業ファイルと同じ TMP.DAT です%s"},
+    {Msg::ReasonContentsIsTemporary, "the contents file is named %s, like a work file of the converter%s",
+     "コンテンツファイルの名前 %s が、変換の作業ファイルと同じです%s"},
     {Msg::ReasonLayoutUnsure,
      "the contents file's size fits a later layout, not the recorded one: a converted file, or one cut short",
      "コンテンツファイルの大きさが、記録されたレコード形式ではなく変換後のレコード形式に合います "
@@ -253,11 +254,10 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "を削除して空きを戻しました。空きを作ってから、もう一度変換して"
      "ください。"},
     {Msg::NoteContentsIsTemporary,
-     "the project's contents file has the work file's name TMP.DAT; rename it (and KWT= in the project "
-     "file) to NAME.KWT, then run again",
-     "コンテンツファイルの名前が作業ファイルと同じ TMP.DAT です。ファイルの名前 (とプロジェクトファイルの "
-     "KWT=) "
-     "を 名前.KWT に変えてから、もう一度実行してください"},
+     "the project's contents file has the name of one of the converter's work files (TMP.DAT, TMP.TRY, "
+     "TMP.TRY$$$); rename it (and KWT= in the project file) to NAME.KWT, then run again",
+     "コンテンツファイルの名前が作業ファイル (TMP.DAT、TMP.TRY、TMP.TRY$$$) と同じです。ファイルの名前 "
+     "(とプロジェクトファイルの KWT=) を 名前.KWT に変えてから、もう一度実行してください"},
     {Msg::ReasonCannotReplaceInOneStep, "the file system of the folder %s cannot replace a file in one step",
      "フォルダー %s のファイルシステムはファイルを一度に置き換えられません"},
     {Msg::NoteCannotReplaceInOneStep,

@@ -85,7 +85,12 @@ std::string CopyBesideProject(const TMemIniFile& store, std::string_view content
   if (contentsFolder == projectFolder || platform::SameFile(name(contentsFolder), name(projectFolder)))
     return {};
   std::string beside = FileBesideProject(projectFolder, contentsPath.substr(contentsFolder.size()));
-  if (beside.empty() || platform::SameFile(beside, contentsPath)) return {};
+  if (beside.empty()) return {};
+  // A link beside the project that leads to the file named is the user's own
+  // way to it. A second hard link (a copy made by linking, a snapshot) is a
+  // copy all the same: the first replacement parts the two, and converting
+  // the original's name would convert the original.
+  if (platform::SameFile(beside, contentsPath) && platform::LinkTarget(beside)) return {};
   return beside;
 }
 

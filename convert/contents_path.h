@@ -47,8 +47,8 @@ bool NamesContentsFile(std::string_view path);
 
 // The file of the same name as the contents path, beside the project file,
 // when the contents path leads out of the project's folder and that file is
-// another one: the project is a copy whose KWT still names the original's
-// records. Empty otherwise.
+// another one, or the same one through a second hard link: the project is a
+// copy whose KWT still names the original's records. Empty otherwise.
 std::string CopyBesideProject(const TMemIniFile& store, std::string_view contentsPath);
 
 // The contents path of the project in store, chosen as choice says. A

@@ -38,12 +38,15 @@ PlannedStop Refusal(Obstacle obstacle, std::string path, std::string text) {
   return Stop(obstacle, ConversionOutcome::Refused, std::move(path), std::move(text));
 }
 
-// True when the contents file is itself the temporary file. Windows refuses to
-// create the temporary file exclusively over the open contents file (code 32);
-// POSIX would empty it under our feet, so the pass reports 32 there as well.
-// Letter case is ignored, as Windows ignores it.
-bool NamesTemporaryFile(std::string_view contentsPath) {
-  return ansi::UpperCase(contentsPath.substr(FolderOf(contentsPath).size())) == kTemporaryName;
+// True when the contents file has the name of a work file beside it: the
+// temporary file or a scratch file of the trial. Windows refuses to create the
+// temporary file exclusively over the open contents file (code 32); POSIX would
+// empty it under our feet, so the pass reports 32 there as well, and for the
+// scratch names, which the trial would take. Letter case is ignored, as
+// Windows ignores it.
+bool NamesWorkFile(std::string_view contentsPath) {
+  const std::string name = ansi::UpperCase(contentsPath.substr(FolderOf(contentsPath).size()));
+  return name == kTemporaryName || name == kTrialName || name == kTrialTargetName;
 }
 
 // Devices, pipes and sockets are no project's files: reading /dev/zero would
@@ -133,29 +136,61 @@ std::string FolderShown(const std::string& folder) {
   return folder.empty() ? std::string(".") : folder;
 }
 
-// Makes name new and empty in the folder; false when it cannot (a folder of
-// that name, a file another opener holds, no room).
-bool MadeScratch(const platform::HeldFolder& folder, std::string_view name) {
-  if (platform::RemoveWorkFileIn(folder, name) != platform::error::kSuccess) return false;
+enum class Scratch { Made, NotMade, InTheWay };
+
+// Makes name new and empty in the folder. A leftover of an earlier trial (an
+// empty file, or a link, taken itself) is removed first; anything else of
+// that name is somebody's and stays: InTheWay, with why in code.
+Scratch MakeScratch(const platform::HeldFolder& folder, std::string_view name, platform::ErrorCode& code) {
+  platform::FileStamp found;
+  code = platform::StampIn(folder, name, found);
+  if (code == platform::error::kSuccess && found.size != 0) {
+    code = platform::error::kAccessDenied;
+    return Scratch::InTheWay;
+  }
+  if (code == platform::error::kSuccess || code == platform::error::kLinkInTheWay) {
+    code = platform::RemoveWorkFileIn(folder, name);
+    if (code != platform::error::kSuccess) return Scratch::InTheWay;
+  } else if (code != platform::error::kFileNotFound) {
+    return Scratch::InTheWay;
+  }
   platform::FileHandle file;
-  return platform::OpenIn(folder, name, platform::Access::Write, platform::kShareNone,
-                          platform::Creation::CreateNew, file) == platform::error::kSuccess;
+  code = platform::OpenIn(folder, name, platform::Access::Write, platform::kShareNone,
+                          platform::Creation::CreateNew, file);
+  return code == platform::error::kSuccess ? Scratch::Made : Scratch::NotMade;
 }
 
-// Whether the folder's file system moves a file over another in one step, as
-// the work moves TMP.DAT over the contents file; none when the scratch files
-// cannot be made to find out. Only the files made here are removed.
-std::optional<bool> ReplacesInOneStep(const platform::HeldFolder& folder) {
-  std::optional<bool> replaces;
-  const bool trial = MadeScratch(folder, kTrialName);
-  const bool target = trial && MadeScratch(folder, kTrialTargetName);
-  if (target) {
-    const platform::ErrorCode moved = platform::ReplaceIn(folder, kTrialName, kTrialTargetName);
-    replaces = moved == platform::error::kSuccess || moved == platform::error::kNotDurable;
+// A stop where the folder's file system cannot move a file over another in
+// one step, as the work moves TMP.DAT over the contents file: found by doing
+// it with two scratch files, and only the files made here are removed again.
+// A scratch name that something else has stops the conversion too; scratch
+// files that cannot be made (a read-only folder, a full disk) leave the folder
+// to the steps that fail there.
+PlannedStop ReplaceTrialStop(const platform::HeldFolder& held, const std::string& folder) {
+  platform::ErrorCode code = platform::error::kSuccess;
+  const Scratch trial = MakeScratch(held, kTrialName, code);
+  if (trial == Scratch::InTheWay) {
+    return IoStop(Obstacle::TemporaryBlocked, folder + std::string(kTrialName), code);
   }
-  if (trial && replaces != true) (void)platform::DeleteIn(folder, kTrialName);
-  if (target) (void)platform::DeleteIn(folder, kTrialTargetName);
-  return replaces;
+  Scratch target = Scratch::NotMade;
+  std::optional<bool> replaces;
+  if (trial == Scratch::Made) {
+    target = MakeScratch(held, kTrialTargetName, code);
+    if (target == Scratch::Made) {
+      const platform::ErrorCode moved = platform::ReplaceIn(held, kTrialName, kTrialTargetName);
+      replaces = moved == platform::error::kSuccess || moved == platform::error::kNotDurable;
+    }
+  }
+  if (trial == Scratch::Made && replaces != true) (void)platform::DeleteIn(held, kTrialName);
+  if (target == Scratch::Made) (void)platform::DeleteIn(held, kTrialTargetName);
+  if (target == Scratch::InTheWay) {
+    return IoStop(Obstacle::TemporaryBlocked, folder + std::string(kTrialTargetName), code);
+  }
+  if (replaces == false) {
+    return Refusal(Obstacle::CannotReplaceInOneStep, FolderShown(folder),
+                   texts::Format(texts::kCannotReplaceInOneStepFormat, FolderShown(folder)));
+  }
+  return {};
 }
 
 }  // namespace
@@ -202,12 +237,7 @@ PlannedStop FolderHolds::ReplaceStopIn(std::string_view path) {
     platform::HeldFolder probed;
     const platform::HeldFolder* in = known->held ? held_[*known->held].get() : nullptr;
     if (in == nullptr && HoldFolderAsFound(folder, probed) == platform::error::kSuccess) in = &probed;
-    PlannedStop stop;
-    if (in != nullptr && ReplacesInOneStep(*in) == false) {
-      stop = Refusal(Obstacle::CannotReplaceInOneStep, FolderShown(folder),
-                     texts::Format(texts::kCannotReplaceInOneStepFormat, FolderShown(folder)));
-    }
-    known->replaceStop = stop;
+    known->replaceStop = in != nullptr ? ReplaceTrialStop(*in, folder) : PlannedStop();
   }
   return *known->replaceStop;
 }
@@ -304,7 +334,7 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
     return Refusal(Obstacle::ProjectFileAsWorkFile, path,
                    texts::Format(texts::kContentsIsProjectFormat, path));
   }
-  if (NamesTemporaryFile(path)) {
+  if (NamesWorkFile(path)) {
     return IoStop(Obstacle::ContentsIsTemporary, path, platform::error::kSharingViolation);
   }
   // Only contents files are rewritten: a downloaded project must not make us

@@ -38,7 +38,8 @@ enum class Obstacle {
   // The contents file or TMP.DAT is the project file or the file its new
   // text waits in, or the contents file is another project file.
   ProjectFileAsWorkFile,
-  // The contents file is named TMP.DAT, the name of the work file beside it.
+  // The contents file has the name of a work file beside it (TMP.DAT, or a
+  // scratch file's: TMP.TRY, TMP.TRY$$$).
   ContentsIsTemporary,
   // The contents or TMP.DAT path is over the length a file name may have.
   PathTooLong,
@@ -46,7 +47,8 @@ enum class Obstacle {
   AlreadyConverted,
   // The contents file cannot be opened to be converted (read-only, denied).
   ContentsUnreadable,
-  // TMP.DAT cannot be made: a folder has its name, or the folder is read-only.
+  // A work file cannot be made: a folder has its name, or something that is
+  // no leftover of ours has a scratch file's name.
   TemporaryBlocked,
   // The contents file, the project file or a folder cannot be written.
   ReadOnly,

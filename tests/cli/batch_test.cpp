@@ -284,7 +284,19 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
          f.Write("tmp.dat", Records102(2));
          f.Write("p.kwj", ProjectText("102", "2", f.Cp932("tmp.dat")));
        },
-       "will fail: the contents file is named TMP.DAT"},
+       "will fail: the contents file is named tmp.dat"},
+      {"contents named like the trial's scratch file",
+       [](const Folder& f) {
+         f.Write("tmp.try", Records102(2));
+         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("tmp.try")));
+       },
+       "will fail: the contents file is named tmp.try"},
+      {"a folder under the trial's scratch name",
+       [](const Folder& f) {
+         MakeProject(f, "p", 2);
+         fs::create_directory(f.Path("TMP.TRY"));
+       },
+       "will fail: TMP.TRY cannot be replaced"},
       {"contents is the project file",
        [](const Folder& f) { f.Write("p.kwj", ProjectText("102", "2", f.Cp932("p.kwj"))); },
        "will fail: the contents file would be written over a project file"},
@@ -298,6 +310,13 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
        [](const Folder& f) {
          MakeProject(f, "orig/p", 2);
          fs::copy_file(f.Path("orig/p.KWT"), f.Path("p.KWT"));
+         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("orig/p.KWT")));
+       },
+       "will fail: a copied project"},
+      {"a copy made with hard links",
+       [](const Folder& f) {
+         MakeProject(f, "orig/p", 2);
+         fs::create_hard_link(f.Path("orig/p.KWT"), f.Path("p.KWT"));
          f.Write("p.kwj", ProjectText("102", "2", f.Cp932("orig/p.KWT")));
        },
        "will fail: a copied project"},
