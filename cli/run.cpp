@@ -58,8 +58,9 @@ struct ProjectOutcome {
   // Where the plan stopped the conversion, if it did.
   Obstacle obstacle = Obstacle::None;
   std::optional<std::string> contents;
-  std::int32_t version = 0;
-  std::int32_t count = 0;
+  // None when the project file was never read.
+  std::optional<std::int32_t> version;
+  std::optional<std::int32_t> count;
   std::optional<std::uint64_t> recordsPresent;
   std::vector<std::string_view> passes;
 };
@@ -260,17 +261,28 @@ void ReportText(Console& console, const ProjectOutcome& outcome, const Options& 
   console.Flush(Stream::Err);
 }
 
+// A number, or null where it is not known.
+void NumberOrNull(JsonObject& json, std::string_view key, std::optional<std::int64_t> value) {
+  if (value) {
+    json.Number(key, *value);
+  } else {
+    json.MaybeText(key, std::nullopt);
+  }
+}
+
 void ReportJson(Console& console, const ProjectOutcome& outcome) {
   JsonObject json;
-  json.Text("project", outcome.project)
-      .MaybeText("contents", outcome.contents)
-      .Number("version", outcome.version)
-      .Number("layout", LayoutForVersion(outcome.version).number)
-      .Number("count", outcome.count)
-      .Number("records_present", outcome.recordsPresent)
+  json.Text("project", outcome.project).MaybeText("contents", outcome.contents);
+  NumberOrNull(json, "version", outcome.version);
+  NumberOrNull(json, "layout",
+               outcome.version ? std::optional<std::int64_t>(LayoutForVersion(*outcome.version).number)
+                               : std::nullopt);
+  NumberOrNull(json, "count", outcome.count);
+  json.Number("records_present", outcome.recordsPresent)
       .Texts("passes", outcome.passes)
       .Text("outcome", ResultWord(outcome.result))
-      .Text("status_text", outcome.status)
+      .MaybeText("status_text",
+                 outcome.status.empty() ? std::nullopt : std::optional<std::string>(outcome.status))
       .MaybeText("message", outcome.message);
   if (outcome.ioCode) {
     json.Number("error_code", *outcome.ioCode);
@@ -289,15 +301,16 @@ void ReportCheckJson(Console& console, const ProjectCheck& check) {
   if (check.Outcome() == Verdict::UpToDate) verdict = "up-to-date";
   if (check.Outcome() == Verdict::WillFail) verdict = "fail";
   JsonObject json;
+  const auto known = [&check](std::int64_t value) {
+    return check.projectPresent ? std::optional<std::int64_t>(value) : std::nullopt;
+  };
   json.Text("project", check.project)
       .MaybeText("contents",
-                 check.projectPresent ? std::optional<std::string>(check.contentsPath) : std::nullopt)
-      .Number("version", check.version)
-      .Number("layout", check.layout)
-      .Number("count", check.count)
-      .Number("records_present", check.recordsPresent)
-      .Texts("passes", passes)
-      .Text("verdict", verdict);
+                 check.projectPresent ? std::optional<std::string>(check.contentsPath) : std::nullopt);
+  NumberOrNull(json, "version", known(check.version));
+  NumberOrNull(json, "layout", known(check.layout));
+  NumberOrNull(json, "count", known(check.count));
+  json.Number("records_present", check.recordsPresent).Texts("passes", passes).Text("verdict", verdict);
   // As a conversion reports: the system's own text and code where it would
   // stop, and in note what that means.
   const bool status =
@@ -385,7 +398,16 @@ int RunCheck(const Options& options, const std::vector<ProjectName>& projects, C
     all_well = false;
     if (options.json) {
       JsonObject json;
-      json.Text("project", project.path).Text("verdict", "fail").MaybeText("message", failed.message);
+      // Every key, as for any project: nothing of it could be read.
+      json.Text("project", project.path).MaybeText("contents", std::nullopt);
+      for (const std::string_view key : {"version", "layout", "count", "records_present"})
+        json.MaybeText(key, std::nullopt);
+      json.Texts("passes", {})
+          .Text("verdict", "fail")
+          .MaybeText("status_text", std::nullopt)
+          .MaybeText("message", failed.message)
+          .MaybeText("error_code", std::nullopt)
+          .MaybeText("note", std::nullopt);
       console.Write(Stream::Out, json.Line());
     } else {
       ReportText(console, failed, options);
@@ -407,10 +429,10 @@ Result ConvertAndReport(Converter& converter, CommandLineFace& face, const Proje
   }
   ProjectOutcome outcome = ConvertOne(converter, face, project, options);
   if (before) {
-    if (!converter.CurrentStore() || converter.CurrentStore()->FileName() != project.path) {
-      outcome.version = before->version;
+    if (before->projectPresent) {
+      if (!outcome.version) outcome.version = before->version;
+      outcome.count = before->count;
     }
-    outcome.count = before->count;
     outcome.recordsPresent = before->recordsPresent;
     if (!outcome.contents && before->projectPresent) outcome.contents = before->contentsPath;
     if (outcome.result == Result::Converted) outcome.passes = before->passes;

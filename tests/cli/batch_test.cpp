@@ -394,11 +394,23 @@ TEST(KwtconvBatch, JsonDescribesEachProjectAsTheFilesAre) {
   folder.Write("short.kwj", ProjectText("102", "3", folder.Cp932("short.KWT")));
   const std::string good = folder.Utf8("\xE8\xA1\xA8.kwj");
   const std::string bad = folder.Utf8("short.kwj");
+  const std::string nameless = folder.Utf8("\xC3\xA9.kwj");  // é: no code page 932 form
+  // Every key on every line, null where nothing is known.
+  const auto allKeys = [](const std::vector<Json>& lines, const char* outcome) {
+    for (const Json& line : lines) {
+      for (const char* key : {"project", "contents", "version", "layout", "count", "records_present",
+                              "passes", outcome, "status_text", "error_code", "message", "note", "lossy"}) {
+        EXPECT_EQ(line.count(key), 1u) << key;
+      }
+    }
+  };
 
-  const ProcessResult check = Kwtconv({"--check", "--json", good, bad});
+  const ProcessResult check = Kwtconv({"--check", "--json", good, bad, nameless});
   EXPECT_EQ(check.exitCode, 1);
   const std::vector<Json> verdicts = ParseLines(check.out);
-  ASSERT_EQ(verdicts.size(), 2u) << check.out;
+  ASSERT_EQ(verdicts.size(), 3u) << check.out;
+  allKeys(verdicts, "verdict");
+  EXPECT_TRUE(std::holds_alternative<std::nullptr_t>(verdicts[2].at("version")));
   EXPECT_EQ(std::get<std::string>(verdicts[0].at("project")), good);
   EXPECT_EQ(std::get<std::string>(verdicts[0].at("verdict")), "convert");
   EXPECT_EQ(std::get<std::int64_t>(verdicts[0].at("count")), 2);
@@ -409,15 +421,12 @@ TEST(KwtconvBatch, JsonDescribesEachProjectAsTheFilesAre) {
   EXPECT_EQ(std::get<std::vector<std::string>>(verdicts[1].at("passes")), std::vector<std::string>{});
   EXPECT_EQ(std::get<bool>(verdicts[1].at("lossy")), false);
 
-  const ProcessResult run = Kwtconv({"--json", good, bad});
+  const ProcessResult run = Kwtconv({"--json", good, bad, nameless});
   EXPECT_EQ(run.exitCode, 1);
   const std::vector<Json> results = ParseLines(run.out);
-  ASSERT_EQ(results.size(), 2u) << run.out;
-  for (const char* key : {"project", "contents", "version", "layout", "count", "records_present", "passes",
-                          "outcome", "status_text", "error_code", "message", "note", "lossy"}) {
-    EXPECT_EQ(results[0].count(key), 1u) << key;
-    EXPECT_EQ(results[1].count(key), 1u) << key;
-  }
+  ASSERT_EQ(results.size(), 3u) << run.out;
+  allKeys(results, "outcome");
+  EXPECT_TRUE(std::holds_alternative<std::nullptr_t>(results[2].at("version")));
   EXPECT_EQ(std::get<std::string>(results[0].at("outcome")), "converted");
   EXPECT_EQ(std::get<std::string>(results[0].at("status_text")), U(texts::kStatusSuccess));
   EXPECT_EQ(std::get<std::int64_t>(results[0].at("version")), 140);
