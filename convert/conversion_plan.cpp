@@ -1,7 +1,9 @@
 #include "convert/conversion_plan.h"
 
 #include <algorithm>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
 #include "convert/contents_layout.h"
@@ -121,12 +123,25 @@ std::string FolderALinkNames(const std::string& folder) {
 
 // Holds folder; one whose last name is a link is held as the folder the link
 // names now.
-platform::ErrorCode HoldFolderAsFound(const std::string& folder, platform::HeldFolder& held) {
+platform::ErrorCode HoldFolderOnce(const std::string& folder, platform::HeldFolder& held) {
   platform::ErrorCode code = platform::HoldFolder(folder, held);
   if (code == platform::error::kLinkInTheWay) {
     if (const std::string real = FolderALinkNames(folder); real != folder) {
       code = platform::HoldFolder(real, held);
     }
+  }
+  return code;
+}
+
+// As HoldFolderOnce, but a hold that another keeps is waited for a little
+// (150 ms in all): a check holds a folder for the moment of its looks and its
+// trial, and must not make a conversion that starts beside it fail. A
+// conversion's hold lasts far longer, and still stops the second at once.
+platform::ErrorCode HoldFolderAsFound(const std::string& folder, platform::HeldFolder& held) {
+  platform::ErrorCode code = HoldFolderOnce(folder, held);
+  for (int wait = 10; code == platform::error::kSharingViolation && wait <= 80; wait *= 2) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+    code = HoldFolderOnce(folder, held);
   }
   return code;
 }
