@@ -98,7 +98,8 @@ ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choi
   ChosenContents chosen;
   chosen.stored = store.ReadText(project_keys::kSection, project_keys::kContents, {});
   if (choice.given) {
-    chosen.path = ResolvedContentsPath(*choice.given);
+    chosen.named = *choice.given;
+    chosen.path = ResolvedContentsPath(chosen.named);
     chosen.given = true;
     return chosen;
   }
@@ -121,6 +122,7 @@ ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choi
       chosen.foundBesideProject = true;
     }
   }
+  chosen.named = chosen.path;
   chosen.path = ResolvedContentsPath(chosen.path);
   return chosen;
 }

@@ -24,6 +24,9 @@ struct ContentsChoice {
 
 struct ChosenContents {
   std::string path;
+  // The path before a link at its end was followed: the name the project
+  // (or the user) gave the file.
+  std::string named;
   // The stored path, as the project records it.
   std::string stored;
   // True when findBesideProject chose a file the stored path does not name.

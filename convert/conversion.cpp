@@ -313,12 +313,16 @@ ConversionResult Converter::Convert(std::string_view projectPath) {
   RaiseRefusal(holds.HoldFolderOf(store_->ReplacementTarget()));
 
   result_.resumed = FinishStoppedRun(holds);
+  const std::span<const Pass> passes = PassesFor(store_->ReadNumber(keys::kSection, keys::kVersion, 0));
   if (options_.backup) {
     const std::string contents = ContentsPath();
     if (FileIsPresent(contents)) RaiseRefusal(holds.HoldFolderOf(contents));
-    BackUpProject(*store_, contents);
+    // A conversion that will stop short changes neither file: it gets no
+    // backups, which for a copy would land in the original's folder.
+    if (passes.empty() || !PassStop(*store_, passes.front(), lastContents_, holds)) {
+      BackUpProject(*store_, contents);
+    }
   }
-  const std::span<const Pass> passes = PassesFor(store_->ReadNumber(keys::kSection, keys::kVersion, 0));
   if (passes.empty()) {
     face_.SetStatus(result_.resumed ? texts::kStatusSuccess : texts::kStatusUpToDate);
     result_.outcome = result_.resumed ? ConversionOutcome::Converted : ConversionOutcome::UpToDate;

@@ -154,8 +154,8 @@ std::string FolderShown(const std::string& folder) {
 enum class Scratch { Made, NotMade, InTheWay };
 
 // Makes name new and empty in the folder. A leftover of an earlier trial (an
-// empty file, or a link, taken itself) is removed first; anything else of
-// that name is somebody's and stays: InTheWay, with why in code.
+// empty file) is removed first; anything else of that name (a link too) is
+// somebody's and stays: InTheWay, with why in code.
 Scratch MakeScratch(const platform::HeldFolder& folder, std::string_view name, platform::ErrorCode& code) {
   platform::FileStamp found;
   code = platform::StampIn(folder, name, found);
@@ -163,7 +163,12 @@ Scratch MakeScratch(const platform::HeldFolder& folder, std::string_view name, p
     code = platform::error::kAccessDenied;
     return Scratch::InTheWay;
   }
-  if (code == platform::error::kSuccess || code == platform::error::kLinkInTheWay) {
+  // The trial never leaves a link: one there may be a project's way to its file.
+  if (code == platform::error::kLinkInTheWay) {
+    code = platform::error::kAccessDenied;
+    return Scratch::InTheWay;
+  }
+  if (code == platform::error::kSuccess) {
     code = platform::RemoveWorkFileIn(folder, name);
     if (code != platform::error::kSuccess) return Scratch::InTheWay;
   } else if (code != platform::error::kFileNotFound) {
@@ -196,10 +201,18 @@ PlannedStop ReplaceTrialStop(const platform::HeldFolder& held, const std::string
       replaces = moved == platform::error::kSuccess || moved == platform::error::kNotDurable;
     }
   }
-  if (trial == Scratch::Made && replaces != true) (void)platform::DeleteIn(held, kTrialName);
+  bool removed = true;
+  if (trial == Scratch::Made && replaces != true) {
+    removed = platform::DeleteIn(held, kTrialName) == platform::error::kSuccess;
+  }
   if (target == Scratch::Made) (void)platform::DeleteIn(held, kTrialTargetName);
   if (target == Scratch::InTheWay) {
     return IoStop(Obstacle::TemporaryBlocked, folder + std::string(kTrialTargetName), code);
+  }
+  // A folder that lets files be made but neither moved nor removed (an
+  // append-only one) is one we may not write as the work needs.
+  if (replaces == false && !removed) {
+    return IoStop(Obstacle::ReadOnly, FolderShown(folder), platform::error::kAccessDenied);
   }
   if (replaces == false) {
     return Refusal(Obstacle::CannotReplaceInOneStep, FolderShown(folder),
@@ -344,13 +357,22 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
                      texts::Format(texts::kProjectFileInUseFormat, work));
     }
   }
+  // A project given as a link under its own save name would be removed as a
+  // leftover of a stopped save.
+  if (store.FileName() == pendingPath) {
+    return Refusal(Obstacle::ProjectFileAsWorkFile, pendingPath,
+                   texts::Format(texts::kProjectFileInUseFormat, pendingPath));
+  }
   // Another project's file would be overwritten with records.
   if (NamesProjectFile(path)) {
     return Refusal(Obstacle::ProjectFileAsWorkFile, path,
                    texts::Format(texts::kContentsIsProjectFormat, path));
   }
-  if (NamesWorkFile(path)) {
-    return IoStop(Obstacle::ContentsIsTemporary, path, platform::error::kSharingViolation);
+  // A link under a work name would be taken for a leftover: the project would
+  // lose its way to its records.
+  if (NamesWorkFile(path) || NamesWorkFile(contents.named)) {
+    return IoStop(Obstacle::ContentsIsTemporary, NamesWorkFile(path) ? path : contents.named,
+                  platform::error::kSharingViolation);
   }
   // Only contents files are rewritten: a downloaded project must not make us
   // rewrite the user's notes. A file given by name is the user's own choice.

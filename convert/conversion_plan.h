@@ -99,8 +99,8 @@ class FolderHolds {
   // A stop when the file system of the folder of path cannot move a file over
   // another in one step, as replacing the contents and project files needs:
   // found once per folder by doing it with two scratch files of the work names
-  // "TMP.TRY" and "TMP.TRY$$$", removed again. Only an empty file or a link
-  // at those names is taken for a leftover; anything else there stops the
+  // "TMP.TRY" and "TMP.TRY$$$", removed again. Only an empty file at those
+  // names is taken for a leftover; anything else there stops the
   // conversion (TemporaryBlocked). A folder where they cannot be made is left
   // to the steps that fail there. Holds the folder first.
   PlannedStop ReplaceStopIn(std::string_view path);

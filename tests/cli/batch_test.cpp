@@ -342,7 +342,14 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
          f.Write("p.kwj", old);
        },
        "will fail: the contents file's size fits a later layout"},
-#ifndef _WIN32  // no system folders of that kind there
+#ifndef _WIN32  // no symbolic links the tests can make, nor system folders of that kind, there
+      {"contents named through a link under a work name",
+       [](const Folder& f) {
+         MakeProject(f, "p", 2);
+         fs::create_symlink(f.Path("p.KWT"), f.Path("TMP.DAT"));
+         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("TMP.DAT")));
+       },
+       "will fail: the contents file is named TMP.DAT"},
       {"a link through a system folder",
        [](const Folder& f) {
          fs::create_symlink("/proc/self/environ", f.Path("p.KWT"));
@@ -374,11 +381,15 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
 
     // The conversion meets what the check foresaw: outcome, code and text.
     const std::vector<Json> check = ParseLines(Kwtconv({"--check", "--json", folder.Utf8("p.kwj")}).out);
-    const ProcessResult converted = Kwtconv({"--json", folder.Utf8("p.kwj")});
+    // With --backup too: a conversion that stops short gets no backups.
+    const ProcessResult converted = Kwtconv({"--json", "--backup", folder.Utf8("p.kwj")});
     const std::vector<Json> conversion = ParseLines(converted.out);
     ASSERT_EQ(check.size(), 1u);
     ASSERT_EQ(conversion.size(), 1u) << converted.out << converted.err;
     EXPECT_EQ(converted.exitCode, fails ? 1 : 0);
+    if (fails && std::string_view(row.name) != "too few records") {
+      EXPECT_TRUE(folder.Snapshot() == before);
+    }
     EXPECT_EQ(conversion[0].at("outcome"), JsonValue(std::string(fails                   ? "failed"
                                                                  : row.verdict[0] == 'u' ? "up-to-date"
                                                                                          : "converted")));
@@ -428,6 +439,8 @@ TEST(KwtconvBatch, JsonDescribesEachProjectAsTheFilesAre) {
   allKeys(results, "outcome");
   EXPECT_TRUE(std::holds_alternative<std::nullptr_t>(results[2].at("version")));
   EXPECT_EQ(std::get<std::string>(results[0].at("outcome")), "converted");
+  EXPECT_EQ(std::get<std::vector<std::string>>(results[0].at("passes")),
+            (std::vector<std::string>{"To103", "To140"}));
   EXPECT_EQ(std::get<std::string>(results[0].at("status_text")), U(texts::kStatusSuccess));
   EXPECT_EQ(std::get<std::int64_t>(results[0].at("version")), 140);
   EXPECT_EQ(std::get<std::int64_t>(results[0].at("layout")), 140);
