@@ -185,6 +185,8 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
       outcome.ioCode = result.ioCode;
       break;
   }
+  // The passes that ran to their end, also before a stop or a failure.
+  for (const PassId pass : result.passesRun) outcome.passes.push_back(PassOf(pass).name);
   outcome.noRecords = result.outcome == ConversionOutcome::NoRecords;
   outcome.projectMissing = result.outcome == ConversionOutcome::ProjectMissing;
   outcome.obstacle = result.obstacle;
@@ -372,6 +374,8 @@ int RunCheck(const Options& options, const std::vector<ProjectName>& projects, C
   bool all_well = true;
   bool first = true;
   for (const ProjectName& project : projects) {
+    // A stop asked for ends the reports; the ones written stay true.
+    if (StopRequested()) return Finish(console, kExitInterrupted);
     ProjectOutcome failed;
     failed.project = project.path;
     try {
@@ -435,7 +439,6 @@ Result ConvertAndReport(Converter& converter, CommandLineFace& face, const Proje
     }
     outcome.recordsPresent = before->recordsPresent;
     if (!outcome.contents && before->projectPresent) outcome.contents = before->contentsPath;
-    if (outcome.result == Result::Converted) outcome.passes = before->passes;
   }
   if (options.json) {
     ReportJson(out, outcome);
