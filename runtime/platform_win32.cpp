@@ -770,29 +770,41 @@ struct LocalFreed {
   void operator()(void* memory) const noexcept { LocalFree(memory); }
 };
 
+// A file's owner, group and DACL, pointing into the descriptor that holds
+// them (freed with it).
+struct FileSecurity {
+  PSID owner = nullptr;
+  PSID group = nullptr;
+  PACL dacl = nullptr;
+  std::unique_ptr<void, LocalFreed> descriptor;
+};
+
+// False when the file's security cannot be read.
+bool ReadSecurity(HANDLE file, FileSecurity& security) {
+  PSECURITY_DESCRIPTOR raw = nullptr;
+  if (GetSecurityInfo(file, SE_FILE_OBJECT,
+                      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                      &security.owner, &security.group, &security.dacl, nullptr, &raw) != ERROR_SUCCESS) {
+    return false;
+  }
+  security.descriptor.reset(raw);
+  return true;
+}
+
 // The parts of lost that to has all the same, as from has them: a part the
 // new file got anyway (its owner is the converting user, who owns the old
 // file too) is not lost because it could not be given.
-PermissionParts StillLost(PermissionParts lost, PSID owner, PSID group, PACL dacl, HANDLE to) {
-  if (lost == 0) return lost;
-  PSID toOwner = nullptr;
-  PSID toGroup = nullptr;
-  PACL toDacl = nullptr;
-  PSECURITY_DESCRIPTOR raw = nullptr;
-  if (GetSecurityInfo(to, SE_FILE_OBJECT,
-                      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                      &toOwner, &toGroup, &toDacl, nullptr, &raw) != ERROR_SUCCESS) {
-    return lost;
-  }
-  const std::unique_ptr<void, LocalFreed> descriptor(raw);
+PermissionParts StillLost(PermissionParts lost, const FileSecurity& from, HANDLE to) {
+  FileSecurity now;
+  if (lost == 0 || !ReadSecurity(to, now)) return lost;
   const auto sameSid = [](PSID a, PSID b) { return a && b && EqualSid(a, b); };
   const auto sameAcl = [](PACL a, PACL b) {
     if (!a || !b) return a == b;
     return a->AclSize == b->AclSize && std::memcmp(a, b, a->AclSize) == 0;
   };
-  if (sameSid(owner, toOwner)) lost &= ~permission::kOwner;
-  if (sameSid(group, toGroup)) lost &= ~permission::kGroup;
-  if (sameAcl(dacl, toDacl)) lost &= ~permission::kAccessList;
+  if (sameSid(from.owner, now.owner)) lost &= ~permission::kOwner;
+  if (sameSid(from.group, now.group)) lost &= ~permission::kGroup;
+  if (sameAcl(from.dacl, now.dacl)) lost &= ~permission::kAccessList;
   return lost;
 }
 
@@ -800,19 +812,11 @@ PermissionParts StillLost(PermissionParts lost, PSID owner, PSID group, PACL dac
 // file's choice of inheriting from the folder or not.
 PermissionParts CopySecurity(HANDLE from, HANDLE to) {
   const PermissionParts all = permission::kOwner | permission::kGroup | permission::kAccessList;
-  PSID owner = nullptr;
-  PSID group = nullptr;
-  PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR raw = nullptr;
-  if (GetSecurityInfo(from, SE_FILE_OBJECT,
-                      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                      &owner, &group, &dacl, nullptr, &raw) != ERROR_SUCCESS) {
-    return all;
-  }
-  const std::unique_ptr<void, LocalFreed> descriptor(raw);
+  FileSecurity old;
+  if (!ReadSecurity(from, old)) return all;
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
-  if (!GetSecurityDescriptorControl(raw, &control, &revision)) return all;
+  if (!GetSecurityDescriptorControl(old.descriptor.get(), &control, &revision)) return all;
   const SECURITY_INFORMATION inheritance = (control & SE_DACL_PROTECTED) != 0
                                                ? PROTECTED_DACL_SECURITY_INFORMATION
                                                : UNPROTECTED_DACL_SECURITY_INFORMATION;
@@ -824,11 +828,11 @@ PermissionParts CopySecurity(HANDLE from, HANDLE to) {
   if (writer == INVALID_HANDLE_VALUE) {
     lost |= permission::kOwner;
     writer = ReOpenFile(to, WRITE_DAC, shareAll, 0);
-    if (writer == INVALID_HANDLE_VALUE) return StillLost(all, owner, group, dacl, to);
+    if (writer == INVALID_HANDLE_VALUE) return StillLost(all, old, to);
   }
   const auto set = [&](SECURITY_INFORMATION parts) {
-    return SetSecurityInfo(writer, SE_FILE_OBJECT, parts | inheritance, owner, group, dacl, nullptr) ==
-           ERROR_SUCCESS;
+    return SetSecurityInfo(writer, SE_FILE_OBJECT, parts | inheritance, old.owner, old.group, old.dacl,
+                           nullptr) == ERROR_SUCCESS;
   };
 
   const SECURITY_INFORMATION groupAndDacl = GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
@@ -842,7 +846,7 @@ PermissionParts CopySecurity(HANDLE from, HANDLE to) {
     if (!set(DACL_SECURITY_INFORMATION)) lost |= permission::kAccessList;
   }
   CloseHandle(writer);
-  return StillLost(lost, owner, group, dacl, to);
+  return StillLost(lost, old, to);
 }
 
 // Hidden, system and not-content-indexed. Archive stays set: the content is
