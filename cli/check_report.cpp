@@ -93,34 +93,47 @@ std::string FailureReason(const ProjectCheck& check) {
   const std::string layout = std::to_string(check.convertedLayout);
   const std::string name = NamePart(check.failurePath, kNativePathStyle);
   switch (check.failure) {
-    case CheckFailure::None: return {};
-    case CheckFailure::ProjectMissing: return Say(Msg::ReasonProjectMissing);
-    case CheckFailure::NotRegularFile: return Say(Msg::ReasonNotRegularFile, {at});
-    case CheckFailure::NoContents: return Say(Msg::ReasonNoContents);
-    case CheckFailure::NegativeCount: return Say(Msg::ReasonNegativeCount, {IntegerText(check.count)});
-    case CheckFailure::ContentsMissing:
+    case Cause::None: return {};
+    case Cause::ProjectMissing: return Say(Msg::ReasonProjectMissing);
+    case Cause::ProjectNotRegularFile:
+    case Cause::NotRegularFile: return Say(Msg::ReasonNotRegularFile, {at});
+    case Cause::NoContents: return Say(Msg::ReasonNoContents);
+    case Cause::NegativeCount: return Say(Msg::ReasonNegativeCount, {IntegerText(check.count)});
+    case Cause::ContentsMissing:
       // No KWT= at all is another matter than a file that is not there.
       if (check.contentsPath.empty()) return Say(Msg::ReasonNoContentsKey);
       return Say(Msg::ReasonContentsMissing, {at});
-    case CheckFailure::ContentsUnreadable: return Say(Msg::ReasonContentsUnreadable, {at});
-    case CheckFailure::TooFewRecords:
+    case Cause::ContentsUnreadable: return Say(Msg::ReasonContentsUnreadable, {at});
+    case Cause::TooFewRecords:
       return Say(Msg::ReasonTooFewRecords,
                  {IntegerText(check.count), std::to_string(check.recordsPresent.value_or(0))});
-    case CheckFailure::AlreadyConverted:
+    case Cause::AlreadyConverted:
       // Without a layout the size alone points to a later one.
       if (check.convertedLayout == 0) return Say(Msg::ReasonLayoutUnsure);
       return Say(Msg::ReasonAlreadyConverted, {layout, layout});
-    case CheckFailure::TemporaryBlocked: return Say(Msg::ReasonTemporaryBlocked, {name, at});
-    case CheckFailure::PathTooLong: return Say(Msg::ReasonPathTooLong, {at});
-    case CheckFailure::ReadOnly: return Say(Msg::ReasonReadOnly, {at});
-    case CheckFailure::FolderBusy: return Say(Msg::ReasonFolderBusy, {at});
-    case CheckFailure::ProjectFileAsWorkFile: return Say(Msg::ReasonProjectFileAsWorkFile, {at});
-    case CheckFailure::ContentsIsTemporary: return Say(Msg::ReasonContentsIsTemporary, {name, at});
-    case CheckFailure::NotContentsFile: return Say(Msg::ReasonNotContentsFile, {at});
-    case CheckFailure::SystemFolder: return Say(Msg::ReasonSystemFolder, {at});
-    case CheckFailure::CopiedProject: return Say(Msg::ReasonCopiedProject, {at});
-    case CheckFailure::CannotReplaceInOneStep:
-      return Say(Msg::ReasonCannotReplaceInOneStep, {check.failurePath});
+    case Cause::TemporaryBlocked: return Say(Msg::ReasonTemporaryBlocked, {name, at});
+    case Cause::PathTooLong: return Say(Msg::ReasonPathTooLong, {at});
+    case Cause::ProjectNotSaved:
+    case Cause::ReadOnly: return Say(Msg::ReasonReadOnly, {at});
+    case Cause::FolderNotHeld:
+    case Cause::FolderBusy: return Say(Msg::ReasonFolderBusy, {at});
+    case Cause::ProjectFileAsWorkFile: return Say(Msg::ReasonProjectFileAsWorkFile, {at});
+    case Cause::ContentsIsTemporary: return Say(Msg::ReasonContentsIsTemporary, {name, at});
+    case Cause::NotContentsFile: return Say(Msg::ReasonNotContentsFile, {at});
+    case Cause::SystemFolder: return Say(Msg::ReasonSystemFolder, {at});
+    case Cause::CopiedProject: return Say(Msg::ReasonCopiedProject, {at});
+    case Cause::CannotReplaceInOneStep: return Say(Msg::ReasonCannotReplaceInOneStep, {check.failurePath});
+    // Met only by a conversion on its way, never by its plan.
+    case Cause::ProjectUnreadable:
+    case Cause::BackupExists:
+    case Cause::BackupFailed:
+    case Cause::ProjectChanged:
+    case Cause::ContentsChanged:
+    case Cause::DiskFull:
+    case Cause::FileInUse:
+    case Cause::AccessDenied:
+    case Cause::IoFailure:
+    case Cause::Interrupted: break;
   }
   return {};
 }

@@ -52,11 +52,6 @@ struct ProjectOutcome {
   bool ownMessage = false;
   std::optional<std::int32_t> ioCode;
   std::optional<std::string> note;
-  // Count was 0: there was nothing to convert; or there was no project file.
-  bool noRecords = false;
-  bool projectMissing = false;
-  // Where the plan stopped the conversion, if it did.
-  Obstacle obstacle = Obstacle::None;
   std::optional<std::string> contents;
   // None when the project file was never read.
   std::optional<std::int32_t> version;
@@ -85,66 +80,65 @@ ConversionOptions ConversionOptionsOf(const Options& options) {
   return conversion;
 }
 
-// True when message is format with its one "%s" or "%d" filled.
-bool IsFormatOf(std::string_view message, std::string_view format) {
-  std::size_t at = format.find("%s");
-  if (at == std::string_view::npos) at = format.find("%d");
-  if (at == std::string_view::npos) return message == format;
-  const std::string_view before = format.substr(0, at);
-  const std::string_view after = format.substr(at + 2);
-  return message.size() >= before.size() + after.size() && message.starts_with(before) &&
-         message.ends_with(after);
-}
-
 // What a failure means for this project and what to do next, where the
 // message alone does not say it.
-std::optional<std::string> NoteFor(const ProjectOutcome& outcome, const Options& options) {
-  if (outcome.projectMissing) return Say(Msg::NoteProjectMissing);
-  if (outcome.noRecords) return Say(Msg::NoteNoRecords);
-  const std::string message = outcome.message.value_or(std::string());
-  if (outcome.obstacle == Obstacle::CopiedProject) return Say(Msg::NoteCopiedProject);
-  if (outcome.obstacle == Obstacle::ContentsIsTemporary) return Say(Msg::NoteContentsIsTemporary);
-  if (outcome.obstacle == Obstacle::CannotReplaceInOneStep) return Say(Msg::NoteCannotReplaceInOneStep);
-  if (IsFormatOf(message, texts::kCannotCreateFileFormat)) return Say(Msg::NoteCannotSave);
-  if (IsFormatOf(message, texts::kCannotOpenFileFormat)) return Say(Msg::NoteCannotOpen);
-  if (IsFormatOf(message, texts::kNegativeCountFormat)) return Say(Msg::NoteNegativeCount);
-  if (message == texts::Format(texts::kNotRegularFileFormat, outcome.project))
-    return Say(Msg::NoteNotAProject);
-  if (IsFormatOf(message, texts::kNotRegularFileFormat) ||
-      IsFormatOf(message, texts::kProjectFileInUseFormat) ||
-      IsFormatOf(message, texts::kContentsIsProjectFormat)) {
-    return Say(Msg::NoteWrongContents);
-  }
-  if (message == texts::kStreamWriteError) return Say(Msg::NoteDiskFull);
-  if (!outcome.ioCode) return std::nullopt;
-  switch (*outcome.ioCode) {
-    case io_code::kNotOpen:
-      if (!outcome.contents || outcome.contents->empty()) return Say(Msg::NoteNoContentsKey);
-      if (options.contents) return Say(Msg::NoteGivenContentsMissing, {*outcome.contents});
-      return Say(Msg::NoteContentsMissing, {*outcome.contents}) +
-             (options.findContents ? std::string() : Say(Msg::NoteFindContentsHint));
-    case static_cast<std::int32_t>(platform::error::kSharingViolation):
-      // The text of a folder that another conversion holds says what to do.
-      if (message != IoMessage(*outcome.ioCode)) return std::nullopt;
-      return Say(Msg::NoteFolderBusy);
-    case io_code::kShortWrite:
-    case static_cast<std::int32_t>(platform::error::kDiskFull): return Say(Msg::NoteDiskFull);
-    default: break;
-  }
-  // The files are as they were, so a check tells what is wrong with them.
-  try {
-    const ProjectCheck check = CheckProject(outcome.project, ConversionOptionsOf(options));
-    switch (check.failure) {
-      case CheckFailure::TooFewRecords: return Say(Msg::NoteTooFewRecords, {FailureReason(check)});
-      case CheckFailure::ReadOnly: return Say(Msg::NoteReadOnly, {check.failurePath});
-      case CheckFailure::TemporaryBlocked: return Say(Msg::NoteTemporaryBlocked, {check.failurePath});
-      case CheckFailure::PathTooLong: return Say(Msg::NotePathTooLong);
-      default: break;
+std::optional<std::string> NoteFor(const ConversionResult& result, const Options& options) {
+  const std::int32_t code = result.ioCode.value_or(0);
+  // An I/O code the cause leaves open says what to do by itself.
+  const auto byCode = [code]() -> std::optional<std::string> {
+    switch (code) {
+      case static_cast<std::int32_t>(platform::error::kSharingViolation): return Say(Msg::NoteFolderBusy);
+      case static_cast<std::int32_t>(platform::error::kAccessDenied): return Say(Msg::NoteAccessDenied);
+      default: return std::nullopt;
     }
-  } catch (const std::exception&) {
-  }
-  if (*outcome.ioCode == static_cast<std::int32_t>(platform::error::kAccessDenied)) {
-    return Say(Msg::NoteAccessDenied);
+  };
+  const std::string& contents = result.contents.path;
+  switch (result.cause) {
+    case Cause::ProjectMissing: return Say(Msg::NoteProjectMissing);
+    case Cause::NoContents: return Say(Msg::NoteNoRecords);
+    case Cause::ProjectNotRegularFile: return Say(Msg::NoteNotAProject);
+    case Cause::NotRegularFile:
+    case Cause::ProjectFileAsWorkFile: return Say(Msg::NoteWrongContents);
+    case Cause::ProjectUnreadable: return Say(Msg::NoteCannotOpen);
+    case Cause::ProjectNotSaved: return Say(Msg::NoteCannotSave);
+    case Cause::NegativeCount: return Say(Msg::NoteNegativeCount);
+    case Cause::ContentsMissing:
+      if (contents.empty()) return Say(Msg::NoteNoContentsKey);
+      if (options.contents) return Say(Msg::NoteGivenContentsMissing, {contents});
+      return Say(Msg::NoteContentsMissing, {contents}) +
+             (options.findContents ? std::string() : Say(Msg::NoteFindContentsHint));
+    case Cause::CopiedProject: return Say(Msg::NoteCopiedProject);
+    case Cause::ContentsIsTemporary: return Say(Msg::NoteContentsIsTemporary);
+    case Cause::CannotReplaceInOneStep: return Say(Msg::NoteCannotReplaceInOneStep);
+    case Cause::PathTooLong: return Say(Msg::NotePathTooLong);
+    case Cause::ReadOnly: return Say(Msg::NoteReadOnly, {result.causePath});
+    case Cause::TemporaryBlocked:
+      if (code == static_cast<std::int32_t>(platform::error::kSharingViolation)) return byCode();
+      return Say(Msg::NoteTemporaryBlocked, {result.causePath});
+    case Cause::TooFewRecords:
+      return Say(Msg::NoteTooFewRecords,
+                 {Say(Msg::ReasonTooFewRecords, {IntegerText(result.facts.count.value_or(0)),
+                                                 std::to_string(result.facts.recordsPresent.value_or(0))})});
+    case Cause::DiskFull:
+      if (result.temporaryRemoved) return Say(Msg::NoteDiskFreed, {result.temporaryPath});
+      return Say(Msg::NoteDiskFull);
+    // The text of a folder that another conversion holds says what to do.
+    case Cause::FolderBusy: return std::nullopt;
+    case Cause::FolderNotHeld:
+    case Cause::ContentsUnreadable:
+    case Cause::FileInUse:
+    case Cause::AccessDenied: return byCode();
+    // The message says it all.
+    case Cause::None:
+    case Cause::NotContentsFile:
+    case Cause::SystemFolder:
+    case Cause::AlreadyConverted:
+    case Cause::BackupExists:
+    case Cause::BackupFailed:
+    case Cause::ProjectChanged:
+    case Cause::ContentsChanged:
+    case Cause::IoFailure:
+    case Cause::Interrupted: return std::nullopt;
   }
   return std::nullopt;
 }
@@ -187,30 +181,24 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
   }
   // The passes that ran to their end, also before a stop or a failure.
   for (const PassId pass : result.passesRun) outcome.passes.push_back(PassOf(pass).name);
-  outcome.noRecords = result.outcome == ConversionOutcome::NoRecords;
-  outcome.projectMissing = result.outcome == ConversionOutcome::ProjectMissing;
-  outcome.obstacle = result.obstacle;
-  if (result.error) {
-    try {
-      std::rethrow_exception(result.error);
-    } catch (const EBackupRefused& error) {
-      outcome.ownMessage = true;
-      outcome.message = error.why == EBackupRefused::Reason::Exists
-                            ? Say(Msg::BackupExists, {error.backup})
-                            : Say(Msg::BackupFailed, {error.file, error.backup, IoMessage(error.ioCode)});
-    } catch (...) {
-    }
+  // kwtconv says a refused backup in its own words.
+  if (result.cause == Cause::BackupExists) {
+    outcome.ownMessage = true;
+    outcome.message = Say(Msg::BackupExists, {result.backupPath});
+  } else if (result.cause == Cause::BackupFailed) {
+    outcome.ownMessage = true;
+    outcome.message =
+        Say(Msg::BackupFailed, {result.causePath, result.backupPath, IoMessage(*result.ioCode)});
   }
-  if (!converter.LastContents().path.empty()) outcome.contents = converter.LastContents().path;
-  if (TMemIniFile* const store = converter.CurrentStore(); store && store->FileName() == name.path) {
-    outcome.version = store->ReadNumber(project_keys::kSection, project_keys::kVersion, 0);
-  }
-  if (outcome.result == Result::Converted && converter.LastContents().foundBesideProject) {
-    outcome.note =
-        Say(Msg::NoteFoundBeside, {converter.LastContents().path, converter.LastContents().stored});
+  // Where the conversion never chose one, the file the project names.
+  if (result.facts.count) outcome.contents = result.contents.path;
+  outcome.version = result.facts.version;
+  outcome.count = result.facts.count;
+  outcome.recordsPresent = result.facts.recordsPresent;
+  if (outcome.result == Result::Converted && result.contents.foundBesideProject) {
+    outcome.note = Say(Msg::NoteFoundBeside, {result.contents.path, result.contents.stored});
   } else if (outcome.result == Result::Failed) {
-    outcome.note =
-        result.temporaryRemoved ? Say(Msg::NoteDiskFreed, {result.temporaryPath}) : NoteFor(outcome, options);
+    outcome.note = NoteFor(result, options);
   }
   if (outcome.result == Result::Converted && result.permissionsNotKept != 0) {
     // The system's own names for the parts, in either language.
@@ -315,8 +303,7 @@ void ReportCheckJson(Console& console, const ProjectCheck& check) {
   json.Number("records_present", check.recordsPresent).Texts("passes", passes).Text("verdict", verdict);
   // As a conversion reports: the system's own text and code where it would
   // stop, and in note what that means.
-  const bool status =
-      check.failure == CheckFailure::ProjectMissing || check.failure == CheckFailure::NoContents;
+  const bool status = check.failure == Cause::ProjectMissing || check.failure == Cause::NoContents;
   const auto when = [&check](bool present, std::string text) {
     return check.ConversionWouldFail() && present ? std::optional<std::string>(std::move(text))
                                                   : std::nullopt;
@@ -423,23 +410,7 @@ int RunCheck(const Options& options, const std::vector<ProjectName>& projects, C
 // Converts one project and writes its result to out.
 Result ConvertAndReport(Converter& converter, CommandLineFace& face, const ProjectName& project,
                         const Options& options, Console& out) {
-  // What the project holds before it converts, for --json.
-  std::optional<ProjectCheck> before;
-  if (options.json && !project.error) {
-    try {
-      before = CheckProject(project.path, ConversionOptionsOf(options));
-    } catch (const std::exception&) {
-    }
-  }
-  ProjectOutcome outcome = ConvertOne(converter, face, project, options);
-  if (before) {
-    if (before->projectPresent) {
-      if (!outcome.version) outcome.version = before->version;
-      outcome.count = before->count;
-    }
-    outcome.recordsPresent = before->recordsPresent;
-    if (!outcome.contents && before->projectPresent) outcome.contents = before->contentsPath;
-  }
+  const ProjectOutcome outcome = ConvertOne(converter, face, project, options);
   if (options.json) {
     ReportJson(out, outcome);
   } else {

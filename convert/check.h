@@ -13,9 +13,6 @@
 
 namespace kwt {
 
-// Why a conversion of the project would not succeed: where the plan stops.
-using CheckFailure = Obstacle;
-
 enum class Verdict { WillConvert, UpToDate, WillFail };
 
 struct ProjectCheck {
@@ -53,7 +50,8 @@ struct ProjectCheck {
   // Where the conversion would stop, exactly as it would: its error's text
   // and code (or the status it would leave).
   PlannedStop stop;
-  CheckFailure failure = CheckFailure::None;
+  // Why a conversion of the project would not succeed: where the plan stops.
+  Cause failure = Cause::None;
   // The file the failure is about (the read-only file, the busy folder).
   std::string failurePath;
 

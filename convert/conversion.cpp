@@ -159,15 +159,17 @@ class PassFiles {
 
   // Nothing may have written to the contents file, or put another file in its
   // place, since it was opened: those records would be lost in the move.
-  void RefuseChangedContents() {
+  // Lets go of the file when it is as it was.
+  bool ContentsAsOpened() {
     platform::FileStamp held;
     platform::FileStamp named;
     if (platform::StampOf(contentsHold_, held) != platform::error::kSuccess ||
         platform::StampIn(folder_, contentsName_, named) != platform::error::kSuccess ||
         !(held == openedStamp_) || !(named == openedStamp_)) {
-      throw EConvertError(texts::Format(texts::kContentsChangedFormat, contentsPath_));
+      return false;
     }
     contentsHold_ = platform::FileHandle();
+    return true;
   }
 
   // Moves the temporary file over the contents file in one step. kNotDurable
@@ -248,13 +250,13 @@ SaveFolder ProjectSaveFolder(const TMemIniFile& store, const FolderHolds& holds)
   return SaveFolder{holds.HeldFolderOf(target), NameIn(target)};
 }
 
-// Nothing is saved over text the store did not read: an edit made to the
-// project file meanwhile (or another file put in its place) stops the
-// conversion before anything is replaced.
-void RefuseChangedProject(const TMemIniFile& store, const SaveFolder& in) {
-  if (!store.FileIsAsLoaded(in.folder ? &in : nullptr)) {
-    throw EConvertError(texts::Format(texts::kProjectChangedFormat, store.FileName()));
-  }
+// What an I/O error met on the way means, by its code.
+Cause CauseOfIoCode(std::int32_t code) {
+  if (code == io_code::kReadPastEnd) return Cause::TooFewRecords;
+  if (DiskRanFull(code)) return Cause::DiskFull;
+  if (code == static_cast<std::int32_t>(platform::error::kSharingViolation)) return Cause::FileInUse;
+  if (code == static_cast<std::int32_t>(platform::error::kAccessDenied)) return Cause::AccessDenied;
+  return Cause::IoFailure;
 }
 
 }  // namespace
@@ -290,11 +292,27 @@ std::string Converter::ContentsPath() {
 
 ConversionResult Converter::Convert(std::string_view projectPath) {
   result_ = {};
+  ConvertProject(projectPath);
+  return Finished();
+}
+
+const ConversionResult& Converter::Finished() {
+  result_.contents = lastContents_;
+  if (result_.facts.count) {
+    const std::int32_t version = store_->ReadNumber(keys::kSection, keys::kVersion, 0);
+    result_.facts.version = version;
+    result_.facts.layout = LayoutForVersion(version).number;
+  }
+  return result_;
+}
+
+void Converter::ConvertProject(std::string_view projectPath) {
   if (const PlannedStop stop = ProjectStop(projectPath)) {
-    if (stop.obstacle != Obstacle::ProjectMissing) RaiseRefusal(stop);
+    if (stop.cause != Cause::ProjectMissing) RaiseRefusal(stop);
     face_.SetStatus(stop.text);
+    Stop(stop.cause, stop.path);
     result_.outcome = ConversionOutcome::ProjectMissing;
-    return result_;
+    return;
   }
   // The version is read under the hold, so that what it decides still holds
   // when the passes act on it.
@@ -308,6 +326,8 @@ ConversionResult Converter::Convert(std::string_view projectPath) {
   store_ = std::move(store);
   lastContents_ = {};
   result_.version = store_->ReadNumber(keys::kSection, keys::kVersion, 0);
+  result_.facts.count = store_->ReadNumber(keys::kSection, keys::kCount, 0);
+  result_.facts.recordsPresent = LookAtContents(ContentsPath()).RecordsIn(LayoutForVersion(result_.version));
   // A project reached through a link is saved in the linked file's folder:
   // that folder is held too.
   RaiseRefusal(holds.HoldFolderOf(store_->ReplacementTarget()));
@@ -326,44 +346,68 @@ ConversionResult Converter::Convert(std::string_view projectPath) {
   if (passes.empty()) {
     face_.SetStatus(result_.resumed ? texts::kStatusSuccess : texts::kStatusUpToDate);
     result_.outcome = result_.resumed ? ConversionOutcome::Converted : ConversionOutcome::UpToDate;
-    result_.contents = lastContents_;
-    return result_;
+    return;
   }
   result_.outcome = ConversionOutcome::Converted;
   for (const Pass& pass : passes) RunPassHolding(pass, holds);
-  result_.contents = lastContents_;
-  return result_;
 }
 
 // Raises what a stop that refuses the conversion says; a stop that the work
-// meets on its way (too few records) is left to the work, and only noted.
+// meets on its way (too few records, a project file that cannot be saved) is
+// left to the work, which raises it there.
 void Converter::RaiseRefusal(const PlannedStop& stop) {
-  if (!stop) return;
-  result_.obstacle = stop.obstacle;
-  if (stop.outcome == ConversionOutcome::Refused) stop.Raise();
+  if (!stop || stop.outcome != ConversionOutcome::Refused) return;
+  Stop(stop.cause, stop.path);
+  stop.Raise();
+}
+
+void Converter::Stop(Cause cause, std::string path) {
+  result_.cause = cause;
+  result_.causePath = std::move(path);
+}
+
+// Nothing is saved over text the store did not read: an edit made to the
+// project file meanwhile (or another file put in its place) stops the
+// conversion before anything is replaced.
+void Converter::RefuseChangedProject(const SaveFolder& in) {
+  if (store_->FileIsAsLoaded(in.folder ? &in : nullptr)) return;
+  Stop(Cause::ProjectChanged, store_->FileName());
+  throw EConvertError(texts::Format(texts::kProjectChangedFormat, store_->FileName()));
 }
 
 ConversionResult Converter::TryConvert(std::string_view projectPath) {
-  const auto ended = [this](ConversionOutcome outcome, const std::string& text) {
+  // A refusal has said its cause already; an error met on the way says it by
+  // what it is.
+  const auto ended = [this](ConversionOutcome outcome, const Exception& error, Cause cause) {
     result_.outcome = outcome;
-    result_.errorText = text;
-    result_.error = std::current_exception();
-    result_.contents = lastContents_;
-    return result_;
+    result_.errorText = error.Message();
+    if (result_.cause == Cause::None) result_.cause = cause;
+    return Finished();
   };
   try {
     return Convert(projectPath);
   } catch (const EInterrupted& error) {
-    return ended(ConversionOutcome::Interrupted, error.Message());
+    return ended(ConversionOutcome::Interrupted, error, Cause::Interrupted);
   } catch (const EInOutError& error) {
     result_.ioCode = error.IoCode();
-    return ended(ConversionOutcome::Failed, error.Message());
+    return ended(ConversionOutcome::Failed, error, CauseOfIoCode(error.IoCode()));
   } catch (const EConvertError& error) {
-    return ended(ConversionOutcome::Refused, error.Message());
+    return ended(ConversionOutcome::Refused, error, Cause::IoFailure);
   } catch (const EBackupRefused& error) {
-    return ended(ConversionOutcome::Refused, error.Message());
+    result_.causePath = error.file;
+    result_.backupPath = error.backup;
+    if (error.why == EBackupRefused::Reason::CopyFailed) result_.ioCode = error.ioCode;
+    return ended(ConversionOutcome::Refused, error,
+                 error.why == EBackupRefused::Reason::Exists ? Cause::BackupExists : Cause::BackupFailed);
+  } catch (const EFOpenError& error) {
+    return ended(ConversionOutcome::Failed, error, Cause::ProjectUnreadable);
+  } catch (const EFCreateError& error) {
+    result_.causePath = store_ ? store_->FileName() : std::string(projectPath);
+    return ended(ConversionOutcome::Failed, error, Cause::ProjectNotSaved);
+  } catch (const EWriteError& error) {
+    return ended(ConversionOutcome::Failed, error, Cause::DiskFull);
   } catch (const Exception& error) {
-    return ended(ConversionOutcome::Failed, error.Message());
+    return ended(ConversionOutcome::Failed, error, Cause::IoFailure);
   }
 }
 
@@ -378,7 +422,7 @@ bool Converter::FinishStoppedRun(FolderHolds& holds) {
   if (finished == nullptr) return false;
   const SaveFolder project = ProjectSaveFolder(store, holds);
   const std::string savedName = NameIn(store.PendingSavePath());
-  RefuseChangedProject(store, project);
+  RefuseChangedProject(project);
   platform::FileStamp moved;
   if (project.folder) {
     RaiseIo(platform::StampIn(*project.folder, savedName, moved));
@@ -398,16 +442,17 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
   const std::string contentsPath = ContentsPath();
   // Everything that stops the pass is found before anything changes.
   const PlannedStop stop = PassStop(store, pass, lastContents_, holds);
-  if (stop.obstacle == Obstacle::NoContents) {
+  if (stop.cause == Cause::NoContents) {
     face_.SetStatus(stop.text);
+    Stop(stop.cause, {});
     result_.outcome = ConversionOutcome::NoRecords;
     return;
   }
-  if (stop.obstacle != Obstacle::NegativeCount) {
+  if (stop.cause != Cause::NegativeCount) {
     face_.SetTarget(ShortenPath(contentsPath, face_.TargetMeasure(), face_.TargetWidth()));
   }
   // No contents file: as when the pass finds none, it ends at its first close.
-  if (stop.obstacle == Obstacle::ContentsMissing) face_.SetStatus(texts::kStatusFinishing);
+  if (stop.cause == Cause::ContentsMissing) face_.SetStatus(texts::kStatusFinishing);
   RaiseRefusal(stop);
 
   const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
@@ -438,14 +483,17 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
   freeingAFullDisk([&] { files.FlushTemporary(); });
   const SaveFolder project = ProjectSaveFolder(store, holds);
   const SaveFolder* const projectIn = project.folder ? &project : nullptr;
-  RefuseChangedProject(store, project);
+  RefuseChangedProject(project);
   PendingSave projectSave =
       store.PrepareSaveWith(keys::kSection, keys::kVersion, IntegerText(pass.stampedVersion), projectIn);
   files.Close(CloseOrderOf(pass));
   if (face_.StopRequested()) Interrupt();
-  files.RefuseChangedContents();
+  if (!files.ContentsAsOpened()) {
+    Stop(Cause::ContentsChanged, contentsPath);
+    throw EConvertError(texts::Format(texts::kContentsChangedFormat, contentsPath));
+  }
   // The last look before anything is replaced.
-  RefuseChangedProject(store, project);
+  RefuseChangedProject(project);
 
   // From here on the pass finishes whatever the face asks.
   try {

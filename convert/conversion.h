@@ -58,8 +58,8 @@ class Converter {
   // NoRecords; everything else is raised, for the face to show.
   ConversionResult Convert(std::string_view projectPath);
   // Convert, with what it raises taken into the result (Refused, Failed or
-  // Interrupted, with the error's text and code) instead: for faces that go on
-  // to the next project. Errors outside the conversion's own (a program
+  // Interrupted, with the error's text and code, and its Cause) instead: for
+  // faces that go on to the next project. Errors outside the conversion's own (a program
   // fault, memory running out) are still raised.
   ConversionResult TryConvert(std::string_view projectPath);
   // The passes, on the current store: layout 102 to 103, and 103 to 140. Each
@@ -80,10 +80,16 @@ class Converter {
   const ChosenContents& LastContents() const noexcept { return lastContents_; }
 
  private:
+  void ConvertProject(std::string_view projectPath);
+  // The result as the run leaves it, with the facts it found.
+  const ConversionResult& Finished();
   void RunPass(const Pass& pass);
   void RunPassHolding(const Pass& pass, FolderHolds& holds);
   bool FinishStoppedRun(FolderHolds& holds);
   void RaiseRefusal(const PlannedStop& stop);
+  // Records why the run stops, before what stops it is raised.
+  void Stop(Cause cause, std::string path);
+  void RefuseChangedProject(const SaveFolder& in);
   std::string ContentsPath();
 
   ConversionFace& face_;

@@ -25,19 +25,19 @@ constexpr std::string_view kTemporaryName = "TMP.DAT";
 constexpr std::string_view kTrialName = "TMP.TRY";
 constexpr std::string_view kTrialTargetName = "TMP.TRY$$$";
 
-PlannedStop Stop(Obstacle obstacle, ConversionOutcome outcome, std::string path, std::string text,
+PlannedStop Stop(Cause cause, ConversionOutcome outcome, std::string path, std::string text,
                  std::optional<std::int32_t> ioCode = std::nullopt) {
-  return PlannedStop{obstacle, outcome, std::move(path), std::move(text), ioCode};
+  return PlannedStop{cause, outcome, std::move(path), std::move(text), ioCode};
 }
 
 // Refused with the I/O error the conversion's own file operation would raise.
-PlannedStop IoStop(Obstacle obstacle, std::string path, platform::ErrorCode code) {
+PlannedStop IoStop(Cause cause, std::string path, platform::ErrorCode code) {
   const auto ioCode = static_cast<std::int32_t>(code);
-  return Stop(obstacle, ConversionOutcome::Refused, std::move(path), IoMessage(ioCode), ioCode);
+  return Stop(cause, ConversionOutcome::Refused, std::move(path), IoMessage(ioCode), ioCode);
 }
 
-PlannedStop Refusal(Obstacle obstacle, std::string path, std::string text) {
-  return Stop(obstacle, ConversionOutcome::Refused, std::move(path), std::move(text));
+PlannedStop Refusal(Cause cause, std::string path, std::string text) {
+  return Stop(cause, ConversionOutcome::Refused, std::move(path), std::move(text));
 }
 
 // True when the contents file has the name of a work file beside it: the
@@ -53,10 +53,9 @@ bool NamesWorkFile(std::string_view contentsPath) {
 
 // Devices, pipes and sockets are no project's files: reading /dev/zero would
 // "convert" endless records and the move would replace the device node.
-PlannedStop IrregularFileStop(std::string_view path) {
+PlannedStop IrregularFileStop(Cause cause, std::string_view path) {
   if (platform::KindOf(path) != platform::FileKind::Other) return {};
-  return Refusal(Obstacle::NotRegularFile, std::string(path),
-                 texts::Format(texts::kNotRegularFileFormat, path));
+  return Refusal(cause, std::string(path), texts::Format(texts::kNotRegularFileFormat, path));
 }
 
 // The project file is replaced by its new text at the end of a pass: it must
@@ -66,7 +65,7 @@ PlannedStop IrregularFileStop(std::string_view path) {
 // a failing save has always left.
 PlannedStop ProjectSaveStop(const TMemIniFile& store) {
   const std::string& path = store.FileName();
-  const PlannedStop stop{Obstacle::ReadOnly, ConversionOutcome::Failed, path,
+  const PlannedStop stop{Cause::ProjectNotSaved, ConversionOutcome::Failed, path,
                          texts::Format(texts::kCannotCreateFileFormat, path), std::nullopt};
   platform::FileHandle existing;
   const platform::ErrorCode opened = platform::Open(path, platform::Access::ReadWrite, platform::kShareNone,
@@ -87,7 +86,7 @@ PlannedStop ProjectSaveStop(const TMemIniFile& store) {
 
 void PlannedStop::Raise() const {
   if (ioCode) throw EInOutError(text, *ioCode);
-  if (obstacle == Obstacle::ReadOnly) throw EFCreateError(text);
+  if (cause == Cause::ProjectNotSaved) throw EFCreateError(text);
   throw EConvertError(text);
 }
 
@@ -190,7 +189,7 @@ PlannedStop ReplaceTrialStop(const platform::HeldFolder& held, const std::string
   platform::ErrorCode code = platform::error::kSuccess;
   const Scratch trial = MakeScratch(held, kTrialName, code);
   if (trial == Scratch::InTheWay) {
-    return IoStop(Obstacle::TemporaryBlocked, folder + std::string(kTrialName), code);
+    return IoStop(Cause::TemporaryBlocked, folder + std::string(kTrialName), code);
   }
   Scratch target = Scratch::NotMade;
   std::optional<bool> replaces;
@@ -207,15 +206,15 @@ PlannedStop ReplaceTrialStop(const platform::HeldFolder& held, const std::string
   }
   if (target == Scratch::Made) (void)platform::DeleteIn(held, kTrialTargetName);
   if (target == Scratch::InTheWay) {
-    return IoStop(Obstacle::TemporaryBlocked, folder + std::string(kTrialTargetName), code);
+    return IoStop(Cause::TemporaryBlocked, folder + std::string(kTrialTargetName), code);
   }
   // A folder that lets files be made but neither moved nor removed (an
   // append-only one) is one we may not write as the work needs.
   if (replaces == false && !removed) {
-    return IoStop(Obstacle::ReadOnly, FolderShown(folder), platform::error::kAccessDenied);
+    return IoStop(Cause::ReadOnly, FolderShown(folder), platform::error::kAccessDenied);
   }
   if (replaces == false) {
-    return Refusal(Obstacle::CannotReplaceInOneStep, FolderShown(folder),
+    return Refusal(Cause::CannotReplaceInOneStep, FolderShown(folder),
                    texts::Format(texts::kCannotReplaceInOneStepFormat, FolderShown(folder)));
   }
   return {};
@@ -244,10 +243,10 @@ PlannedStop FolderHolds::HoldFolderOf(std::string_view path) {
   const bool keep = code == platform::error::kSuccess && mode_ == Mode::Hold;
   PlannedStop stop;
   if (code == platform::error::kSharingViolation) {
-    stop = Stop(Obstacle::FolderBusy, ConversionOutcome::Refused, FolderShown(folder),
+    stop = Stop(Cause::FolderBusy, ConversionOutcome::Refused, FolderShown(folder),
                 texts::Format(texts::kFolderBusyFormat, path), static_cast<std::int32_t>(code));
   } else if (code != platform::error::kSuccess) {
-    stop = IoStop(Obstacle::FolderBusy, FolderShown(folder), code);
+    stop = IoStop(Cause::FolderNotHeld, FolderShown(folder), code);
   }
   spellings_.push_back({folder, keep ? std::optional(held_.size()) : std::nullopt, stop, std::nullopt});
   if (keep) held_.push_back(std::move(held));
@@ -288,9 +287,9 @@ const platform::HeldFolder* FolderHolds::HeldFolderOf(std::string_view path) con
 }
 
 PlannedStop ProjectStop(std::string_view project) {
-  if (PlannedStop stop = IrregularFileStop(project)) return stop;
+  if (PlannedStop stop = IrregularFileStop(Cause::ProjectNotRegularFile, project)) return stop;
   if (!FileIsPresent(project)) {
-    return Stop(Obstacle::ProjectMissing, ConversionOutcome::ProjectMissing, std::string(project),
+    return Stop(Cause::ProjectMissing, ConversionOutcome::ProjectMissing, std::string(project),
                 std::string(texts::kStatusFileMissing));
   }
   return {};
@@ -327,22 +326,20 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
                      FolderHolds& holds) {
   const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
   if (count == 0) {
-    return Stop(Obstacle::NoContents, ConversionOutcome::NoRecords, {},
-                std::string(texts::kStatusNoContents));
+    return Stop(Cause::NoContents, ConversionOutcome::NoRecords, {}, std::string(texts::kStatusNoContents));
   }
   // A negative count would convert nothing and replace the contents by an
   // empty file.
   if (count < 0) {
-    return Refusal(Obstacle::NegativeCount, {},
-                   texts::Format(texts::kNegativeCountFormat, IntegerText(count)));
+    return Refusal(Cause::NegativeCount, {}, texts::Format(texts::kNegativeCountFormat, IntegerText(count)));
   }
 
   const std::string& path = contents.path;
   const std::string temporaryPath = TemporaryPathFor(path);
-  if (PlannedStop stop = IrregularFileStop(path)) return stop;
-  if (!FileIsPresent(path)) return IoStop(Obstacle::ContentsMissing, path, io_code::kNotOpen);
+  if (PlannedStop stop = IrregularFileStop(Cause::NotRegularFile, path)) return stop;
+  if (!FileIsPresent(path)) return IoStop(Cause::ContentsMissing, path, io_code::kNotOpen);
   if (InSystemFolder(path)) {
-    return Refusal(Obstacle::SystemFolder, path, texts::Format(texts::kSystemFolderFormat, path));
+    return Refusal(Cause::SystemFolder, path, texts::Format(texts::kSystemFolderFormat, path));
   }
   if (PlannedStop stop = holds.HoldFolderOf(path)) return stop;
 
@@ -353,43 +350,40 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
   const std::string pendingPath = store.PendingSavePath();
   for (const std::string& work : {path, temporaryPath}) {
     if (platform::SameFile(work, store.FileName()) || platform::SameFile(work, pendingPath)) {
-      return Refusal(Obstacle::ProjectFileAsWorkFile, work,
-                     texts::Format(texts::kProjectFileInUseFormat, work));
+      return Refusal(Cause::ProjectFileAsWorkFile, work, texts::Format(texts::kProjectFileInUseFormat, work));
     }
   }
   // A project given as a link under its own save name would be removed as a
   // leftover of a stopped save.
   if (store.FileName() == pendingPath) {
-    return Refusal(Obstacle::ProjectFileAsWorkFile, pendingPath,
+    return Refusal(Cause::ProjectFileAsWorkFile, pendingPath,
                    texts::Format(texts::kProjectFileInUseFormat, pendingPath));
   }
   // Another project's file would be overwritten with records.
   if (NamesProjectFile(path)) {
-    return Refusal(Obstacle::ProjectFileAsWorkFile, path,
-                   texts::Format(texts::kContentsIsProjectFormat, path));
+    return Refusal(Cause::ProjectFileAsWorkFile, path, texts::Format(texts::kContentsIsProjectFormat, path));
   }
   // A link under a work name would be taken for a leftover: the project would
   // lose its way to its records.
   if (NamesWorkFile(path) || NamesWorkFile(contents.named)) {
-    return IoStop(Obstacle::ContentsIsTemporary, NamesWorkFile(path) ? path : contents.named,
+    return IoStop(Cause::ContentsIsTemporary, NamesWorkFile(path) ? path : contents.named,
                   platform::error::kSharingViolation);
   }
   // Only contents files are rewritten: a downloaded project must not make us
   // rewrite the user's notes. A file given by name is the user's own choice.
   if (!contents.given && !NamesContentsFile(path)) {
-    return Refusal(Obstacle::NotContentsFile, path, texts::Format(texts::kNotContentsFileFormat, path));
+    return Refusal(Cause::NotContentsFile, path, texts::Format(texts::kNotContentsFileFormat, path));
   }
   if (!contents.given && !contents.foundBesideProject) {
     if (const std::string beside = CopyBesideProject(store, path); !beside.empty()) {
-      return Refusal(Obstacle::CopiedProject, path,
-                     texts::Format(texts::kCopiedProjectFormat, {path, beside}));
+      return Refusal(Cause::CopiedProject, path, texts::Format(texts::kCopiedProjectFormat, {path, beside}));
     }
   }
   if (path.size() > RecordFile::kMaxPathLength) {
-    return IoStop(Obstacle::PathTooLong, path, platform::error::kPathNotFound);
+    return IoStop(Cause::PathTooLong, path, platform::error::kPathNotFound);
   }
   if (temporaryPath.size() > RecordFile::kMaxPathLength) {
-    return IoStop(Obstacle::PathTooLong, temporaryPath, platform::error::kPathNotFound);
+    return IoStop(Cause::PathTooLong, temporaryPath, platform::error::kPathNotFound);
   }
   // A run that stopped after replacing the contents file but before stamping
   // the version, or a second project that names an already converted file,
@@ -400,7 +394,7 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
   platform::FileHandle file;
   if (holds.OpenFile(path, platform::Access::Read, file) == platform::error::kSuccess) {
     if (const LaterLayoutFinding later = LaterLayoutOfContents(pass.from, file, count)) {
-      return Refusal(Obstacle::AlreadyConverted, path,
+      return Refusal(Cause::AlreadyConverted, path,
                      later.certain ? texts::Format(texts::kAlreadyConvertedFormat,
                                                    {path, IntegerText(later.layout->number)})
                                    : texts::Format(texts::kContentsLayoutUnsureFormat, path));
@@ -409,18 +403,18 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
 
   // The pass opens the contents file for reading and writing.
   const platform::ErrorCode opened = holds.OpenFile(path, platform::Access::ReadWrite, file);
-  if (opened == platform::error::kAccessDenied) return IoStop(Obstacle::ReadOnly, path, opened);
-  if (opened != platform::error::kSuccess) return IoStop(Obstacle::ContentsUnreadable, path, opened);
+  if (opened == platform::error::kAccessDenied) return IoStop(Cause::ReadOnly, path, opened);
+  if (opened != platform::error::kSuccess) return IoStop(Cause::ContentsUnreadable, path, opened);
   std::uint64_t size = 0;
   const platform::ErrorCode sized = platform::Size(file, size);
   file = platform::FileHandle();
-  if (sized != platform::error::kSuccess) return IoStop(Obstacle::ContentsUnreadable, path, sized);
+  if (sized != platform::error::kSuccess) return IoStop(Cause::ContentsUnreadable, path, sized);
 
   if (platform::KindOf(temporaryPath) == platform::FileKind::Directory) {
-    return IoStop(Obstacle::TemporaryBlocked, temporaryPath, platform::error::kAccessDenied);
+    return IoStop(Cause::TemporaryBlocked, temporaryPath, platform::error::kAccessDenied);
   }
   if (const std::string folder = FolderOf(path); !platform::FolderIsWritable(folder)) {
-    return IoStop(Obstacle::ReadOnly, FolderShown(folder), platform::error::kAccessDenied);
+    return IoStop(Cause::ReadOnly, FolderShown(folder), platform::error::kAccessDenied);
   }
 
   // The contents file and the project file are each replaced by moving a new
@@ -433,10 +427,24 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
   // Met on the way, not refused: the records present go into TMP.DAT first,
   // which stays holding them.
   if (size / pass.from.recordSize < static_cast<std::uint64_t>(count)) {
-    return Stop(Obstacle::TooFewRecords, ConversionOutcome::Failed, path, IoMessage(io_code::kReadPastEnd),
+    return Stop(Cause::TooFewRecords, ConversionOutcome::Failed, path, IoMessage(io_code::kReadPastEnd),
                 io_code::kReadPastEnd);
   }
   return ProjectSaveStop(store);
+}
+
+ContentsLook LookAtContents(std::string_view path) {
+  ContentsLook look;
+  look.present = FileIsPresent(path);
+  if (!look.present) return look;
+  // Opening for reading alone changes neither the bytes nor any date.
+  platform::FileHandle file;
+  std::uint64_t size = 0;
+  look.sizeError = platform::Open(path, platform::Access::Read, platform::kShareRead | platform::kShareWrite,
+                                  platform::Creation::OpenExisting, file);
+  if (look.sizeError == platform::error::kSuccess) look.sizeError = platform::Size(file, size);
+  if (look.sizeError == platform::error::kSuccess) look.size = size;
+  return look;
 }
 
 ConversionPlan PlanConversion(std::string_view project, const ConversionOptions& options) {
@@ -461,20 +469,11 @@ ConversionPlan PlanConversion(std::string_view project, const ConversionOptions&
 
   plan.contents = ChooseContentsPath(store, options.Choice());
   plan.temporaryPath = TemporaryPathFor(plan.contents.path);
-  plan.contentsPresent = FileIsPresent(plan.contents.path);
-  if (plan.contentsPresent) {
-    // Opening for reading alone changes neither the bytes nor any date.
-    platform::FileHandle file;
-    std::uint64_t size = 0;
-    plan.sizeError =
-        platform::Open(plan.contents.path, platform::Access::Read,
-                       platform::kShareRead | platform::kShareWrite, platform::Creation::OpenExisting, file);
-    if (plan.sizeError == platform::error::kSuccess) plan.sizeError = platform::Size(file, size);
-    if (plan.sizeError == platform::error::kSuccess) {
-      plan.contentsSize = size;
-      plan.recordsPresent = size / plan.layout->recordSize;
-    }
-  }
+  const ContentsLook look = LookAtContents(plan.contents.path);
+  plan.contentsPresent = look.present;
+  plan.contentsSize = look.size;
+  plan.sizeError = look.sizeError;
+  plan.recordsPresent = look.RecordsIn(*plan.layout);
 
   std::int32_t version = plan.version;
   if (!plan.stop) {

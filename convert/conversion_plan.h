@@ -51,7 +51,7 @@ struct ConversionOptions {
 // Where and how a conversion ends short of success, as the conversion
 // itself would end there.
 struct PlannedStop {
-  Obstacle obstacle = Obstacle::None;
+  Cause cause = Cause::None;
   ConversionOutcome outcome = ConversionOutcome::Converted;
   // The file or folder it is about, where there is one.
   std::string path;
@@ -60,7 +60,7 @@ struct PlannedStop {
   std::string text;
   std::optional<std::int32_t> ioCode;
 
-  explicit operator bool() const noexcept { return obstacle != Obstacle::None; }
+  explicit operator bool() const noexcept { return cause != Cause::None; }
   // Raises the error the conversion ends with here: EInOutError with its code,
   // EFCreateError for a project file that cannot be rewritten, EConvertError
   // for the rest. Nothing for the statuses.
@@ -149,6 +149,21 @@ const Pass* StoppedRunToFinish(TMemIniFile& store, std::string_view contentsPath
 // contents file's folder on the way. None when it will convert.
 PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& contents,
                      FolderHolds& holds);
+
+// The contents file as a look by its path finds it, before anything changes.
+struct ContentsLook {
+  bool present = false;
+  std::optional<std::uint64_t> size;
+  // Why the size is unknown although the file is present.
+  platform::ErrorCode sizeError = platform::error::kSuccess;
+
+  // The whole records of layout the file holds; none when the size is unknown.
+  std::optional<std::uint64_t> RecordsIn(const Layout& layout) const {
+    if (!size) return std::nullopt;
+    return *size / layout.recordSize;
+  }
+};
+ContentsLook LookAtContents(std::string_view path);
 
 // What a conversion of the project would do, found without changing a byte:
 // the facts a face shows before converting, and the conversion's plan.

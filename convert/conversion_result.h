@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <exception>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,16 +13,25 @@
 
 namespace kwt {
 
-// What ends a conversion short of success. Listed in the order a conversion
-// meets them; all but TooFewRecords stop it before anything on disk changes.
-enum class Obstacle {
+// Why a conversion, or the plan of one, ends short of success: one value for
+// every way, so that each face says it with a switch and a new way cannot go
+// unsaid. The refusals come first, in the order the plan meets them; all of
+// them stop it before anything on disk changes. The rest are met on the way.
+enum class Cause {
   None,
-  // The project file is a device, pipe or socket; or the contents file is.
+  // The project file is a device, pipe or socket.
+  ProjectNotRegularFile,
+  // The contents file is a device, pipe or socket.
   NotRegularFile,
   // No project file at the path (a status, not an error).
   ProjectMissing,
+  // The project file exists but cannot be read.
+  ProjectUnreadable,
   // Another conversion holds a folder this one needs.
   FolderBusy,
+  // A folder this one needs cannot be held for another reason (its code says
+  // which).
+  FolderNotHeld,
   // Count is 0: nothing to convert (a status, not an error).
   NoContents,
   NegativeCount,
@@ -45,20 +53,55 @@ enum class Obstacle {
   PathTooLong,
   // The contents file already has a later layout's records.
   AlreadyConverted,
-  // The contents file cannot be opened to be converted (read-only, denied).
+  // The contents file cannot be opened to be converted (its code says why).
   ContentsUnreadable,
   // A work file cannot be made: a folder has its name, or something that is
   // no leftover of ours has a scratch file's name.
   TemporaryBlocked,
-  // The contents file, the project file or a folder cannot be written.
+  // The contents file or a folder cannot be written.
   ReadOnly,
   // The file system of a folder whose file the conversion replaces cannot
   // move a file over another in one step (an SFTP share without atomic
   // rename), as every replacement here must.
   CannotReplaceInOneStep,
-  // Count is above the records present: met while converting, after the
-  // records present have gone into TMP.DAT.
+  // Met on the way. Count is above the records present: the records present
+  // have gone into TMP.DAT, which stays.
   TooFewRecords,
+  // The project file's new text cannot be written or put in its place
+  // (read-only, held open): the contents file is still untouched.
+  ProjectNotSaved,
+  // With backups: a file of the backup's name that is no copy of this project.
+  BackupExists,
+  // With backups: a copy could not be made (the code says why).
+  BackupFailed,
+  // The project file changed while the conversion ran: nothing was replaced.
+  ProjectChanged,
+  // The contents file changed while its records were copied: nothing was
+  // replaced.
+  ContentsChanged,
+  // A write found no room on the disk (see ConversionResult::temporaryRemoved).
+  DiskFull,
+  // A file the conversion needed is held open by another program (code 32).
+  FileInUse,
+  // The system denied a file operation (code 5).
+  AccessDenied,
+  // Any other I/O failure; its code says which.
+  IoFailure,
+  // The face asked to stop; the unfinished pass was undone.
+  Interrupted,
+};
+
+// The facts of the project a face shows beside the outcome, as the conversion
+// found them; none where it never read them.
+struct ProjectFacts {
+  // The recorded Version and the layout it stands for, as the conversion left
+  // them.
+  std::optional<std::int32_t> version;
+  std::optional<std::int32_t> layout;
+  std::optional<std::int32_t> count;
+  // The records the contents file held in the recorded layout before the
+  // conversion changed it.
+  std::optional<std::uint64_t> recordsPresent;
 };
 
 // What one conversion of a project came to.
@@ -93,10 +136,12 @@ struct ConversionResult {
   // when it was an I/O error.
   std::string errorText;
   std::optional<std::int32_t> ioCode;
-  // Where the plan stopped it, for a refusal (or a stop met on the way).
-  Obstacle obstacle = Obstacle::None;
-  // The error itself, for a face that says some errors in its own words.
-  std::exception_ptr error;
+  // Why it ended short of success, and the file or folder that is about
+  // (empty where none is known); for the backup causes, the backup's name.
+  Cause cause = Cause::None;
+  std::string causePath;
+  std::string backupPath;
+  ProjectFacts facts;
   // For Failed: the disk ran full while TMP.DAT was written, and the pass
   // removed its unfinished TMP.DAT (at temporaryPath) to free the space.
   bool temporaryRemoved = false;

@@ -144,7 +144,7 @@ void RunTally::Add(std::string_view name, const ConversionResult& result) {
     case ConversionOutcome::Failed:
     case ConversionOutcome::Interrupted: {
       std::string message = WithClosingPeriod(result.errorText);
-      if (result.temporaryRemoved)
+      if (result.cause == Cause::DiskFull && result.temporaryRemoved)
         message += WithClosingPeriod(texts::Format(texts::kRunDiskFreedFormat, result.temporaryPath));
       AddFailure(name, message);
       break;

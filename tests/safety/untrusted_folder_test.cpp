@@ -290,7 +290,7 @@ TEST(SwappedFiles, ThePlanLooksAtTheContentsInTheHeldFolder) {
   ASSERT_FALSE(holds.HoldFolderOf(contents.path));
   fs::create_directory_symlink(p.folder.Path("B"), p.folder.Path("next"));
   fs::rename(p.folder.Path("next"), p.folder.Path("cur"));
-  EXPECT_EQ(PassStop(store, PassOf(PassId::To140), contents, holds).obstacle, Obstacle::AlreadyConverted);
+  EXPECT_EQ(PassStop(store, PassOf(PassId::To140), contents, holds).cause, Cause::AlreadyConverted);
 }
 
 // The project file refusing its move after the contents file has moved: the
