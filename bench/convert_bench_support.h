@@ -17,23 +17,13 @@
 
 #include "convert/content_records.h"
 #include "convert/conversion.h"
+#include "kit/quiet_face.h"
+#include "kit/scoped_temp_dir.h"
 #include "runtime/platform.h"
 
 namespace kwt::bench {
 
-// Shows nothing; counts the texts so that they cannot be optimised away.
-class QuietFace : public ConversionFace {
- public:
-  void SetStatus(std::string_view text) override { statusBytes += text.size(); }
-  void SetTarget(std::string_view text) override { statusBytes += text.size(); }
-  TextMeasure& TargetMeasure() override { return measure_; }
-  std::int32_t TargetWidth() override { return 145; }
-
-  std::size_t statusBytes = 0;
-
- private:
-  ByteWidthMeasure measure_;
-};
+using testing::QuietFace;
 
 // A record with every string partly filled, told apart by its number.
 inline ContentRecord102 SampleRecord(std::uint32_t number) {

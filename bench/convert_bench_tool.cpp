@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     } else if (command == "convert" && argc == 3) {
       kwt::bench::QuietFace face;
       kwt::Converter(face).Convert(argv[2]);
-      if (face.statusBytes == 0) throw std::runtime_error("nothing was converted");
+      if (face.textBytes == 0) throw std::runtime_error("nothing was converted");
     } else if (command == "floor" && argc == 4) {
       kwt::bench::FloorConvert(argv[2], CountArgument(argv[3]));
     } else if (command == "large" && argc == 6) {

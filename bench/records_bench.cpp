@@ -8,6 +8,7 @@
 #include <string>
 
 #include "convert/content_records.h"
+#include "kit/scoped_temp_dir.h"
 #include "runtime/record_file.h"
 
 namespace kwt {
@@ -48,12 +49,12 @@ void BM_MapTo140(benchmark::State& state) {
 }
 BENCHMARK(BM_MapTo140);
 
-// A source file of kRecordCount records of Record's layout in a fresh folder.
+// A source file of kRecordCount records of Record's layout in a fresh folder
+// of this run's own.
 template <typename Record>
 std::string MakeSourceFile(const std::string& name) {
-  const auto folder = std::filesystem::temp_directory_path() / "kwt-records-bench";
-  std::filesystem::create_directories(folder);
-  const auto path = folder / name;
+  static const testing::ScopedTempDir folder("kwt-records-bench-");
+  const auto path = folder.path() / name;
   const auto record = SampleRecord<Record>(Record::kText1);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   for (int i = 0; i < kRecordCount; ++i) {

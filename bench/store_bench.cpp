@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "kit/scoped_temp_dir.h"
 #include "runtime/ini_file.h"
 
 namespace {
@@ -41,21 +42,14 @@ std::string ProjectText(std::int64_t sections) {
 class ProjectFile {
  public:
   explicit ProjectFile(std::int64_t sections)
-      : folder_(std::filesystem::temp_directory_path() / Numbered("kwt-store-bench-", sections)),
-        path_((folder_ / "project.kwj").string()),
-        text_(ProjectText(sections)) {
-    std::filesystem::create_directories(folder_);
+      : path_((folder_.path() / "project.kwj").string()), text_(ProjectText(sections)) {
     std::ofstream(path_, std::ios::binary | std::ios::trunc) << text_;
-  }
-  ~ProjectFile() {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
   }
   const std::string& path() const { return path_; }
   std::size_t size() const { return text_.size(); }
 
  private:
-  std::filesystem::path folder_;
+  kwt::testing::ScopedTempDir folder_{"kwt-store-bench-"};
   std::string path_;
   std::string text_;
 };

@@ -15,6 +15,7 @@
 #include "convert/conversion.h"
 #include "frame/application.h"
 #include "frame/display_text.h"
+#include "kit/quiet_face.h"
 #include "runtime/cp932_text.h"
 #include "runtime/encoding.h"
 #include "runtime/texts.h"
@@ -45,18 +46,6 @@ double PerCall(int count, const std::function<void(int)>& step) {
   }
   return best;
 }
-
-// Shows nothing: the core alone.
-class SilentFace : public kwt::ConversionFace {
- public:
-  void SetStatus(std::string_view) override {}
-  void SetTarget(std::string_view) override {}
-  kwt::TextMeasure& TargetMeasure() override { return measure_; }
-  std::int32_t TargetWidth() override { return 145; }
-
- private:
-  kwt::ByteWidthMeasure measure_;
-};
 
 // A project of records zero-filled records at version 103 in folder.
 std::string PrepareProject(const std::filesystem::path& folder, int records) {
@@ -132,7 +121,7 @@ int main(int argc, char** argv) {
   const std::filesystem::path folder =
       std::filesystem::path(temp) / (L"kwt-window-bench-" + std::to_wstring(GetCurrentProcessId()));
   std::filesystem::create_directories(folder);
-  SilentFace silent;
+  kwt::testing::QuietFace silent;
   kwt::Converter alone(silent);
   // Interleaved, so that the machine's load falls on both alike.
   std::vector<double> core;

@@ -29,6 +29,8 @@
 #include "convert/content_records.h"
 #include "convert/conversion.h"
 #include "fuzz/fuzz_check.h"
+#include "kit/quiet_face.h"
+#include "kit/scoped_temp_dir.h"
 #include "runtime/errors.h"
 #include "runtime/ini_file.h"
 #include "runtime/path_shortening.h"
@@ -37,16 +39,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class QuietFace : public kwt::ConversionFace {
- public:
-  void SetStatus(std::string_view) override {}
-  void SetTarget(std::string_view) override {}
-  kwt::TextMeasure& TargetMeasure() override { return measure_; }
-  std::int32_t TargetWidth() override { return 145; }
-
- private:
-  kwt::ByteWidthMeasure measure_;
-};
+using kwt::testing::QuietFace;
 
 // The input, read a byte at a time; zeros once it is used up.
 class Bytes {
@@ -139,19 +132,7 @@ std::optional<std::string> Contents(const fs::path& path) {
 // it, and a file outside that folder that must never change.
 class Scratch {
  public:
-  Scratch() {
-    std::random_device random;
-    const auto base = fs::temp_directory_path();
-    for (int attempt = 0; attempt < 100 && root_.empty(); ++attempt) {
-      const auto candidate = base / ("kwt-fuzz-folders-" + std::to_string(random()));
-      if (fs::create_directory(candidate)) root_ = candidate;
-    }
-    KWT_FUZZ_CHECK(!root_.empty());
-  }
-  ~Scratch() {
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
+  Scratch() = default;
   Scratch(const Scratch&) = delete;
   Scratch& operator=(const Scratch&) = delete;
 
@@ -187,7 +168,8 @@ class Scratch {
   static constexpr std::string_view kVictimBytes = "the user's other file; nothing may write here\n";
 
  private:
-  fs::path root_;
+  kwt::testing::ScopedTempDir dir_{"kwt-fuzz-folders-"};
+  const fs::path& root_ = dir_.path();
 };
 
 void Plant(const Scratch& scratch, const fs::path& path, Planted kind, const std::string& junk,

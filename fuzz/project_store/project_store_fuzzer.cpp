@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
+#include "kit/scoped_temp_dir.h"
 #include "runtime/ini_file.h"
 
 namespace {
@@ -194,20 +195,7 @@ void CheckLookups(kwt::TMemIniFile& store, const Content& content, bool caseSens
 // The same bytes loaded through a real file, in a folder of this process's own.
 class Scratch {
  public:
-  Scratch() {
-    std::random_device random;
-    const auto base = std::filesystem::temp_directory_path();
-    for (int attempt = 0; attempt < 100 && folder_.empty(); ++attempt) {
-      const auto candidate = base / ("kwt-fuzz-" + std::to_string(random()));
-      if (std::filesystem::create_directory(candidate)) folder_ = candidate;
-    }
-    KWT_FUZZ_CHECK(!folder_.empty());
-    file_ = (folder_ / "project.kwj").string();
-  }
-  ~Scratch() {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
+  Scratch() : file_((dir_.path() / "project.kwj").string()) {}
   Scratch(const Scratch&) = delete;
   Scratch& operator=(const Scratch&) = delete;
 
@@ -226,7 +214,7 @@ class Scratch {
   }
 
  private:
-  std::filesystem::path folder_;
+  kwt::testing::ScopedTempDir dir_{"kwt-fuzz-"};
   std::string file_;
 };
 

@@ -17,8 +17,8 @@
 
 #include "cli/process.h"
 #include "convert/content_records.h"
+#include "kit/scoped_temp_dir.h"
 #include "runtime/encoding.h"
-#include "scoped_temp_dir.h"
 
 namespace kwt::testing {
 

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "convert/conversion.h"
+#include "kit/scoped_temp_dir.h"
 #include "runtime/encoding.h"
 #include "runtime/texts.h"
-#include "scoped_temp_dir.h"
 
 namespace kwt::testing {
 
@@ -62,20 +62,11 @@ inline constexpr char kSeparator = '/';
 class ProjectFolder {
  public:
   ProjectFolder() {
-    folder_ = CreateUniqueTempDir("kwt-convert-");
 #ifdef _WIN32
     root_ = encoding::WideToCp932(folder_.wstring()).value() + kSeparator;
 #else
     root_ = encoding::Utf8ToCp932(folder_.string()).value() + kSeparator;
 #endif
-  }
-  ~ProjectFolder() {
-    std::error_code ignored;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder_, ignored)) {
-      std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
-                                   std::filesystem::perm_options::add, ignored);
-    }
-    std::filesystem::remove_all(folder_, ignored);
   }
   ProjectFolder(const ProjectFolder&) = delete;
   ProjectFolder& operator=(const ProjectFolder&) = delete;
@@ -118,7 +109,8 @@ class ProjectFolder {
   }
 
  private:
-  std::filesystem::path folder_;
+  ScopedTempDir dir_{"kwt-convert-"};
+  const std::filesystem::path& folder_ = dir_.path();
   std::string root_;
 };
 

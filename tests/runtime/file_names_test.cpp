@@ -13,10 +13,10 @@
 #include <string>
 #include <system_error>
 
+#include "kit/scoped_temp_dir.h"
 #include "runtime/encoding.h"
 #include "runtime/file_time.h"
 #include "runtime/platform.h"
-#include "scoped_temp_dir.h"
 
 namespace kwt {
 namespace {

@@ -7,8 +7,8 @@
 #include <iterator>
 #include <string>
 
+#include "kit/scoped_temp_dir.h"
 #include "runtime/platform.h"
-#include "scoped_temp_dir.h"
 
 namespace kwt::platform {
 namespace {

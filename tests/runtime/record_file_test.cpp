@@ -14,9 +14,9 @@
 #include <thread>
 #include <vector>
 
+#include "kit/scoped_temp_dir.h"
 #include "runtime/store_faults.h"
 #include "runtime/texts.h"
-#include "scoped_temp_dir.h"
 
 namespace kwt {
 namespace {

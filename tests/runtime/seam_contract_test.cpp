@@ -10,8 +10,8 @@
 #include <random>
 #include <string>
 
+#include "kit/scoped_temp_dir.h"
 #include "runtime/platform.h"
-#include "scoped_temp_dir.h"
 
 namespace kwt::platform {
 namespace {

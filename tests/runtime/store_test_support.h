@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "scoped_temp_dir.h"
+#include "kit/scoped_temp_dir.h"
 
 namespace kwt::testing {
 

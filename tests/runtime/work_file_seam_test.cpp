@@ -14,8 +14,8 @@
 #include <string>
 #include <thread>
 
+#include "kit/scoped_temp_dir.h"
 #include "runtime/platform.h"
-#include "scoped_temp_dir.h"
 
 #ifdef _WIN32
 #include "runtime/windows_api.h"
@@ -421,11 +421,21 @@ TEST_F(WorkFileSeam, AnotherUsersFileKeepsItsGroupOrClosesTheGroupBits) {
     PermissionParts lost;
     mode_t mode;
   };
+  // The other user works in a folder below one that every user can reach.
+  std::optional<kwt::testing::ScopedTempDir> reachable;
+  fs::path base = dir_;
+  if (!kwt::testing::OthersCanReach(base)) {
+    if (!kwt::testing::OthersCanReach("/tmp"))
+      GTEST_SKIP() << "neither " << base << " nor /tmp lets another user pass";
+    reachable.emplace("kwt-others-", "/tmp");
+    base = reachable->path();
+    fs::permissions(base, fs::perms::others_exec | fs::perms::group_exec, fs::perm_options::add);
+  }
   const Row rows[] = {{true, permission::kOwner, 0664},
                       {false, permission::kOwner | permission::kGroup | permission::kAccessList, 0604}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.member ? "member" : "not a member");
-    const fs::path shared = dir_ / (row.member ? "member" : "other");
+    const fs::path shared = base / (row.member ? "member" : "other");
     fs::create_directory(shared);
     ASSERT_EQ(::chown(shared.c_str(), 0, team), 0);
     ASSERT_EQ(::chmod(shared.c_str(), 0777), 0);

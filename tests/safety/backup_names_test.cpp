@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "convert/conversion.h"
+#include "kit/quiet_face.h"
 #include "runtime/errors.h"
 #include "runtime/path_shortening.h"
 #include "safety/safety_test_support.h"
@@ -29,17 +30,6 @@ namespace kwt::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-class QuietFace : public ConversionFace {
- public:
-  void SetStatus(std::string_view) override {}
-  void SetTarget(std::string_view) override {}
-  TextMeasure& TargetMeasure() override { return measure_; }
-  std::int32_t TargetWidth() override { return 145; }
-
- private:
-  ByteWidthMeasure measure_;
-};
 
 TEST(BackupNames, LinkToTheFileItselfIsNoBackup) {
   struct Case {

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "convert/conversion.h"
+#include "kit/quiet_face.h"
 #include "runtime/errors.h"
 #include "runtime/platform_journal.h"
 #include "runtime/texts.h"
@@ -42,19 +43,6 @@ constexpr int kRecords = 3;
 constexpr std::size_t kMaxNameSubsetsLog2 = 10;
 constexpr std::size_t kMaxDataVariants = 6;
 constexpr std::size_t kMaxStatesPerStep = 512;
-
-class QuietFace : public ConversionFace {
- public:
-  void SetStatus(std::string_view text) override { statuses.emplace_back(text); }
-  void SetTarget(std::string_view) override {}
-  TextMeasure& TargetMeasure() override { return measure_; }
-  std::int32_t TargetWidth() override { return 145; }
-
-  std::vector<std::string> statuses;
-
- private:
-  ByteWidthMeasure measure_;
-};
 
 // One journalled call, with names relative to the project's folder.
 struct Step {
@@ -453,7 +441,7 @@ class PowerCut {
     Recorder recorder(path_);
     {
       const Observing observing(recorder);
-      QuietFace face;
+      QuietFace face(/*keepStatuses=*/true);
       Converter converter(face, {.contentsPath = std::nullopt, .backup = variant_.backup});
       converter.Convert(ProjectPath());
     }
@@ -497,7 +485,7 @@ class PowerCut {
       }
     }
 
-    QuietFace face;
+    QuietFace face(/*keepStatuses=*/true);
     try {
       Converter converter(face, {.contentsPath = std::nullopt, .backup = variant_.backup});
       converter.Convert(ProjectPath());

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "frame/application.h"
+#include "kit/scoped_temp_dir.h"
 #include "runtime/windows_api.h"
-#include "scoped_temp_dir.h"
 #include "ui/main.h"
 
 namespace kwt::ui::testing {

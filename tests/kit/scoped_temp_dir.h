@@ -32,10 +32,11 @@ inline unsigned long ProcessId() {
 // Creates a folder that did not exist before under the system's temporary
 // folder: prefix, process id, a counter of this process and a random part
 // (the random part also keeps apart processes that reuse an id, as Wine's do).
-inline std::filesystem::path CreateUniqueTempDir(std::string_view prefix) {
+// base is the system's temporary folder unless given.
+inline std::filesystem::path CreateUniqueTempDir(std::string_view prefix, std::filesystem::path base = {}) {
   static std::atomic<unsigned> serial{0};
   std::random_device random;
-  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  if (base.empty()) base = std::filesystem::temp_directory_path();
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::filesystem::path path =
         base / (std::string(prefix) + std::to_string(detail::ProcessId()) + "-" + std::to_string(serial++) +
@@ -62,7 +63,8 @@ inline void RemoveTempDir(const std::filesystem::path& path) {
 // A fresh folder that lives as long as this object.
 class ScopedTempDir {
  public:
-  explicit ScopedTempDir(std::string_view prefix = "kwt-") : path_(CreateUniqueTempDir(prefix)) {}
+  explicit ScopedTempDir(std::string_view prefix = "kwt-", std::filesystem::path base = {})
+      : path_(CreateUniqueTempDir(prefix, std::move(base))) {}
   ~ScopedTempDir() { RemoveTempDir(path_); }
   ScopedTempDir(const ScopedTempDir&) = delete;
   ScopedTempDir& operator=(const ScopedTempDir&) = delete;
@@ -72,5 +74,19 @@ class ScopedTempDir {
  private:
   std::filesystem::path path_;
 };
+
+#ifndef _WIN32
+// True when a user who is neither owner nor in the group may pass through
+// path and every folder above it: what a test acting as another user needs.
+// A private TMPDIR (mode 0700, as mktemp -d makes it) is no such place.
+inline bool OthersCanReach(const std::filesystem::path& path) {
+  for (std::filesystem::path at = std::filesystem::absolute(path);; at = at.parent_path()) {
+    std::error_code error;
+    const auto perms = std::filesystem::status(at, error).permissions();
+    if (error || (perms & std::filesystem::perms::others_exec) == std::filesystem::perms::none) return false;
+    if (at == at.root_path()) return true;
+  }
+}
+#endif
 
 }  // namespace kwt::testing
