@@ -5,6 +5,7 @@
 #include "runtime/file_names.h"
 #include "runtime/integer_text.h"
 #include "runtime/record_file.h"
+#include "runtime/texts.h"
 
 namespace kwt::cli {
 
@@ -123,7 +124,10 @@ std::string FailureReason(const ProjectCheck& check) {
     case Cause::SystemFolder: return Say(Msg::ReasonSystemFolder, {at});
     case Cause::CopiedProject: return Say(Msg::ReasonCopiedProject, {at});
     case Cause::CannotReplaceInOneStep: return Say(Msg::ReasonCannotReplaceInOneStep, {check.failurePath});
-    // Met only by a conversion on its way, never by its plan.
+    // Met only by a conversion on its way, or by a restore, never by a plan.
+    case Cause::BackupMissing:
+    case Cause::BackupsNotAPair:
+    case Cause::NotConverted:
     case Cause::ProjectUnreadable:
     case Cause::BackupExists:
     case Cause::BackupFailed:
@@ -154,6 +158,71 @@ std::string VerdictText(const ProjectCheck& check) {
     passes += check.passes[i];
   }
   return Say(Msg::VerdictWillConvert, {passes});
+}
+
+}  // namespace kwt::cli
+
+namespace kwt::cli {
+
+std::string RestoreReason(const RestorePlan& plan) {
+  const std::string& path = plan.causePath;
+  const std::string at = path.empty() ? std::string() : " (" + path + ")";
+  switch (plan.cause) {
+    case Cause::None: return {};
+    case Cause::BackupMissing: return Say(Msg::ReasonBackupMissing, {path});
+    case Cause::BackupsNotAPair: return Say(Msg::ReasonBackupsNotAPair, {path});
+    case Cause::NotConverted: return Say(Msg::ReasonNotConverted, {path});
+    case Cause::ProjectChanged:
+    case Cause::ContentsChanged: return Say(Msg::ReasonChangedSinceConversion, {path});
+    case Cause::ProjectMissing: return Say(Msg::ReasonProjectMissing);
+    case Cause::ProjectUnreadable: return texts::Format(texts::kCannotOpenFileFormat, plan.project);
+    case Cause::ProjectNotRegularFile:
+    case Cause::NotRegularFile: return Say(Msg::ReasonNotRegularFile, {at});
+    case Cause::FolderBusy:
+    case Cause::FolderNotHeld: return Say(Msg::ReasonFolderBusy, {at});
+    case Cause::ContentsMissing:
+      if (path.empty()) return Say(Msg::ReasonNoContentsKey);
+      return Say(Msg::ReasonContentsMissing, {at});
+    case Cause::SystemFolder: return Say(Msg::ReasonSystemFolder, {at});
+    case Cause::DiskFull:
+    case Cause::FileInUse:
+    case Cause::AccessDenied:
+    case Cause::IoFailure: return IoMessage(plan.ioCode.value_or(0)) + at;
+    // A conversion's own; a restore never meets them.
+    case Cause::NoContents:
+    case Cause::NegativeCount:
+    case Cause::NotContentsFile:
+    case Cause::CopiedProject:
+    case Cause::ProjectFileAsWorkFile:
+    case Cause::ContentsIsTemporary:
+    case Cause::PathTooLong:
+    case Cause::AlreadyConverted:
+    case Cause::ContentsUnreadable:
+    case Cause::TemporaryBlocked:
+    case Cause::ReadOnly:
+    case Cause::CannotReplaceInOneStep:
+    case Cause::TooFewRecords:
+    case Cause::ProjectNotSaved:
+    case Cause::BackupExists:
+    case Cause::BackupFailed:
+    case Cause::Interrupted: return IoMessage(plan.ioCode.value_or(0)) + at;
+  }
+  return {};
+}
+
+std::string RestoreVerdictText(const RestorePlan& plan) {
+  if (!plan.Restorable()) return Say(Msg::VerdictCannotRestore, {RestoreReason(plan)});
+  return Say(plan.Done() ? Msg::VerdictAlreadyRestored : Msg::VerdictWillRestore);
+}
+
+std::string FormatRestoreCheck(const RestorePlan& plan) {
+  std::string out = Say(Msg::CheckProject, {plan.project}) + "\n";
+  if (!plan.contents.empty()) {
+    out += Say(Msg::CheckContents, {plan.contents}) + "\n";
+    out += Say(Msg::CheckBackups, {plan.projectBackup, plan.contentsBackup}) + "\n";
+  }
+  out += Say(Msg::CheckVerdict, {RestoreVerdictText(plan)}) + "\n";
+  return out;
 }
 
 }  // namespace kwt::cli

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "convert/check.h"
+#include "convert/restore.h"
 
 namespace kwt::cli {
 
@@ -17,5 +18,12 @@ std::string FailureReason(const ProjectCheck& check);
 // The verdict line's text, in the run's language: in English "will convert
 // (To103, To140)", "up to date" or "will fail: REASON".
 std::string VerdictText(const ProjectCheck& check);
+
+// --check --restore: the project, its backups and the verdict (code page 932).
+std::string FormatRestoreCheck(const RestorePlan& plan);
+// Why a project cannot be restored, in a few words; empty when it can.
+std::string RestoreReason(const RestorePlan& plan);
+// "will restore", "already restored" or "cannot restore: REASON".
+std::string RestoreVerdictText(const RestorePlan& plan);
 
 }  // namespace kwt::cli

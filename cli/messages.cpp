@@ -271,6 +271,32 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "フォルダーをローカルのディスクにコピーして変換し (--find-contents "
      "でコピーのコンテンツファイルを使います)、"
      "二つのファイルを元の場所にコピーし直してください"},
+    {Msg::Restored, "restored from %s and %s", "%s と %s から復元しました"},
+    {Msg::AlreadyRestored, "already restored: both files hold their backups",
+     "復元済みです (二つのファイルはバックアップと同じです)"},
+    {Msg::RestoreRefused, "cannot restore: %s; nothing was changed",
+     "復元できません: %s。何も変更していません。"},
+    {Msg::ReasonBackupMissing, "the backup %s is missing or is no plain file",
+     "バックアップ %s がないか、通常のファイルではありません"},
+    {Msg::ReasonBackupsNotAPair,
+     "the backups are no pair: the backed-up project's Version and Count do not fit %s",
+     "バックアップが組になっていません (バックアップのプロジェクトの Version と Count が %s に合いません)"},
+    {Msg::ReasonNotConverted,
+     "the project was not converted: %s records the backed-up Version but is not the backup",
+     "プロジェクトは変換されていません (%s の Version "
+     "はバックアップと同じですが、内容がバックアップと違います)"},
+    {Msg::ReasonChangedSinceConversion,
+     "%s has changed since its conversion, and restoring would lose that change",
+     "%s は変換のあとで変更されています。復元すると、その変更が失われます"},
+    {Msg::NoteRestoreByHand,
+     "to go back all the same, keep a copy of the current files, then put NAME.kwj.bak and NAME.KWT.bak back "
+     "by hand, always both, as the guide describes",
+     "それでも戻すには、今のファイルのコピーを取っておいてから、名前.kwj.bak と 名前.KWT.bak を手で、"
+     "必ず二つ一緒に戻してください (説明書を参照)"},
+    {Msg::CheckBackups, "backups: %s, %s", "バックアップ: %s、%s"},
+    {Msg::VerdictWillRestore, "will restore", "復元します"},
+    {Msg::VerdictAlreadyRestored, "already restored", "復元済みです"},
+    {Msg::VerdictCannotRestore, "cannot restore: %s", "復元できません: %s"},
     {Msg::Usage,
      "Usage: kwtconv [OPTIONS] PROJECT.kwj|FOLDER...\n"
      "Converts each project (a .kwj project file and the .KWT contents file it names)\n"

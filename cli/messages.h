@@ -116,6 +116,18 @@ enum class Msg {
   NoteContentsIsTemporary,
   ReasonCannotReplaceInOneStep,
   NoteCannotReplaceInOneStep,
+  Restored,
+  AlreadyRestored,
+  RestoreRefused,
+  ReasonBackupMissing,
+  ReasonBackupsNotAPair,
+  ReasonNotConverted,
+  ReasonChangedSinceConversion,
+  NoteRestoreByHand,
+  CheckBackups,
+  VerdictWillRestore,
+  VerdictAlreadyRestored,
+  VerdictCannotRestore,
   Usage,
   Count  // the number of messages, not one
 };

@@ -29,9 +29,9 @@ std::optional<std::int32_t> ParseWidth(std::string_view text) {
   return value;
 }
 
-constexpr std::string_view kLongOptions[] = {"--help",  "--version", "--quiet",     "--trace",
-                                             "--check", "--backup",  "--recursive", "--find-contents",
-                                             "--json",  "--width",   "--jobs",      "--contents"};
+constexpr std::string_view kLongOptions[] = {
+    "--help",          "--version", "--quiet", "--trace", "--check",    "--backup", "--recursive",
+    "--find-contents", "--json",    "--width", "--jobs",  "--contents", "--restore"};
 
 // A long option's name from an unambiguous beginning of it ("--rec" for
 // "--recursive"), as GNU tools take them; the text itself otherwise.
@@ -137,6 +137,8 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> given) {
       options.check = true;
     } else if (name == "--backup") {
       options.backup = true;
+    } else if (name == "--restore") {
+      options.restore = true;
     } else if (name == "-r" || name == "--recursive") {
       options.recursive = true;
     } else if (name == "--find-contents") {
@@ -170,6 +172,7 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> given) {
     return Refuse(Say(Msg::ContentsNeedsOneProject));
   }
   if (options.check && options.backup) return Refuse(Say(Msg::OptionsExclude, {"--check", "--backup"}));
+  if (options.restore && options.backup) return Refuse(Say(Msg::OptionsExclude, {"--restore", "--backup"}));
   if (options.trace && options.quiet) return Refuse(Say(Msg::OptionsExclude, {"--trace", "--quiet"}));
   if (options.trace && options.json) return Refuse(Say(Msg::OptionsExclude, {"--trace", "--json"}));
   if (options.check && options.jobs > 1) return Refuse(Say(Msg::OptionsExclude, {"--check", "-j"}));

@@ -23,6 +23,8 @@ enum ExitStatus : int {
 struct Options {
   bool check = false;
   bool backup = false;
+  // Put each project back as its backups hold it, instead of converting it.
+  bool restore = false;
   // Folders given are searched in their subfolders too.
   bool recursive = false;
   // A stored contents path that names no file is looked for beside the project.

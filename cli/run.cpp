@@ -23,6 +23,7 @@
 #include "convert/check.h"
 #include "convert/conversion.h"
 #include "convert/plan.h"
+#include "convert/restore.h"
 #include "runtime/cp932_text.h"
 #include "runtime/error_text.h"
 #include "runtime/errors.h"
@@ -52,6 +53,8 @@ struct ProjectOutcome {
   bool ownMessage = false;
   std::optional<std::int32_t> ioCode;
   std::optional<std::string> note;
+  // A restore, not a conversion: its status is kwtconv's own words.
+  bool restore = false;
   std::optional<std::string> contents;
   // None when the project file was never read.
   std::optional<std::int32_t> version;
@@ -60,9 +63,9 @@ struct ProjectOutcome {
   std::vector<std::string_view> passes;
 };
 
-std::string_view ResultWord(Result result) {
+std::string_view ResultWord(Result result, bool restore) {
   switch (result) {
-    case Result::Converted: return "converted";
+    case Result::Converted: return restore ? "restored" : "converted";
     case Result::UpToDate: return "up-to-date";
     case Result::Failed: return "failed";
     case Result::Interrupted: return "interrupted";
@@ -138,7 +141,10 @@ std::optional<std::string> NoteFor(const ConversionResult& result, const Options
     case Cause::ProjectChanged:
     case Cause::ContentsChanged:
     case Cause::IoFailure:
-    case Cause::Interrupted: return std::nullopt;
+    case Cause::Interrupted:
+    case Cause::BackupMissing:
+    case Cause::BackupsNotAPair:
+    case Cause::NotConverted: return std::nullopt;
   }
   return std::nullopt;
 }
@@ -270,9 +276,10 @@ void ReportJson(Console& console, const ProjectOutcome& outcome) {
   NumberOrNull(json, "count", outcome.count);
   json.Number("records_present", outcome.recordsPresent)
       .Texts("passes", outcome.passes)
-      .Text("outcome", ResultWord(outcome.result))
-      .MaybeText("status_text",
-                 outcome.status.empty() ? std::nullopt : std::optional<std::string>(outcome.status))
+      .Text("outcome", ResultWord(outcome.result, outcome.restore))
+      .MaybeText("status_text", outcome.status.empty() || outcome.restore
+                                    ? std::nullopt
+                                    : std::optional<std::string>(outcome.status))
       .MaybeText("message", outcome.message);
   if (outcome.ioCode) {
     json.Number("error_code", *outcome.ioCode);
@@ -316,6 +323,33 @@ void ReportCheckJson(Console& console, const ProjectCheck& check) {
     json.MaybeText("error_code", std::nullopt);
   }
   json.MaybeText("note", when(true, FailureReason(check)));
+  console.Write(Stream::Out, json.Line());
+  console.Flush(Stream::Out);
+}
+
+void ReportRestoreCheckJson(Console& console, const RestorePlan& plan) {
+  const bool read = plan.version != 0 || plan.count != 0;
+  const auto known = [read](std::int64_t value) {
+    return read ? std::optional<std::int64_t>(value) : std::nullopt;
+  };
+  JsonObject json;
+  json.Text("project", plan.project)
+      .MaybeText("contents",
+                 plan.contents.empty() ? std::nullopt : std::optional<std::string>(plan.contents));
+  NumberOrNull(json, "version", known(plan.version));
+  NumberOrNull(json, "layout", known(LayoutForVersion(plan.version).number));
+  NumberOrNull(json, "count", known(plan.count));
+  json.MaybeText("records_present", std::nullopt)
+      .Texts("passes", {})
+      .Text("verdict", !plan.Restorable() ? "fail"
+                       : plan.Done()      ? "up-to-date"
+                                          : "restore")
+      .MaybeText("status_text", std::nullopt)
+      .MaybeText("message", plan.Restorable() ? std::nullopt
+                                              : std::optional<std::string>(
+                                                    Say(Msg::RestoreRefused, {RestoreReason(plan)})));
+  NumberOrNull(json, "error_code", plan.ioCode);
+  json.MaybeText("note", plan.Restorable() ? std::nullopt : std::optional<std::string>(RestoreReason(plan)));
   console.Write(Stream::Out, json.Line());
   console.Flush(Stream::Out);
 }
@@ -370,6 +404,19 @@ int RunCheck(const Options& options, const std::vector<ProjectName>& projects, C
         failed.ownMessage = true;
         throw Exception(*project.error);
       }
+      if (options.restore) {
+        const RestorePlan plan = PlanRestore(project.path, ConversionOptionsOf(options));
+        if (options.json) {
+          ReportRestoreCheckJson(console, plan);
+        } else {
+          if (!first) console.Write(Stream::Out, "\n");
+          first = false;
+          console.Write(Stream::Out, FormatRestoreCheck(plan));
+          console.Flush(Stream::Out);
+        }
+        all_well = all_well && plan.Restorable();
+        continue;
+      }
       const ProjectCheck check = CheckProject(project.path, ConversionOptionsOf(options));
       if (options.json) {
         ReportCheckJson(console, check);
@@ -407,10 +454,63 @@ int RunCheck(const Options& options, const std::vector<ProjectName>& projects, C
   return Finish(console, all_well ? kExitSuccess : kExitFailure);
 }
 
-// Converts one project and writes its result to out.
+// Why a restore did not happen, and what to do about it.
+std::optional<std::string> RestoreNote(Cause cause) {
+  if (cause == Cause::ProjectChanged || cause == Cause::ContentsChanged) return Say(Msg::NoteRestoreByHand);
+  return std::nullopt;
+}
+
+ProjectOutcome RestoreOne(const ProjectName& name, const Options& options) {
+  ProjectOutcome outcome;
+  outcome.project = name.path;
+  outcome.restore = true;
+  if (name.error) {
+    outcome.message = *name.error;
+    outcome.ownMessage = true;
+    return outcome;
+  }
+  const RestoreResult result =
+      RestoreProject(name.path, ConversionOptionsOf(options), [] { return StopRequested(); });
+  const RestorePlan& plan = result.plan;
+  if (!plan.contents.empty()) outcome.contents = plan.contents;
+  if (plan.version != 0 || plan.count != 0) {
+    const std::int32_t version =
+        result.outcome == RestoreOutcome::Restored ? plan.backupVersion : plan.version;
+    outcome.version = version;
+    outcome.count = plan.count;
+  }
+  switch (result.outcome) {
+    case RestoreOutcome::Restored:
+      outcome.result = Result::Converted;
+      outcome.status = Say(Msg::Restored, {plan.projectBackup, plan.contentsBackup});
+      break;
+    case RestoreOutcome::AlreadyRestored:
+      outcome.result = Result::UpToDate;
+      outcome.status = Say(Msg::AlreadyRestored);
+      break;
+    case RestoreOutcome::Refused:
+      outcome.message = Say(Msg::RestoreRefused, {RestoreReason(plan)});
+      outcome.ownMessage = true;
+      outcome.ioCode = plan.ioCode;
+      outcome.note = RestoreNote(plan.cause);
+      break;
+    case RestoreOutcome::Failed:
+      outcome.message = result.errorText;
+      outcome.ioCode = result.ioCode;
+      break;
+    case RestoreOutcome::Interrupted:
+      outcome.result = Result::Interrupted;
+      outcome.message = result.errorText;
+      break;
+  }
+  return outcome;
+}
+
+// Converts (or restores) one project and writes its result to out.
 Result ConvertAndReport(Converter& converter, CommandLineFace& face, const ProjectName& project,
                         const Options& options, Console& out) {
-  const ProjectOutcome outcome = ConvertOne(converter, face, project, options);
+  const ProjectOutcome outcome =
+      options.restore ? RestoreOne(project, options) : ConvertOne(converter, face, project, options);
   if (options.json) {
     ReportJson(out, outcome);
   } else {

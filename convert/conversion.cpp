@@ -65,14 +65,9 @@ class ProgressText {
   throw EInterrupted(std::string(texts::kInterrupted));
 }
 
-// ERROR_HANDLE_DISK_FULL: what some Windows file systems answer instead of 112.
-constexpr std::int32_t kHandleDiskFull = 39;
-
-// True for the codes of a write that found no room: the platform's refusal and
-// the layer's own short write (101).
+// True for the codes of a write that found no room.
 bool DiskRanFull(std::int32_t code) {
-  return code == io_code::kShortWrite || code == static_cast<std::int32_t>(platform::error::kDiskFull) ||
-         code == kHandleDiskFull;
+  return CauseOfIoCode(code) == Cause::DiskFull;
 }
 
 // The files of one pass: the contents file it reads, the temporary file it
@@ -248,15 +243,6 @@ class PassFiles {
 SaveFolder ProjectSaveFolder(const TMemIniFile& store, const FolderHolds& holds) {
   const std::string& target = store.ReplacementTarget();
   return SaveFolder{holds.HeldFolderOf(target), NameIn(target)};
-}
-
-// What an I/O error met on the way means, by its code.
-Cause CauseOfIoCode(std::int32_t code) {
-  if (code == io_code::kReadPastEnd) return Cause::TooFewRecords;
-  if (DiskRanFull(code)) return Cause::DiskFull;
-  if (code == static_cast<std::int32_t>(platform::error::kSharingViolation)) return Cause::FileInUse;
-  if (code == static_cast<std::int32_t>(platform::error::kAccessDenied)) return Cause::AccessDenied;
-  return Cause::IoFailure;
 }
 
 }  // namespace

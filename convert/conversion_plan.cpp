@@ -90,6 +90,19 @@ void PlannedStop::Raise() const {
   throw EConvertError(text);
 }
 
+Cause CauseOfIoCode(std::int32_t code) {
+  // ERROR_HANDLE_DISK_FULL: what some Windows file systems answer instead of 112.
+  constexpr std::int32_t kHandleDiskFull = 39;
+  if (code == io_code::kReadPastEnd) return Cause::TooFewRecords;
+  if (code == io_code::kShortWrite || code == static_cast<std::int32_t>(platform::error::kDiskFull) ||
+      code == kHandleDiskFull) {
+    return Cause::DiskFull;
+  }
+  if (code == static_cast<std::int32_t>(platform::error::kSharingViolation)) return Cause::FileInUse;
+  if (code == static_cast<std::int32_t>(platform::error::kAccessDenied)) return Cause::AccessDenied;
+  return Cause::IoFailure;
+}
+
 std::string FolderOf(std::string_view path) {
   if constexpr (kNativePathStyle == PathStyle::Windows) {
     return DirectoryPart(path, PathStyle::Windows);

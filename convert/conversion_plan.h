@@ -67,6 +67,11 @@ struct PlannedStop {
   [[noreturn]] void Raise() const;
 };
 
+// What an I/O error met on the way means, by its code: too few records (the
+// read past the end), a full disk (the platform's codes and a short write), a
+// file in use, access denied, or any other failure.
+Cause CauseOfIoCode(std::int32_t code);
+
 // The folder part of a path as this system splits paths into folders: on
 // Windows the backslash and the colon (a trail byte of a double-byte
 // character never counts), on POSIX the slash alone, where a backslash or a

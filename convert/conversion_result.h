@@ -89,6 +89,14 @@ enum class Cause {
   IoFailure,
   // The face asked to stop; the unfinished pass was undone.
   Interrupted,
+  // Restoring: a backup of the pair is missing, or is no plain file.
+  BackupMissing,
+  // Restoring: the backed-up project's Version and Count do not fit the
+  // contents backup's size and layout.
+  BackupsNotAPair,
+  // Restoring: the project file still records the backed-up Version, but is
+  // not the backup: there is no conversion to undo.
+  NotConverted,
 };
 
 // The facts of the project a face shows beside the outcome, as the conversion

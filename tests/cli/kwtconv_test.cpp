@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -449,6 +450,95 @@ TEST(KwtconvBackup, MakesNoneWhenTheContentsFileIsMissing) {
   const ProcessResult result = Kwtconv({"--backup", folder.Utf8("p.kwj")});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(folder.Snapshot(), before);
+}
+
+// A project of three records with a section of its own, converted with
+// backups; what its two files held before.
+struct BackedUp {
+  explicit BackedUp(const Folder& folder) {
+    MakeProject102(folder, "p", 4, 3);
+    folder.Write("p.kwj", folder.Read("p.kwj") + "; by hand\r\n[Notes]\r\n  keep = me\r\n");
+    project = folder.Read("p.kwj");
+    contents = folder.Read("p.KWT");
+    const ProcessResult converted = Kwtconv({"-q", "--backup", folder.Utf8("p.kwj")});
+    EXPECT_EQ(converted.exitCode, 0) << converted.err;
+  }
+  std::string project;
+  std::string contents;
+};
+
+TEST(KwtconvRestore, PutsBackTheBackedUpFilesAndFinishesAHalfRestore) {
+  for (const bool half : {false, true}) {
+    SCOPED_TRACE(half ? "project file already put back" : "both converted");
+    Folder folder;
+    const BackedUp before(folder);
+    if (half) folder.Write("p.kwj", before.project);
+    const std::string p = folder.Utf8("p.kwj");
+    EXPECT_NE(Kwtconv({"--check", "--restore", p}).out.find("\nverdict: will restore\n"), std::string::npos);
+    const ProcessResult restored = Kwtconv({"--restore", p});
+    EXPECT_EQ(restored.exitCode, 0) << restored.err;
+    EXPECT_EQ(folder.Read("p.kwj"), before.project);
+    EXPECT_EQ(folder.Read("p.KWT"), before.contents);
+    // The backups stay, and a second restore finds nothing to do.
+    EXPECT_EQ(folder.Read("p.kwj.bak"), before.project);
+    EXPECT_EQ(folder.Read("p.KWT.bak"), before.contents);
+    EXPECT_EQ(folder.Snapshot().size(), 4u);
+    const ProcessResult again = Kwtconv({"--restore", "--json", p});
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_NE(again.out.find("\"outcome\":\"up-to-date\""), std::string::npos) << again.out;
+  }
+}
+
+TEST(KwtconvRestore, RefusesWhatARestoreWouldLoseAndChangesNothing) {
+  struct Row {
+    const char* name;
+    std::function<void(const Folder&, const BackedUp&)> change;
+    const char* says;
+  };
+  const Row rows[] = {
+      {"project file edited since",
+       [](const Folder& f, const BackedUp&) { f.Write("p.kwj", f.Read("p.kwj") + "x=1\r\n"); },
+       "p.kwj has changed since its conversion"},
+      {"a record rewritten since",
+       [](const Folder& f, const BackedUp&) {
+         std::string records = f.Read("p.KWT");
+         records[ContentRecord140::kSize + 9] ^= 1;
+         f.Write("p.KWT", records);
+       },
+       "p.KWT has changed since its conversion"},
+      {"a record added since",
+       [](const Folder& f, const BackedUp&) {
+         f.Write("p.KWT", f.Read("p.KWT") + std::string(ContentRecord140::kSize, '\0'));
+       },
+       "p.KWT has changed since its conversion"},
+      {"no contents backup",
+       [](const Folder& f, const BackedUp&) { std::filesystem::remove(f.Path("p.KWT.bak")); },
+       "p.KWT.bak is missing"},
+      {"no project backup",
+       [](const Folder& f, const BackedUp&) { std::filesystem::remove(f.Path("p.kwj.bak")); },
+       "p.kwj.bak is missing"},
+      {"backups of two projects",
+       [](const Folder& f, const BackedUp&) { f.Write("p.KWT.bak", Records102(2)); }, "backups are no pair"},
+      {"put back by hand, then edited",
+       [](const Folder& f, const BackedUp& b) { f.Write("p.kwj", b.project + "x=1\r\n"); },
+       "the project was not converted"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Folder folder;
+    const BackedUp backedUp(folder);
+    row.change(folder, backedUp);
+    const auto before = folder.Snapshot();
+    const std::string p = folder.Utf8("p.kwj");
+    const ProcessResult check = Kwtconv({"--check", "--restore", p});
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_NE(check.out.find("\nverdict: cannot restore: "), std::string::npos) << check.out;
+    const ProcessResult result = Kwtconv({"--restore", p});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.starts_with("kwtconv: " + p + ": error: cannot restore: ")) << result.err;
+    EXPECT_NE(result.err.find(row.says), std::string::npos) << result.err;
+    EXPECT_EQ(folder.Snapshot(), before);
+  }
 }
 
 TEST(KwtconvContents, ConvertsAMovedContentsFileAndKeepsTheRecordedPath) {
