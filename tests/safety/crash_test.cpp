@@ -2,8 +2,10 @@
 // a time, under strace, with and without backups: after each kill the folder
 // must still hold the user's records (the contents file old or completely new,
 // the project file whole and at most one pass behind it), and a second run, as
-// the user would start it, must finish the conversion by itself. POSIX only:
-// strace is a Linux tool.
+// the user would start it, must finish the conversion by itself. A restore of
+// the converted project from its backups is killed the same way: the files
+// are each old or new, never new records behind the old Version's project
+// file, and a second restore finishes it. POSIX only: strace is a Linux tool.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -133,11 +135,16 @@ struct Project {
     project2 = StampedProject(project1, 140);
   }
 
-  // Back to the unconverted project, dated in the past so that any rewrite shows.
-  void Reset() const {
+  // Back to the unconverted project, dated in the past so that any rewrite
+  // shows; or to the converted one beside its backups, for a restore.
+  void Reset(bool converted = false) const {
     for (const auto& entry : fs::directory_iterator(folder.Path(""))) fs::remove_all(entry.path());
-    folder.Write("book.kwj", project0);
-    folder.Write("book.KWT", contents0);
+    folder.Write("book.kwj", converted ? project2 : project0);
+    folder.Write("book.KWT", converted ? contents2 : contents0);
+    if (converted) {
+      folder.Write("book.kwj.bak", project0);
+      folder.Write("book.KWT.bak", contents0);
+    }
     folder.Backdate();
   }
 
@@ -150,6 +157,9 @@ struct Project {
 
 enum class Afterwards { Finished, FinishedFromSavedText, AlreadyDone };
 
+// What is killed: a conversion, one with --backup, or a restore.
+enum class Run { Convert, ConvertWithBackups, Restore };
+
 struct Tally {
   std::mutex lock;
   int tried = 0;
@@ -160,14 +170,17 @@ struct Tally {
 
 class Harness {
  public:
-  Harness(std::string strace, bool backup) : strace_(std::move(strace)), backup_(backup) {}
+  Harness(std::string strace, Run run)
+      : strace_(std::move(strace)), backup_(run != Run::Convert), restore_(run == Run::Restore) {}
 
-  // kwtconv's own options: quiet, and --backup when asked.
+  // kwtconv's own options: quiet, and --backup or --restore when asked.
   std::vector<std::string> KwtconvOptions() const {
     std::vector<std::string> options{"-q"};
-    if (backup_) options.push_back("--backup");
+    if (backup_) options.push_back(restore_ ? "--restore" : "--backup");
     return options;
   }
+
+  bool Restores() const { return restore_; }
 
   ProcessResult Traced(const std::vector<std::string>& options, const std::string& project) const {
     std::vector<std::string> arguments{"-f", "-qq", "-E", "ASAN_OPTIONS=detect_leaks=0"};
@@ -197,7 +210,7 @@ class Harness {
   std::vector<std::string> Try(const Project& p, const KillPoint& point, const fs::path& log,
                                Afterwards& afterwards) const {
     std::vector<std::string> wrong;
-    p.Reset();
+    p.Reset(restore_);
     const ProcessResult killed =
         Traced({"-o", log.string(), "-e", "trace=" + point.call, "-e",
                 "inject=" + point.call + ":signal=SIGKILL:when=" + std::to_string(point.ordinal)},
@@ -210,6 +223,10 @@ class Harness {
     const std::string where = FolderText(p.folder);
     if (calls.empty() || Head(Replaced(calls.back(), where, "<folder>")) != Head(point.shown)) {
       wrong.push_back("killed elsewhere: " + (calls.empty() ? std::string("nowhere") : calls.back()));
+    }
+    if (restore_) {
+      CheckRestore(p, wrong, afterwards);
+      return wrong;
     }
 
     // What the kill left: whole files, and a contents file that is old only
@@ -276,14 +293,45 @@ class Harness {
   }
 
  private:
+  // What a killed restore left, and what a second restore makes of it.
+  void CheckRestore(const Project& p, std::vector<std::string>& wrong, Afterwards& afterwards) const {
+    const auto state = [&p](const char* name, const std::string& old, const std::string& converted) {
+      if (!p.folder.Exists(name)) return -1;
+      const std::string bytes = p.folder.Read(name);
+      return bytes == old ? 0 : bytes == converted ? 2 : -1;
+    };
+    const int project = state("book.kwj", p.project0, p.project2);
+    const int contents = state("book.KWT", p.contents0, p.contents2);
+    if (project < 0) wrong.push_back("project file is neither the backup nor the converted one");
+    if (contents < 0) wrong.push_back("contents file is neither the backup nor the converted one");
+    if (project == 2 && contents == 0) wrong.push_back("old records behind the converted project file");
+    for (const auto& entry : p.folder.Snapshot()) {
+      if (!IsWorkFile(entry.name)) wrong.push_back("stray file " + entry.name);
+    }
+    if (p.folder.Read("book.kwj.bak") != p.project0 || p.folder.Read("book.KWT.bak") != p.contents0)
+      wrong.push_back("a backup changed");
+    if (!wrong.empty()) return;
+    afterwards = project == 2    ? Afterwards::Finished
+                 : contents == 2 ? Afterwards::FinishedFromSavedText
+                                 : Afterwards::AlreadyDone;
+    const ProcessResult again = Kwtconv({"-q", "--restore", p.path});
+    if (again.exitCode != 0 || !again.err.empty()) {
+      wrong.push_back("second restore failed: exit " + std::to_string(again.exitCode) + ", " + again.err);
+    }
+    if (p.folder.Read("book.kwj") != p.project0 || p.folder.Read("book.KWT") != p.contents0)
+      wrong.push_back("second restore left the converted files");
+    if (p.folder.Snapshot().size() != 4) wrong.push_back("files left behind by the second restore");
+  }
+
   std::string strace_;
   bool backup_;
+  bool restore_;
 };
 
-void KillAtEveryFileCall(bool backup) {
+void KillAtEveryFileCall(Run run) {
   const std::string strace = FindStrace();
   if (strace.empty()) GTEST_SKIP() << "strace is not installed; scripts/test installs it";
-  const Harness harness(strace, backup);
+  const Harness harness(strace, run);
   Folder probeFolder;
   if (harness.Traced({"-o", "/dev/null"}, probeFolder.Utf8("none.kwj")).exitCode != 1) {
     GTEST_SKIP() << "strace cannot trace here (ptrace is not allowed)";
@@ -293,12 +341,12 @@ void KillAtEveryFileCall(bool backup) {
   Folder logs;
   Folder countFolder;
   const Project counted(countFolder);
-  counted.Reset();
-  const ProcessResult run =
+  counted.Reset(harness.Restores());
+  const ProcessResult traced =
       harness.Traced({"-o", logs.Utf8("count.log"), "-e", "trace=" + FileCallSet()}, counted.path);
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  ASSERT_EQ(countFolder.Read("book.kwj"), counted.project2);
-  ASSERT_EQ(countFolder.Read("book.KWT"), counted.contents2);
+  ASSERT_EQ(traced.exitCode, 0) << traced.err;
+  ASSERT_EQ(countFolder.Read("book.kwj"), harness.Restores() ? counted.project0 : counted.project2);
+  ASSERT_EQ(countFolder.Read("book.KWT"), harness.Restores() ? counted.contents0 : counted.contents2);
 
   // From the first call that touches the project's folder on, every call is a
   // kill point; before it the program is only starting.
@@ -312,7 +360,7 @@ void KillAtEveryFileCall(bool backup) {
     started = started || call.find(where) != std::string::npos;
     if (started) points.push_back({name, ordinal, Replaced(call, where, "<folder>")});
   }
-  ASSERT_GT(points.size(), 40u) << "the traced run made too few calls to be the conversion";
+  ASSERT_GT(points.size(), 40u) << "the traced run made too few calls to be the conversion or restore";
 
   Tally tally;
   const unsigned workers = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
@@ -340,9 +388,13 @@ void KillAtEveryFileCall(bool backup) {
   }
   for (std::thread& thread : threads) thread.join();
 
-  std::cout << (backup ? "with --backup: " : "") << "kill points tried: " << tally.tried
-            << ", survived: " << tally.survived << "; second run finished the conversion after "
-            << tally.outcomes[Afterwards::Finished] << ", finished it from the saved project text after "
+  const char* runs[] = {"", "with --backup: ", "--restore: "};
+  std::cout << runs[static_cast<int>(run)] << "kill points tried: " << tally.tried
+            << ", survived: " << tally.survived << "; second run finished the "
+            << (run == Run::Restore ? "restore" : "conversion") << " after "
+            << tally.outcomes[Afterwards::Finished]
+            << (run == Run::Restore ? ", finished the contents file after the project file's after "
+                                    : ", finished it from the saved project text after ")
             << tally.outcomes[Afterwards::FinishedFromSavedText] << ", found it complete after "
             << tally.outcomes[Afterwards::AlreadyDone]
             << "; states needing the user: " << tally.tried - tally.survived << "\n";
@@ -361,11 +413,17 @@ void KillAtEveryFileCall(bool backup) {
 }
 
 TEST(CrashConsistency, KillAtEveryFileCallKeepsRecordsAndProject) {
-  KillAtEveryFileCall(false);
+  KillAtEveryFileCall(Run::Convert);
 }
 
 TEST(CrashConsistency, KillAtEveryFileCallWithBackupsKeepsTheOriginal) {
-  KillAtEveryFileCall(true);
+  KillAtEveryFileCall(Run::ConvertWithBackups);
+}
+
+// For a restore, "from the saved text" counts the kills after the project
+// file was put back, which the second restore finished with the contents.
+TEST(CrashConsistency, KillAtEveryFileCallOfARestoreIsFinishedByTheNext) {
+  KillAtEveryFileCall(Run::Restore);
 }
 
 }  // namespace
