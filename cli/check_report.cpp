@@ -128,6 +128,7 @@ std::string FailureReason(const ProjectCheck& check) {
     case Cause::BackupMissing:
     case Cause::BackupsNotAPair:
     case Cause::NotConverted:
+    case Cause::BackupChanged:
     case Cause::ProjectUnreadable:
     case Cause::BackupExists:
     case Cause::BackupFailed:
@@ -172,6 +173,14 @@ std::string RestoreReason(const RestorePlan& plan) {
     case Cause::BackupMissing: return Say(Msg::ReasonBackupMissing, {path});
     case Cause::BackupsNotAPair: return Say(Msg::ReasonBackupsNotAPair, {path});
     case Cause::NotConverted: return Say(Msg::ReasonNotConverted, {path});
+    case Cause::BackupChanged: return Say(Msg::ReasonBackupChanged, {path});
+    case Cause::TemporaryBlocked:
+      return Say(Msg::ReasonTemporaryBlocked, {NamePart(path, kNativePathStyle), at});
+    case Cause::ReadOnly: return Say(Msg::ReasonReadOnly, {at});
+    case Cause::ContentsIsTemporary:
+      return Say(Msg::ReasonContentsIsTemporary, {NamePart(path, kNativePathStyle), at});
+    case Cause::ProjectFileAsWorkFile: return Say(Msg::ReasonProjectFileAsWorkFile, {at});
+    case Cause::NotContentsFile: return Say(Msg::ReasonNotContentsFile, {at});
     case Cause::ProjectChanged:
     case Cause::ContentsChanged: return Say(Msg::ReasonChangedSinceConversion, {path});
     case Cause::ProjectMissing: return Say(Msg::ReasonProjectMissing);
@@ -191,15 +200,10 @@ std::string RestoreReason(const RestorePlan& plan) {
     // A conversion's own; a restore never meets them.
     case Cause::NoContents:
     case Cause::NegativeCount:
-    case Cause::NotContentsFile:
     case Cause::CopiedProject:
-    case Cause::ProjectFileAsWorkFile:
-    case Cause::ContentsIsTemporary:
     case Cause::PathTooLong:
     case Cause::AlreadyConverted:
     case Cause::ContentsUnreadable:
-    case Cause::TemporaryBlocked:
-    case Cause::ReadOnly:
     case Cause::CannotReplaceInOneStep:
     case Cause::TooFewRecords:
     case Cause::ProjectNotSaved:

@@ -276,23 +276,51 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "復元済みです (二つのファイルはバックアップと同じです)"},
     {Msg::RestoreRefused, "cannot restore: %s; nothing was changed",
      "復元できません: %s。何も変更していません。"},
-    {Msg::ReasonBackupMissing, "the backup %s is missing or is no plain file",
-     "バックアップ %s がないか、通常のファイルではありません"},
+    {Msg::ReasonBackupMissing,
+     "the backup %s is missing, or is no plain file of its own (a link, or a file with a second name)",
+     "バックアップ %s がないか、それだけの通常のファイルではありません "
+     "(リンクか、別の名前もあるファイルです)"},
     {Msg::ReasonBackupsNotAPair,
      "the backups are no pair: the backed-up project's Version and Count do not fit %s",
      "バックアップが組になっていません (バックアップのプロジェクトの Version と Count が %s に合いません)"},
     {Msg::ReasonNotConverted,
-     "the project was not converted: %s records the backed-up Version but is not the backup",
-     "プロジェクトは変換されていません (%s の Version "
-     "はバックアップと同じですが、内容がバックアップと違います)"},
+     "the project was not converted, or was restored already: its project file records the backed-up "
+     "Version, "
+     "and %s is not its backup",
+     "プロジェクトは変換されていないか、既に戻してあります (プロジェクトファイルの Version "
+     "はバックアップと同じで、"
+     "%s はバックアップと違います)"},
     {Msg::ReasonChangedSinceConversion,
      "%s has changed since its conversion, and restoring would lose that change",
      "%s は変換のあとで変更されています。復元すると、その変更が失われます"},
+    {Msg::ReasonBackupChanged,
+     "the backup %s has changed since the conversion (it is newer than the converted file), so it no longer "
+     "holds the project as it was",
+     "バックアップ %s は変換のあとで変更されています "
+     "(変換したファイルより新しいため)。変換前のプロジェクトでは"
+     "なくなっています"},
     {Msg::NoteRestoreByHand,
-     "to go back all the same, keep a copy of the current files, then put NAME.kwj.bak and NAME.KWT.bak back "
-     "by hand, always both, as the guide describes",
-     "それでも戻すには、今のファイルのコピーを取っておいてから、名前.kwj.bak と 名前.KWT.bak を手で、"
-     "必ず二つ一緒に戻してください (説明書を参照)"},
+     "to go back all the same, keep a copy of the current files, then put %s and %s back by hand, always "
+     "both, as the guide describes",
+     "それでも戻すには、今のファイルのコピーを取っておいてから、%s と %s "
+     "を手で、必ず二つ一緒に戻してください "
+     "(説明書を参照)"},
+    {Msg::NoteRestoreDiskFull,
+     "the disk has no room for the files put back (each is written anew beside the file it replaces): make "
+     "room, then restore again",
+     "戻すファイルを書く空きがディスクにありません (それぞれ、置き換えるファイルの隣に新しく書きます)。空きを"
+     "作ってから、もう一度戻してください"},
+    {Msg::RestoreChangedMidway,
+     "%s changed while it was being restored, so it was kept as it is; the project file has been put back "
+     "already: to keep that change, use the project with version 1.4.0 after writing Version=%s in the "
+     "project "
+     "file again",
+     "%s が復元の途中で変更されたため、そのまま残しました。プロジェクトファイルは既に戻っています。その変更を"
+     "残すには、プロジェクトファイルの Version を %s に書き直して、バージョン 1.4.0 で使ってください"},
+    {Msg::RestoreStopped, "the restore was stopped before anything was replaced; nothing was changed",
+     "何も置き換える前に復元を中断しました。何も変更していません"},
+    {Msg::SummaryRestore, "%d projects: %d restored, %d already restored, %d failed",
+     "プロジェクト %d 件: 復元 %d 件、復元済み %d 件、失敗 %d 件"},
     {Msg::CheckBackups, "backups: %s, %s", "バックアップ: %s、%s"},
     {Msg::VerdictWillRestore, "will restore", "復元します"},
     {Msg::VerdictAlreadyRestored, "already restored", "復元済みです"},

@@ -144,7 +144,8 @@ std::optional<std::string> NoteFor(const ConversionResult& result, const Options
     case Cause::Interrupted:
     case Cause::BackupMissing:
     case Cause::BackupsNotAPair:
-    case Cause::NotConverted: return std::nullopt;
+    case Cause::NotConverted:
+    case Cause::BackupChanged: return std::nullopt;
   }
   return std::nullopt;
 }
@@ -356,12 +357,14 @@ void ReportRestoreCheckJson(Console& console, const RestorePlan& plan) {
 
 // After two or more projects, on the standard error: stdout keeps one line
 // (or object) per project.
-void ReportSummary(Console& console, std::size_t converted, std::size_t upToDate, std::size_t failed) {
-  console.Write(Stream::Err, std::string(kProgram) + ": " +
-                                 Say(Msg::Summary, {std::to_string(converted + upToDate + failed),
-                                                    std::to_string(converted), std::to_string(upToDate),
-                                                    std::to_string(failed)}) +
-                                 "\n");
+void ReportSummary(Console& console, std::size_t converted, std::size_t upToDate, std::size_t failed,
+                   bool restore) {
+  console.Write(Stream::Err,
+                std::string(kProgram) + ": " +
+                    Say(restore ? Msg::SummaryRestore : Msg::Summary,
+                        {std::to_string(converted + upToDate + failed), std::to_string(converted),
+                         std::to_string(upToDate), std::to_string(failed)}) +
+                    "\n");
   console.Flush(Stream::Err);
 }
 
@@ -454,10 +457,18 @@ int RunCheck(const Options& options, const std::vector<ProjectName>& projects, C
   return Finish(console, all_well ? kExitSuccess : kExitFailure);
 }
 
-// Why a restore did not happen, and what to do about it.
-std::optional<std::string> RestoreNote(Cause cause) {
-  if (cause == Cause::ProjectChanged || cause == Cause::ContentsChanged) return Say(Msg::NoteRestoreByHand);
-  return std::nullopt;
+// What a restore that did not happen means, and what to do about it.
+std::optional<std::string> RestoreNote(const RestorePlan& plan) {
+  switch (plan.cause) {
+    case Cause::ProjectChanged:
+    case Cause::ContentsChanged:
+      return Say(Msg::NoteRestoreByHand, {plan.projectBackup, plan.contentsBackup});
+    case Cause::ReadOnly: return Say(Msg::NoteReadOnly, {plan.causePath});
+    case Cause::FileInUse: return Say(Msg::NoteFolderBusy);
+    case Cause::AccessDenied: return Say(Msg::NoteAccessDenied);
+    case Cause::DiskFull: return Say(Msg::NoteRestoreDiskFull);
+    default: return std::nullopt;
+  }
 }
 
 ProjectOutcome RestoreOne(const ProjectName& name, const Options& options) {
@@ -473,10 +484,11 @@ ProjectOutcome RestoreOne(const ProjectName& name, const Options& options) {
       RestoreProject(name.path, ConversionOptionsOf(options), [] { return StopRequested(); });
   const RestorePlan& plan = result.plan;
   if (!plan.contents.empty()) outcome.contents = plan.contents;
-  if (plan.version != 0 || plan.count != 0) {
-    const std::int32_t version =
-        result.outcome == RestoreOutcome::Restored ? plan.backupVersion : plan.version;
-    outcome.version = version;
+  // After a failure the Version is whichever file is in place: not known.
+  const bool known =
+      result.outcome != RestoreOutcome::Failed && result.outcome != RestoreOutcome::Interrupted;
+  if (known && (plan.version != 0 || plan.count != 0)) {
+    outcome.version = result.outcome == RestoreOutcome::Restored ? plan.backupVersion : plan.version;
     outcome.count = plan.count;
   }
   switch (result.outcome) {
@@ -492,15 +504,23 @@ ProjectOutcome RestoreOne(const ProjectName& name, const Options& options) {
       outcome.message = Say(Msg::RestoreRefused, {RestoreReason(plan)});
       outcome.ownMessage = true;
       outcome.ioCode = plan.ioCode;
-      outcome.note = RestoreNote(plan.cause);
+      outcome.note = RestoreNote(plan);
       break;
     case RestoreOutcome::Failed:
-      outcome.message = result.errorText;
-      outcome.ioCode = result.ioCode;
+      if (plan.cause == Cause::ContentsChanged) {
+        outcome.message = Say(Msg::RestoreChangedMidway, {plan.contents, IntegerText(plan.version)});
+        outcome.ownMessage = true;
+      } else {
+        outcome.message = result.errorText;
+        outcome.ioCode = result.ioCode;
+        if (!plan.causePath.empty()) *outcome.message += " (" + plan.causePath + ")";
+        outcome.note = RestoreNote(plan);
+      }
       break;
     case RestoreOutcome::Interrupted:
       outcome.result = Result::Interrupted;
-      outcome.message = result.errorText;
+      outcome.message = Say(Msg::RestoreStopped);
+      outcome.ownMessage = true;
       break;
   }
   return outcome;
@@ -584,7 +604,7 @@ int RunConversions(const Options& options, const std::vector<ProjectName>& proje
   }
   // -q prints errors only: the summary is not one.
   if (projects.size() >= 2 && !options.quiet) {
-    ReportSummary(console, tally.converted, tally.upToDate, tally.failed);
+    ReportSummary(console, tally.converted, tally.upToDate, tally.failed, options.restore);
   }
   return Finish(console, tally.status);
 }
@@ -636,7 +656,10 @@ std::vector<std::vector<std::size_t>> GroupsByFolder(const std::vector<ProjectNa
     join(FolderOf(projects[i].path), i);
     if (projects[i].error) continue;
     try {
-      for (const std::string& folder : PlanConversion(projects[i].path, conversion).folders) join(folder, i);
+      const std::vector<std::string> folders = options.restore
+                                                   ? PlanRestore(projects[i].path, conversion).folders
+                                                   : PlanConversion(projects[i].path, conversion).folders;
+      for (const std::string& folder : folders) join(folder, i);
     } catch (const Exception&) {
       // An unreadable project file holds only its own folder before it fails.
     }
@@ -701,7 +724,7 @@ int RunParallel(const Options& options, const std::vector<ProjectName>& projects
   for (std::thread& worker : workers) worker.join();
   // -q prints errors only: the summary is not one.
   if (projects.size() >= 2 && !options.quiet) {
-    ReportSummary(console, tally.converted, tally.upToDate, tally.failed);
+    ReportSummary(console, tally.converted, tally.upToDate, tally.failed, options.restore);
   }
   return Finish(console, tally.status);
 }

@@ -335,31 +335,13 @@ const Pass* StoppedRunToFinish(TMemIniFile& store, std::string_view contentsPath
   return finished;
 }
 
-PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& contents,
-                     FolderHolds& holds) {
-  const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
-  if (count == 0) {
-    return Stop(Cause::NoContents, ConversionOutcome::NoRecords, {}, std::string(texts::kStatusNoContents));
-  }
-  // A negative count would convert nothing and replace the contents by an
-  // empty file.
-  if (count < 0) {
-    return Refusal(Cause::NegativeCount, {}, texts::Format(texts::kNegativeCountFormat, IntegerText(count)));
-  }
-
-  const std::string& path = contents.path;
-  const std::string temporaryPath = TemporaryPathFor(path);
-  if (PlannedStop stop = IrregularFileStop(Cause::NotRegularFile, path)) return stop;
-  if (!FileIsPresent(path)) return IoStop(Cause::ContentsMissing, path, io_code::kNotOpen);
-  if (InSystemFolder(path)) {
-    return Refusal(Cause::SystemFolder, path, texts::Format(texts::kSystemFolderFormat, path));
-  }
-  if (PlannedStop stop = holds.HoldFolderOf(path)) return stop;
-
+PlannedStop ContentsNameStop(const TMemIniFile& store, const ChosenContents& contents) {
   // The project file, or the file its new text waits in, must not double as
   // the contents file or the temporary file: records would be written over
   // the project, or the project's text over the records. Files are compared
   // as files, not as names.
+  const std::string& path = contents.path;
+  const std::string temporaryPath = TemporaryPathFor(path);
   const std::string pendingPath = store.PendingSavePath();
   for (const std::string& work : {path, temporaryPath}) {
     if (platform::SameFile(work, store.FileName()) || platform::SameFile(work, pendingPath)) {
@@ -387,6 +369,31 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
   if (!contents.given && !NamesContentsFile(path)) {
     return Refusal(Cause::NotContentsFile, path, texts::Format(texts::kNotContentsFileFormat, path));
   }
+  return {};
+}
+
+PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& contents,
+                     FolderHolds& holds) {
+  const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
+  if (count == 0) {
+    return Stop(Cause::NoContents, ConversionOutcome::NoRecords, {}, std::string(texts::kStatusNoContents));
+  }
+  // A negative count would convert nothing and replace the contents by an
+  // empty file.
+  if (count < 0) {
+    return Refusal(Cause::NegativeCount, {}, texts::Format(texts::kNegativeCountFormat, IntegerText(count)));
+  }
+
+  const std::string& path = contents.path;
+  const std::string temporaryPath = TemporaryPathFor(path);
+  if (PlannedStop stop = IrregularFileStop(Cause::NotRegularFile, path)) return stop;
+  if (!FileIsPresent(path)) return IoStop(Cause::ContentsMissing, path, io_code::kNotOpen);
+  if (InSystemFolder(path)) {
+    return Refusal(Cause::SystemFolder, path, texts::Format(texts::kSystemFolderFormat, path));
+  }
+  if (PlannedStop stop = holds.HoldFolderOf(path)) return stop;
+
+  if (PlannedStop stop = ContentsNameStop(store, contents)) return stop;
   if (!contents.given && !contents.foundBesideProject) {
     if (const std::string beside = CopyBesideProject(store, path); !beside.empty()) {
       return Refusal(Cause::CopiedProject, path, texts::Format(texts::kCopiedProjectFormat, {path, beside}));

@@ -150,6 +150,12 @@ PlannedStop ProjectStop(std::string_view project);
 // Holds the contents file's folder to look. Null when nothing proves it.
 const Pass* StoppedRunToFinish(TMemIniFile& store, std::string_view contentsPath, FolderHolds& holds);
 
+// The contents file must be no other file of the project (the project file,
+// the file its new text waits in, another project file) and no file under a
+// work name beside it, and a contents file (*.KWT) unless given by name: what
+// the work would write over or take for a leftover.
+PlannedStop ContentsNameStop(const TMemIniFile& store, const ChosenContents& contents);
+
 // What the pass will stop at, in the order the pass meets it, holding the
 // contents file's folder on the way. None when it will convert.
 PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& contents,

@@ -94,9 +94,13 @@ enum class Cause {
   // Restoring: the backed-up project's Version and Count do not fit the
   // contents backup's size and layout.
   BackupsNotAPair,
-  // Restoring: the project file still records the backed-up Version, but is
-  // not the backup: there is no conversion to undo.
+  // Restoring: the project file records the backed-up Version but a file of
+  // the pair is not its backup: never converted, or restored already and
+  // changed since.
   NotConverted,
+  // Restoring: a backup was changed after the conversion (it is newer than
+  // the converted file), so it no longer holds the project as it was.
+  BackupChanged,
 };
 
 // The facts of the project a face shows beside the outcome, as the conversion

@@ -137,12 +137,25 @@ struct Looks {
   // new text is written first.
   std::string projectTarget;
   std::string projectSavePath;
+  // The file whose open failed, when one did.
+  std::string openFailed;
 };
 
 platform::FileHandle OpenOrThrow(const FolderHolds& holds, std::string_view path) {
   platform::FileHandle file;
   if (const platform::ErrorCode code = holds.OpenFile(path, platform::Access::Read, file)) ThrowIo(code);
   return file;
+}
+
+std::string FolderNamed(const std::string& folder) {
+  return folder.empty() ? std::string(".") : folder;
+}
+
+// True when the file at path is a backup changed after the conversion: newer
+// than the converted file, which the conversion wrote after the backup.
+bool ChangedSince(platform::FileHandle& backup, const platform::FileStamp& converted) {
+  platform::FileStamp stamp;
+  return platform::StampOf(backup, stamp) == platform::error::kSuccess && stamp.written > converted.written;
 }
 
 RestorePlan PlanRestoreIn(std::string_view project, const ConversionOptions& options, FolderHolds& holds,
@@ -159,6 +172,13 @@ RestorePlan PlanRestoreIn(std::string_view project, const ConversionOptions& opt
   };
   const auto stopAt = [&stop](const PlannedStop& planned) {
     return stop(planned.cause, planned.path, planned.ioCode);
+  };
+  // An open that fails names its file.
+  const auto open = [&looks, &holds](std::string_view path) {
+    looks.openFailed = std::string(path);
+    platform::FileHandle file = OpenOrThrow(holds, path);
+    looks.openFailed.clear();
+    return file;
   };
   if (const PlannedStop planned = ProjectStop(project)) return stopAt(planned);
   if (const PlannedStop planned = holds.HoldFolderOf(project)) return stopAt(planned);
@@ -185,7 +205,40 @@ RestorePlan PlanRestoreIn(std::string_view project, const ConversionOptions& opt
     return stop(Cause::NotRegularFile, contents.path);
   if (InSystemFolder(contents.path)) return stop(Cause::SystemFolder, contents.path);
   if (const PlannedStop planned = holds.HoldFolderOf(contents.path)) return stopAt(planned);
+  plan.folders = holds.Folders();
+  if (const PlannedStop planned = ContentsNameStop(current, contents)) return stopAt(planned);
   if (!platform::IsPlainFile(plan.contentsBackup)) return stop(Cause::BackupMissing, plan.contentsBackup);
+
+  // The new files are written under the conversion's work names; a second
+  // name of the project's own files there would be removed with them.
+  const std::string temporaryPath = TemporaryPathFor(contents.path);
+  for (const std::string& work : {temporaryPath, looks.projectSavePath}) {
+    for (const std::string& own : {contents.path, projectTarget}) {
+      if (platform::SameFile(work, own))
+        return stop(Cause::TemporaryBlocked, work,
+                    static_cast<std::int32_t>(platform::error::kSharingViolation));
+    }
+  }
+  // Both files are replaced, so both folders must take new files, and no
+  // other program may hold either file.
+  for (const std::string& file : {projectTarget, contents.path}) {
+    if (!platform::FolderIsWritable(FolderOf(file)))
+      return stop(Cause::ReadOnly, FolderNamed(FolderOf(file)),
+                  static_cast<std::int32_t>(platform::error::kAccessDenied));
+    // Opened for a moment as the move will need it: no other opener holding it.
+    platform::FileHandle writable;
+    const platform::HeldFolder* held = holds.HeldFolderOf(file);
+    const platform::ErrorCode code =
+        held ? platform::OpenIn(*held, NameIn(file), platform::Access::ReadWrite, platform::kShareNone,
+                                platform::Creation::OpenExisting, writable)
+             : platform::Open(file, platform::Access::ReadWrite, platform::kShareNone,
+                              platform::Creation::OpenExisting, writable);
+    if (code != platform::error::kSuccess) {
+      const auto ioCode = static_cast<std::int32_t>(code);
+      return stop(code == platform::error::kAccessDenied ? Cause::ReadOnly : CauseOfIoCode(ioCode), file,
+                  ioCode);
+    }
+  }
 
   // The backups must be one pair: a backed-up project that a conversion
   // changes, and at least its Count records of its layout, not of a later one.
@@ -193,7 +246,7 @@ RestorePlan PlanRestoreIn(std::string_view project, const ConversionOptions& opt
   const Layout& before = LayoutForVersion(plan.backupVersion);
   std::uint64_t needed = 0;
   std::uint64_t size = 0;
-  platform::FileHandle contentsBackup = OpenOrThrow(holds, plan.contentsBackup);
+  platform::FileHandle contentsBackup = open(plan.contentsBackup);
   if (passes.empty() || plan.count <= 0 || !ContentsSizeFor(before, plan.count, needed) ||
       !SizeOf(contentsBackup, size) || size < needed ||
       LaterLayoutOfContents(before, contentsBackup, plan.count).certain) {
@@ -203,22 +256,23 @@ RestorePlan PlanRestoreIn(std::string_view project, const ConversionOptions& opt
   // The project file: its backup already, or exactly what a pass saved from
   // the backup. Anything else is an edit that a restore would lose.
   const Pass* reached = nullptr;
+  bool projectBackupChanged = false;
   {
-    platform::FileHandle now = OpenOrThrow(holds, projectTarget);
-    platform::FileHandle old = OpenOrThrow(holds, plan.projectBackup);
+    platform::FileHandle now = open(projectTarget);
+    platform::FileHandle old = open(plan.projectBackup);
     if (const platform::ErrorCode code = platform::StampOf(now, looks.project)) ThrowIo(code);
     plan.projectRestored = SameBytes(now, old);
+    projectBackupChanged = ChangedSince(old, looks.project);
   }
   if (!plan.projectRestored) {
     for (const Pass& pass : passes) {
       if (pass.stampedVersion == plan.version) reached = &pass;
     }
-    if (reached == nullptr) {
-      const bool unconverted = LayoutForVersion(plan.version).number == before.number;
-      return stop(unconverted ? Cause::NotConverted : Cause::ProjectChanged, plan.project);
-    }
-    if (!backup.FileHoldsSavedTextWith(projectTarget, keys::kSection, keys::kVersion,
-                                       IntegerText(plan.version))) {
+    const bool unconverted = LayoutForVersion(plan.version).number == before.number;
+    if (reached == nullptr && unconverted) return stop(Cause::NotConverted, plan.project);
+    if (reached == nullptr || !backup.FileHoldsSavedTextWith(projectTarget, keys::kSection, keys::kVersion,
+                                                             IntegerText(plan.version))) {
+      if (projectBackupChanged) return stop(Cause::BackupChanged, plan.projectBackup);
       return stop(Cause::ProjectChanged, plan.project);
     }
   }
@@ -226,20 +280,25 @@ RestorePlan PlanRestoreIn(std::string_view project, const ConversionOptions& opt
   // The contents file: its backup already, or exactly the backed-up records
   // converted as far as the project file says (any pass's layout once the
   // project file is back).
-  platform::FileHandle now = OpenOrThrow(holds, contents.path);
+  platform::FileHandle now = open(contents.path);
   if (const platform::ErrorCode code = platform::StampOf(now, looks.contents)) ThrowIo(code);
+  bool contentsBackupChanged = false;
   {
-    platform::FileHandle old = OpenOrThrow(holds, plan.contentsBackup);
+    platform::FileHandle old = open(plan.contentsBackup);
     plan.contentsRestored = SameBytes(now, old);
+    contentsBackupChanged = ChangedSince(old, looks.contents);
   }
   if (!plan.contentsRestored) {
     bool converted = false;
     for (const Pass& pass : passes) {
       if (converted || (reached != nullptr && &pass != reached)) continue;
-      platform::FileHandle old = OpenOrThrow(holds, plan.contentsBackup);
-      platform::FileHandle again = OpenOrThrow(holds, contents.path);
+      platform::FileHandle old = open(plan.contentsBackup);
+      platform::FileHandle again = open(contents.path);
       converted = HoldsConverted(old, again, before, pass.to, plan.count);
     }
+    // With the project file back, the records belong to the old program now.
+    if (!converted && plan.projectRestored) return stop(Cause::NotConverted, contents.path);
+    if (!converted && contentsBackupChanged) return stop(Cause::BackupChanged, plan.contentsBackup);
     if (!converted) return stop(Cause::ContentsChanged, contents.path);
   }
   return plan;
@@ -252,7 +311,12 @@ class PutBack {
   PutBack(const platform::HeldFolder& folder, std::string name, std::string workName)
       : folder_(folder), name_(std::move(name)), workName_(std::move(workName)) {}
   ~PutBack() {
-    if (file_ && !moved_) (void)platform::DeleteHeldIn(folder_, file_, workName_);
+    if (!made_ || moved_) return;
+    if (file_) {
+      (void)platform::DeleteHeldIn(folder_, file_, workName_);
+    } else {
+      (void)platform::DeleteIn(folder_, workName_);  // a move that failed closed it
+    }
   }
   PutBack(const PutBack&) = delete;
   PutBack& operator=(const PutBack&) = delete;
@@ -273,6 +337,7 @@ class PutBack {
                              platform::Creation::CreateNew, file_)) {
       ThrowIo(code);
     }
+    made_ = true;
     permissionsNotKept_ = platform::CopyPermissions(replaced, file_);
     std::vector<char> buffer(kBlockBytes);
     for (;;) {
@@ -313,6 +378,7 @@ class PutBack {
   std::string workName_;
   platform::FileHandle file_;
   platform::PermissionParts permissionsNotKept_ = 0;
+  bool made_ = false;
   bool moved_ = false;
 };
 
@@ -322,7 +388,9 @@ RestorePlan PlanRestore(std::string_view project, const ConversionOptions& optio
   FolderHolds holds(FolderHolds::Mode::Probe);
   Looks looks;
   try {
-    return PlanRestoreIn(project, options, holds, looks);
+    RestorePlan plan = PlanRestoreIn(project, options, holds, looks);
+    plan.folders = holds.Folders();
+    return plan;
   } catch (const EFOpenError&) {
     RestorePlan plan;
     plan.project = std::string(project);
@@ -333,6 +401,7 @@ RestorePlan PlanRestore(std::string_view project, const ConversionOptions& optio
     RestorePlan plan;
     plan.project = std::string(project);
     plan.cause = CauseOfIoCode(error.IoCode());
+    plan.causePath = looks.openFailed;
     plan.ioCode = error.IoCode();
     return plan;
   }
@@ -348,9 +417,9 @@ RestoreResult RestoreProject(std::string_view project, const ConversionOptions& 
     if (result.plan.cause == Cause::None) result.plan.cause = cause;
     return result;
   };
+  Looks looks;
   try {
     FolderHolds holds(FolderHolds::Mode::Hold);
-    Looks looks;
     result.plan = PlanRestoreIn(project, options, holds, looks);
     RestorePlan& plan = result.plan;
     if (!plan.Restorable()) {
@@ -394,9 +463,17 @@ RestoreResult RestoreProject(std::string_view project, const ConversionOptions& 
     // for converted ones.
     if (!plan.projectRestored) {
       projectFile.Replace();
+      result.projectPutBack = true;
       result.permissionsNotKept |= projectFile.PermissionsNotKept();
     }
     if (!plan.contentsRestored) {
+      // Looked at once more: a record written meanwhile would be lost.
+      if (!contentsFile.StillAsFound(looks.contents)) {
+        plan.cause = Cause::ContentsChanged;
+        plan.causePath = plan.contents;
+        result.outcome = RestoreOutcome::Failed;
+        return result;
+      }
       contentsFile.Replace();
       result.permissionsNotKept |= contentsFile.PermissionsNotKept();
     }
@@ -406,6 +483,7 @@ RestoreResult RestoreProject(std::string_view project, const ConversionOptions& 
     return failed(RestoreOutcome::Interrupted, error, Cause::Interrupted);
   } catch (const EInOutError& error) {
     result.ioCode = error.IoCode();
+    if (result.plan.causePath.empty()) result.plan.causePath = looks.openFailed;
     return failed(RestoreOutcome::Failed, error, CauseOfIoCode(error.IoCode()));
   } catch (const EFOpenError& error) {
     result.plan.causePath = result.plan.project;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "convert/conversion_plan.h"
 #include "convert/conversion_result.h"
@@ -35,6 +36,8 @@ struct RestorePlan {
   Cause cause = Cause::None;
   std::string causePath;
   std::optional<std::int32_t> ioCode;
+  // The folders a restore holds, each once, in the order first met.
+  std::vector<std::string> folders;
 
   bool Restorable() const noexcept { return cause == Cause::None; }
   bool Done() const noexcept { return projectRestored && contentsRestored; }
@@ -59,6 +62,9 @@ struct RestoreResult {
   RestorePlan plan;
   std::string errorText;
   std::optional<std::int32_t> ioCode;
+  // The project file has been put back; for Failed, the contents file has not
+  // (the next restore finishes it, unless the cause says it changed).
+  bool projectPutBack = false;
   // What the put-back files could not keep of the files they replace.
   platform::PermissionParts permissionsNotKept = 0;
 };

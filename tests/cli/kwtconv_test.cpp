@@ -519,6 +519,24 @@ TEST(KwtconvRestore, RefusesWhatARestoreWouldLoseAndChangesNothing) {
        "p.kwj.bak is missing"},
       {"backups of two projects",
        [](const Folder& f, const BackedUp&) { f.Write("p.KWT.bak", Records102(2)); }, "backups are no pair"},
+      {"the contents file under a work name",
+       [](const Folder& f, const BackedUp&) {
+         for (const char* name : {"p.kwj", "p.kwj.bak"}) {
+           std::string text = f.Read(name);
+           text.replace(text.find("p.KWT"), 5, "TMP.DAT");
+           f.Write(name, text);
+         }
+         std::filesystem::rename(f.Path("p.KWT"), f.Path("TMP.DAT"));
+         std::filesystem::rename(f.Path("p.KWT.bak"), f.Path("TMP.DAT.bak"));
+       },
+       "TMP.DAT"},
+      {"the project backup edited since",
+       [](const Folder& f, const BackedUp& b) {
+         f.Write("p.kwj.bak", b.project + "x=1\r\n");
+         std::filesystem::last_write_time(
+             f.Path("p.kwj.bak"), std::filesystem::file_time_type::clock::now() + std::chrono::hours(1));
+       },
+       "the backup "},
       {"put back by hand, then edited",
        [](const Folder& f, const BackedUp& b) { f.Write("p.kwj", b.project + "x=1\r\n"); },
        "the project was not converted"},
@@ -539,6 +557,25 @@ TEST(KwtconvRestore, RefusesWhatARestoreWouldLoseAndChangesNothing) {
     EXPECT_NE(result.err.find(row.says), std::string::npos) << result.err;
     EXPECT_EQ(folder.Snapshot(), before);
   }
+}
+
+// Projects whose contents files share a folder wait for each other under -j,
+// as their conversions did.
+TEST(KwtconvRestore, ParallelRestoresOfProjectsSharingAFolderWait) {
+  Folder folder;
+  for (const char* name : {"a", "b"}) {
+    folder.Write(std::string("records/") + name + ".KWT", Records102(2));
+    folder.Write(std::string(name) + "/" + name + ".kwj",
+                 ProjectText("102", "2", "../records/" + std::string(name) + ".KWT"));
+  }
+  const std::vector<std::string> projects = {folder.Utf8("a/a.kwj"), folder.Utf8("b/b.kwj")};
+  std::vector<std::string> arguments = {"-q", "-j", "2", "--backup"};
+  arguments.insert(arguments.end(), projects.begin(), projects.end());
+  ASSERT_EQ(Kwtconv(arguments).exitCode, 0);
+  arguments[3] = "--restore";
+  const ProcessResult restored = Kwtconv(arguments);
+  EXPECT_EQ(restored.exitCode, 0) << restored.err;
+  EXPECT_EQ(folder.Read("records/a.KWT"), Records102(2));
 }
 
 TEST(KwtconvContents, ConvertsAMovedContentsFileAndKeepsTheRecordedPath) {

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "frame/display_text.h"
+#include "kit/wait_until.h"
 #include "runtime/cp932_text.h"
 #include "runtime/platform_faults.h"
 #include "runtime/texts.h"
@@ -264,6 +265,7 @@ TEST_F(AnsweringTest, ALongConversionIsNeverTakenForHungAndAnswersOtherPrograms)
   double slowest_answer_ms = 0;
   std::set<std::string> texts_read;
   std::atomic<bool> other_program_ended{false};
+  std::atomic<bool> counter_read{false};
   std::thread other_program([&] {
     while (!done.load()) {
       if (IsHungAppWindow(form.Handle())) ++hung;
@@ -279,16 +281,18 @@ TEST_F(AnsweringTest, ALongConversionIsNeverTakenForHungAndAnswersOtherPrograms)
         }
         const std::chrono::duration<double, std::milli> waited = std::chrono::steady_clock::now() - start;
         slowest_answer_ms = std::max(slowest_answer_ms, waited.count());
-        if (control == form.Txt3()) texts_read.insert(WideToCp932Lossy(text));
+        if (control != form.Txt3()) continue;
+        texts_read.insert(WideToCp932Lossy(text));
+        if (WideToCp932Lossy(text).starts_with(texts::kStatusProgressPrefix)) counter_read = true;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     other_program_ended = true;
   });
-  // A click that another program sends meanwhile waits for the conversion,
-  // as the user's own input does.
+  // A click that another program sends once the records are being counted
+  // waits for the conversion, as the user's own input does.
   std::thread clicker([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    kwt::testing::WaitUntil([&] { return counter_read.load(); }, std::chrono::seconds(5));
     SendMessageW(form.BitBtn1(), BM_CLICK, 0, 0);
   });
   const auto start = std::chrono::steady_clock::now();
