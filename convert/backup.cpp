@@ -58,24 +58,11 @@ bool SameBytes(std::string_view first, std::string_view second) {
 // The records of layout from, as the passes up to layout to write them.
 std::string ConvertedRecords(const std::string& records, const Layout& from, const Layout& to,
                              std::int32_t count) {
-  std::string out;
-  ContentRecord102 r102;
-  ContentRecord103 r103;
-  ContentRecord140 r140;
+  std::string out(static_cast<std::size_t>(count) * to.recordSize, '\0');
+  RecordChain chain(from.number, to.number);
   for (std::int32_t i = 0; i < count; ++i) {
-    const char* record = records.data() + static_cast<std::size_t>(i) * from.recordSize;
-    if (from.number == 102) {
-      std::memcpy(r102.bytes.data(), record, r102.bytes.size());
-      MapTo103(r102, r103);
-    } else {
-      std::memcpy(r103.bytes.data(), record, r103.bytes.size());
-    }
-    if (to.number == 103) {
-      out.append(reinterpret_cast<const char*>(r103.bytes.data()), r103.bytes.size());
-    } else {
-      MapTo140(r103, r140);
-      out.append(reinterpret_cast<const char*>(r140.bytes.data()), r140.bytes.size());
-    }
+    const auto at = static_cast<std::size_t>(i);
+    chain.Map(records.data() + at * from.recordSize, out.data() + at * to.recordSize);
   }
   return out;
 }

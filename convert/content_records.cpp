@@ -62,4 +62,19 @@ void MapTo140(const ContentRecord103& source, ContentRecord140& target) noexcept
   to[T::kText7] = 0;
 }
 
+void RecordChain::Map(const char* in, char* out) noexcept {
+  if (from_ == 102) {
+    std::memcpy(r102_.bytes.data(), in, r102_.bytes.size());
+    MapTo103(r102_, r103_);
+  } else {
+    std::memcpy(r103_.bytes.data(), in, r103_.bytes.size());
+  }
+  if (to_ == 103) {
+    std::memcpy(out, r103_.bytes.data(), r103_.bytes.size());
+    return;
+  }
+  MapTo140(r103_, r140_);
+  std::memcpy(out, r140_.bytes.data(), r140_.bytes.size());
+}
+
 }  // namespace kwt

@@ -121,4 +121,22 @@ static_assert(sizeof(ContentRecord140) == kContentRecord140Size);
 void MapTo103(const ContentRecord102& source, ContentRecord103& target) noexcept;
 void MapTo140(const ContentRecord103& source, ContentRecord140& target) noexcept;
 
+// The records of one layout (102 or 103) as the passes up to a later one (103
+// or 140) write them, one after another. Each pass maps every record into the
+// same target record, so the bytes a mapping leaves alone keep what the record
+// before left there: the records of each stage live as long as the chain.
+class RecordChain {
+ public:
+  RecordChain(std::int32_t fromLayout, std::int32_t toLayout) noexcept : from_(fromLayout), to_(toLayout) {}
+  // in holds one record of the first layout; out gets one of the last.
+  void Map(const char* in, char* out) noexcept;
+
+ private:
+  std::int32_t from_;
+  std::int32_t to_;
+  ContentRecord102 r102_;
+  ContentRecord103 r103_;
+  ContentRecord140 r140_;
+};
+
 }  // namespace kwt

@@ -66,37 +66,6 @@ bool SameBytes(platform::FileHandle& first, platform::FileHandle& second) {
   return true;
 }
 
-// The records of layout from as the passes up to layout to write them, one
-// after another. Each pass maps every record into the same target record, so
-// bytes that a mapping leaves alone keep what the record before left there:
-// the records of each stage live as long as the stream.
-class RecordChain {
- public:
-  RecordChain(const Layout& from, const Layout& to) : from_(from), to_(to) {}
-
-  void Map(const char* in, char* out) {
-    if (from_.number == 102) {
-      std::memcpy(r102_.bytes.data(), in, r102_.bytes.size());
-      MapTo103(r102_, r103_);
-    } else {
-      std::memcpy(r103_.bytes.data(), in, r103_.bytes.size());
-    }
-    if (to_.number == 103) {
-      std::memcpy(out, r103_.bytes.data(), r103_.bytes.size());
-      return;
-    }
-    MapTo140(r103_, r140_);
-    std::memcpy(out, r140_.bytes.data(), r140_.bytes.size());
-  }
-
- private:
-  const Layout& from_;
-  const Layout& to_;
-  ContentRecord102 r102_;
-  ContentRecord103 r103_;
-  ContentRecord140 r140_;
-};
-
 // True when converted holds exactly what the passes from layout from to
 // layout to write from the first count records of original: converted in a
 // stream and compared, never held whole.
@@ -108,7 +77,7 @@ bool HoldsConverted(platform::FileHandle& original, platform::FileHandle& conver
   std::vector<char> in(kBlockRecords * from.recordSize);
   std::vector<char> mapped(kBlockRecords * to.recordSize);
   std::vector<char> found(kBlockRecords * to.recordSize);
-  RecordChain chain(from, to);
+  RecordChain chain(from.number, to.number);
   for (std::int64_t left = count; left > 0;) {
     const auto records = static_cast<std::size_t>(std::min<std::int64_t>(left, kBlockRecords));
     std::size_t got = 0;
