@@ -300,9 +300,6 @@ inline constexpr std::string_view kRunSkippedFormat = "\x91\xCE\x8F\xDB\x8AO: %d
 inline constexpr std::string_view kRunFailuresHeading =
     "\x8E\xB8\x94s\x82\xCC\x93\xE0\x97"
     "e:";
-// The closing box, after the last failure listed: how many more failed.
-// 「ほか %d 件」
-inline constexpr std::string_view kRunMoreFailuresFormat = "\x82\xD9\x82\xA9 %d \x8C\x8F";
 // The closing box, after a failure's message: the disk ran full and the
 // unfinished work file was removed to free it; %s is its path.
 // 「作りかけの %s を削除して空きを戻しました」

@@ -84,7 +84,6 @@ const ReadableText kReadableTexts[] = {
     {"kRunDiskFreedFormat", kwt::texts::kRunDiskFreedFormat, "作りかけの %s を削除して空きを戻しました"},
     {"kRunPermissionsNotKeptHeading", kwt::texts::kRunPermissionsNotKeptHeading,
      "変換しましたが、元のファイルの権限を一部引き継げなかったもの:"},
-    {"kRunMoreFailuresFormat", kwt::texts::kRunMoreFailuresFormat, "ほか %d 件"},
     {"kRunNameHasNoForm", kwt::texts::kRunNameHasNoForm,
      "名前をコードページ 932 で表せないため、変換できません"},
     {"kRunFolderUnreadableFormat", kwt::texts::kRunFolderUnreadableFormat,
