@@ -2,6 +2,7 @@
 #include "frame/application.h"
 #include "runtime/texts.h"
 #include "runtime/windows_api.h"
+#include "ui/drop_run.h"
 #include "ui/main.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
@@ -12,6 +13,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
   DisableProcessWindowsGhosting();
   return kwt::frame::Run(show_command, [](kwt::frame::Application& application) {
     application.SetTitle(kwt::texts::kAppTitle);
-    application.CreateAppForm<kwt::ui::TfrmMain>();
+    // Files dropped on the program's icon or a shortcut to it, sent to it
+    // (Send To) or opened with it arrive as names on the command line: a drop
+    // made at start.
+    application.CreateAppForm<kwt::ui::TfrmMain>().DropAtStart(kwt::ui::CommandLineNames(GetCommandLineW()));
   });
 }

@@ -62,6 +62,18 @@ std::pair<std::string, std::uintptr_t> ModuleOffset(const void* address) {
   return {name, reinterpret_cast<std::uintptr_t>(address) - reinterpret_cast<std::uintptr_t>(module)};
 }
 
+// Lets the taskbar's message reach the window when the program runs with
+// more rights than Explorer. Looked up, since Windows Vista lacks it.
+void AllowFromExplorer(HWND window, UINT message) {
+  using ChangeFilterFunction = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  if (user32 == nullptr) return;
+  const auto change_filter = reinterpret_cast<ChangeFilterFunction>(
+      reinterpret_cast<void (*)()>(GetProcAddress(user32, "ChangeWindowMessageFilterEx")));
+  constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW
+  if (change_filter != nullptr) change_filter(window, message, kAllow, nullptr);
+}
+
 BOOL CALLBACK DisableWindow(HWND window, LPARAM context) {
   auto& disabled = *reinterpret_cast<std::vector<HWND>*>(context);
   if (IsWindowVisible(window) && IsWindowEnabled(window)) {
@@ -103,6 +115,7 @@ std::string_view ShortHintPart(std::string_view hint) {
 Application::Application()
     : instance_(GetModuleHandleW(nullptr)),
       icon_(MainIcon(instance_)),
+      taskbar_button_created_(RegisterWindowMessageW(L"TaskbarButtonCreated")),
       window_class_(instance_, kWindowClassName, WindowProcedure<Application, &Application::HandleMessage>,
                     icon_, COLOR_BTNFACE) {
   // Zero-sized at the screen's centre: it exists for its taskbar button.
@@ -110,6 +123,7 @@ Application::Application()
   window_ = CreateWindowExW(0, kWindowClassName, L"", kApplicationWindowStyle, screen.cx / 2, screen.cy / 2,
                             0, 0, nullptr, nullptr, instance_, this);
   if (window_ == nullptr) throw Exception(std::string(texts::kWindowClassError));
+  if (taskbar_button_created_ != 0) AllowFromExplorer(window_, taskbar_button_created_);
   if (HMENU menu = GetSystemMenu(window_, FALSE)) {
     for (UINT command : kRemovedSystemCommands) DeleteMenu(menu, command, MF_BYCOMMAND);
   }
@@ -264,6 +278,11 @@ void Application::Restore() {
 }
 
 LRESULT Application::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == taskbar_button_created_ && message != 0) {
+    // The button is the application window's; the main form shows on it.
+    if (main_form_ != nullptr) main_form_->TaskbarButtonCreated();
+    return 0;
+  }
   switch (message) {
     case WM_NCCREATE: return OnNcCreate(window, wparam, lparam);
     case WM_SYSCOMMAND: return OnSysCommand(wparam, lparam);

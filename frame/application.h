@@ -37,6 +37,9 @@ class Form {
   // The hint of one of the form's controls; nullopt for a window that is not
   // one of them.
   virtual std::optional<std::string> HintOf(HWND window) const = 0;
+  // The system has made the application's taskbar button, or made it again
+  // after Explorer restarted; run for the main form only.
+  virtual void TaskbarButtonCreated() {}
 };
 
 // The screen position that centres an outer size on a screen, each
@@ -149,6 +152,8 @@ class Application {
 
   HINSTANCE instance_;
   HICON icon_;
+  // The message the system sends when it has made the taskbar button.
+  UINT taskbar_button_created_;
   WindowClass window_class_;
   HWND window_ = nullptr;
   std::vector<std::unique_ptr<Form>> forms_;

@@ -300,9 +300,6 @@ inline constexpr std::string_view kRunSkippedFormat = "\x91\xCE\x8F\xDB\x8AO: %d
 inline constexpr std::string_view kRunFailuresHeading =
     "\x8E\xB8\x94s\x82\xCC\x93\xE0\x97"
     "e:";
-// The closing box, after the last failure listed: how many more failed.
-// 「ほか %d 件」
-inline constexpr std::string_view kRunMoreFailuresFormat = "\x82\xD9\x82\xA9 %d \x8C\x8F";
 // The closing box, after a failure's message: the disk ran full and the
 // unfinished work file was removed to free it; %s is its path.
 // 「作りかけの %s を削除して空きを戻しました」
@@ -325,14 +322,14 @@ inline constexpr std::string_view kRunNameHasNoForm =
     "\x82\xC5\x95\x5C\x82\xB9\x82\xC8\x82\xA2\x82\xBD\x82\xDF\x81"
     "A\x95\xCF\x8A\xB7\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1";
 // A folder that could not be read; %d is the system's code.
-// 「フォルダを読めません (システムエラー %d)」
+// 「フォルダーを読めません (システムエラー %d)」
 inline constexpr std::string_view kRunFolderUnreadableFormat =
-    "\x83t\x83H\x83\x8B\x83_\x82\xF0\x93\xC7\x82\xDF\x82\xDC\x82\xB9\x82\xF1 (\x83V\x83X\x83"
+    "\x83t\x83H\x83\x8B\x83_\x81[\x82\xF0\x93\xC7\x82\xDF\x82\xDC\x82\xB9\x82\xF1 (\x83V\x83X\x83"
     "e\x83\x80\x83G\x83\x89\x81[ %d)";
 // A folder with names that have no code page 932 form; %d is how many.
-// 「このフォルダの %d 個の名前はコードページ 932 で表せないため、変換できません」
+// 「このフォルダーの %d 個の名前はコードページ 932 で表せないため、変換できません」
 inline constexpr std::string_view kRunNamesPassedOverFormat =
-    "\x82\xB1\x82\xCC\x83t\x83H\x83\x8B\x83_\x82\xCC %d "
+    "\x82\xB1\x82\xCC\x83t\x83H\x83\x8B\x83_\x81[\x82\xCC %d "
     "\x8C\xC2\x82\xCC\x96\xBC\x91O\x82\xCD\x83R\x81[\x83h\x83y\x81[\x83W 932 "
     "\x82\xC5\x95\x5C\x82\xB9\x82\xC8\x82\xA2\x82\xBD\x82\xDF\x81"
     "A\x95\xCF\x8A\xB7\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1";

@@ -34,6 +34,10 @@ bool IsWideFolder(const std::wstring& name) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool WideNameExists(const std::wstring& name) {
+  return GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 // A path below the folder the dropped name was in, shown from there.
 std::string ShownName(const std::string& path, const std::string& base) {
   if (!base.empty() && path.size() > base.size() && path.compare(0, base.size(), base) == 0)
@@ -61,6 +65,18 @@ std::vector<std::wstring> TakeDroppedNames(HDROP drop) {
   return names;
 }
 
+std::vector<std::wstring> CommandLineNames(const wchar_t* command_line) {
+  std::vector<std::wstring> names;
+  int count = 0;
+  wchar_t** arguments = CommandLineToArgvW(command_line, &count);
+  if (arguments == nullptr) return names;
+  for (int i = 1; i < count; ++i) {
+    if (arguments[i][0] != L'\0') names.emplace_back(arguments[i]);
+  }
+  LocalFree(arguments);
+  return names;
+}
+
 std::optional<std::string> LoneProject(const std::vector<std::wstring>& names) {
   if (names.size() != 1) return std::nullopt;
   std::optional<std::string> path = encoding::WideToCp932(names[0]);
@@ -82,12 +98,18 @@ std::vector<RunItem> PlanRun(const std::vector<std::wstring>& names,
   std::vector<RunItem> items;
   for (const Dropped& name : dropped) {
     if (!name.path) {
-      // It cannot even be looked into; only a project or a folder is missed.
+      // It cannot even be looked into: only a project or a folder is missed,
+      // or a name that is not there.
       if (WideNamesProjectFile(name.wide) || IsWideFolder(name.wide)) {
         items.push_back({RunItem::Kind::Failure,
                          {},
                          NamePart(WideToCp932Lossy(name.wide)),
                          WithClosingPeriod(texts::kRunNameHasNoForm)});
+      } else if (!WideNameExists(name.wide)) {
+        items.push_back({RunItem::Kind::Failure,
+                         {},
+                         NamePart(WideToCp932Lossy(name.wide)),
+                         std::string(texts::kStatusFileMissing)});
       } else {
         items.push_back({RunItem::Kind::Skipped, {}, {}, {}});
       }
@@ -95,9 +117,14 @@ std::vector<RunItem> PlanRun(const std::vector<std::wstring>& names,
     }
     const std::string& path = *name.path;
     const std::string base = DirectoryPart(path);
-    if (platform::KindOf(path) != platform::FileKind::Directory) {
+    const platform::FileKind kind = platform::KindOf(path);
+    if (kind != platform::FileKind::Directory) {
       if (NamesProjectFile(path)) {
+        // A missing project is the conversion's to report.
         items.push_back({RunItem::Kind::Project, path, ShownName(path, base), {}});
+      } else if (kind == platform::FileKind::Missing) {
+        items.push_back(
+            {RunItem::Kind::Failure, {}, ShownName(path, base), std::string(texts::kStatusFileMissing)});
       } else {
         items.push_back({RunItem::Kind::Skipped, {}, {}, {}});
       }
@@ -167,26 +194,22 @@ std::string RunTally::SummaryText() const {
   text += '\n' + texts::Format(texts::kRunUpToDateFormat, Count(up_to_date_));
   text += '\n' + texts::Format(texts::kRunFailedFormat, Count(failures_.size()));
   text += '\n' + texts::Format(texts::kRunSkippedFormat, Count(skipped_));
+  return text;
+}
+
+std::string RunTally::ListText() const {
+  std::string text;
   if (!failures_.empty()) {
-    text += "\n\n";
     text += texts::kRunFailuresHeading;
-    const std::size_t listed = std::min(failures_.size(), kListedFailures);
-    for (std::size_t i = 0; i < listed; ++i) {
-      text += '\n' + failures_[i].name;
-      text += "\n  " + failures_[i].message;
+    for (const Failure& failure : failures_) {
+      text += '\n' + failure.name;
+      text += "\n  " + failure.message;
     }
-    if (listed < failures_.size())
-      text += '\n' + texts::Format(texts::kRunMoreFailuresFormat, Count(failures_.size() - listed));
   }
   if (!permissions_not_kept_.empty()) {
-    text += "\n\n";
+    if (!text.empty()) text += "\n\n";
     text += texts::kRunPermissionsNotKeptHeading;
-    const std::size_t listed = std::min(permissions_not_kept_.size(), kListedFailures);
-    for (std::size_t i = 0; i < listed; ++i) text += '\n' + permissions_not_kept_[i];
-    if (listed < permissions_not_kept_.size()) {
-      text +=
-          '\n' + texts::Format(texts::kRunMoreFailuresFormat, Count(permissions_not_kept_.size() - listed));
-    }
+    for (const std::string& name : permissions_not_kept_) text += '\n' + name;
   }
   return text;
 }

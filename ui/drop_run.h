@@ -20,6 +20,11 @@ namespace kwt::ui {
 // memory is given back.
 std::vector<std::wstring> TakeDroppedNames(HDROP drop);
 
+// The names given on a command line as Windows passes them (quoted, split
+// by its rules), without the program's own name and without empty ones: the
+// names of a drop made at start.
+std::vector<std::wstring> CommandLineNames(const wchar_t* command_line);
+
 // The one project file of a drop of one name (a name ending in ".kwj" that is
 // no folder and has a code page 932 form): the drop then converts exactly as
 // that name accepted in the open dialog would.
@@ -40,19 +45,16 @@ struct RunItem {
 // The steps of a run: the names in byte order of their code page 932 form,
 // each folder standing for the projects in it and its subfolders (by the core's
 // ListProjects, links to folders found inside not followed). Other files and
-// folders without a project are skipped; a project or folder whose name has no
-// code page 932 form fails, like a folder that cannot be read or that has such
-// names. beforeFolder runs before each folder is read.
+// folders without a project are skipped; a name that does not exist, and a
+// project or folder whose name has no code page 932 form, fail, like a folder
+// that cannot be read or that has such names. beforeFolder runs before each
+// folder is read.
 std::vector<RunItem> PlanRun(const std::vector<std::wstring>& names,
                              const std::function<void()>& beforeFolder);
 
 // What a run came to.
 class RunTally {
  public:
-  // At most this many failures are listed in the closing box; a line with
-  // the count of the rest follows them.
-  static constexpr std::size_t kListedFailures = 10;
-
   // A conversion's outcome. A missing project or one without records fails
   // with its status text; an error with its message as the error box shows it,
   // and that a full disk was freed. A converted project whose new files could
@@ -64,9 +66,12 @@ class RunTally {
   bool AnyFailed() const noexcept { return !failures_.empty(); }
   // The status line's last text: how many projects, how many converted.
   std::string StatusText() const;
-  // The closing box's text: the four counts, the failures, then the projects
-  // that could not keep all permissions.
+  // The closing box's text at its top: the four counts.
   std::string SummaryText() const;
+  // The closing box's list: every failure, then every project that could not
+  // keep all permissions, each part under its heading; empty when there are
+  // none.
+  std::string ListText() const;
 
  private:
   struct Failure {

@@ -1,6 +1,7 @@
 #include "ui/main.h"
 
 #include <algorithm>
+#include <charconv>
 #include <utility>
 
 #include "frame/display_text.h"
@@ -9,6 +10,7 @@
 #include "runtime/file_names.h"
 #include "runtime/platform.h"
 #include "runtime/texts.h"
+#include "ui/closing_box.h"
 #include "ui/device_context.h"
 #include "ui/dpi.h"
 #include "ui/drop_run.h"
@@ -47,6 +49,10 @@ constexpr UINT kGetDpiScaledSize = 0x02E4;
 
 // Posted to the window to take a drop that waited.
 constexpr UINT kTakeDrops = WM_APP + 2;
+
+// After the caption while a run lasts: which project of how many.
+constexpr wchar_t kRunPositionSeparator[] = L" (";
+constexpr wchar_t kRunPositionEnd[] = L")";
 
 template <class Target>
 Target* Self(HWND window) {
@@ -103,6 +109,7 @@ TfrmMain::TfrmMain(frame::Application& owner)
       open_glyph_(PictureFor(instance_, kOpenPicture, layout::kFolderPictureSize, 1, dpi_)),
       file_exit1_(std::make_unique<TFileExit>(owner)),
       file_open1_(std::make_unique<TFileOpen>(owner)),
+      taskbar_(SystemTaskbarProgress(owner.Handle())),
       measure_(*this),
       converter_(*this) {
   if (!font_) throw Exception(frame::SystemErrorText(GetLastError()));
@@ -628,7 +635,10 @@ std::optional<std::string> TfrmMain::HintOf(HWND window) const {
 // --- The conversion's face -------------------------------------------------
 
 void TfrmMain::SetStatus(std::string_view text) {
-  if (converting_) AnswerSentMessages();
+  if (converting_) {
+    AnswerSentMessages();
+    if (!running_) ShowRecordProgress(text);
+  }
   if (text == status_text_) return;
   status_text_ = text;
   status_wide_ = Cp932ToWideLossy(text);
@@ -681,6 +691,11 @@ void TfrmMain::AnswerSentMessages() {
 }
 
 void TfrmMain::SetTarget(std::string_view text) {
+  // A pass shows its target before its first record: its count is read now.
+  if (converting_) {
+    TMemIniFile* store = converter_.CurrentStore();
+    pass_records_ = store != nullptr ? store->ReadNumber(project_keys::kSection, project_keys::kCount, 0) : 0;
+  }
   frame::SetWindowTextBytes(edit1_, text);
   // Not required during a pass, but cheap once per pass: the user sees which
   // file is being converted.
@@ -703,6 +718,9 @@ class TfrmMain::Converting {
   ~Converting() {
     form_.converting_ = false;
     form_.status_dc_ = nullptr;
+    form_.pass_records_ = 0;
+    // A run's button stays for its box.
+    if (!form_.running_) form_.ClearProgress();
   }
   Converting(const Converting&) = delete;
   Converting& operator=(const Converting&) = delete;
@@ -748,6 +766,12 @@ void TfrmMain::TakeDrops() {
   if (!pending_drops_.empty()) PostMessageW(window_, kTakeDrops, 0, 0);
 }
 
+void TfrmMain::DropAtStart(std::vector<std::wstring> names) {
+  if (names.empty()) return;
+  pending_drops_.push_back(std::move(names));
+  PostMessageW(window_, kTakeDrops, 0, 0);
+}
+
 void TfrmMain::ConvertDropped(const std::vector<std::wstring>& names) {
   if (const std::optional<std::string> project = LoneProject(names)) {
     // Exactly the open dialog's way, its error box included.
@@ -762,6 +786,8 @@ class TfrmMain::Running {
   explicit Running(TfrmMain& form) noexcept : form_(form) { form_.running_ = true; }
   ~Running() {
     form_.running_ = false;
+    form_.RestoreCaption();
+    form_.ClearProgress();
     // A close asked for meanwhile takes effect now; otherwise the next drop.
     if (form_.closing_) {
       form_.application_.RequestEnd();
@@ -785,16 +811,86 @@ void TfrmMain::RunDropped(const std::vector<std::wstring>& names) {
     const ClientDC status_dc = ClientDCOf(txt3_);
     const Converting converting(*this, status_dc.get());
     const std::vector<RunItem> items = PlanRun(names, [this] { AnswerSentMessages(); });
+    const auto projects = static_cast<std::size_t>(std::count_if(
+        items.begin(), items.end(), [](const RunItem& item) { return item.kind == RunItem::Kind::Project; }));
+    std::size_t done = 0;
     for (const RunItem& item : items) {
       switch (item.kind) {
-        case RunItem::Kind::Project: tally.Add(item.name, converter_.TryConvert(item.path)); break;
+        case RunItem::Kind::Project:
+          ShowRunPosition(done + 1, projects);
+          ShowProgress(done, projects);
+          tally.Add(item.name, converter_.TryConvert(item.path));
+          ++done;
+          break;
         case RunItem::Kind::Failure: tally.AddFailure(item.name, item.message); break;
         case RunItem::Kind::Skipped: tally.AddSkipped(); break;
       }
     }
+    RestoreCaption();
+    if (tally.AnyFailed()) {
+      ShowFailedRun(projects);
+    } else {
+      ClearProgress();
+    }
   }
   SetStatus(tally.StatusText());
-  application_.ShowMessageBox(tally.SummaryText(), tally.AnyFailed() ? MB_ICONSTOP : MB_ICONINFORMATION);
+  ShowClosingBox(application_, tally.SummaryText(), tally.ListText(), tally.AnyFailed());
+}
+
+void TfrmMain::ShowRunPosition(std::size_t project, std::size_t projects) {
+  if (designed_caption_.empty()) designed_caption_ = Cp932ToWideLossy(frame::WindowText(window_));
+  const std::wstring caption = designed_caption_ + kRunPositionSeparator + std::to_wstring(project) + L'/' +
+                               std::to_wstring(projects) + kRunPositionEnd;
+  SetWindowTextW(window_, caption.c_str());
+}
+
+void TfrmMain::RestoreCaption() {
+  if (designed_caption_.empty()) return;
+  SetWindowTextW(window_, designed_caption_.c_str());
+  designed_caption_.clear();
+}
+
+// --- The taskbar button ----------------------------------------------------
+
+void TfrmMain::ShowProgress(std::uint64_t done, std::uint64_t total) {
+  if (total == 0) return;
+  // A million records would otherwise be a million calls to the taskbar.
+  const std::uint64_t thousandths = std::min(done, total) * 1000 / total;
+  if (!progress_shown_) {
+    taskbar_->SetState(TaskbarState::Normal);
+    progress_shown_ = true;
+  } else if (thousandths == progress_thousandths_ && done != 0 && done < total) {
+    return;
+  }
+  progress_thousandths_ = thousandths;
+  taskbar_->SetValue(std::min(done, total), total);
+}
+
+void TfrmMain::ShowFailedRun(std::uint64_t projects) {
+  const std::uint64_t total = std::max<std::uint64_t>(projects, 1);
+  taskbar_->SetState(TaskbarState::Error);
+  taskbar_->SetValue(total, total);
+  progress_shown_ = true;
+}
+
+void TfrmMain::ClearProgress() {
+  if (!progress_shown_) return;
+  taskbar_->SetState(TaskbarState::None);
+  progress_shown_ = false;
+}
+
+void TfrmMain::ShowRecordProgress(std::string_view status) {
+  if (pass_records_ <= 0) return;
+  const auto total = static_cast<std::uint64_t>(pass_records_);
+  if (status.starts_with(texts::kStatusProgressPrefix)) {
+    // The counter names the record about to be converted: as many are done.
+    std::int32_t record = 0;
+    const char* const digits = status.data() + texts::kStatusProgressPrefix.size();
+    if (std::from_chars(digits, status.data() + status.size(), record).ec == std::errc() && record >= 0)
+      ShowProgress(static_cast<std::uint64_t>(record), total);
+  } else if (status == texts::kStatusFinishing && progress_shown_) {
+    ShowProgress(total, total);
+  }
 }
 
 void TfrmMain::FileOpen1BeforeExecute(TAction&) {

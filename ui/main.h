@@ -20,6 +20,7 @@
 #include "ui/actions.h"
 #include "ui/painting.h"
 #include "ui/status_line.h"
+#include "ui/taskbar.h"
 
 #include <shellapi.h>
 
@@ -46,6 +47,7 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   bool PreviewKey(const MSG& message) override;
   void Close() override;
   std::optional<std::string> HintOf(HWND window) const override;
+  void TaskbarButtonCreated() override { taskbar_->ButtonCreated(); }
 
   // ConversionFace. The status line draws each new text before SetStatus
   // returns, without the message loop; the same text again does nothing.
@@ -64,6 +66,14 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   // anything else is a run of every project they stand for, one after
   // another, closed by one box that sums it up.
   void ConvertDropped(const std::vector<std::wstring>& names);
+  // Names given on the program's command line: a drop made at start, taken
+  // once the loop runs. No names leave the window as it is.
+  void DropAtStart(std::vector<std::wstring> names);
+  // The taskbar button shows a conversion's records done, each pass in turn,
+  // and a run's projects done of all (the error state while the box of a run
+  // with failures is open); nothing before or after. A test puts a button
+  // that records in place of the system's.
+  void UseTaskbar(std::unique_ptr<TaskbarProgress> taskbar) { taskbar_ = std::move(taskbar); }
 
   // The controls, in the order the window declares them.
   HWND GroupBox1() const noexcept { return group_box1_; }
@@ -143,6 +153,17 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   // in a run, or disabled under a box or the open dialog.
   void TakeDrops();
   void RunDropped(const std::vector<std::wstring>& names);
+  // While a run lasts, the caption names which project of how many it
+  // converts; afterwards it is the designed one again.
+  void ShowRunPosition(std::size_t project, std::size_t projects);
+  void RestoreCaption();
+  // The taskbar button's progress: done of total in the normal state (drawn
+  // when the thousandths change), the error state at full, or nothing.
+  void ShowProgress(std::uint64_t done, std::uint64_t total);
+  void ShowFailedRun(std::uint64_t projects);
+  void ClearProgress();
+  // A conversion's record counter, from its status texts, on the button.
+  void ShowRecordProgress(std::string_view status);
 
   bool CreateControls();
   // left, top, width and height are the design's, at 96 dpi.
@@ -226,6 +247,14 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   bool running_ = false;
   // The window was asked to close: no waiting drop is taken any more.
   bool closing_ = false;
+  // The caption before a run changed it; empty when it is unchanged.
+  std::wstring designed_caption_;
+  std::unique_ptr<TaskbarProgress> taskbar_;
+  // The records of the pass under way, read when the pass shows its target.
+  std::int32_t pass_records_ = 0;
+  // What the button shows: whether anything, and the thousandths drawn.
+  bool progress_shown_ = false;
+  std::uint64_t progress_thousandths_ = 0;
   WindowMeasure measure_;
   Converter converter_;
 };

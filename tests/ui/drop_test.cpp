@@ -121,14 +121,16 @@ TEST_F(DropTest, FilesAndFoldersConvertInNameOrderAndOneBoxSumsThemUp) {
   const auto line = [](std::string_view format, std::string_view count) {
     return texts::Format(format, count) + "\n";
   };
-  EXPECT_EQ(box.text, line(texts::kRunConvertedFormat, "2") + line(texts::kRunUpToDateFormat, "1") +
-                          line(texts::kRunFailedFormat, "3") + line(texts::kRunSkippedFormat, "1") + "\n" +
-                          std::string(texts::kRunFailuresHeading) + "\n" + shelf + "\\d.kwj\n  " +
+  // The counts at the top; the failures in the list, as the error box would
+  // show them.
+  EXPECT_EQ(box.text + "\n", line(texts::kRunConvertedFormat, "2") + line(texts::kRunUpToDateFormat, "1") +
+                                 line(texts::kRunFailedFormat, "3") + line(texts::kRunSkippedFormat, "1"));
+  EXPECT_EQ(box.list, std::string(texts::kRunFailuresHeading) + "\r\n" + shelf + "\\d.kwj\r\n  " +
                           WithClosingPeriod(texts::Format(texts::kCannotCreateFileFormat,
                                                           folder_.BytesOf(shelf + "\\d.kwj"))) +
-                          "\n" + shelf + "\\sub\\c.kwj\n  " +
-                          WithClosingPeriod(texts::Format(texts::kIoGenericFormat, "103")) + "\n" +
-                          WideToCp932Lossy(L"caf\u00e9.kwj") + "\n  " +
+                          "\r\n" + shelf + "\\sub\\c.kwj\r\n  " +
+                          WithClosingPeriod(texts::Format(texts::kIoGenericFormat, "103")) + "\r\n" +
+                          WideToCp932Lossy(L"caf\u00e9.kwj") + "\r\n  " +
                           WithClosingPeriod(texts::kRunNameHasNoForm));
   EXPECT_EQ(box.caption, texts::kAppTitle);
   EXPECT_EQ(box.owner, App().Handle());
@@ -149,16 +151,20 @@ TEST_F(DropTest, FilesAndFoldersConvertInNameOrderAndOneBoxSumsThemUp) {
   Pump();
   ASSERT_EQ(answerer.Records().size(), 2u);
   EXPECT_EQ(answerer.Records()[1].icon, LoadIconW(nullptr, IDI_ASTERISK));
+  EXPECT_EQ(answerer.Records()[1].list, "") << "nothing to list: no list";
   EXPECT_EQ(Status(), texts::Format(texts::kRunStatusSucceededFormat, {"0", "0"}));
 }
 
-TEST(RunTallyTest, ALongListOfFailuresIsCutWithTheCountOfTheRest) {
+TEST(RunTallyTest, EveryFailureIsListedHoweverMany) {
   RunTally tally;
-  for (int i = 0; i < 12; ++i) tally.AddFailure(std::to_string(i) + ".kwj", "m");
-  const std::string text = tally.SummaryText();
-  EXPECT_NE(text.find("\n9.kwj"), std::string::npos);
-  EXPECT_EQ(text.find("10.kwj"), std::string::npos);
-  EXPECT_EQ(text.substr(text.rfind('\n') + 1), texts::Format(texts::kRunMoreFailuresFormat, "2"));
+  std::string expected(texts::kRunFailuresHeading);
+  for (int i = 0; i < 300; ++i) {
+    const std::string number = std::to_string(i);
+    tally.AddFailure(number + ".kwj", std::string("m").append(number));
+    expected.append("\n").append(number).append(".kwj\n  m").append(number);
+  }
+  EXPECT_EQ(tally.ListText(), expected);
+  EXPECT_EQ(tally.SummaryText().find(".kwj"), std::string::npos) << "the counts only";
 }
 
 // What the conversion did beyond its outcome is said too: a full disk freed,
@@ -176,7 +182,7 @@ TEST(RunTallyTest, AFreedDiskAndPermissionsNotKeptAreSaid) {
   tally.Add("kept.kwj", converted);
   converted.permissionsNotKept = platform::permission::kOwner;
   tally.Add("owner.kwj", converted);
-  const std::string text = tally.SummaryText();
+  const std::string text = tally.ListText();
   EXPECT_NE(text.find("\nfull.kwj\n  full." + texts::Format(texts::kRunDiskFreedFormat, "C:\\TMP.DAT")),
             std::string::npos);
   EXPECT_EQ(text.substr(text.rfind("\n\n") + 2),

@@ -47,6 +47,8 @@ BOOL CALLBACK InspectChild(HWND child, LPARAM context) {
   } else if (_wcsicmp(kind.c_str(), L"Button") == 0 && IsWindowVisible(child)) {
     const LONG type = style & BS_TYPEMASK;
     if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) record.buttons.push_back(GetDlgCtrlID(child));
+  } else if (_wcsicmp(kind.c_str(), L"Edit") == 0) {
+    record.list = frame::WindowText(child);
   }
   return TRUE;
 }
@@ -285,12 +287,13 @@ std::vector<COLORREF> CaptureFrom(HDC source, POINT origin, SIZE size) {
 
 // --- The program ----------------------------------------------------------
 
-Program::Program(int show_command) {
+Program::Program(int show_command, const std::wstring& arguments) {
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   const std::filesystem::path program =
       std::filesystem::path(self).parent_path().parent_path() / L"app" / L"kwtconvw.exe";
   std::wstring command_line = L"\"" + program.wstring() + L"\"";
+  if (!arguments.empty()) command_line += L" " + arguments;
   STARTUPINFOW start{};
   start.cb = sizeof(start);
   start.dwFlags = STARTF_USESHOWWINDOW;

@@ -28,6 +28,9 @@ struct ModalRecord {
   std::string caption;
   // The message of a message box (its text static).
   std::string text;
+  // The list of the box that closes a run (its read-only text box), lines
+  // separated by "\r\n"; empty for any other box.
+  std::string list;
   HWND owner = nullptr;
   LONG style = 0;
   LONG extended_style = 0;
@@ -130,16 +133,18 @@ std::vector<COLORREF> Capture(HWND window, SIZE& size);
 // The pixels of a rectangle of size at origin on any device context.
 std::vector<COLORREF> CaptureFrom(HDC source, POINT origin, SIZE size);
 
-// The window program kwtconvw.exe, started beside the test program's build.
+// The window program kwtconvw.exe, started beside the test program's build,
+// with arguments after its quoted name on its command line.
 class Program {
  public:
-  explicit Program(int show_command = SW_SHOWNORMAL);
+  explicit Program(int show_command = SW_SHOWNORMAL, const std::wstring& arguments = L"");
   ~Program();
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
   HWND MainWindow() const { return main_window_; }
   HWND ApplicationWindow() const { return application_window_; }
+  DWORD ThreadId() const { return process_.dwThreadId; }
   // The exit code, or STILL_ACTIVE after the timeout.
   DWORD WaitForExit(DWORD milliseconds = 10000);
 
