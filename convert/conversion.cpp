@@ -201,8 +201,10 @@ class PassFiles {
         Interrupt();
       }
       face.SetStatus(progress.For(i));
+      face.RecordsDone(i, count);
       stream.Next();
     }
+    face.RecordsDone(count, count);
   }
 
   // While the hold lasts, the file is deleted before the hold ends, so that no

@@ -35,6 +35,9 @@ class ConversionFace {
   virtual TextMeasure& TargetMeasure() = 0;
   // The width the shortened contents path must fit, in the measure's units.
   virtual std::int32_t TargetWidth() = 0;
+  // How far the running pass is: done of count records converted, told before
+  // each record and once all are done, for a face that shows a bar.
+  virtual void RecordsDone(std::int32_t /*done*/, std::int32_t /*count*/) {}
   // Asked before every record and before the files are replaced: true stops
   // the pass there with EInterrupted. Once the contents file has been
   // replaced, the pass finishes whatever this answers.

@@ -1,7 +1,6 @@
 #include "ui/main.h"
 
 #include <algorithm>
-#include <charconv>
 #include <utility>
 
 #include "frame/display_text.h"
@@ -637,7 +636,6 @@ std::optional<std::string> TfrmMain::HintOf(HWND window) const {
 void TfrmMain::SetStatus(std::string_view text) {
   if (converting_) {
     AnswerSentMessages();
-    if (!running_) ShowRecordProgress(text);
   }
   if (text == status_text_) return;
   status_text_ = text;
@@ -691,11 +689,6 @@ void TfrmMain::AnswerSentMessages() {
 }
 
 void TfrmMain::SetTarget(std::string_view text) {
-  // A pass shows its target before its first record: its count is read now.
-  if (converting_) {
-    TMemIniFile* store = converter_.CurrentStore();
-    pass_records_ = store != nullptr ? store->ReadNumber(project_keys::kSection, project_keys::kCount, 0) : 0;
-  }
   frame::SetWindowTextBytes(edit1_, text);
   // Not required during a pass, but cheap once per pass: the user sees which
   // file is being converted.
@@ -718,7 +711,6 @@ class TfrmMain::Converting {
   ~Converting() {
     form_.converting_ = false;
     form_.status_dc_ = nullptr;
-    form_.pass_records_ = 0;
     // A run's button stays for its box.
     if (!form_.running_) form_.ClearProgress();
   }
@@ -879,18 +871,10 @@ void TfrmMain::ClearProgress() {
   progress_shown_ = false;
 }
 
-void TfrmMain::ShowRecordProgress(std::string_view status) {
-  if (pass_records_ <= 0) return;
-  const auto total = static_cast<std::uint64_t>(pass_records_);
-  if (status.starts_with(texts::kStatusProgressPrefix)) {
-    // The counter names the record about to be converted: as many are done.
-    std::int32_t record = 0;
-    const char* const digits = status.data() + texts::kStatusProgressPrefix.size();
-    if (std::from_chars(digits, status.data() + status.size(), record).ec == std::errc() && record >= 0)
-      ShowProgress(static_cast<std::uint64_t>(record), total);
-  } else if (status == texts::kStatusFinishing && progress_shown_) {
-    ShowProgress(total, total);
-  }
+void TfrmMain::RecordsDone(std::int32_t done, std::int32_t count) {
+  // A run shows its projects instead.
+  if (!converting_ || running_ || count <= 0) return;
+  ShowProgress(static_cast<std::uint64_t>(done), static_cast<std::uint64_t>(count));
 }
 
 void TfrmMain::FileOpen1BeforeExecute(TAction&) {

@@ -53,6 +53,8 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   // returns, without the message loop; the same text again does nothing.
   void SetStatus(std::string_view text) override;
   void SetTarget(std::string_view text) override;
+  // The records a pass has converted, on the taskbar button.
+  void RecordsDone(std::int32_t done, std::int32_t count) override;
   TextMeasure& TargetMeasure() override { return measure_; }
   std::int32_t TargetWidth() override;
 
@@ -162,8 +164,6 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   void ShowProgress(std::uint64_t done, std::uint64_t total);
   void ShowFailedRun(std::uint64_t projects);
   void ClearProgress();
-  // A conversion's record counter, from its status texts, on the button.
-  void ShowRecordProgress(std::string_view status);
 
   bool CreateControls();
   // left, top, width and height are the design's, at 96 dpi.
@@ -251,7 +251,6 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   std::wstring designed_caption_;
   std::unique_ptr<TaskbarProgress> taskbar_;
   // The records of the pass under way, read when the pass shows its target.
-  std::int32_t pass_records_ = 0;
   // What the button shows: whether anything, and the thousandths drawn.
   bool progress_shown_ = false;
   std::uint64_t progress_thousandths_ = 0;

@@ -566,7 +566,7 @@ TEST(KwtconvRestore, ParallelRestoresOfProjectsSharingAFolderWait) {
   for (const char* name : {"a", "b"}) {
     folder.Write(std::string("records/") + name + ".KWT", Records102(2));
     folder.Write(std::string(name) + "/" + name + ".kwj",
-                 ProjectText("102", "2", "../records/" + std::string(name) + ".KWT"));
+                 ProjectText("102", "2", folder.Cp932("records/" + std::string(name) + ".KWT")));
   }
   const std::vector<std::string> projects = {folder.Utf8("a/a.kwj"), folder.Utf8("b/b.kwj")};
   std::vector<std::string> arguments = {"-q", "-j", "2", "--backup"};

@@ -174,6 +174,7 @@ TEST(RunTallyTest, AFreedDiskAndPermissionsNotKeptAreSaid) {
   ConversionResult full;
   full.outcome = ConversionOutcome::Failed;
   full.errorText = "full";
+  full.cause = Cause::DiskFull;
   full.temporaryRemoved = true;
   full.temporaryPath = "C:\\TMP.DAT";
   tally.Add("full.kwj", full);
