@@ -54,6 +54,18 @@ ErrorCode LastError() {
   return FromErrno(errno);
 }
 
+// A signal that arrives during a blocking call (a stop request, a resized
+// terminal) makes it fail with EINTR although nothing went wrong: the call is
+// made again. Never close, whose descriptor is gone on Linux even then: a
+// second close could close what another thread has just opened.
+template <typename Call>
+auto Uninterrupted(Call&& call) {
+  while (true) {
+    const auto result = call();
+    if (result != -1 || errno != EINTR) return result;
+  }
+}
+
 // The test's observer of the calls that change the disk; null in every real run,
 // where each report costs one load and a branch.
 std::atomic<journal::Observer*> gObserver{nullptr};
@@ -131,7 +143,7 @@ int Descriptor(const FileHandle& file) {
 // be synced itself (some file systems do).
 bool SyncFileSystemOf(int descriptor) {
 #ifdef __linux__
-  return ::syncfs(descriptor) == 0;
+  return Uninterrupted([&] { return ::syncfs(descriptor); }) == 0;
 #else
   (void)descriptor;
   ::sync();
@@ -142,7 +154,7 @@ bool SyncFileSystemOf(int descriptor) {
 // Makes the names of the open folder (a file just created or moved there)
 // durable; shown is the folder's path, for the journal.
 ErrorCode SyncOpenFolder(int folder, const std::string& shown) {
-  bool durable = ::fsync(folder) == 0;
+  bool durable = Uninterrupted([&] { return ::fsync(folder); }) == 0;
   if (durable) {
     if (journal::Observer* observer = CurrentObserver()) observer->FolderSynced(shown);
   } else {
@@ -154,7 +166,7 @@ ErrorCode SyncOpenFolder(int folder, const std::string& shown) {
 
 ErrorCode SyncFolder(const std::string& system_path) {
   const std::string name = FolderOf(system_path);
-  const int folder = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int folder = Uninterrupted([&] { return ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
   if (folder < 0) return error::kNotDurable;
   const ErrorCode code = SyncOpenFolder(folder, name);
   ::close(folder);
@@ -174,9 +186,12 @@ bool HasNoWritePermission(const struct stat& info) {
 // True when another opener holds the file exclusively (our lock stands for
 // Windows' share mode): Windows refuses to move or delete such a file.
 bool HeldByAnother(const Place& place) {
-  const int fd = ::openat(place.dir, place.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  const int fd = Uninterrupted([&] {
+    return ::openat(place.dir, place.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  });
   if (fd < 0) return false;
-  const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  const bool held =
+      Uninterrupted([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0 && errno == EWOULDBLOCK;
   ::close(fd);
   return held;
 }
@@ -236,7 +251,7 @@ ErrorCode OpenAt(const Place& place, Access access, std::uint32_t share, Creatio
   }
   if (place.held) flags |= O_NOFOLLOW;
 
-  const int fd = ::openat(place.dir, place.name.c_str(), flags, permissions);
+  const int fd = Uninterrupted([&] { return ::openat(place.dir, place.name.c_str(), flags, permissions); });
   if (fd < 0) return LastErrorAt(place);
   FileHandle opened;
   opened.reset(fd);
@@ -258,7 +273,7 @@ ErrorCode OpenAt(const Place& place, Access access, std::uint32_t share, Creatio
   // A file without write permission is read-only, also for root.
   if (access != Access::Read && HasNoWritePermission(info)) return error::kAccessDenied;
   if (share == kShareNone) {
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (Uninterrupted([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
       return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
     }
     // Between the open and the lock, the holder may have moved the file away
@@ -270,7 +285,7 @@ ErrorCode OpenAt(const Place& place, Access access, std::uint32_t share, Creatio
     }
   }
   if (creation == Creation::CreateAlways) {
-    if (::ftruncate(fd, 0) != 0) return LastError();
+    if (Uninterrupted([&] { return ::ftruncate(fd, 0); }) != 0) return LastError();
     if (journal::Observer* observer = CurrentObserver()) observer->Truncated(IdOf(fd), 0);
   }
   file = std::move(opened);
@@ -285,10 +300,12 @@ ErrorCode RemoveWorkFileAt(const Place& place) {
   // probe's lock also keeps anybody from taking it until the name is gone.
   FileHandle probe;
   if (S_ISREG(info.st_mode)) {
-    const int fd = ::openat(place.dir, place.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = Uninterrupted([&] {
+      return ::openat(place.dir, place.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    });
     if (fd >= 0) {
       probe.reset(fd);
-      if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      if (Uninterrupted([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
         return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
       }
     }
@@ -333,10 +350,7 @@ ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creati
 
 ErrorCode Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& transferred) {
   transferred = 0;
-  ssize_t count;
-  do {
-    count = ::read(Descriptor(file), buffer, size);
-  } while (count < 0 && errno == EINTR);
+  const ssize_t count = Uninterrupted([&] { return ::read(Descriptor(file), buffer, size); });
   if (count < 0) return LastError();
   transferred = static_cast<std::size_t>(count);
   return error::kSuccess;
@@ -346,10 +360,7 @@ ErrorCode Write(FileHandle& file, const void* buffer, std::size_t size, std::siz
   transferred = 0;
   journal::Observer* const observer = CurrentObserver();
   const off_t offset = observer ? ::lseek(Descriptor(file), 0, SEEK_CUR) : 0;
-  ssize_t count;
-  do {
-    count = ::write(Descriptor(file), buffer, size);
-  } while (count < 0 && errno == EINTR);
+  const ssize_t count = Uninterrupted([&] { return ::write(Descriptor(file), buffer, size); });
   if (count < 0) return LastError();
   transferred = static_cast<std::size_t>(count);
   if (observer) {
@@ -360,7 +371,7 @@ ErrorCode Write(FileHandle& file, const void* buffer, std::size_t size, std::siz
 }
 
 ErrorCode Flush(FileHandle& file) {
-  if (::fsync(Descriptor(file)) != 0) return LastError();
+  if (Uninterrupted([&] { return ::fsync(Descriptor(file)); }) != 0) return LastError();
   if (journal::Observer* observer = CurrentObserver()) observer->Flushed(IdOf(Descriptor(file)));
   return error::kSuccess;
 }
@@ -506,11 +517,11 @@ ErrorCode LockFolder(std::string_view folder, FileHandle& lock) {
   const auto system_folder = SystemPath(folder);
   if (!system_folder) return error::kInvalidName;
   const std::string name = system_folder->empty() ? std::string(".") : *system_folder;
-  const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = Uninterrupted([&] { return ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
   if (fd < 0) return errno == ENOENT ? error::kPathNotFound : LastError();
   FileHandle held;
   held.reset(fd);
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+  if (Uninterrupted([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0)
     return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
   lock = std::move(held);
   return error::kSuccess;
@@ -518,7 +529,7 @@ ErrorCode LockFolder(std::string_view folder, FileHandle& lock) {
 
 ErrorCode Duplicate(const FileHandle& file, FileHandle& copy) {
   copy.reset(FileHandle::kInvalid);
-  const int fd = ::fcntl(Descriptor(file), F_DUPFD_CLOEXEC, 0);
+  const int fd = Uninterrupted([&] { return ::fcntl(Descriptor(file), F_DUPFD_CLOEXEC, 0); });
   if (fd < 0) return LastError();
   copy.reset(fd);
   return error::kSuccess;
@@ -550,7 +561,8 @@ ErrorCode HoldFolder(std::string_view folder, HeldFolder& held) {
   std::string_view trimmed = *system_folder;
   while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.remove_suffix(1);
   const std::string name = trimmed.empty() ? std::string(".") : std::string(trimmed);
-  const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  const int fd =
+      Uninterrupted([&] { return ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
   if (fd < 0) {
     const int code = errno;
     // A final link answers "not a folder" here; say what is in the way.
@@ -562,7 +574,7 @@ ErrorCode HoldFolder(std::string_view folder, HeldFolder& held) {
   }
   HeldFolder opened;
   opened.folder.reset(fd);
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+  if (Uninterrupted([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0)
     return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
   opened.path = std::string(folder);
   held = std::move(opened);
@@ -670,7 +682,8 @@ ErrorCode Copy(std::string_view from, std::string_view to) {
     return code;
   const auto system_to = SystemPath(to);
   if (!system_to) return error::kInvalidName;
-  const int fd = ::open(system_to->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int fd = Uninterrupted(
+      [&] { return ::open(system_to->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600); });
   if (fd < 0) return LastErrorFor(*system_to);
   FileHandle target;
   target.reset(fd);
@@ -837,7 +850,11 @@ ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
   const auto system_folder = SystemPath(folder);
   if (!system_folder) return error::kInvalidName;
   const std::string name = system_folder->empty() ? std::string(".") : *system_folder;
-  DIR* const listing = ::opendir(name.c_str());
+  DIR* listing = nullptr;
+  // opendir opens the folder as open does.
+  do {
+    listing = ::opendir(name.c_str());
+  } while (listing == nullptr && errno == EINTR);
   if (listing == nullptr) return errno == ENOENT ? error::kPathNotFound : LastError();
   while (const dirent* entry = ::readdir(listing)) {
     const std::string_view entry_name = entry->d_name;
