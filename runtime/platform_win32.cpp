@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -35,22 +34,59 @@ HANDLE HandleOf(const FileHandle& file) {
   return reinterpret_cast<HANDLE>(file.native());
 }
 
-// A directory search, ended when it goes out of scope. Move-only.
-class FindHandle {
+// Owns one thing the system gave us: a kernel handle (a file, a folder, a
+// token), a directory search, or memory the system allocated for an answer (a
+// security descriptor); it goes back the way its kind goes back when the owner
+// goes out of scope. Move-only: a copy would give it back twice.
+class ScopedHandle {
  public:
-  explicit FindHandle(HANDLE search) noexcept : search_(search) {}
-  ~FindHandle() {
-    if (search_ != INVALID_HANDLE_VALUE) FindClose(search_);
+  enum class Kind { Kernel, Search, Memory };
+
+  ScopedHandle() noexcept = default;
+  explicit ScopedHandle(Kind kind) noexcept : kind_(kind) {}
+  explicit ScopedHandle(HANDLE value, Kind kind = Kind::Kernel) noexcept : value_(value), kind_(kind) {}
+  ~ScopedHandle() { (void)Release(); }
+  ScopedHandle(ScopedHandle&& other) noexcept : value_(other.take()), kind_(other.kind_) {}
+  ScopedHandle& operator=(ScopedHandle&& other) noexcept {
+    if (this != &other) {
+      (void)Release();
+      kind_ = other.kind_;
+      value_ = other.take();
+    }
+    return *this;
   }
-  FindHandle(FindHandle&& other) noexcept : search_(std::exchange(other.search_, INVALID_HANDLE_VALUE)) {}
-  FindHandle& operator=(FindHandle&&) = delete;
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  explicit operator bool() const noexcept { return search_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const noexcept { return search_; }
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+
+  // The system says "none" in two ways (null, INVALID_HANDLE_VALUE); both are empty.
+  explicit operator bool() const noexcept { return value_ != nullptr && value_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const noexcept { return value_; }
+  // Gives up ownership: the caller gives it back.
+  HANDLE take() noexcept { return std::exchange(value_, nullptr); }
+  // Where a call that answers through a pointer puts what it gives.
+  HANDLE* receive() noexcept {
+    (void)Release();
+    return &value_;
+  }
+  // Gives it back now; false (with the system's last error) when the system
+  // refused. Empty afterwards either way.
+  bool Release() noexcept {
+    if (!*this) {
+      value_ = nullptr;
+      return true;
+    }
+    const HANDLE value = take();
+    switch (kind_) {
+      case Kind::Kernel: return CloseHandle(value) != FALSE;
+      case Kind::Search: return FindClose(value) != FALSE;
+      case Kind::Memory: return LocalFree(value) == nullptr;
+    }
+    return true;
+  }
 
  private:
-  HANDLE search_;
+  HANDLE value_ = nullptr;
+  Kind kind_ = Kind::Kernel;
 };
 
 // A move or delete that meets a sharing violation or access denied is tried
@@ -104,8 +140,8 @@ constexpr ULONG kFileAccessInformation = 8;
 // Opens name relative to root, an open folder (or, for a name ":stream", an
 // open file), as CreateFileW would open a path; answers a Windows code.
 ErrorCode OpenRelative(HANDLE root, const std::wstring& name, ACCESS_MASK access, ULONG share,
-                       ULONG disposition, ULONG options, ULONG attributes, HANDLE& handle) {
-  handle = INVALID_HANDLE_VALUE;
+                       ULONG disposition, ULONG options, ULONG attributes, ScopedHandle& handle) {
+  handle = ScopedHandle();
   const NativeCalls& calls = Native();
   if (calls.create == nullptr || calls.toError == nullptr) return ERROR_CALL_NOT_IMPLEMENTED;
   if (name.size() > 32767) return error::kFilenameTooLong;
@@ -120,7 +156,7 @@ ErrorCode OpenRelative(HANDLE root, const std::wstring& name, ACCESS_MASK access
       calls.create(&opened, access | SYNCHRONIZE, &object, &io, nullptr, attributes, share, disposition,
                    options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
   if (status >= 0) {
-    handle = opened;
+    handle = ScopedHandle(opened);
     return error::kSuccess;
   }
   // As CreateFileW answers them.
@@ -183,7 +219,7 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
 void FileHandle::reset(std::intptr_t native) noexcept {
   if (native_ != kInvalid) {
     faults::Closed(native_);
-    CloseHandle(reinterpret_cast<HANDLE>(native_));
+    (void)ScopedHandle(reinterpret_cast<HANDLE>(native_)).Release();
   }
   native_ = native;
 }
@@ -274,14 +310,14 @@ ErrorCode Close(FileHandle& file) {
   const std::intptr_t native = file.take();
   if (native == FileHandle::kInvalid) return error::kInvalidHandle;
   faults::Closed(native);
-  return CloseHandle(reinterpret_cast<HANDLE>(native)) ? error::kSuccess : LastError();
+  return ScopedHandle(reinterpret_cast<HANDLE>(native)).Release() ? error::kSuccess : LastError();
 }
 
 bool IsFile(std::string_view path) {
   const auto wide = WidePath(path);
   if (!wide || wide->empty()) return false;
   WIN32_FIND_DATAW found{};
-  const FindHandle search(FindFirstFileW(wide->c_str(), &found));
+  const ScopedHandle search(FindFirstFileW(wide->c_str(), &found), ScopedHandle::Kind::Search);
   if (!search) return false;
   return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
@@ -312,12 +348,10 @@ bool FolderIsWritable(std::string_view folder) {
   if (needed == 0) return true;
   std::vector<BYTE> security(needed);
   if (!GetFileSecurityW(wide->c_str(), kParts, security.data(), needed, &needed)) return true;
-  HANDLE process = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &process)) return true;
-  HANDLE token = nullptr;
-  const BOOL duplicated = DuplicateToken(process, SecurityImpersonation, &token);
-  CloseHandle(process);
-  if (!duplicated) return true;
+  ScopedHandle process;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, process.receive())) return true;
+  ScopedHandle token;
+  if (!DuplicateToken(process.get(), SecurityImpersonation, token.receive())) return true;
   GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
   DWORD access = FILE_ADD_FILE;
   MapGenericMask(&access, &mapping);
@@ -325,9 +359,8 @@ bool FolderIsWritable(std::string_view folder) {
   DWORD privilegesSize = sizeof(privileges);
   DWORD granted = 0;
   BOOL allowed = FALSE;
-  const BOOL asked =
-      AccessCheck(security.data(), token, access, &mapping, &privileges, &privilegesSize, &granted, &allowed);
-  CloseHandle(token);
+  const BOOL asked = AccessCheck(security.data(), token.get(), access, &mapping, &privileges, &privilegesSize,
+                                 &granted, &allowed);
   return !asked || allowed != FALSE;
 }
 
@@ -338,24 +371,24 @@ FileKind KindOf(std::string_view path) {
   if (attributes == INVALID_FILE_ATTRIBUTES) return FileKind::Missing;
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileKind::Directory;
   // Asking for no access opens even a file that somebody holds without sharing.
-  const HANDLE handle = CreateFileW(wide->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return FileKind::Regular;  // the open that follows reports why
-  const DWORD type = GetFileType(handle);
-  CloseHandle(handle);
+  const ScopedHandle handle(CreateFileW(wide->c_str(), 0,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+  if (!handle) return FileKind::Regular;  // the open that follows reports why
+  const DWORD type = GetFileType(handle.get());
   return type == FILE_TYPE_DISK ? FileKind::Regular : FileKind::Other;
 }
 
 bool IsPlainFile(std::string_view path) {
   const auto wide = WidePath(path);
   if (!wide || wide->empty()) return false;
-  const HANDLE handle = CreateFileW(wide->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
+  const ScopedHandle handle(CreateFileW(wide->c_str(), 0,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!handle) return false;
   BY_HANDLE_FILE_INFORMATION info{};
-  const BOOL ok = GetFileInformationByHandle(handle, &info);
-  const DWORD type = GetFileType(handle);
-  CloseHandle(handle);
+  const BOOL ok = GetFileInformationByHandle(handle.get(), &info);
+  const DWORD type = GetFileType(handle.get());
   return ok && type == FILE_TYPE_DISK && info.nNumberOfLinks == 1 &&
          (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
 }
@@ -512,39 +545,36 @@ HANDLE FolderOf(const HeldFolder& held) {
 
 // Opens name in the held folder without following a final link.
 ErrorCode OpenInFolder(const HeldFolder& held, const std::wstring& name, ACCESS_MASK access, ULONG share,
-                       ULONG disposition, ULONG options, HANDLE& handle) {
+                       ULONG disposition, ULONG options, ScopedHandle& handle) {
   return OpenRelative(FolderOf(held), name, access, share, disposition, options | FILE_OPEN_REPARSE_POINT,
                       FILE_ATTRIBUTE_NORMAL, handle);
 }
 
 // Deletes name in the held folder by handle: missing is kFileNotFound.
 ErrorCode DeleteInFolder(const HeldFolder& held, const std::wstring& name) {
-  HANDLE handle = INVALID_HANDLE_VALUE;
+  ScopedHandle handle;
   if (const ErrorCode code =
           OpenInFolder(held, name, DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0, handle)) {
     return code;
   }
   BY_HANDLE_FILE_INFORMATION info{};
-  ErrorCode code = GetFileInformationByHandle(handle, &info) ? error::kSuccess : LastError();
+  ErrorCode code = GetFileInformationByHandle(handle.get(), &info) ? error::kSuccess : LastError();
   if (code == error::kSuccess && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     code = error::kAccessDenied;
   }
-  if (code == error::kSuccess) code = DeleteByHandle(handle);
-  CloseHandle(handle);
+  if (code == error::kSuccess) code = DeleteByHandle(handle.get());
   return code;
 }
 
 ErrorCode ReplaceInFolder(const HeldFolder& held, const std::wstring& from, const std::wstring& to) {
-  HANDLE handle = INVALID_HANDLE_VALUE;
+  ScopedHandle handle;
   if (const ErrorCode code = OpenInFolder(held, from, DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN,
                                           FILE_NON_DIRECTORY_FILE, handle)) {
     return code;
   }
   // A rename within one volume is one entry in the file system's log; the
   // write-through of a move by name matters only for a copy between volumes.
-  const ErrorCode code = RenameByHandle(handle, FolderOf(held), to, true);
-  CloseHandle(handle);
-  return code;
+  return RenameByHandle(handle.get(), FolderOf(held), to, true);
 }
 
 }  // namespace
@@ -576,15 +606,15 @@ ErrorCode HoldFolder(std::string_view folder, HeldFolder& held) {
   // The same hold as LockFolder's, made in the folder opened.
   const std::string lockPath = opened.path + "TMP.LCK";
   if (const ErrorCode refused = faults::RefusedOpen(lockPath, true)) return refused;
-  HANDLE lock = INVALID_HANDLE_VALUE;
+  ScopedHandle lock;
   if (const ErrorCode code =
           OpenRelative(handle, L"TMP.LCK", GENERIC_READ | GENERIC_WRITE | DELETE, 0, FILE_OPEN_IF,
                        FILE_NON_DIRECTORY_FILE | FILE_DELETE_ON_CLOSE | FILE_OPEN_REPARSE_POINT,
                        FILE_ATTRIBUTE_HIDDEN, lock)) {
     return code;
   }
-  opened.lock.reset(reinterpret_cast<std::intptr_t>(lock));
-  if (!GetFileInformationByHandle(lock, &info) || info.nNumberOfLinks != 1 || IsLink(info)) {
+  opened.lock.reset(reinterpret_cast<std::intptr_t>(lock.take()));
+  if (!GetFileInformationByHandle(HandleOf(opened.lock), &info) || info.nNumberOfLinks != 1 || IsLink(info)) {
     return error::kAccessDenied;
   }
   held = std::move(opened);
@@ -611,20 +641,21 @@ ErrorCode OpenIn(const HeldFolder& held, std::string_view name, Access access, s
   const ULONG disposition = creation == Creation::CreateNew      ? FILE_CREATE
                             : creation == Creation::CreateAlways ? FILE_OPEN_IF
                                                                  : FILE_OPEN;
-  HANDLE handle = INVALID_HANDLE_VALUE;
+  ScopedHandle opening;
   ErrorCode code = error::kSuccess;
   if (creation == Creation::CreateNew) {
     // A work file made here may later move or go through this very handle.
-    code = OpenInFolder(held, *wide, desired | DELETE, share, disposition, FILE_NON_DIRECTORY_FILE, handle);
+    code = OpenInFolder(held, *wide, desired | DELETE, share, disposition, FILE_NON_DIRECTORY_FILE, opening);
     if (code == error::kAccessDenied) {
-      code = OpenInFolder(held, *wide, desired, share, disposition, FILE_NON_DIRECTORY_FILE, handle);
+      code = OpenInFolder(held, *wide, desired, share, disposition, FILE_NON_DIRECTORY_FILE, opening);
     }
   } else {
-    code = OpenInFolder(held, *wide, desired, share, disposition, FILE_NON_DIRECTORY_FILE, handle);
+    code = OpenInFolder(held, *wide, desired, share, disposition, FILE_NON_DIRECTORY_FILE, opening);
   }
   if (code != error::kSuccess) return code;
   FileHandle opened;
-  opened.reset(reinterpret_cast<std::intptr_t>(handle));
+  opened.reset(reinterpret_cast<std::intptr_t>(opening.take()));
+  const HANDLE handle = HandleOf(opened);
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(handle, &info)) return LastError();
   if (IsLink(info)) return error::kLinkInTheWay;
@@ -649,15 +680,15 @@ ErrorCode OpenIn(const HeldFolder& held, std::string_view name, Access access, s
 ErrorCode StampIn(const HeldFolder& held, std::string_view name, FileStamp& stamp) {
   const auto wide = BareName(name);
   if (!held || !wide) return error::kInvalidName;
-  HANDLE handle = INVALID_HANDLE_VALUE;
+  ScopedHandle opening;
   if (const ErrorCode code =
-          OpenInFolder(held, *wide, FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0, handle)) {
+          OpenInFolder(held, *wide, FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0, opening)) {
     return code;
   }
   FileHandle file;
-  file.reset(reinterpret_cast<std::intptr_t>(handle));
+  file.reset(reinterpret_cast<std::intptr_t>(opening.take()));
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(handle, &info)) return LastError();
+  if (!GetFileInformationByHandle(HandleOf(file), &info)) return LastError();
   if (IsLink(info)) return error::kLinkInTheWay;
   return StampOf(file, stamp);
 }
@@ -734,13 +765,11 @@ namespace {
 // The volume and index that tell one file from every other. Asking needs no
 // access to the file's data, so a file that another opener holds answers too.
 std::optional<BY_HANDLE_FILE_INFORMATION> IdentityOf(const std::wstring& path) {
-  const HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  const ScopedHandle handle(CreateFileW(path.c_str(), 0,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   BY_HANDLE_FILE_INFORMATION info{};
-  const BOOL ok = GetFileInformationByHandle(handle, &info);
-  CloseHandle(handle);
-  if (!ok) return std::nullopt;
+  if (!handle || !GetFileInformationByHandle(handle.get(), &info)) return std::nullopt;
   return info;
 }
 
@@ -766,29 +795,21 @@ std::string ReplacementTarget(std::string_view path) {
 
 namespace {
 
-struct LocalFreed {
-  void operator()(void* memory) const noexcept { LocalFree(memory); }
-};
-
 // A file's owner, group and DACL, pointing into the descriptor that holds
 // them (freed with it).
 struct FileSecurity {
   PSID owner = nullptr;
   PSID group = nullptr;
   PACL dacl = nullptr;
-  std::unique_ptr<void, LocalFreed> descriptor;
+  ScopedHandle descriptor{ScopedHandle::Kind::Memory};
 };
 
 // False when the file's security cannot be read.
 bool ReadSecurity(HANDLE file, FileSecurity& security) {
-  PSECURITY_DESCRIPTOR raw = nullptr;
-  if (GetSecurityInfo(file, SE_FILE_OBJECT,
-                      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                      &security.owner, &security.group, &security.dacl, nullptr, &raw) != ERROR_SUCCESS) {
-    return false;
-  }
-  security.descriptor.reset(raw);
-  return true;
+  return GetSecurityInfo(file, SE_FILE_OBJECT,
+                         OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                         &security.owner, &security.group, &security.dacl, nullptr,
+                         security.descriptor.receive()) == ERROR_SUCCESS;
 }
 
 // The parts of lost that to has all the same, as from has them: a part the
@@ -824,28 +845,25 @@ PermissionParts CopySecurity(HANDLE from, HANDLE to) {
   // Security rights are no shared access, so the file stays held meanwhile.
   const DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   PermissionParts lost = 0;
-  HANDLE writer = ReOpenFile(to, WRITE_DAC | WRITE_OWNER, shareAll, 0);
-  if (writer == INVALID_HANDLE_VALUE) {
+  ScopedHandle writer(ReOpenFile(to, WRITE_DAC | WRITE_OWNER, shareAll, 0));
+  if (!writer) {
     lost |= permission::kOwner;
-    writer = ReOpenFile(to, WRITE_DAC, shareAll, 0);
-    if (writer == INVALID_HANDLE_VALUE) return StillLost(all, old, to);
+    writer = ScopedHandle(ReOpenFile(to, WRITE_DAC, shareAll, 0));
+    if (!writer) return StillLost(all, old, to);
   }
   const auto set = [&](SECURITY_INFORMATION parts) {
-    return SetSecurityInfo(writer, SE_FILE_OBJECT, parts | inheritance, old.owner, old.group, old.dacl,
+    return SetSecurityInfo(writer.get(), SE_FILE_OBJECT, parts | inheritance, old.owner, old.group, old.dacl,
                            nullptr) == ERROR_SUCCESS;
   };
 
   const SECURITY_INFORMATION groupAndDacl = GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-  if ((lost & permission::kOwner) == 0 && set(OWNER_SECURITY_INFORMATION | groupAndDacl)) {
-    CloseHandle(writer);
-    return lost;
-  }
+  if ((lost & permission::kOwner) == 0 && set(OWNER_SECURITY_INFORMATION | groupAndDacl)) return lost;
   lost |= permission::kOwner;
   if (!set(groupAndDacl)) {
     lost |= permission::kGroup;
     if (!set(DACL_SECURITY_INFORMATION)) lost |= permission::kAccessList;
   }
-  CloseHandle(writer);
+  (void)writer.Release();
   return StillLost(lost, old, to);
 }
 
@@ -899,18 +917,16 @@ PermissionParts CopyStreams(HANDLE from, HANDLE to) {
     const auto* info = reinterpret_cast<const FILE_STREAM_INFO*>(entry);
     const std::wstring name(info->StreamName, info->StreamNameLength / sizeof(wchar_t));
     if (!name.empty() && name != L"::$DATA") {
-      HANDLE source = INVALID_HANDLE_VALUE;
-      HANDLE target = INVALID_HANDLE_VALUE;
+      ScopedHandle source;
+      ScopedHandle target;
       const ULONG options = FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY;
       if (OpenRelative(from, name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN, options, 0,
                        source) != error::kSuccess ||
           OpenRelative(to, name, GENERIC_WRITE, 0, FILE_OVERWRITE_IF, options, 0, target) !=
               error::kSuccess ||
-          !CopyStream(source, target)) {
+          !CopyStream(source.get(), target.get())) {
         lost |= permission::kExtended;
       }
-      if (source != INVALID_HANDLE_VALUE) CloseHandle(source);
-      if (target != INVALID_HANDLE_VALUE) CloseHandle(target);
     }
     if (info->NextEntryOffset == 0) break;
     entry += info->NextEntryOffset;
@@ -946,7 +962,7 @@ ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
   const auto wide = WidePath(std::string(folder) + "*");
   if (!wide) return error::kInvalidName;
   WIN32_FIND_DATAW found{};
-  const FindHandle search(FindFirstFileW(wide->c_str(), &found));
+  const ScopedHandle search(FindFirstFileW(wide->c_str(), &found), ScopedHandle::Kind::Search);
   if (!search) {
     const DWORD code = GetLastError();
     return code == ERROR_FILE_NOT_FOUND ? error::kSuccess : static_cast<ErrorCode>(code);
