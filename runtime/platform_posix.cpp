@@ -80,10 +80,6 @@ journal::FileId IdOf(int descriptor) {
   return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
-void ReportUnlinked(const std::string& system_path) {
-  if (journal::Observer* observer = CurrentObserver()) observer->Unlinked(system_path);
-}
-
 std::string FolderOf(const std::string& path) {
   const auto slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -124,6 +120,168 @@ ErrorCode LastErrorAt(const Place& place) {
   return place.held ? LastError() : LastErrorFor(place.shown);
 }
 
+// Every call through which this backend opens, reads, writes, locks, moves,
+// removes or syncs a file goes through one table. Real runs use the plain
+// calls; while a test has set a journal observer or a fault plan, the hooked
+// calls let the plan refuse or shorten a call and report what changed on the
+// disk to the observer, so that neither is known anywhere else in this file.
+// Each entry answers as its system call does (-1 and errno on a failure) and
+// makes a call that a signal interrupted again (close excepted, see above).
+struct SystemCalls {
+  int (*open)(const Place& place, int flags, mode_t permissions);
+  int (*close)(int fd);
+  ssize_t (*read)(int fd, void* buffer, std::size_t size);
+  ssize_t (*write)(int fd, const void* buffer, std::size_t size);
+  // Truncates the file to nothing.
+  int (*empty)(int fd);
+  int (*flush)(int fd);
+  // An exclusive lock, taken without waiting.
+  int (*lock)(int fd);
+  // replacing: to may exist and is replaced (a Replace, not a Move).
+  int (*rename)(const Place& from, const Place& to, bool replacing);
+  int (*unlink)(const Place& place);
+  // fsync of an open folder; shown is its path.
+  int (*syncFolder)(int folder, const std::string& shown);
+  int (*syncFileSystem)(int fd);
+};
+
+namespace plain {
+
+int Open(const Place& place, int flags, mode_t permissions) {
+  return Uninterrupted([&] { return ::openat(place.dir, place.name.c_str(), flags, permissions); });
+}
+int Close(int fd) {
+  return ::close(fd);
+}
+ssize_t Read(int fd, void* buffer, std::size_t size) {
+  return Uninterrupted([&] { return ::read(fd, buffer, size); });
+}
+ssize_t Write(int fd, const void* buffer, std::size_t size) {
+  return Uninterrupted([&] { return ::write(fd, buffer, size); });
+}
+int Empty(int fd) {
+  return Uninterrupted([&] { return ::ftruncate(fd, 0); });
+}
+int Flush(int fd) {
+  return Uninterrupted([&] { return ::fsync(fd); });
+}
+int Lock(int fd) {
+  return Uninterrupted([&] { return ::flock(fd, LOCK_EX | LOCK_NB); });
+}
+int Rename(const Place& from, const Place& to, bool) {
+  return ::renameat(from.dir, from.name.c_str(), to.dir, to.name.c_str());
+}
+int Unlink(const Place& place) {
+  return ::unlinkat(place.dir, place.name.c_str(), 0);
+}
+int SyncFolder(int folder, const std::string&) {
+  return Flush(folder);
+}
+// Syncing the whole file system is the fallback for a folder that refuses to
+// be synced itself (some file systems do).
+int SyncFileSystem(int fd) {
+#ifdef __linux__
+  return Uninterrupted([&] { return ::syncfs(fd); });
+#else
+  (void)fd;
+  ::sync();
+  return 0;
+#endif
+}
+
+}  // namespace plain
+
+constexpr SystemCalls kPlain{plain::Open,   plain::Close,      plain::Read,          plain::Write,
+                             plain::Empty,  plain::Flush,      plain::Lock,          plain::Rename,
+                             plain::Unlink, plain::SyncFolder, plain::SyncFileSystem};
+
+namespace hooked {
+
+// A failure the plan makes, as the system would answer it.
+int Refused(ErrorCode code) {
+  errno = code == error::kDiskFull ? ENOSPC : EACCES;
+  return -1;
+}
+
+bool Writes(int flags) {
+  return (flags & O_ACCMODE) != O_RDONLY || (flags & O_CREAT) != 0;
+}
+
+int Open(const Place& place, int flags, mode_t permissions) {
+  if (Writes(flags)) {
+    if (const ErrorCode refused = faults::RefusedOpen(place.shown, true)) return Refused(refused);
+  }
+  const int fd = kPlain.open(place, flags, permissions);
+  if (fd >= 0 && Writes(flags)) {
+    faults::Opened(fd, place.shown);
+    if (journal::Observer* observer = CurrentObserver()) observer->Opened(place.shown, IdOf(fd));
+  }
+  return fd;
+}
+int Close(int fd) {
+  faults::Closed(fd);
+  return kPlain.close(fd);
+}
+ssize_t Write(int fd, const void* buffer, std::size_t size) {
+  const off_t offset = ::lseek(fd, 0, SEEK_CUR);
+  const auto position = static_cast<std::uint64_t>(offset < 0 ? 0 : offset);
+  std::size_t allowed = size;
+  if (const ErrorCode refused = faults::AllowedWrite(fd, position, size, allowed)) return Refused(refused);
+  const ssize_t count = kPlain.write(fd, buffer, allowed);
+  if (journal::Observer* observer = CurrentObserver(); observer && count >= 0) {
+    observer->Written(IdOf(fd), position,
+                      std::string_view(static_cast<const char*>(buffer), static_cast<std::size_t>(count)));
+  }
+  return count;
+}
+int Empty(int fd) {
+  const int result = kPlain.empty(fd);
+  if (journal::Observer* observer = CurrentObserver(); observer && result == 0)
+    observer->Truncated(IdOf(fd), 0);
+  return result;
+}
+int Flush(int fd) {
+  const int result = kPlain.flush(fd);
+  if (journal::Observer* observer = CurrentObserver(); observer && result == 0) observer->Flushed(IdOf(fd));
+  return result;
+}
+int Rename(const Place& from, const Place& to, bool replacing) {
+  if (replacing) {
+    if (const ErrorCode refused = faults::RefusedReplace(to.shown)) return Refused(refused);
+  }
+  const int result = kPlain.rename(from, to, replacing);
+  if (journal::Observer* observer = CurrentObserver(); observer && result == 0) {
+    observer->Renamed(from.shown, to.shown);
+  }
+  return result;
+}
+int Unlink(const Place& place) {
+  const int result = kPlain.unlink(place);
+  if (journal::Observer* observer = CurrentObserver(); observer && result == 0)
+    observer->Unlinked(place.shown);
+  return result;
+}
+int SyncFolder(int folder, const std::string& shown) {
+  const int result = kPlain.syncFolder(folder, shown);
+  if (journal::Observer* observer = CurrentObserver(); observer && result == 0) observer->FolderSynced(shown);
+  return result;
+}
+int SyncFileSystem(int fd) {
+  const int result = kPlain.syncFileSystem(fd);
+  if (journal::Observer* observer = CurrentObserver(); observer && result == 0) observer->FileSystemSynced();
+  return result;
+}
+
+}  // namespace hooked
+
+constexpr SystemCalls kHooked{hooked::Open,   hooked::Close,      plain::Read,           hooked::Write,
+                              hooked::Empty,  hooked::Flush,      plain::Lock,           hooked::Rename,
+                              hooked::Unlink, hooked::SyncFolder, hooked::SyncFileSystem};
+
+const SystemCalls& System() noexcept {
+  return CurrentObserver() != nullptr || faults::Active() ? kHooked : kPlain;
+}
+
 int StatAt(const Place& place, struct stat& info, bool follow) {
   return ::fstatat(place.dir, place.name.c_str(), &info, follow && !place.held ? 0 : AT_SYMLINK_NOFOLLOW);
 }
@@ -139,37 +297,19 @@ int Descriptor(const FileHandle& file) {
   return static_cast<int>(file.native());
 }
 
-// Syncing the whole file system is the fallback for a folder that refuses to
-// be synced itself (some file systems do).
-bool SyncFileSystemOf(int descriptor) {
-#ifdef __linux__
-  return Uninterrupted([&] { return ::syncfs(descriptor); }) == 0;
-#else
-  (void)descriptor;
-  ::sync();
-  return true;
-#endif
-}
-
 // Makes the names of the open folder (a file just created or moved there)
 // durable; shown is the folder's path, for the journal.
 ErrorCode SyncOpenFolder(int folder, const std::string& shown) {
-  bool durable = Uninterrupted([&] { return ::fsync(folder); }) == 0;
-  if (durable) {
-    if (journal::Observer* observer = CurrentObserver()) observer->FolderSynced(shown);
-  } else {
-    durable = SyncFileSystemOf(folder);
-    if (journal::Observer* observer = CurrentObserver(); observer && durable) observer->FileSystemSynced();
-  }
+  const bool durable = System().syncFolder(folder, shown) == 0 || System().syncFileSystem(folder) == 0;
   return durable ? error::kSuccess : error::kNotDurable;
 }
 
 ErrorCode SyncFolder(const std::string& system_path) {
   const std::string name = FolderOf(system_path);
-  const int folder = Uninterrupted([&] { return ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+  const int folder = System().open(PathPlace(name), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
   if (folder < 0) return error::kNotDurable;
   const ErrorCode code = SyncOpenFolder(folder, name);
-  ::close(folder);
+  (void)System().close(folder);
   return code;
 }
 
@@ -186,13 +326,10 @@ bool HasNoWritePermission(const struct stat& info) {
 // True when another opener holds the file exclusively (our lock stands for
 // Windows' share mode): Windows refuses to move or delete such a file.
 bool HeldByAnother(const Place& place) {
-  const int fd = Uninterrupted([&] {
-    return ::openat(place.dir, place.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  });
+  const int fd = System().open(place, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
   if (fd < 0) return false;
-  const bool held =
-      Uninterrupted([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0 && errno == EWOULDBLOCK;
-  ::close(fd);
+  const bool held = System().lock(fd) != 0 && errno == EWOULDBLOCK;
+  (void)System().close(fd);
   return held;
 }
 
@@ -212,8 +349,7 @@ ErrorCode MoveErrorFor(const Place& from, const Place& to) {
 ErrorCode Unlink(const Place& place) {
   struct stat info {};
   if (StatAt(place, info, false) == 0 && S_ISDIR(info.st_mode)) return error::kAccessDenied;
-  if (::unlinkat(place.dir, place.name.c_str(), 0) != 0) return LastErrorAt(place);
-  ReportUnlinked(place.shown);
+  if (System().unlink(place) != 0) return LastErrorAt(place);
   return error::kSuccess;
 }
 
@@ -221,12 +357,10 @@ ErrorCode Unlink(const Place& place) {
 ErrorCode ReplaceFile(const Place& from, const Place& to, bool fromIsOurs) {
   struct stat info {};
   if (StatAt(to, info, true) == 0 && S_ISDIR(info.st_mode)) return error::kAccessDenied;
-  if (const ErrorCode refused = faults::RefusedReplace(to.shown)) return refused;
   if (!fromIsOurs && HeldByAnother(from)) return error::kSharingViolation;
   // Windows refuses to replace a file that another opener holds.
   if (HeldByAnother(to)) return error::kAccessDenied;
-  if (::renameat(from.dir, from.name.c_str(), to.dir, to.name.c_str()) != 0) return MoveErrorFor(from, to);
-  if (journal::Observer* observer = CurrentObserver()) observer->Renamed(from.shown, to.shown);
+  if (System().rename(from, to, true) != 0) return MoveErrorFor(from, to);
   // The move has happened either way; kNotDurable tells the caller that a
   // power cut could still undo it.
   return SyncFolderAt(to);
@@ -251,31 +385,24 @@ ErrorCode OpenAt(const Place& place, Access access, std::uint32_t share, Creatio
   }
   if (place.held) flags |= O_NOFOLLOW;
 
-  const int fd = Uninterrupted([&] { return ::openat(place.dir, place.name.c_str(), flags, permissions); });
+  const int fd = System().open(place, flags, permissions);
   if (fd < 0) return LastErrorAt(place);
   FileHandle opened;
   opened.reset(fd);
 
   struct stat info {};
   if (::fstat(fd, &info) != 0) return LastError();
-  if (journal::Observer* observer = CurrentObserver();
-      observer && (access != Access::Read || (flags & O_CREAT))) {
-    observer->Opened(place.shown,
-                     {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)});
-  }
   if (S_ISDIR(info.st_mode)) return error::kAccessDenied;
   // Somebody linked the new file elsewhere before we could look at it: what is
   // written into it would show up under that other name too.
   if (creation == Creation::CreateNew && (!S_ISREG(info.st_mode) || info.st_nlink != 1)) {
-    if (::unlinkat(place.dir, place.name.c_str(), 0) == 0) ReportUnlinked(place.shown);
+    (void)System().unlink(place);
     return error::kSharingViolation;
   }
   // A file without write permission is read-only, also for root.
   if (access != Access::Read && HasNoWritePermission(info)) return error::kAccessDenied;
   if (share == kShareNone) {
-    if (Uninterrupted([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
-      return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
-    }
+    if (System().lock(fd) != 0) return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
     // Between the open and the lock, the holder may have moved the file away
     // (it moves before it lets go): the file locked is then no longer the one
     // at path, and emptying it would empty whatever it has become.
@@ -285,8 +412,7 @@ ErrorCode OpenAt(const Place& place, Access access, std::uint32_t share, Creatio
     }
   }
   if (creation == Creation::CreateAlways) {
-    if (Uninterrupted([&] { return ::ftruncate(fd, 0); }) != 0) return LastError();
-    if (journal::Observer* observer = CurrentObserver()) observer->Truncated(IdOf(fd), 0);
+    if (System().empty(fd) != 0) return LastError();
   }
   file = std::move(opened);
   return error::kSuccess;
@@ -300,21 +426,16 @@ ErrorCode RemoveWorkFileAt(const Place& place) {
   // probe's lock also keeps anybody from taking it until the name is gone.
   FileHandle probe;
   if (S_ISREG(info.st_mode)) {
-    const int fd = Uninterrupted([&] {
-      return ::openat(place.dir, place.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    });
+    const int fd = System().open(place, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
     if (fd >= 0) {
       probe.reset(fd);
-      if (Uninterrupted([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
+      if (System().lock(fd) != 0) {
         return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
       }
     }
   }
   // unlink removes a link itself, never the file it names.
-  if (::unlinkat(place.dir, place.name.c_str(), 0) != 0) {
-    return errno == ENOENT ? error::kSuccess : LastErrorAt(place);
-  }
-  ReportUnlinked(place.shown);
+  if (System().unlink(place) != 0) return errno == ENOENT ? error::kSuccess : LastErrorAt(place);
   return error::kSuccess;
 }
 
@@ -335,7 +456,7 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
 }
 
 void FileHandle::reset(std::intptr_t native) noexcept {
-  if (native_ != kInvalid) ::close(static_cast<int>(native_));
+  if (native_ != kInvalid) (void)System().close(static_cast<int>(native_));
   native_ = native;
 }
 
@@ -350,7 +471,7 @@ ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creati
 
 ErrorCode Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& transferred) {
   transferred = 0;
-  const ssize_t count = Uninterrupted([&] { return ::read(Descriptor(file), buffer, size); });
+  const ssize_t count = System().read(Descriptor(file), buffer, size);
   if (count < 0) return LastError();
   transferred = static_cast<std::size_t>(count);
   return error::kSuccess;
@@ -358,22 +479,14 @@ ErrorCode Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& tr
 
 ErrorCode Write(FileHandle& file, const void* buffer, std::size_t size, std::size_t& transferred) {
   transferred = 0;
-  journal::Observer* const observer = CurrentObserver();
-  const off_t offset = observer ? ::lseek(Descriptor(file), 0, SEEK_CUR) : 0;
-  const ssize_t count = Uninterrupted([&] { return ::write(Descriptor(file), buffer, size); });
+  const ssize_t count = System().write(Descriptor(file), buffer, size);
   if (count < 0) return LastError();
   transferred = static_cast<std::size_t>(count);
-  if (observer) {
-    observer->Written(IdOf(Descriptor(file)), static_cast<std::uint64_t>(offset),
-                      std::string_view(static_cast<const char*>(buffer), transferred));
-  }
   return error::kSuccess;
 }
 
 ErrorCode Flush(FileHandle& file) {
-  if (Uninterrupted([&] { return ::fsync(Descriptor(file)); }) != 0) return LastError();
-  if (journal::Observer* observer = CurrentObserver()) observer->Flushed(IdOf(Descriptor(file)));
-  return error::kSuccess;
+  return System().flush(Descriptor(file)) == 0 ? error::kSuccess : LastError();
 }
 
 ErrorCode Size(FileHandle& file, std::uint64_t& size) {
@@ -386,7 +499,7 @@ ErrorCode Size(FileHandle& file, std::uint64_t& size) {
 ErrorCode Close(FileHandle& file) {
   const int fd = static_cast<int>(file.take());
   if (fd < 0) return error::kInvalidHandle;
-  return ::close(fd) == 0 ? error::kSuccess : LastError();
+  return System().close(fd) == 0 ? error::kSuccess : LastError();
 }
 
 bool IsFile(std::string_view path) {
@@ -477,10 +590,8 @@ ErrorCode Move(std::string_view from, std::string_view to) {
   if (HeldByAnother(place_from)) return error::kSharingViolation;
   // link + unlink would refuse an existing target atomically, but not every
   // file system links; the check above is what Windows' move promises.
-  if (::rename(system_from->c_str(), system_to->c_str()) != 0) {
-    return MoveErrorFor(place_from, PathPlace(*system_to));
-  }
-  if (journal::Observer* observer = CurrentObserver()) observer->Renamed(*system_from, *system_to);
+  const Place place_to = PathPlace(*system_to);
+  if (System().rename(place_from, place_to, false) != 0) return MoveErrorFor(place_from, place_to);
   return error::kSuccess;
 }
 
@@ -517,12 +628,11 @@ ErrorCode LockFolder(std::string_view folder, FileHandle& lock) {
   const auto system_folder = SystemPath(folder);
   if (!system_folder) return error::kInvalidName;
   const std::string name = system_folder->empty() ? std::string(".") : *system_folder;
-  const int fd = Uninterrupted([&] { return ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+  const int fd = System().open(PathPlace(name), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
   if (fd < 0) return errno == ENOENT ? error::kPathNotFound : LastError();
   FileHandle held;
   held.reset(fd);
-  if (Uninterrupted([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0)
-    return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
+  if (System().lock(fd) != 0) return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
   lock = std::move(held);
   return error::kSuccess;
 }
@@ -561,8 +671,7 @@ ErrorCode HoldFolder(std::string_view folder, HeldFolder& held) {
   std::string_view trimmed = *system_folder;
   while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.remove_suffix(1);
   const std::string name = trimmed.empty() ? std::string(".") : std::string(trimmed);
-  const int fd =
-      Uninterrupted([&] { return ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
+  const int fd = System().open(PathPlace(name), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, 0);
   if (fd < 0) {
     const int code = errno;
     // A final link answers "not a folder" here; say what is in the way.
@@ -574,8 +683,7 @@ ErrorCode HoldFolder(std::string_view folder, HeldFolder& held) {
   }
   HeldFolder opened;
   opened.folder.reset(fd);
-  if (Uninterrupted([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0)
-    return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
+  if (System().lock(fd) != 0) return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
   opened.path = std::string(folder);
   held = std::move(opened);
   return error::kSuccess;
@@ -682,17 +790,16 @@ ErrorCode Copy(std::string_view from, std::string_view to) {
     return code;
   const auto system_to = SystemPath(to);
   if (!system_to) return error::kInvalidName;
-  const int fd = Uninterrupted(
-      [&] { return ::open(system_to->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600); });
+  const Place place_to = PathPlace(*system_to);
+  const int fd = System().open(place_to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return LastErrorFor(*system_to);
   FileHandle target;
   target.reset(fd);
-  if (journal::Observer* observer = CurrentObserver()) observer->Opened(*system_to, IdOf(fd));
   CopyPermissions(source, target);  // a copy of a private file stays private
   ErrorCode code = CopyContents(source, target);
   if (code == error::kSuccess) code = Close(target);
   // A half-written copy is worse than none.
-  if (code != error::kSuccess && ::unlink(system_to->c_str()) == 0) ReportUnlinked(*system_to);
+  if (code != error::kSuccess) (void)System().unlink(place_to);
   return code;
 }
 

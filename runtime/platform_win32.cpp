@@ -34,6 +34,38 @@ HANDLE HandleOf(const FileHandle& file) {
   return reinterpret_cast<HANDLE>(file.native());
 }
 
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+class ScopedHandle;
+
+// Every call through which this backend opens, reads, writes, moves, removes
+// or copies a file goes through one table. Real runs use the plain calls;
+// while a test has set a fault plan (runtime/platform_faults.h), the hooked
+// calls let it refuse or shorten a call, so that it is known nowhere else in
+// this file. Each entry answers as its system call does. shown is the path as
+// the core gave it (code page 932), which the plan compares.
+struct SystemCalls {
+  HANDLE (*createFile)
+  (const std::wstring& path, std::string_view shown, DWORD access, DWORD share, DWORD disposition,
+   DWORD flags);
+  // The native open relative to an open folder; see OpenRelative.
+  ErrorCode (*openRelative)(HANDLE root, const std::wstring& name, std::string_view shown, ACCESS_MASK access,
+                            ULONG share, ULONG disposition, ULONG options, ULONG attributes,
+                            ScopedHandle& handle);
+  BOOL (*close)(HANDLE handle);
+  BOOL (*read)(HANDLE file, void* buffer, DWORD size, DWORD* transferred);
+  BOOL (*write)(HANDLE file, const void* buffer, DWORD size, DWORD* transferred);
+  BOOL (*flush)(HANDLE file);
+  BOOL (*move)(const std::wstring& from, const std::wstring& to, std::string_view shownTo, DWORD flags);
+  BOOL (*deleteFile)(const std::wstring& path);
+  BOOL (*copy)(const std::wstring& from, const std::wstring& to);
+  ErrorCode (*renameByHandle)(HANDLE file, HANDLE root, const std::wstring& name, std::string_view shownTo,
+                              bool replace);
+  ErrorCode (*deleteByHandle)(HANDLE file);
+};
+
+const SystemCalls& System() noexcept;
+
 // Owns one thing the system gave us: a kernel handle (a file, a folder, a
 // token), a directory search, or memory the system allocated for an answer (a
 // security descriptor); it goes back the way its kind goes back when the owner
@@ -77,7 +109,7 @@ class ScopedHandle {
     }
     const HANDLE value = take();
     switch (kind_) {
-      case Kind::Kernel: return CloseHandle(value) != FALSE;
+      case Kind::Kernel: return System().close(value) != FALSE;
       case Kind::Search: return FindClose(value) != FALSE;
       case Kind::Memory: return LocalFree(value) == nullptr;
     }
@@ -137,10 +169,18 @@ constexpr NTSTATUS kStatusFileIsADirectory = static_cast<NTSTATUS>(0xC00000BA);
 constexpr ULONG kFileRenameInformation = 10;
 constexpr ULONG kFileAccessInformation = 8;
 
+namespace plain {
+
+HANDLE OpenPath(const std::wstring& path, std::string_view, DWORD access, DWORD share, DWORD disposition,
+                DWORD flags) {
+  return CreateFileW(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
+}
+
 // Opens name relative to root, an open folder (or, for a name ":stream", an
 // open file), as CreateFileW would open a path; answers a Windows code.
-ErrorCode OpenRelative(HANDLE root, const std::wstring& name, ACCESS_MASK access, ULONG share,
-                       ULONG disposition, ULONG options, ULONG attributes, ScopedHandle& handle) {
+ErrorCode OpenRelative(HANDLE root, const std::wstring& name, std::string_view, ACCESS_MASK access,
+                       ULONG share, ULONG disposition, ULONG options, ULONG attributes,
+                       ScopedHandle& handle) {
   handle = ScopedHandle();
   const NativeCalls& calls = Native();
   if (calls.create == nullptr || calls.toError == nullptr) return ERROR_CALL_NOT_IMPLEMENTED;
@@ -165,6 +205,30 @@ ErrorCode OpenRelative(HANDLE root, const std::wstring& name, ACCESS_MASK access
   return static_cast<ErrorCode>(calls.toError(status));
 }
 
+BOOL Close(HANDLE handle) {
+  return CloseHandle(handle);
+}
+BOOL Read(HANDLE file, void* buffer, DWORD size, DWORD* transferred) {
+  return ReadFile(file, buffer, size, transferred, nullptr);
+}
+BOOL Write(HANDLE file, const void* buffer, DWORD size, DWORD* transferred) {
+  return WriteFile(file, buffer, size, transferred, nullptr);
+}
+BOOL Flush(HANDLE file) {
+  return FlushFileBuffers(file);
+}
+BOOL Move(const std::wstring& from, const std::wstring& to, std::string_view, DWORD flags) {
+  return MoveFileExW(from.c_str(), to.c_str(), flags);
+}
+BOOL DeletePath(const std::wstring& path) {
+  return DeleteFileW(path.c_str());
+}
+BOOL Copy(const std::wstring& from, const std::wstring& to) {
+  return CopyFileW(from.c_str(), to.c_str(), TRUE);
+}
+
+}  // namespace plain
+
 // What an open handle may do; 0 when the system cannot tell.
 ACCESS_MASK GrantedAccess(HANDLE handle) {
   const NativeCalls& calls = Native();
@@ -179,7 +243,9 @@ ACCESS_MASK GrantedAccess(HANDLE handle) {
 // Moves the open file to name in the open folder root. The native call
 // itself: Wine's SetFileInformationByHandle turns a bare name into a path
 // from the current folder, which it then refuses beside a folder handle.
-ErrorCode RenameByHandle(HANDLE file, HANDLE root, const std::wstring& name, bool replace) {
+namespace plain {
+
+ErrorCode RenameByHandle(HANDLE file, HANDLE root, const std::wstring& name, std::string_view, bool replace) {
   const NativeCalls& calls = Native();
   if (calls.set == nullptr || calls.toError == nullptr) return ERROR_CALL_NOT_IMPLEMENTED;
   const std::size_t bytes = name.size() * sizeof(wchar_t);
@@ -205,6 +271,86 @@ ErrorCode DeleteByHandle(HANDLE file) {
                                                                                    : LastError();
 }
 
+}  // namespace plain
+
+constexpr SystemCalls kPlain{plain::OpenPath, plain::OpenRelative,   plain::Close,         plain::Read,
+                             plain::Write,    plain::Flush,          plain::Move,          plain::DeletePath,
+                             plain::Copy,     plain::RenameByHandle, plain::DeleteByHandle};
+
+namespace hooked {
+
+// What the plan's refusal of an open depends on: whether it may write or create.
+constexpr ACCESS_MASK kWriting = GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA;
+
+HANDLE OpenPath(const std::wstring& path, std::string_view shown, DWORD access, DWORD share,
+                DWORD disposition, DWORD flags) {
+  const bool writes = (access & kWriting) != 0 || disposition != OPEN_EXISTING;
+  if (const ErrorCode refused = writes ? faults::RefusedOpen(shown, true) : error::kSuccess) {
+    SetLastError(refused);
+    return INVALID_HANDLE_VALUE;
+  }
+  const HANDLE handle = kPlain.createFile(path, shown, access, share, disposition, flags);
+  if (writes && handle != INVALID_HANDLE_VALUE)
+    faults::Opened(reinterpret_cast<std::intptr_t>(handle), shown);
+  return handle;
+}
+
+ErrorCode OpenRelative(HANDLE root, const std::wstring& name, std::string_view shown, ACCESS_MASK access,
+                       ULONG share, ULONG disposition, ULONG options, ULONG attributes,
+                       ScopedHandle& handle) {
+  const bool writes = (access & kWriting) != 0 || disposition != FILE_OPEN;
+  if (const ErrorCode refused = writes ? faults::RefusedOpen(shown, true) : error::kSuccess) return refused;
+  const ErrorCode code =
+      kPlain.openRelative(root, name, shown, access, share, disposition, options, attributes, handle);
+  if (writes && code == error::kSuccess) faults::Opened(reinterpret_cast<std::intptr_t>(handle.get()), shown);
+  return code;
+}
+
+BOOL Close(HANDLE handle) {
+  faults::Closed(reinterpret_cast<std::intptr_t>(handle));
+  return kPlain.close(handle);
+}
+
+BOOL Write(HANDLE file, const void* buffer, DWORD size, DWORD* transferred) {
+  *transferred = 0;
+  LARGE_INTEGER position{};
+  (void)SetFilePointerEx(file, LARGE_INTEGER{}, &position, FILE_CURRENT);
+  std::size_t allowed = size;
+  if (const ErrorCode refused =
+          faults::AllowedWrite(reinterpret_cast<std::intptr_t>(file),
+                               static_cast<std::uint64_t>(position.QuadPart), size, allowed)) {
+    SetLastError(refused);
+    return FALSE;
+  }
+  return kPlain.write(file, buffer, static_cast<DWORD>(allowed), transferred);
+}
+
+BOOL Move(const std::wstring& from, const std::wstring& to, std::string_view shownTo, DWORD flags) {
+  if (const ErrorCode refused =
+          (flags & MOVEFILE_REPLACE_EXISTING) != 0 ? faults::RefusedReplace(shownTo) : error::kSuccess) {
+    SetLastError(refused);
+    return FALSE;
+  }
+  return kPlain.move(from, to, shownTo, flags);
+}
+
+ErrorCode RenameByHandle(HANDLE file, HANDLE root, const std::wstring& name, std::string_view shownTo,
+                         bool replace) {
+  if (const ErrorCode refused = replace ? faults::RefusedReplace(shownTo) : error::kSuccess) return refused;
+  return kPlain.renameByHandle(file, root, name, shownTo, replace);
+}
+
+}  // namespace hooked
+
+constexpr SystemCalls kHooked{
+    hooked::OpenPath, hooked::OpenRelative,   hooked::Close,        plain::Read,
+    hooked::Write,    plain::Flush,           hooked::Move,         plain::DeletePath,
+    plain::Copy,      hooked::RenameByHandle, plain::DeleteByHandle};
+
+const SystemCalls& System() noexcept {
+  return faults::Active() ? kHooked : kPlain;
+}
+
 }  // namespace
 
 FileHandle::~FileHandle() {
@@ -218,7 +364,6 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
 
 void FileHandle::reset(std::intptr_t native) noexcept {
   if (native_ != kInvalid) {
-    faults::Closed(native_);
     (void)ScopedHandle(reinterpret_cast<HANDLE>(native_)).Release();
   }
   native_ = native;
@@ -252,14 +397,9 @@ ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creati
     disposition = CREATE_NEW;
     flags |= FILE_FLAG_OPEN_REPARSE_POINT;
   }
-  if (const ErrorCode refused =
-          faults::RefusedOpen(path, access != Access::Read || creation != Creation::OpenExisting)) {
-    return refused;
-  }
-  const HANDLE handle = CreateFileW(wide->c_str(), desired, share, nullptr, disposition, flags, nullptr);
+  const HANDLE handle = System().createFile(*wide, path, desired, share, disposition, flags);
   if (handle == INVALID_HANDLE_VALUE) return LastError();
   file.reset(reinterpret_cast<std::intptr_t>(handle));
-  faults::Opened(file.native(), path);
   if (creation == Creation::CreateNew) {
     // Somebody linked the new file elsewhere before we could look at it: what
     // is written into it would show up under that other name too.
@@ -267,7 +407,7 @@ ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creati
     if (!GetFileInformationByHandle(handle, &info) || info.nNumberOfLinks != 1 ||
         (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
       file.reset(FileHandle::kInvalid);
-      DeleteFileW(wide->c_str());
+      (void)System().deleteFile(*wide);
       return error::kSharingViolation;
     }
   }
@@ -276,27 +416,21 @@ ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creati
 
 ErrorCode Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& transferred) {
   DWORD count = 0;
-  const BOOL ok = ReadFile(HandleOf(file), buffer, static_cast<DWORD>(size), &count, nullptr);
+  const BOOL ok = System().read(HandleOf(file), buffer, static_cast<DWORD>(size), &count);
   transferred = count;
   return ok ? error::kSuccess : LastError();
 }
 
 ErrorCode Write(FileHandle& file, const void* buffer, std::size_t size, std::size_t& transferred) {
   transferred = 0;
-  LARGE_INTEGER position{};
-  (void)SetFilePointerEx(HandleOf(file), LARGE_INTEGER{}, &position, FILE_CURRENT);
-  if (const ErrorCode refused =
-          faults::AllowedWrite(file.native(), static_cast<std::uint64_t>(position.QuadPart), size, size)) {
-    return refused;
-  }
   DWORD count = 0;
-  const BOOL ok = WriteFile(HandleOf(file), buffer, static_cast<DWORD>(size), &count, nullptr);
+  const BOOL ok = System().write(HandleOf(file), buffer, static_cast<DWORD>(size), &count);
   transferred = count;
   return ok ? error::kSuccess : LastError();
 }
 
 ErrorCode Flush(FileHandle& file) {
-  return FlushFileBuffers(HandleOf(file)) ? error::kSuccess : LastError();
+  return System().flush(HandleOf(file)) ? error::kSuccess : LastError();
 }
 
 ErrorCode Size(FileHandle& file, std::uint64_t& size) {
@@ -309,7 +443,6 @@ ErrorCode Size(FileHandle& file, std::uint64_t& size) {
 ErrorCode Close(FileHandle& file) {
   const std::intptr_t native = file.take();
   if (native == FileHandle::kInvalid) return error::kInvalidHandle;
-  faults::Closed(native);
   return ScopedHandle(reinterpret_cast<HANDLE>(native)).Release() ? error::kSuccess : LastError();
 }
 
@@ -325,7 +458,7 @@ bool IsFile(std::string_view path) {
 ErrorCode Delete(std::string_view path) {
   const auto wide = WidePath(path);
   if (!wide) return error::kInvalidName;
-  return Retried([&] { return DeleteFileW(wide->c_str()) ? error::kSuccess : LastError(); });
+  return Retried([&] { return System().deleteFile(*wide) ? error::kSuccess : LastError(); });
 }
 
 bool FolderIsWritable(std::string_view folder) {
@@ -371,9 +504,7 @@ FileKind KindOf(std::string_view path) {
   if (attributes == INVALID_FILE_ATTRIBUTES) return FileKind::Missing;
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileKind::Directory;
   // Asking for no access opens even a file that somebody holds without sharing.
-  const ScopedHandle handle(CreateFileW(wide->c_str(), 0,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                        OPEN_EXISTING, 0, nullptr));
+  const ScopedHandle handle(System().createFile(*wide, path, 0, kShareAll, OPEN_EXISTING, 0));
   if (!handle) return FileKind::Regular;  // the open that follows reports why
   const DWORD type = GetFileType(handle.get());
   return type == FILE_TYPE_DISK ? FileKind::Regular : FileKind::Other;
@@ -382,9 +513,8 @@ FileKind KindOf(std::string_view path) {
 bool IsPlainFile(std::string_view path) {
   const auto wide = WidePath(path);
   if (!wide || wide->empty()) return false;
-  const ScopedHandle handle(CreateFileW(wide->c_str(), 0,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  const ScopedHandle handle(
+      System().createFile(*wide, path, 0, kShareAll, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT));
   if (!handle) return false;
   BY_HANDLE_FILE_INFORMATION info{};
   const BOOL ok = GetFileInformationByHandle(handle.get(), &info);
@@ -412,9 +542,7 @@ ErrorCode StampOf(std::string_view path, FileStamp& stamp) {
   const auto wide = WidePath(path);
   if (!wide) return error::kInvalidName;
   FileHandle file;
-  const HANDLE handle =
-      CreateFileW(wide->c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE handle = System().createFile(*wide, path, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING, 0);
   if (handle == INVALID_HANDLE_VALUE) return LastError();
   file.reset(reinterpret_cast<std::intptr_t>(handle));
   return StampOf(file, stamp);
@@ -437,7 +565,7 @@ ErrorCode RemoveWorkFile(std::string_view path) {
   // DeleteFileW removes a link itself, and refuses (32) a file held without
   // delete sharing.
   return Retried([&] {
-    if (DeleteFileW(wide->c_str())) return error::kSuccess;
+    if (System().deleteFile(*wide)) return error::kSuccess;
     const DWORD code = GetLastError();
     return code == ERROR_FILE_NOT_FOUND ? error::kSuccess : static_cast<ErrorCode>(code);
   });
@@ -447,19 +575,18 @@ ErrorCode Move(std::string_view from, std::string_view to) {
   const auto wide_from = WidePath(from);
   const auto wide_to = WidePath(to);
   if (!wide_from || !wide_to) return error::kInvalidName;
-  return Retried(
-      [&] { return MoveFileW(wide_from->c_str(), wide_to->c_str()) ? error::kSuccess : LastError(); });
+  return Retried([&] {
+    return System().move(*wide_from, *wide_to, to, MOVEFILE_COPY_ALLOWED) ? error::kSuccess : LastError();
+  });
 }
 
 ErrorCode Replace(std::string_view from, std::string_view to) {
   const auto wide_from = WidePath(from);
   const auto wide_to = WidePath(to);
   if (!wide_from || !wide_to) return error::kInvalidName;
-  if (const ErrorCode refused = faults::RefusedReplace(to)) return refused;
   const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-  return Retried([&] {
-    return MoveFileExW(wide_from->c_str(), wide_to->c_str(), flags) ? error::kSuccess : LastError();
-  });
+  return Retried(
+      [&] { return System().move(*wide_from, *wide_to, to, flags) ? error::kSuccess : LastError(); });
 }
 
 ErrorCode SyncFolderOf(std::string_view) {
@@ -479,12 +606,11 @@ ErrorCode LockFolder(std::string_view folder, FileHandle& lock) {
   const std::string path = std::string(folder) + "TMP.LCK";
   const auto wide = WidePath(path);
   if (!wide) return error::kInvalidName;
-  if (const ErrorCode refused = faults::RefusedOpen(path, true)) return refused;
   // Delete-on-close: the system removes the file with the last handle, also
   // when the process is killed, so no lock outlives its holder.
   const HANDLE handle =
-      CreateFileW(wide->c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                  FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+      System().createFile(*wide, path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS,
+                          FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT);
   if (handle == INVALID_HANDLE_VALUE) return LastError();
   FileHandle held;
   held.reset(reinterpret_cast<std::intptr_t>(handle));
@@ -522,8 +648,6 @@ ErrorCode DeleteHeld(FileHandle& held, std::string_view path) {
 
 namespace {
 
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
 bool IsLink(const BY_HANDLE_FILE_INFORMATION& info) {
   return (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
@@ -543,11 +667,16 @@ HANDLE FolderOf(const HeldFolder& held) {
   return HandleOf(held.folder);
 }
 
+// The name in the held folder as the core would name it.
+std::string Shown(const HeldFolder& held, const std::wstring& name) {
+  return held.path + encoding::WideToCp932(name).value_or(std::string());
+}
+
 // Opens name in the held folder without following a final link.
 ErrorCode OpenInFolder(const HeldFolder& held, const std::wstring& name, ACCESS_MASK access, ULONG share,
                        ULONG disposition, ULONG options, ScopedHandle& handle) {
-  return OpenRelative(FolderOf(held), name, access, share, disposition, options | FILE_OPEN_REPARSE_POINT,
-                      FILE_ATTRIBUTE_NORMAL, handle);
+  return System().openRelative(FolderOf(held), name, Shown(held, name), access, share, disposition,
+                               options | FILE_OPEN_REPARSE_POINT, FILE_ATTRIBUTE_NORMAL, handle);
 }
 
 // Deletes name in the held folder by handle: missing is kFileNotFound.
@@ -562,7 +691,7 @@ ErrorCode DeleteInFolder(const HeldFolder& held, const std::wstring& name) {
   if (code == error::kSuccess && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     code = error::kAccessDenied;
   }
-  if (code == error::kSuccess) code = DeleteByHandle(handle.get());
+  if (code == error::kSuccess) code = System().deleteByHandle(handle.get());
   return code;
 }
 
@@ -574,7 +703,7 @@ ErrorCode ReplaceInFolder(const HeldFolder& held, const std::wstring& from, cons
   }
   // A rename within one volume is one entry in the file system's log; the
   // write-through of a move by name matters only for a copy between volumes.
-  return RenameByHandle(handle.get(), FolderOf(held), to, true);
+  return System().renameByHandle(handle.get(), FolderOf(held), to, Shown(held, to), true);
 }
 
 }  // namespace
@@ -589,9 +718,9 @@ ErrorCode HoldFolder(std::string_view folder, HeldFolder& held) {
          (*wide)[wide->size() - 2] != L':') {
     wide->pop_back();
   }
-  const HANDLE handle = CreateFileW(
-      wide->c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll,
-      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  const HANDLE handle = System().createFile(
+      *wide, folder, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT);
   if (handle == INVALID_HANDLE_VALUE) {
     const ErrorCode code = LastError();
     return code == ERROR_FILE_NOT_FOUND ? error::kPathNotFound : code;
@@ -604,13 +733,11 @@ ErrorCode HoldFolder(std::string_view folder, HeldFolder& held) {
   if (IsLink(info)) return error::kLinkInTheWay;
   if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return error::kPathNotFound;
   // The same hold as LockFolder's, made in the folder opened.
-  const std::string lockPath = opened.path + "TMP.LCK";
-  if (const ErrorCode refused = faults::RefusedOpen(lockPath, true)) return refused;
   ScopedHandle lock;
-  if (const ErrorCode code =
-          OpenRelative(handle, L"TMP.LCK", GENERIC_READ | GENERIC_WRITE | DELETE, 0, FILE_OPEN_IF,
-                       FILE_NON_DIRECTORY_FILE | FILE_DELETE_ON_CLOSE | FILE_OPEN_REPARSE_POINT,
-                       FILE_ATTRIBUTE_HIDDEN, lock)) {
+  if (const ErrorCode code = System().openRelative(
+          handle, L"TMP.LCK", opened.path + "TMP.LCK", GENERIC_READ | GENERIC_WRITE | DELETE, 0, FILE_OPEN_IF,
+          FILE_NON_DIRECTORY_FILE | FILE_DELETE_ON_CLOSE | FILE_OPEN_REPARSE_POINT, FILE_ATTRIBUTE_HIDDEN,
+          lock)) {
     return code;
   }
   opened.lock.reset(reinterpret_cast<std::intptr_t>(lock.take()));
@@ -626,11 +753,6 @@ ErrorCode OpenIn(const HeldFolder& held, std::string_view name, Access access, s
   file.reset(FileHandle::kInvalid);
   const auto wide = BareName(name);
   if (!held || !wide) return error::kInvalidName;
-  const std::string shown = held.path + std::string(name);
-  if (const ErrorCode refused =
-          faults::RefusedOpen(shown, access != Access::Read || creation != Creation::OpenExisting)) {
-    return refused;
-  }
   ACCESS_MASK desired = FILE_READ_ATTRIBUTES;
   switch (access) {
     case Access::Read: desired |= GENERIC_READ; break;
@@ -660,7 +782,7 @@ ErrorCode OpenIn(const HeldFolder& held, std::string_view name, Access access, s
   if (!GetFileInformationByHandle(handle, &info)) return LastError();
   if (IsLink(info)) return error::kLinkInTheWay;
   if (creation == Creation::CreateNew && info.nNumberOfLinks != 1) {
-    (void)DeleteByHandle(handle);
+    (void)System().deleteByHandle(handle);
     return error::kSharingViolation;
   }
   // Windows refuses to write a read-only file, but Wine running as root does not.
@@ -673,7 +795,6 @@ ErrorCode OpenIn(const HeldFolder& held, std::string_view name, Access access, s
     if (!SetFileInformationByHandle(handle, FileEndOfFileInfo, &empty, sizeof empty)) return LastError();
   }
   file = std::move(opened);
-  faults::Opened(file.native(), shown);
   return error::kSuccess;
 }
 
@@ -712,7 +833,6 @@ ErrorCode ReplaceIn(const HeldFolder& held, std::string_view from, std::string_v
   const auto wide_from = BareName(from);
   const auto wide_to = BareName(to);
   if (!held || !wide_from || !wide_to) return error::kInvalidName;
-  if (const ErrorCode refused = faults::RefusedReplace(held.path + std::string(to))) return refused;
   return Retried([&] { return ReplaceInFolder(held, *wide_from, *wide_to); });
 }
 
@@ -725,13 +845,10 @@ ErrorCode ReplaceHeldIn(const HeldFolder& held, FileHandle& file, std::string_vi
     (void)Close(file);
     return error::kInvalidName;
   }
-  if (const ErrorCode refused = faults::RefusedReplace(held.path + std::string(to))) {
-    (void)Close(file);
-    return refused;
-  }
+  const std::string shown = held.path + std::string(to);
   if (file && (GrantedAccess(HandleOf(file)) & DELETE) != 0) {
-    const ErrorCode code =
-        Retried([&] { return RenameByHandle(HandleOf(file), FolderOf(held), *wide_to, true); });
+    const ErrorCode code = Retried(
+        [&] { return System().renameByHandle(HandleOf(file), FolderOf(held), *wide_to, shown, true); });
     (void)Close(file);
     return code;
   }
@@ -745,7 +862,7 @@ ErrorCode DeleteHeldIn(const HeldFolder& held, FileHandle& file, std::string_vie
     return error::kInvalidName;
   }
   if (file && (GrantedAccess(HandleOf(file)) & DELETE) != 0) {
-    const ErrorCode code = DeleteByHandle(HandleOf(file));
+    const ErrorCode code = System().deleteByHandle(HandleOf(file));
     (void)Close(file);
     return code;
   }
@@ -757,7 +874,7 @@ ErrorCode Copy(std::string_view from, std::string_view to) {
   const auto wide_from = WidePath(from);
   const auto wide_to = WidePath(to);
   if (!wide_from || !wide_to) return error::kInvalidName;
-  return CopyFileW(wide_from->c_str(), wide_to->c_str(), TRUE) ? error::kSuccess : LastError();
+  return System().copy(*wide_from, *wide_to) ? error::kSuccess : LastError();
 }
 
 namespace {
@@ -765,9 +882,8 @@ namespace {
 // The volume and index that tell one file from every other. Asking needs no
 // access to the file's data, so a file that another opener holds answers too.
 std::optional<BY_HANDLE_FILE_INFORMATION> IdentityOf(const std::wstring& path) {
-  const ScopedHandle handle(CreateFileW(path.c_str(), 0,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  const ScopedHandle handle(
+      System().createFile(path, {}, 0, kShareAll, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
   BY_HANDLE_FILE_INFORMATION info{};
   if (!handle || !GetFileInformationByHandle(handle.get(), &info)) return std::nullopt;
   return info;
@@ -887,10 +1003,10 @@ bool CopyStream(HANDLE from, HANDLE to) {
   std::vector<char> buffer(1 << 16);
   while (true) {
     DWORD got = 0;
-    if (!ReadFile(from, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return false;
+    if (!System().read(from, buffer.data(), static_cast<DWORD>(buffer.size()), &got)) return false;
     if (got == 0) return true;
     DWORD put = 0;
-    if (!WriteFile(to, buffer.data(), got, &put, nullptr) || put != got) return false;
+    if (!System().write(to, buffer.data(), got, &put) || put != got) return false;
   }
 }
 
@@ -920,9 +1036,9 @@ PermissionParts CopyStreams(HANDLE from, HANDLE to) {
       ScopedHandle source;
       ScopedHandle target;
       const ULONG options = FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY;
-      if (OpenRelative(from, name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN, options, 0,
-                       source) != error::kSuccess ||
-          OpenRelative(to, name, GENERIC_WRITE, 0, FILE_OVERWRITE_IF, options, 0, target) !=
+      if (System().openRelative(from, name, {}, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN,
+                                options, 0, source) != error::kSuccess ||
+          System().openRelative(to, name, {}, GENERIC_WRITE, 0, FILE_OVERWRITE_IF, options, 0, target) !=
               error::kSuccess ||
           !CopyStream(source.get(), target.get())) {
         lost |= permission::kExtended;

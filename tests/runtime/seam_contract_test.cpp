@@ -11,6 +11,7 @@
 #include <string>
 
 #include "runtime/platform.h"
+#include "runtime/platform_faults.h"
 #include "scoped_temp_dir.h"
 
 #ifndef _WIN32
@@ -167,6 +168,62 @@ TEST_F(SeamContract, EverySituationAnswersTheSameCode) {
     SCOPED_TRACE(row.name);
     const Situation situation(dir_ / std::to_string(&row - rows));
     EXPECT_EQ(row.call(situation), row.expected);
+  }
+}
+
+// A fault plan reaches every backend's calls through its one table: a
+// read-only disk refuses what writes or creates, a cap shortens a write, and
+// a share that cannot replace refuses Replace but not Move.
+TEST_F(SeamContract, FaultPlansReachEveryBackend) {
+  const Situation s(dir_);
+  std::ofstream(dir_ / "other") << "other";
+  faults::Plan readOnly;
+  readOnly.diskFolder = (dir_ / "").string();
+  readOnly.diskBytes = UINT64_MAX;
+  readOnly.diskReadOnly = true;
+  faults::Plan capped;
+  capped.fileSizeCap = 3;
+  faults::Plan share = readOnly;
+  share.diskReadOnly = false;
+  share.diskCannotReplace = true;
+  const std::uint32_t shareAll = kShareRead | kShareWrite;
+  struct Row {
+    const char* name;
+    const faults::Plan& plan;
+    std::function<ErrorCode()> call;
+    ErrorCode expected;
+  };
+  const Row rows[] = {
+      {"read-only: create", readOnly,
+       [&] { return OpenAs(s.Path("new"), Access::ReadWrite, kShareNone, Creation::CreateNew); },
+       error::kAccessDenied},
+      {"read-only: open for writing", readOnly,
+       [&] { return OpenAs(s.Path("file"), Access::Write, shareAll, Creation::OpenExisting); },
+       error::kAccessDenied},
+      {"read-only: open for reading", readOnly,
+       [&] { return OpenAs(s.Path("file"), Access::Read, shareAll, Creation::OpenExisting); },
+       error::kSuccess},
+      {"cap: a write comes back short", capped,
+       [&] {
+         FileHandle file;
+         std::size_t put = 0;
+         if (const ErrorCode code = Open(s.Path("new"), Access::Write, kShareNone, Creation::CreateNew, file))
+           return code;
+         const ErrorCode code = Write(file, "12345", 5, put);
+         return code != error::kSuccess ? code : put == 3 ? error::kSuccess : error::kGeneralFailure;
+       },
+       error::kSuccess},
+      {"share: replace", share, [&] { return Replace(s.Path("file"), s.Path("other")); },
+       error::kAccessDenied},
+      {"share: move to a free name", share, [&] { return Move(s.Path("file"), s.Path("moved")); },
+       error::kSuccess},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    faults::SetPlan(row.plan);
+    const ErrorCode answer = row.call();
+    faults::ClearPlan();
+    EXPECT_EQ(answer, row.expected);
   }
 }
 
