@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "convert/contents_layout.h"
+#include "convert/project_folders.h"
 #include "runtime/cp932_text.h"
 #include "runtime/errors.h"
 #include "runtime/file_names.h"

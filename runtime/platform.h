@@ -258,18 +258,19 @@ struct FolderEntry {
   // A symbolic link (or another reparse point): never followed into.
   bool link = false;
 };
-// What a listing leaves out because the names have no code page 932 form,
-// counted where a project may hide: files whose names end in ".kwj" in any
-// letter case, and folders (links to folders not counted). Other files are
-// no projects and are not counted.
-struct UnnamedEntries {
-  std::size_t projectFiles = 0;
-  std::size_t folders = 0;
+// An entry whose name has no code page 932 form: nothing can reach it by
+// name, but what it is and how its name ends can still be told. The name is
+// the system's, wide; on POSIX each byte beyond ASCII stands as U+FFFD.
+struct UnnamedEntry {
+  std::wstring name;
+  bool directory = false;
+  bool link = false;
 };
 // The entries of a folder (a directory part with its closing delimiter, empty
 // for the current folder), without "." and "..", in no particular order.
-// Names that have no code page 932 form are left out (see UnnamedEntries).
-ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries, UnnamedEntries& unnamed);
+// Names that have no code page 932 form are in unnamed instead.
+ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
+                     std::vector<UnnamedEntry>& unnamed);
 
 // The running program's full path (code page 932).
 std::string ExecutablePath();

@@ -938,22 +938,10 @@ void GiveDefaultPermissions(FileHandle& file) {
   (void)::fchmod(Descriptor(file), 0666 & ~mask);
 }
 
-namespace {
-
-// ".kwj" in any letter case; the extension is ASCII in UTF-8 too.
-bool EndsInProjectExtension(std::string_view name) {
-  constexpr std::string_view kExtension = ".kwj";
-  if (name.size() < kExtension.size()) return false;
-  const std::string_view end = name.substr(name.size() - kExtension.size());
-  return std::equal(end.begin(), end.end(), kExtension.begin(),
-                    [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a + 32 : a) == b; });
-}
-
-}  // namespace
-
-ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries, UnnamedEntries& unnamed) {
+ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
+                     std::vector<UnnamedEntry>& unnamed) {
   entries.clear();
-  unnamed = {};
+  unnamed.clear();
   const auto system_folder = SystemPath(folder);
   if (!system_folder) return error::kInvalidName;
   const std::string name = system_folder->empty() ? std::string(".") : *system_folder;
@@ -972,11 +960,9 @@ ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
     auto cp932 = encoding::Utf8ToCp932(entry_name);
     // Only a name that converts back to the same bytes is the same name.
     if (!cp932 || encoding::Cp932ToUtf8(*cp932) != std::optional<std::string>(std::string(entry_name))) {
-      if (S_ISDIR(info.st_mode)) {
-        ++unnamed.folders;
-      } else if (EndsInProjectExtension(entry_name)) {
-        ++unnamed.projectFiles;
-      }
+      std::wstring wide;
+      for (const unsigned char byte : entry_name) wide.push_back(byte < 0x80 ? wchar_t{byte} : L'\uFFFD');
+      unnamed.push_back({std::move(wide), S_ISDIR(info.st_mode), S_ISLNK(info.st_mode)});
       continue;
     }
     entries.push_back({*std::move(cp932), S_ISDIR(info.st_mode), S_ISLNK(info.st_mode)});

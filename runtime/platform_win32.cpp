@@ -45,7 +45,7 @@ class ScopedHandle;
 // this file. Each entry answers as its system call does. shown is the path as
 // the core gave it (code page 932), which the plan compares.
 struct SystemCalls {
-  HANDLE (*createFile)
+  HANDLE(*createFile)
   (const std::wstring& path, std::string_view shown, DWORD access, DWORD share, DWORD disposition,
    DWORD flags);
   // The native open relative to an open folder; see OpenRelative.
@@ -1059,22 +1059,10 @@ PermissionParts CopyPermissions(const FileHandle& from, FileHandle& to) {
 
 void GiveDefaultPermissions(FileHandle&) {}
 
-namespace {
-
-// ".kwj" in any letter case.
-bool EndsInProjectExtension(std::wstring_view name) {
-  constexpr std::wstring_view kExtension = L".kwj";
-  if (name.size() < kExtension.size()) return false;
-  const std::wstring_view end = name.substr(name.size() - kExtension.size());
-  return std::equal(end.begin(), end.end(), kExtension.begin(),
-                    [](wchar_t a, wchar_t b) { return (a >= L'A' && a <= L'Z' ? a + 32 : a) == b; });
-}
-
-}  // namespace
-
-ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries, UnnamedEntries& unnamed) {
+ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
+                     std::vector<UnnamedEntry>& unnamed) {
   entries.clear();
-  unnamed = {};
+  unnamed.clear();
   const auto wide = WidePath(std::string(folder) + "*");
   if (!wide) return error::kInvalidName;
   WIN32_FIND_DATAW found{};
@@ -1090,8 +1078,7 @@ ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
     const bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     const bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     if (!cp932) {
-      if (directory && !link) ++unnamed.folders;
-      if (!directory && EndsInProjectExtension(name)) ++unnamed.projectFiles;
+      unnamed.push_back({std::wstring(name), directory, link});
       continue;
     }
     entries.push_back({*std::move(cp932), directory, link});
