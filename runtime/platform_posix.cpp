@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <climits>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "runtime/encoding.h"
@@ -101,21 +102,21 @@ ErrorCode LastErrorFor(const std::string& system_path) {
 // Where a call reaches a name: a path from the current folder, or a bare name
 // in a held folder (whose final links are never followed). shown is the
 // folder's path and the name, for the journal and for telling 2 from 3.
-struct Place {
+struct SystemPlace {
   int dir = AT_FDCWD;
   std::string name;
   std::string shown;
   bool held = false;
 };
 
-Place PathPlace(std::string system_path) {
-  Place place;
+SystemPlace PathPlace(std::string system_path) {
+  SystemPlace place;
   place.name = system_path;
   place.shown = std::move(system_path);
   return place;
 }
 
-ErrorCode LastErrorAt(const Place& place) {
+ErrorCode LastErrorAt(const SystemPlace& place) {
   // A held folder is there: a missing name is a missing file.
   return place.held ? LastError() : LastErrorFor(place.shown);
 }
@@ -128,7 +129,7 @@ ErrorCode LastErrorAt(const Place& place) {
 // Each entry answers as its system call does (-1 and errno on a failure) and
 // makes a call that a signal interrupted again (close excepted, see above).
 struct SystemCalls {
-  int (*open)(const Place& place, int flags, mode_t permissions);
+  int (*open)(const SystemPlace& place, int flags, mode_t permissions);
   int (*close)(int fd);
   ssize_t (*read)(int fd, void* buffer, std::size_t size);
   ssize_t (*write)(int fd, const void* buffer, std::size_t size);
@@ -138,8 +139,8 @@ struct SystemCalls {
   // An exclusive lock, taken without waiting.
   int (*lock)(int fd);
   // replacing: to may exist and is replaced (a Replace, not a Move).
-  int (*rename)(const Place& from, const Place& to, bool replacing);
-  int (*unlink)(const Place& place);
+  int (*rename)(const SystemPlace& from, const SystemPlace& to, bool replacing);
+  int (*unlink)(const SystemPlace& place);
   // fsync of an open folder; shown is its path.
   int (*syncFolder)(int folder, const std::string& shown);
   int (*syncFileSystem)(int fd);
@@ -147,7 +148,7 @@ struct SystemCalls {
 
 namespace plain {
 
-int Open(const Place& place, int flags, mode_t permissions) {
+int Open(const SystemPlace& place, int flags, mode_t permissions) {
   return Uninterrupted([&] { return ::openat(place.dir, place.name.c_str(), flags, permissions); });
 }
 int Close(int fd) {
@@ -168,10 +169,10 @@ int Flush(int fd) {
 int Lock(int fd) {
   return Uninterrupted([&] { return ::flock(fd, LOCK_EX | LOCK_NB); });
 }
-int Rename(const Place& from, const Place& to, bool) {
+int Rename(const SystemPlace& from, const SystemPlace& to, bool) {
   return ::renameat(from.dir, from.name.c_str(), to.dir, to.name.c_str());
 }
-int Unlink(const Place& place) {
+int Unlink(const SystemPlace& place) {
   return ::unlinkat(place.dir, place.name.c_str(), 0);
 }
 int SyncFolder(int folder, const std::string&) {
@@ -207,7 +208,7 @@ bool Writes(int flags) {
   return (flags & O_ACCMODE) != O_RDONLY || (flags & O_CREAT) != 0;
 }
 
-int Open(const Place& place, int flags, mode_t permissions) {
+int Open(const SystemPlace& place, int flags, mode_t permissions) {
   if (Writes(flags)) {
     if (const ErrorCode refused = faults::RefusedOpen(place.shown, true)) return Refused(refused);
   }
@@ -245,7 +246,7 @@ int Flush(int fd) {
   if (journal::Observer* observer = CurrentObserver(); observer && result == 0) observer->Flushed(IdOf(fd));
   return result;
 }
-int Rename(const Place& from, const Place& to, bool replacing) {
+int Rename(const SystemPlace& from, const SystemPlace& to, bool replacing) {
   if (replacing) {
     if (const ErrorCode refused = faults::RefusedReplace(to.shown)) return Refused(refused);
   }
@@ -255,7 +256,7 @@ int Rename(const Place& from, const Place& to, bool replacing) {
   }
   return result;
 }
-int Unlink(const Place& place) {
+int Unlink(const SystemPlace& place) {
   const int result = kPlain.unlink(place);
   if (journal::Observer* observer = CurrentObserver(); observer && result == 0)
     observer->Unlinked(place.shown);
@@ -282,7 +283,7 @@ const SystemCalls& System() noexcept {
   return CurrentObserver() != nullptr || faults::Active() ? kHooked : kPlain;
 }
 
-int StatAt(const Place& place, struct stat& info, bool follow) {
+int StatAt(const SystemPlace& place, struct stat& info, bool follow) {
   return ::fstatat(place.dir, place.name.c_str(), &info, follow && !place.held ? 0 : AT_SYMLINK_NOFOLLOW);
 }
 
@@ -295,6 +296,38 @@ std::optional<std::string> SystemPath(std::string_view path) {
 
 int Descriptor(const FileHandle& file) {
   return static_cast<int>(file.native());
+}
+
+// The place of a bare name in a held folder; nullopt for anything else.
+std::optional<SystemPlace> PlaceIn(const HeldFolder& held, std::string_view name) {
+  if (!held || name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos) {
+    return std::nullopt;
+  }
+  const auto system_name = SystemPath(name);
+  const auto system_folder = SystemPath(held.path);
+  if (!system_name || !system_folder) return std::nullopt;
+  SystemPlace place;
+  place.dir = Descriptor(held.folder);
+  place.name = *system_name;
+  place.shown = *system_folder + *system_name;
+  place.held = true;
+  return place;
+}
+
+// The system's place for a Place; nullopt for a name it cannot have.
+std::optional<SystemPlace> ToSystem(const Place& place) {
+  if (place.folder != nullptr) return PlaceIn(*place.folder, place.name);
+  const auto system_path = SystemPath(place.name);
+  if (!system_path) return std::nullopt;
+  return PathPlace(*system_path);
+}
+
+// Both places of one call, if they are alike (see Place).
+std::optional<std::pair<SystemPlace, SystemPlace>> ToSystem(const Place& from, const Place& to) {
+  auto system_from = ToSystem(from);
+  auto system_to = ToSystem(to);
+  if (from.folder != to.folder || !system_from || !system_to) return std::nullopt;
+  return std::pair{*std::move(system_from), *std::move(system_to)};
 }
 
 // Makes the names of the open folder (a file just created or moved there)
@@ -315,7 +348,7 @@ ErrorCode SyncFolder(const std::string& system_path) {
 
 // The folder a place's name is in, made durable: a held folder through its
 // own descriptor.
-ErrorCode SyncFolderAt(const Place& place) {
+ErrorCode SyncFolderAt(const SystemPlace& place) {
   return place.held ? SyncOpenFolder(place.dir, FolderOf(place.shown)) : SyncFolder(place.shown);
 }
 
@@ -325,7 +358,7 @@ bool HasNoWritePermission(const struct stat& info) {
 
 // True when another opener holds the file exclusively (our lock stands for
 // Windows' share mode): Windows refuses to move or delete such a file.
-bool HeldByAnother(const Place& place) {
+bool HeldByAnother(const SystemPlace& place) {
   const int fd = System().open(place, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
   if (fd < 0) return false;
   const bool held = System().lock(fd) != 0 && errno == EWOULDBLOCK;
@@ -335,7 +368,7 @@ bool HeldByAnother(const Place& place) {
 
 // A failed move's code: a missing source is 2 or 3 as for any path, and a
 // source that is there means the target's folder is missing (3).
-ErrorCode MoveErrorFor(const Place& from, const Place& to) {
+ErrorCode MoveErrorFor(const SystemPlace& from, const SystemPlace& to) {
   const int code = errno;
   struct stat info {};
   if (code == ENOENT && StatAt(from, info, false) == 0) {
@@ -346,7 +379,7 @@ ErrorCode MoveErrorFor(const Place& from, const Place& to) {
   return LastErrorAt(from);
 }
 
-ErrorCode Unlink(const Place& place) {
+ErrorCode Unlink(const SystemPlace& place) {
   struct stat info {};
   if (StatAt(place, info, false) == 0 && S_ISDIR(info.st_mode)) return error::kAccessDenied;
   if (System().unlink(place) != 0) return LastErrorAt(place);
@@ -354,7 +387,7 @@ ErrorCode Unlink(const Place& place) {
 }
 
 // rename with the checks Windows makes; durable afterwards.
-ErrorCode ReplaceFile(const Place& from, const Place& to, bool fromIsOurs) {
+ErrorCode ReplaceFile(const SystemPlace& from, const SystemPlace& to, bool fromIsOurs) {
   struct stat info {};
   if (StatAt(to, info, true) == 0 && S_ISDIR(info.st_mode)) return error::kAccessDenied;
   if (!fromIsOurs && HeldByAnother(from)) return error::kSharingViolation;
@@ -366,8 +399,8 @@ ErrorCode ReplaceFile(const Place& from, const Place& to, bool fromIsOurs) {
   return SyncFolderAt(to);
 }
 
-// Open for a place; see Open and OpenIn.
-ErrorCode OpenAt(const Place& place, Access access, std::uint32_t share, Creation creation,
+// Open for a place; see Open.
+ErrorCode OpenAt(const SystemPlace& place, Access access, std::uint32_t share, Creation creation,
                  FileHandle& file) {
   int flags = O_CLOEXEC;
   mode_t permissions = 0666;
@@ -418,7 +451,7 @@ ErrorCode OpenAt(const Place& place, Access access, std::uint32_t share, Creatio
   return error::kSuccess;
 }
 
-ErrorCode RemoveWorkFileAt(const Place& place) {
+ErrorCode RemoveWorkFileAt(const SystemPlace& place) {
   struct stat info {};
   if (StatAt(place, info, false) != 0) return errno == ENOENT ? error::kSuccess : LastErrorAt(place);
   if (S_ISDIR(info.st_mode)) return error::kAccessDenied;
@@ -439,7 +472,7 @@ ErrorCode RemoveWorkFileAt(const Place& place) {
   return error::kSuccess;
 }
 
-ErrorCode DeleteAt(const Place& place) {
+ErrorCode DeleteAt(const SystemPlace& place) {
   if (HeldByAnother(place)) return error::kSharingViolation;
   return Unlink(place);
 }
@@ -460,13 +493,12 @@ void FileHandle::reset(std::intptr_t native) noexcept {
   native_ = native;
 }
 
-ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creation creation,
-               FileHandle& file) {
+ErrorCode Open(const Place& place, Access access, std::uint32_t share, Creation creation, FileHandle& file) {
   file.reset(FileHandle::kInvalid);
-  const auto system_path = SystemPath(path);
-  if (!system_path) return error::kInvalidName;
-  if (path.empty()) return error::kPathNotFound;
-  return OpenAt(PathPlace(*system_path), access, share, creation, file);
+  const auto at = ToSystem(place);
+  if (!at) return error::kInvalidName;
+  if (at->name.empty()) return error::kPathNotFound;
+  return OpenAt(*at, access, share, creation, file);
 }
 
 ErrorCode Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& transferred) {
@@ -510,10 +542,9 @@ bool IsFile(std::string_view path) {
   return ::stat(system_path->c_str(), &info) == 0 && !S_ISDIR(info.st_mode) && !S_ISFIFO(info.st_mode);
 }
 
-ErrorCode Delete(std::string_view path) {
-  const auto system_path = SystemPath(path);
-  if (!system_path) return error::kInvalidName;
-  return DeleteAt(PathPlace(*system_path));
+ErrorCode Delete(const Place& place) {
+  const auto at = ToSystem(place);
+  return at ? DeleteAt(*at) : error::kInvalidName;
 }
 
 bool FolderIsWritable(std::string_view folder) {
@@ -555,11 +586,13 @@ ErrorCode StampOf(const FileHandle& file, FileStamp& stamp) {
   return error::kSuccess;
 }
 
-ErrorCode StampOf(std::string_view path, FileStamp& stamp) {
-  const auto system_path = SystemPath(path);
-  if (!system_path) return error::kInvalidName;
+ErrorCode StampOf(const Place& place, FileStamp& stamp) {
+  const auto at = ToSystem(place);
+  if (!at) return error::kInvalidName;
   struct stat info {};
-  if (::stat(system_path->c_str(), &info) != 0) return LastErrorFor(*system_path);
+  // A held folder's final link is not followed, and refused.
+  if (StatAt(*at, info, true) != 0) return LastErrorAt(*at);
+  if (S_ISLNK(info.st_mode)) return error::kLinkInTheWay;
   stamp = StampFrom(info);
   return error::kSuccess;
 }
@@ -573,11 +606,11 @@ bool SameOwner(std::string_view first, std::string_view second) {
          a.st_uid == b.st_uid;
 }
 
-ErrorCode RemoveWorkFile(std::string_view path) {
-  const auto system_path = SystemPath(path);
-  if (!system_path) return error::kInvalidName;
-  if (system_path->empty()) return error::kPathNotFound;
-  return RemoveWorkFileAt(PathPlace(*system_path));
+ErrorCode RemoveWorkFile(const Place& place) {
+  const auto at = ToSystem(place);
+  if (!at) return error::kInvalidName;
+  if (at->name.empty()) return error::kPathNotFound;
+  return RemoveWorkFileAt(*at);
 }
 
 ErrorCode Move(std::string_view from, std::string_view to) {
@@ -586,20 +619,18 @@ ErrorCode Move(std::string_view from, std::string_view to) {
   if (!system_from || !system_to) return error::kInvalidName;
   struct stat info {};
   if (::lstat(system_to->c_str(), &info) == 0) return error::kAlreadyExists;
-  const Place place_from = PathPlace(*system_from);
+  const SystemPlace place_from = PathPlace(*system_from);
   if (HeldByAnother(place_from)) return error::kSharingViolation;
   // link + unlink would refuse an existing target atomically, but not every
   // file system links; the check above is what Windows' move promises.
-  const Place place_to = PathPlace(*system_to);
+  const SystemPlace place_to = PathPlace(*system_to);
   if (System().rename(place_from, place_to, false) != 0) return MoveErrorFor(place_from, place_to);
   return error::kSuccess;
 }
 
-ErrorCode Replace(std::string_view from, std::string_view to) {
-  const auto system_from = SystemPath(from);
-  const auto system_to = SystemPath(to);
-  if (!system_from || !system_to) return error::kInvalidName;
-  return ReplaceFile(PathPlace(*system_from), PathPlace(*system_to), false);
+ErrorCode Replace(const Place& from, const Place& to) {
+  const auto at = ToSystem(from, to);
+  return at ? ReplaceFile(at->first, at->second, false) : error::kInvalidName;
 }
 
 ErrorCode CanReplaceIn(std::string_view path) {
@@ -617,10 +648,9 @@ ErrorCode CanReplaceIn(std::string_view path) {
   return error::kSuccess;
 }
 
-ErrorCode SyncFolderOf(std::string_view path) {
-  const auto system_path = SystemPath(path);
-  if (!system_path) return error::kInvalidName;
-  return SyncFolder(*system_path);
+ErrorCode SyncFolderOf(const Place& place) {
+  const auto at = ToSystem(place);
+  return at ? SyncFolderAt(*at) : error::kInvalidName;
 }
 
 ErrorCode LockFolder(std::string_view folder, FileHandle& lock) {
@@ -646,19 +676,16 @@ ErrorCode Duplicate(const FileHandle& file, FileHandle& copy) {
 }
 
 // The held file is ours: our own lock must not refuse us.
-ErrorCode ReplaceHeld(FileHandle& held, std::string_view from, std::string_view to) {
-  const auto system_from = SystemPath(from);
-  const auto system_to = SystemPath(to);
-  const ErrorCode code = system_from && system_to
-                             ? ReplaceFile(PathPlace(*system_from), PathPlace(*system_to), true)
-                             : error::kInvalidName;
+ErrorCode ReplaceHeld(FileHandle& held, const Place& from, const Place& to) {
+  const auto at = ToSystem(from, to);
+  const ErrorCode code = at ? ReplaceFile(at->first, at->second, true) : error::kInvalidName;
   (void)Close(held);
   return code;
 }
 
-ErrorCode DeleteHeld(FileHandle& held, std::string_view path) {
-  const auto system_path = SystemPath(path);
-  const ErrorCode code = system_path ? Unlink(PathPlace(*system_path)) : error::kInvalidName;
+ErrorCode DeleteHeld(FileHandle& held, const Place& place) {
+  const auto at = ToSystem(place);
+  const ErrorCode code = at ? Unlink(*at) : error::kInvalidName;
   (void)Close(held);
   return code;
 }
@@ -691,83 +718,6 @@ ErrorCode HoldFolder(std::string_view folder, HeldFolder& held) {
 
 namespace {
 
-// The place of a bare name in a held folder; nullopt for anything else.
-std::optional<Place> PlaceIn(const HeldFolder& held, std::string_view name) {
-  if (!held || name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos) {
-    return std::nullopt;
-  }
-  const auto system_name = SystemPath(name);
-  const auto system_folder = SystemPath(held.path);
-  if (!system_name || !system_folder) return std::nullopt;
-  Place place;
-  place.dir = Descriptor(held.folder);
-  place.name = *system_name;
-  place.shown = *system_folder + *system_name;
-  place.held = true;
-  return place;
-}
-
-}  // namespace
-
-ErrorCode OpenIn(const HeldFolder& held, std::string_view name, Access access, std::uint32_t share,
-                 Creation creation, FileHandle& file) {
-  file.reset(FileHandle::kInvalid);
-  const auto place = PlaceIn(held, name);
-  return place ? OpenAt(*place, access, share, creation, file) : error::kInvalidName;
-}
-
-ErrorCode StampIn(const HeldFolder& held, std::string_view name, FileStamp& stamp) {
-  const auto place = PlaceIn(held, name);
-  if (!place) return error::kInvalidName;
-  struct stat info {};
-  if (StatAt(*place, info, false) != 0) return LastError();
-  if (S_ISLNK(info.st_mode)) return error::kLinkInTheWay;
-  stamp = StampFrom(info);
-  return error::kSuccess;
-}
-
-ErrorCode RemoveWorkFileIn(const HeldFolder& held, std::string_view name) {
-  const auto place = PlaceIn(held, name);
-  return place ? RemoveWorkFileAt(*place) : error::kInvalidName;
-}
-
-ErrorCode DeleteIn(const HeldFolder& held, std::string_view name) {
-  const auto place = PlaceIn(held, name);
-  return place ? DeleteAt(*place) : error::kInvalidName;
-}
-
-ErrorCode ReplaceIn(const HeldFolder& held, std::string_view from, std::string_view to) {
-  const auto place_from = PlaceIn(held, from);
-  const auto place_to = PlaceIn(held, to);
-  return place_from && place_to ? ReplaceFile(*place_from, *place_to, false) : error::kInvalidName;
-}
-
-ErrorCode ReplaceHeldIn(const HeldFolder& held, FileHandle& file, std::string_view from,
-                        std::string_view to) {
-  const auto place_from = PlaceIn(held, from);
-  const auto place_to = PlaceIn(held, to);
-  const ErrorCode code =
-      place_from && place_to ? ReplaceFile(*place_from, *place_to, true) : error::kInvalidName;
-  (void)Close(file);
-  return code;
-}
-
-ErrorCode DeleteHeldIn(const HeldFolder& held, FileHandle& file, std::string_view name) {
-  const auto place = PlaceIn(held, name);
-  const ErrorCode code = place ? Unlink(*place) : error::kInvalidName;
-  (void)Close(file);
-  return code;
-}
-
-ErrorCode SyncHeldFolder(const HeldFolder& held) {
-  const auto system_folder = SystemPath(held.path);
-  if (!held || !system_folder) return error::kInvalidName;
-  // The journal names the folder as the other calls name it.
-  return SyncOpenFolder(Descriptor(held.folder), FolderOf(*system_folder + "x"));
-}
-
-namespace {
-
 ErrorCode CopyContents(FileHandle& source, FileHandle& target) {
   char buffer[1 << 16];
   while (true) {
@@ -790,7 +740,7 @@ ErrorCode Copy(std::string_view from, std::string_view to) {
     return code;
   const auto system_to = SystemPath(to);
   if (!system_to) return error::kInvalidName;
-  const Place place_to = PathPlace(*system_to);
+  const SystemPlace place_to = PathPlace(*system_to);
   const int fd = System().open(place_to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return LastErrorFor(*system_to);
   FileHandle target;

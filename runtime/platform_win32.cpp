@@ -369,8 +369,8 @@ void FileHandle::reset(std::intptr_t native) noexcept {
   native_ = native;
 }
 
-ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creation creation,
-               FileHandle& file) {
+ErrorCode OpenByPath(std::string_view path, Access access, std::uint32_t share, Creation creation,
+                     FileHandle& file) {
   file.reset(FileHandle::kInvalid);
   const auto wide = WidePath(path);
   if (!wide) return error::kInvalidName;
@@ -455,7 +455,7 @@ bool IsFile(std::string_view path) {
   return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-ErrorCode Delete(std::string_view path) {
+ErrorCode DeleteByPath(std::string_view path) {
   const auto wide = WidePath(path);
   if (!wide) return error::kInvalidName;
   return Retried([&] { return System().deleteFile(*wide) ? error::kSuccess : LastError(); });
@@ -538,7 +538,7 @@ ErrorCode StampOf(const FileHandle& file, FileStamp& stamp) {
   return error::kSuccess;
 }
 
-ErrorCode StampOf(std::string_view path, FileStamp& stamp) {
+ErrorCode StampByPath(std::string_view path, FileStamp& stamp) {
   const auto wide = WidePath(path);
   if (!wide) return error::kInvalidName;
   FileHandle file;
@@ -552,7 +552,7 @@ bool SameOwner(std::string_view, std::string_view) {
   return true;
 }
 
-ErrorCode RemoveWorkFile(std::string_view path) {
+ErrorCode RemoveWorkFileByPath(std::string_view path) {
   const auto wide = WidePath(path);
   if (!wide) return error::kInvalidName;
   if (wide->empty()) return error::kPathNotFound;
@@ -580,7 +580,7 @@ ErrorCode Move(std::string_view from, std::string_view to) {
   });
 }
 
-ErrorCode Replace(std::string_view from, std::string_view to) {
+ErrorCode ReplaceByPath(std::string_view from, std::string_view to) {
   const auto wide_from = WidePath(from);
   const auto wide_to = WidePath(to);
   if (!wide_from || !wide_to) return error::kInvalidName;
@@ -589,11 +589,7 @@ ErrorCode Replace(std::string_view from, std::string_view to) {
       [&] { return System().move(*wide_from, *wide_to, to, flags) ? error::kSuccess : LastError(); });
 }
 
-ErrorCode SyncFolderOf(std::string_view) {
-  return error::kSuccess;
-}
-
-ErrorCode SyncHeldFolder(const HeldFolder&) {
+ErrorCode SyncFolderOf(const Place&) {
   return error::kSuccess;
 }
 
@@ -636,14 +632,14 @@ ErrorCode Duplicate(const FileHandle& file, FileHandle& copy) {
 
 // Windows moves and deletes only files nobody holds without sharing, so the
 // hold goes first; a file another opener took meanwhile then refuses with 32.
-ErrorCode ReplaceHeld(FileHandle& held, std::string_view from, std::string_view to) {
+ErrorCode ReplaceOwnByPath(FileHandle& held, std::string_view from, std::string_view to) {
   (void)Close(held);
-  return Replace(from, to);
+  return ReplaceByPath(from, to);
 }
 
-ErrorCode DeleteHeld(FileHandle& held, std::string_view path) {
+ErrorCode DeleteOwnByPath(FileHandle& held, std::string_view path) {
   (void)Close(held);
-  return Delete(path);
+  return DeleteByPath(path);
 }
 
 namespace {
@@ -748,8 +744,8 @@ ErrorCode HoldFolder(std::string_view folder, HeldFolder& held) {
   return error::kSuccess;
 }
 
-ErrorCode OpenIn(const HeldFolder& held, std::string_view name, Access access, std::uint32_t share,
-                 Creation creation, FileHandle& file) {
+ErrorCode OpenInHeld(const HeldFolder& held, std::string_view name, Access access, std::uint32_t share,
+                     Creation creation, FileHandle& file) {
   file.reset(FileHandle::kInvalid);
   const auto wide = BareName(name);
   if (!held || !wide) return error::kInvalidName;
@@ -798,7 +794,7 @@ ErrorCode OpenIn(const HeldFolder& held, std::string_view name, Access access, s
   return error::kSuccess;
 }
 
-ErrorCode StampIn(const HeldFolder& held, std::string_view name, FileStamp& stamp) {
+ErrorCode StampInHeld(const HeldFolder& held, std::string_view name, FileStamp& stamp) {
   const auto wide = BareName(name);
   if (!held || !wide) return error::kInvalidName;
   ScopedHandle opening;
@@ -814,7 +810,7 @@ ErrorCode StampIn(const HeldFolder& held, std::string_view name, FileStamp& stam
   return StampOf(file, stamp);
 }
 
-ErrorCode RemoveWorkFileIn(const HeldFolder& held, std::string_view name) {
+ErrorCode RemoveWorkFileInHeld(const HeldFolder& held, std::string_view name) {
   const auto wide = BareName(name);
   if (!held || !wide) return error::kInvalidName;
   return Retried([&] {
@@ -823,13 +819,13 @@ ErrorCode RemoveWorkFileIn(const HeldFolder& held, std::string_view name) {
   });
 }
 
-ErrorCode DeleteIn(const HeldFolder& held, std::string_view name) {
+ErrorCode DeleteInHeld(const HeldFolder& held, std::string_view name) {
   const auto wide = BareName(name);
   if (!held || !wide) return error::kInvalidName;
   return Retried([&] { return DeleteInFolder(held, *wide); });
 }
 
-ErrorCode ReplaceIn(const HeldFolder& held, std::string_view from, std::string_view to) {
+ErrorCode ReplaceInHeld(const HeldFolder& held, std::string_view from, std::string_view to) {
   const auto wide_from = BareName(from);
   const auto wide_to = BareName(to);
   if (!held || !wide_from || !wide_to) return error::kInvalidName;
@@ -837,9 +833,9 @@ ErrorCode ReplaceIn(const HeldFolder& held, std::string_view from, std::string_v
 }
 
 // A file that may be deleted through its own handle moves or goes that way,
-// still held; any other is let go first, as ReplaceHeld does.
-ErrorCode ReplaceHeldIn(const HeldFolder& held, FileHandle& file, std::string_view from,
-                        std::string_view to) {
+// still held; any other is let go first, as ReplaceOwnByPath does.
+ErrorCode ReplaceOwnInHeld(const HeldFolder& held, FileHandle& file, std::string_view from,
+                           std::string_view to) {
   const auto wide_to = BareName(to);
   if (!held || !BareName(from) || !wide_to) {
     (void)Close(file);
@@ -853,10 +849,10 @@ ErrorCode ReplaceHeldIn(const HeldFolder& held, FileHandle& file, std::string_vi
     return code;
   }
   (void)Close(file);
-  return ReplaceIn(held, from, to);
+  return ReplaceInHeld(held, from, to);
 }
 
-ErrorCode DeleteHeldIn(const HeldFolder& held, FileHandle& file, std::string_view name) {
+ErrorCode DeleteOwnInHeld(const HeldFolder& held, FileHandle& file, std::string_view name) {
   if (!held || !BareName(name)) {
     (void)Close(file);
     return error::kInvalidName;
@@ -867,7 +863,44 @@ ErrorCode DeleteHeldIn(const HeldFolder& held, FileHandle& file, std::string_vie
     return code;
   }
   (void)Close(file);
-  return DeleteIn(held, name);
+  return DeleteInHeld(held, name);
+}
+
+// One call per operation: a place in a held folder goes relative to its open
+// folder, a path as it stands.
+ErrorCode Open(const Place& place, Access access, std::uint32_t share, Creation creation, FileHandle& file) {
+  return place.folder ? OpenInHeld(*place.folder, place.name, access, share, creation, file)
+                      : OpenByPath(place.name, access, share, creation, file);
+}
+
+ErrorCode StampOf(const Place& place, FileStamp& stamp) {
+  return place.folder ? StampInHeld(*place.folder, place.name, stamp) : StampByPath(place.name, stamp);
+}
+
+ErrorCode Delete(const Place& place) {
+  return place.folder ? DeleteInHeld(*place.folder, place.name) : DeleteByPath(place.name);
+}
+
+ErrorCode RemoveWorkFile(const Place& place) {
+  return place.folder ? RemoveWorkFileInHeld(*place.folder, place.name) : RemoveWorkFileByPath(place.name);
+}
+
+ErrorCode Replace(const Place& from, const Place& to) {
+  if (from.folder != to.folder) return error::kInvalidName;
+  return from.folder ? ReplaceInHeld(*from.folder, from.name, to.name) : ReplaceByPath(from.name, to.name);
+}
+
+ErrorCode ReplaceHeld(FileHandle& held, const Place& from, const Place& to) {
+  if (from.folder != to.folder) {
+    (void)Close(held);
+    return error::kInvalidName;
+  }
+  return from.folder ? ReplaceOwnInHeld(*from.folder, held, from.name, to.name)
+                     : ReplaceOwnByPath(held, from.name, to.name);
+}
+
+ErrorCode DeleteHeld(FileHandle& held, const Place& place) {
+  return place.folder ? DeleteOwnInHeld(*place.folder, held, place.name) : DeleteOwnByPath(held, place.name);
 }
 
 ErrorCode Copy(std::string_view from, std::string_view to) {
