@@ -4,6 +4,7 @@
 
 #include "convert/conversion_plan.h"
 #include "convert/plan.h"
+#include "convert/project_folders.h"
 #include "runtime/cp932_text.h"
 #include "runtime/file_names.h"
 #include "runtime/platform.h"
@@ -21,12 +22,6 @@ bool IsRelative(std::string_view path) {
 }
 
 }  // namespace
-
-// Letter case ignored as names are matched everywhere: a to z only, double-
-// byte characters whole.
-bool NamesProjectFile(std::string_view path) {
-  return ansi::UpperCase(path).ends_with(".KWJ");
-}
 
 bool InSystemFolder(std::string_view path) {
   if constexpr (kNativePathStyle == PathStyle::Windows) return false;
@@ -59,7 +54,7 @@ std::string FileBesideProject(const std::string& projectFolder, std::string_view
   std::string beside = projectFolder + std::string(name);
   if (FileIsPresent(beside)) return beside;
   std::vector<platform::FolderEntry> entries;
-  platform::UnnamedEntries unnamed;
+  std::vector<platform::UnnamedEntry> unnamed;
   if (platform::ListFolder(projectFolder, entries, unnamed) != platform::error::kSuccess) return {};
   const std::string wanted = ansi::UpperCase(name);
   std::string found;

@@ -36,10 +36,6 @@ struct ChosenContents {
   bool given = false;
 };
 
-// True for a name ending in ".kwj" (any letter case): a project file, never
-// a project's contents.
-bool NamesProjectFile(std::string_view path);
-
 // True for a path in a folder of the system (/dev, /proc, /sys on POSIX):
 // nothing there is a project's, and a move there would replace a device.
 bool InSystemFolder(std::string_view path);

@@ -104,7 +104,7 @@ class PassFiles {
     AssignPath(temporary_, temporaryPath_);
     // The old name goes before the contents file opens: Windows cannot remove
     // a second name of a file that is open without delete sharing.
-    RaiseIo(platform::RemoveWorkFileIn(folder_, temporaryName_));
+    RaiseIo(platform::RemoveWorkFile(platform::Place(folder_, temporaryName_)));
     OpenExistingIn(contents_, folder_, contentsName_, pass.from.recordSize);
     CheckIo();
     CreateEmptyIn(temporary_, folder_, temporaryName_, pass.to.recordSize, Sharing::ExclusiveNew);
@@ -159,7 +159,7 @@ class PassFiles {
     platform::FileStamp held;
     platform::FileStamp named;
     if (platform::StampOf(contentsHold_, held) != platform::error::kSuccess ||
-        platform::StampIn(folder_, contentsName_, named) != platform::error::kSuccess ||
+        platform::StampOf(platform::Place(folder_, contentsName_), named) != platform::error::kSuccess ||
         !(held == openedStamp_) || !(named == openedStamp_)) {
       return false;
     }
@@ -170,7 +170,8 @@ class PassFiles {
   // Moves the temporary file over the contents file in one step. kNotDurable
   // means it has moved but a power cut could undo it: raised all the same.
   void ReplaceContents() {
-    const platform::ErrorCode code = platform::ReplaceHeldIn(folder_, hold_, temporaryName_, contentsName_);
+    const platform::ErrorCode code = platform::ReplaceHeld(hold_, platform::Place(folder_, temporaryName_),
+                                                           platform::Place(folder_, contentsName_));
     replaced_ = code == platform::error::kSuccess || code == platform::error::kNotDurable;
     RaiseIo(code);
   }
@@ -217,9 +218,9 @@ class PassFiles {
     }
     platform::ErrorCode code = platform::error::kSuccess;
     if (hold_) {
-      code = platform::DeleteHeldIn(folder_, hold_, temporaryName_);
+      code = platform::DeleteHeld(hold_, platform::Place(folder_, temporaryName_));
     } else if (created_) {
-      code = platform::DeleteIn(folder_, temporaryName_);
+      code = platform::Delete(platform::Place(folder_, temporaryName_));
     }
     created_ = false;
     return code == platform::error::kSuccess;
@@ -412,13 +413,12 @@ bool Converter::FinishStoppedRun(FolderHolds& holds) {
   const std::string savedName = NameIn(store.PendingSavePath());
   RefuseChangedProject(project);
   platform::FileStamp moved;
-  if (project.folder) {
-    RaiseIo(platform::StampIn(*project.folder, savedName, moved));
-    RaiseIo(platform::ReplaceIn(*project.folder, savedName, project.name));
-  } else {
-    RaiseIo(platform::StampOf(store.PendingSavePath(), moved));
-    RaiseIo(platform::Replace(store.PendingSavePath(), store.ReplacementTarget()));
-  }
+  const std::string savedPath = store.PendingSavePath();
+  const platform::Place saved = project.folder ? platform::Place(*project.folder, savedName) : savedPath;
+  const platform::Place target =
+      project.folder ? platform::Place(*project.folder, project.name) : store.ReplacementTarget();
+  RaiseIo(platform::StampOf(saved, moved));
+  RaiseIo(platform::Replace(saved, target));
   store.NoteReplacement(moved, project.folder ? &project : nullptr);
   store.WriteText(keys::kSection, keys::kVersion, IntegerText(finished->stampedVersion));
   face_.SetStatus(texts::kStatusResumed);

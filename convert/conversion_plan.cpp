@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "convert/contents_layout.h"
+#include "convert/project_folders.h"
 #include "runtime/cp932_text.h"
 #include "runtime/errors.h"
 #include "runtime/file_names.h"
@@ -170,7 +171,7 @@ enum class Scratch { Made, NotMade, InTheWay };
 // somebody's and stays: InTheWay, with why in code.
 Scratch MakeScratch(const platform::HeldFolder& folder, std::string_view name, platform::ErrorCode& code) {
   platform::FileStamp found;
-  code = platform::StampIn(folder, name, found);
+  code = platform::StampOf(platform::Place(folder, name), found);
   if (code == platform::error::kSuccess && found.size != 0) {
     code = platform::error::kAccessDenied;
     return Scratch::InTheWay;
@@ -181,14 +182,14 @@ Scratch MakeScratch(const platform::HeldFolder& folder, std::string_view name, p
     return Scratch::InTheWay;
   }
   if (code == platform::error::kSuccess) {
-    code = platform::RemoveWorkFileIn(folder, name);
+    code = platform::RemoveWorkFile(platform::Place(folder, name));
     if (code != platform::error::kSuccess) return Scratch::InTheWay;
   } else if (code != platform::error::kFileNotFound) {
     return Scratch::InTheWay;
   }
   platform::FileHandle file;
-  code = platform::OpenIn(folder, name, platform::Access::Write, platform::kShareNone,
-                          platform::Creation::CreateNew, file);
+  code = platform::Open(platform::Place(folder, name), platform::Access::Write, platform::kShareNone,
+                        platform::Creation::CreateNew, file);
   return code == platform::error::kSuccess ? Scratch::Made : Scratch::NotMade;
 }
 
@@ -209,15 +210,16 @@ PlannedStop ReplaceTrialStop(const platform::HeldFolder& held, const std::string
   if (trial == Scratch::Made) {
     target = MakeScratch(held, kTrialTargetName, code);
     if (target == Scratch::Made) {
-      const platform::ErrorCode moved = platform::ReplaceIn(held, kTrialName, kTrialTargetName);
+      const platform::ErrorCode moved =
+          platform::Replace(platform::Place(held, kTrialName), platform::Place(held, kTrialTargetName));
       replaces = moved == platform::error::kSuccess || moved == platform::error::kNotDurable;
     }
   }
   bool removed = true;
   if (trial == Scratch::Made && replaces != true) {
-    removed = platform::DeleteIn(held, kTrialName) == platform::error::kSuccess;
+    removed = platform::Delete(platform::Place(held, kTrialName)) == platform::error::kSuccess;
   }
-  if (target == Scratch::Made) (void)platform::DeleteIn(held, kTrialTargetName);
+  if (target == Scratch::Made) (void)platform::Delete(platform::Place(held, kTrialTargetName));
   if (target == Scratch::InTheWay) {
     return IoStop(Cause::TemporaryBlocked, folder + std::string(kTrialTargetName), code);
   }
@@ -285,10 +287,10 @@ PlannedStop FolderHolds::ReplaceStopIn(std::string_view path) {
 platform::ErrorCode FolderHolds::OpenFile(std::string_view path, platform::Access access,
                                           platform::FileHandle& file) const {
   constexpr std::uint32_t kShare = platform::kShareRead | platform::kShareWrite;
-  if (const platform::HeldFolder* held = HeldFolderOf(path)) {
-    return platform::OpenIn(*held, NameIn(path), access, kShare, platform::Creation::OpenExisting, file);
-  }
-  return platform::Open(path, access, kShare, platform::Creation::OpenExisting, file);
+  const platform::HeldFolder* held = HeldFolderOf(path);
+  const std::string name = held ? NameIn(path) : std::string();
+  return platform::Open(held ? platform::Place(*held, name) : platform::Place(path), access, kShare,
+                        platform::Creation::OpenExisting, file);
 }
 
 const platform::HeldFolder* FolderHolds::HeldFolderOf(std::string_view path) const {

@@ -3,11 +3,35 @@
 #include <algorithm>
 
 #include "convert/contents_path.h"
+#include "runtime/cp932_text.h"
 #include "runtime/file_names.h"
 #include "runtime/platform.h"
 
 namespace kwt {
+
+// Letter case ignored as names are matched everywhere: a to z only, double-
+// byte characters whole.
+bool NamesProjectFile(std::string_view path) {
+  return ansi::UpperCase(path).ends_with(".KWJ");
+}
+
+bool NamesProjectFile(std::wstring_view path) {
+  constexpr std::wstring_view kExtension = L".kwj";
+  if (path.size() < kExtension.size()) return false;
+  const std::wstring_view end = path.substr(path.size() - kExtension.size());
+  return std::equal(end.begin(), end.end(), kExtension.begin(), [](wchar_t a, wchar_t b) {
+    return (a >= L'A' && a <= L'Z' ? a + (L'a' - L'A') : a) == b;
+  });
+}
+
 namespace {
+
+// Whether an entry that has no code page 932 form may hold a project, and so
+// must be told of: a project file, or with recursive a folder that would be
+// looked into (links to folders never are).
+bool MayHoldProject(const platform::UnnamedEntry& entry, bool recursive) {
+  return entry.directory ? recursive && !entry.link : NamesProjectFile(entry.name);
+}
 
 // The folder's path with its closing delimiter, as paths inside it are made.
 std::string AsFolder(const std::string& folder) {
@@ -23,7 +47,7 @@ void Collect(const std::string& folder, bool recursive, const std::function<void
              std::vector<ListedName>& out) {
   if (beforeFolder) beforeFolder();
   std::vector<platform::FolderEntry> entries;
-  platform::UnnamedEntries unnamed;
+  std::vector<platform::UnnamedEntry> unnamed;
   if (const platform::ErrorCode code = platform::ListFolder(folder, entries, unnamed)) {
     out.push_back({ListedName::Kind::FolderUnreadable, folder, code});
     return;
@@ -34,9 +58,9 @@ void Collect(const std::string& folder, bool recursive, const std::function<void
     if (!entry.directory && NamesProjectFile(entry.name))
       out.push_back({ListedName::Kind::Project, folder + entry.name, 0});
   }
-  // Only names that may hold a project count: a .kwj file, or a folder that
-  // would be looked into.
-  const std::size_t passedOver = unnamed.projectFiles + (recursive ? unnamed.folders : 0);
+  const auto passedOver = static_cast<std::size_t>(
+      std::count_if(unnamed.begin(), unnamed.end(),
+                    [&](const platform::UnnamedEntry& entry) { return MayHoldProject(entry, recursive); }));
   if (passedOver > 0) {
     out.push_back({ListedName::Kind::NamesPassedOver, folder, static_cast<std::uint32_t>(passedOver)});
   }

@@ -5,9 +5,17 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kwt {
+
+// True for a name ending in ".kwj" (any letter case): a project file, never
+// a project's contents. The wide form is for names that have no code page
+// 932 form (a window's dropped names, a listing's unnamed entries); both
+// fold a to z only.
+bool NamesProjectFile(std::string_view path);
+bool NamesProjectFile(std::wstring_view path);
 
 struct ListedName {
   enum class Kind {

@@ -198,9 +198,9 @@ RestorePlan PlanRestoreIn(std::string_view project, const ConversionOptions& opt
     platform::FileHandle writable;
     const platform::HeldFolder* held = holds.HeldFolderOf(file);
     const platform::ErrorCode code =
-        held ? platform::OpenIn(*held, NameIn(file), platform::Access::ReadWrite, platform::kShareNone,
-                                platform::Creation::OpenExisting, writable)
-             : platform::Open(file, platform::Access::ReadWrite, platform::kShareNone,
+        held ? platform::Open(platform::Place(*held, NameIn(file)), platform::Access::ReadWrite,
+                              platform::kShareNone, platform::Creation::OpenExisting, writable)
+             : platform::Open(platform::Place(file), platform::Access::ReadWrite, platform::kShareNone,
                               platform::Creation::OpenExisting, writable);
     if (code != platform::error::kSuccess) {
       const auto ioCode = static_cast<std::int32_t>(code);
@@ -282,9 +282,9 @@ class PutBack {
   ~PutBack() {
     if (!made_ || moved_) return;
     if (file_) {
-      (void)platform::DeleteHeldIn(folder_, file_, workName_);
+      (void)platform::DeleteHeld(file_, platform::Place(folder_, workName_));
     } else {
-      (void)platform::DeleteIn(folder_, workName_);  // a move that failed closed it
+      (void)platform::Delete(platform::Place(folder_, workName_));  // a move that failed closed it
     }
   }
   PutBack(const PutBack&) = delete;
@@ -295,15 +295,16 @@ class PutBack {
   // file it will replace, and makes them durable.
   void Write(platform::FileHandle& backup, const std::function<bool()>& stopRequested) {
     platform::FileHandle replaced;
-    if (const platform::ErrorCode code = platform::OpenIn(folder_, name_, platform::Access::Read,
-                                                          platform::kShareRead | platform::kShareWrite,
-                                                          platform::Creation::OpenExisting, replaced)) {
+    if (const platform::ErrorCode code = platform::Open(
+            platform::Place(folder_, name_), platform::Access::Read,
+            platform::kShareRead | platform::kShareWrite, platform::Creation::OpenExisting, replaced)) {
       ThrowIo(code);
     }
-    if (const platform::ErrorCode code = platform::RemoveWorkFileIn(folder_, workName_)) ThrowIo(code);
+    if (const platform::ErrorCode code = platform::RemoveWorkFile(platform::Place(folder_, workName_)))
+      ThrowIo(code);
     if (const platform::ErrorCode code =
-            platform::OpenIn(folder_, workName_, platform::Access::ReadWrite, platform::kShareNone,
-                             platform::Creation::CreateNew, file_)) {
+            platform::Open(platform::Place(folder_, workName_), platform::Access::ReadWrite,
+                           platform::kShareNone, platform::Creation::CreateNew, file_)) {
       ThrowIo(code);
     }
     made_ = true;
@@ -328,13 +329,15 @@ class PutBack {
   // The last look: the file to be replaced is still the one found.
   bool StillAsFound(const platform::FileStamp& found) const {
     platform::FileStamp now;
-    return platform::StampIn(folder_, name_, now) == platform::error::kSuccess && now == found;
+    return platform::StampOf(platform::Place(folder_, name_), now) == platform::error::kSuccess &&
+           now == found;
   }
 
   // Moves the new file over the old one in one step, durably. kNotDurable
   // means it has moved but a power cut could undo it: raised all the same.
   void Replace() {
-    const platform::ErrorCode code = platform::ReplaceHeldIn(folder_, file_, workName_, name_);
+    const platform::ErrorCode code =
+        platform::ReplaceHeld(file_, platform::Place(folder_, workName_), platform::Place(folder_, name_));
     moved_ = code == platform::error::kSuccess || code == platform::error::kNotDurable;
     if (code != platform::error::kSuccess) ThrowIo(code);
   }

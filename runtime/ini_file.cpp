@@ -374,17 +374,27 @@ PendingSave TMemIniFile::PrepareSaveWith(std::string_view section, std::string_v
   return PrepareSaveOf(&change, in);
 }
 
+namespace {
+
+// Where a file of a save is reached: by name in the held folder when there is
+// one, else by its path.
+platform::Place PlaceOf(const platform::HeldFolder* folder, std::string_view name, std::string_view path) {
+  return folder ? platform::Place(*folder, name) : platform::Place(path);
+}
+
+}  // namespace
+
 PendingSave TMemIniFile::PrepareSaveOf(const Change* change, const SaveFolder* in) const {
   const std::string& path = FileName();
   const std::string temporaryName = in ? in->name + std::string(kTemporarySuffix) : std::string();
   // Prove first that the project file itself can be replaced: a read-only
   // file, or one that somebody holds, fails here while nothing has changed.
+  const platform::HeldFolder* folder = in ? in->folder : nullptr;
+  const std::string_view name = in ? std::string_view(in->name) : std::string_view();
   platform::FileHandle existing;
   const platform::ErrorCode opened =
-      in ? platform::OpenIn(*in->folder, in->name, platform::Access::ReadWrite, platform::kShareNone,
-                            platform::Creation::OpenExisting, existing)
-         : platform::Open(path, platform::Access::ReadWrite, platform::kShareNone,
-                          platform::Creation::OpenExisting, existing);
+      platform::Open(PlaceOf(folder, name, path), platform::Access::ReadWrite, platform::kShareNone,
+                     platform::Creation::OpenExisting, existing);
   if (opened != platform::error::kSuccess && opened != platform::error::kFileNotFound)
     ThrowCannotCreate(path);
   // Writable is not enough: the move must be allowed in its folder too (a
@@ -398,13 +408,10 @@ PendingSave TMemIniFile::PrepareSaveOf(const Change* change, const SaveFolder* i
   // link to anywhere) is removed, and the new text goes into a file made now.
   std::string temporary_path = PendingSavePath();
   platform::FileHandle file;
-  const bool made =
-      in ? platform::RemoveWorkFileIn(*in->folder, temporaryName) == platform::error::kSuccess &&
-               platform::OpenIn(*in->folder, temporaryName, platform::Access::ReadWrite, platform::kShareNone,
-                                platform::Creation::CreateNew, file) == platform::error::kSuccess
-         : platform::RemoveWorkFile(temporary_path) == platform::error::kSuccess &&
-               platform::Open(temporary_path, platform::Access::ReadWrite, platform::kShareNone,
-                              platform::Creation::CreateNew, file) == platform::error::kSuccess;
+  const platform::Place temporary = PlaceOf(folder, temporaryName, temporary_path);
+  const bool made = platform::RemoveWorkFile(temporary) == platform::error::kSuccess &&
+                    platform::Open(temporary, platform::Access::ReadWrite, platform::kShareNone,
+                                   platform::Creation::CreateNew, file) == platform::error::kSuccess;
   if (!made) ThrowCannotCreate(path);
   // The new file takes the old one's place, so it takes its permissions too: a
   // private project file stays private.
@@ -436,7 +443,7 @@ PendingSave TMemIniFile::PrepareSaveOf(const Change* change, const SaveFolder* i
   // Durable, name and all: a run that stops after the contents file has been
   // replaced finishes from this file.
   if (platform::Flush(pending.file_) != platform::error::kSuccess ||
-      (in ? platform::SyncHeldFolder(*in->folder) : platform::SyncFolderOf(pending.temporary_path_)) !=
+      platform::SyncFolderOf(PlaceOf(pending.folder_, pending.temporary_name_, pending.temporary_path_)) !=
           platform::error::kSuccess) {
     throw EWriteError(std::string(texts::kStreamWriteError));
   }
@@ -458,7 +465,7 @@ void TMemIniFile::Save() {
 bool TMemIniFile::FileIsAsLoaded(const SaveFolder* in) const {
   platform::FileStamp now;
   const platform::ErrorCode code =
-      in ? platform::StampIn(*in->folder, in->name, now) : platform::StampOf(replacementTarget_, now);
+      platform::StampOf(PlaceOf(in ? in->folder : nullptr, in ? in->name : "", replacementTarget_), now);
   if (!stamp_) return code == platform::error::kFileNotFound || code == platform::error::kPathNotFound;
   return code == platform::error::kSuccess && now == *stamp_;
 }
@@ -470,7 +477,7 @@ void TMemIniFile::NoteReplacement(const platform::FileStamp& moved, const SaveFo
   // at the name can match, so the next check stops rather than save over it.
   platform::FileStamp now;
   const platform::ErrorCode code =
-      in ? platform::StampIn(*in->folder, in->name, now) : platform::StampOf(replacementTarget_, now);
+      platform::StampOf(PlaceOf(in ? in->folder : nullptr, in ? in->name : "", replacementTarget_), now);
   const bool ours = code == platform::error::kSuccess && now.device == moved.device &&
                     now.index == moved.index && now.size == moved.size && now.written == moved.written;
   stamp_ = ours ? now : moved;
@@ -522,17 +529,13 @@ PendingSave::~PendingSave() {
 
 void PendingSave::Discard() noexcept {
   if (temporary_path_.empty()) return;
-  if (folder_) {
-    // Deleted while still held where the system allows, so that no other
-    // save's file goes in its place.
-    if (file_) {
-      (void)platform::DeleteHeldIn(*folder_, file_, temporary_name_);
-    } else {
-      (void)platform::DeleteIn(*folder_, temporary_name_);
-    }
+  // Deleted while still held where the system allows, so that no other
+  // save's file goes in its place.
+  const platform::Place temporary = PlaceOf(folder_, temporary_name_, temporary_path_);
+  if (file_) {
+    (void)platform::DeleteHeld(file_, temporary);
   } else {
-    if (file_) platform::Close(file_);
-    platform::Delete(temporary_path_);
+    (void)platform::Delete(temporary);
   }
   temporary_path_.clear();
 }
@@ -544,8 +547,8 @@ void PendingSave::Commit(bool keepOnFailure) {
   // The file was flushed when it was written. It stays held until it has
   // moved, so that another save of the same project cannot empty it first.
   const platform::ErrorCode code =
-      folder_ ? platform::ReplaceHeldIn(*folder_, file_, temporary_name_, target_name_)
-              : platform::ReplaceHeld(file_, temporary_path_, target_path_);
+      platform::ReplaceHeld(file_, PlaceOf(folder_, temporary_name_, temporary_path_),
+                            PlaceOf(folder_, target_name_, target_path_));
   if (code == platform::error::kNotDurable) {
     // Moved, but a power cut could still undo it: the caller must not build on it.
     temporary_path_.clear();

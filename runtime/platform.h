@@ -79,13 +79,46 @@ class FileHandle {
   std::intptr_t native_ = kInvalid;
 };
 
-// Opens or creates the file at path. A file created with kShareNone is held
+// A folder held for one conversion, and the way to every name in it: the
+// folder is opened once, without following a final link, and the calls below
+// reach names relative to that open folder, so a link swapped into the
+// folder's path afterwards changes nothing. The hold is the one LockFolder
+// makes (a LockFolder of the same folder meanwhile gets kSharingViolation).
+// Released when it goes out of scope. Move-only.
+struct HeldFolder {
+  // The open folder; on POSIX also the lock.
+  FileHandle folder;
+  // Windows: the hidden "TMP.LCK" in the folder, held without sharing. Empty
+  // on POSIX.
+  FileHandle lock;
+  // As given: a directory part with its closing delimiter, empty for the
+  // current folder.
+  std::string path;
+  explicit operator bool() const noexcept { return static_cast<bool>(folder); }
+};
+// Where a call reaches a file: a bare name (no delimiter, not "." or "..":
+// else kInvalidName) in a held folder, reached relative to that open folder
+// and never through a final link (Open and StampOf refuse one with
+// kLinkInTheWay, the others take the link itself); or a path as it stands,
+// from the current folder or full. A Place only refers to its folder and
+// name, which must outlive it. A call with two places needs both in one held
+// folder or both paths (else kInvalidName).
+struct Place {
+  Place(std::string_view path) noexcept : name(path) {}
+  Place(const std::string& path) noexcept : name(path) {}
+  Place(const char* path) noexcept : name(path) {}
+  Place(const HeldFolder& held, std::string_view bare) noexcept : folder(&held), name(bare) {}
+  // Null for a path.
+  const HeldFolder* folder = nullptr;
+  std::string_view name;
+};
+
+// Opens or creates the file at place. A file created with kShareNone is held
 // exclusively: on POSIX it is locked before it is truncated, so a second
 // exclusive opener fails with kSharingViolation and truncates nothing. On
 // POSIX a file without any write permission bit refuses write access with
 // kAccessDenied, as a read-only file does on Windows (even for root).
-ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creation creation,
-               FileHandle& file);
+ErrorCode Open(const Place& place, Access access, std::uint32_t share, Creation creation, FileHandle& file);
 
 // One system read or write of up to size bytes; transferred tells how many moved.
 ErrorCode Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& transferred);
@@ -100,7 +133,7 @@ ErrorCode Close(FileHandle& file);
 // is the directory search (wildcards in the last component match; the first
 // entry found decides); on POSIX it is stat.
 bool IsFile(std::string_view path);
-ErrorCode Delete(std::string_view path);
+ErrorCode Delete(const Place& place);
 // True when files can be created in the folder (a directory part with its
 // closing delimiter, empty for the current folder): POSIX asks access(2);
 // Windows asks the folder's permissions for this user and whether the volume
@@ -125,17 +158,17 @@ struct FileStamp {
   bool operator==(const FileStamp&) const = default;
 };
 ErrorCode StampOf(const FileHandle& file, FileStamp& stamp);
-// The stamp of what path names now (a link followed).
-ErrorCode StampOf(std::string_view path, FileStamp& stamp);
+// The stamp of what place names now (a path's final link followed).
+ErrorCode StampOf(const Place& place, FileStamp& stamp);
 // True when both files (links not followed) have one owner; always on Windows.
 bool SameOwner(std::string_view first, std::string_view second);
 // Frees a work file's name for Creation::CreateNew. Whatever has the name is
 // removed without following it (a file, a link, a pipe); nothing there is
 // success. A folder refuses with kAccessDenied, and a file that another opener
 // holds exclusively is left alone with kSharingViolation.
-ErrorCode RemoveWorkFile(std::string_view path);
+ErrorCode RemoveWorkFile(const Place& place);
 // On Windows, Move, Replace, Delete, ReplaceHeld, DeleteHeld and
-// RemoveWorkFile (and their ...In forms) that meet a sharing violation or
+// RemoveWorkFile that meet a sharing violation or
 // access denied try again for about a second, with growing waits, before they
 // answer: virus scanners and indexers open a file for a moment right after it
 // was written.
@@ -145,15 +178,15 @@ ErrorCode Move(std::string_view from, std::string_view to);
 // before it returns (write-through on Windows; fsync of the folder on POSIX,
 // or of its whole file system when the folder refuses). kNotDurable: the
 // move has happened, but nothing could make it durable.
-ErrorCode Replace(std::string_view from, std::string_view to);
+ErrorCode Replace(const Place& from, const Place& to);
 // Whether a move may replace the existing file at path: POSIX refuses it
 // (kAccessDenied) in a sticky folder when neither the file nor the folder is
 // ours; kSuccess otherwise, and always on Windows.
 ErrorCode CanReplaceIn(std::string_view path);
-// Makes the names in the folder of path durable (a file just created there),
-// as Replace does after a move; kSuccess on Windows, whose file systems log
-// their folders themselves.
-ErrorCode SyncFolderOf(std::string_view path);
+// Makes the names in the folder of place durable (a file just created there;
+// a held folder through its own handle), as Replace does after a move;
+// kSuccess on Windows, whose file systems log their folders themselves.
+ErrorCode SyncFolderOf(const Place& place);
 // Holds a folder for one conversion until lock is closed or the process ends;
 // a second holder, in this process or another, gets kSharingViolation. The
 // folder is given as a directory part with its closing delimiter, empty for
@@ -168,46 +201,14 @@ ErrorCode Duplicate(const FileHandle& file, FileHandle& copy);
 // Replace and Delete for a file that held keeps exclusively; held is closed
 // afterwards whatever the answer. No other opener can take the file between
 // releasing it and moving or deleting it: POSIX acts while the lock is still
-// held; Windows must close first, and there the move or delete of a file that
-// another opener took meanwhile fails with kSharingViolation.
-ErrorCode ReplaceHeld(FileHandle& held, std::string_view from, std::string_view to);
-ErrorCode DeleteHeld(FileHandle& held, std::string_view path);
-// A folder held for one conversion, and the way to every name in it: the
-// folder is opened once, without following a final link, and the calls below
-// reach names relative to that open folder, so a link swapped into the
-// folder's path afterwards changes nothing. The hold is the one LockFolder
-// makes (a LockFolder of the same folder meanwhile gets kSharingViolation).
-// Released when it goes out of scope. Move-only.
-struct HeldFolder {
-  // The open folder; on POSIX also the lock.
-  FileHandle folder;
-  // Windows: the hidden "TMP.LCK" in the folder, held without sharing. Empty
-  // on POSIX.
-  FileHandle lock;
-  // As given: a directory part with its closing delimiter, empty for the
-  // current folder.
-  std::string path;
-  explicit operator bool() const noexcept { return static_cast<bool>(folder); }
-};
+// held; Windows moves or deletes a file that Open made in a held folder
+// through its own handle, and must close any other first, so that the move or
+// delete of a file that another opener took meanwhile fails with
+// kSharingViolation.
+ErrorCode ReplaceHeld(FileHandle& held, const Place& from, const Place& to);
+ErrorCode DeleteHeld(FileHandle& held, const Place& place);
 // kLinkInTheWay when the folder's final name is a link; otherwise as LockFolder.
 ErrorCode HoldFolder(std::string_view folder, HeldFolder& held);
-// The calls of the same names above, for a bare name (no delimiter, not "."
-// or "..": else kInvalidName) in the held folder. A final link is never
-// followed: OpenIn and StampIn refuse it with kLinkInTheWay, the others take
-// the link itself.
-ErrorCode OpenIn(const HeldFolder& held, std::string_view name, Access access, std::uint32_t share,
-                 Creation creation, FileHandle& file);
-ErrorCode StampIn(const HeldFolder& held, std::string_view name, FileStamp& stamp);
-ErrorCode RemoveWorkFileIn(const HeldFolder& held, std::string_view name);
-ErrorCode DeleteIn(const HeldFolder& held, std::string_view name);
-ErrorCode ReplaceIn(const HeldFolder& held, std::string_view from, std::string_view to);
-// For a file that file keeps exclusively, as ReplaceHeld and DeleteHeld; on
-// Windows a file OpenIn made moves or goes through its own handle, so no
-// other opener can take it in between.
-ErrorCode ReplaceHeldIn(const HeldFolder& held, FileHandle& file, std::string_view from, std::string_view to);
-ErrorCode DeleteHeldIn(const HeldFolder& held, FileHandle& file, std::string_view name);
-// SyncFolderOf for the held folder itself (a file just created in it).
-ErrorCode SyncHeldFolder(const HeldFolder& held);
 // Copies a file; fails when something exists at to. (Used for backups.)
 ErrorCode Copy(std::string_view from, std::string_view to);
 // True when both paths reach one existing file, whatever names they use
@@ -258,18 +259,19 @@ struct FolderEntry {
   // A symbolic link (or another reparse point): never followed into.
   bool link = false;
 };
-// What a listing leaves out because the names have no code page 932 form,
-// counted where a project may hide: files whose names end in ".kwj" in any
-// letter case, and folders (links to folders not counted). Other files are
-// no projects and are not counted.
-struct UnnamedEntries {
-  std::size_t projectFiles = 0;
-  std::size_t folders = 0;
+// An entry whose name has no code page 932 form: nothing can reach it by
+// name, but what it is and how its name ends can still be told. The name is
+// the system's, wide; on POSIX each byte beyond ASCII stands as U+FFFD.
+struct UnnamedEntry {
+  std::wstring name;
+  bool directory = false;
+  bool link = false;
 };
 // The entries of a folder (a directory part with its closing delimiter, empty
 // for the current folder), without "." and "..", in no particular order.
-// Names that have no code page 932 form are left out (see UnnamedEntries).
-ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries, UnnamedEntries& unnamed);
+// Names that have no code page 932 form are in unnamed instead.
+ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
+                     std::vector<UnnamedEntry>& unnamed);
 
 // The running program's full path (code page 932).
 std::string ExecutablePath();

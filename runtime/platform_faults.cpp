@@ -40,6 +40,10 @@ void ClearPlan() {
   SetPlan({});
 }
 
+bool Active() noexcept {
+  return gActive;
+}
+
 ErrorCode RefusedOpen(std::string_view path, bool writes) {
   if (!gActive) return error::kSuccess;
   const std::lock_guard hold(gLock);

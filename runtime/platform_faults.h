@@ -1,10 +1,10 @@
 // Failures that a test cannot otherwise make the file system produce on every
 // platform (a full disk or a read-only disk on Windows, a cap on file sizes, a
 // share that cannot replace a file in one step), made by the seam itself.
-// Nothing is injected unless a test sets a plan; the programs never do. The
-// Windows backend consults it; POSIX tests use the real failures (a small
-// mounted file system, RLIMIT_FSIZE) and the plan only for the share, which
-// no test here can mount.
+// Nothing is injected unless a test sets a plan; the programs never do. Both
+// backends consult it through their table of system calls; POSIX tests use
+// the real failures where they can (a small mounted file system,
+// RLIMIT_FSIZE) and the plan for the share, which no test here can mount.
 #pragma once
 
 #include <chrono>
@@ -40,7 +40,10 @@ struct Plan {
 void SetPlan(Plan plan);
 void ClearPlan();
 
-// For the backend. Whether an open of path for access (or a creation) must
+// For the backends' hooked calls (see SystemCalls in each backend). Whether a
+// plan is set: without one, the backends make their plain calls.
+bool Active() noexcept;
+// Whether an open of path for access (or a creation) must
 // fail, and with which code.
 ErrorCode RefusedOpen(std::string_view path, bool writes);
 // Whether a replacing move to path must fail, and with which code.

@@ -1,7 +1,8 @@
 // For tests only: a view of every call through which the POSIX backend changes
 // the disk, in the order the calls succeed, so that a test can replay them
-// against a model of what a power cut may keep. Nothing is reported while no
-// observer is set; the Windows backend reports nothing.
+// against a model of what a power cut may keep. The backend's table of system
+// calls reports them. Nothing is reported while no observer is set; the
+// Windows backend reports nothing.
 #pragma once
 
 #include <cstdint>

@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <climits>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "runtime/encoding.h"
@@ -54,6 +55,18 @@ ErrorCode LastError() {
   return FromErrno(errno);
 }
 
+// A signal that arrives during a blocking call (a stop request, a resized
+// terminal) makes it fail with EINTR although nothing went wrong: the call is
+// made again. Never close, whose descriptor is gone on Linux even then: a
+// second close could close what another thread has just opened.
+template <typename Call>
+auto Uninterrupted(Call&& call) {
+  while (true) {
+    const auto result = call();
+    if (result != -1 || errno != EINTR) return result;
+  }
+}
+
 // The test's observer of the calls that change the disk; null in every real run,
 // where each report costs one load and a branch.
 std::atomic<journal::Observer*> gObserver{nullptr};
@@ -66,10 +79,6 @@ journal::FileId IdOf(int descriptor) {
   struct stat info {};
   (void)::fstat(descriptor, &info);
   return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
-}
-
-void ReportUnlinked(const std::string& system_path) {
-  if (journal::Observer* observer = CurrentObserver()) observer->Unlinked(system_path);
 }
 
 std::string FolderOf(const std::string& path) {
@@ -93,26 +102,188 @@ ErrorCode LastErrorFor(const std::string& system_path) {
 // Where a call reaches a name: a path from the current folder, or a bare name
 // in a held folder (whose final links are never followed). shown is the
 // folder's path and the name, for the journal and for telling 2 from 3.
-struct Place {
+struct SystemPlace {
   int dir = AT_FDCWD;
   std::string name;
   std::string shown;
   bool held = false;
 };
 
-Place PathPlace(std::string system_path) {
-  Place place;
+SystemPlace PathPlace(std::string system_path) {
+  SystemPlace place;
   place.name = system_path;
   place.shown = std::move(system_path);
   return place;
 }
 
-ErrorCode LastErrorAt(const Place& place) {
+ErrorCode LastErrorAt(const SystemPlace& place) {
   // A held folder is there: a missing name is a missing file.
   return place.held ? LastError() : LastErrorFor(place.shown);
 }
 
-int StatAt(const Place& place, struct stat& info, bool follow) {
+// Every call through which this backend opens, reads, writes, locks, moves,
+// removes or syncs a file goes through one table. Real runs use the plain
+// calls; while a test has set a journal observer or a fault plan, the hooked
+// calls let the plan refuse or shorten a call and report what changed on the
+// disk to the observer, so that neither is known anywhere else in this file.
+// Each entry answers as its system call does (-1 and errno on a failure) and
+// makes a call that a signal interrupted again (close excepted, see above).
+struct SystemCalls {
+  int (*open)(const SystemPlace& place, int flags, mode_t permissions);
+  int (*close)(int fd);
+  ssize_t (*read)(int fd, void* buffer, std::size_t size);
+  ssize_t (*write)(int fd, const void* buffer, std::size_t size);
+  // Truncates the file to nothing.
+  int (*empty)(int fd);
+  int (*flush)(int fd);
+  // An exclusive lock, taken without waiting.
+  int (*lock)(int fd);
+  // replacing: to may exist and is replaced (a Replace, not a Move).
+  int (*rename)(const SystemPlace& from, const SystemPlace& to, bool replacing);
+  int (*unlink)(const SystemPlace& place);
+  // fsync of an open folder; shown is its path.
+  int (*syncFolder)(int folder, const std::string& shown);
+  int (*syncFileSystem)(int fd);
+};
+
+namespace plain {
+
+int Open(const SystemPlace& place, int flags, mode_t permissions) {
+  return Uninterrupted([&] { return ::openat(place.dir, place.name.c_str(), flags, permissions); });
+}
+int Close(int fd) {
+  return ::close(fd);
+}
+ssize_t Read(int fd, void* buffer, std::size_t size) {
+  return Uninterrupted([&] { return ::read(fd, buffer, size); });
+}
+ssize_t Write(int fd, const void* buffer, std::size_t size) {
+  return Uninterrupted([&] { return ::write(fd, buffer, size); });
+}
+int Empty(int fd) {
+  return Uninterrupted([&] { return ::ftruncate(fd, 0); });
+}
+int Flush(int fd) {
+  return Uninterrupted([&] { return ::fsync(fd); });
+}
+int Lock(int fd) {
+  return Uninterrupted([&] { return ::flock(fd, LOCK_EX | LOCK_NB); });
+}
+int Rename(const SystemPlace& from, const SystemPlace& to, bool) {
+  return ::renameat(from.dir, from.name.c_str(), to.dir, to.name.c_str());
+}
+int Unlink(const SystemPlace& place) {
+  return ::unlinkat(place.dir, place.name.c_str(), 0);
+}
+int SyncFolder(int folder, const std::string&) {
+  return Flush(folder);
+}
+// Syncing the whole file system is the fallback for a folder that refuses to
+// be synced itself (some file systems do).
+int SyncFileSystem(int fd) {
+#ifdef __linux__
+  return Uninterrupted([&] { return ::syncfs(fd); });
+#else
+  (void)fd;
+  ::sync();
+  return 0;
+#endif
+}
+
+}  // namespace plain
+
+constexpr SystemCalls kPlain{plain::Open,   plain::Close,      plain::Read,          plain::Write,
+                             plain::Empty,  plain::Flush,      plain::Lock,          plain::Rename,
+                             plain::Unlink, plain::SyncFolder, plain::SyncFileSystem};
+
+namespace hooked {
+
+// A failure the plan makes, as the system would answer it.
+int Refused(ErrorCode code) {
+  errno = code == error::kDiskFull ? ENOSPC : EACCES;
+  return -1;
+}
+
+bool Writes(int flags) {
+  return (flags & O_ACCMODE) != O_RDONLY || (flags & O_CREAT) != 0;
+}
+
+int Open(const SystemPlace& place, int flags, mode_t permissions) {
+  if (Writes(flags)) {
+    if (const ErrorCode refused = faults::RefusedOpen(place.shown, true)) return Refused(refused);
+  }
+  const int fd = kPlain.open(place, flags, permissions);
+  if (fd >= 0 && Writes(flags)) {
+    faults::Opened(fd, place.shown);
+    if (journal::Observer* observer = CurrentObserver()) observer->Opened(place.shown, IdOf(fd));
+  }
+  return fd;
+}
+int Close(int fd) {
+  faults::Closed(fd);
+  return kPlain.close(fd);
+}
+ssize_t Write(int fd, const void* buffer, std::size_t size) {
+  const off_t offset = ::lseek(fd, 0, SEEK_CUR);
+  const auto position = static_cast<std::uint64_t>(offset < 0 ? 0 : offset);
+  std::size_t allowed = size;
+  if (const ErrorCode refused = faults::AllowedWrite(fd, position, size, allowed)) return Refused(refused);
+  const ssize_t count = kPlain.write(fd, buffer, allowed);
+  if (journal::Observer* observer = CurrentObserver(); observer && count >= 0) {
+    observer->Written(IdOf(fd), position,
+                      std::string_view(static_cast<const char*>(buffer), static_cast<std::size_t>(count)));
+  }
+  return count;
+}
+int Empty(int fd) {
+  const int result = kPlain.empty(fd);
+  if (journal::Observer* observer = CurrentObserver(); observer && result == 0)
+    observer->Truncated(IdOf(fd), 0);
+  return result;
+}
+int Flush(int fd) {
+  const int result = kPlain.flush(fd);
+  if (journal::Observer* observer = CurrentObserver(); observer && result == 0) observer->Flushed(IdOf(fd));
+  return result;
+}
+int Rename(const SystemPlace& from, const SystemPlace& to, bool replacing) {
+  if (replacing) {
+    if (const ErrorCode refused = faults::RefusedReplace(to.shown)) return Refused(refused);
+  }
+  const int result = kPlain.rename(from, to, replacing);
+  if (journal::Observer* observer = CurrentObserver(); observer && result == 0) {
+    observer->Renamed(from.shown, to.shown);
+  }
+  return result;
+}
+int Unlink(const SystemPlace& place) {
+  const int result = kPlain.unlink(place);
+  if (journal::Observer* observer = CurrentObserver(); observer && result == 0)
+    observer->Unlinked(place.shown);
+  return result;
+}
+int SyncFolder(int folder, const std::string& shown) {
+  const int result = kPlain.syncFolder(folder, shown);
+  if (journal::Observer* observer = CurrentObserver(); observer && result == 0) observer->FolderSynced(shown);
+  return result;
+}
+int SyncFileSystem(int fd) {
+  const int result = kPlain.syncFileSystem(fd);
+  if (journal::Observer* observer = CurrentObserver(); observer && result == 0) observer->FileSystemSynced();
+  return result;
+}
+
+}  // namespace hooked
+
+constexpr SystemCalls kHooked{hooked::Open,   hooked::Close,      plain::Read,           hooked::Write,
+                              hooked::Empty,  hooked::Flush,      plain::Lock,           hooked::Rename,
+                              hooked::Unlink, hooked::SyncFolder, hooked::SyncFileSystem};
+
+const SystemCalls& System() noexcept {
+  return CurrentObserver() != nullptr || faults::Active() ? kHooked : kPlain;
+}
+
+int StatAt(const SystemPlace& place, struct stat& info, bool follow) {
   return ::fstatat(place.dir, place.name.c_str(), &info, follow && !place.held ? 0 : AT_SYMLINK_NOFOLLOW);
 }
 
@@ -127,43 +298,57 @@ int Descriptor(const FileHandle& file) {
   return static_cast<int>(file.native());
 }
 
-// Syncing the whole file system is the fallback for a folder that refuses to
-// be synced itself (some file systems do).
-bool SyncFileSystemOf(int descriptor) {
-#ifdef __linux__
-  return ::syncfs(descriptor) == 0;
-#else
-  (void)descriptor;
-  ::sync();
-  return true;
-#endif
+// The place of a bare name in a held folder; nullopt for anything else.
+std::optional<SystemPlace> PlaceIn(const HeldFolder& held, std::string_view name) {
+  if (!held || name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos) {
+    return std::nullopt;
+  }
+  const auto system_name = SystemPath(name);
+  const auto system_folder = SystemPath(held.path);
+  if (!system_name || !system_folder) return std::nullopt;
+  SystemPlace place;
+  place.dir = Descriptor(held.folder);
+  place.name = *system_name;
+  place.shown = *system_folder + *system_name;
+  place.held = true;
+  return place;
+}
+
+// The system's place for a Place; nullopt for a name it cannot have.
+std::optional<SystemPlace> ToSystem(const Place& place) {
+  if (place.folder != nullptr) return PlaceIn(*place.folder, place.name);
+  const auto system_path = SystemPath(place.name);
+  if (!system_path) return std::nullopt;
+  return PathPlace(*system_path);
+}
+
+// Both places of one call, if they are alike (see Place).
+std::optional<std::pair<SystemPlace, SystemPlace>> ToSystem(const Place& from, const Place& to) {
+  auto system_from = ToSystem(from);
+  auto system_to = ToSystem(to);
+  if (from.folder != to.folder || !system_from || !system_to) return std::nullopt;
+  return std::pair{*std::move(system_from), *std::move(system_to)};
 }
 
 // Makes the names of the open folder (a file just created or moved there)
 // durable; shown is the folder's path, for the journal.
 ErrorCode SyncOpenFolder(int folder, const std::string& shown) {
-  bool durable = ::fsync(folder) == 0;
-  if (durable) {
-    if (journal::Observer* observer = CurrentObserver()) observer->FolderSynced(shown);
-  } else {
-    durable = SyncFileSystemOf(folder);
-    if (journal::Observer* observer = CurrentObserver(); observer && durable) observer->FileSystemSynced();
-  }
+  const bool durable = System().syncFolder(folder, shown) == 0 || System().syncFileSystem(folder) == 0;
   return durable ? error::kSuccess : error::kNotDurable;
 }
 
 ErrorCode SyncFolder(const std::string& system_path) {
   const std::string name = FolderOf(system_path);
-  const int folder = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int folder = System().open(PathPlace(name), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
   if (folder < 0) return error::kNotDurable;
   const ErrorCode code = SyncOpenFolder(folder, name);
-  ::close(folder);
+  (void)System().close(folder);
   return code;
 }
 
 // The folder a place's name is in, made durable: a held folder through its
 // own descriptor.
-ErrorCode SyncFolderAt(const Place& place) {
+ErrorCode SyncFolderAt(const SystemPlace& place) {
   return place.held ? SyncOpenFolder(place.dir, FolderOf(place.shown)) : SyncFolder(place.shown);
 }
 
@@ -173,17 +358,17 @@ bool HasNoWritePermission(const struct stat& info) {
 
 // True when another opener holds the file exclusively (our lock stands for
 // Windows' share mode): Windows refuses to move or delete such a file.
-bool HeldByAnother(const Place& place) {
-  const int fd = ::openat(place.dir, place.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+bool HeldByAnother(const SystemPlace& place) {
+  const int fd = System().open(place, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
   if (fd < 0) return false;
-  const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-  ::close(fd);
+  const bool held = System().lock(fd) != 0 && errno == EWOULDBLOCK;
+  (void)System().close(fd);
   return held;
 }
 
 // A failed move's code: a missing source is 2 or 3 as for any path, and a
 // source that is there means the target's folder is missing (3).
-ErrorCode MoveErrorFor(const Place& from, const Place& to) {
+ErrorCode MoveErrorFor(const SystemPlace& from, const SystemPlace& to) {
   const int code = errno;
   struct stat info {};
   if (code == ENOENT && StatAt(from, info, false) == 0) {
@@ -194,31 +379,28 @@ ErrorCode MoveErrorFor(const Place& from, const Place& to) {
   return LastErrorAt(from);
 }
 
-ErrorCode Unlink(const Place& place) {
+ErrorCode Unlink(const SystemPlace& place) {
   struct stat info {};
   if (StatAt(place, info, false) == 0 && S_ISDIR(info.st_mode)) return error::kAccessDenied;
-  if (::unlinkat(place.dir, place.name.c_str(), 0) != 0) return LastErrorAt(place);
-  ReportUnlinked(place.shown);
+  if (System().unlink(place) != 0) return LastErrorAt(place);
   return error::kSuccess;
 }
 
 // rename with the checks Windows makes; durable afterwards.
-ErrorCode ReplaceFile(const Place& from, const Place& to, bool fromIsOurs) {
+ErrorCode ReplaceFile(const SystemPlace& from, const SystemPlace& to, bool fromIsOurs) {
   struct stat info {};
   if (StatAt(to, info, true) == 0 && S_ISDIR(info.st_mode)) return error::kAccessDenied;
-  if (const ErrorCode refused = faults::RefusedReplace(to.shown)) return refused;
   if (!fromIsOurs && HeldByAnother(from)) return error::kSharingViolation;
   // Windows refuses to replace a file that another opener holds.
   if (HeldByAnother(to)) return error::kAccessDenied;
-  if (::renameat(from.dir, from.name.c_str(), to.dir, to.name.c_str()) != 0) return MoveErrorFor(from, to);
-  if (journal::Observer* observer = CurrentObserver()) observer->Renamed(from.shown, to.shown);
+  if (System().rename(from, to, true) != 0) return MoveErrorFor(from, to);
   // The move has happened either way; kNotDurable tells the caller that a
   // power cut could still undo it.
   return SyncFolderAt(to);
 }
 
-// Open for a place; see Open and OpenIn.
-ErrorCode OpenAt(const Place& place, Access access, std::uint32_t share, Creation creation,
+// Open for a place; see Open.
+ErrorCode OpenAt(const SystemPlace& place, Access access, std::uint32_t share, Creation creation,
                  FileHandle& file) {
   int flags = O_CLOEXEC;
   mode_t permissions = 0666;
@@ -236,31 +418,24 @@ ErrorCode OpenAt(const Place& place, Access access, std::uint32_t share, Creatio
   }
   if (place.held) flags |= O_NOFOLLOW;
 
-  const int fd = ::openat(place.dir, place.name.c_str(), flags, permissions);
+  const int fd = System().open(place, flags, permissions);
   if (fd < 0) return LastErrorAt(place);
   FileHandle opened;
   opened.reset(fd);
 
   struct stat info {};
   if (::fstat(fd, &info) != 0) return LastError();
-  if (journal::Observer* observer = CurrentObserver();
-      observer && (access != Access::Read || (flags & O_CREAT))) {
-    observer->Opened(place.shown,
-                     {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)});
-  }
   if (S_ISDIR(info.st_mode)) return error::kAccessDenied;
   // Somebody linked the new file elsewhere before we could look at it: what is
   // written into it would show up under that other name too.
   if (creation == Creation::CreateNew && (!S_ISREG(info.st_mode) || info.st_nlink != 1)) {
-    if (::unlinkat(place.dir, place.name.c_str(), 0) == 0) ReportUnlinked(place.shown);
+    (void)System().unlink(place);
     return error::kSharingViolation;
   }
   // A file without write permission is read-only, also for root.
   if (access != Access::Read && HasNoWritePermission(info)) return error::kAccessDenied;
   if (share == kShareNone) {
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
-    }
+    if (System().lock(fd) != 0) return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
     // Between the open and the lock, the holder may have moved the file away
     // (it moves before it lets go): the file locked is then no longer the one
     // at path, and emptying it would empty whatever it has become.
@@ -270,14 +445,13 @@ ErrorCode OpenAt(const Place& place, Access access, std::uint32_t share, Creatio
     }
   }
   if (creation == Creation::CreateAlways) {
-    if (::ftruncate(fd, 0) != 0) return LastError();
-    if (journal::Observer* observer = CurrentObserver()) observer->Truncated(IdOf(fd), 0);
+    if (System().empty(fd) != 0) return LastError();
   }
   file = std::move(opened);
   return error::kSuccess;
 }
 
-ErrorCode RemoveWorkFileAt(const Place& place) {
+ErrorCode RemoveWorkFileAt(const SystemPlace& place) {
   struct stat info {};
   if (StatAt(place, info, false) != 0) return errno == ENOENT ? error::kSuccess : LastErrorAt(place);
   if (S_ISDIR(info.st_mode)) return error::kAccessDenied;
@@ -285,23 +459,20 @@ ErrorCode RemoveWorkFileAt(const Place& place) {
   // probe's lock also keeps anybody from taking it until the name is gone.
   FileHandle probe;
   if (S_ISREG(info.st_mode)) {
-    const int fd = ::openat(place.dir, place.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = System().open(place, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
     if (fd >= 0) {
       probe.reset(fd);
-      if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      if (System().lock(fd) != 0) {
         return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
       }
     }
   }
   // unlink removes a link itself, never the file it names.
-  if (::unlinkat(place.dir, place.name.c_str(), 0) != 0) {
-    return errno == ENOENT ? error::kSuccess : LastErrorAt(place);
-  }
-  ReportUnlinked(place.shown);
+  if (System().unlink(place) != 0) return errno == ENOENT ? error::kSuccess : LastErrorAt(place);
   return error::kSuccess;
 }
 
-ErrorCode DeleteAt(const Place& place) {
+ErrorCode DeleteAt(const SystemPlace& place) {
   if (HeldByAnother(place)) return error::kSharingViolation;
   return Unlink(place);
 }
@@ -318,25 +489,21 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
 }
 
 void FileHandle::reset(std::intptr_t native) noexcept {
-  if (native_ != kInvalid) ::close(static_cast<int>(native_));
+  if (native_ != kInvalid) (void)System().close(static_cast<int>(native_));
   native_ = native;
 }
 
-ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creation creation,
-               FileHandle& file) {
+ErrorCode Open(const Place& place, Access access, std::uint32_t share, Creation creation, FileHandle& file) {
   file.reset(FileHandle::kInvalid);
-  const auto system_path = SystemPath(path);
-  if (!system_path) return error::kInvalidName;
-  if (path.empty()) return error::kPathNotFound;
-  return OpenAt(PathPlace(*system_path), access, share, creation, file);
+  const auto at = ToSystem(place);
+  if (!at) return error::kInvalidName;
+  if (at->name.empty()) return error::kPathNotFound;
+  return OpenAt(*at, access, share, creation, file);
 }
 
 ErrorCode Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& transferred) {
   transferred = 0;
-  ssize_t count;
-  do {
-    count = ::read(Descriptor(file), buffer, size);
-  } while (count < 0 && errno == EINTR);
+  const ssize_t count = System().read(Descriptor(file), buffer, size);
   if (count < 0) return LastError();
   transferred = static_cast<std::size_t>(count);
   return error::kSuccess;
@@ -344,25 +511,14 @@ ErrorCode Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& tr
 
 ErrorCode Write(FileHandle& file, const void* buffer, std::size_t size, std::size_t& transferred) {
   transferred = 0;
-  journal::Observer* const observer = CurrentObserver();
-  const off_t offset = observer ? ::lseek(Descriptor(file), 0, SEEK_CUR) : 0;
-  ssize_t count;
-  do {
-    count = ::write(Descriptor(file), buffer, size);
-  } while (count < 0 && errno == EINTR);
+  const ssize_t count = System().write(Descriptor(file), buffer, size);
   if (count < 0) return LastError();
   transferred = static_cast<std::size_t>(count);
-  if (observer) {
-    observer->Written(IdOf(Descriptor(file)), static_cast<std::uint64_t>(offset),
-                      std::string_view(static_cast<const char*>(buffer), transferred));
-  }
   return error::kSuccess;
 }
 
 ErrorCode Flush(FileHandle& file) {
-  if (::fsync(Descriptor(file)) != 0) return LastError();
-  if (journal::Observer* observer = CurrentObserver()) observer->Flushed(IdOf(Descriptor(file)));
-  return error::kSuccess;
+  return System().flush(Descriptor(file)) == 0 ? error::kSuccess : LastError();
 }
 
 ErrorCode Size(FileHandle& file, std::uint64_t& size) {
@@ -375,7 +531,7 @@ ErrorCode Size(FileHandle& file, std::uint64_t& size) {
 ErrorCode Close(FileHandle& file) {
   const int fd = static_cast<int>(file.take());
   if (fd < 0) return error::kInvalidHandle;
-  return ::close(fd) == 0 ? error::kSuccess : LastError();
+  return System().close(fd) == 0 ? error::kSuccess : LastError();
 }
 
 bool IsFile(std::string_view path) {
@@ -386,10 +542,9 @@ bool IsFile(std::string_view path) {
   return ::stat(system_path->c_str(), &info) == 0 && !S_ISDIR(info.st_mode) && !S_ISFIFO(info.st_mode);
 }
 
-ErrorCode Delete(std::string_view path) {
-  const auto system_path = SystemPath(path);
-  if (!system_path) return error::kInvalidName;
-  return DeleteAt(PathPlace(*system_path));
+ErrorCode Delete(const Place& place) {
+  const auto at = ToSystem(place);
+  return at ? DeleteAt(*at) : error::kInvalidName;
 }
 
 bool FolderIsWritable(std::string_view folder) {
@@ -431,11 +586,13 @@ ErrorCode StampOf(const FileHandle& file, FileStamp& stamp) {
   return error::kSuccess;
 }
 
-ErrorCode StampOf(std::string_view path, FileStamp& stamp) {
-  const auto system_path = SystemPath(path);
-  if (!system_path) return error::kInvalidName;
+ErrorCode StampOf(const Place& place, FileStamp& stamp) {
+  const auto at = ToSystem(place);
+  if (!at) return error::kInvalidName;
   struct stat info {};
-  if (::stat(system_path->c_str(), &info) != 0) return LastErrorFor(*system_path);
+  // A held folder's final link is not followed, and refused.
+  if (StatAt(*at, info, true) != 0) return LastErrorAt(*at);
+  if (S_ISLNK(info.st_mode)) return error::kLinkInTheWay;
   stamp = StampFrom(info);
   return error::kSuccess;
 }
@@ -449,11 +606,11 @@ bool SameOwner(std::string_view first, std::string_view second) {
          a.st_uid == b.st_uid;
 }
 
-ErrorCode RemoveWorkFile(std::string_view path) {
-  const auto system_path = SystemPath(path);
-  if (!system_path) return error::kInvalidName;
-  if (system_path->empty()) return error::kPathNotFound;
-  return RemoveWorkFileAt(PathPlace(*system_path));
+ErrorCode RemoveWorkFile(const Place& place) {
+  const auto at = ToSystem(place);
+  if (!at) return error::kInvalidName;
+  if (at->name.empty()) return error::kPathNotFound;
+  return RemoveWorkFileAt(*at);
 }
 
 ErrorCode Move(std::string_view from, std::string_view to) {
@@ -462,22 +619,18 @@ ErrorCode Move(std::string_view from, std::string_view to) {
   if (!system_from || !system_to) return error::kInvalidName;
   struct stat info {};
   if (::lstat(system_to->c_str(), &info) == 0) return error::kAlreadyExists;
-  const Place place_from = PathPlace(*system_from);
+  const SystemPlace place_from = PathPlace(*system_from);
   if (HeldByAnother(place_from)) return error::kSharingViolation;
   // link + unlink would refuse an existing target atomically, but not every
   // file system links; the check above is what Windows' move promises.
-  if (::rename(system_from->c_str(), system_to->c_str()) != 0) {
-    return MoveErrorFor(place_from, PathPlace(*system_to));
-  }
-  if (journal::Observer* observer = CurrentObserver()) observer->Renamed(*system_from, *system_to);
+  const SystemPlace place_to = PathPlace(*system_to);
+  if (System().rename(place_from, place_to, false) != 0) return MoveErrorFor(place_from, place_to);
   return error::kSuccess;
 }
 
-ErrorCode Replace(std::string_view from, std::string_view to) {
-  const auto system_from = SystemPath(from);
-  const auto system_to = SystemPath(to);
-  if (!system_from || !system_to) return error::kInvalidName;
-  return ReplaceFile(PathPlace(*system_from), PathPlace(*system_to), false);
+ErrorCode Replace(const Place& from, const Place& to) {
+  const auto at = ToSystem(from, to);
+  return at ? ReplaceFile(at->first, at->second, false) : error::kInvalidName;
 }
 
 ErrorCode CanReplaceIn(std::string_view path) {
@@ -495,10 +648,9 @@ ErrorCode CanReplaceIn(std::string_view path) {
   return error::kSuccess;
 }
 
-ErrorCode SyncFolderOf(std::string_view path) {
-  const auto system_path = SystemPath(path);
-  if (!system_path) return error::kInvalidName;
-  return SyncFolder(*system_path);
+ErrorCode SyncFolderOf(const Place& place) {
+  const auto at = ToSystem(place);
+  return at ? SyncFolderAt(*at) : error::kInvalidName;
 }
 
 ErrorCode LockFolder(std::string_view folder, FileHandle& lock) {
@@ -506,38 +658,34 @@ ErrorCode LockFolder(std::string_view folder, FileHandle& lock) {
   const auto system_folder = SystemPath(folder);
   if (!system_folder) return error::kInvalidName;
   const std::string name = system_folder->empty() ? std::string(".") : *system_folder;
-  const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = System().open(PathPlace(name), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
   if (fd < 0) return errno == ENOENT ? error::kPathNotFound : LastError();
   FileHandle held;
   held.reset(fd);
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-    return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
+  if (System().lock(fd) != 0) return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
   lock = std::move(held);
   return error::kSuccess;
 }
 
 ErrorCode Duplicate(const FileHandle& file, FileHandle& copy) {
   copy.reset(FileHandle::kInvalid);
-  const int fd = ::fcntl(Descriptor(file), F_DUPFD_CLOEXEC, 0);
+  const int fd = Uninterrupted([&] { return ::fcntl(Descriptor(file), F_DUPFD_CLOEXEC, 0); });
   if (fd < 0) return LastError();
   copy.reset(fd);
   return error::kSuccess;
 }
 
 // The held file is ours: our own lock must not refuse us.
-ErrorCode ReplaceHeld(FileHandle& held, std::string_view from, std::string_view to) {
-  const auto system_from = SystemPath(from);
-  const auto system_to = SystemPath(to);
-  const ErrorCode code = system_from && system_to
-                             ? ReplaceFile(PathPlace(*system_from), PathPlace(*system_to), true)
-                             : error::kInvalidName;
+ErrorCode ReplaceHeld(FileHandle& held, const Place& from, const Place& to) {
+  const auto at = ToSystem(from, to);
+  const ErrorCode code = at ? ReplaceFile(at->first, at->second, true) : error::kInvalidName;
   (void)Close(held);
   return code;
 }
 
-ErrorCode DeleteHeld(FileHandle& held, std::string_view path) {
-  const auto system_path = SystemPath(path);
-  const ErrorCode code = system_path ? Unlink(PathPlace(*system_path)) : error::kInvalidName;
+ErrorCode DeleteHeld(FileHandle& held, const Place& place) {
+  const auto at = ToSystem(place);
+  const ErrorCode code = at ? Unlink(*at) : error::kInvalidName;
   (void)Close(held);
   return code;
 }
@@ -550,7 +698,7 @@ ErrorCode HoldFolder(std::string_view folder, HeldFolder& held) {
   std::string_view trimmed = *system_folder;
   while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.remove_suffix(1);
   const std::string name = trimmed.empty() ? std::string(".") : std::string(trimmed);
-  const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  const int fd = System().open(PathPlace(name), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, 0);
   if (fd < 0) {
     const int code = errno;
     // A final link answers "not a folder" here; say what is in the way.
@@ -562,88 +710,10 @@ ErrorCode HoldFolder(std::string_view folder, HeldFolder& held) {
   }
   HeldFolder opened;
   opened.folder.reset(fd);
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-    return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
+  if (System().lock(fd) != 0) return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
   opened.path = std::string(folder);
   held = std::move(opened);
   return error::kSuccess;
-}
-
-namespace {
-
-// The place of a bare name in a held folder; nullopt for anything else.
-std::optional<Place> PlaceIn(const HeldFolder& held, std::string_view name) {
-  if (!held || name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos) {
-    return std::nullopt;
-  }
-  const auto system_name = SystemPath(name);
-  const auto system_folder = SystemPath(held.path);
-  if (!system_name || !system_folder) return std::nullopt;
-  Place place;
-  place.dir = Descriptor(held.folder);
-  place.name = *system_name;
-  place.shown = *system_folder + *system_name;
-  place.held = true;
-  return place;
-}
-
-}  // namespace
-
-ErrorCode OpenIn(const HeldFolder& held, std::string_view name, Access access, std::uint32_t share,
-                 Creation creation, FileHandle& file) {
-  file.reset(FileHandle::kInvalid);
-  const auto place = PlaceIn(held, name);
-  return place ? OpenAt(*place, access, share, creation, file) : error::kInvalidName;
-}
-
-ErrorCode StampIn(const HeldFolder& held, std::string_view name, FileStamp& stamp) {
-  const auto place = PlaceIn(held, name);
-  if (!place) return error::kInvalidName;
-  struct stat info {};
-  if (StatAt(*place, info, false) != 0) return LastError();
-  if (S_ISLNK(info.st_mode)) return error::kLinkInTheWay;
-  stamp = StampFrom(info);
-  return error::kSuccess;
-}
-
-ErrorCode RemoveWorkFileIn(const HeldFolder& held, std::string_view name) {
-  const auto place = PlaceIn(held, name);
-  return place ? RemoveWorkFileAt(*place) : error::kInvalidName;
-}
-
-ErrorCode DeleteIn(const HeldFolder& held, std::string_view name) {
-  const auto place = PlaceIn(held, name);
-  return place ? DeleteAt(*place) : error::kInvalidName;
-}
-
-ErrorCode ReplaceIn(const HeldFolder& held, std::string_view from, std::string_view to) {
-  const auto place_from = PlaceIn(held, from);
-  const auto place_to = PlaceIn(held, to);
-  return place_from && place_to ? ReplaceFile(*place_from, *place_to, false) : error::kInvalidName;
-}
-
-ErrorCode ReplaceHeldIn(const HeldFolder& held, FileHandle& file, std::string_view from,
-                        std::string_view to) {
-  const auto place_from = PlaceIn(held, from);
-  const auto place_to = PlaceIn(held, to);
-  const ErrorCode code =
-      place_from && place_to ? ReplaceFile(*place_from, *place_to, true) : error::kInvalidName;
-  (void)Close(file);
-  return code;
-}
-
-ErrorCode DeleteHeldIn(const HeldFolder& held, FileHandle& file, std::string_view name) {
-  const auto place = PlaceIn(held, name);
-  const ErrorCode code = place ? Unlink(*place) : error::kInvalidName;
-  (void)Close(file);
-  return code;
-}
-
-ErrorCode SyncHeldFolder(const HeldFolder& held) {
-  const auto system_folder = SystemPath(held.path);
-  if (!held || !system_folder) return error::kInvalidName;
-  // The journal names the folder as the other calls name it.
-  return SyncOpenFolder(Descriptor(held.folder), FolderOf(*system_folder + "x"));
 }
 
 namespace {
@@ -670,16 +740,16 @@ ErrorCode Copy(std::string_view from, std::string_view to) {
     return code;
   const auto system_to = SystemPath(to);
   if (!system_to) return error::kInvalidName;
-  const int fd = ::open(system_to->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const SystemPlace place_to = PathPlace(*system_to);
+  const int fd = System().open(place_to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return LastErrorFor(*system_to);
   FileHandle target;
   target.reset(fd);
-  if (journal::Observer* observer = CurrentObserver()) observer->Opened(*system_to, IdOf(fd));
   CopyPermissions(source, target);  // a copy of a private file stays private
   ErrorCode code = CopyContents(source, target);
   if (code == error::kSuccess) code = Close(target);
   // A half-written copy is worse than none.
-  if (code != error::kSuccess && ::unlink(system_to->c_str()) == 0) ReportUnlinked(*system_to);
+  if (code != error::kSuccess) (void)System().unlink(place_to);
   return code;
 }
 
@@ -818,26 +888,18 @@ void GiveDefaultPermissions(FileHandle& file) {
   (void)::fchmod(Descriptor(file), 0666 & ~mask);
 }
 
-namespace {
-
-// ".kwj" in any letter case; the extension is ASCII in UTF-8 too.
-bool EndsInProjectExtension(std::string_view name) {
-  constexpr std::string_view kExtension = ".kwj";
-  if (name.size() < kExtension.size()) return false;
-  const std::string_view end = name.substr(name.size() - kExtension.size());
-  return std::equal(end.begin(), end.end(), kExtension.begin(),
-                    [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a + 32 : a) == b; });
-}
-
-}  // namespace
-
-ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries, UnnamedEntries& unnamed) {
+ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
+                     std::vector<UnnamedEntry>& unnamed) {
   entries.clear();
-  unnamed = {};
+  unnamed.clear();
   const auto system_folder = SystemPath(folder);
   if (!system_folder) return error::kInvalidName;
   const std::string name = system_folder->empty() ? std::string(".") : *system_folder;
-  DIR* const listing = ::opendir(name.c_str());
+  DIR* listing = nullptr;
+  // opendir opens the folder as open does.
+  do {
+    listing = ::opendir(name.c_str());
+  } while (listing == nullptr && errno == EINTR);
   if (listing == nullptr) return errno == ENOENT ? error::kPathNotFound : LastError();
   while (const dirent* entry = ::readdir(listing)) {
     const std::string_view entry_name = entry->d_name;
@@ -848,11 +910,9 @@ ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
     auto cp932 = encoding::Utf8ToCp932(entry_name);
     // Only a name that converts back to the same bytes is the same name.
     if (!cp932 || encoding::Cp932ToUtf8(*cp932) != std::optional<std::string>(std::string(entry_name))) {
-      if (S_ISDIR(info.st_mode)) {
-        ++unnamed.folders;
-      } else if (EndsInProjectExtension(entry_name)) {
-        ++unnamed.projectFiles;
-      }
+      std::wstring wide;
+      for (const unsigned char byte : entry_name) wide.push_back(byte < 0x80 ? wchar_t{byte} : L'\uFFFD');
+      unnamed.push_back({std::move(wide), S_ISDIR(info.st_mode), S_ISLNK(info.st_mode)});
       continue;
     }
     entries.push_back({*std::move(cp932), S_ISDIR(info.st_mode), S_ISLNK(info.st_mode)});

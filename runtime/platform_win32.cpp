@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -35,22 +34,91 @@ HANDLE HandleOf(const FileHandle& file) {
   return reinterpret_cast<HANDLE>(file.native());
 }
 
-// A directory search, ended when it goes out of scope. Move-only.
-class FindHandle {
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+class ScopedHandle;
+
+// Every call through which this backend opens, reads, writes, moves, removes
+// or copies a file goes through one table. Real runs use the plain calls;
+// while a test has set a fault plan (runtime/platform_faults.h), the hooked
+// calls let it refuse or shorten a call, so that it is known nowhere else in
+// this file. Each entry answers as its system call does. shown is the path as
+// the core gave it (code page 932), which the plan compares.
+struct SystemCalls {
+  HANDLE(*createFile)
+  (const std::wstring& path, std::string_view shown, DWORD access, DWORD share, DWORD disposition,
+   DWORD flags);
+  // The native open relative to an open folder; see OpenRelative.
+  ErrorCode (*openRelative)(HANDLE root, const std::wstring& name, std::string_view shown, ACCESS_MASK access,
+                            ULONG share, ULONG disposition, ULONG options, ULONG attributes,
+                            ScopedHandle& handle);
+  BOOL (*close)(HANDLE handle);
+  BOOL (*read)(HANDLE file, void* buffer, DWORD size, DWORD* transferred);
+  BOOL (*write)(HANDLE file, const void* buffer, DWORD size, DWORD* transferred);
+  BOOL (*flush)(HANDLE file);
+  BOOL (*move)(const std::wstring& from, const std::wstring& to, std::string_view shownTo, DWORD flags);
+  BOOL (*deleteFile)(const std::wstring& path);
+  BOOL (*copy)(const std::wstring& from, const std::wstring& to);
+  ErrorCode (*renameByHandle)(HANDLE file, HANDLE root, const std::wstring& name, std::string_view shownTo,
+                              bool replace);
+  ErrorCode (*deleteByHandle)(HANDLE file);
+};
+
+const SystemCalls& System() noexcept;
+
+// Owns one thing the system gave us: a kernel handle (a file, a folder, a
+// token), a directory search, or memory the system allocated for an answer (a
+// security descriptor); it goes back the way its kind goes back when the owner
+// goes out of scope. Move-only: a copy would give it back twice.
+class ScopedHandle {
  public:
-  explicit FindHandle(HANDLE search) noexcept : search_(search) {}
-  ~FindHandle() {
-    if (search_ != INVALID_HANDLE_VALUE) FindClose(search_);
+  enum class Kind { Kernel, Search, Memory };
+
+  ScopedHandle() noexcept = default;
+  explicit ScopedHandle(Kind kind) noexcept : kind_(kind) {}
+  explicit ScopedHandle(HANDLE value, Kind kind = Kind::Kernel) noexcept : value_(value), kind_(kind) {}
+  ~ScopedHandle() { (void)Release(); }
+  ScopedHandle(ScopedHandle&& other) noexcept : value_(other.take()), kind_(other.kind_) {}
+  ScopedHandle& operator=(ScopedHandle&& other) noexcept {
+    if (this != &other) {
+      (void)Release();
+      kind_ = other.kind_;
+      value_ = other.take();
+    }
+    return *this;
   }
-  FindHandle(FindHandle&& other) noexcept : search_(std::exchange(other.search_, INVALID_HANDLE_VALUE)) {}
-  FindHandle& operator=(FindHandle&&) = delete;
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  explicit operator bool() const noexcept { return search_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const noexcept { return search_; }
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+
+  // The system says "none" in two ways (null, INVALID_HANDLE_VALUE); both are empty.
+  explicit operator bool() const noexcept { return value_ != nullptr && value_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const noexcept { return value_; }
+  // Gives up ownership: the caller gives it back.
+  HANDLE take() noexcept { return std::exchange(value_, nullptr); }
+  // Where a call that answers through a pointer puts what it gives.
+  HANDLE* receive() noexcept {
+    (void)Release();
+    return &value_;
+  }
+  // Gives it back now; false (with the system's last error) when the system
+  // refused. Empty afterwards either way.
+  bool Release() noexcept {
+    if (!*this) {
+      value_ = nullptr;
+      return true;
+    }
+    const HANDLE value = take();
+    switch (kind_) {
+      case Kind::Kernel: return System().close(value) != FALSE;
+      case Kind::Search: return FindClose(value) != FALSE;
+      case Kind::Memory: return LocalFree(value) == nullptr;
+    }
+    return true;
+  }
 
  private:
-  HANDLE search_;
+  HANDLE value_ = nullptr;
+  Kind kind_ = Kind::Kernel;
 };
 
 // A move or delete that meets a sharing violation or access denied is tried
@@ -101,11 +169,19 @@ constexpr NTSTATUS kStatusFileIsADirectory = static_cast<NTSTATUS>(0xC00000BA);
 constexpr ULONG kFileRenameInformation = 10;
 constexpr ULONG kFileAccessInformation = 8;
 
+namespace plain {
+
+HANDLE OpenPath(const std::wstring& path, std::string_view, DWORD access, DWORD share, DWORD disposition,
+                DWORD flags) {
+  return CreateFileW(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
+}
+
 // Opens name relative to root, an open folder (or, for a name ":stream", an
 // open file), as CreateFileW would open a path; answers a Windows code.
-ErrorCode OpenRelative(HANDLE root, const std::wstring& name, ACCESS_MASK access, ULONG share,
-                       ULONG disposition, ULONG options, ULONG attributes, HANDLE& handle) {
-  handle = INVALID_HANDLE_VALUE;
+ErrorCode OpenRelative(HANDLE root, const std::wstring& name, std::string_view, ACCESS_MASK access,
+                       ULONG share, ULONG disposition, ULONG options, ULONG attributes,
+                       ScopedHandle& handle) {
+  handle = ScopedHandle();
   const NativeCalls& calls = Native();
   if (calls.create == nullptr || calls.toError == nullptr) return ERROR_CALL_NOT_IMPLEMENTED;
   if (name.size() > 32767) return error::kFilenameTooLong;
@@ -120,7 +196,7 @@ ErrorCode OpenRelative(HANDLE root, const std::wstring& name, ACCESS_MASK access
       calls.create(&opened, access | SYNCHRONIZE, &object, &io, nullptr, attributes, share, disposition,
                    options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
   if (status >= 0) {
-    handle = opened;
+    handle = ScopedHandle(opened);
     return error::kSuccess;
   }
   // As CreateFileW answers them.
@@ -128,6 +204,30 @@ ErrorCode OpenRelative(HANDLE root, const std::wstring& name, ACCESS_MASK access
   if (status == kStatusFileIsADirectory) return error::kAccessDenied;
   return static_cast<ErrorCode>(calls.toError(status));
 }
+
+BOOL Close(HANDLE handle) {
+  return CloseHandle(handle);
+}
+BOOL Read(HANDLE file, void* buffer, DWORD size, DWORD* transferred) {
+  return ReadFile(file, buffer, size, transferred, nullptr);
+}
+BOOL Write(HANDLE file, const void* buffer, DWORD size, DWORD* transferred) {
+  return WriteFile(file, buffer, size, transferred, nullptr);
+}
+BOOL Flush(HANDLE file) {
+  return FlushFileBuffers(file);
+}
+BOOL Move(const std::wstring& from, const std::wstring& to, std::string_view, DWORD flags) {
+  return MoveFileExW(from.c_str(), to.c_str(), flags);
+}
+BOOL DeletePath(const std::wstring& path) {
+  return DeleteFileW(path.c_str());
+}
+BOOL Copy(const std::wstring& from, const std::wstring& to) {
+  return CopyFileW(from.c_str(), to.c_str(), TRUE);
+}
+
+}  // namespace plain
 
 // What an open handle may do; 0 when the system cannot tell.
 ACCESS_MASK GrantedAccess(HANDLE handle) {
@@ -143,7 +243,9 @@ ACCESS_MASK GrantedAccess(HANDLE handle) {
 // Moves the open file to name in the open folder root. The native call
 // itself: Wine's SetFileInformationByHandle turns a bare name into a path
 // from the current folder, which it then refuses beside a folder handle.
-ErrorCode RenameByHandle(HANDLE file, HANDLE root, const std::wstring& name, bool replace) {
+namespace plain {
+
+ErrorCode RenameByHandle(HANDLE file, HANDLE root, const std::wstring& name, std::string_view, bool replace) {
   const NativeCalls& calls = Native();
   if (calls.set == nullptr || calls.toError == nullptr) return ERROR_CALL_NOT_IMPLEMENTED;
   const std::size_t bytes = name.size() * sizeof(wchar_t);
@@ -169,6 +271,86 @@ ErrorCode DeleteByHandle(HANDLE file) {
                                                                                    : LastError();
 }
 
+}  // namespace plain
+
+constexpr SystemCalls kPlain{plain::OpenPath, plain::OpenRelative,   plain::Close,         plain::Read,
+                             plain::Write,    plain::Flush,          plain::Move,          plain::DeletePath,
+                             plain::Copy,     plain::RenameByHandle, plain::DeleteByHandle};
+
+namespace hooked {
+
+// What the plan's refusal of an open depends on: whether it may write or create.
+constexpr ACCESS_MASK kWriting = GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA;
+
+HANDLE OpenPath(const std::wstring& path, std::string_view shown, DWORD access, DWORD share,
+                DWORD disposition, DWORD flags) {
+  const bool writes = (access & kWriting) != 0 || disposition != OPEN_EXISTING;
+  if (const ErrorCode refused = writes ? faults::RefusedOpen(shown, true) : error::kSuccess) {
+    SetLastError(refused);
+    return INVALID_HANDLE_VALUE;
+  }
+  const HANDLE handle = kPlain.createFile(path, shown, access, share, disposition, flags);
+  if (writes && handle != INVALID_HANDLE_VALUE)
+    faults::Opened(reinterpret_cast<std::intptr_t>(handle), shown);
+  return handle;
+}
+
+ErrorCode OpenRelative(HANDLE root, const std::wstring& name, std::string_view shown, ACCESS_MASK access,
+                       ULONG share, ULONG disposition, ULONG options, ULONG attributes,
+                       ScopedHandle& handle) {
+  const bool writes = (access & kWriting) != 0 || disposition != FILE_OPEN;
+  if (const ErrorCode refused = writes ? faults::RefusedOpen(shown, true) : error::kSuccess) return refused;
+  const ErrorCode code =
+      kPlain.openRelative(root, name, shown, access, share, disposition, options, attributes, handle);
+  if (writes && code == error::kSuccess) faults::Opened(reinterpret_cast<std::intptr_t>(handle.get()), shown);
+  return code;
+}
+
+BOOL Close(HANDLE handle) {
+  faults::Closed(reinterpret_cast<std::intptr_t>(handle));
+  return kPlain.close(handle);
+}
+
+BOOL Write(HANDLE file, const void* buffer, DWORD size, DWORD* transferred) {
+  *transferred = 0;
+  LARGE_INTEGER position{};
+  (void)SetFilePointerEx(file, LARGE_INTEGER{}, &position, FILE_CURRENT);
+  std::size_t allowed = size;
+  if (const ErrorCode refused =
+          faults::AllowedWrite(reinterpret_cast<std::intptr_t>(file),
+                               static_cast<std::uint64_t>(position.QuadPart), size, allowed)) {
+    SetLastError(refused);
+    return FALSE;
+  }
+  return kPlain.write(file, buffer, static_cast<DWORD>(allowed), transferred);
+}
+
+BOOL Move(const std::wstring& from, const std::wstring& to, std::string_view shownTo, DWORD flags) {
+  if (const ErrorCode refused =
+          (flags & MOVEFILE_REPLACE_EXISTING) != 0 ? faults::RefusedReplace(shownTo) : error::kSuccess) {
+    SetLastError(refused);
+    return FALSE;
+  }
+  return kPlain.move(from, to, shownTo, flags);
+}
+
+ErrorCode RenameByHandle(HANDLE file, HANDLE root, const std::wstring& name, std::string_view shownTo,
+                         bool replace) {
+  if (const ErrorCode refused = replace ? faults::RefusedReplace(shownTo) : error::kSuccess) return refused;
+  return kPlain.renameByHandle(file, root, name, shownTo, replace);
+}
+
+}  // namespace hooked
+
+constexpr SystemCalls kHooked{
+    hooked::OpenPath, hooked::OpenRelative,   hooked::Close,        plain::Read,
+    hooked::Write,    plain::Flush,           hooked::Move,         plain::DeletePath,
+    plain::Copy,      hooked::RenameByHandle, plain::DeleteByHandle};
+
+const SystemCalls& System() noexcept {
+  return faults::Active() ? kHooked : kPlain;
+}
+
 }  // namespace
 
 FileHandle::~FileHandle() {
@@ -182,14 +364,13 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
 
 void FileHandle::reset(std::intptr_t native) noexcept {
   if (native_ != kInvalid) {
-    faults::Closed(native_);
-    CloseHandle(reinterpret_cast<HANDLE>(native_));
+    (void)ScopedHandle(reinterpret_cast<HANDLE>(native_)).Release();
   }
   native_ = native;
 }
 
-ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creation creation,
-               FileHandle& file) {
+ErrorCode OpenByPath(std::string_view path, Access access, std::uint32_t share, Creation creation,
+                     FileHandle& file) {
   file.reset(FileHandle::kInvalid);
   const auto wide = WidePath(path);
   if (!wide) return error::kInvalidName;
@@ -216,14 +397,9 @@ ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creati
     disposition = CREATE_NEW;
     flags |= FILE_FLAG_OPEN_REPARSE_POINT;
   }
-  if (const ErrorCode refused =
-          faults::RefusedOpen(path, access != Access::Read || creation != Creation::OpenExisting)) {
-    return refused;
-  }
-  const HANDLE handle = CreateFileW(wide->c_str(), desired, share, nullptr, disposition, flags, nullptr);
+  const HANDLE handle = System().createFile(*wide, path, desired, share, disposition, flags);
   if (handle == INVALID_HANDLE_VALUE) return LastError();
   file.reset(reinterpret_cast<std::intptr_t>(handle));
-  faults::Opened(file.native(), path);
   if (creation == Creation::CreateNew) {
     // Somebody linked the new file elsewhere before we could look at it: what
     // is written into it would show up under that other name too.
@@ -231,7 +407,7 @@ ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creati
     if (!GetFileInformationByHandle(handle, &info) || info.nNumberOfLinks != 1 ||
         (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
       file.reset(FileHandle::kInvalid);
-      DeleteFileW(wide->c_str());
+      (void)System().deleteFile(*wide);
       return error::kSharingViolation;
     }
   }
@@ -240,27 +416,21 @@ ErrorCode Open(std::string_view path, Access access, std::uint32_t share, Creati
 
 ErrorCode Read(FileHandle& file, void* buffer, std::size_t size, std::size_t& transferred) {
   DWORD count = 0;
-  const BOOL ok = ReadFile(HandleOf(file), buffer, static_cast<DWORD>(size), &count, nullptr);
+  const BOOL ok = System().read(HandleOf(file), buffer, static_cast<DWORD>(size), &count);
   transferred = count;
   return ok ? error::kSuccess : LastError();
 }
 
 ErrorCode Write(FileHandle& file, const void* buffer, std::size_t size, std::size_t& transferred) {
   transferred = 0;
-  LARGE_INTEGER position{};
-  (void)SetFilePointerEx(HandleOf(file), LARGE_INTEGER{}, &position, FILE_CURRENT);
-  if (const ErrorCode refused =
-          faults::AllowedWrite(file.native(), static_cast<std::uint64_t>(position.QuadPart), size, size)) {
-    return refused;
-  }
   DWORD count = 0;
-  const BOOL ok = WriteFile(HandleOf(file), buffer, static_cast<DWORD>(size), &count, nullptr);
+  const BOOL ok = System().write(HandleOf(file), buffer, static_cast<DWORD>(size), &count);
   transferred = count;
   return ok ? error::kSuccess : LastError();
 }
 
 ErrorCode Flush(FileHandle& file) {
-  return FlushFileBuffers(HandleOf(file)) ? error::kSuccess : LastError();
+  return System().flush(HandleOf(file)) ? error::kSuccess : LastError();
 }
 
 ErrorCode Size(FileHandle& file, std::uint64_t& size) {
@@ -273,23 +443,22 @@ ErrorCode Size(FileHandle& file, std::uint64_t& size) {
 ErrorCode Close(FileHandle& file) {
   const std::intptr_t native = file.take();
   if (native == FileHandle::kInvalid) return error::kInvalidHandle;
-  faults::Closed(native);
-  return CloseHandle(reinterpret_cast<HANDLE>(native)) ? error::kSuccess : LastError();
+  return ScopedHandle(reinterpret_cast<HANDLE>(native)).Release() ? error::kSuccess : LastError();
 }
 
 bool IsFile(std::string_view path) {
   const auto wide = WidePath(path);
   if (!wide || wide->empty()) return false;
   WIN32_FIND_DATAW found{};
-  const FindHandle search(FindFirstFileW(wide->c_str(), &found));
+  const ScopedHandle search(FindFirstFileW(wide->c_str(), &found), ScopedHandle::Kind::Search);
   if (!search) return false;
   return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-ErrorCode Delete(std::string_view path) {
+ErrorCode DeleteByPath(std::string_view path) {
   const auto wide = WidePath(path);
   if (!wide) return error::kInvalidName;
-  return Retried([&] { return DeleteFileW(wide->c_str()) ? error::kSuccess : LastError(); });
+  return Retried([&] { return System().deleteFile(*wide) ? error::kSuccess : LastError(); });
 }
 
 bool FolderIsWritable(std::string_view folder) {
@@ -312,12 +481,10 @@ bool FolderIsWritable(std::string_view folder) {
   if (needed == 0) return true;
   std::vector<BYTE> security(needed);
   if (!GetFileSecurityW(wide->c_str(), kParts, security.data(), needed, &needed)) return true;
-  HANDLE process = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &process)) return true;
-  HANDLE token = nullptr;
-  const BOOL duplicated = DuplicateToken(process, SecurityImpersonation, &token);
-  CloseHandle(process);
-  if (!duplicated) return true;
+  ScopedHandle process;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, process.receive())) return true;
+  ScopedHandle token;
+  if (!DuplicateToken(process.get(), SecurityImpersonation, token.receive())) return true;
   GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
   DWORD access = FILE_ADD_FILE;
   MapGenericMask(&access, &mapping);
@@ -325,9 +492,8 @@ bool FolderIsWritable(std::string_view folder) {
   DWORD privilegesSize = sizeof(privileges);
   DWORD granted = 0;
   BOOL allowed = FALSE;
-  const BOOL asked =
-      AccessCheck(security.data(), token, access, &mapping, &privileges, &privilegesSize, &granted, &allowed);
-  CloseHandle(token);
+  const BOOL asked = AccessCheck(security.data(), token.get(), access, &mapping, &privileges, &privilegesSize,
+                                 &granted, &allowed);
   return !asked || allowed != FALSE;
 }
 
@@ -338,24 +504,21 @@ FileKind KindOf(std::string_view path) {
   if (attributes == INVALID_FILE_ATTRIBUTES) return FileKind::Missing;
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileKind::Directory;
   // Asking for no access opens even a file that somebody holds without sharing.
-  const HANDLE handle = CreateFileW(wide->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return FileKind::Regular;  // the open that follows reports why
-  const DWORD type = GetFileType(handle);
-  CloseHandle(handle);
+  const ScopedHandle handle(System().createFile(*wide, path, 0, kShareAll, OPEN_EXISTING, 0));
+  if (!handle) return FileKind::Regular;  // the open that follows reports why
+  const DWORD type = GetFileType(handle.get());
   return type == FILE_TYPE_DISK ? FileKind::Regular : FileKind::Other;
 }
 
 bool IsPlainFile(std::string_view path) {
   const auto wide = WidePath(path);
   if (!wide || wide->empty()) return false;
-  const HANDLE handle = CreateFileW(wide->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
+  const ScopedHandle handle(
+      System().createFile(*wide, path, 0, kShareAll, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT));
+  if (!handle) return false;
   BY_HANDLE_FILE_INFORMATION info{};
-  const BOOL ok = GetFileInformationByHandle(handle, &info);
-  const DWORD type = GetFileType(handle);
-  CloseHandle(handle);
+  const BOOL ok = GetFileInformationByHandle(handle.get(), &info);
+  const DWORD type = GetFileType(handle.get());
   return ok && type == FILE_TYPE_DISK && info.nNumberOfLinks == 1 &&
          (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
 }
@@ -375,13 +538,11 @@ ErrorCode StampOf(const FileHandle& file, FileStamp& stamp) {
   return error::kSuccess;
 }
 
-ErrorCode StampOf(std::string_view path, FileStamp& stamp) {
+ErrorCode StampByPath(std::string_view path, FileStamp& stamp) {
   const auto wide = WidePath(path);
   if (!wide) return error::kInvalidName;
   FileHandle file;
-  const HANDLE handle =
-      CreateFileW(wide->c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE handle = System().createFile(*wide, path, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING, 0);
   if (handle == INVALID_HANDLE_VALUE) return LastError();
   file.reset(reinterpret_cast<std::intptr_t>(handle));
   return StampOf(file, stamp);
@@ -391,7 +552,7 @@ bool SameOwner(std::string_view, std::string_view) {
   return true;
 }
 
-ErrorCode RemoveWorkFile(std::string_view path) {
+ErrorCode RemoveWorkFileByPath(std::string_view path) {
   const auto wide = WidePath(path);
   if (!wide) return error::kInvalidName;
   if (wide->empty()) return error::kPathNotFound;
@@ -404,7 +565,7 @@ ErrorCode RemoveWorkFile(std::string_view path) {
   // DeleteFileW removes a link itself, and refuses (32) a file held without
   // delete sharing.
   return Retried([&] {
-    if (DeleteFileW(wide->c_str())) return error::kSuccess;
+    if (System().deleteFile(*wide)) return error::kSuccess;
     const DWORD code = GetLastError();
     return code == ERROR_FILE_NOT_FOUND ? error::kSuccess : static_cast<ErrorCode>(code);
   });
@@ -414,26 +575,21 @@ ErrorCode Move(std::string_view from, std::string_view to) {
   const auto wide_from = WidePath(from);
   const auto wide_to = WidePath(to);
   if (!wide_from || !wide_to) return error::kInvalidName;
-  return Retried(
-      [&] { return MoveFileW(wide_from->c_str(), wide_to->c_str()) ? error::kSuccess : LastError(); });
-}
-
-ErrorCode Replace(std::string_view from, std::string_view to) {
-  const auto wide_from = WidePath(from);
-  const auto wide_to = WidePath(to);
-  if (!wide_from || !wide_to) return error::kInvalidName;
-  if (const ErrorCode refused = faults::RefusedReplace(to)) return refused;
-  const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
   return Retried([&] {
-    return MoveFileExW(wide_from->c_str(), wide_to->c_str(), flags) ? error::kSuccess : LastError();
+    return System().move(*wide_from, *wide_to, to, MOVEFILE_COPY_ALLOWED) ? error::kSuccess : LastError();
   });
 }
 
-ErrorCode SyncFolderOf(std::string_view) {
-  return error::kSuccess;
+ErrorCode ReplaceByPath(std::string_view from, std::string_view to) {
+  const auto wide_from = WidePath(from);
+  const auto wide_to = WidePath(to);
+  if (!wide_from || !wide_to) return error::kInvalidName;
+  const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+  return Retried(
+      [&] { return System().move(*wide_from, *wide_to, to, flags) ? error::kSuccess : LastError(); });
 }
 
-ErrorCode SyncHeldFolder(const HeldFolder&) {
+ErrorCode SyncFolderOf(const Place&) {
   return error::kSuccess;
 }
 
@@ -446,12 +602,11 @@ ErrorCode LockFolder(std::string_view folder, FileHandle& lock) {
   const std::string path = std::string(folder) + "TMP.LCK";
   const auto wide = WidePath(path);
   if (!wide) return error::kInvalidName;
-  if (const ErrorCode refused = faults::RefusedOpen(path, true)) return refused;
   // Delete-on-close: the system removes the file with the last handle, also
   // when the process is killed, so no lock outlives its holder.
   const HANDLE handle =
-      CreateFileW(wide->c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                  FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+      System().createFile(*wide, path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS,
+                          FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT);
   if (handle == INVALID_HANDLE_VALUE) return LastError();
   FileHandle held;
   held.reset(reinterpret_cast<std::intptr_t>(handle));
@@ -477,19 +632,17 @@ ErrorCode Duplicate(const FileHandle& file, FileHandle& copy) {
 
 // Windows moves and deletes only files nobody holds without sharing, so the
 // hold goes first; a file another opener took meanwhile then refuses with 32.
-ErrorCode ReplaceHeld(FileHandle& held, std::string_view from, std::string_view to) {
+ErrorCode ReplaceOwnByPath(FileHandle& held, std::string_view from, std::string_view to) {
   (void)Close(held);
-  return Replace(from, to);
+  return ReplaceByPath(from, to);
 }
 
-ErrorCode DeleteHeld(FileHandle& held, std::string_view path) {
+ErrorCode DeleteOwnByPath(FileHandle& held, std::string_view path) {
   (void)Close(held);
-  return Delete(path);
+  return DeleteByPath(path);
 }
 
 namespace {
-
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 bool IsLink(const BY_HANDLE_FILE_INFORMATION& info) {
   return (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
@@ -510,41 +663,43 @@ HANDLE FolderOf(const HeldFolder& held) {
   return HandleOf(held.folder);
 }
 
+// The name in the held folder as the core would name it.
+std::string Shown(const HeldFolder& held, const std::wstring& name) {
+  return held.path + encoding::WideToCp932(name).value_or(std::string());
+}
+
 // Opens name in the held folder without following a final link.
 ErrorCode OpenInFolder(const HeldFolder& held, const std::wstring& name, ACCESS_MASK access, ULONG share,
-                       ULONG disposition, ULONG options, HANDLE& handle) {
-  return OpenRelative(FolderOf(held), name, access, share, disposition, options | FILE_OPEN_REPARSE_POINT,
-                      FILE_ATTRIBUTE_NORMAL, handle);
+                       ULONG disposition, ULONG options, ScopedHandle& handle) {
+  return System().openRelative(FolderOf(held), name, Shown(held, name), access, share, disposition,
+                               options | FILE_OPEN_REPARSE_POINT, FILE_ATTRIBUTE_NORMAL, handle);
 }
 
 // Deletes name in the held folder by handle: missing is kFileNotFound.
 ErrorCode DeleteInFolder(const HeldFolder& held, const std::wstring& name) {
-  HANDLE handle = INVALID_HANDLE_VALUE;
+  ScopedHandle handle;
   if (const ErrorCode code =
           OpenInFolder(held, name, DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0, handle)) {
     return code;
   }
   BY_HANDLE_FILE_INFORMATION info{};
-  ErrorCode code = GetFileInformationByHandle(handle, &info) ? error::kSuccess : LastError();
+  ErrorCode code = GetFileInformationByHandle(handle.get(), &info) ? error::kSuccess : LastError();
   if (code == error::kSuccess && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     code = error::kAccessDenied;
   }
-  if (code == error::kSuccess) code = DeleteByHandle(handle);
-  CloseHandle(handle);
+  if (code == error::kSuccess) code = System().deleteByHandle(handle.get());
   return code;
 }
 
 ErrorCode ReplaceInFolder(const HeldFolder& held, const std::wstring& from, const std::wstring& to) {
-  HANDLE handle = INVALID_HANDLE_VALUE;
+  ScopedHandle handle;
   if (const ErrorCode code = OpenInFolder(held, from, DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN,
                                           FILE_NON_DIRECTORY_FILE, handle)) {
     return code;
   }
   // A rename within one volume is one entry in the file system's log; the
   // write-through of a move by name matters only for a copy between volumes.
-  const ErrorCode code = RenameByHandle(handle, FolderOf(held), to, true);
-  CloseHandle(handle);
-  return code;
+  return System().renameByHandle(handle.get(), FolderOf(held), to, Shown(held, to), true);
 }
 
 }  // namespace
@@ -559,9 +714,9 @@ ErrorCode HoldFolder(std::string_view folder, HeldFolder& held) {
          (*wide)[wide->size() - 2] != L':') {
     wide->pop_back();
   }
-  const HANDLE handle = CreateFileW(
-      wide->c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll,
-      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  const HANDLE handle = System().createFile(
+      *wide, folder, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT);
   if (handle == INVALID_HANDLE_VALUE) {
     const ErrorCode code = LastError();
     return code == ERROR_FILE_NOT_FOUND ? error::kPathNotFound : code;
@@ -574,33 +729,26 @@ ErrorCode HoldFolder(std::string_view folder, HeldFolder& held) {
   if (IsLink(info)) return error::kLinkInTheWay;
   if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return error::kPathNotFound;
   // The same hold as LockFolder's, made in the folder opened.
-  const std::string lockPath = opened.path + "TMP.LCK";
-  if (const ErrorCode refused = faults::RefusedOpen(lockPath, true)) return refused;
-  HANDLE lock = INVALID_HANDLE_VALUE;
-  if (const ErrorCode code =
-          OpenRelative(handle, L"TMP.LCK", GENERIC_READ | GENERIC_WRITE | DELETE, 0, FILE_OPEN_IF,
-                       FILE_NON_DIRECTORY_FILE | FILE_DELETE_ON_CLOSE | FILE_OPEN_REPARSE_POINT,
-                       FILE_ATTRIBUTE_HIDDEN, lock)) {
+  ScopedHandle lock;
+  if (const ErrorCode code = System().openRelative(
+          handle, L"TMP.LCK", opened.path + "TMP.LCK", GENERIC_READ | GENERIC_WRITE | DELETE, 0, FILE_OPEN_IF,
+          FILE_NON_DIRECTORY_FILE | FILE_DELETE_ON_CLOSE | FILE_OPEN_REPARSE_POINT, FILE_ATTRIBUTE_HIDDEN,
+          lock)) {
     return code;
   }
-  opened.lock.reset(reinterpret_cast<std::intptr_t>(lock));
-  if (!GetFileInformationByHandle(lock, &info) || info.nNumberOfLinks != 1 || IsLink(info)) {
+  opened.lock.reset(reinterpret_cast<std::intptr_t>(lock.take()));
+  if (!GetFileInformationByHandle(HandleOf(opened.lock), &info) || info.nNumberOfLinks != 1 || IsLink(info)) {
     return error::kAccessDenied;
   }
   held = std::move(opened);
   return error::kSuccess;
 }
 
-ErrorCode OpenIn(const HeldFolder& held, std::string_view name, Access access, std::uint32_t share,
-                 Creation creation, FileHandle& file) {
+ErrorCode OpenInHeld(const HeldFolder& held, std::string_view name, Access access, std::uint32_t share,
+                     Creation creation, FileHandle& file) {
   file.reset(FileHandle::kInvalid);
   const auto wide = BareName(name);
   if (!held || !wide) return error::kInvalidName;
-  const std::string shown = held.path + std::string(name);
-  if (const ErrorCode refused =
-          faults::RefusedOpen(shown, access != Access::Read || creation != Creation::OpenExisting)) {
-    return refused;
-  }
   ACCESS_MASK desired = FILE_READ_ATTRIBUTES;
   switch (access) {
     case Access::Read: desired |= GENERIC_READ; break;
@@ -611,25 +759,26 @@ ErrorCode OpenIn(const HeldFolder& held, std::string_view name, Access access, s
   const ULONG disposition = creation == Creation::CreateNew      ? FILE_CREATE
                             : creation == Creation::CreateAlways ? FILE_OPEN_IF
                                                                  : FILE_OPEN;
-  HANDLE handle = INVALID_HANDLE_VALUE;
+  ScopedHandle opening;
   ErrorCode code = error::kSuccess;
   if (creation == Creation::CreateNew) {
     // A work file made here may later move or go through this very handle.
-    code = OpenInFolder(held, *wide, desired | DELETE, share, disposition, FILE_NON_DIRECTORY_FILE, handle);
+    code = OpenInFolder(held, *wide, desired | DELETE, share, disposition, FILE_NON_DIRECTORY_FILE, opening);
     if (code == error::kAccessDenied) {
-      code = OpenInFolder(held, *wide, desired, share, disposition, FILE_NON_DIRECTORY_FILE, handle);
+      code = OpenInFolder(held, *wide, desired, share, disposition, FILE_NON_DIRECTORY_FILE, opening);
     }
   } else {
-    code = OpenInFolder(held, *wide, desired, share, disposition, FILE_NON_DIRECTORY_FILE, handle);
+    code = OpenInFolder(held, *wide, desired, share, disposition, FILE_NON_DIRECTORY_FILE, opening);
   }
   if (code != error::kSuccess) return code;
   FileHandle opened;
-  opened.reset(reinterpret_cast<std::intptr_t>(handle));
+  opened.reset(reinterpret_cast<std::intptr_t>(opening.take()));
+  const HANDLE handle = HandleOf(opened);
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(handle, &info)) return LastError();
   if (IsLink(info)) return error::kLinkInTheWay;
   if (creation == Creation::CreateNew && info.nNumberOfLinks != 1) {
-    (void)DeleteByHandle(handle);
+    (void)System().deleteByHandle(handle);
     return error::kSharingViolation;
   }
   // Windows refuses to write a read-only file, but Wine running as root does not.
@@ -642,27 +791,26 @@ ErrorCode OpenIn(const HeldFolder& held, std::string_view name, Access access, s
     if (!SetFileInformationByHandle(handle, FileEndOfFileInfo, &empty, sizeof empty)) return LastError();
   }
   file = std::move(opened);
-  faults::Opened(file.native(), shown);
   return error::kSuccess;
 }
 
-ErrorCode StampIn(const HeldFolder& held, std::string_view name, FileStamp& stamp) {
+ErrorCode StampInHeld(const HeldFolder& held, std::string_view name, FileStamp& stamp) {
   const auto wide = BareName(name);
   if (!held || !wide) return error::kInvalidName;
-  HANDLE handle = INVALID_HANDLE_VALUE;
+  ScopedHandle opening;
   if (const ErrorCode code =
-          OpenInFolder(held, *wide, FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0, handle)) {
+          OpenInFolder(held, *wide, FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0, opening)) {
     return code;
   }
   FileHandle file;
-  file.reset(reinterpret_cast<std::intptr_t>(handle));
+  file.reset(reinterpret_cast<std::intptr_t>(opening.take()));
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(handle, &info)) return LastError();
+  if (!GetFileInformationByHandle(HandleOf(file), &info)) return LastError();
   if (IsLink(info)) return error::kLinkInTheWay;
   return StampOf(file, stamp);
 }
 
-ErrorCode RemoveWorkFileIn(const HeldFolder& held, std::string_view name) {
+ErrorCode RemoveWorkFileInHeld(const HeldFolder& held, std::string_view name) {
   const auto wide = BareName(name);
   if (!held || !wide) return error::kInvalidName;
   return Retried([&] {
@@ -671,62 +819,95 @@ ErrorCode RemoveWorkFileIn(const HeldFolder& held, std::string_view name) {
   });
 }
 
-ErrorCode DeleteIn(const HeldFolder& held, std::string_view name) {
+ErrorCode DeleteInHeld(const HeldFolder& held, std::string_view name) {
   const auto wide = BareName(name);
   if (!held || !wide) return error::kInvalidName;
   return Retried([&] { return DeleteInFolder(held, *wide); });
 }
 
-ErrorCode ReplaceIn(const HeldFolder& held, std::string_view from, std::string_view to) {
+ErrorCode ReplaceInHeld(const HeldFolder& held, std::string_view from, std::string_view to) {
   const auto wide_from = BareName(from);
   const auto wide_to = BareName(to);
   if (!held || !wide_from || !wide_to) return error::kInvalidName;
-  if (const ErrorCode refused = faults::RefusedReplace(held.path + std::string(to))) return refused;
   return Retried([&] { return ReplaceInFolder(held, *wide_from, *wide_to); });
 }
 
 // A file that may be deleted through its own handle moves or goes that way,
-// still held; any other is let go first, as ReplaceHeld does.
-ErrorCode ReplaceHeldIn(const HeldFolder& held, FileHandle& file, std::string_view from,
-                        std::string_view to) {
+// still held; any other is let go first, as ReplaceOwnByPath does.
+ErrorCode ReplaceOwnInHeld(const HeldFolder& held, FileHandle& file, std::string_view from,
+                           std::string_view to) {
   const auto wide_to = BareName(to);
   if (!held || !BareName(from) || !wide_to) {
     (void)Close(file);
     return error::kInvalidName;
   }
-  if (const ErrorCode refused = faults::RefusedReplace(held.path + std::string(to))) {
-    (void)Close(file);
-    return refused;
-  }
+  const std::string shown = held.path + std::string(to);
   if (file && (GrantedAccess(HandleOf(file)) & DELETE) != 0) {
-    const ErrorCode code =
-        Retried([&] { return RenameByHandle(HandleOf(file), FolderOf(held), *wide_to, true); });
+    const ErrorCode code = Retried(
+        [&] { return System().renameByHandle(HandleOf(file), FolderOf(held), *wide_to, shown, true); });
     (void)Close(file);
     return code;
   }
   (void)Close(file);
-  return ReplaceIn(held, from, to);
+  return ReplaceInHeld(held, from, to);
 }
 
-ErrorCode DeleteHeldIn(const HeldFolder& held, FileHandle& file, std::string_view name) {
+ErrorCode DeleteOwnInHeld(const HeldFolder& held, FileHandle& file, std::string_view name) {
   if (!held || !BareName(name)) {
     (void)Close(file);
     return error::kInvalidName;
   }
   if (file && (GrantedAccess(HandleOf(file)) & DELETE) != 0) {
-    const ErrorCode code = DeleteByHandle(HandleOf(file));
+    const ErrorCode code = System().deleteByHandle(HandleOf(file));
     (void)Close(file);
     return code;
   }
   (void)Close(file);
-  return DeleteIn(held, name);
+  return DeleteInHeld(held, name);
+}
+
+// One call per operation: a place in a held folder goes relative to its open
+// folder, a path as it stands.
+ErrorCode Open(const Place& place, Access access, std::uint32_t share, Creation creation, FileHandle& file) {
+  return place.folder ? OpenInHeld(*place.folder, place.name, access, share, creation, file)
+                      : OpenByPath(place.name, access, share, creation, file);
+}
+
+ErrorCode StampOf(const Place& place, FileStamp& stamp) {
+  return place.folder ? StampInHeld(*place.folder, place.name, stamp) : StampByPath(place.name, stamp);
+}
+
+ErrorCode Delete(const Place& place) {
+  return place.folder ? DeleteInHeld(*place.folder, place.name) : DeleteByPath(place.name);
+}
+
+ErrorCode RemoveWorkFile(const Place& place) {
+  return place.folder ? RemoveWorkFileInHeld(*place.folder, place.name) : RemoveWorkFileByPath(place.name);
+}
+
+ErrorCode Replace(const Place& from, const Place& to) {
+  if (from.folder != to.folder) return error::kInvalidName;
+  return from.folder ? ReplaceInHeld(*from.folder, from.name, to.name) : ReplaceByPath(from.name, to.name);
+}
+
+ErrorCode ReplaceHeld(FileHandle& held, const Place& from, const Place& to) {
+  if (from.folder != to.folder) {
+    (void)Close(held);
+    return error::kInvalidName;
+  }
+  return from.folder ? ReplaceOwnInHeld(*from.folder, held, from.name, to.name)
+                     : ReplaceOwnByPath(held, from.name, to.name);
+}
+
+ErrorCode DeleteHeld(FileHandle& held, const Place& place) {
+  return place.folder ? DeleteOwnInHeld(*place.folder, held, place.name) : DeleteOwnByPath(held, place.name);
 }
 
 ErrorCode Copy(std::string_view from, std::string_view to) {
   const auto wide_from = WidePath(from);
   const auto wide_to = WidePath(to);
   if (!wide_from || !wide_to) return error::kInvalidName;
-  return CopyFileW(wide_from->c_str(), wide_to->c_str(), TRUE) ? error::kSuccess : LastError();
+  return System().copy(*wide_from, *wide_to) ? error::kSuccess : LastError();
 }
 
 namespace {
@@ -734,13 +915,10 @@ namespace {
 // The volume and index that tell one file from every other. Asking needs no
 // access to the file's data, so a file that another opener holds answers too.
 std::optional<BY_HANDLE_FILE_INFORMATION> IdentityOf(const std::wstring& path) {
-  const HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  const ScopedHandle handle(
+      System().createFile(path, {}, 0, kShareAll, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
   BY_HANDLE_FILE_INFORMATION info{};
-  const BOOL ok = GetFileInformationByHandle(handle, &info);
-  CloseHandle(handle);
-  if (!ok) return std::nullopt;
+  if (!handle || !GetFileInformationByHandle(handle.get(), &info)) return std::nullopt;
   return info;
 }
 
@@ -766,29 +944,21 @@ std::string ReplacementTarget(std::string_view path) {
 
 namespace {
 
-struct LocalFreed {
-  void operator()(void* memory) const noexcept { LocalFree(memory); }
-};
-
 // A file's owner, group and DACL, pointing into the descriptor that holds
 // them (freed with it).
 struct FileSecurity {
   PSID owner = nullptr;
   PSID group = nullptr;
   PACL dacl = nullptr;
-  std::unique_ptr<void, LocalFreed> descriptor;
+  ScopedHandle descriptor{ScopedHandle::Kind::Memory};
 };
 
 // False when the file's security cannot be read.
 bool ReadSecurity(HANDLE file, FileSecurity& security) {
-  PSECURITY_DESCRIPTOR raw = nullptr;
-  if (GetSecurityInfo(file, SE_FILE_OBJECT,
-                      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                      &security.owner, &security.group, &security.dacl, nullptr, &raw) != ERROR_SUCCESS) {
-    return false;
-  }
-  security.descriptor.reset(raw);
-  return true;
+  return GetSecurityInfo(file, SE_FILE_OBJECT,
+                         OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                         &security.owner, &security.group, &security.dacl, nullptr,
+                         security.descriptor.receive()) == ERROR_SUCCESS;
 }
 
 // The parts of lost that to has all the same, as from has them: a part the
@@ -824,28 +994,25 @@ PermissionParts CopySecurity(HANDLE from, HANDLE to) {
   // Security rights are no shared access, so the file stays held meanwhile.
   const DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   PermissionParts lost = 0;
-  HANDLE writer = ReOpenFile(to, WRITE_DAC | WRITE_OWNER, shareAll, 0);
-  if (writer == INVALID_HANDLE_VALUE) {
+  ScopedHandle writer(ReOpenFile(to, WRITE_DAC | WRITE_OWNER, shareAll, 0));
+  if (!writer) {
     lost |= permission::kOwner;
-    writer = ReOpenFile(to, WRITE_DAC, shareAll, 0);
-    if (writer == INVALID_HANDLE_VALUE) return StillLost(all, old, to);
+    writer = ScopedHandle(ReOpenFile(to, WRITE_DAC, shareAll, 0));
+    if (!writer) return StillLost(all, old, to);
   }
   const auto set = [&](SECURITY_INFORMATION parts) {
-    return SetSecurityInfo(writer, SE_FILE_OBJECT, parts | inheritance, old.owner, old.group, old.dacl,
+    return SetSecurityInfo(writer.get(), SE_FILE_OBJECT, parts | inheritance, old.owner, old.group, old.dacl,
                            nullptr) == ERROR_SUCCESS;
   };
 
   const SECURITY_INFORMATION groupAndDacl = GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-  if ((lost & permission::kOwner) == 0 && set(OWNER_SECURITY_INFORMATION | groupAndDacl)) {
-    CloseHandle(writer);
-    return lost;
-  }
+  if ((lost & permission::kOwner) == 0 && set(OWNER_SECURITY_INFORMATION | groupAndDacl)) return lost;
   lost |= permission::kOwner;
   if (!set(groupAndDacl)) {
     lost |= permission::kGroup;
     if (!set(DACL_SECURITY_INFORMATION)) lost |= permission::kAccessList;
   }
-  CloseHandle(writer);
+  (void)writer.Release();
   return StillLost(lost, old, to);
 }
 
@@ -869,10 +1036,10 @@ bool CopyStream(HANDLE from, HANDLE to) {
   std::vector<char> buffer(1 << 16);
   while (true) {
     DWORD got = 0;
-    if (!ReadFile(from, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return false;
+    if (!System().read(from, buffer.data(), static_cast<DWORD>(buffer.size()), &got)) return false;
     if (got == 0) return true;
     DWORD put = 0;
-    if (!WriteFile(to, buffer.data(), got, &put, nullptr) || put != got) return false;
+    if (!System().write(to, buffer.data(), got, &put) || put != got) return false;
   }
 }
 
@@ -899,18 +1066,16 @@ PermissionParts CopyStreams(HANDLE from, HANDLE to) {
     const auto* info = reinterpret_cast<const FILE_STREAM_INFO*>(entry);
     const std::wstring name(info->StreamName, info->StreamNameLength / sizeof(wchar_t));
     if (!name.empty() && name != L"::$DATA") {
-      HANDLE source = INVALID_HANDLE_VALUE;
-      HANDLE target = INVALID_HANDLE_VALUE;
+      ScopedHandle source;
+      ScopedHandle target;
       const ULONG options = FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY;
-      if (OpenRelative(from, name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN, options, 0,
-                       source) != error::kSuccess ||
-          OpenRelative(to, name, GENERIC_WRITE, 0, FILE_OVERWRITE_IF, options, 0, target) !=
+      if (System().openRelative(from, name, {}, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN,
+                                options, 0, source) != error::kSuccess ||
+          System().openRelative(to, name, {}, GENERIC_WRITE, 0, FILE_OVERWRITE_IF, options, 0, target) !=
               error::kSuccess ||
-          !CopyStream(source, target)) {
+          !CopyStream(source.get(), target.get())) {
         lost |= permission::kExtended;
       }
-      if (source != INVALID_HANDLE_VALUE) CloseHandle(source);
-      if (target != INVALID_HANDLE_VALUE) CloseHandle(target);
     }
     if (info->NextEntryOffset == 0) break;
     entry += info->NextEntryOffset;
@@ -927,26 +1092,14 @@ PermissionParts CopyPermissions(const FileHandle& from, FileHandle& to) {
 
 void GiveDefaultPermissions(FileHandle&) {}
 
-namespace {
-
-// ".kwj" in any letter case.
-bool EndsInProjectExtension(std::wstring_view name) {
-  constexpr std::wstring_view kExtension = L".kwj";
-  if (name.size() < kExtension.size()) return false;
-  const std::wstring_view end = name.substr(name.size() - kExtension.size());
-  return std::equal(end.begin(), end.end(), kExtension.begin(),
-                    [](wchar_t a, wchar_t b) { return (a >= L'A' && a <= L'Z' ? a + 32 : a) == b; });
-}
-
-}  // namespace
-
-ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries, UnnamedEntries& unnamed) {
+ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
+                     std::vector<UnnamedEntry>& unnamed) {
   entries.clear();
-  unnamed = {};
+  unnamed.clear();
   const auto wide = WidePath(std::string(folder) + "*");
   if (!wide) return error::kInvalidName;
   WIN32_FIND_DATAW found{};
-  const FindHandle search(FindFirstFileW(wide->c_str(), &found));
+  const ScopedHandle search(FindFirstFileW(wide->c_str(), &found), ScopedHandle::Kind::Search);
   if (!search) {
     const DWORD code = GetLastError();
     return code == ERROR_FILE_NOT_FOUND ? error::kSuccess : static_cast<ErrorCode>(code);
@@ -958,8 +1111,7 @@ ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
     const bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     const bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     if (!cp932) {
-      if (directory && !link) ++unnamed.folders;
-      if (!directory && EndsInProjectExtension(name)) ++unnamed.projectFiles;
+      unnamed.push_back({std::wstring(name), directory, link});
       continue;
     }
     entries.push_back({*std::move(cp932), directory, link});

@@ -99,8 +99,8 @@ struct RecordFileAccess {
     }
 
     const platform::ErrorCode code =
-        held ? platform::OpenIn(*held, name, access, share, creation, file.handle_)
-             : platform::Open(file.Path(), access, share, creation, file.handle_);
+        platform::Open(held ? platform::Place(*held, name) : platform::Place(file.Path()), access, share,
+                       creation, file.handle_);
     if (code != platform::error::kSuccess) {
       file.mode_ = record_mode::kClosed;
       SetPlatformStatus(code);

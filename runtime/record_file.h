@@ -113,7 +113,7 @@ void OpenExisting(RecordFile& file, std::uint32_t recordSize);
 // for reading and writing.
 void CreateEmpty(RecordFile& file, std::uint32_t recordSize, Sharing sharing = Sharing::ByOpenMode);
 // OpenExisting and CreateEmpty of a file in a folder held for the conversion:
-// the platform reaches it as name in held (platform::OpenIn: a link at name is
+// the platform reaches it as name in held (a platform::Place in held: a link at name is
 // refused with platform::error::kLinkInTheWay), never through the bound path,
 // which still names the file and is refused as before when it does not fit.
 void OpenExistingIn(RecordFile& file, const platform::HeldFolder& held, std::string_view name,

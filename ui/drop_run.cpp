@@ -19,16 +19,6 @@ struct Dropped {
   std::optional<std::string> path;
 };
 
-// The ".kwj" test on a name that has no code page 932 form.
-bool WideNamesProjectFile(std::wstring_view name) {
-  constexpr std::wstring_view kExtension = L".kwj";
-  if (name.size() < kExtension.size()) return false;
-  const std::wstring_view tail = name.substr(name.size() - kExtension.size());
-  return std::equal(tail.begin(), tail.end(), kExtension.begin(), [](wchar_t a, wchar_t b) {
-    return (a >= L'A' && a <= L'Z' ? a + (L'a' - L'A') : a) == b;
-  });
-}
-
 bool IsWideFolder(const std::wstring& name) {
   const DWORD attributes = GetFileAttributesW(name.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -100,7 +90,7 @@ std::vector<RunItem> PlanRun(const std::vector<std::wstring>& names,
     if (!name.path) {
       // It cannot even be looked into: only a project or a folder is missed,
       // or a name that is not there.
-      if (WideNamesProjectFile(name.wide) || IsWideFolder(name.wide)) {
+      if (NamesProjectFile(name.wide) || IsWideFolder(name.wide)) {
         items.push_back({RunItem::Kind::Failure,
                          {},
                          NamePart(WideToCp932Lossy(name.wide)),

@@ -70,5 +70,24 @@ TEST(ListProjects, NamesWithoutAFormCountOnlyWhereAProjectMayBe) {
   EXPECT_EQ(Listed(folder, {""}, false), (std::vector<std::string>{"project a.kwj", "passed over  1"}));
 }
 
+// The window tests dropped names that have no code page 932 form with the
+// wide form of the same rule: both must agree on every ASCII name.
+TEST(NamesProjectFile, NarrowAndWideFormsAgree) {
+  const struct {
+    const char* name;
+    bool project;
+  } rows[] = {{"a.kwj", true}, {"A.KWJ", true}, {"b.Kwj", true}, {".kwj", true},    {"a.kwjx", false},
+              {"akwj", false}, {"a.kw", false}, {"", false},     {"kwj.txt", false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string narrow = row.name;
+    const std::wstring wide(narrow.begin(), narrow.end());
+    EXPECT_EQ(NamesProjectFile(narrow), row.project);
+    EXPECT_EQ(NamesProjectFile(wide), row.project);
+  }
+  EXPECT_TRUE(NamesProjectFile(std::string_view("\x95\x5C.KwJ")));  // 表
+  EXPECT_TRUE(NamesProjectFile(std::wstring_view(L"\x8868.KwJ")));
+}
+
 }  // namespace
 }  // namespace kwt::testing

@@ -12,6 +12,19 @@
 
 #include "kit/scoped_temp_dir.h"
 #include "runtime/platform.h"
+#include "runtime/platform_faults.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+#endif
 
 namespace kwt::platform {
 namespace {
@@ -157,6 +170,109 @@ TEST_F(SeamContract, EverySituationAnswersTheSameCode) {
     EXPECT_EQ(row.call(situation), row.expected);
   }
 }
+
+// A fault plan reaches every backend's calls through its one table: a
+// read-only disk refuses what writes or creates, a cap shortens a write, and
+// a share that cannot replace refuses Replace but not Move.
+TEST_F(SeamContract, FaultPlansReachEveryBackend) {
+  const Situation s(dir_);
+  std::ofstream(dir_ / "other") << "other";
+  faults::Plan readOnly;
+  readOnly.diskFolder = (dir_ / "").string();
+  readOnly.diskBytes = UINT64_MAX;
+  readOnly.diskReadOnly = true;
+  faults::Plan capped;
+  capped.fileSizeCap = 3;
+  faults::Plan share = readOnly;
+  share.diskReadOnly = false;
+  share.diskCannotReplace = true;
+  const std::uint32_t shareAll = kShareRead | kShareWrite;
+  struct Row {
+    const char* name;
+    const faults::Plan& plan;
+    std::function<ErrorCode()> call;
+    ErrorCode expected;
+  };
+  const Row rows[] = {
+      {"read-only: create", readOnly,
+       [&] { return OpenAs(s.Path("new"), Access::ReadWrite, kShareNone, Creation::CreateNew); },
+       error::kAccessDenied},
+      {"read-only: open for writing", readOnly,
+       [&] { return OpenAs(s.Path("file"), Access::Write, shareAll, Creation::OpenExisting); },
+       error::kAccessDenied},
+      {"read-only: open for reading", readOnly,
+       [&] { return OpenAs(s.Path("file"), Access::Read, shareAll, Creation::OpenExisting); },
+       error::kSuccess},
+      {"cap: a write comes back short", capped,
+       [&] {
+         FileHandle file;
+         std::size_t put = 0;
+         if (const ErrorCode code = Open(s.Path("new"), Access::Write, kShareNone, Creation::CreateNew, file))
+           return code;
+         const ErrorCode code = Write(file, "12345", 5, put);
+         return code != error::kSuccess ? code : put == 3 ? error::kSuccess : error::kGeneralFailure;
+       },
+       error::kSuccess},
+      {"share: replace", share, [&] { return Replace(s.Path("file"), s.Path("other")); },
+       error::kAccessDenied},
+      {"share: move to a free name", share, [&] { return Move(s.Path("file"), s.Path("moved")); },
+       error::kSuccess},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    faults::SetPlan(row.plan);
+    const ErrorCode answer = row.call();
+    faults::ClearPlan();
+    EXPECT_EQ(answer, row.expected);
+  }
+}
+
+#ifndef _WIN32
+// A signal without SA_RESTART (a stop request) interrupts a blocking open and
+// read; the seam makes them again instead of answering a failure. A pipe
+// blocks both until its writer, who waits a while, opens and writes.
+TEST_F(SeamContract, SignalsDoNotFailBlockingCalls) {
+  const std::string pipe = (dir_ / "pipe").string();
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  struct sigaction quiet {};
+  quiet.sa_handler = [](int) {};
+  struct sigaction before {};
+  ASSERT_EQ(::sigaction(SIGALRM, &quiet, &before), 0);
+  // The writer takes no signal: they are all for the blocked calls here.
+  sigset_t alarm;
+  sigemptyset(&alarm);
+  sigaddset(&alarm, SIGALRM);
+  ::pthread_sigmask(SIG_BLOCK, &alarm, nullptr);
+  std::thread writer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    FileHandle end;
+    std::size_t put = 0;
+    EXPECT_EQ(Open(pipe, Access::Write, kShareRead, Creation::OpenExisting, end), 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(Write(end, "x", 1, put), 0u);
+  });
+  ::pthread_sigmask(SIG_UNBLOCK, &alarm, nullptr);
+  const itimerval often{{0, 2000}, {0, 2000}};
+  ::setitimer(ITIMER_REAL, &often, nullptr);
+
+  FileHandle file;
+  const ErrorCode opened = Open(pipe, Access::Read, kShareRead, Creation::OpenExisting, file);
+  char byte = 0;
+  std::size_t got = 0;
+  const ErrorCode read = opened == 0 ? Read(file, &byte, 1, got) : opened;
+
+  const itimerval never{};
+  ::setitimer(ITIMER_REAL, &never, nullptr);
+  // A failed open leaves the writer waiting for a reader: give it one.
+  const int reader = opened == 0 ? -1 : ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+  writer.join();
+  if (reader >= 0) ::close(reader);
+  ::sigaction(SIGALRM, &before, nullptr);
+  EXPECT_EQ(opened, 0u);
+  EXPECT_EQ(read, 0u);
+  EXPECT_EQ(got, 1u);
+}
+#endif
 
 }  // namespace
 }  // namespace kwt::platform

@@ -226,24 +226,24 @@ TEST_F(WorkFileSeam, AHeldFolderStaysTheFolderItWas) {
     }
 
     FileStamp stamp;
-    ASSERT_EQ(StampIn(held, "book.KWT", stamp), 0u);
+    ASSERT_EQ(StampOf(Place(held, "book.KWT"), stamp), 0u);
     FileStamp ofA;
     ASSERT_EQ(StampOf(PathOf("A/work/book.KWT"), ofA), 0u);
     EXPECT_EQ(stamp, ofA);
-    ASSERT_EQ(RemoveWorkFileIn(held, "TMP.DAT"), 0u);
+    ASSERT_EQ(RemoveWorkFile(Place(held, "TMP.DAT")), 0u);
     FileHandle file;
-    ASSERT_EQ(OpenIn(held, "TMP.DAT", Access::ReadWrite, kShareNone, Creation::CreateNew, file), 0u);
+    ASSERT_EQ(Open(Place(held, "TMP.DAT"), Access::ReadWrite, kShareNone, Creation::CreateNew, file), 0u);
     std::size_t written = 0;
     ASSERT_EQ(platform::Write(file, "new", 3, written), 0u);
     FileHandle other;
-    EXPECT_EQ(OpenIn(held, "TMP.DAT", Access::ReadWrite, kShareNone, Creation::OpenExisting, other),
+    EXPECT_EQ(Open(Place(held, "TMP.DAT"), Access::ReadWrite, kShareNone, Creation::OpenExisting, other),
               error::kSharingViolation);
-    ASSERT_EQ(ReplaceHeldIn(held, file, "TMP.DAT", "book.KWT"), 0u);
+    ASSERT_EQ(ReplaceHeld(file, Place(held, "TMP.DAT"), Place(held, "book.KWT")), 0u);
     EXPECT_FALSE(file);
-    ASSERT_EQ(ReplaceIn(held, "old", "older"), 0u);
-    ASSERT_EQ(DeleteIn(held, "older"), 0u);
-    ASSERT_EQ(OpenIn(held, "TMP.DAT", Access::ReadWrite, kShareNone, Creation::CreateNew, file), 0u);
-    ASSERT_EQ(DeleteHeldIn(held, file, "TMP.DAT"), 0u);
+    ASSERT_EQ(Replace(Place(held, "old"), Place(held, "older")), 0u);
+    ASSERT_EQ(Delete(Place(held, "older")), 0u);
+    ASSERT_EQ(Open(Place(held, "TMP.DAT"), Access::ReadWrite, kShareNone, Creation::CreateNew, file), 0u);
+    ASSERT_EQ(DeleteHeld(file, Place(held, "TMP.DAT")), 0u);
 
     EXPECT_EQ(Read("A/work/book.KWT"), "new");
     EXPECT_FALSE(fs::exists(dir_ / "A" / "work" / "TMP.DAT"));
@@ -276,30 +276,34 @@ TEST_F(WorkFileSeam, AHeldFolderTakesBareNamesAndFollowsNoLink) {
   FileStamp stamp;
   for (const char* name : {"", ".", "..", "folder/x", "../target"}) {
     SCOPED_TRACE(name);
-    EXPECT_EQ(OpenIn(held, name, Access::Read, kShareRead, Creation::OpenExisting, file),
+    EXPECT_EQ(Open(Place(held, name), Access::Read, kShareRead, Creation::OpenExisting, file),
               error::kInvalidName);
-    EXPECT_EQ(RemoveWorkFileIn(held, name), error::kInvalidName);
-    EXPECT_EQ(StampIn(held, name, stamp), error::kInvalidName);
+    EXPECT_EQ(RemoveWorkFile(Place(held, name)), error::kInvalidName);
+    EXPECT_EQ(StampOf(Place(held, name), stamp), error::kInvalidName);
   }
   if (links) {
-    EXPECT_EQ(OpenIn(held, "link", Access::Read, kShareRead, Creation::OpenExisting, file),
+    EXPECT_EQ(Open(Place(held, "link"), Access::Read, kShareRead, Creation::OpenExisting, file),
               error::kLinkInTheWay);
-    EXPECT_EQ(OpenIn(held, "link", Access::ReadWrite, kShareNone, Creation::CreateAlways, file),
+    EXPECT_EQ(Open(Place(held, "link"), Access::ReadWrite, kShareNone, Creation::CreateAlways, file),
               error::kLinkInTheWay);
-    EXPECT_EQ(StampIn(held, "link", stamp), error::kLinkInTheWay);
-    EXPECT_EQ(RemoveWorkFileIn(held, "link"), 0u);
+    EXPECT_EQ(StampOf(Place(held, "link"), stamp), error::kLinkInTheWay);
+    EXPECT_EQ(RemoveWorkFile(Place(held, "link")), 0u);
     EXPECT_EQ(Read("target"), "keep");
   }
-  EXPECT_EQ(OpenIn(held, "missing", Access::Read, kShareRead, Creation::OpenExisting, file),
+  EXPECT_EQ(Open(Place(held, "missing"), Access::Read, kShareRead, Creation::OpenExisting, file),
             error::kFileNotFound);
-  EXPECT_EQ(OpenIn(held, "target", Access::ReadWrite, kShareNone, Creation::CreateNew, file),
+  EXPECT_EQ(Open(Place(held, "target"), Access::ReadWrite, kShareNone, Creation::CreateNew, file),
             error::kFileExists);
-  EXPECT_EQ(OpenIn(held, "folder", Access::Read, kShareRead, Creation::OpenExisting, file),
+  EXPECT_EQ(Open(Place(held, "folder"), Access::Read, kShareRead, Creation::OpenExisting, file),
             error::kAccessDenied);
-  EXPECT_EQ(DeleteIn(held, "missing"), error::kFileNotFound);
-  EXPECT_EQ(RemoveWorkFileIn(held, "missing"), 0u);
-  EXPECT_EQ(RemoveWorkFileIn(held, "folder"), error::kAccessDenied);
-  EXPECT_EQ(ReplaceIn(held, "target", "folder"), error::kAccessDenied);
+  EXPECT_EQ(Delete(Place(held, "missing")), error::kFileNotFound);
+  EXPECT_EQ(RemoveWorkFile(Place(held, "missing")), 0u);
+  EXPECT_EQ(RemoveWorkFile(Place(held, "folder")), error::kAccessDenied);
+  EXPECT_EQ(Replace(Place(held, "target"), Place(held, "folder")), error::kAccessDenied);
+  // The two places of a move are alike: a held name and a path are refused
+  // before anything moves.
+  EXPECT_EQ(Replace(Place(held, "target"), Folder() + "moved"), error::kInvalidName);
+  EXPECT_EQ(Read("target"), "keep");
   held = HeldFolder();
   EXPECT_EQ(LockFolder(Folder(), lock), 0u);
 }
@@ -317,8 +321,8 @@ TEST_F(WorkFileSeam, ABriefHoldIsWaitedOut) {
       {"replace", [&] { return Replace(PathOf("busy"), PathOf("other")); }},
       {"delete", [&] { return Delete(PathOf("busy")); }},
       {"work file", [&] { return RemoveWorkFile(PathOf("busy")); }},
-      {"replace in", [&] { return ReplaceIn(held, "busy", "other"); }},
-      {"delete in", [&] { return DeleteIn(held, "busy"); }},
+      {"replace in", [&] { return Replace(Place(held, "busy"), Place(held, "other")); }},
+      {"delete in", [&] { return Delete(Place(held, "busy")); }},
   };
   for (const auto& [name, call] : rows) {
     SCOPED_TRACE(name);
@@ -340,7 +344,7 @@ TEST_F(WorkFileSeam, ABriefHoldIsWaitedOut) {
                   fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
   EXPECT_EQ(Delete(PathOf("readonly")), error::kAccessDenied);
-  EXPECT_EQ(DeleteIn(held, "readonly"), error::kAccessDenied);
+  EXPECT_EQ(Delete(Place(held, "readonly")), error::kAccessDenied);
 }
 
 TEST_F(WorkFileSeam, ANewFileTakesTheAttributesOfTheOld) {
