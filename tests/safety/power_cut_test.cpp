@@ -223,7 +223,8 @@ class Model {
       // The files these names reach, each with the data it may have kept.
       std::vector<std::pair<FileNumber, std::vector<std::string>>> choices;
       for (const auto& [name, id] : names) {
-        if (std::none_of(choices.begin(), choices.end(), [&](const auto& c) { return c.first == id; })) {
+        if (std::none_of(choices.begin(), choices.end(),
+                         [id = id](const auto& c) { return c.first == id; })) {
           choices.emplace_back(id, DataOutcomes(files_.at(id)));
         }
       }
@@ -231,8 +232,8 @@ class Model {
       while (states.size() < kMaxStatesPerStep) {
         State state;
         for (const auto& [name, id] : names) {
-          const auto at =
-              std::find_if(choices.begin(), choices.end(), [&](const auto& c) { return c.first == id; });
+          const auto at = std::find_if(choices.begin(), choices.end(),
+                                       [id = id](const auto& c) { return c.first == id; });
           state[name] = {id, at->second[pick[static_cast<std::size_t>(at - choices.begin())]]};
         }
         states.push_back(std::move(state));
