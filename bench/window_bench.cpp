@@ -55,10 +55,10 @@ std::string PrepareProject(const std::filesystem::path& folder, int records) {
     const std::string record(kRecord103Size, '\0');
     for (int i = 0; i < records; ++i) file.write(record.data(), static_cast<std::streamsize>(record.size()));
   }
-  const std::string contents_bytes = kwt::encoding::WideToCp932(contents.wstring()).value_or("");
+  const std::string contentsBytes = kwt::encoding::WideToCp932(contents.wstring()).value_or("");
   const std::filesystem::path project = folder / L"project.kwj";
   std::ofstream file(project, std::ios::binary | std::ios::trunc);
-  file << "[KWJ]\r\nVersion=103\r\nCount=" << records << "\r\nKWT=" << contents_bytes << "\r\n";
+  file << "[KWJ]\r\nVersion=103\r\nCount=" << records << "\r\nKWT=" << contentsBytes << "\r\n";
   return kwt::encoding::WideToCp932(project.wstring()).value_or("");
 }
 
@@ -92,8 +92,8 @@ int main(int argc, char** argv) {
     const kwt::ui::ClientDC dc = kwt::ui::ClientDCOf(line);
     kwt::ui::PaintStatusLine(dc.get(), bounds, wide[static_cast<std::size_t>(i)], form.Font());
   });
-  const double set_status = PerCall(kUpdates, [&](int i) { form.SetStatus(Progress(i)); });
-  const double set_and_mark = PerCall(kUpdates, [&](int i) {
+  const double setStatus = PerCall(kUpdates, [&](int i) { form.SetStatus(Progress(i)); });
+  const double setAndMark = PerCall(kUpdates, [&](int i) {
     form.SetStatus(Progress(i + 1));
     InvalidateRect(line, nullptr, FALSE);
   });
@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
   const HWND plain = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_CENTER, 16, 96, 289, 17,
                                      GetParent(line), nullptr, GetModuleHandleW(nullptr), nullptr);
   SendMessageW(plain, WM_SETFONT, reinterpret_cast<WPARAM>(form.Font()), FALSE);
-  const double text_and_repaint = PerCall(kUpdates, [&](int i) {
+  const double textAndRepaint = PerCall(kUpdates, [&](int i) {
     SetWindowTextW(plain, wide[static_cast<std::size_t>(i)].c_str());
     InvalidateRect(plain, nullptr, TRUE);
     UpdateWindow(plain);
@@ -112,9 +112,9 @@ int main(int argc, char** argv) {
 
   std::printf("status line, microseconds per update (best of 3 x %d):\n", kUpdates);
   std::printf("  direct GDI draw (fill, centred text)    %8.2f\n", direct);
-  std::printf("  SetStatus                               %8.2f\n", set_status);
-  std::printf("  SetStatus, then marked for repaint      %8.2f\n", set_and_mark);
-  std::printf("  plain static: text change, full repaint %8.2f\n", text_and_repaint);
+  std::printf("  SetStatus                               %8.2f\n", setStatus);
+  std::printf("  SetStatus, then marked for repaint      %8.2f\n", setAndMark);
+  std::printf("  plain static: text change, full repaint %8.2f\n", textAndRepaint);
 
   wchar_t temp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);

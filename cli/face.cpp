@@ -18,8 +18,8 @@ CommandLineFace::CommandLineFace(Console& console, Display display, std::int32_t
                                  Clock clock)
     : console_(console),
       display_(display),
-      target_width_(targetWidth),
-      line_columns_(lineColumns),
+      targetWidth_(targetWidth),
+      lineColumns_(lineColumns),
       clock_(clock) {}
 
 void CommandLineFace::SetStatus(std::string_view text) {
@@ -40,16 +40,16 @@ void CommandLineFace::BeginProject() {
 }
 
 void CommandLineFace::EndProject() {
-  if (shown_columns_ == 0) return;
+  if (shownColumns_ == 0) return;
   line_.clear();
   line_ += '\r';
-  line_.append(shown_columns_, ' ');
+  line_.append(shownColumns_, ' ');
   line_ += '\r';
   console_.Write(Stream::Out, line_);
   console_.Flush(Stream::Out);
-  shown_columns_ = 0;
+  shownColumns_ = 0;
   // The next project's first text is drawn at once.
-  drawn_once_ = false;
+  drawnOnce_ = false;
 }
 
 void CommandLineFace::Trace(std::string_view kind, std::string_view text) {
@@ -65,9 +65,9 @@ void CommandLineFace::MaybeDraw() {
   // The clock, not a record count, limits the drawings: a million records
   // cost a million clock readings but only ten drawings a second.
   const auto now = clock_();
-  if (drawn_once_ && now - last_drawing_ < kRedrawInterval) return;
-  drawn_once_ = true;
-  last_drawing_ = now;
+  if (drawnOnce_ && now - lastDrawing_ < kRedrawInterval) return;
+  drawnOnce_ = true;
+  lastDrawing_ = now;
   Draw();
 }
 
@@ -77,17 +77,17 @@ void CommandLineFace::Draw() {
     if (!text.empty()) text += ' ';
     text += target_;
   }
-  const std::size_t limit = line_columns_ > 1 ? static_cast<std::size_t>(line_columns_ - 1) : text.size();
+  const std::size_t limit = lineColumns_ > 1 ? static_cast<std::size_t>(lineColumns_ - 1) : text.size();
   // One column per byte, which is how code page 932 fills a terminal.
   const std::string_view fitted = CutToWholeCharacters(text, limit);
   line_.clear();
   line_ += '\r';
   line_ += fitted;
   // Spaces wipe what a longer previous line left behind.
-  if (fitted.size() < shown_columns_) line_.append(shown_columns_ - fitted.size(), ' ');
+  if (fitted.size() < shownColumns_) line_.append(shownColumns_ - fitted.size(), ' ');
   console_.Write(Stream::Out, line_);
   console_.Flush(Stream::Out);
-  shown_columns_ = std::max(shown_columns_, fitted.size());
+  shownColumns_ = std::max(shownColumns_, fitted.size());
   ++drawings_;
 }
 

@@ -47,7 +47,7 @@ class CommandLineFace : public ConversionFace {
   void SetStatus(std::string_view text) override;
   void SetTarget(std::string_view text) override;
   TextMeasure& TargetMeasure() override { return measure_; }
-  std::int32_t TargetWidth() override { return target_width_; }
+  std::int32_t TargetWidth() override { return targetWidth_; }
   bool StopRequested() override;
 
   // Starts the next project with an empty status and target.
@@ -68,17 +68,17 @@ class CommandLineFace : public ConversionFace {
 
   Console& console_;
   Display display_;
-  std::int32_t target_width_;
-  int line_columns_;
+  std::int32_t targetWidth_;
+  int lineColumns_;
   Clock clock_;
   ByteWidthMeasure measure_;
   std::string status_;
   std::string target_;
   std::string line_;
   // Columns of the progress line on screen now; 0 when none is shown.
-  std::size_t shown_columns_ = 0;
-  bool drawn_once_ = false;
-  std::chrono::steady_clock::time_point last_drawing_{};
+  std::size_t shownColumns_ = 0;
+  bool drawnOnce_ = false;
+  std::chrono::steady_clock::time_point lastDrawing_{};
   std::size_t drawings_ = 0;
 };
 

@@ -58,12 +58,12 @@ int wmain(int argc, wchar_t** argv) {
   kwt::cli::CatchStopRequests();
   const auto console = kwt::cli::OpenSystemConsole();
   std::vector<kwt::cli::Argument> arguments;
-  bool options_ended = false;
+  bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
     const std::wstring given = argv[i];
-    const bool isOption = !options_ended && given.size() >= 2 && given[0] == L'-';
+    const bool isOption = !optionsEnded && given.size() >= 2 && given[0] == L'-';
     const std::wstring argument = isOption ? given : AsWindowsPath(given);
-    if (isOption && argument == L"--") options_ended = true;
+    if (isOption && argument == L"--") optionsEnded = true;
     if (isOption && TakesValue(argument) && i + 1 < argc) {
       arguments.push_back(Converted(argument));
       ++i;

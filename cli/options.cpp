@@ -89,11 +89,11 @@ std::vector<Word> Unbundled(std::span<const std::string> arguments) {
 ParsedCommandLine ParseCommandLine(std::span<const std::string> given) {
   ParsedCommandLine parsed;
   Options& options = parsed.options;
-  bool options_ended = false;
+  bool optionsEnded = false;
   const std::vector<Word> words = Unbundled(given);
   for (std::size_t i = 0; i < words.size(); ++i) {
     const std::string_view argument = words[i].text;
-    if (options_ended || argument.size() < 2 || argument[0] != '-') {
+    if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
       options.projects.emplace_back(argument);
       options.projectArguments.push_back(words[i].index);
       continue;
@@ -113,16 +113,16 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> given) {
       }
       name = LongOptionNamed(name);
     }
-    const auto take_value = [&]() -> std::optional<std::string_view> {
+    const auto takeValue = [&]() -> std::optional<std::string_view> {
       if (attached) return attached;
       if (i + 1 < words.size()) return std::string_view(words[++i].text);
       return std::nullopt;
     };
-    const bool takes_value = name == "--width" || name == "--contents" || name == "--jobs" || name == "-j";
-    if (attached && !takes_value) return Refuse(Say(Msg::TakesNoValue, {name}));
+    const bool takesValue = name == "--width" || name == "--contents" || name == "--jobs" || name == "-j";
+    if (attached && !takesValue) return Refuse(Say(Msg::TakesNoValue, {name}));
 
     if (name == "--") {
-      options_ended = true;
+      optionsEnded = true;
     } else if (name == "-h" || name == "--help") {
       parsed.command = Command::Help;
       return parsed;
@@ -146,7 +146,7 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> given) {
     } else if (name == "--json") {
       options.json = true;
     } else if (name == "--width") {
-      const auto value = take_value();
+      const auto value = takeValue();
       if (!value) return Refuse(Say(Msg::WidthNeedsNumber));
       const auto width = ParseWidth(*value);
       if (!width) {
@@ -154,12 +154,12 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> given) {
       }
       options.width = width;
     } else if (name == "-j" || name == "--jobs") {
-      const auto value = take_value();
+      const auto value = takeValue();
       const auto jobs = value ? ParseWidth(*value) : std::nullopt;
       if (!jobs || *jobs > kMaxJobs) return Refuse(Say(Msg::JobsOutOfRange, {std::to_string(kMaxJobs)}));
       options.jobs = *jobs;
     } else if (name == "--contents") {
-      const auto value = take_value();
+      const auto value = takeValue();
       if (!value || value->empty()) return Refuse(Say(Msg::ContentsNeedsFile));
       options.contents = std::string(*value);
     } else {

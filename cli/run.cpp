@@ -395,7 +395,7 @@ std::vector<ProjectName> ProjectsOf(const Options& options, const std::set<std::
 }
 
 int RunCheck(const Options& options, const std::vector<ProjectName>& projects, Console& console) {
-  bool all_well = true;
+  bool allWell = true;
   bool first = true;
   for (const ProjectName& project : projects) {
     // A stop asked for ends the reports; the ones written stay true.
@@ -417,7 +417,7 @@ int RunCheck(const Options& options, const std::vector<ProjectName>& projects, C
           console.Write(Stream::Out, FormatRestoreCheck(plan));
           console.Flush(Stream::Out);
         }
-        all_well = all_well && plan.Restorable();
+        allWell = allWell && plan.Restorable();
         continue;
       }
       const ProjectCheck check = CheckProject(project.path, ConversionOptionsOf(options));
@@ -429,14 +429,14 @@ int RunCheck(const Options& options, const std::vector<ProjectName>& projects, C
         console.Write(Stream::Out, FormatCheck(check));
         console.Flush(Stream::Out);
       }
-      all_well = all_well && !check.ConversionWouldFail();
+      allWell = allWell && !check.ConversionWouldFail();
       continue;
     } catch (const Exception& error) {
       failed.message = error.Message();
     } catch (const std::exception& error) {
       failed.message = error.what();
     }
-    all_well = false;
+    allWell = false;
     if (options.json) {
       JsonObject json;
       // Every key, as for any project: nothing of it could be read.
@@ -454,7 +454,7 @@ int RunCheck(const Options& options, const std::vector<ProjectName>& projects, C
       ReportText(console, failed, options);
     }
   }
-  return Finish(console, all_well ? kExitSuccess : kExitFailure);
+  return Finish(console, allWell ? kExitSuccess : kExitFailure);
 }
 
 // What a restore that did not happen means, and what to do about it.

@@ -68,10 +68,10 @@ void AllowFromExplorer(HWND window, UINT message) {
   using ChangeFilterFunction = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
   const HMODULE user32 = GetModuleHandleW(L"user32.dll");
   if (user32 == nullptr) return;
-  const auto change_filter = reinterpret_cast<ChangeFilterFunction>(
+  const auto changeFilter = reinterpret_cast<ChangeFilterFunction>(
       reinterpret_cast<void (*)()>(GetProcAddress(user32, "ChangeWindowMessageFilterEx")));
   constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW
-  if (change_filter != nullptr) change_filter(window, message, kAllow, nullptr);
+  if (changeFilter != nullptr) changeFilter(window, message, kAllow, nullptr);
 }
 
 BOOL CALLBACK DisableWindow(HWND window, LPARAM context) {
@@ -115,15 +115,15 @@ std::string_view ShortHintPart(std::string_view hint) {
 Application::Application()
     : instance_(GetModuleHandleW(nullptr)),
       icon_(MainIcon(instance_)),
-      taskbar_button_created_(RegisterWindowMessageW(L"TaskbarButtonCreated")),
-      window_class_(instance_, kWindowClassName, WindowProcedure<Application, &Application::HandleMessage>,
-                    icon_, COLOR_BTNFACE) {
+      taskbarButtonCreated_(RegisterWindowMessageW(L"TaskbarButtonCreated")),
+      windowClass_(instance_, kWindowClassName, WindowProcedure<Application, &Application::HandleMessage>,
+                   icon_, COLOR_BTNFACE) {
   // Zero-sized at the screen's centre: it exists for its taskbar button.
   const SIZE screen = PrimaryScreen();
   window_ = CreateWindowExW(0, kWindowClassName, L"", kApplicationWindowStyle, screen.cx / 2, screen.cy / 2,
                             0, 0, nullptr, nullptr, instance_, this);
   if (window_ == nullptr) throw Exception(std::string(texts::kWindowClassError));
-  if (taskbar_button_created_ != 0) AllowFromExplorer(window_, taskbar_button_created_);
+  if (taskbarButtonCreated_ != 0) AllowFromExplorer(window_, taskbarButtonCreated_);
   if (HMENU menu = GetSystemMenu(window_, FALSE)) {
     for (UINT command : kRemovedSystemCommands) DeleteMenu(menu, command, MF_BYCOMMAND);
   }
@@ -133,7 +133,7 @@ Application::~Application() {
   ShowOwnedPopups(window_, FALSE);
   // Forms first: they are owned by the application window.
   while (!forms_.empty()) forms_.pop_back();
-  main_form_ = nullptr;
+  mainForm_ = nullptr;
   DestroyWindow(window_);
 }
 
@@ -146,8 +146,8 @@ std::string Application::Title() const {
   return std::string(CutToWholeCharacters(title, kTitleLimit));
 }
 
-void Application::RunMessageLoop(int show_command) {
-  ShowMainForm(show_command);
+void Application::RunMessageLoop(int showCommand) {
+  ShowMainForm(showCommand);
   while (!terminated_) {
     if (ProcessMessage()) continue;
     DoIdle();
@@ -156,22 +156,22 @@ void Application::RunMessageLoop(int show_command) {
   }
 }
 
-void Application::ShowMainForm(int show_command) {
-  if (main_form_ == nullptr) return;
-  if (show_command == SW_SHOWMINNOACTIVE) {
+void Application::ShowMainForm(int showCommand) {
+  if (mainForm_ == nullptr) return;
+  if (showCommand == SW_SHOWMINNOACTIVE) {
     // Only the taskbar button: the form appears when the application is restored.
     ShowWindow(window_, SW_SHOWMINNOACTIVE);
     return;
   }
   ShowWindow(window_, SW_SHOWNA);
   ShowMainFormWindow();
-  if (show_command == SW_SHOWMAXIMIZED) ShowWindow(main_form_->Handle(), SW_SHOWMAXIMIZED);
+  if (showCommand == SW_SHOWMAXIMIZED) ShowWindow(mainForm_->Handle(), SW_SHOWMAXIMIZED);
 }
 
 void Application::ShowMainFormWindow() {
-  const HWND form = main_form_->Handle();
-  if (!main_form_shown_) {
-    main_form_shown_ = true;
+  const HWND form = mainForm_->Handle();
+  if (!mainFormShown_) {
+    mainFormShown_ = true;
     RECT bounds{};
     GetWindowRect(form, &bounds);
     const POINT origin =
@@ -268,19 +268,19 @@ void Application::RequestEnd() {
 }
 
 void Application::Minimize() {
-  if (main_form_ != nullptr) ShowWindow(main_form_->Handle(), SW_HIDE);
+  if (mainForm_ != nullptr) ShowWindow(mainForm_->Handle(), SW_HIDE);
   ShowWindow(window_, SW_MINIMIZE);
 }
 
 void Application::Restore() {
   ShowWindow(window_, SW_RESTORE);
-  if (main_form_ != nullptr) ShowMainFormWindow();
+  if (mainForm_ != nullptr) ShowMainFormWindow();
 }
 
 LRESULT Application::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == taskbar_button_created_ && message != 0) {
+  if (message == taskbarButtonCreated_ && message != 0) {
     // The button is the application window's; the main form shows on it.
-    if (main_form_ != nullptr) main_form_->TaskbarButtonCreated();
+    if (mainForm_ != nullptr) mainForm_->TaskbarButtonCreated();
     return 0;
   }
   switch (message) {
@@ -311,7 +311,7 @@ LRESULT Application::OnSysCommand(WPARAM wparam, LPARAM lparam) {
 
 LRESULT Application::OnClose() {
   // Close on the taskbar button closes the main form, which ends the run.
-  if (main_form_ != nullptr) main_form_->Close();
+  if (mainForm_ != nullptr) mainForm_->Close();
   return 0;
 }
 
@@ -335,8 +335,8 @@ LRESULT Application::OnActivate(WPARAM wparam, LPARAM lparam) {
 }
 
 LRESULT Application::OnActivateMainForm() {
-  if (main_form_ != nullptr && GetActiveWindow() == window_ && !IsIconic(window_)) {
-    const HWND form = main_form_->Handle();
+  if (mainForm_ != nullptr && GetActiveWindow() == window_ && !IsIconic(window_)) {
+    const HWND form = mainForm_->Handle();
     if (IsWindowVisible(form) && IsWindowEnabled(form)) SetActiveWindow(form);
   }
   return 0;
@@ -354,13 +354,13 @@ Application::ModalScope::~ModalScope() {
   if (focus_ != nullptr && IsWindow(focus_) && IsWindowVisible(focus_)) SetFocus(focus_);
 }
 
-std::string GenericErrorText(std::string_view class_name, std::string_view module_name, std::uintptr_t offset,
+std::string GenericErrorText(std::string_view className, std::string_view moduleName, std::uintptr_t offset,
                              std::string_view message) {
   char address[2 * sizeof(void*) + 1] = {};
   std::snprintf(address, sizeof(address), "%0*llX", static_cast<int>(2 * sizeof(void*)),
                 static_cast<unsigned long long>(offset));
   const std::string_view period = !message.empty() && message.back() != '.' ? "." : "";
-  const std::string_view values[] = {class_name, module_name, message, period};
+  const std::string_view values[] = {className, moduleName, message, period};
   std::string text;
   std::size_t next = 0;
   const std::string_view format = texts::kAppErrorFormat;
@@ -380,20 +380,20 @@ std::string GenericErrorText(std::string_view class_name, std::string_view modul
 
 void ShowGenericErrorBox(std::exception_ptr error) noexcept {
   try {
-    std::string class_name;
+    std::string className;
     std::string message;
     try {
       std::rethrow_exception(error);
     } catch (const Exception& raised) {
-      class_name = raised.ClassName();
+      className = raised.ClassName();
       message = raised.Message();
     } catch (...) {
-      class_name = CurrentExceptionClassName();
+      className = CurrentExceptionClassName();
     }
     // A C++ exception carries no address of its raising; the place that
     // caught it stands in.
     const auto [module_name, offset] = ModuleOffset(__builtin_return_address(0));
-    const std::wstring text = Cp932ToWideLossy(GenericErrorText(class_name, module_name, offset, message));
+    const std::wstring text = Cp932ToWideLossy(GenericErrorText(className, module_name, offset, message));
     const std::wstring caption = Cp932ToWideLossy(texts::kAppErrorCaption);
     MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONSTOP | MB_TASKMODAL);
   } catch (...) {
@@ -401,7 +401,7 @@ void ShowGenericErrorBox(std::exception_ptr error) noexcept {
   }
 }
 
-int Run(int show_command, const std::function<void(Application&)>& start_up) {
+int Run(int showCommand, const std::function<void(Application&)>& startUp) {
   std::unique_ptr<Application> application;
   try {
     application = std::make_unique<Application>();
@@ -410,12 +410,12 @@ int Run(int show_command, const std::function<void(Application&)>& start_up) {
     return 1;
   }
   try {
-    start_up(*application);
+    startUp(*application);
   } catch (...) {
     ShowGenericErrorBox(std::current_exception());
     return 1;
   }
-  application->RunMessageLoop(show_command);
+  application->RunMessageLoop(showCommand);
   return 0;
 }
 

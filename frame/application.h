@@ -82,16 +82,16 @@ class Application {
     auto form = std::make_unique<F>(*this);
     F& created = *form;
     forms_.push_back(std::move(form));
-    if (main_form_ == nullptr) main_form_ = &created;
+    if (mainForm_ == nullptr) mainForm_ = &created;
     return created;
   }
-  Form* MainForm() const noexcept { return main_form_; }
+  Form* MainForm() const noexcept { return mainForm_; }
 
   // Shows the main form for the start-up show command, then handles messages
   // until the run ends.
-  void RunMessageLoop(int show_command);
+  void RunMessageLoop(int showCommand);
   // The steps of the loop, which the tests drive one by one.
-  void ShowMainForm(int show_command);
+  void ShowMainForm(int showCommand);
   // Handles one queued message inside the error boundary; false when the
   // queue was empty.
   bool ProcessMessage();
@@ -153,13 +153,13 @@ class Application {
   HINSTANCE instance_;
   HICON icon_;
   // The message the system sends when it has made the taskbar button.
-  UINT taskbar_button_created_;
-  WindowClass window_class_;
+  UINT taskbarButtonCreated_;
+  WindowClass windowClass_;
   HWND window_ = nullptr;
   std::vector<std::unique_ptr<Form>> forms_;
-  Form* main_form_ = nullptr;
+  Form* mainForm_ = nullptr;
   bool terminated_ = false;
-  bool main_form_shown_ = false;
+  bool mainFormShown_ = false;
   std::string hint_;
 };
 
@@ -178,7 +178,7 @@ LRESULT Guarded(Application& application, Body&& body) noexcept {
 // The text of the generic error box: the error's class, the module it was
 // raised in and the offset there, and its message with a closing period
 // unless it is empty or already ends in ".".
-std::string GenericErrorText(std::string_view class_name, std::string_view module_name, std::uintptr_t offset,
+std::string GenericErrorText(std::string_view className, std::string_view moduleName, std::uintptr_t offset,
                              std::string_view message);
 // The box for errors that no boundary catches: no owner, modal for the task,
 // stop icon, captioned "アプリケーション エラー".
@@ -188,6 +188,6 @@ void ShowGenericErrorBox(std::exception_ptr error) noexcept;
 // create the main form, runs the loop and shuts down. Answers the process
 // exit code: 0 after a normal end, 1 when start-up failed before the loop
 // (shown in the generic error box).
-int Run(int show_command, const std::function<void(Application&)>& start_up);
+int Run(int showCommand, const std::function<void(Application&)>& startUp);
 
 }  // namespace kwt::frame

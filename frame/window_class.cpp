@@ -10,17 +10,17 @@
 namespace kwt::frame {
 
 WindowClass::WindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HICON icon,
-                         int background_colour)
+                         int backgroundColour)
     : instance_(instance), name_(name) {
-  WNDCLASSEXW window_class{};
-  window_class.cbSize = sizeof(window_class);
-  window_class.lpfnWndProc = procedure;
-  window_class.hInstance = instance;
-  window_class.hIcon = icon;
-  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  window_class.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(background_colour + 1));
-  window_class.lpszClassName = name;
-  if (RegisterClassExW(&window_class) == 0) throw Exception(std::string(texts::kWindowClassError));
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = icon;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(backgroundColour + 1));
+  windowClass.lpszClassName = name;
+  if (RegisterClassExW(&windowClass) == 0) throw Exception(std::string(texts::kWindowClassError));
 }
 
 WindowClass::~WindowClass() {

@@ -10,7 +10,7 @@ namespace kwt::frame {
 class WindowClass {
  public:
   // Raises an Exception with the window-class text when registering fails.
-  WindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HICON icon, int background_colour);
+  WindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HICON icon, int backgroundColour);
   ~WindowClass();
   WindowClass(const WindowClass&) = delete;
   WindowClass& operator=(const WindowClass&) = delete;

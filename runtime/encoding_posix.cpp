@@ -22,13 +22,13 @@ class Converter {
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);
     std::string out(in.size() * 3 / 2 + 8, '\0');
     char* src = const_cast<char*>(in.data());
-    std::size_t src_left = in.size();
+    std::size_t srcLeft = in.size();
     std::size_t done = 0;
     while (true) {
       char* dst = out.data() + done;
-      std::size_t dst_left = out.size() - done;
-      const std::size_t rc = iconv(cd_, &src, &src_left, &dst, &dst_left);
-      done = out.size() - dst_left;
+      std::size_t dstLeft = out.size() - done;
+      const std::size_t rc = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
+      done = out.size() - dstLeft;
       if (rc != static_cast<std::size_t>(-1)) break;
       if (errno != E2BIG) return std::nullopt;
       out.resize(out.size() * 2);

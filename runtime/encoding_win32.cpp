@@ -8,27 +8,27 @@ namespace {
 
 constexpr UINT kCodePage932 = 932;
 
-std::optional<std::wstring> ToWide(UINT code_page, std::string_view text) {
+std::optional<std::wstring> ToWide(UINT codePage, std::string_view text) {
   if (text.empty()) return std::wstring();
   const int size = static_cast<int>(text.size());
-  const int needed = MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+  const int needed = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
   if (needed <= 0) return std::nullopt;
   std::wstring wide(static_cast<std::size_t>(needed), L'\0');
-  MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), needed);
+  MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), needed);
   return wide;
 }
 
-std::optional<std::string> FromWide(UINT code_page, std::wstring_view wide) {
+std::optional<std::string> FromWide(UINT codePage, std::wstring_view wide) {
   if (wide.empty()) return std::string();
   const int size = static_cast<int>(wide.size());
-  BOOL used_default = FALSE;
+  BOOL usedDefault = FALSE;
   // UTF-8 does not take the default-character check.
-  BOOL* check = code_page == CP_UTF8 ? nullptr : &used_default;
-  const DWORD flags = code_page == CP_UTF8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
-  const int needed = WideCharToMultiByte(code_page, flags, wide.data(), size, nullptr, 0, nullptr, check);
-  if (needed <= 0 || used_default) return std::nullopt;
+  BOOL* check = codePage == CP_UTF8 ? nullptr : &usedDefault;
+  const DWORD flags = codePage == CP_UTF8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+  const int needed = WideCharToMultiByte(codePage, flags, wide.data(), size, nullptr, 0, nullptr, check);
+  if (needed <= 0 || usedDefault) return std::nullopt;
   std::string text(static_cast<std::size_t>(needed), '\0');
-  WideCharToMultiByte(code_page, flags, wide.data(), size, text.data(), needed, nullptr, nullptr);
+  WideCharToMultiByte(codePage, flags, wide.data(), size, text.data(), needed, nullptr, nullptr);
   return text;
 }
 

@@ -56,7 +56,7 @@ std::size_t THashedStringList::AddView(std::string_view text, std::unique_ptr<TH
 }
 
 std::size_t THashedStringList::Append(Item item) {
-  text_bytes_ += item.text.size();
+  textBytes_ += item.text.size();
   items_.push_back(std::move(item));
   Changed();
   return items_.size() - 1;
@@ -65,52 +65,52 @@ std::size_t THashedStringList::Append(Item item) {
 void THashedStringList::Put(std::size_t index, std::string text) {
   Item& item = items_.at(index);
   auto owned = std::make_unique<std::string>(std::move(text));
-  text_bytes_ = text_bytes_ - item.text.size() + owned->size();
+  textBytes_ = textBytes_ - item.text.size() + owned->size();
   item.text = *owned;
   item.owned = std::move(owned);
   Changed();
 }
 
 void THashedStringList::SetCaseSensitive(bool value) noexcept {
-  case_sensitive_ = value;
+  caseSensitive_ = value;
   Changed();
 }
 
 void THashedStringList::Changed() noexcept {
-  line_index_valid_ = false;
-  name_index_valid_ = false;
+  lineIndexValid_ = false;
+  nameIndexValid_ = false;
 }
 
 std::string THashedStringList::KeyOf(std::string_view text) const {
-  return case_sensitive_ ? std::string(text) : ansi::UpperCase(text);
+  return caseSensitive_ ? std::string(text) : ansi::UpperCase(text);
 }
 
 std::ptrdiff_t THashedStringList::IndexOf(std::string_view text) const {
-  if (!line_index_valid_) {
-    if (!line_index_) line_index_ = std::make_unique<TStringHash>(kBuckets);
-    line_index_->Clear();
+  if (!lineIndexValid_) {
+    if (!lineIndex_) lineIndex_ = std::make_unique<TStringHash>(kBuckets);
+    lineIndex_->Clear();
     for (std::size_t i = 0; i < items_.size(); ++i) {
-      line_index_->Add(KeyOf(items_[i].text), static_cast<std::int32_t>(i));
+      lineIndex_->Add(KeyOf(items_[i].text), static_cast<std::int32_t>(i));
     }
-    line_index_valid_ = true;
+    lineIndexValid_ = true;
   }
-  return line_index_->ValueOf(KeyOf(text));
+  return lineIndex_->ValueOf(KeyOf(text));
 }
 
 std::ptrdiff_t THashedStringList::IndexOfName(std::string_view name) const {
-  if (!name_index_valid_) {
-    if (!name_index_) name_index_ = std::make_unique<TStringHash>(kBuckets);
-    name_index_->Clear();
+  if (!nameIndexValid_) {
+    if (!nameIndex_) nameIndex_ = std::make_unique<TStringHash>(kBuckets);
+    nameIndex_->Clear();
     for (std::size_t i = 0; i < items_.size(); ++i) {
       const std::string_view text = items_[i].text;
       const std::size_t equals = text.find('=');
       if (equals != std::string_view::npos) {
-        name_index_->Add(KeyOf(text.substr(0, equals)), static_cast<std::int32_t>(i));
+        nameIndex_->Add(KeyOf(text.substr(0, equals)), static_cast<std::int32_t>(i));
       }
     }
-    name_index_valid_ = true;
+    nameIndexValid_ = true;
   }
-  return name_index_->ValueOf(KeyOf(name));
+  return nameIndex_->ValueOf(KeyOf(name));
 }
 
 }  // namespace kwt

@@ -79,11 +79,11 @@ class THashedStringList {
   // first "=" equals name (folded unless case-sensitive), or -1.
   std::ptrdiff_t IndexOfName(std::string_view name) const;
 
-  bool CaseSensitive() const noexcept { return case_sensitive_; }
+  bool CaseSensitive() const noexcept { return caseSensitive_; }
   void SetCaseSensitive(bool value) noexcept;
 
   // The total length of all strings, for sizing output exactly.
-  std::size_t TextBytes() const noexcept { return text_bytes_; }
+  std::size_t TextBytes() const noexcept { return textBytes_; }
 
  private:
   struct Item {
@@ -101,14 +101,14 @@ class THashedStringList {
   static constexpr std::size_t kBuckets = 256;
 
   std::vector<Item> items_;
-  std::size_t text_bytes_ = 0;
-  bool case_sensitive_ = false;
+  std::size_t textBytes_ = 0;
+  bool caseSensitive_ = false;
   // Lookup caches: created on first use and rebuilt lazily, so lookups stay
   // logically const.
-  mutable std::unique_ptr<TStringHash> line_index_;
-  mutable std::unique_ptr<TStringHash> name_index_;
-  mutable bool line_index_valid_ = false;
-  mutable bool name_index_valid_ = false;
+  mutable std::unique_ptr<TStringHash> lineIndex_;
+  mutable std::unique_ptr<TStringHash> nameIndex_;
+  mutable bool lineIndexValid_ = false;
+  mutable bool nameIndexValid_ = false;
 };
 
 }  // namespace kwt

@@ -93,12 +93,12 @@ void TMemIniFile::Load() {
   const std::string& path = FileName();
   if (path.empty() || !FileIsPresent(path)) return;
 
-  const auto cannot_open = [&path] { return EFOpenError(texts::Format(texts::kCannotOpenFileFormat, path)); };
+  const auto cannotOpen = [&path] { return EFOpenError(texts::Format(texts::kCannotOpenFileFormat, path)); };
   // Others may read the file meanwhile, but nobody may change it under us.
   platform::FileHandle file;
   if (platform::Open(path, platform::Access::Read, platform::kShareRead, platform::Creation::OpenExisting,
                      file) != platform::error::kSuccess) {
-    throw cannot_open();
+    throw cannotOpen();
   }
   // Stamped before the bytes are read: a change made while they are read
   // shows as a change afterwards.
@@ -107,7 +107,7 @@ void TMemIniFile::Load() {
   if (platform::StampOf(file, stamp) != platform::error::kSuccess ||
       platform::Size(file, size) != platform::error::kSuccess ||
       size > std::numeric_limits<std::size_t>::max() / 2) {
-    throw cannot_open();
+    throw cannotOpen();
   }
   stamp_ = stamp;
   // One read brings the whole file. Only a system that hands out less than
@@ -115,7 +115,7 @@ void TMemIniFile::Load() {
   // the file did. Nothing is cleared first: every byte used is read.
   auto bytes = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(size));
   const std::optional<std::size_t> got = ReadUpTo(file, bytes.get(), static_cast<std::size_t>(size));
-  if (!got) throw cannot_open();
+  if (!got) throw cannotOpen();
   platform::Close(file);
   Parse(std::move(bytes), *got);
 }
@@ -406,9 +406,9 @@ PendingSave TMemIniFile::PrepareSaveOf(const Change* change, const SaveFolder* i
 
   // A file left under the temporary name (a stopped run, or somebody else's
   // link to anywhere) is removed, and the new text goes into a file made now.
-  std::string temporary_path = PendingSavePath();
+  std::string temporaryPath = PendingSavePath();
   platform::FileHandle file;
-  const platform::Place temporary = PlaceOf(folder, temporaryName, temporary_path);
+  const platform::Place temporary = PlaceOf(folder, temporaryName, temporaryPath);
   const bool made = platform::RemoveWorkFile(temporary) == platform::error::kSuccess &&
                     platform::Open(temporary, platform::Access::ReadWrite, platform::kShareNone,
                                    platform::Creation::CreateNew, file) == platform::error::kSuccess;
@@ -423,8 +423,8 @@ PendingSave TMemIniFile::PrepareSaveOf(const Change* change, const SaveFolder* i
     platform::GiveDefaultPermissions(file);
   }
   // From here on the pending save removes the temporary file if we fail.
-  PendingSave pending(path, replacementTarget_, std::move(temporary_path), std::move(file), in);
-  pending.permissions_not_kept_ = notKept;
+  PendingSave pending(path, replacementTarget_, std::move(temporaryPath), std::move(file), in);
+  pending.permissionsNotKept_ = notKept;
 
   // Straight from the store, piece by piece: the text is never built whole.
   // An empty text is no write at all.
@@ -443,7 +443,7 @@ PendingSave TMemIniFile::PrepareSaveOf(const Change* change, const SaveFolder* i
   // Durable, name and all: a run that stops after the contents file has been
   // replaced finishes from this file.
   if (platform::Flush(pending.file_) != platform::error::kSuccess ||
-      platform::SyncFolderOf(PlaceOf(pending.folder_, pending.temporary_name_, pending.temporary_path_)) !=
+      platform::SyncFolderOf(PlaceOf(pending.folder_, pending.temporaryName_, pending.temporaryPath_)) !=
           platform::error::kSuccess) {
     throw EWriteError(std::string(texts::kStreamWriteError));
   }
@@ -485,40 +485,40 @@ void TMemIniFile::NoteReplacement(const platform::FileStamp& moved, const SaveFo
 
 PendingSave::PendingSave(std::string projectPath, std::string targetPath, std::string temporaryPath,
                          platform::FileHandle file, const SaveFolder* in) noexcept
-    : project_path_(std::move(projectPath)),
-      target_path_(std::move(targetPath)),
-      temporary_path_(std::move(temporaryPath)),
+    : projectPath_(std::move(projectPath)),
+      targetPath_(std::move(targetPath)),
+      temporaryPath_(std::move(temporaryPath)),
       file_(std::move(file)) {
   if (in) {
     folder_ = in->folder;
-    target_name_ = in->name;
-    temporary_name_ = in->name + std::string(kTemporarySuffix);
+    targetName_ = in->name;
+    temporaryName_ = in->name + std::string(kTemporarySuffix);
   }
 }
 
 PendingSave::PendingSave(PendingSave&& other) noexcept
-    : project_path_(std::move(other.project_path_)),
-      target_path_(std::move(other.target_path_)),
-      temporary_path_(std::exchange(other.temporary_path_, {})),
+    : projectPath_(std::move(other.projectPath_)),
+      targetPath_(std::move(other.targetPath_)),
+      temporaryPath_(std::exchange(other.temporaryPath_, {})),
       file_(std::move(other.file_)),
       folder_(other.folder_),
-      target_name_(std::move(other.target_name_)),
-      temporary_name_(std::move(other.temporary_name_)),
-      permissions_not_kept_(other.permissions_not_kept_),
-      moved_stamp_(other.moved_stamp_) {}
+      targetName_(std::move(other.targetName_)),
+      temporaryName_(std::move(other.temporaryName_)),
+      permissionsNotKept_(other.permissionsNotKept_),
+      movedStamp_(other.movedStamp_) {}
 
 PendingSave& PendingSave::operator=(PendingSave&& other) noexcept {
   if (this != &other) {
     Discard();
-    project_path_ = std::move(other.project_path_);
-    target_path_ = std::move(other.target_path_);
-    temporary_path_ = std::exchange(other.temporary_path_, {});
+    projectPath_ = std::move(other.projectPath_);
+    targetPath_ = std::move(other.targetPath_);
+    temporaryPath_ = std::exchange(other.temporaryPath_, {});
     file_ = std::move(other.file_);
     folder_ = other.folder_;
-    target_name_ = std::move(other.target_name_);
-    temporary_name_ = std::move(other.temporary_name_);
-    permissions_not_kept_ = other.permissions_not_kept_;
-    moved_stamp_ = other.moved_stamp_;
+    targetName_ = std::move(other.targetName_);
+    temporaryName_ = std::move(other.temporaryName_);
+    permissionsNotKept_ = other.permissionsNotKept_;
+    movedStamp_ = other.movedStamp_;
   }
   return *this;
 }
@@ -528,47 +528,46 @@ PendingSave::~PendingSave() {
 }
 
 void PendingSave::Discard() noexcept {
-  if (temporary_path_.empty()) return;
+  if (temporaryPath_.empty()) return;
   // Deleted while still held where the system allows, so that no other
   // save's file goes in its place.
-  const platform::Place temporary = PlaceOf(folder_, temporary_name_, temporary_path_);
+  const platform::Place temporary = PlaceOf(folder_, temporaryName_, temporaryPath_);
   if (file_) {
     (void)platform::DeleteHeld(file_, temporary);
   } else {
     (void)platform::Delete(temporary);
   }
-  temporary_path_.clear();
+  temporaryPath_.clear();
 }
 
 void PendingSave::Commit(bool keepOnFailure) {
-  if (temporary_path_.empty()) return;
+  if (temporaryPath_.empty()) return;
   platform::FileStamp before;
-  if (file_ && platform::StampOf(file_, before) == platform::error::kSuccess) moved_stamp_ = before;
+  if (file_ && platform::StampOf(file_, before) == platform::error::kSuccess) movedStamp_ = before;
   // The file was flushed when it was written. It stays held until it has
   // moved, so that another save of the same project cannot empty it first.
-  const platform::ErrorCode code =
-      platform::ReplaceHeld(file_, PlaceOf(folder_, temporary_name_, temporary_path_),
-                            PlaceOf(folder_, target_name_, target_path_));
+  const platform::ErrorCode code = platform::ReplaceHeld(
+      file_, PlaceOf(folder_, temporaryName_, temporaryPath_), PlaceOf(folder_, targetName_, targetPath_));
   if (code == platform::error::kNotDurable) {
     // Moved, but a power cut could still undo it: the caller must not build on it.
-    temporary_path_.clear();
+    temporaryPath_.clear();
     throw EInOutError(IoMessage(static_cast<std::int32_t>(code)), static_cast<std::int32_t>(code));
   }
   if (code != platform::error::kSuccess) {
-    moved_stamp_.reset();
+    movedStamp_.reset();
     if (keepOnFailure) {
       Keep();
     } else {
       Discard();
     }
-    ThrowCannotCreate(project_path_);
+    ThrowCannotCreate(projectPath_);
   }
-  temporary_path_.clear();
+  temporaryPath_.clear();
 }
 
 void PendingSave::Keep() noexcept {
   if (file_) platform::Close(file_);
-  temporary_path_.clear();
+  temporaryPath_.clear();
 }
 
 }  // namespace kwt

@@ -20,13 +20,13 @@ namespace kwt {
 // operations, so every concrete store reads them the same way.
 class TCustomIniFile {
  public:
-  explicit TCustomIniFile(std::string fileName) : file_name_(std::move(fileName)) {}
+  explicit TCustomIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
   virtual ~TCustomIniFile() = default;
   TCustomIniFile(const TCustomIniFile&) = delete;
   TCustomIniFile& operator=(const TCustomIniFile&) = delete;
 
   // The path the store was created on, exactly as passed.
-  const std::string& FileName() const noexcept { return file_name_; }
+  const std::string& FileName() const noexcept { return fileName_; }
 
   // The value of the key in the section, or defaultValue when either is missing.
   virtual std::string ReadText(std::string_view section, std::string_view key,
@@ -45,7 +45,7 @@ class TCustomIniFile {
   TCustomIniFile& operator=(TCustomIniFile&&) = default;
 
  private:
-  std::string file_name_;
+  std::string fileName_;
 };
 
 // The folder a project file is saved in, held for a conversion, and the
@@ -82,12 +82,12 @@ class PendingSave {
   void Keep() noexcept;
 
   // Where the new text waits (for tests and diagnostics).
-  const std::string& TemporaryPath() const noexcept { return temporary_path_; }
+  const std::string& TemporaryPath() const noexcept { return temporaryPath_; }
   // What the new file could not take of the old one's permissions
   // (platform::CopyPermissions); 0 when all of it, or when there was none.
-  platform::PermissionParts PermissionsNotKept() const noexcept { return permissions_not_kept_; }
+  platform::PermissionParts PermissionsNotKept() const noexcept { return permissionsNotKept_; }
   // The new file's stamp just before Commit moved it; none before.
-  const std::optional<platform::FileStamp>& MovedStamp() const noexcept { return moved_stamp_; }
+  const std::optional<platform::FileStamp>& MovedStamp() const noexcept { return movedStamp_; }
 
  private:
   friend class TMemIniFile;
@@ -95,17 +95,17 @@ class PendingSave {
               platform::FileHandle file, const SaveFolder* in) noexcept;
   void Discard() noexcept;
 
-  std::string project_path_;    // As the store was created on: the one errors name.
-  std::string target_path_;     // The file to replace (a link followed).
-  std::string temporary_path_;  // Empty when nothing is pending.
+  std::string projectPath_;    // As the store was created on: the one errors name.
+  std::string targetPath_;     // The file to replace (a link followed).
+  std::string temporaryPath_;  // Empty when nothing is pending.
   platform::FileHandle file_;
   // The held folder both files are reached in, and their names there; null
   // for the paths above.
   const platform::HeldFolder* folder_ = nullptr;
-  std::string target_name_;
-  std::string temporary_name_;
-  platform::PermissionParts permissions_not_kept_ = 0;
-  std::optional<platform::FileStamp> moved_stamp_;
+  std::string targetName_;
+  std::string temporaryName_;
+  platform::PermissionParts permissionsNotKept_ = 0;
+  std::optional<platform::FileStamp> movedStamp_;
 };
 
 class TMemIniFile : public TCustomIniFile {

@@ -90,11 +90,11 @@ std::string FolderOf(const std::string& path) {
 
 // Windows tells a missing file (2) from a missing folder on the way (3); a
 // missing folder is what the user has to fix, so keep the difference.
-ErrorCode LastErrorFor(const std::string& system_path) {
+ErrorCode LastErrorFor(const std::string& systemPath) {
   const int code = errno;
   if (code == ENOENT) {
     struct stat info {};
-    if (::stat(FolderOf(system_path).c_str(), &info) != 0) return error::kPathNotFound;
+    if (::stat(FolderOf(systemPath).c_str(), &info) != 0) return error::kPathNotFound;
   }
   return FromErrno(code);
 }
@@ -109,10 +109,10 @@ struct SystemPlace {
   bool held = false;
 };
 
-SystemPlace PathPlace(std::string system_path) {
+SystemPlace PathPlace(std::string systemPath) {
   SystemPlace place;
-  place.name = system_path;
-  place.shown = std::move(system_path);
+  place.name = systemPath;
+  place.shown = std::move(systemPath);
   return place;
 }
 
@@ -303,13 +303,13 @@ std::optional<SystemPlace> PlaceIn(const HeldFolder& held, std::string_view name
   if (!held || name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos) {
     return std::nullopt;
   }
-  const auto system_name = SystemPath(name);
-  const auto system_folder = SystemPath(held.path);
-  if (!system_name || !system_folder) return std::nullopt;
+  const auto systemName = SystemPath(name);
+  const auto systemFolder = SystemPath(held.path);
+  if (!systemName || !systemFolder) return std::nullopt;
   SystemPlace place;
   place.dir = Descriptor(held.folder);
-  place.name = *system_name;
-  place.shown = *system_folder + *system_name;
+  place.name = *systemName;
+  place.shown = *systemFolder + *systemName;
   place.held = true;
   return place;
 }
@@ -317,17 +317,17 @@ std::optional<SystemPlace> PlaceIn(const HeldFolder& held, std::string_view name
 // The system's place for a Place; nullopt for a name it cannot have.
 std::optional<SystemPlace> ToSystem(const Place& place) {
   if (place.folder != nullptr) return PlaceIn(*place.folder, place.name);
-  const auto system_path = SystemPath(place.name);
-  if (!system_path) return std::nullopt;
-  return PathPlace(*system_path);
+  const auto systemPath = SystemPath(place.name);
+  if (!systemPath) return std::nullopt;
+  return PathPlace(*systemPath);
 }
 
 // Both places of one call, if they are alike (see Place).
 std::optional<std::pair<SystemPlace, SystemPlace>> ToSystem(const Place& from, const Place& to) {
-  auto system_from = ToSystem(from);
-  auto system_to = ToSystem(to);
-  if (from.folder != to.folder || !system_from || !system_to) return std::nullopt;
-  return std::pair{*std::move(system_from), *std::move(system_to)};
+  auto systemFrom = ToSystem(from);
+  auto systemTo = ToSystem(to);
+  if (from.folder != to.folder || !systemFrom || !systemTo) return std::nullopt;
+  return std::pair{*std::move(systemFrom), *std::move(systemTo)};
 }
 
 // Makes the names of the open folder (a file just created or moved there)
@@ -337,8 +337,8 @@ ErrorCode SyncOpenFolder(int folder, const std::string& shown) {
   return durable ? error::kSuccess : error::kNotDurable;
 }
 
-ErrorCode SyncFolder(const std::string& system_path) {
-  const std::string name = FolderOf(system_path);
+ErrorCode SyncFolder(const std::string& systemPath) {
+  const std::string name = FolderOf(systemPath);
   const int folder = System().open(PathPlace(name), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
   if (folder < 0) return error::kNotDurable;
   const ErrorCode code = SyncOpenFolder(folder, name);
@@ -439,8 +439,8 @@ ErrorCode OpenAt(const SystemPlace& place, Access access, std::uint32_t share, C
     // Between the open and the lock, the holder may have moved the file away
     // (it moves before it lets go): the file locked is then no longer the one
     // at path, and emptying it would empty whatever it has become.
-    struct stat at_path {};
-    if (StatAt(place, at_path, true) != 0 || at_path.st_dev != info.st_dev || at_path.st_ino != info.st_ino) {
+    struct stat atPath {};
+    if (StatAt(place, atPath, true) != 0 || atPath.st_dev != info.st_dev || atPath.st_ino != info.st_ino) {
       return error::kSharingViolation;
     }
   }
@@ -535,11 +535,11 @@ ErrorCode Close(FileHandle& file) {
 }
 
 bool IsFile(std::string_view path) {
-  const auto system_path = SystemPath(path);
-  if (!system_path || system_path->empty()) return false;
+  const auto systemPath = SystemPath(path);
+  if (!systemPath || systemPath->empty()) return false;
   struct stat info {};
   // A pipe is no file either: opening or reading it would wait for a writer.
-  return ::stat(system_path->c_str(), &info) == 0 && !S_ISDIR(info.st_mode) && !S_ISFIFO(info.st_mode);
+  return ::stat(systemPath->c_str(), &info) == 0 && !S_ISDIR(info.st_mode) && !S_ISFIFO(info.st_mode);
 }
 
 ErrorCode Delete(const Place& place) {
@@ -548,25 +548,25 @@ ErrorCode Delete(const Place& place) {
 }
 
 bool FolderIsWritable(std::string_view folder) {
-  const auto system_folder = SystemPath(folder);
-  if (!system_folder) return false;
-  return ::access(system_folder->empty() ? "." : system_folder->c_str(), W_OK | X_OK) == 0;
+  const auto systemFolder = SystemPath(folder);
+  if (!systemFolder) return false;
+  return ::access(systemFolder->empty() ? "." : systemFolder->c_str(), W_OK | X_OK) == 0;
 }
 
 FileKind KindOf(std::string_view path) {
-  const auto system_path = SystemPath(path);
-  if (!system_path || system_path->empty()) return FileKind::Missing;
+  const auto systemPath = SystemPath(path);
+  if (!systemPath || systemPath->empty()) return FileKind::Missing;
   struct stat info {};
-  if (::stat(system_path->c_str(), &info) != 0) return FileKind::Missing;
+  if (::stat(systemPath->c_str(), &info) != 0) return FileKind::Missing;
   if (S_ISREG(info.st_mode)) return FileKind::Regular;
   if (S_ISDIR(info.st_mode)) return FileKind::Directory;
   return FileKind::Other;
 }
 
 bool IsPlainFile(std::string_view path) {
-  const auto system_path = SystemPath(path);
+  const auto systemPath = SystemPath(path);
   struct stat info {};
-  return system_path && !system_path->empty() && ::lstat(system_path->c_str(), &info) == 0 &&
+  return systemPath && !systemPath->empty() && ::lstat(systemPath->c_str(), &info) == 0 &&
          S_ISREG(info.st_mode) && info.st_nlink == 1;
 }
 
@@ -598,11 +598,11 @@ ErrorCode StampOf(const Place& place, FileStamp& stamp) {
 }
 
 bool SameOwner(std::string_view first, std::string_view second) {
-  const auto a_path = SystemPath(first);
-  const auto b_path = SystemPath(second);
+  const auto aPath = SystemPath(first);
+  const auto bPath = SystemPath(second);
   struct stat a {};
   struct stat b {};
-  return a_path && b_path && ::lstat(a_path->c_str(), &a) == 0 && ::lstat(b_path->c_str(), &b) == 0 &&
+  return aPath && bPath && ::lstat(aPath->c_str(), &a) == 0 && ::lstat(bPath->c_str(), &b) == 0 &&
          a.st_uid == b.st_uid;
 }
 
@@ -614,17 +614,17 @@ ErrorCode RemoveWorkFile(const Place& place) {
 }
 
 ErrorCode Move(std::string_view from, std::string_view to) {
-  const auto system_from = SystemPath(from);
-  const auto system_to = SystemPath(to);
-  if (!system_from || !system_to) return error::kInvalidName;
+  const auto systemFrom = SystemPath(from);
+  const auto systemTo = SystemPath(to);
+  if (!systemFrom || !systemTo) return error::kInvalidName;
   struct stat info {};
-  if (::lstat(system_to->c_str(), &info) == 0) return error::kAlreadyExists;
-  const SystemPlace place_from = PathPlace(*system_from);
-  if (HeldByAnother(place_from)) return error::kSharingViolation;
+  if (::lstat(systemTo->c_str(), &info) == 0) return error::kAlreadyExists;
+  const SystemPlace placeFrom = PathPlace(*systemFrom);
+  if (HeldByAnother(placeFrom)) return error::kSharingViolation;
   // link + unlink would refuse an existing target atomically, but not every
   // file system links; the check above is what Windows' move promises.
-  const SystemPlace place_to = PathPlace(*system_to);
-  if (System().rename(place_from, place_to, false) != 0) return MoveErrorFor(place_from, place_to);
+  const SystemPlace placeTo = PathPlace(*systemTo);
+  if (System().rename(placeFrom, placeTo, false) != 0) return MoveErrorFor(placeFrom, placeTo);
   return error::kSuccess;
 }
 
@@ -634,11 +634,11 @@ ErrorCode Replace(const Place& from, const Place& to) {
 }
 
 ErrorCode CanReplaceIn(std::string_view path) {
-  const auto system_path = SystemPath(path);
-  if (!system_path) return error::kInvalidName;
+  const auto systemPath = SystemPath(path);
+  if (!systemPath) return error::kInvalidName;
   struct stat file {};
   struct stat folder {};
-  if (::lstat(system_path->c_str(), &file) != 0 || ::stat(FolderOf(*system_path).c_str(), &folder) != 0) {
+  if (::lstat(systemPath->c_str(), &file) != 0 || ::stat(FolderOf(*systemPath).c_str(), &folder) != 0) {
     return error::kSuccess;  // the move itself tells
   }
   const uid_t us = ::geteuid();
@@ -655,9 +655,9 @@ ErrorCode SyncFolderOf(const Place& place) {
 
 ErrorCode LockFolder(std::string_view folder, FileHandle& lock) {
   lock.reset(FileHandle::kInvalid);
-  const auto system_folder = SystemPath(folder);
-  if (!system_folder) return error::kInvalidName;
-  const std::string name = system_folder->empty() ? std::string(".") : *system_folder;
+  const auto systemFolder = SystemPath(folder);
+  if (!systemFolder) return error::kInvalidName;
+  const std::string name = systemFolder->empty() ? std::string(".") : *systemFolder;
   const int fd = System().open(PathPlace(name), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
   if (fd < 0) return errno == ENOENT ? error::kPathNotFound : LastError();
   FileHandle held;
@@ -692,10 +692,10 @@ ErrorCode DeleteHeld(FileHandle& held, const Place& place) {
 
 ErrorCode HoldFolder(std::string_view folder, HeldFolder& held) {
   held = HeldFolder();
-  const auto system_folder = SystemPath(folder);
-  if (!system_folder) return error::kInvalidName;
+  const auto systemFolder = SystemPath(folder);
+  if (!systemFolder) return error::kInvalidName;
   // A closing delimiter would make the system follow a final link after all.
-  std::string_view trimmed = *system_folder;
+  std::string_view trimmed = *systemFolder;
   while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.remove_suffix(1);
   const std::string name = trimmed.empty() ? std::string(".") : std::string(trimmed);
   const int fd = System().open(PathPlace(name), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, 0);
@@ -738,48 +738,48 @@ ErrorCode Copy(std::string_view from, std::string_view to) {
   FileHandle source;
   if (const ErrorCode code = Open(from, Access::Read, kShareRead, Creation::OpenExisting, source))
     return code;
-  const auto system_to = SystemPath(to);
-  if (!system_to) return error::kInvalidName;
-  const SystemPlace place_to = PathPlace(*system_to);
-  const int fd = System().open(place_to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return LastErrorFor(*system_to);
+  const auto systemTo = SystemPath(to);
+  if (!systemTo) return error::kInvalidName;
+  const SystemPlace placeTo = PathPlace(*systemTo);
+  const int fd = System().open(placeTo, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return LastErrorFor(*systemTo);
   FileHandle target;
   target.reset(fd);
   CopyPermissions(source, target);  // a copy of a private file stays private
   ErrorCode code = CopyContents(source, target);
   if (code == error::kSuccess) code = Close(target);
   // A half-written copy is worse than none.
-  if (code != error::kSuccess) (void)System().unlink(place_to);
+  if (code != error::kSuccess) (void)System().unlink(placeTo);
   return code;
 }
 
 bool SameFile(std::string_view first, std::string_view second) {
-  const auto system_first = SystemPath(first);
-  const auto system_second = SystemPath(second);
-  if (!system_first || !system_second || system_first->empty() || system_second->empty()) return false;
+  const auto systemFirst = SystemPath(first);
+  const auto systemSecond = SystemPath(second);
+  if (!systemFirst || !systemSecond || systemFirst->empty() || systemSecond->empty()) return false;
   struct stat a {};
   struct stat b {};
-  return ::stat(system_first->c_str(), &a) == 0 && ::stat(system_second->c_str(), &b) == 0 &&
+  return ::stat(systemFirst->c_str(), &a) == 0 && ::stat(systemSecond->c_str(), &b) == 0 &&
          a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 std::optional<std::string> LinkTarget(std::string_view path) {
-  const auto system_path = SystemPath(path);
-  if (!system_path) return std::nullopt;
+  const auto systemPath = SystemPath(path);
+  if (!systemPath) return std::nullopt;
   char buffer[PATH_MAX];
-  const ssize_t length = ::readlink(system_path->c_str(), buffer, sizeof buffer);
+  const ssize_t length = ::readlink(systemPath->c_str(), buffer, sizeof buffer);
   if (length <= 0 || static_cast<std::size_t>(length) >= sizeof buffer) return std::nullopt;
   return encoding::Utf8ToCp932(std::string_view(buffer, static_cast<std::size_t>(length)));
 }
 
 std::string ReplacementTarget(std::string_view path) {
-  const auto system_path = SystemPath(path);
+  const auto systemPath = SystemPath(path);
   struct stat info {};
-  if (!system_path || ::lstat(system_path->c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+  if (!systemPath || ::lstat(systemPath->c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
     return std::string(path);
   }
   char resolved[PATH_MAX];
-  if (::realpath(system_path->c_str(), resolved) == nullptr) return std::string(path);
+  if (::realpath(systemPath->c_str(), resolved) == nullptr) return std::string(path);
   return encoding::Utf8ToCp932(resolved).value_or(std::string(path));
 }
 
@@ -892,9 +892,9 @@ ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
                      std::vector<UnnamedEntry>& unnamed) {
   entries.clear();
   unnamed.clear();
-  const auto system_folder = SystemPath(folder);
-  if (!system_folder) return error::kInvalidName;
-  const std::string name = system_folder->empty() ? std::string(".") : *system_folder;
+  const auto systemFolder = SystemPath(folder);
+  if (!systemFolder) return error::kInvalidName;
+  const std::string name = systemFolder->empty() ? std::string(".") : *systemFolder;
   DIR* listing = nullptr;
   // opendir opens the folder as open does.
   do {
@@ -902,16 +902,16 @@ ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
   } while (listing == nullptr && errno == EINTR);
   if (listing == nullptr) return errno == ENOENT ? error::kPathNotFound : LastError();
   while (const dirent* entry = ::readdir(listing)) {
-    const std::string_view entry_name = entry->d_name;
-    if (entry_name == "." || entry_name == "..") continue;
+    const std::string_view entryName = entry->d_name;
+    if (entryName == "." || entryName == "..") continue;
     struct stat info {};
-    const std::string path = name + "/" + std::string(entry_name);
+    const std::string path = name + "/" + std::string(entryName);
     if (::lstat(path.c_str(), &info) != 0) continue;
-    auto cp932 = encoding::Utf8ToCp932(entry_name);
+    auto cp932 = encoding::Utf8ToCp932(entryName);
     // Only a name that converts back to the same bytes is the same name.
-    if (!cp932 || encoding::Cp932ToUtf8(*cp932) != std::optional<std::string>(std::string(entry_name))) {
+    if (!cp932 || encoding::Cp932ToUtf8(*cp932) != std::optional<std::string>(std::string(entryName))) {
       std::wstring wide;
-      for (const unsigned char byte : entry_name) wide.push_back(byte < 0x80 ? wchar_t{byte} : L'\uFFFD');
+      for (const unsigned char byte : entryName) wide.push_back(byte < 0x80 ? wchar_t{byte} : L'\uFFFD');
       unnamed.push_back({std::move(wide), S_ISDIR(info.st_mode), S_ISLNK(info.st_mode)});
       continue;
     }

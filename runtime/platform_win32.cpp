@@ -572,21 +572,21 @@ ErrorCode RemoveWorkFileByPath(std::string_view path) {
 }
 
 ErrorCode Move(std::string_view from, std::string_view to) {
-  const auto wide_from = WidePath(from);
+  const auto wideFrom = WidePath(from);
   const auto wide_to = WidePath(to);
-  if (!wide_from || !wide_to) return error::kInvalidName;
+  if (!wideFrom || !wide_to) return error::kInvalidName;
   return Retried([&] {
-    return System().move(*wide_from, *wide_to, to, MOVEFILE_COPY_ALLOWED) ? error::kSuccess : LastError();
+    return System().move(*wideFrom, *wide_to, to, MOVEFILE_COPY_ALLOWED) ? error::kSuccess : LastError();
   });
 }
 
 ErrorCode ReplaceByPath(std::string_view from, std::string_view to) {
-  const auto wide_from = WidePath(from);
+  const auto wideFrom = WidePath(from);
   const auto wide_to = WidePath(to);
-  if (!wide_from || !wide_to) return error::kInvalidName;
+  if (!wideFrom || !wide_to) return error::kInvalidName;
   const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
   return Retried(
-      [&] { return System().move(*wide_from, *wide_to, to, flags) ? error::kSuccess : LastError(); });
+      [&] { return System().move(*wideFrom, *wide_to, to, flags) ? error::kSuccess : LastError(); });
 }
 
 ErrorCode SyncFolderOf(const Place&) {
@@ -826,25 +826,25 @@ ErrorCode DeleteInHeld(const HeldFolder& held, std::string_view name) {
 }
 
 ErrorCode ReplaceInHeld(const HeldFolder& held, std::string_view from, std::string_view to) {
-  const auto wide_from = BareName(from);
+  const auto wideFrom = BareName(from);
   const auto wide_to = BareName(to);
-  if (!held || !wide_from || !wide_to) return error::kInvalidName;
-  return Retried([&] { return ReplaceInFolder(held, *wide_from, *wide_to); });
+  if (!held || !wideFrom || !wide_to) return error::kInvalidName;
+  return Retried([&] { return ReplaceInFolder(held, *wideFrom, *wide_to); });
 }
 
 // A file that may be deleted through its own handle moves or goes that way,
 // still held; any other is let go first, as ReplaceOwnByPath does.
 ErrorCode ReplaceOwnInHeld(const HeldFolder& held, FileHandle& file, std::string_view from,
                            std::string_view to) {
-  const auto wide_to = BareName(to);
-  if (!held || !BareName(from) || !wide_to) {
+  const auto wideTo = BareName(to);
+  if (!held || !BareName(from) || !wideTo) {
     (void)Close(file);
     return error::kInvalidName;
   }
   const std::string shown = held.path + std::string(to);
   if (file && (GrantedAccess(HandleOf(file)) & DELETE) != 0) {
     const ErrorCode code = Retried(
-        [&] { return System().renameByHandle(HandleOf(file), FolderOf(held), *wide_to, shown, true); });
+        [&] { return System().renameByHandle(HandleOf(file), FolderOf(held), *wideTo, shown, true); });
     (void)Close(file);
     return code;
   }
@@ -904,10 +904,10 @@ ErrorCode DeleteHeld(FileHandle& held, const Place& place) {
 }
 
 ErrorCode Copy(std::string_view from, std::string_view to) {
-  const auto wide_from = WidePath(from);
-  const auto wide_to = WidePath(to);
-  if (!wide_from || !wide_to) return error::kInvalidName;
-  return System().copy(*wide_from, *wide_to) ? error::kSuccess : LastError();
+  const auto wideFrom = WidePath(from);
+  const auto wideTo = WidePath(to);
+  if (!wideFrom || !wideTo) return error::kInvalidName;
+  return System().copy(*wideFrom, *wideTo) ? error::kSuccess : LastError();
 }
 
 namespace {
@@ -925,11 +925,11 @@ std::optional<BY_HANDLE_FILE_INFORMATION> IdentityOf(const std::wstring& path) {
 }  // namespace
 
 bool SameFile(std::string_view first, std::string_view second) {
-  const auto wide_first = WidePath(first);
-  const auto wide_second = WidePath(second);
-  if (!wide_first || !wide_second || wide_first->empty() || wide_second->empty()) return false;
-  const auto a = IdentityOf(*wide_first);
-  const auto b = IdentityOf(*wide_second);
+  const auto wideFirst = WidePath(first);
+  const auto wideSecond = WidePath(second);
+  if (!wideFirst || !wideSecond || wideFirst->empty() || wideSecond->empty()) return false;
+  const auto a = IdentityOf(*wideFirst);
+  const auto b = IdentityOf(*wideSecond);
   return a && b && a->dwVolumeSerialNumber == b->dwVolumeSerialNumber &&
          a->nFileIndexHigh == b->nFileIndexHigh && a->nFileIndexLow == b->nFileIndexLow;
 }

@@ -5,18 +5,18 @@
 
 namespace kwt::ui {
 
-ShortCut ShortCutOf(unsigned virtual_key, bool shift, bool ctrl, bool alt) {
-  ShortCut shortcut = static_cast<ShortCut>(virtual_key & 0xFF);
+ShortCut ShortCutOf(unsigned virtualKey, bool shift, bool ctrl, bool alt) {
+  ShortCut shortcut = static_cast<ShortCut>(virtualKey & 0xFF);
   if (shift) shortcut |= kShiftFlag;
   if (ctrl) shortcut |= kCtrlFlag;
   if (alt) shortcut |= kAltFlag;
   return shortcut;
 }
 
-std::string LinkedCaption(std::string_view button_caption, std::string_view button_name,
-                          std::string_view action_caption) {
-  if (button_caption.empty() || button_caption == button_name) return std::string(action_caption);
-  return std::string(button_caption);
+std::string LinkedCaption(std::string_view buttonCaption, std::string_view buttonName,
+                          std::string_view actionCaption) {
+  if (buttonCaption.empty() || buttonCaption == buttonName) return std::string(actionCaption);
+  return std::string(buttonCaption);
 }
 
 TAction::TAction(std::string caption, std::string hint, ShortCut shortcut)
@@ -36,7 +36,7 @@ TFileExit::TFileExit(frame::Application& application)
 
 void TFileExit::ExecuteTarget() {
   // No help file is set, so there is no help system to tell to quit.
-  if (frame::Form* main_form = application_.MainForm()) main_form->Close();
+  if (frame::Form* mainForm = application_.MainForm()) mainForm->Close();
 }
 
 TFileOpen::TFileOpen(frame::Application& application)
@@ -46,8 +46,8 @@ TFileOpen::TFileOpen(frame::Application& application)
 
 void TFileOpen::ExecuteTarget() {
   if (BeforeExecute) BeforeExecute(*this);
-  const HWND main_form = application_.MainForm() != nullptr ? application_.MainForm()->Handle() : nullptr;
-  if (dialog_.Execute(application_.Handle(), main_form) && OnAccept) OnAccept(*this);
+  const HWND mainForm = application_.MainForm() != nullptr ? application_.MainForm()->Handle() : nullptr;
+  if (dialog_.Execute(application_.Handle(), mainForm) && OnAccept) OnAccept(*this);
 }
 
 TAction* TActionList::FindShortCut(ShortCut shortcut) const {

@@ -27,12 +27,12 @@ inline constexpr ShortCut kNoShortCut = 0;
 // Ctrl+O: 16463.
 inline constexpr ShortCut kCtrlO = kCtrlFlag | 'O';
 
-ShortCut ShortCutOf(unsigned virtual_key, bool shift, bool ctrl, bool alt);
+ShortCut ShortCutOf(unsigned virtualKey, bool shift, bool ctrl, bool alt);
 
 // What a button linked to an action shows: the action's caption, unless the
 // button has a caption of its own that is not merely its name.
-std::string LinkedCaption(std::string_view button_caption, std::string_view button_name,
-                          std::string_view action_caption);
+std::string LinkedCaption(std::string_view buttonCaption, std::string_view buttonName,
+                          std::string_view actionCaption);
 
 class TAction {
  public:

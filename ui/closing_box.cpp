@@ -49,7 +49,7 @@ struct Box {
   std::wstring list;
   HICON icon = nullptr;
   FontPointer font;
-  WNDPROC ok_procedure = nullptr;
+  WNDPROC okProcedure = nullptr;
 };
 
 std::wstring WithCrLf(std::wstring_view text) {
@@ -100,7 +100,7 @@ LRESULT CALLBACK OkProcedure(HWND button, UINT message, WPARAM wparam, LPARAM lp
     CopyBox(GetParent(button), *box);
     return 0;
   }
-  return CallWindowProcW(box->ok_procedure, button, message, wparam, lparam);
+  return CallWindowProcW(box->okProcedure, button, message, wparam, lparam);
 }
 
 // The message font of the system, for dpi.
@@ -113,10 +113,10 @@ HFONT MessageFont(int dpi) {
   return CreateFontIndirectW(&face);
 }
 
-HWND Control(HWND dialog, const wchar_t* window_class, const std::wstring& text, DWORD style,
-             DWORD extended_style, int id, const RECT& place, HFONT font) {
+HWND Control(HWND dialog, const wchar_t* windowClass, const std::wstring& text, DWORD style,
+             DWORD extendedStyle, int id, const RECT& place, HFONT font) {
   const HWND control =
-      CreateWindowExW(extended_style, window_class, text.c_str(), WS_CHILD | WS_VISIBLE | style, place.left,
+      CreateWindowExW(extendedStyle, windowClass, text.c_str(), WS_CHILD | WS_VISIBLE | style, place.left,
                       place.top, place.right - place.left, place.bottom - place.top, dialog,
                       reinterpret_cast<HMENU>(id), GetModuleHandleW(nullptr), nullptr);
   if (control != nullptr) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -126,8 +126,8 @@ HWND Control(HWND dialog, const wchar_t* window_class, const std::wstring& text,
 // The counts' size, the list's line height and its longest line, in font.
 struct Measures {
   SIZE summary{0, 0};
-  int line_height = 0;
-  int longest_line = 0;
+  int lineHeight = 0;
+  int longestLine = 0;
   std::size_t lines = 0;
 };
 
@@ -142,7 +142,7 @@ Measures Measure(HWND dialog, const Box& box, HFONT font) {
   measures.summary = SIZE{bounds.right - bounds.left, bounds.bottom - bounds.top};
   TEXTMETRICW metrics{};
   GetTextMetricsW(dc.get(), &metrics);
-  measures.line_height = metrics.tmHeight;
+  measures.lineHeight = metrics.tmHeight;
   if (box.list.empty()) return measures;
   std::size_t start = 0;
   while (start <= box.list.size()) {
@@ -150,7 +150,7 @@ Measures Measure(HWND dialog, const Box& box, HFONT font) {
     if (end == std::wstring::npos) end = box.list.size();
     SIZE extent{0, 0};
     GetTextExtentPoint32W(dc.get(), box.list.c_str() + start, static_cast<int>(end - start), &extent);
-    measures.longest_line = std::max(measures.longest_line, static_cast<int>(extent.cx));
+    measures.longestLine = std::max(measures.longestLine, static_cast<int>(extent.cx));
     ++measures.lines;
     start = end + 2;
   }
@@ -167,48 +167,47 @@ void Lay(HWND dialog, Box& box) {
   const HFONT font = box.font ? box.font.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   const Measures measures = Measure(dialog, box, font);
 
-  const int icon_size = GetSystemMetrics(SM_CXICON);
+  const int iconSize = GetSystemMetrics(SM_CXICON);
   const int left = scale(kMargin);
-  const int text_left = left + icon_size + scale(kIconGap);
+  const int textLeft = left + iconSize + scale(kIconGap);
   const int top = scale(kMargin);
-  int content_width = measures.summary.cx;
-  int content_bottom = top + std::max(static_cast<int>(measures.summary.cy), icon_size);
+  int contentWidth = measures.summary.cx;
+  int contentBottom = top + std::max(static_cast<int>(measures.summary.cy), iconSize);
 
   const HWND icon = Control(dialog, L"STATIC", L"", SS_ICON, 0, kIconId,
-                            RECT{left, top, left + icon_size, top + icon_size}, font);
+                            RECT{left, top, left + iconSize, top + iconSize}, font);
   if (icon != nullptr) SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(box.icon), 0);
   Control(dialog, L"STATIC", box.summary, SS_LEFT | SS_NOPREFIX, 0, kSummaryId,
-          RECT{text_left, top, text_left + measures.summary.cx, top + measures.summary.cy}, font);
+          RECT{textLeft, top, textLeft + measures.summary.cx, top + measures.summary.cy}, font);
 
   if (!box.list.empty()) {
     const int edges = 2 * GetSystemMetrics(SM_CXEDGE);
     const bool vertical = measures.lines > kListLines;
     const int needed =
-        measures.longest_line + scale(kListPadding) + edges + (vertical ? GetSystemMetrics(SM_CXVSCROLL) : 0);
+        measures.longestLine + scale(kListPadding) + edges + (vertical ? GetSystemMetrics(SM_CXVSCROLL) : 0);
     const int narrowest = std::max(scale(kListMinWidth), static_cast<int>(measures.summary.cx));
     const int widest = std::max(scale(kListMaxWidth), narrowest);
     const int width = std::clamp(needed, narrowest, widest);
     const bool horizontal = needed > width;
-    const int height = static_cast<int>(std::min(measures.lines, kListLines)) * measures.line_height + edges +
+    const int height = static_cast<int>(std::min(measures.lines, kListLines)) * measures.lineHeight + edges +
                        (horizontal ? GetSystemMetrics(SM_CYHSCROLL) : 0);
-    const int list_top = content_bottom + scale(kListGap);
+    const int listTop = contentBottom + scale(kListGap);
     DWORD style = WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL;
     if (vertical) style |= WS_VSCROLL;
     if (horizontal) style |= WS_HSCROLL;
     Control(dialog, L"EDIT", box.list, style, WS_EX_CLIENTEDGE, kListId,
-            RECT{text_left, list_top, text_left + width, list_top + height}, font);
-    content_width = std::max(content_width, width);
-    content_bottom = list_top + height;
+            RECT{textLeft, listTop, textLeft + width, listTop + height}, font);
+    contentWidth = std::max(contentWidth, width);
+    contentBottom = listTop + height;
   }
 
-  const int client_width = std::max(text_left + content_width + left, scale(kButtonWidth) + 2 * left);
-  const int button_top = content_bottom + scale(kMargin);
-  const int button_left = (client_width - scale(kButtonWidth)) / 2;
+  const int clientWidth = std::max(textLeft + contentWidth + left, scale(kButtonWidth) + 2 * left);
+  const int buttonTop = contentBottom + scale(kMargin);
+  const int buttonLeft = (clientWidth - scale(kButtonWidth)) / 2;
   const HWND ok = Control(
       dialog, L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IDOK,
-      RECT{button_left, button_top, button_left + scale(kButtonWidth), button_top + scale(kButtonHeight)},
-      font);
-  const RECT client{0, 0, client_width, button_top + scale(kButtonHeight) + scale(kMargin)};
+      RECT{buttonLeft, buttonTop, buttonLeft + scale(kButtonWidth), buttonTop + scale(kButtonHeight)}, font);
+  const RECT client{0, 0, clientWidth, buttonTop + scale(kButtonHeight) + scale(kMargin)};
 
   const RECT outer = dpi::AdjustWindowRect(client, static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_STYLE)),
                                            static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_EXSTYLE)), dpi);
@@ -223,7 +222,7 @@ void Lay(HWND dialog, Box& box) {
   SetWindowPos(dialog, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
   if (ok == nullptr) return;
   SetWindowLongPtrW(ok, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&box));
-  box.ok_procedure =
+  box.okProcedure =
       reinterpret_cast<WNDPROC>(SetWindowLongPtrW(ok, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OkProcedure)));
   SetFocus(ok);
 }

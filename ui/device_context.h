@@ -61,8 +61,8 @@ inline ClientDC ClientDCOf(HWND window) noexcept {
 
 // A memory context compatible with compatible_with (null: the screen).
 using MemoryDC = UniqueDC<DeleteMemoryDC>;
-inline MemoryDC CompatibleMemoryDC(HDC compatible_with) noexcept {
-  return MemoryDC(CreateCompatibleDC(compatible_with), DeleteMemoryDC{});
+inline MemoryDC CompatibleMemoryDC(HDC compatibleWith) noexcept {
+  return MemoryDC(CreateCompatibleDC(compatibleWith), DeleteMemoryDC{});
 }
 
 // The context of one WM_PAINT, between BeginPaint and EndPaint.

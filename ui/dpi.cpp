@@ -33,8 +33,8 @@ layout::Box Scale(const layout::Box& box, int dpi) noexcept {
 }
 
 int System() noexcept {
-  static const auto get_dpi_for_system = User32Function<GetDpiForSystemFunction>("GetDpiForSystem");
-  if (get_dpi_for_system != nullptr) return static_cast<int>(get_dpi_for_system());
+  static const auto getDpiForSystem = User32Function<GetDpiForSystemFunction>("GetDpiForSystem");
+  if (getDpiForSystem != nullptr) return static_cast<int>(getDpiForSystem());
   const HDC screen = GetDC(nullptr);
   const int dots = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
   if (screen != nullptr) ReleaseDC(nullptr, screen);
@@ -42,28 +42,28 @@ int System() noexcept {
 }
 
 int OfWindow(HWND window) noexcept {
-  static const auto get_dpi_for_window = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
-  if (get_dpi_for_window != nullptr && window != nullptr) {
-    const UINT dots = get_dpi_for_window(window);
+  static const auto getDpiForWindow = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
+  if (getDpiForWindow != nullptr && window != nullptr) {
+    const UINT dots = getDpiForWindow(window);
     if (dots != 0) return static_cast<int>(dots);
   }
   return System();
 }
 
 void ScaleFrameOf(HWND window) noexcept {
-  static const auto enable_scaling =
+  static const auto enableScaling =
       User32Function<EnableNonClientDpiScalingFunction>("EnableNonClientDpiScaling");
-  if (enable_scaling != nullptr) enable_scaling(window);
+  if (enableScaling != nullptr) enableScaling(window);
 }
 
-RECT AdjustWindowRect(const RECT& client, DWORD style, DWORD extended_style, int dpi) noexcept {
-  static const auto adjust_for_dpi =
+RECT AdjustWindowRect(const RECT& client, DWORD style, DWORD extendedStyle, int dpi) noexcept {
+  static const auto adjustForDpi =
       User32Function<AdjustWindowRectExForDpiFunction>("AdjustWindowRectExForDpi");
   RECT bounds = client;
-  if (adjust_for_dpi != nullptr) {
-    adjust_for_dpi(&bounds, style, FALSE, extended_style, static_cast<UINT>(dpi));
+  if (adjustForDpi != nullptr) {
+    adjustForDpi(&bounds, style, FALSE, extendedStyle, static_cast<UINT>(dpi));
   } else {
-    AdjustWindowRectEx(&bounds, style, FALSE, extended_style);
+    AdjustWindowRectEx(&bounds, style, FALSE, extendedStyle);
   }
   return bounds;
 }

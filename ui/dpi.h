@@ -32,7 +32,7 @@ void ScaleFrameOf(HWND window) noexcept;
 // The outer rectangle of a window of the style whose client area is client,
 // with the frame and caption sizes of dpi. Without a DPI-aware variant the
 // system's own sizes are taken, which are then the only ones it draws.
-RECT AdjustWindowRect(const RECT& client, DWORD style, DWORD extended_style, int dpi) noexcept;
+RECT AdjustWindowRect(const RECT& client, DWORD style, DWORD extendedStyle, int dpi) noexcept;
 
 // Of the button pictures drawn for 100, 150 and 200 percent, the scale
 // (percent) nearest to dpi; a tie takes the smaller picture, which stays

@@ -55,10 +55,10 @@ std::vector<std::wstring> TakeDroppedNames(HDROP drop) {
   return names;
 }
 
-std::vector<std::wstring> CommandLineNames(const wchar_t* command_line) {
+std::vector<std::wstring> CommandLineNames(const wchar_t* commandLine) {
   std::vector<std::wstring> names;
   int count = 0;
-  wchar_t** arguments = CommandLineToArgvW(command_line, &count);
+  wchar_t** arguments = CommandLineToArgvW(commandLine, &count);
   if (arguments == nullptr) return names;
   for (int i = 1; i < count; ++i) {
     if (arguments[i][0] != L'\0') names.emplace_back(arguments[i]);
@@ -152,9 +152,9 @@ void RunTally::Add(std::string_view name, const ConversionResult& result) {
   switch (result.outcome) {
     case ConversionOutcome::Converted:
       ++converted_;
-      if (result.permissionsNotKept != 0) permissions_not_kept_.emplace_back(name);
+      if (result.permissionsNotKept != 0) permissionsNotKept_.emplace_back(name);
       break;
-    case ConversionOutcome::UpToDate: ++up_to_date_; break;
+    case ConversionOutcome::UpToDate: ++upToDate_; break;
     case ConversionOutcome::ProjectMissing: AddFailure(name, texts::kStatusFileMissing); break;
     case ConversionOutcome::NoRecords: AddFailure(name, texts::kStatusNoContents); break;
     case ConversionOutcome::Refused:
@@ -174,14 +174,14 @@ void RunTally::AddFailure(std::string_view name, std::string_view message) {
 }
 
 std::string RunTally::StatusText() const {
-  const std::size_t projects = converted_ + up_to_date_ + failures_.size();
+  const std::size_t projects = converted_ + upToDate_ + failures_.size();
   return texts::Format(AnyFailed() ? texts::kRunStatusFailedFormat : texts::kRunStatusSucceededFormat,
                        {Count(projects), Count(converted_)});
 }
 
 std::string RunTally::SummaryText() const {
   std::string text = texts::Format(texts::kRunConvertedFormat, Count(converted_));
-  text += '\n' + texts::Format(texts::kRunUpToDateFormat, Count(up_to_date_));
+  text += '\n' + texts::Format(texts::kRunUpToDateFormat, Count(upToDate_));
   text += '\n' + texts::Format(texts::kRunFailedFormat, Count(failures_.size()));
   text += '\n' + texts::Format(texts::kRunSkippedFormat, Count(skipped_));
   return text;
@@ -196,10 +196,10 @@ std::string RunTally::ListText() const {
       text += "\n  " + failure.message;
     }
   }
-  if (!permissions_not_kept_.empty()) {
+  if (!permissionsNotKept_.empty()) {
     if (!text.empty()) text += "\n\n";
     text += texts::kRunPermissionsNotKeptHeading;
-    for (const std::string& name : permissions_not_kept_) text += '\n' + name;
+    for (const std::string& name : permissionsNotKept_) text += '\n' + name;
   }
   return text;
 }

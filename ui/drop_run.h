@@ -23,7 +23,7 @@ std::vector<std::wstring> TakeDroppedNames(HDROP drop);
 // The names given on a command line as Windows passes them (quoted, split
 // by its rules), without the program's own name and without empty ones: the
 // names of a drop made at start.
-std::vector<std::wstring> CommandLineNames(const wchar_t* command_line);
+std::vector<std::wstring> CommandLineNames(const wchar_t* commandLine);
 
 // The one project file of a drop of one name (a name ending in ".kwj" that is
 // no folder and has a code page 932 form): the drop then converts exactly as
@@ -79,10 +79,10 @@ class RunTally {
     std::string message;
   };
   std::size_t converted_ = 0;
-  std::size_t up_to_date_ = 0;
+  std::size_t upToDate_ = 0;
   std::size_t skipped_ = 0;
   std::vector<Failure> failures_;
-  std::vector<std::string> permissions_not_kept_;
+  std::vector<std::string> permissionsNotKept_;
 };
 
 }  // namespace kwt::ui

@@ -95,27 +95,27 @@ std::int32_t TfrmMain::WindowMeasure::TextWidth(std::string_view text) {
 TfrmMain::TfrmMain(frame::Application& owner)
     : application_(owner),
       instance_(owner.Instance()),
-      form_class_(instance_, kWindowClassName, frame::WindowProcedure<TfrmMain, &TfrmMain::HandleMessage>,
-                  owner.Icon(), COLOR_BTNFACE),
-      group_box_class_(instance_, kGroupBoxClassName,
-                       frame::WindowProcedure<TfrmMain, &TfrmMain::HandleGroupBoxMessage>, nullptr,
-                       COLOR_BTNFACE),
+      formClass_(instance_, kWindowClassName, frame::WindowProcedure<TfrmMain, &TfrmMain::HandleMessage>,
+                 owner.Icon(), COLOR_BTNFACE),
+      groupBoxClass_(instance_, kGroupBoxClassName,
+                     frame::WindowProcedure<TfrmMain, &TfrmMain::HandleGroupBoxMessage>, nullptr,
+                     COLOR_BTNFACE),
       // The primary monitor's, where the window first shows; corrected at
       // creation when the window's own differs.
       dpi_(dpi::System()),
       font_(CreateWindowFont(dpi_)),
-      close_glyph_(PictureFor(instance_, kClosePicture, layout::kDoorPictureSize, 2, dpi_)),
-      open_glyph_(PictureFor(instance_, kOpenPicture, layout::kFolderPictureSize, 1, dpi_)),
-      file_exit1_(std::make_unique<TFileExit>(owner)),
-      file_open1_(std::make_unique<TFileOpen>(owner)),
+      closeGlyph_(PictureFor(instance_, kClosePicture, layout::kDoorPictureSize, 2, dpi_)),
+      openGlyph_(PictureFor(instance_, kOpenPicture, layout::kFolderPictureSize, 1, dpi_)),
+      fileExit1_(std::make_unique<TFileExit>(owner)),
+      fileOpen1_(std::make_unique<TFileOpen>(owner)),
       taskbar_(SystemTaskbarProgress(owner.Handle())),
       measure_(*this),
       converter_(*this) {
   if (!font_) throw Exception(frame::SystemErrorText(GetLastError()));
-  action_list1_.Add(*file_exit1_);
-  action_list1_.Add(*file_open1_);
-  file_open1_->BeforeExecute = [this](TAction& sender) { FileOpen1BeforeExecute(sender); };
-  file_open1_->OnAccept = [this](TAction& sender) { FileOpen1Accept(sender); };
+  actionList1_.Add(*fileExit1_);
+  actionList1_.Add(*fileOpen1_);
+  fileOpen1_->BeforeExecute = [this](TAction& sender) { FileOpen1BeforeExecute(sender); };
+  fileOpen1_->OnAccept = [this](TAction& sender) { FileOpen1Accept(sender); };
 
   const SIZE outer = OuterSize();
   const std::wstring caption = Cp932ToWideLossy(texts::kMainCaption);
@@ -138,59 +138,59 @@ SIZE TfrmMain::OuterSize(int dpi) const {
 }
 
 std::vector<HWND> TfrmMain::TabOrder() const {
-  return {static_text1_, btn_, txt1_, txt2_, edit1_, txt3_, bit_btn1_};
+  return {staticText1_, btn_, txt1_, txt2_, edit1_, txt3_, bitBtn1_};
 }
 
 // --- Creation -------------------------------------------------------------
 
-HWND TfrmMain::CreateControl(const wchar_t* window_class, std::string_view text, DWORD style,
-                             DWORD extended_style, int left, int top, int width, int height, HWND parent) {
+HWND TfrmMain::CreateControl(const wchar_t* windowClass, std::string_view text, DWORD style,
+                             DWORD extendedStyle, int left, int top, int width, int height, HWND parent) {
   const std::wstring wide = Cp932ToWideLossy(text);
   // Only the window's own group frame class takes the window object along.
-  void* const creation_data = window_class == kGroupBoxClassName ? this : nullptr;
+  void* const creationData = windowClass == kGroupBoxClassName ? this : nullptr;
   const layout::Box box = dpi::Scale(layout::Box{left, top, width, height}, dpi_);
-  const HWND control = CreateWindowExW(extended_style, window_class, wide.c_str(), style, box.left, box.top,
-                                       box.width, box.height, parent, nullptr, instance_, creation_data);
+  const HWND control = CreateWindowExW(extendedStyle, windowClass, wide.c_str(), style, box.left, box.top,
+                                       box.width, box.height, parent, nullptr, instance_, creationData);
   if (control != nullptr) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   return control;
 }
 
 bool TfrmMain::CreateControls() {
   using namespace layout;
-  group_box1_ =
+  groupBox1_ =
       CreateControl(kGroupBoxClassName, "", kChild | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT,
                     kGroupBox1.left, kGroupBox1.top, kGroupBox1.width, kGroupBox1.height, window_);
-  if (group_box1_ == nullptr) return false;
+  if (groupBox1_ == nullptr) return false;
   // Created in tab order, which is also their stacking order.
-  static_text1_ = CreateControl(L"STATIC", texts::kIntroText, kChild | SS_LEFT, 0, kStaticText1.left,
-                                kStaticText1.top, kStaticText1.width, kStaticText1.height, group_box1_);
-  const std::string btn_caption = LinkedCaption(texts::kExitCaption, kBtnName, file_exit1_->Caption());
-  btn_caption_ = Cp932ToWideLossy(btn_caption);
-  btn_ = CreateControl(L"BUTTON", AccessibleName(btn_caption, file_exit1_->Hint()),
+  staticText1_ = CreateControl(L"STATIC", texts::kIntroText, kChild | SS_LEFT, 0, kStaticText1.left,
+                               kStaticText1.top, kStaticText1.width, kStaticText1.height, groupBox1_);
+  const std::string btnCaption = LinkedCaption(texts::kExitCaption, kBtnName, fileExit1_->Caption());
+  btnCaption_ = Cp932ToWideLossy(btnCaption);
+  btn_ = CreateControl(L"BUTTON", AccessibleName(btnCaption, fileExit1_->Hint()),
                        kChild | WS_TABSTOP | BS_OWNERDRAW, 0, kBtn.left, kBtn.top, kBtn.width, kBtn.height,
-                       group_box1_);
+                       groupBox1_);
   txt1_ = CreateControl(L"STATIC", texts::kTargetLabel, kChild | SS_LEFT, 0, kTxt1.left, kTxt1.top,
-                        kTxt1.width, kTxt1.height, group_box1_);
+                        kTxt1.width, kTxt1.height, groupBox1_);
   txt2_ = CreateControl(L"STATIC", texts::kProgressLabel, kChild | SS_LEFT, 0, kTxt2.left, kTxt2.top,
-                        kTxt2.width, kTxt2.height, group_box1_);
+                        kTxt2.width, kTxt2.height, groupBox1_);
   edit1_ = CreateControl(L"EDIT", "", kChild | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL | ES_READONLY,
-                         WS_EX_CLIENTEDGE, kEdit1.left, kEdit1.top, kEdit1.width, kEdit1.height, group_box1_);
+                         WS_EX_CLIENTEDGE, kEdit1.left, kEdit1.top, kEdit1.width, kEdit1.height, groupBox1_);
   // Owner-drawn, so that a repaint and the immediate drawing of a new text
   // are one and the same routine.
   txt3_ = CreateControl(L"STATIC", "", kChild | SS_OWNERDRAW, 0, kTxt3.left, kTxt3.top, kTxt3.width,
-                        kTxt3.height, group_box1_);
-  const std::string open_caption = LinkedCaption("", kBitBtn1Name, file_open1_->Caption());
-  bit_btn1_caption_ = Cp932ToWideLossy(open_caption);
-  bit_btn1_ = CreateControl(L"BUTTON", AccessibleName(open_caption, file_open1_->Hint()),
-                            kChild | WS_TABSTOP | BS_OWNERDRAW, 0, kBitBtn1.left, kBitBtn1.top,
-                            kBitBtn1.width, kBitBtn1.height, group_box1_);
+                        kTxt3.height, groupBox1_);
+  const std::string openCaption = LinkedCaption("", kBitBtn1Name, fileOpen1_->Caption());
+  bitBtn1Caption_ = Cp932ToWideLossy(openCaption);
+  bitBtn1_ = CreateControl(L"BUTTON", AccessibleName(openCaption, fileOpen1_->Hint()),
+                           kChild | WS_TABSTOP | BS_OWNERDRAW, 0, kBitBtn1.left, kBitBtn1.top, kBitBtn1.width,
+                           kBitBtn1.height, groupBox1_);
   for (HWND control : TabOrder()) {
     if (control == nullptr) return false;
   }
-  Subclass(txt3_, StatusLineProc, status_line_procedure_);
-  for (HWND static_text : {static_text1_, txt1_, txt2_})
-    Subclass(static_text, StaticTextProc, static_text_procedure_);
-  FitToText(static_text1_);
+  Subclass(txt3_, StatusLineProc, statusLineProcedure_);
+  for (HWND staticText : {staticText1_, txt1_, txt2_})
+    Subclass(staticText, StaticTextProc, staticTextProcedure_);
+  FitToText(staticText1_);
   FitToText(txt1_);
   FitToText(txt2_);
   return true;
@@ -203,17 +203,17 @@ void TfrmMain::Subclass(HWND control, WNDPROC procedure, WNDPROC& original) {
       SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
 }
 
-void TfrmMain::FitToText(HWND static_text) {
-  const std::wstring text = ControlText(static_text);
+void TfrmMain::FitToText(HWND staticText) {
+  const std::wstring text = ControlText(staticText);
   RECT box{0, 0, 0, 0};
   {
-    const ClientDC dc = ClientDCOf(static_text);
+    const ClientDC dc = ClientDCOf(staticText);
     if (!dc) return;
     const Selected font(dc.get(), font_.get());
     DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &box, DT_CALCRECT | DT_EXPANDTABS);
   }
   const int padding = dpi::Scale(layout::kStaticTextPadding, dpi_);
-  SetWindowPos(static_text, nullptr, 0, 0, box.right - box.left + padding, box.bottom - box.top + padding,
+  SetWindowPos(staticText, nullptr, 0, 0, box.right - box.left + padding, box.bottom - box.top + padding,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -227,31 +227,31 @@ void TfrmMain::UseDpi(int dpi) {
   dpi_ = dpi;
   // The previous font lives until the end, after every control has let go of it.
   font_.swap(font);
-  close_glyph_ = std::move(close);
-  open_glyph_ = std::move(open);
+  closeGlyph_ = std::move(close);
+  openGlyph_ = std::move(open);
   // The status line's picture was drawn in the old font and size.
-  status_picture_.reset();
-  if (group_box1_ != nullptr) PlaceControls();
+  statusPicture_.reset();
+  if (groupBox1_ != nullptr) PlaceControls();
 }
 
 void TfrmMain::PlaceControls() {
   using namespace layout;
   const std::pair<HWND, Box> places[] = {
-      {group_box1_, kGroupBox1},
-      {static_text1_, kStaticText1},
+      {groupBox1_, kGroupBox1},
+      {staticText1_, kStaticText1},
       {btn_, kBtn},
       {txt1_, kTxt1},
       {txt2_, kTxt2},
       {edit1_, kEdit1},
       {txt3_, kTxt3},
-      {bit_btn1_, kBitBtn1},
+      {bitBtn1_, kBitBtn1},
   };
   for (const auto& [control, design] : places) {
     const Box box = dpi::Scale(design, dpi_);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     SetWindowPos(control, nullptr, box.left, box.top, box.width, box.height, SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  FitToText(static_text1_);
+  FitToText(staticText1_);
   FitToText(txt1_);
   FitToText(txt2_);
   // Everything repaints in the new font and size, the status line (which
@@ -297,10 +297,10 @@ LRESULT CALLBACK TfrmMain::StatusLineProc(HWND window, UINT message, WPARAM wpar
 
 LRESULT TfrmMain::HandleStatusLineMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(status_wide_.size());
+    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(statusWide_.size());
     case WM_GETTEXT: {
       if (wparam == 0) return 0;
-      const std::size_t copied = status_wide_.copy(reinterpret_cast<wchar_t*>(lparam), wparam - 1);
+      const std::size_t copied = statusWide_.copy(reinterpret_cast<wchar_t*>(lparam), wparam - 1);
       reinterpret_cast<wchar_t*>(lparam)[copied] = L'\0';
       return static_cast<LRESULT>(copied);
     }
@@ -311,16 +311,16 @@ LRESULT TfrmMain::HandleStatusLineMessage(UINT message, WPARAM wparam, LPARAM lp
     }
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-      status_focused_ = message == WM_SETFOCUS;
+      statusFocused_ = message == WM_SETFOCUS;
       InvalidateRect(txt3_, nullptr, FALSE);
-      return CallWindowProcW(status_line_procedure_, txt3_, message, wparam, lparam);
+      return CallWindowProcW(statusLineProcedure_, txt3_, message, wparam, lparam);
     case WM_NCDESTROY: {
-      const WNDPROC original = status_line_procedure_;
+      const WNDPROC original = statusLineProcedure_;
       SetWindowLongPtrW(txt3_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
       SetWindowLongPtrW(txt3_, GWLP_USERDATA, 0);
       return CallWindowProcW(original, txt3_, message, wparam, lparam);
     }
-    default: return CallWindowProcW(status_line_procedure_, txt3_, message, wparam, lparam);
+    default: return CallWindowProcW(statusLineProcedure_, txt3_, message, wparam, lparam);
   }
 }
 
@@ -332,7 +332,7 @@ LRESULT CALLBACK TfrmMain::StaticTextProc(HWND window, UINT message, WPARAM wpar
 }
 
 LRESULT TfrmMain::HandleStaticTextMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  const WNDPROC original = static_text_procedure_;
+  const WNDPROC original = staticTextProcedure_;
   if (message == WM_NCDESTROY) {
     SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
     SetWindowLongPtrW(window, GWLP_USERDATA, 0);
@@ -445,7 +445,7 @@ LRESULT TfrmMain::OnGetDpiScaledSize(WPARAM wparam, SIZE& size) {
 LRESULT TfrmMain::OnActivate(WPARAM wparam) {
   if (LOWORD(wparam) == WA_INACTIVE) {
     const HWND focus = GetFocus();
-    if (focus != nullptr && IsChild(window_, focus)) last_focus_ = focus;
+    if (focus != nullptr && IsChild(window_, focus)) lastFocus_ = focus;
     return 0;
   }
   if (HIWORD(wparam) == 0) OnSetFocus();  // not minimised
@@ -455,9 +455,9 @@ LRESULT TfrmMain::OnActivate(WPARAM wparam) {
 LRESULT TfrmMain::OnSetFocus() {
   // The window itself never keeps the focus: it goes to the control that
   // had it last, at first to the first control that Tab reaches.
-  const bool remembered = last_focus_ != nullptr && IsWindow(last_focus_) && IsWindowVisible(last_focus_) &&
-                          IsWindowEnabled(last_focus_);
-  const HWND target = remembered ? last_focus_ : FirstTabStop();
+  const bool remembered = lastFocus_ != nullptr && IsWindow(lastFocus_) && IsWindowVisible(lastFocus_) &&
+                          IsWindowEnabled(lastFocus_);
+  const HWND target = remembered ? lastFocus_ : FirstTabStop();
   if (target != nullptr) SetFocus(target);
   return 0;
 }
@@ -472,10 +472,10 @@ LRESULT TfrmMain::OnDrawItem(const DRAWITEMSTRUCT& item) {
   if (item.hwndItem == txt3_) {
     ShowStatusOn(item.hDC, true);
   } else if (item.hwndItem == btn_) {
-    PaintPictureButton(item, close_glyph_.get(), btn_caption_, font_.get(),
+    PaintPictureButton(item, closeGlyph_.get(), btnCaption_, font_.get(),
                        dpi::Scale(layout::kGlyphSpacing, dpi_), dpi::Scale(layout::kFocusInset, dpi_));
-  } else if (item.hwndItem == bit_btn1_) {
-    PaintPictureButton(item, open_glyph_.get(), bit_btn1_caption_, font_.get(),
+  } else if (item.hwndItem == bitBtn1_) {
+    PaintPictureButton(item, openGlyph_.get(), bitBtn1Caption_, font_.get(),
                        dpi::Scale(layout::kGlyphSpacing, dpi_), dpi::Scale(layout::kFocusInset, dpi_));
   } else {
     return FALSE;
@@ -513,7 +513,7 @@ bool TfrmMain::PreviewKey(const MSG& message) {
     case WM_SYSKEYDOWN: {
       const auto key = static_cast<unsigned>(message.wParam);
       const ShortCut shortcut = ShortCutOf(key, KeyDown(VK_SHIFT), KeyDown(VK_CONTROL), KeyDown(VK_MENU));
-      if (TAction* action = action_list1_.FindShortCut(shortcut)) {
+      if (TAction* action = actionList1_.FindShortCut(shortcut)) {
         action->Execute();
         return true;
       }
@@ -559,7 +559,7 @@ bool TfrmMain::AccessKey(wchar_t character) {
   const auto upper = [](wchar_t c) {
     return static_cast<wchar_t>(reinterpret_cast<ULONG_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(c))));
   };
-  for (HWND button : {btn_, bit_btn1_}) {
+  for (HWND button : {btn_, bitBtn1_}) {
     const std::wstring& caption = CaptionOf(button);
     const std::size_t marker = caption.find(L'&');
     if (marker == std::wstring::npos || marker + 1 >= caption.size()) continue;
@@ -572,7 +572,7 @@ bool TfrmMain::AccessKey(wchar_t character) {
   return false;
 }
 
-void TfrmMain::MoveFocus(bool forward, bool tab_stops_only) {
+void TfrmMain::MoveFocus(bool forward, bool tabStopsOnly) {
   const std::vector<HWND> order = TabOrder();
   const auto found = std::find(order.begin(), order.end(), GetFocus());
   std::optional<std::size_t> current;
@@ -580,7 +580,7 @@ void TfrmMain::MoveFocus(bool forward, bool tab_stops_only) {
   const auto next = NextInRing(order.size(), current, forward, [&](std::size_t index) {
     const HWND control = order[index];
     if (!IsWindowVisible(control) || !IsWindowEnabled(control)) return false;
-    return !tab_stops_only || (GetWindowLongPtrW(control, GWL_STYLE) & WS_TABSTOP) != 0;
+    return !tabStopsOnly || (GetWindowLongPtrW(control, GWL_STYLE) & WS_TABSTOP) != 0;
   });
   if (next) FocusByKeyboard(order[*next]);
 }
@@ -612,8 +612,8 @@ void TfrmMain::ClickButton(HWND button) {
     // The close kind closes the window that holds the button, without the
     // exit action.
     Close();
-  } else if (button == bit_btn1_) {
-    file_open1_->Execute();
+  } else if (button == bitBtn1_) {
+    fileOpen1_->Execute();
   }
 }
 
@@ -625,8 +625,8 @@ void TfrmMain::Close() {
 }
 
 std::optional<std::string> TfrmMain::HintOf(HWND window) const {
-  if (window == btn_) return file_exit1_->Hint();
-  if (window == bit_btn1_) return file_open1_->Hint();
+  if (window == btn_) return fileExit1_->Hint();
+  if (window == bitBtn1_) return fileOpen1_->Hint();
   if (window == window_ || IsChild(window_, window)) return std::string();
   return std::nullopt;
 }
@@ -637,17 +637,17 @@ void TfrmMain::SetStatus(std::string_view text) {
   if (converting_) {
     AnswerSentMessages();
   }
-  if (text == status_text_) return;
-  status_text_ = text;
-  status_wide_ = Cp932ToWideLossy(text);
+  if (text == statusText_) return;
+  statusText_ = text;
+  statusWide_ = Cp932ToWideLossy(text);
   DrawStatusLine();
 }
 
 void TfrmMain::DrawStatusLine() {
   // The same picture serves the line's repaints, so a later repaint (after
   // the window was covered, say) shows exactly this; nothing needs marking.
-  if (status_dc_ != nullptr) {
-    ShowStatusOn(status_dc_, false);
+  if (statusDc_ != nullptr) {
+    ShowStatusOn(statusDc_, false);
     return;
   }
   const ClientDC dc = ClientDCOf(txt3_);
@@ -658,20 +658,20 @@ void TfrmMain::ShowStatusOn(HDC dc, bool whole) {
   RECT bounds{};
   GetClientRect(txt3_, &bounds);
   const SIZE size{bounds.right, bounds.bottom};
-  if (status_picture_ == nullptr || status_picture_->Font() != font_.get() ||
-      status_picture_->Size().cx != size.cx || status_picture_->Size().cy != size.cy) {
-    status_picture_ = StatusLinePicture::Create(dc, size, font_.get());
+  if (statusPicture_ == nullptr || statusPicture_->Font() != font_.get() ||
+      statusPicture_->Size().cx != size.cx || statusPicture_->Size().cy != size.cy) {
+    statusPicture_ = StatusLinePicture::Create(dc, size, font_.get());
     whole = true;
   }
-  if (status_picture_ == nullptr) {
-    PaintStatusLine(dc, bounds, status_wide_, font_.get());
+  if (statusPicture_ == nullptr) {
+    PaintStatusLine(dc, bounds, statusWide_, font_.get());
     return;
   }
-  const RECT changed = status_picture_->Compose(status_wide_);
+  const RECT changed = statusPicture_->Compose(statusWide_);
   // A focus mark crosses every part of the line: the whole line again, then
   // the mark.
-  status_picture_->CopyTo(dc, whole || status_focused_ ? bounds : changed);
-  if (status_focused_) DrawFocusMark(dc, txt3_);
+  statusPicture_->CopyTo(dc, whole || statusFocused_ ? bounds : changed);
+  if (statusFocused_) DrawFocusMark(dc, txt3_);
 }
 
 void TfrmMain::AnswerSentMessages() {
@@ -680,12 +680,12 @@ void TfrmMain::AnswerSentMessages() {
   // messages, the user's input among them, stay queued for afterwards.
   constexpr ULONGLONG kInterval = 100;
   const ULONGLONG now = GetTickCount64();
-  if (now - last_answered_ < kInterval) return;
-  last_answered_ = now;
+  if (now - lastAnswered_ < kInterval) return;
+  lastAnswered_ = now;
   MSG message;
   PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
   // The whole line again, in case the system took part of it away meanwhile.
-  if (status_dc_ != nullptr) ShowStatusOn(status_dc_, true);
+  if (statusDc_ != nullptr) ShowStatusOn(statusDc_, true);
 }
 
 void TfrmMain::SetTarget(std::string_view text) {
@@ -703,14 +703,14 @@ std::int32_t TfrmMain::TargetWidth() {
 
 class TfrmMain::Converting {
  public:
-  Converting(TfrmMain& form, HDC status_dc) noexcept : form_(form) {
+  Converting(TfrmMain& form, HDC statusDc) noexcept : form_(form) {
     form_.converting_ = true;
-    form_.status_dc_ = status_dc;
-    form_.last_answered_ = GetTickCount64();
+    form_.statusDc_ = statusDc;
+    form_.lastAnswered_ = GetTickCount64();
   }
   ~Converting() {
     form_.converting_ = false;
-    form_.status_dc_ = nullptr;
+    form_.statusDc_ = nullptr;
     // A run's button stays for its box.
     if (!form_.running_) form_.ClearProgress();
   }
@@ -721,12 +721,12 @@ class TfrmMain::Converting {
   TfrmMain& form_;
 };
 
-void TfrmMain::Convert(std::string_view project_path) {
+void TfrmMain::Convert(std::string_view projectPath) {
   // The line's device context is held for the whole conversion: fetching it
   // for each record would cost more than drawing the record's number.
-  const ClientDC status_dc = ClientDCOf(txt3_);
-  const Converting converting(*this, status_dc.get());
-  converter_.Convert(project_path);
+  const ClientDC statusDc = ClientDCOf(txt3_);
+  const Converting converting(*this, statusDc.get());
+  converter_.Convert(projectPath);
 }
 
 // --- Dropped files and folders --------------------------------------------
@@ -735,7 +735,7 @@ LRESULT TfrmMain::OnDropFiles(HDROP drop) {
   std::vector<std::wstring> names = TakeDroppedNames(drop);
   // A drop without names (its list unreadable here) converts nothing.
   if (names.empty()) return 0;
-  pending_drops_.push_back(std::move(names));
+  pendingDrops_.push_back(std::move(names));
   TakeDrops();
   return 0;
 }
@@ -743,7 +743,7 @@ LRESULT TfrmMain::OnDropFiles(HDROP drop) {
 LRESULT TfrmMain::OnEnable(WPARAM wparam) {
   // A box or the open dialog has closed: a drop made meanwhile is taken now,
   // through the loop, after whatever the closing box's owner still does.
-  if (wparam != FALSE && !pending_drops_.empty()) PostMessageW(window_, kTakeDrops, 0, 0);
+  if (wparam != FALSE && !pendingDrops_.empty()) PostMessageW(window_, kTakeDrops, 0, 0);
   return 0;
 }
 
@@ -751,16 +751,16 @@ void TfrmMain::TakeDrops() {
   // A drop that comes during a conversion or a run (only another program's
   // message reaches the window then), or while a box or the dialog is open,
   // waits for the window to be idle again, like the user's other input.
-  if (converting_ || running_ || closing_ || !IsWindowEnabled(window_) || pending_drops_.empty()) return;
-  const std::vector<std::wstring> names = std::move(pending_drops_.front());
-  pending_drops_.pop_front();
+  if (converting_ || running_ || closing_ || !IsWindowEnabled(window_) || pendingDrops_.empty()) return;
+  const std::vector<std::wstring> names = std::move(pendingDrops_.front());
+  pendingDrops_.pop_front();
   ConvertDropped(names);
-  if (!pending_drops_.empty()) PostMessageW(window_, kTakeDrops, 0, 0);
+  if (!pendingDrops_.empty()) PostMessageW(window_, kTakeDrops, 0, 0);
 }
 
 void TfrmMain::DropAtStart(std::vector<std::wstring> names) {
   if (names.empty()) return;
-  pending_drops_.push_back(std::move(names));
+  pendingDrops_.push_back(std::move(names));
   PostMessageW(window_, kTakeDrops, 0, 0);
 }
 
@@ -783,7 +783,7 @@ class TfrmMain::Running {
     // A close asked for meanwhile takes effect now; otherwise the next drop.
     if (form_.closing_) {
       form_.application_.RequestEnd();
-    } else if (!form_.pending_drops_.empty()) {
+    } else if (!form_.pendingDrops_.empty()) {
       PostMessageW(form_.window_, kTakeDrops, 0, 0);
     }
   }
@@ -800,8 +800,8 @@ void TfrmMain::RunDropped(const std::vector<std::wstring>& names) {
   {
     // One conversion's arrangements hold for the whole run: posted input
     // waits, sent messages are answered, the status line draws at once.
-    const ClientDC status_dc = ClientDCOf(txt3_);
-    const Converting converting(*this, status_dc.get());
+    const ClientDC statusDc = ClientDCOf(txt3_);
+    const Converting converting(*this, statusDc.get());
     const std::vector<RunItem> items = PlanRun(names, [this] { AnswerSentMessages(); });
     const auto projects = static_cast<std::size_t>(std::count_if(
         items.begin(), items.end(), [](const RunItem& item) { return item.kind == RunItem::Kind::Project; }));
@@ -830,16 +830,16 @@ void TfrmMain::RunDropped(const std::vector<std::wstring>& names) {
 }
 
 void TfrmMain::ShowRunPosition(std::size_t project, std::size_t projects) {
-  if (designed_caption_.empty()) designed_caption_ = Cp932ToWideLossy(frame::WindowText(window_));
-  const std::wstring caption = designed_caption_ + kRunPositionSeparator + std::to_wstring(project) + L'/' +
+  if (designedCaption_.empty()) designedCaption_ = Cp932ToWideLossy(frame::WindowText(window_));
+  const std::wstring caption = designedCaption_ + kRunPositionSeparator + std::to_wstring(project) + L'/' +
                                std::to_wstring(projects) + kRunPositionEnd;
   SetWindowTextW(window_, caption.c_str());
 }
 
 void TfrmMain::RestoreCaption() {
-  if (designed_caption_.empty()) return;
-  SetWindowTextW(window_, designed_caption_.c_str());
-  designed_caption_.clear();
+  if (designedCaption_.empty()) return;
+  SetWindowTextW(window_, designedCaption_.c_str());
+  designedCaption_.clear();
 }
 
 // --- The taskbar button ----------------------------------------------------
@@ -848,13 +848,13 @@ void TfrmMain::ShowProgress(std::uint64_t done, std::uint64_t total) {
   if (total == 0) return;
   // A million records would otherwise be a million calls to the taskbar.
   const std::uint64_t thousandths = std::min(done, total) * 1000 / total;
-  if (!progress_shown_) {
+  if (!progressShown_) {
     taskbar_->SetState(TaskbarState::Normal);
-    progress_shown_ = true;
-  } else if (thousandths == progress_thousandths_ && done != 0 && done < total) {
+    progressShown_ = true;
+  } else if (thousandths == progressThousandths_ && done != 0 && done < total) {
     return;
   }
-  progress_thousandths_ = thousandths;
+  progressThousandths_ = thousandths;
   taskbar_->SetValue(std::min(done, total), total);
 }
 
@@ -862,13 +862,13 @@ void TfrmMain::ShowFailedRun(std::uint64_t projects) {
   const std::uint64_t total = std::max<std::uint64_t>(projects, 1);
   taskbar_->SetState(TaskbarState::Error);
   taskbar_->SetValue(total, total);
-  progress_shown_ = true;
+  progressShown_ = true;
 }
 
 void TfrmMain::ClearProgress() {
-  if (!progress_shown_) return;
+  if (!progressShown_) return;
   taskbar_->SetState(TaskbarState::None);
-  progress_shown_ = false;
+  progressShown_ = false;
 }
 
 void TfrmMain::RecordsDone(std::int32_t done, std::int32_t count) {
@@ -878,11 +878,11 @@ void TfrmMain::RecordsDone(std::int32_t done, std::int32_t count) {
 }
 
 void TfrmMain::FileOpen1BeforeExecute(TAction&) {
-  file_open1_->Dialog().SetInitialDir(ContainingDirectory(platform::ExecutablePath()));
+  fileOpen1_->Dialog().SetInitialDir(ContainingDirectory(platform::ExecutablePath()));
 }
 
 void TfrmMain::FileOpen1Accept(TAction&) {
-  const std::string path = file_open1_->Dialog().FileName();
+  const std::string path = fileOpen1_->Dialog().FileName();
   Convert(path);
 }
 

@@ -59,7 +59,7 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   std::int32_t TargetWidth() override;
 
   // The conversion driver, on the accepted project file.
-  void Convert(std::string_view project_path);
+  void Convert(std::string_view projectPath);
   // The open action's handlers: the initial folder is the executable's
   // folder; an accepted name is converted.
   void FileOpen1BeforeExecute(TAction& sender);
@@ -78,16 +78,16 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   void UseTaskbar(std::unique_ptr<TaskbarProgress> taskbar) { taskbar_ = std::move(taskbar); }
 
   // The controls, in the order the window declares them.
-  HWND GroupBox1() const noexcept { return group_box1_; }
-  HWND StaticText1() const noexcept { return static_text1_; }
+  HWND GroupBox1() const noexcept { return groupBox1_; }
+  HWND StaticText1() const noexcept { return staticText1_; }
   HWND Btn() const noexcept { return btn_; }
   HWND Txt1() const noexcept { return txt1_; }
   HWND Txt2() const noexcept { return txt2_; }
   HWND Edit1() const noexcept { return edit1_; }
   HWND Txt3() const noexcept { return txt3_; }
-  HWND BitBtn1() const noexcept { return bit_btn1_; }
-  TFileExit& FileExit1() noexcept { return *file_exit1_; }
-  TFileOpen& FileOpen1() noexcept { return *file_open1_; }
+  HWND BitBtn1() const noexcept { return bitBtn1_; }
+  TFileExit& FileExit1() noexcept { return *fileExit1_; }
+  TFileOpen& FileOpen1() noexcept { return *fileOpen1_; }
   HFONT Font() const noexcept { return font_.get(); }
   // The dots per inch that the window is drawn for now.
   int Dpi() const noexcept { return dpi_; }
@@ -167,10 +167,10 @@ class TfrmMain final : public frame::Form, public ConversionFace {
 
   bool CreateControls();
   // left, top, width and height are the design's, at 96 dpi.
-  HWND CreateControl(const wchar_t* window_class, std::string_view text, DWORD style, DWORD extended_style,
+  HWND CreateControl(const wchar_t* windowClass, std::string_view text, DWORD style, DWORD extendedStyle,
                      int left, int top, int width, int height, HWND parent);
   // Sizes a static text to its text plus the padding, keeping its position.
-  void FitToText(HWND static_text);
+  void FitToText(HWND staticText);
   // The outer size that gives the design's client area at dpi.
   SIZE OuterSize(int dpi) const;
   SIZE OuterSize() const { return OuterSize(dpi_); }
@@ -184,76 +184,76 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   // Focus moves by keys; moving into the target box selects its text.
   bool DialogKey(unsigned key);
   bool AccessKey(wchar_t character);
-  void MoveFocus(bool forward, bool tab_stops_only);
+  void MoveFocus(bool forward, bool tabStopsOnly);
   void FocusByKeyboard(HWND control);
   HWND FirstTabStop() const;
   // The caption a button draws; its window text is its name for screen readers.
   const std::wstring& CaptionOf(HWND button) const noexcept {
-    return button == btn_ ? btn_caption_ : bit_btn1_caption_;
+    return button == btn_ ? btnCaption_ : bitBtn1Caption_;
   }
   bool IsButton(HWND window) const noexcept {
-    return window != nullptr && (window == btn_ || window == bit_btn1_);
+    return window != nullptr && (window == btn_ || window == bitBtn1_);
   }
 
   frame::Application& application_;
   HINSTANCE instance_;
-  frame::WindowClass form_class_;
-  frame::WindowClass group_box_class_;
+  frame::WindowClass formClass_;
+  frame::WindowClass groupBoxClass_;
   int dpi_;
   struct FontDeleter {
     void operator()(HFONT font) const noexcept { DeleteObject(font); }
   };
   using FontPointer = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
   FontPointer font_;
-  std::unique_ptr<Glyph> close_glyph_;
-  std::unique_ptr<Glyph> open_glyph_;
+  std::unique_ptr<Glyph> closeGlyph_;
+  std::unique_ptr<Glyph> openGlyph_;
 
   HWND window_ = nullptr;
-  HWND group_box1_ = nullptr;
-  HWND static_text1_ = nullptr;
+  HWND groupBox1_ = nullptr;
+  HWND staticText1_ = nullptr;
   HWND btn_ = nullptr;
   HWND txt1_ = nullptr;
   HWND txt2_ = nullptr;
   HWND edit1_ = nullptr;
   HWND txt3_ = nullptr;
-  HWND bit_btn1_ = nullptr;
+  HWND bitBtn1_ = nullptr;
 
-  TActionList action_list1_;
-  std::unique_ptr<TFileExit> file_exit1_;
-  std::unique_ptr<TFileOpen> file_open1_;
+  TActionList actionList1_;
+  std::unique_ptr<TFileExit> fileExit1_;
+  std::unique_ptr<TFileOpen> fileOpen1_;
 
   // The control that had the focus when the window was last deactivated.
-  HWND last_focus_ = nullptr;
+  HWND lastFocus_ = nullptr;
   // The status line's text. It lives here rather than in the system's copy
   // of the window text, whose every change is a trip to the window server
   // that would cost more than drawing the line: the line answers for its
   // text from here.
-  std::string status_text_;
-  std::wstring status_wide_;
-  std::unique_ptr<StatusLinePicture> status_picture_;
-  bool status_focused_ = false;
-  WNDPROC status_line_procedure_ = nullptr;
-  WNDPROC static_text_procedure_ = nullptr;
-  std::wstring btn_caption_;
-  std::wstring bit_btn1_caption_;
+  std::string statusText_;
+  std::wstring statusWide_;
+  std::unique_ptr<StatusLinePicture> statusPicture_;
+  bool statusFocused_ = false;
+  WNDPROC statusLineProcedure_ = nullptr;
+  WNDPROC staticTextProcedure_ = nullptr;
+  std::wstring btnCaption_;
+  std::wstring bitBtn1Caption_;
   // Set during a conversion: the line's device context, held for it, and
   // when sent messages were last handled.
   bool converting_ = false;
-  HDC status_dc_ = nullptr;
-  ULONGLONG last_answered_ = 0;
+  HDC statusDc_ = nullptr;
+  ULONGLONG lastAnswered_ = 0;
   // Drops that wait for the window to be idle, each drop's names as given.
-  std::deque<std::vector<std::wstring>> pending_drops_;
+  std::deque<std::vector<std::wstring>> pendingDrops_;
   // Set for a run of dropped names, from its first project to its box's end.
   bool running_ = false;
   // The window was asked to close: no waiting drop is taken any more.
   bool closing_ = false;
   // The caption before a run changed it; empty when it is unchanged.
-  std::wstring designed_caption_;
+  std::wstring designedCaption_;
   std::unique_ptr<TaskbarProgress> taskbar_;
   // The records of the pass under way, read when the pass shows its target.
   // What the button shows: whether anything, and the thousandths drawn.
-  bool progress_shown_ = false;
-  std::uint64_t progress_thousandths_ = 0;
+  bool progressShown_ = false;
+  std::uint64_t progressThousandths_ = 0;
   WindowMeasure measure_;
   Converter converter_;
 };

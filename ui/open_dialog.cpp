@@ -23,13 +23,13 @@ RECT MonitorOf(HWND window) {
 
 // Moves the dialog as soon as it has been laid out. The monitor travels in
 // the dialog's custom data and is kept in the hook window's user slot.
-UINT_PTR CALLBACK PlacementHook(HWND hook_window, UINT message, WPARAM, LPARAM lparam) {
+UINT_PTR CALLBACK PlacementHook(HWND hookWindow, UINT message, WPARAM, LPARAM lparam) {
   if (message == WM_INITDIALOG) {
     const auto* options = reinterpret_cast<const OPENFILENAMEW*>(lparam);
-    SetWindowLongPtrW(hook_window, DWLP_USER, options->lCustData);
+    SetWindowLongPtrW(hookWindow, DWLP_USER, options->lCustData);
   } else if (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lparam)->code == CDN_INITDONE) {
-    const auto* monitor = reinterpret_cast<const RECT*>(GetWindowLongPtrW(hook_window, DWLP_USER));
-    const HWND dialog = GetParent(hook_window);
+    const auto* monitor = reinterpret_cast<const RECT*>(GetWindowLongPtrW(hookWindow, DWLP_USER));
+    const HWND dialog = GetParent(hookWindow);
     RECT bounds{};
     if (monitor != nullptr && GetWindowRect(dialog, &bounds)) {
       const POINT origin =
@@ -93,9 +93,9 @@ DWORD TOpenDialog::Flags() {
 
 bool TOpenDialog::Execute(HWND owner, HWND fallback) {
   const std::wstring filter = DialogFilter(filter_);
-  const std::wstring initial_dir = Cp932ToWideLossy(initial_dir_);
+  const std::wstring initialDir = Cp932ToWideLossy(initialDir_);
   std::array<wchar_t, kFileNameBufferBytes> buffer{};
-  const std::wstring name = Cp932ToWideLossy(CutToWholeCharacters(file_name_, kFileNameBufferBytes - 1));
+  const std::wstring name = Cp932ToWideLossy(CutToWholeCharacters(fileName_, kFileNameBufferBytes - 1));
   name.copy(buffer.data(), std::min(name.size(), buffer.size() - 1));
 
   const HWND active = GetActiveWindow();
@@ -105,10 +105,10 @@ bool TOpenDialog::Execute(HWND owner, HWND fallback) {
   options.lStructSize = sizeof(options);
   options.hwndOwner = owner;
   options.lpstrFilter = filter.c_str();
-  options.nFilterIndex = filter_index_;
+  options.nFilterIndex = filterIndex_;
   options.lpstrFile = buffer.data();
   options.nMaxFile = static_cast<DWORD>(buffer.size());
-  options.lpstrInitialDir = initial_dir.empty() ? nullptr : initial_dir.c_str();
+  options.lpstrInitialDir = initialDir.empty() ? nullptr : initialDir.c_str();
   options.Flags = Flags();
   options.lpfnHook = PlacementHook;
   options.lCustData = reinterpret_cast<LPARAM>(&monitor);
@@ -123,8 +123,8 @@ bool TOpenDialog::Execute(HWND owner, HWND fallback) {
   // the byte-string core; like a name too long for the buffer, it is not taken.
   const std::optional<std::string> chosen = encoding::WideToCp932(buffer.data());
   if (!chosen || chosen->size() >= kFileNameBufferBytes) return false;
-  file_name_ = *chosen;
-  filter_index_ = options.nFilterIndex;
+  fileName_ = *chosen;
+  filterIndex_ = options.nFilterIndex;
   return true;
 }
 

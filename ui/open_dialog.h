@@ -40,9 +40,9 @@ class TOpenDialog {
   // included, both ways.
   static constexpr std::size_t kFileNameBufferBytes = 260;
 
-  const std::string& FileName() const noexcept { return file_name_; }
-  const std::string& InitialDir() const noexcept { return initial_dir_; }
-  void SetInitialDir(std::string_view dir) { initial_dir_ = InitialDirValue(dir); }
+  const std::string& FileName() const noexcept { return fileName_; }
+  const std::string& InitialDir() const noexcept { return initialDir_; }
+  void SetInitialDir(std::string_view dir) { initialDir_ = InitialDirValue(dir); }
   const std::string& Filter() const noexcept { return filter_; }
   void SetFilter(std::string_view filter) { filter_ = filter; }
 
@@ -60,11 +60,11 @@ class TOpenDialog {
   bool Execute(HWND owner, HWND fallback);
 
  private:
-  std::string file_name_;
-  std::string initial_dir_;
+  std::string fileName_;
+  std::string initialDir_;
   std::string filter_;
   // The filter chosen last time, offered again next time.
-  DWORD filter_index_ = 1;
+  DWORD filterIndex_ = 1;
 };
 
 }  // namespace kwt::ui

@@ -51,18 +51,18 @@ Glyph::~Glyph() {
 void Glyph::Draw(HDC target, int left, int top, bool enabled) const {
   const MemoryDC memory = CompatibleMemoryDC(target);
   const Selected picture(memory.get(), bitmap_);
-  const int source_left = !enabled && count_ > 1 ? size_ : 0;
-  TransparentBlt(target, left, top, size_, size_, memory.get(), source_left, 0, size_, size_, transparent_);
+  const int sourceLeft = !enabled && count_ > 1 ? size_ : 0;
+  TransparentBlt(target, left, top, size_, size_, memory.get(), sourceLeft, 0, size_, size_, transparent_);
 }
 
-void PaintGroupFrame(HDC dc, const RECT& bounds, int frame_top) {
+void PaintGroupFrame(HDC dc, const RECT& bounds, int frameTop) {
   RECT frame = bounds;
-  frame.top += frame_top;
+  frame.top += frameTop;
   DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
 }
 
 void PaintStatusLine(HDC dc, const RECT& bounds, std::wstring_view text, HFONT font) {
-  Selected selected_font(dc, font);
+  Selected selectedFont(dc, font);
   FillRect(dc, &bounds, GetSysColorBrush(COLOR_BTNFACE));
   SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
   SetBkMode(dc, TRANSPARENT);
@@ -72,7 +72,7 @@ void PaintStatusLine(HDC dc, const RECT& bounds, std::wstring_view text, HFONT f
 }
 
 void PaintPictureButton(const DRAWITEMSTRUCT& item, const Glyph* glyph, std::wstring_view caption, HFONT font,
-                        int spacing, int focus_inset) {
+                        int spacing, int focusInset) {
   const HDC dc = item.hDC;
   RECT bounds = item.rcItem;
   const bool pushed = (item.itemState & ODS_SELECTED) != 0;
@@ -86,18 +86,18 @@ void PaintPictureButton(const DRAWITEMSTRUCT& item, const Glyph* glyph, std::wst
     // picture; on the close button the face's top and bottom rows are clear
     // of the door at every size.
     RECT focus = face;
-    InflateRect(&focus, -focus_inset, 0);
+    InflateRect(&focus, -focusInset, 0);
     DrawFocusRect(dc, &focus);
   }
 
-  Selected selected_font(dc, font);
-  const int text_length = static_cast<int>(caption.size());
-  RECT text_box{0, 0, 0, 0};
-  if (text_length > 0) DrawTextW(dc, caption.data(), text_length, &text_box, DT_CALCRECT | DT_SINGLELINE);
-  const int glyph_size = glyph != nullptr ? glyph->Size() : 0;
-  const int text_width = text_box.right - text_box.left;
-  const int gap = glyph_size > 0 && text_width > 0 ? spacing : 0;
-  const int total = glyph_size + gap + text_width;
+  Selected selectedFont(dc, font);
+  const int textLength = static_cast<int>(caption.size());
+  RECT textBox{0, 0, 0, 0};
+  if (textLength > 0) DrawTextW(dc, caption.data(), textLength, &textBox, DT_CALCRECT | DT_SINGLELINE);
+  const int glyphSize = glyph != nullptr ? glyph->Size() : 0;
+  const int textWidth = textBox.right - textBox.left;
+  const int gap = glyphSize > 0 && textWidth > 0 ? spacing : 0;
+  const int total = glyphSize + gap + textWidth;
   const int shift = pushed ? 1 : 0;
   const int width = bounds.right - bounds.left;
   const int height = bounds.bottom - bounds.top;
@@ -112,7 +112,7 @@ void PaintPictureButton(const DRAWITEMSTRUCT& item, const Glyph* glyph, std::wst
     // of its front flap (two pixels), and pushed it moves down but not
     // across. A picture that fits is drawn as it always was.
     const RECT& ink = glyph->Ink();
-    const int top = bounds.top + (height - glyph_size) / 2 + shift;
+    const int top = bounds.top + (height - glyphSize) / 2 + shift;
     const int x = Within(left + ink.left, ink.right - ink.left, face.left, face.right) - ink.left;
     const int y = Within(top + ink.top, ink.bottom - ink.top, face.top, face.bottom) - ink.top;
     const int saved = SaveDC(dc);
@@ -120,15 +120,15 @@ void PaintPictureButton(const DRAWITEMSTRUCT& item, const Glyph* glyph, std::wst
     glyph->Draw(dc, x, y, enabled);
     RestoreDC(dc, saved);
   }
-  if (text_width > 0) {
-    const int text_height = text_box.bottom - text_box.top;
-    RECT area{left + glyph_size + gap, bounds.top + (height - text_height) / 2 + shift, 0, 0};
-    area.right = area.left + text_width;
-    area.bottom = area.top + text_height;
+  if (textWidth > 0) {
+    const int textHeight = textBox.bottom - textBox.top;
+    RECT area{left + glyphSize + gap, bounds.top + (height - textHeight) / 2 + shift, 0, 0};
+    area.right = area.left + textWidth;
+    area.bottom = area.top + textHeight;
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
     // The access key is always underlined, whatever the keyboard cues.
-    DrawTextW(dc, caption.data(), text_length, &area, DT_SINGLELINE);
+    DrawTextW(dc, caption.data(), textLength, &area, DT_SINGLELINE);
   }
 }
 

@@ -36,7 +36,7 @@ class Glyph {
 
 // The etched frame over the whole rectangle, its top edge frame_top below
 // the rectangle's top.
-void PaintGroupFrame(HDC dc, const RECT& bounds, int frame_top);
+void PaintGroupFrame(HDC dc, const RECT& bounds, int frameTop);
 
 // The status line: its rectangle filled with the button face and the text
 // drawn centred at its top in the window-text colour.
@@ -48,6 +48,6 @@ void PaintStatusLine(HDC dc, const RECT& bounds, std::wstring_view text, HFONT f
 // the focus rectangle runs along the face's top and bottom, focus_inset in
 // from its sides, beneath the picture and caption.
 void PaintPictureButton(const DRAWITEMSTRUCT& item, const Glyph* glyph, std::wstring_view caption, HFONT font,
-                        int spacing, int focus_inset);
+                        int spacing, int focusInset);
 
 }  // namespace kwt::ui

@@ -18,13 +18,13 @@ std::unique_ptr<StatusLinePicture> StatusLinePicture::Create(HDC reference, SIZE
 
 StatusLinePicture::StatusLinePicture(SIZE size, HFONT font, MemoryDC memory, HBITMAP bitmap)
     : size_(size), font_(font), memory_(std::move(memory)), bitmap_(bitmap) {
-  original_bitmap_ = SelectObject(memory_.get(), bitmap_);
-  original_font_ = SelectObject(memory_.get(), font_);
+  originalBitmap_ = SelectObject(memory_.get(), bitmap_);
+  originalFont_ = SelectObject(memory_.get(), font_);
 }
 
 StatusLinePicture::~StatusLinePicture() {
-  SelectObject(memory_.get(), original_font_);
-  SelectObject(memory_.get(), original_bitmap_);
+  SelectObject(memory_.get(), originalFont_);
+  SelectObject(memory_.get(), originalBitmap_);
   DeleteObject(bitmap_);
 }
 
@@ -45,31 +45,31 @@ RECT StatusLinePicture::ComposeWhole(std::wstring_view text) {
   PaintStatusLine(memory_.get(), whole, text, font_);
   composed_ = true;
   shown_.assign(text);
-  shown_plain_ = false;
-  if (advances_add_up_ && IsPlain(text)) {
+  shownPlain_ = false;
+  if (advancesAddUp_ && IsPlain(text)) {
     int width = 0;
     for (const wchar_t character : text) width += GlyphOf(character).advance;
     SIZE extent{0, 0};
     GetTextExtentPoint32W(memory_.get(), text.data(), static_cast<int>(text.size()), &extent);
     // A font that kerns, say, places its glyphs other than by their own
     // advances; then only whole draws are exact.
-    if (extent.cx != width) advances_add_up_ = false;
-    shown_plain_ = advances_add_up_ && width <= size_.cx;
-    shown_width_ = width;
+    if (extent.cx != width) advancesAddUp_ = false;
+    shownPlain_ = advancesAddUp_ && width <= size_.cx;
+    shownWidth_ = width;
   }
   return whole;
 }
 
 bool StatusLinePicture::ComposeTail(std::wstring_view text, RECT& changed) {
-  if (!shown_plain_ || !advances_add_up_ || !IsPlain(text)) return false;
+  if (!shownPlain_ || !advancesAddUp_ || !IsPlain(text)) return false;
   const std::size_t kept = static_cast<std::size_t>(
       std::mismatch(shown_.begin(), shown_.end(), text.begin(), text.end()).first - shown_.begin());
   if (kept == 0 || GlyphOf(shown_[kept - 1]).spills) return false;
-  int cut = (size_.cx - shown_width_) / 2;  // where a centred draw starts the text
+  int cut = (size_.cx - shownWidth_) / 2;  // where a centred draw starts the text
   for (std::size_t i = 0; i < kept; ++i) cut += GlyphOf(shown_[i]).advance;
   // The tail must be as wide as the one it replaces: a wider or narrower text
   // is centred elsewhere, and every glyph moves.
-  const auto tail_width = [&](std::wstring_view tail, int& width) {
+  const auto tailWidth = [&](std::wstring_view tail, int& width) {
     width = 0;
     for (const wchar_t character : tail) {
       const Glyph& glyph = GlyphOf(character);
@@ -78,20 +78,19 @@ bool StatusLinePicture::ComposeTail(std::wstring_view text, RECT& changed) {
     }
     return true;
   };
-  int old_width = 0;
-  int new_width = 0;
-  const std::wstring_view new_tail = text.substr(kept);
-  if (!tail_width(std::wstring_view(shown_).substr(kept), old_width) || !tail_width(new_tail, new_width) ||
-      old_width != new_width) {
+  int oldWidth = 0;
+  int newWidth = 0;
+  const std::wstring_view newTail = text.substr(kept);
+  if (!tailWidth(std::wstring_view(shown_).substr(kept), oldWidth) || !tailWidth(newTail, newWidth) ||
+      oldWidth != newWidth) {
     return false;
   }
-  changed = RECT{cut, 0, cut + old_width, size_.cy};
+  changed = RECT{cut, 0, cut + oldWidth, size_.cy};
   // The same fill and glyphs as a full draw, only over the tail's cells.
   FillRect(memory_.get(), &changed, GetSysColorBrush(COLOR_BTNFACE));
   SetTextColor(memory_.get(), GetSysColor(COLOR_WINDOWTEXT));
   SetBkMode(memory_.get(), TRANSPARENT);
-  ExtTextOutW(memory_.get(), cut, 0, 0, nullptr, new_tail.data(), static_cast<UINT>(new_tail.size()),
-              nullptr);
+  ExtTextOutW(memory_.get(), cut, 0, 0, nullptr, newTail.data(), static_cast<UINT>(newTail.size()), nullptr);
   shown_.assign(text);
   return true;
 }

@@ -60,19 +60,19 @@ class StatusLinePicture {
   HFONT font_;
   MemoryDC memory_;
   HBITMAP bitmap_ = nullptr;
-  HGDIOBJ original_bitmap_ = nullptr;
-  HGDIOBJ original_font_ = nullptr;
+  HGDIOBJ originalBitmap_ = nullptr;
+  HGDIOBJ originalFont_ = nullptr;
   std::unordered_map<wchar_t, Glyph> glyphs_;
   // The character metrics of the font are trusted only while the width of
   // every whole text drawn equals the sum of its characters' advances.
-  bool advances_add_up_ = true;
+  bool advancesAddUp_ = true;
 
   // What the picture shows: nothing before the first text; the text, and
   // when it is plain, how wide it is.
   bool composed_ = false;
   std::wstring shown_;
-  bool shown_plain_ = false;
-  int shown_width_ = 0;
+  bool shownPlain_ = false;
+  int shownWidth_ = 0;
 };
 
 }  // namespace kwt::ui

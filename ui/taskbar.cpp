@@ -20,7 +20,7 @@ class SystemTaskbar final : public TaskbarProgress {
   explicit SystemTaskbar(HWND window) : window_(window) {}
   ~SystemTaskbar() override {
     if (list_ != nullptr) list_->Release();
-    if (com_started_) CoUninitialize();
+    if (comStarted_) CoUninitialize();
   }
   SystemTaskbar(const SystemTaskbar&) = delete;
   SystemTaskbar& operator=(const SystemTaskbar&) = delete;
@@ -47,10 +47,10 @@ class SystemTaskbar final : public TaskbarProgress {
 
  private:
   void Connect() {
-    if (!com_started_) {
+    if (!comStarted_) {
       // S_FALSE (already started on this thread) is balanced too; another
       // apartment kind started by someone else still serves, unbalanced.
-      com_started_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+      comStarted_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     }
     ITaskbarList3* list = nullptr;
     if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
@@ -66,7 +66,7 @@ class SystemTaskbar final : public TaskbarProgress {
   }
 
   HWND window_;
-  bool com_started_ = false;
+  bool comStarted_ = false;
   ITaskbarList3* list_ = nullptr;
   TaskbarState state_ = TaskbarState::None;
   std::uint64_t done_ = 0;

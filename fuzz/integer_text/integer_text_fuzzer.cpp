@@ -50,10 +50,10 @@ std::optional<std::int32_t> Model(std::string_view text) {
   if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
   std::string_view rest = text.substr(at);
 
-  const bool hex_letter = !rest.empty() && (rest[0] == '$' || rest[0] == 'x' || rest[0] == 'X');
-  const bool hex_zero = rest.size() >= 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X');
-  if (hex_letter || hex_zero) {
-    rest.remove_prefix(hex_letter ? 1 : 2);
+  const bool hexLetter = !rest.empty() && (rest[0] == '$' || rest[0] == 'x' || rest[0] == 'X');
+  const bool hexZero = rest.size() >= 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X');
+  if (hexLetter || hexZero) {
+    rest.remove_prefix(hexLetter ? 1 : 2);
     if (rest.empty()) return std::nullopt;
     for (const char byte : rest) {
       if (!IsHexDigit(byte)) return std::nullopt;

@@ -138,11 +138,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const PathStyle style = (flags & 1) != 0 ? PathStyle::Posix : PathStyle::Windows;
   const bool uneven = (flags & 2) != 0;
   const LeadByteSet leads = (flags & 4) != 0 ? LeadByteSet::None() : LeadByteSet::CodePage932();
-  const std::int32_t max_width = static_cast<std::int32_t>(data[1]) - 16;
+  const std::int32_t maxWidth = static_cast<std::int32_t>(data[1]) - 16;
   const std::string_view path = kwt::fuzz::AsText(data + 2, size - 2);
 
   CheckClasses(path, leads);
   CheckSplitting(path, style);
-  CheckShortening(path, style, uneven, max_width);
+  CheckShortening(path, style, uneven, maxWidth);
   return 0;
 }

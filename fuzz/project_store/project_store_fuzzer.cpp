@@ -111,14 +111,14 @@ std::string Fold(std::string_view name, bool caseSensitive) {
 // The last matching section and, in it, the last matching key line; -1 when none.
 std::pair<std::ptrdiff_t, std::ptrdiff_t> ModelFind(const Content& content, std::string_view section,
                                                     std::string_view key, bool caseSensitive) {
-  const std::string wanted_section = Fold(section, caseSensitive);
-  const std::string wanted_key = Fold(key, caseSensitive);
+  const std::string wantedSection = Fold(section, caseSensitive);
+  const std::string wantedKey = Fold(key, caseSensitive);
   for (std::size_t i = content.size(); i-- > 0;) {
-    if (Fold(content[i].name, caseSensitive) != wanted_section) continue;
+    if (Fold(content[i].name, caseSensitive) != wantedSection) continue;
     const auto& lines = content[i].lines;
     for (std::size_t j = lines.size(); j-- > 0;) {
       const std::size_t equals = lines[j].find('=');
-      if (equals != std::string::npos && Fold(lines[j].substr(0, equals), caseSensitive) == wanted_key) {
+      if (equals != std::string::npos && Fold(lines[j].substr(0, equals), caseSensitive) == wantedKey) {
         return {static_cast<std::ptrdiff_t>(i), static_cast<std::ptrdiff_t>(j)};
       }
     }
@@ -265,9 +265,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     KWT_FUZZ_CHECK(Snapshot(store) == content);
     const std::string written = store.SavedText();
     KWT_FUZZ_CHECK(written == ModelSave(content));
-    const kwt::TMemIniFile written_back = kwt::TMemIniFile::FromText("project.kwj", written);
-    KWT_FUZZ_CHECK(Snapshot(written_back) == content);
-    KWT_FUZZ_CHECK(written_back.SavedText() == written);
+    const kwt::TMemIniFile writtenBack = kwt::TMemIniFile::FromText("project.kwj", written);
+    KWT_FUZZ_CHECK(Snapshot(writtenBack) == content);
+    KWT_FUZZ_CHECK(writtenBack.SavedText() == written);
   }
   CheckLookups(store, content, false);
   return 0;

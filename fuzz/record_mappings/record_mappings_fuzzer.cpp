@@ -94,11 +94,11 @@ std::array<std::uint8_t, To> Expected(const std::array<std::uint8_t, From>& from
 }
 
 void CheckShortStringCopy(Bytes& input) {
-  const std::size_t destination_size = input.Next();
-  const std::size_t source_size = input.Next();
+  const std::size_t destinationSize = input.Next();
+  const std::size_t sourceSize = input.Next();
   const std::size_t capacity = input.Next();
-  std::vector<std::uint8_t> destination(destination_size);
-  std::vector<std::uint8_t> source(source_size);
+  std::vector<std::uint8_t> destination(destinationSize);
+  std::vector<std::uint8_t> source(sourceSize);
   for (auto& byte : destination) byte = input.Next();
   for (auto& byte : source) byte = input.Next();
   std::vector<std::uint8_t> expected = destination;
@@ -116,35 +116,35 @@ void CheckShortStringCopy(Bytes& input) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Bytes input(data, size);
-  auto old_record = std::make_unique<ContentRecord102>();
-  auto middle_record = std::make_unique<ContentRecord103>();
-  auto mapped_103 = std::make_unique<ContentRecord103>();
-  auto mapped_140 = std::make_unique<ContentRecord140>();
-  input.Fill(old_record->bytes);
-  input.Fill(middle_record->bytes);
-  input.Fill(mapped_103->bytes);
-  input.Fill(mapped_140->bytes);
-  const auto previous_103 = mapped_103->bytes;
-  const auto previous_140 = mapped_140->bytes;
+  auto oldRecord = std::make_unique<ContentRecord102>();
+  auto middleRecord = std::make_unique<ContentRecord103>();
+  auto mapped103 = std::make_unique<ContentRecord103>();
+  auto mapped140 = std::make_unique<ContentRecord140>();
+  input.Fill(oldRecord->bytes);
+  input.Fill(middleRecord->bytes);
+  input.Fill(mapped103->bytes);
+  input.Fill(mapped140->bytes);
+  const auto previous103 = mapped103->bytes;
+  const auto previous140 = mapped140->bytes;
 
-  kwt::MapTo103(*old_record, *mapped_103);
-  KWT_FUZZ_CHECK(mapped_103->bytes == Expected(old_record->bytes, previous_103, k102To103));
+  kwt::MapTo103(*oldRecord, *mapped103);
+  KWT_FUZZ_CHECK(mapped103->bytes == Expected(oldRecord->bytes, previous103, k102To103));
 
-  kwt::MapTo140(*middle_record, *mapped_140);
-  KWT_FUZZ_CHECK(mapped_140->bytes == Expected(middle_record->bytes, previous_140, k103To140));
+  kwt::MapTo140(*middleRecord, *mapped140);
+  KWT_FUZZ_CHECK(mapped140->bytes == Expected(middleRecord->bytes, previous140, k103To140));
 
   // The conversion's own chain: a record mapped to 103 maps on to 140.
-  const auto before_chain = mapped_140->bytes;
-  kwt::MapTo140(*mapped_103, *mapped_140);
-  KWT_FUZZ_CHECK(mapped_140->bytes == Expected(mapped_103->bytes, before_chain, k103To140));
+  const auto beforeChain = mapped140->bytes;
+  kwt::MapTo140(*mapped103, *mapped140);
+  KWT_FUZZ_CHECK(mapped140->bytes == Expected(mapped103->bytes, beforeChain, k103To140));
 
   // The sources are read only.
   Bytes again(data, size);
-  std::array<std::uint8_t, ContentRecord102::kSize> old_copy;
-  std::array<std::uint8_t, ContentRecord103::kSize> middle_copy;
-  again.Fill(old_copy);
-  again.Fill(middle_copy);
-  KWT_FUZZ_CHECK(old_record->bytes == old_copy && middle_record->bytes == middle_copy);
+  std::array<std::uint8_t, ContentRecord102::kSize> oldCopy;
+  std::array<std::uint8_t, ContentRecord103::kSize> middleCopy;
+  again.Fill(oldCopy);
+  again.Fill(middleCopy);
+  KWT_FUZZ_CHECK(oldRecord->bytes == oldCopy && middleRecord->bytes == middleCopy);
 
   CheckShortStringCopy(input);
   return 0;

@@ -18,14 +18,14 @@ class FakeConsole : public Console {
  public:
   void Write(Stream stream, std::string_view text) override { (stream == Stream::Out ? out : err) += text; }
   void Flush(Stream stream) override {
-    if (stream == Stream::Out) ++out_flushes;
+    if (stream == Stream::Out) ++outFlushes;
   }
   bool IsTerminal(Stream) override { return true; }
   int Columns(Stream) override { return 80; }
 
   std::string out;
   std::string err;
-  int out_flushes = 0;
+  int outFlushes = 0;
 };
 
 std::chrono::steady_clock::time_point fake_now{};
@@ -56,7 +56,7 @@ TEST(CommandLineFace, TraceWritesEverySettingAsItHappens) {
   EXPECT_EQ(console.out, "target\tC:\\a.KWT\nstatus\t" + Progress(0) + "\nstatus\t" + Progress(0) +
                              "\ntarget\tC:\\a.KWT\nstatus\t" + std::string(texts::kStatusSuccess) + "\n");
   // Each line reaches the reader at once, also when the clock stands still.
-  EXPECT_EQ(console.out_flushes, 5);
+  EXPECT_EQ(console.outFlushes, 5);
   EXPECT_EQ(face.Status(), texts::kStatusSuccess);
   EXPECT_EQ(face.Drawings(), 0u);
 }
@@ -94,7 +94,7 @@ TEST(CommandLineFace, ProgressLineIsDrawnAtMostTenTimesASecond) {
   fake_now += kRedrawInterval;
   face.SetTarget("b.KWT");
   EXPECT_TRUE(console.out.ends_with(Drawn(Progress(9) + " b.KWT"))) << console.out;
-  EXPECT_EQ(static_cast<std::size_t>(console.out_flushes), face.Drawings());
+  EXPECT_EQ(static_cast<std::size_t>(console.outFlushes), face.Drawings());
 }
 
 TEST(CommandLineFace, ProgressLineWipesLongerTextsAndClearsAtTheEnd) {

@@ -104,7 +104,7 @@ struct ExitCase {
   const char* name;
   // Writes the project "p.kwj" (and whatever it needs) into the folder.
   void (*setup)(const Folder&);
-  int exit_code;
+  int exitCode;
   // The result line on stdout ("PROJECT: " and this status); empty for none.
   std::string_view status;
   // The error's text after "kwtconv: PROJECT: error: " on stderr; empty for none.
@@ -212,9 +212,9 @@ TEST(KwtconvExit, EachOutcomeEndsWithOneResultLine) {
     const std::string project = folder.Utf8("p.kwj");
     const bool backup = std::string_view(row.name) == "a backup that exists";
     const ProcessResult result = backup ? Kwtconv({"--backup", project}) : Kwtconv({project});
-    EXPECT_EQ(result.exitCode, row.exit_code);
+    EXPECT_EQ(result.exitCode, row.exitCode);
     EXPECT_EQ(result.out, row.status.empty() ? "" : ResultLine(project, row.status));
-    if (row.exit_code == 0) {
+    if (row.exitCode == 0) {
       EXPECT_EQ(result.err, "");
       continue;
     }
@@ -268,7 +268,7 @@ TEST(KwtconvProjects, OneFailingProjectDoesNotStopTheOthers) {
   MakeProject102(folder, "broken", 2, 5);
   MakeProject102(folder, "last", 3, 3);
   folder.Write("current.kwj", ProjectText("140", "3", folder.Cp932("current.KWT")));
-  const std::string broken_contents = folder.Read("broken.KWT");
+  const std::string brokenContents = folder.Read("broken.KWT");
   const ProcessResult result = Kwtconv({folder.Utf8("first.kwj"), folder.Utf8("broken.kwj"),
                                         folder.Utf8("last.kwj"), folder.Utf8("current.kwj")});
   EXPECT_EQ(result.exitCode, 1);
@@ -280,7 +280,7 @@ TEST(KwtconvProjects, OneFailingProjectDoesNotStopTheOthers) {
       << result.err;
   EXPECT_EQ(folder.Read("first.KWT").size(), 2 * ContentRecord140::kSize);
   EXPECT_EQ(folder.Read("last.KWT").size(), 3 * ContentRecord140::kSize);
-  EXPECT_EQ(folder.Read("broken.KWT"), broken_contents);
+  EXPECT_EQ(folder.Read("broken.KWT"), brokenContents);
 }
 
 TEST(KwtconvProjects, JapaneseNamesTravelThroughArgumentsAndOutput) {
@@ -324,7 +324,7 @@ TEST(KwtconvCheck, ChangesNoByteAndNoDate) {
 struct CheckCase {
   const char* name;
   void (*setup)(const Folder&);
-  int exit_code;
+  int exitCode;
   // Lines that the report must hold.
   std::vector<std::string> lines;
 };
@@ -398,7 +398,7 @@ TEST(KwtconvCheck, ReportsWhatAConversionWouldFindAndDo) {
     row.setup(folder);
     const std::string project = folder.Utf8("p.kwj");
     const ProcessResult result = Kwtconv({"--check", project});
-    EXPECT_EQ(result.exitCode, row.exit_code) << result.out << result.err;
+    EXPECT_EQ(result.exitCode, row.exitCode) << result.out << result.err;
     EXPECT_TRUE(result.out.starts_with("project: " + project + "\n")) << result.out;
     for (const std::string& line : row.lines) {
       EXPECT_NE(result.out.find("\n" + line + "\n"), std::string::npos) << line << "\nin\n" << result.out;
@@ -409,19 +409,19 @@ TEST(KwtconvCheck, ReportsWhatAConversionWouldFindAndDo) {
 TEST(KwtconvBackup, KeepsExactCopiesBeforeConverting) {
   Folder folder;
   MakeProject102(folder, "p", 2, 2);
-  const std::string project_before = folder.Read("p.kwj");
-  const std::string contents_before = folder.Read("p.KWT");
+  const std::string projectBefore = folder.Read("p.kwj");
+  const std::string contentsBefore = folder.Read("p.KWT");
   const ProcessResult result = Kwtconv({"--backup", folder.Utf8("p.kwj")});
   EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(folder.Read("p.kwj.bak"), project_before);
-  EXPECT_EQ(folder.Read("p.KWT.bak"), contents_before);
+  EXPECT_EQ(folder.Read("p.kwj.bak"), projectBefore);
+  EXPECT_EQ(folder.Read("p.KWT.bak"), contentsBefore);
   EXPECT_EQ(folder.Read("p.KWT").size(), 2 * ContentRecord140::kSize);
 
   // Converted now: a second run needs no backup, so the existing ones do not stop it.
   const ProcessResult again = Kwtconv({"--backup", folder.Utf8("p.kwj")});
   EXPECT_EQ(again.exitCode, 0) << again.err;
   EXPECT_EQ(again.out, ResultLine(folder.Utf8("p.kwj"), texts::kStatusUpToDate));
-  EXPECT_EQ(folder.Read("p.kwj.bak"), project_before);
+  EXPECT_EQ(folder.Read("p.kwj.bak"), projectBefore);
 }
 
 TEST(KwtconvBackup, RefusesToOverwriteAnExistingBackup) {

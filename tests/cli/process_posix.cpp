@@ -20,12 +20,12 @@ namespace {
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
                          bool readOutput) {
   ProcessResult result;
-  int out_pipe[2];
-  int err_pipe[2];
-  if (::pipe2(out_pipe, O_CLOEXEC) != 0) return result;
-  if (::pipe2(err_pipe, O_CLOEXEC) != 0) {
-    ::close(out_pipe[0]);
-    ::close(out_pipe[1]);
+  int outPipe[2];
+  int errPipe[2];
+  if (::pipe2(outPipe, O_CLOEXEC) != 0) return result;
+  if (::pipe2(errPipe, O_CLOEXEC) != 0) {
+    ::close(outPipe[0]);
+    ::close(outPipe[1]);
     return result;
   }
   std::vector<char*> argv;
@@ -35,30 +35,30 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 
   const pid_t child = ::fork();
   if (child == 0) {
-    const int null_in = ::open("/dev/null", O_RDONLY);
-    ::dup2(null_in, STDIN_FILENO);
-    ::dup2(out_pipe[1], STDOUT_FILENO);
-    ::dup2(err_pipe[1], STDERR_FILENO);
+    const int nullIn = ::open("/dev/null", O_RDONLY);
+    ::dup2(nullIn, STDIN_FILENO);
+    ::dup2(outPipe[1], STDOUT_FILENO);
+    ::dup2(errPipe[1], STDERR_FILENO);
     ::execv(program.c_str(), argv.data());
     ::_exit(127);
   }
-  ::close(out_pipe[1]);
-  ::close(err_pipe[1]);
+  ::close(outPipe[1]);
+  ::close(errPipe[1]);
   if (child < 0) {
-    ::close(out_pipe[0]);
-    ::close(err_pipe[0]);
+    ::close(outPipe[0]);
+    ::close(errPipe[0]);
     return result;
   }
 
-  pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
   std::string* sinks[2] = {&result.out, &result.err};
-  int open_count = 2;
+  int openCount = 2;
   if (!readOutput) {
     ::close(fds[0].fd);
     fds[0].fd = -1;
-    --open_count;
+    --openCount;
   }
-  while (open_count > 0) {
+  while (openCount > 0) {
     if (::poll(fds, 2, -1) < 0) {
       if (errno == EINTR) continue;
       break;
@@ -72,7 +72,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
       } else if (got == 0 || errno != EINTR) {
         ::close(fds[i].fd);
         fds[i].fd = -1;
-        --open_count;
+        --openCount;
       }
     }
   }

@@ -71,21 +71,21 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
                          bool readOutput) {
   ProcessResult result;
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE out_read = nullptr;
-  HANDLE out_write = nullptr;
-  HANDLE err_read = nullptr;
-  HANDLE err_write = nullptr;
-  if (!CreatePipe(&out_read, &out_write, &inherit, 0)) return result;
-  if (!CreatePipe(&err_read, &err_write, &inherit, 0)) {
-    CloseHandle(out_read);
-    CloseHandle(out_write);
+  HANDLE outRead = nullptr;
+  HANDLE outWrite = nullptr;
+  HANDLE errRead = nullptr;
+  HANDLE errWrite = nullptr;
+  if (!CreatePipe(&outRead, &outWrite, &inherit, 0)) return result;
+  if (!CreatePipe(&errRead, &errWrite, &inherit, 0)) {
+    CloseHandle(outRead);
+    CloseHandle(outWrite);
     return result;
   }
   // Only the child's ends are inherited.
-  SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
-  SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
-  HANDLE null_in = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                               OPEN_EXISTING, 0, nullptr);
+  SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+  HANDLE nullIn = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                              OPEN_EXISTING, 0, nullptr);
 
   const std::wstring application = WindowsPath(program);
   std::wstring line;
@@ -98,31 +98,31 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = null_in;
-  startup.hStdOutput = out_write;
-  startup.hStdError = err_write;
+  startup.hStdInput = nullIn;
+  startup.hStdOutput = outWrite;
+  startup.hStdError = errWrite;
   PROCESS_INFORMATION process{};
   const BOOL started = CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, TRUE,
                                       CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
-  CloseHandle(out_write);
-  CloseHandle(err_write);
+  CloseHandle(outWrite);
+  CloseHandle(errWrite);
   if (!readOutput) {
-    CloseHandle(out_read);
-    out_read = nullptr;
+    CloseHandle(outRead);
+    outRead = nullptr;
   }
-  if (null_in != INVALID_HANDLE_VALUE) CloseHandle(null_in);
+  if (nullIn != INVALID_HANDLE_VALUE) CloseHandle(nullIn);
   if (started) {
-    std::thread err_reader(Drain, err_read, std::ref(result.err));
-    if (out_read) Drain(out_read, result.out);
-    err_reader.join();
+    std::thread errReader(Drain, errRead, std::ref(result.err));
+    if (outRead) Drain(outRead, result.out);
+    errReader.join();
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
     if (GetExitCodeProcess(process.hProcess, &code)) result.exitCode = static_cast<int>(code);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
-  if (out_read) CloseHandle(out_read);
-  CloseHandle(err_read);
+  if (outRead) CloseHandle(outRead);
+  CloseHandle(errRead);
   return result;
 }
 

@@ -12,12 +12,12 @@ namespace {
 
 // "kind path" for each entry, the path from the folder's root on.
 std::vector<std::string> Listed(const ProjectFolder& folder, const std::vector<std::string>& names,
-                                bool recursive, int* folders_read = nullptr) {
+                                bool recursive, int* foldersRead = nullptr) {
   std::vector<std::string> given;
   for (const std::string& name : names) given.push_back(folder.PathOf(name));
   std::vector<std::string> out;
   const auto count = [&] {
-    if (folders_read != nullptr) ++*folders_read;
+    if (foldersRead != nullptr) ++*foldersRead;
   };
   for (const ListedName& listed : ListProjects(given, recursive, count)) {
     const char* kinds[] = {"project ", "unreadable ", "passed over ", "none "};
@@ -41,12 +41,12 @@ TEST(ListProjects, FoldersGiveTheirProjectsInNameOrderSubfoldersAfter) {
   }
   folder.MakeFolder("folder.kwj");  // a folder is never a project
   folder.MakeFolder("empty");
-  int folders_read = 0;
-  EXPECT_EQ(Listed(folder, {"", "b.kwj", "missing.kwj"}, true, &folders_read),
+  int foldersRead = 0;
+  EXPECT_EQ(Listed(folder, {"", "b.kwj", "missing.kwj"}, true, &foldersRead),
             (std::vector<std::string>{"project A.KWJ", "project b.kwj", "project \x95\x5C.kwj",
                                       "project sub" + s + "d.kwj", "project sub" + s + "\x83\x5D.Kwj",
                                       "project b.kwj", "project missing.kwj"}));
-  EXPECT_EQ(folders_read, 4) << "the folder, empty, folder.kwj and sub";
+  EXPECT_EQ(foldersRead, 4) << "the folder, empty, folder.kwj and sub";
   EXPECT_EQ(Listed(folder, {""}, false),
             (std::vector<std::string>{"project A.KWJ", "project b.kwj", "project \x95\x5C.kwj"}));
   EXPECT_EQ(Listed(folder, {"empty"}, true), (std::vector<std::string>{"none empty"}));

@@ -22,11 +22,11 @@ TEST_F(FrameTest, ErrorBoxShowsTheMessageWithThePeriodRule) {
     std::string message;
     std::string shown;
   };
-  const std::string ends_with_stop =
+  const std::string endsWithStop =
       std::string(texts::kIoReadPastEnd) + std::string(texts::kIdeographicFullStop);
   const Row rows[] = {
       {"double-byte ending", std::string(texts::kIoReadPastEnd), std::string(texts::kIoReadPastEnd) + "."},
-      {"ideographic full stop", ends_with_stop, ends_with_stop + "."},
+      {"ideographic full stop", endsWithStop, endsWithStop + "."},
       {"already a period", "done.", "done."},
       {"closing parenthesis", "I/O (103)", "I/O (103)"},
       {"letter", "abc", "abc."},
@@ -35,9 +35,9 @@ TEST_F(FrameTest, ErrorBoxShowsTheMessageWithThePeriodRule) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     SetFocus(Form().Edit1());
-    bool others_disabled = false;
+    bool othersDisabled = false;
     ModalAnswerer answerer([&](const ModalRecord& record) {
-      others_disabled = !IsWindowEnabled(Form().Handle()) && !IsWindowEnabled(App().Handle());
+      othersDisabled = !IsWindowEnabled(Form().Handle()) && !IsWindowEnabled(App().Handle());
       PressOk(record);
     });
     App().ShowErrorBox(EInOutError(row.message, 100));
@@ -48,7 +48,7 @@ TEST_F(FrameTest, ErrorBoxShowsTheMessageWithThePeriodRule) {
     EXPECT_EQ(box.owner, App().Handle());
     EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
     EXPECT_EQ(box.icon, LoadIconW(nullptr, IDI_HAND));
-    EXPECT_TRUE(others_disabled);
+    EXPECT_TRUE(othersDisabled);
     // Afterwards everything is enabled, active and focused as before.
     EXPECT_TRUE(IsWindowEnabled(Form().Handle()));
     EXPECT_TRUE(IsWindowEnabled(App().Handle()));
@@ -63,7 +63,7 @@ TEST_F(FrameTest, BoundaryShowsExceptionsSilencesAbortsAndBoxesTheRest) {
     std::exception_ptr error;
     int boxes;
     std::string_view caption;
-    std::string text_start;
+    std::string textStart;
   };
   const Row rows[] = {
       {"I/O error", std::make_exception_ptr(EInOutError(std::string(texts::kIoDiskFull), 101)), 1,
@@ -81,7 +81,7 @@ TEST_F(FrameTest, BoundaryShowsExceptionsSilencesAbortsAndBoxesTheRest) {
     if (row.boxes == 0) continue;
     const ModalRecord& box = answerer.Records()[0];
     EXPECT_EQ(box.caption, row.caption);
-    EXPECT_EQ(box.text.substr(0, row.text_start.size()), row.text_start);
+    EXPECT_EQ(box.text.substr(0, row.textStart.size()), row.textStart);
   }
 }
 
@@ -106,11 +106,11 @@ TEST_F(FrameTest, ExitActionClosesTheMainWindowAndEndsTheRun) {
 TEST(StartUpTest, FailuresBeforeTheLoopShowTheGenericBoxAndEndWithCode1) {
   struct Row {
     const char* name;
-    bool register_class_first;
-    std::function<void(frame::Application&)> start_up;
-    std::vector<std::string> text_parts;
+    bool registerClassFirst;
+    std::function<void(frame::Application&)> startUp;
+    std::vector<std::string> textParts;
   };
-  const std::string class_error = std::string(texts::kWindowClassError) + ".";
+  const std::string classError = std::string(texts::kWindowClassError) + ".";
   const Row rows[] = {
       {"main window fails",
        false,
@@ -120,7 +120,7 @@ TEST(StartUpTest, FailuresBeforeTheLoopShowTheGenericBoxAndEndWithCode1) {
        },
        {"EConvertError", "ui_tests.exe", "\nno window."}},
       {"a non-Exception", false, [](frame::Application&) { throw 42; }, {"int", "ui_tests.exe"}},
-      {"application class taken", true, [](frame::Application&) {}, {"Exception", class_error}},
+      {"application class taken", true, [](frame::Application&) {}, {"Exception", classError}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -129,19 +129,19 @@ TEST(StartUpTest, FailuresBeforeTheLoopShowTheGenericBoxAndEndWithCode1) {
     taken.lpfnWndProc = DefWindowProcW;
     taken.hInstance = GetModuleHandleW(nullptr);
     taken.lpszClassName = frame::Application::kWindowClassName;
-    if (row.register_class_first) {
+    if (row.registerClassFirst) {
       ASSERT_NE(RegisterClassExW(&taken), 0);
     }
     ModalAnswerer answerer([](const ModalRecord& record) { PressOk(record); });
-    EXPECT_EQ(frame::Run(SW_SHOWNORMAL, row.start_up), 1);
-    if (row.register_class_first)
+    EXPECT_EQ(frame::Run(SW_SHOWNORMAL, row.startUp), 1);
+    if (row.registerClassFirst)
       UnregisterClassW(frame::Application::kWindowClassName, GetModuleHandleW(nullptr));
     ASSERT_EQ(answerer.Records().size(), 1u);
     const ModalRecord& box = answerer.Records()[0];
     EXPECT_EQ(box.caption, texts::kAppErrorCaption);
     EXPECT_EQ(box.owner, nullptr);
     EXPECT_EQ(box.icon, LoadIconW(nullptr, IDI_HAND));
-    for (const std::string& part : row.text_parts) EXPECT_NE(box.text.find(part), std::string::npos) << part;
+    for (const std::string& part : row.textParts) EXPECT_NE(box.text.find(part), std::string::npos) << part;
     // No window of the failed start is left behind.
     EXPECT_EQ(FindWindowW(TfrmMain::kWindowClassName, nullptr), nullptr);
   }
@@ -297,14 +297,14 @@ TEST(PartsTest, DialogStandsCentredAcrossAndAThirdDown) {
 }
 
 TEST(PartsTest, FocusRingWrapsAndSkipsRefusingControls) {
-  const std::vector<bool> takes_tab = {false, true, false, false, true, false, true};
-  const auto tab = [&](std::size_t i) { return static_cast<bool>(takes_tab[i]); };
+  const std::vector<bool> takesTab = {false, true, false, false, true, false, true};
+  const auto tab = [&](std::size_t i) { return static_cast<bool>(takesTab[i]); };
   const auto any = [](std::size_t) { return true; };
   struct Row {
     const char* name;
     std::optional<std::size_t> from;
     bool forward;
-    bool tab_only;
+    bool tabOnly;
     std::optional<std::size_t> to;
   };
   const Row rows[] = {
@@ -319,7 +319,7 @@ TEST(PartsTest, FocusRingWrapsAndSkipsRefusingControls) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    const auto accepts = row.tab_only ? std::function<bool(std::size_t)>(tab) : any;
+    const auto accepts = row.tabOnly ? std::function<bool(std::size_t)>(tab) : any;
     EXPECT_EQ(NextInRing(7, row.from, row.forward, accepts), row.to);
   }
   EXPECT_EQ(NextInRing(7, 3, true, [](std::size_t) { return false; }), std::nullopt);

@@ -13,14 +13,14 @@ namespace {
 
 struct PeriodCase {
   std::string message;
-  bool gets_period;
+  bool getsPeriod;
 };
 
 TEST(WithClosingPeriod, AppendsAfterEndingsThatSortAfterAPeriod) {
-  const std::string read_past_end(texts::kIoReadPastEnd);
+  const std::string readPastEnd(texts::kIoReadPastEnd);
   const PeriodCase rows[] = {
       {"", false},
-      {read_past_end, true},
+      {readPastEnd, true},
       // The generic I/O message ends in ")".
       {texts::Format(texts::kIoGenericFormat, "103"), false},
       {"done.", false},
@@ -36,7 +36,7 @@ TEST(WithClosingPeriod, AppendsAfterEndingsThatSortAfterAPeriod) {
       {"~", true},
       {"a:", true},
       // The ideographic full stop is a character like any other.
-      {read_past_end + std::string(texts::kIdeographicFullStop), true},
+      {readPastEnd + std::string(texts::kIdeographicFullStop), true},
       // 表 ends in a backslash byte; ア in a letter.
       {"\x95\x5C", true},
       {"\x83\x41", true},
@@ -52,7 +52,7 @@ TEST(WithClosingPeriod, AppendsAfterEndingsThatSortAfterAPeriod) {
   };
   for (const PeriodCase& row : rows) {
     SCOPED_TRACE(::testing::PrintToString(row.message));
-    const std::string expected = row.gets_period ? row.message + "." : row.message;
+    const std::string expected = row.getsPeriod ? row.message + "." : row.message;
     EXPECT_EQ(WithClosingPeriod(row.message), expected);
   }
 }

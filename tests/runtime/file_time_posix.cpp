@@ -10,12 +10,12 @@
 namespace kwt::testing {
 
 bool SetLastWriteTime(std::string_view path, std::int64_t seconds) {
-  const auto system_path = encoding::Cp932ToUtf8(path);
-  if (!system_path) return false;
+  const auto systemPath = encoding::Cp932ToUtf8(path);
+  if (!systemPath) return false;
   utimbuf times{};
   times.actime = static_cast<std::time_t>(seconds);
   times.modtime = static_cast<std::time_t>(seconds);
-  return ::utime(system_path->c_str(), &times) == 0;
+  return ::utime(systemPath->c_str(), &times) == 0;
 }
 
 }  // namespace kwt::testing

@@ -24,16 +24,16 @@ class RecordingMeasure : public ByteWidthMeasure {
 
 struct ShortenCase {
   std::string_view path;
-  std::int32_t max_width;
+  std::int32_t maxWidth;
   std::string_view expected;
   // Every text measured, in order.
   std::vector<std::string> measured;
 };
 
 void ExpectShortening(const ShortenCase& row, PathStyle style) {
-  SCOPED_TRACE(::testing::Message() << ::testing::PrintToString(row.path) << " in " << row.max_width);
+  SCOPED_TRACE(::testing::Message() << ::testing::PrintToString(row.path) << " in " << row.maxWidth);
   RecordingMeasure measure;
-  EXPECT_EQ(ShortenPath(row.path, measure, row.max_width, style), row.expected);
+  EXPECT_EQ(ShortenPath(row.path, measure, row.maxWidth, style), row.expected);
   EXPECT_EQ(measure.measured, row.measured);
 }
 

@@ -41,7 +41,7 @@ class SeamContract : public ::testing::Test {
 // "folder", a file "held" that another opener holds without sharing, and
 // nothing at "missing" or below "nofolder".
 struct Situation {
-  explicit Situation(const fs::path& dir) : dir_(dir) {
+  explicit Situation(const fs::path& folder) : dir(folder) {
     fs::create_directories(dir);
     std::ofstream(dir / "file") << "file";
     std::ofstream(dir / "readonly") << "readonly";
@@ -52,9 +52,9 @@ struct Situation {
     fs::create_directory(dir / "folder");
     EXPECT_EQ(Open(Path("held"), Access::ReadWrite, kShareNone, Creation::OpenExisting, holder), 0u);
   }
-  std::string Path(const char* name) const { return (dir_ / name).string(); }
+  std::string Path(const char* name) const { return (dir / name).string(); }
 
-  fs::path dir_;
+  fs::path dir;
   FileHandle holder;
 };
 

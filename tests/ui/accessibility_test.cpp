@@ -90,8 +90,8 @@ TEST_F(AccessibilityTest, AFocusedStaticTextShowsAFocusMarkClearOfItsText) {
         const auto i = static_cast<std::size_t>(y * size.cx + x);
         if (focused[i] == unfocused[i]) continue;
         ++marked;
-        const bool on_border = x == 0 || y == 0 || x == size.cx - 1 || y == size.cy - 1;
-        EXPECT_TRUE(on_border) << x << "," << y;
+        const bool onBorder = x == 0 || y == 0 || x == size.cx - 1 || y == size.cy - 1;
+        EXPECT_TRUE(onBorder) << x << "," << y;
         EXPECT_EQ(unfocused[i], face) << "the mark covers ink at " << x << "," << y;
       }
     }

@@ -73,18 +73,18 @@ TEST_F(ButtonLookTest, FocusRectangleLeavesEveryPictureWhole) {
   // The focus rectangle is there, a dotted line along the face's top and
   // bottom rows, and nowhere on the door.
   int marks = 0;
-  int on_picture = 0;
+  int onPicture = 0;
   for (LONG y = 0; y < focused.size.cy; ++y) {
     for (LONG x = 0; x < focused.size.cx; ++x) {
       if (focused.At(x, y) == unfocused.At(x, y)) continue;
       ++marks;
       const LONG px = x - places[0].x;
       const LONG py = y - places[0].y;
-      if (px >= 0 && py >= 0 && px < door.size && py < door.size && door.Ink(px, py)) ++on_picture;
+      if (px >= 0 && py >= 0 && px < door.size && py < door.size && door.Ink(px, py)) ++onPicture;
     }
   }
   EXPECT_GT(marks, 60);
-  EXPECT_EQ(on_picture, 0);
+  EXPECT_EQ(onPicture, 0);
   for (LONG row : {kEdge, focused.size.cy - kEdge - 1}) {
     SCOPED_TRACE(row);
     int dots = 0;
@@ -93,9 +93,9 @@ TEST_F(ButtonLookTest, FocusRectangleLeavesEveryPictureWhole) {
   }
 
   // The open button's folder fills its face: the dots pass beneath it.
-  const Screen open_focused = Drawn(form.BitBtn1());
+  const Screen openFocused = Drawn(form.BitBtn1());
   const RECT face{kEdge, kEdge, 17 - kEdge, 17 - kEdge};
-  const Match match = Compare(open_focused, folder, POINT{kEdge, 1}, face);
+  const Match match = Compare(openFocused, folder, POINT{kEdge, 1}, face);
   EXPECT_GT(match.compared, 80);
   EXPECT_EQ(match.equal, match.compared);
 }
@@ -156,12 +156,12 @@ INPUT MouseInput(DWORD flags, LONG dx = 0, LONG dy = 0) {
 // starts fails the test instead of hanging it.
 class DragEnd {
  public:
-  DragEnd(DWORD window_thread, LONG step)
-      : thread_([this, window_thread, step] {
+  DragEnd(DWORD windowThread, LONG step)
+      : thread_([this, windowThread, step] {
           GUITHREADINFO info{};
           info.cbSize = sizeof(info);
           for (int tries = 0; tries < 500 && !sizing_; ++tries) {
-            sizing_ = GetGUIThreadInfo(window_thread, &info) && (info.flags & GUI_INMOVESIZE) != 0;
+            sizing_ = GetGUIThreadInfo(windowThread, &info) && (info.flags & GUI_INMOVESIZE) != 0;
             if (!sizing_) Sleep(10);
           }
           for (int moves = 0; moves < 5; ++moves) {
@@ -195,19 +195,19 @@ TEST_F(WindowTest, DraggingAnyBorderLeavesTheWindowWhereItIs) {
   const HWND window = Form().Handle();
   RECT before{};
   GetWindowRect(window, &before);
-  const LONG middle_x = (before.left + before.right) / 2;
-  const LONG middle_y = (before.top + before.bottom) / 2;
+  const LONG middleX = (before.left + before.right) / 2;
+  const LONG middleY = (before.top + before.bottom) / 2;
   struct Row {
     const char* name;
     POINT grip;
     LRESULT hit;
   };
   const Row rows[] = {
-      {"left", {before.left + 1, middle_y}, HTLEFT},
-      {"top", {middle_x, before.top + 1}, HTTOP},
+      {"left", {before.left + 1, middleY}, HTLEFT},
+      {"top", {middleX, before.top + 1}, HTTOP},
       {"top left", {before.left + 1, before.top + 1}, HTTOPLEFT},
-      {"right", {before.right - 2, middle_y}, HTRIGHT},
-      {"bottom", {middle_x, before.bottom - 2}, HTBOTTOM},
+      {"right", {before.right - 2, middleY}, HTRIGHT},
+      {"bottom", {middleX, before.bottom - 2}, HTBOTTOM},
       {"bottom left", {before.left + 1, before.bottom - 2}, HTBOTTOMLEFT},
   };
   for (const Row& row : rows) {
@@ -217,7 +217,7 @@ TEST_F(WindowTest, DraggingAnyBorderLeavesTheWindowWhereItIs) {
       // towards the border's middle, so that the two never make a double
       // click.
       const bool across = row.hit == HTTOP || row.hit == HTBOTTOM;
-      const LONG along = step < 0 ? (row.grip.y > middle_y ? -8 : 8) : 0;
+      const LONG along = step < 0 ? (row.grip.y > middleY ? -8 : 8) : 0;
       const POINT grip{row.grip.x + (across ? along : 0), row.grip.y + (across ? 0 : along)};
       ASSERT_EQ(SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(grip.x, grip.y)), row.hit);
       SetForegroundWindow(window);

@@ -26,7 +26,7 @@ TEST_F(WindowTest, RescalesToANewDpiAndReturnsExactlyToTheDesign) {
   form.SetStatus(texts::kStatusSuccess);
   UpdateWindow(form.Handle());
   const RECT designed = WindowRect(form.Handle());
-  const Screen at_start = CaptureOf(form.Handle());
+  const Screen atStart = CaptureOf(form.Handle());
   ExpectLaidOutFor(form, kDpi96);
 
   // The system's suggestion is the old rectangle scaled; its size is not
@@ -45,14 +45,14 @@ TEST_F(WindowTest, RescalesToANewDpiAndReturnsExactlyToTheDesign) {
     EXPECT_EQ(line.size.cx, 434);
     EXPECT_EQ(line.size.cy, 26);
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    int ink_rows = 0;
+    int inkRows = 0;
     for (LONG y = 0; y < line.size.cy; ++y) {
       bool ink = false;
       for (LONG x = 0; x < line.size.cx; ++x) ink = ink || line.At(x, y) != face;
-      ink_rows += ink ? 1 : 0;
+      inkRows += ink ? 1 : 0;
     }
     // Taller than any line of the 12-pixel font.
-    EXPECT_GT(ink_rows, 14);
+    EXPECT_GT(inkRows, 14);
     // The pictures drawn for 150 percent, each once.
     EXPECT_EQ(PlacesOf(CaptureOf(form.Btn()), LoadPicture(L"CLOSEGLYPH150", 27)).size(), 1u);
     EXPECT_EQ(PlacesOf(CaptureOf(form.BitBtn1()), LoadPicture(L"OPENGLYPH150", 21)).size(), 1u);
@@ -72,10 +72,10 @@ TEST_F(WindowTest, RescalesToANewDpiAndReturnsExactlyToTheDesign) {
     EXPECT_EQ(ClientSize().cx, 322);
     EXPECT_EQ(ClientSize().cy, 155);
     const Screen now = CaptureOf(form.Handle());
-    ASSERT_EQ(now.pixels.size(), at_start.pixels.size());
+    ASSERT_EQ(now.pixels.size(), atStart.pixels.size());
     std::size_t differing = 0;
     for (std::size_t i = 0; i < now.pixels.size(); ++i)
-      differing += now.pixels[i] != at_start.pixels[i] ? 1 : 0;
+      differing += now.pixels[i] != atStart.pixels[i] ? 1 : 0;
     EXPECT_EQ(differing, 0u);
   }
 }

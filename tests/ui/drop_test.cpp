@@ -72,7 +72,7 @@ TEST_F(DropTest, ALoneProjectFileGoesTheOpenDialogsWay) {
       form_->SetTarget("");
       std::vector<std::string> seen;
       ModalAnswerer answerer([&](const ModalRecord& record) {
-        if (record.file_dialog) return AcceptName(record, project.wstring());
+        if (record.fileDialog) return AcceptName(record, project.wstring());
         seen.push_back(record.caption + "|" + record.text + "|" + std::to_string(record.icon == Stop()));
         PressOk(record);
       });
@@ -83,10 +83,10 @@ TEST_F(DropTest, ALoneProjectFileGoesTheOpenDialogsWay) {
         seen.push_back(text);
       return seen;
     };
-    const auto by_dialog = run([&](const fs::path&) { Type({{'O', {VK_CONTROL}}}); });
-    const auto by_drop = run([&](const fs::path& project) { PostDrop(Form().Handle(), {project}); });
-    EXPECT_EQ(by_drop, by_dialog);
-    EXPECT_EQ(by_drop.size(), claimed == 3 ? 4u : 5u) << "one error box for the I/O error";
+    const auto byDialog = run([&](const fs::path&) { Type({{'O', {VK_CONTROL}}}); });
+    const auto byDrop = run([&](const fs::path& project) { PostDrop(Form().Handle(), {project}); });
+    EXPECT_EQ(byDrop, byDialog);
+    EXPECT_EQ(byDrop.size(), claimed == 3 ? 4u : 5u) << "one error box for the I/O error";
   }
 }
 
@@ -97,11 +97,11 @@ TEST_F(DropTest, FilesAndFoldersConvertInNameOrderAndOneBoxSumsThemUp) {
   const std::string shelf = "\x92\x49";  // 棚
   Project(shelf + "\\a.kwj", 103);
   Project(shelf + "\\b.KWJ", 140);
-  const fs::path read_only = Project(shelf + "\\d.kwj", 103);
+  const fs::path readOnly = Project(shelf + "\\d.kwj", 103);
   Project(shelf + "\\sub\\c.kwj", 103, 3, -1);
   folder_.Write(shelf + "\\notes.txt", "not a project");
   folder_.Write("readme.txt", "not a project");
-  fs::permissions(read_only, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+  fs::permissions(readOnly, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
   const auto unchanged = [&] {
     std::string all;
@@ -208,25 +208,25 @@ TEST_F(DropTest, ADropOrACloseDuringARunWaitsForTheRunAndItsBoxToEnd) {
     slow.everyWriteTakes = std::chrono::milliseconds(8);
     platform::faults::SetPlan(slow);
 
-    bool later_converted_at_box = true;
+    bool laterConvertedAtBox = true;
     bool quit_at_box = true;
     ModalAnswerer answerer([&](const ModalRecord& record) {
       // The drop and the close came before the box opened, and wait.
-      later_converted_at_box = folder_.Read(shelf + "-later.kwj").find("Version=140") != std::string::npos;
+      laterConvertedAtBox = folder_.Read(shelf + "-later.kwj").find("Version=140") != std::string::npos;
       MSG quit{};
       quit_at_box = PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
       PressOk(record);
     });
     std::atomic<bool> acted{false};
-    bool saw_progress = false;
-    std::thread other_program([&] {
+    bool sawProgress = false;
+    std::thread otherProgram([&] {
       // Waits until the run counts records: the window answers while it runs.
-      for (int tries = 0; tries < 1000 && !saw_progress; ++tries) {
+      for (int tries = 0; tries < 1000 && !sawProgress; ++tries) {
         wchar_t text[128] = {};
         DWORD_PTR length = 0;
         SendMessageTimeoutW(form_->Txt3(), WM_GETTEXT, 128, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 2000,
                             &length);
-        saw_progress = WideToCp932Lossy(text).rfind(texts::kStatusProgressPrefix, 0) == 0;
+        sawProgress = WideToCp932Lossy(text).rfind(texts::kStatusProgressPrefix, 0) == 0;
         Sleep(5);
       }
       PostDrop(form_->Handle(), {later});
@@ -243,12 +243,12 @@ TEST_F(DropTest, ADropOrACloseDuringARunWaitsForTheRunAndItsBoxToEnd) {
       App().ProcessMessage();
       AnswerSentMessagesUntil(acted);
     }
-    other_program.join();
+    otherProgram.join();
     Pump();
     platform::faults::ClearPlan();
 
-    EXPECT_TRUE(saw_progress);
-    EXPECT_FALSE(later_converted_at_box);
+    EXPECT_TRUE(sawProgress);
+    EXPECT_FALSE(laterConvertedAtBox);
     EXPECT_FALSE(quit_at_box);
     EXPECT_NE(folder_.Read(shelf + "\\b.kwj").find("Version=140"), std::string::npos) << "the run went on";
     EXPECT_EQ(App().Terminated(), row.close);

@@ -62,7 +62,7 @@ std::wstring Quoted(const fs::path& path) {
 TEST(CommandLineNamesTest, NamesAreTakenAsWindowsPassesThem) {
   struct Row {
     const char* name;
-    std::wstring command_line;
+    std::wstring commandLine;
     std::vector<std::wstring> names;
   };
   const Row rows[] = {
@@ -82,7 +82,7 @@ TEST(CommandLineNamesTest, NamesAreTakenAsWindowsPassesThem) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    EXPECT_EQ(CommandLineNames(row.command_line.c_str()), row.names);
+    EXPECT_EQ(CommandLineNames(row.commandLine.c_str()), row.names);
   }
 }
 
@@ -181,9 +181,9 @@ TEST_F(StartTest, AFolderAndAFileAreARunClosedByItsBox) {
   Project(folder_, shelf + "\\a.kwj", 103);
   Project(folder_, shelf + "\\sub\\b.kwj", 102);
   folder_.Write("readme.txt", "not a project");
-  const fs::path shelf_path = folder_.Path() / Cp932ToWideLossy(shelf);
+  const fs::path shelfPath = folder_.Path() / Cp932ToWideLossy(shelf);
   Program program(SW_SHOWNORMAL,
-                  L"\"\\\\?\\" + shelf_path.wstring() + L"\" " + Quoted(folder_.Path() / L"readme.txt"));
+                  L"\"\\\\?\\" + shelfPath.wstring() + L"\" " + Quoted(folder_.Path() / L"readme.txt"));
   const HWND box = BoxOf(program);
   ASSERT_NE(box, nullptr);
   const auto line = [](std::string_view format, std::string_view count) {
@@ -331,14 +331,14 @@ TEST_F(ExplorerTest, ARunShowsItsProjectsAndTheCaptionItsPositionThenTheErrorSta
 }
 
 TEST_F(ExplorerTest, TheClosingBoxOfTwelveFailuresNamesAllTwelveInAListToCopy) {
-  std::string expected_list(texts::kRunFailuresHeading);
+  std::string expectedList(texts::kRunFailuresHeading);
   for (int i = 1; i <= 12; ++i) {
     const std::string name = "project" + std::string(i < 10 ? "0" : "") + std::to_string(i) + ".kwj";
     Project(folder_, "shelf\\" + name, 103, 3, -1);
-    expected_list +=
+    expectedList +=
         "\r\nshelf\\" + name + "\r\n  " + WithClosingPeriod(texts::Format(texts::kIoGenericFormat, "103"));
   }
-  LONG list_style = 0;
+  LONG listStyle = 0;
   LRESULT lines = 0;
   RECT summary_place{};
   RECT list_place{};
@@ -350,7 +350,7 @@ TEST_F(ExplorerTest, TheClosingBoxOfTwelveFailuresNamesAllTwelveInAListToCopy) {
     const HWND list = FindWindowExW(record.window, nullptr, L"Edit", nullptr);
     focus_at_box = GetFocus();
     ok = GetDlgItem(record.window, IDOK);
-    list_style = static_cast<LONG>(GetWindowLongPtrW(list, GWL_STYLE));
+    listStyle = static_cast<LONG>(GetWindowLongPtrW(list, GWL_STYLE));
     lines = SendMessageW(list, EM_GETLINECOUNT, 0, 0);
     GetWindowRect(GetDlgItem(record.window, 0xFFFF), &summary_place);
     GetWindowRect(list, &list_place);
@@ -379,15 +379,15 @@ TEST_F(ExplorerTest, TheClosingBoxOfTwelveFailuresNamesAllTwelveInAListToCopy) {
                           texts::Format(texts::kRunUpToDateFormat, "0") + "\n" +
                           texts::Format(texts::kRunFailedFormat, "12") + "\n" +
                           texts::Format(texts::kRunSkippedFormat, "0"));
-  EXPECT_EQ(box.list, expected_list);
-  EXPECT_EQ(copied, Cp932ToWideLossy(expected_list));
+  EXPECT_EQ(box.list, expectedList);
+  EXPECT_EQ(copied, Cp932ToWideLossy(expectedList));
   const std::string dashes = "---------------------------\r\n";
   EXPECT_EQ(box_copied, Cp932ToWideLossy(dashes + std::string(texts::kAppTitle) + "\r\n" + dashes +
                                          box.text.substr(0, box.text.find('\n')) + "\r\n" +
                                          texts::Format(texts::kRunUpToDateFormat, "0") + "\r\n" +
                                          texts::Format(texts::kRunFailedFormat, "12") + "\r\n" +
                                          texts::Format(texts::kRunSkippedFormat, "0") + "\r\n\r\n" +
-                                         expected_list + "\r\n" + dashes + "OK\r\n" + dashes));
+                                         expectedList + "\r\n" + dashes + "OK\r\n" + dashes));
   EXPECT_EQ(box.caption, texts::kAppTitle);
   EXPECT_EQ(box.owner, App().Handle());
   EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
@@ -395,9 +395,9 @@ TEST_F(ExplorerTest, TheClosingBoxOfTwelveFailuresNamesAllTwelveInAListToCopy) {
   EXPECT_NE(ok, nullptr);
   EXPECT_EQ(focus_at_box, ok) << "Enter answers it, as a message box";
   EXPECT_EQ(lines, 25);
-  EXPECT_NE(list_style & ES_READONLY, 0);
-  EXPECT_NE(list_style & WS_VSCROLL, 0) << "25 lines scroll";
-  EXPECT_NE(list_style & WS_TABSTOP, 0);
+  EXPECT_NE(listStyle & ES_READONLY, 0);
+  EXPECT_NE(listStyle & WS_VSCROLL, 0) << "25 lines scroll";
+  EXPECT_NE(listStyle & WS_TABSTOP, 0);
   EXPECT_LT(summary_place.bottom, list_place.top) << "the counts at the top";
   // The whole box on the screen.
   EXPECT_GE(box.bounds.left, 0);

@@ -144,7 +144,7 @@ TEST_F(KeyboardTest, OpenActionFromCtrlOAnywhereAndFromItsButton) {
     });
     Type({row.chord});
     ASSERT_EQ(answerer.Records().size(), 1u);
-    EXPECT_TRUE(answerer.Records()[0].file_dialog);
+    EXPECT_TRUE(answerer.Records()[0].fileDialog);
     // Afterwards the window takes input again, its focus where it was.
     EXPECT_TRUE(IsWindowEnabled(Form().Handle()));
     EXPECT_EQ(GetActiveWindow(), Form().Handle());

@@ -21,11 +21,11 @@ class OpenConvertTest : public WindowTest {
   // OK. Returns every box and dialog seen.
   std::vector<ModalRecord> Open(std::function<void(const ModalRecord&)> answer) {
     ModalAnswerer answerer([&](const ModalRecord& record) {
-      if (record.file_dialog) {
+      if (record.fileDialog) {
         answer(record);
       } else {
         // The program's windows are disabled while the box is open.
-        disabled_during_box_ = !IsWindowEnabled(Form().Handle()) && !IsWindowEnabled(App().Handle());
+        disabledDuringBox_ = !IsWindowEnabled(Form().Handle()) && !IsWindowEnabled(App().Handle());
         PressOk(record);
       }
     });
@@ -38,22 +38,22 @@ class OpenConvertTest : public WindowTest {
            std::string(texts::kStatusProgressSuffix);
   }
 
-  bool disabled_during_box_ = false;
+  bool disabledDuringBox_ = false;
   TempFolder folder_;
 };
 
 TEST_F(OpenConvertTest, DialogStartsInTheProgramFolderWithTheFilterAndIsPlaced) {
-  std::string filter_shown;
+  std::string filterShown;
   const auto records = Open([&](const ModalRecord& record) {
-    filter_shown = frame::WindowText(GetDlgItem(record.window, cmb1));
+    filterShown = frame::WindowText(GetDlgItem(record.window, cmb1));
     PressCancel(record);
   });
   ASSERT_EQ(records.size(), 1u);
   const ModalRecord& dialog = records[0];
   EXPECT_EQ(dialog.folder, ContainingDirectory(platform::ExecutablePath()));
-  EXPECT_EQ(dialog.name_box, "");
+  EXPECT_EQ(dialog.nameBox, "");
   EXPECT_EQ(dialog.owner, App().Handle());
-  EXPECT_EQ(filter_shown, SplitFilter(texts::kOpenFilter).at(0).description);
+  EXPECT_EQ(filterShown, SplitFilter(texts::kOpenFilter).at(0).description);
   // Centred across the monitor, a third of the free height down.
   MONITORINFO monitor{};
   monitor.cbSize = sizeof(monitor);
@@ -83,7 +83,7 @@ TEST_F(OpenConvertTest, TypedNamesOfMissingFilesPassAsTypedAndAreRemembered) {
     const auto records = Open([&](const ModalRecord& record) {
       // The name accepted last time is offered again.
       if (!remembered.empty()) {
-        EXPECT_EQ(NamePart(record.name_box), NamePart(remembered));
+        EXPECT_EQ(NamePart(record.nameBox), NamePart(remembered));
       }
       AcceptName(record, row.typed);
     });
@@ -146,13 +146,13 @@ TEST_F(OpenConvertTest, IoErrorShowsOneErrorBoxAndBothActionsWorkAfterwards) {
   const auto records = Open([&](const ModalRecord& record) { AcceptName(record, project); });
   ASSERT_EQ(records.size(), 2u) << "the dialog and exactly one error box";
   const ModalRecord& box = records[1];
-  EXPECT_FALSE(box.file_dialog);
+  EXPECT_FALSE(box.fileDialog);
   EXPECT_EQ(box.text, std::string(texts::kIoReadPastEnd) + ".");
   EXPECT_EQ(box.caption, texts::kAppTitle);
   EXPECT_EQ(box.owner, App().Handle());
   EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
   EXPECT_EQ(box.icon, LoadIconW(nullptr, IDI_HAND));
-  EXPECT_TRUE(disabled_during_box_);
+  EXPECT_TRUE(disabledDuringBox_);
 
   // What the pass had done stays done.
   EXPECT_EQ(frame::WindowText(Form().Txt3()), Progress(3));

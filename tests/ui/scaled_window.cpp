@@ -25,14 +25,14 @@ struct Box {
 // rounds up.
 struct Layout {
   Box client;
-  Box static_text1;  // left and top only: sized to its text
+  Box staticText1;  // left and top only: sized to its text
   Box btn;
   Box txt1;  // left and top only
   Box txt2;  // left and top only
   Box edit1;
   Box txt3;
-  Box bit_btn1;
-  LONG font_height;
+  Box bitBtn1;
+  LONG fontHeight;
   LONG padding;
 };
 constexpr Layout kAt96{{0, 0, 322, 155},
@@ -63,11 +63,11 @@ RECT PlaceIn(HWND control) {
   return place;
 }
 
-void ExpectBox(HWND control, const Box& box, bool size_too) {
+void ExpectBox(HWND control, const Box& box, bool sizeToo) {
   const RECT place = PlaceIn(control);
   EXPECT_EQ(place.left, box.left);
   EXPECT_EQ(place.top, box.top);
-  if (size_too) {
+  if (sizeToo) {
     EXPECT_EQ(place.right - place.left, box.width);
     EXPECT_EQ(place.bottom - place.top, box.height);
   }
@@ -84,7 +84,7 @@ void ExpectLaidOutFor(const TfrmMain& form, int dpi) {
 
   LOGFONTW font{};
   ASSERT_EQ(GetObjectW(form.Font(), sizeof(font), &font), static_cast<int>(sizeof(font)));
-  EXPECT_EQ(font.lfHeight, layout.font_height);
+  EXPECT_EQ(font.lfHeight, layout.fontHeight);
   EXPECT_STREQ(font.lfFaceName, L"MS UI Gothic");
 
   struct Fixed {
@@ -96,7 +96,7 @@ void ExpectLaidOutFor(const TfrmMain& form, int dpi) {
                          {"Btn", form.Btn(), layout.btn},
                          {"Edit1", form.Edit1(), layout.edit1},
                          {"Txt3", form.Txt3(), layout.txt3},
-                         {"BitBtn1", form.BitBtn1(), layout.bit_btn1}};
+                         {"BitBtn1", form.BitBtn1(), layout.bitBtn1}};
   for (const Fixed& row : fixed) {
     SCOPED_TRACE(row.name);
     ExpectBox(row.control, row.box, true);
@@ -114,7 +114,7 @@ void ExpectLaidOutFor(const TfrmMain& form, int dpi) {
     const Box& box;
     std::string_view text;
   };
-  const Sized sized[] = {{"StaticText1", form.StaticText1(), layout.static_text1, texts::kIntroText},
+  const Sized sized[] = {{"StaticText1", form.StaticText1(), layout.staticText1, texts::kIntroText},
                          {"Txt1", form.Txt1(), layout.txt1, texts::kTargetLabel},
                          {"Txt2", form.Txt2(), layout.txt2, texts::kProgressLabel}};
   for (const Sized& row : sized) {

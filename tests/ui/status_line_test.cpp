@@ -60,12 +60,12 @@ class StatusLineTest : public WindowTest {
 };
 
 TEST_F(StatusLineTest, EachTextLooksAsAWholeDrawOfItWhateverCameBefore) {
-  const std::string too_wide(120, 'W');  // wraps onto a second line
+  const std::string tooWide(120, 'W');  // wraps onto a second line
   struct Row {
     std::string before;
     std::string after;
     // Only the changed digits are drawn: the text keeps its width.
-    bool only_the_tail;
+    bool onlyTheTail;
   };
   const Row rows[] = {
       {Progress(0), Progress(1), true},
@@ -83,9 +83,9 @@ TEST_F(StatusLineTest, EachTextLooksAsAWholeDrawOfItWhateverCameBefore) {
       {std::string(texts::kStatusSuccess), Progress(3), false},
       {Progress(5), "", false},
       {Progress(5), Progress(5) + "&", false},
-      {too_wide, too_wide.substr(0, 119) + "X", false},
-      {too_wide, Progress(1), false},
-      {Progress(1), too_wide, false},
+      {tooWide, tooWide.substr(0, 119) + "X", false},
+      {tooWide, Progress(1), false},
+      {Progress(1), tooWide, false},
   };
   const std::unique_ptr<StatusLinePicture> picture = NewPicture();
   ASSERT_NE(picture, nullptr);
@@ -94,8 +94,8 @@ TEST_F(StatusLineTest, EachTextLooksAsAWholeDrawOfItWhateverCameBefore) {
     picture->Compose(Cp932ToWideLossy(row.before));
     const RECT changed = picture->Compose(Cp932ToWideLossy(row.after));
     EXPECT_EQ(PixelsOf(*picture), WholeDraw(row.after));
-    const bool tail_only = changed.left > 0 && changed.right - changed.left < LineSize().cx;
-    EXPECT_EQ(tail_only, row.only_the_tail);
+    const bool tailOnly = changed.left > 0 && changed.right - changed.left < LineSize().cx;
+    EXPECT_EQ(tailOnly, row.onlyTheTail);
   }
   // The same text again changes nothing.
   const RECT unchanged = picture->Compose(Cp932ToWideLossy(rows[0].after));
@@ -139,7 +139,7 @@ struct Looks {
   int blank = 0;
   // Neither blank nor any text the line was given: a half-drawn line.
   int torn = 0;
-  int mixed_by_display = 0;
+  int mixedByDisplay = 0;
   int distinct = 0;
 };
 
@@ -175,7 +175,7 @@ TEST_F(StatusLineTest, NoLookAtTheScreenDuringAConversionFindsTheLineBlankOrHalf
   const std::vector<COLORREF> blank = WholeDraw("");
   Looks seen;
   std::size_t next = 0;
-  std::size_t last_match = texts.size();
+  std::size_t lastMatch = texts.size();
   for (const std::vector<COLORREF>& look : looks) {
     ++seen.taken;
     if (look == blank) {
@@ -194,7 +194,7 @@ TEST_F(StatusLineTest, NoLookAtTheScreenDuringAConversionFindsTheLineBlankOrHalf
     }
     std::optional<std::size_t> match;
     std::size_t closest = next;
-    std::size_t closest_differ = look.size() + 1;
+    std::size_t closestDiffer = look.size() + 1;
     for (const std::size_t candidate : candidates) {
       picture->Compose(Cp932ToWideLossy(texts[candidate]));
       const std::vector<COLORREF> pixels = PixelsOf(*picture);
@@ -204,8 +204,8 @@ TEST_F(StatusLineTest, NoLookAtTheScreenDuringAConversionFindsTheLineBlankOrHalf
       }
       std::size_t differ = 0;
       for (std::size_t i = 0; i < look.size(); ++i) differ += pixels[i] != look[i] ? 1 : 0;
-      if (differ < closest_differ) {
-        closest_differ = differ;
+      if (differ < closestDiffer) {
+        closestDiffer = differ;
         closest = candidate;
       }
     }
@@ -215,25 +215,25 @@ TEST_F(StatusLineTest, NoLookAtTheScreenDuringAConversionFindsTheLineBlankOrHalf
     // program's. A line drawn in steps (filled, then written) differs in all
     // of its text.
     constexpr std::size_t kDisplayMix = 40;
-    if (!match && closest_differ <= kDisplayMix) {
-      ++seen.mixed_by_display;
+    if (!match && closestDiffer <= kDisplayMix) {
+      ++seen.mixedByDisplay;
       continue;
     }
     if (!match) {
       ++seen.torn;
-      std::printf("half drawn: closest %s, %zu pixels differ\n", texts[closest].c_str(), closest_differ);
+      std::printf("half drawn: closest %s, %zu pixels differ\n", texts[closest].c_str(), closestDiffer);
       continue;
     }
     const std::size_t candidate = *match;
-    if (candidate != last_match) ++seen.distinct;
-    last_match = candidate;
+    if (candidate != lastMatch) ++seen.distinct;
+    lastMatch = candidate;
     next = candidate;
   }
   std::printf(
       "looks at the line: %d taken, %d blank, %d half drawn, %d mixed by the display, %d distinct texts\n",
-      seen.taken, seen.blank, seen.torn, seen.mixed_by_display, seen.distinct);
+      seen.taken, seen.blank, seen.torn, seen.mixedByDisplay, seen.distinct);
   EXPECT_GE(seen.taken, 100);
-  EXPECT_GE(seen.distinct + (seen.mixed_by_display > 0 ? 1 : 0), 3);
+  EXPECT_GE(seen.distinct + (seen.mixedByDisplay > 0 ? 1 : 0), 3);
   EXPECT_EQ(seen.blank, 0);
   EXPECT_EQ(seen.torn, 0);
 }
@@ -255,18 +255,18 @@ TEST_F(AnsweringTest, ALongConversionIsNeverTakenForHungAndAnswersOtherPrograms)
   slow.everyWriteTakes = std::chrono::milliseconds(6);
   platform::faults::SetPlan(slow);
   TfrmMain& form = Form();
-  const std::string target_before = "C:\\before.KWT";
-  form.SetTarget(target_before);
+  const std::string targetBefore = "C:\\before.KWT";
+  form.SetTarget(targetBefore);
 
   std::atomic<bool> done{false};
   int hung = 0;
   int polls = 0;
   int unanswered = 0;
-  double slowest_answer_ms = 0;
+  double slowestAnswerMs = 0;
   std::set<std::string> texts_read;
   std::atomic<bool> other_program_ended{false};
   std::atomic<bool> counter_read{false};
-  std::thread other_program([&] {
+  std::thread otherProgram([&] {
     while (!done.load()) {
       if (IsHungAppWindow(form.Handle())) ++hung;
       ++polls;
@@ -280,7 +280,7 @@ TEST_F(AnsweringTest, ALongConversionIsNeverTakenForHungAndAnswersOtherPrograms)
           continue;
         }
         const std::chrono::duration<double, std::milli> waited = std::chrono::steady_clock::now() - start;
-        slowest_answer_ms = std::max(slowest_answer_ms, waited.count());
+        slowestAnswerMs = std::max(slowestAnswerMs, waited.count());
         if (control != form.Txt3()) continue;
         texts_read.insert(WideToCp932Lossy(text));
         if (WideToCp932Lossy(text).starts_with(texts::kStatusProgressPrefix)) counter_read = true;
@@ -296,11 +296,11 @@ TEST_F(AnsweringTest, ALongConversionIsNeverTakenForHungAndAnswersOtherPrograms)
     SendMessageW(form.BitBtn1(), BM_CLICK, 0, 0);
   });
   const auto start = std::chrono::steady_clock::now();
-  int dialogs_during_conversion = 0;
+  int dialogsDuringConversion = 0;
   int dialogs_after = 0;
   bool converting = true;
   ModalAnswerer answerer([&](const ModalRecord& record) {
-    ++(converting ? dialogs_during_conversion : dialogs_after);
+    ++(converting ? dialogsDuringConversion : dialogs_after);
     PressCancel(record);
   });
   form.Convert(project);
@@ -310,19 +310,19 @@ TEST_F(AnsweringTest, ALongConversionIsNeverTakenForHungAndAnswersOtherPrograms)
   done = true;
   // A question asked just as the conversion ended is answered too.
   AnswerSentMessagesUntil(other_program_ended);
-  other_program.join();
+  otherProgram.join();
   platform::faults::ClearPlan();
 
   std::printf("conversion took %.1f s; %d polls, %d hung, %d unanswered, slowest answer %.0f ms\n",
-              took.count(), polls, hung, unanswered, slowest_answer_ms);
+              took.count(), polls, hung, unanswered, slowestAnswerMs);
   ASSERT_GT(took.count(), 5.5);
   EXPECT_EQ(frame::WindowText(form.Txt3()), texts::kStatusSuccess);
   EXPECT_EQ(hung, 0);
   EXPECT_EQ(unanswered, 0);
-  EXPECT_LT(slowest_answer_ms, 1000);
+  EXPECT_LT(slowestAnswerMs, 1000);
   // The record counter was readable while it advanced.
   EXPECT_GE(texts_read.size(), 10u);
-  EXPECT_EQ(dialogs_during_conversion, 0);
+  EXPECT_EQ(dialogsDuringConversion, 0);
   Pump();
   EXPECT_EQ(dialogs_after, 1);
 }

@@ -59,11 +59,11 @@ ModalRecord Inspect(HWND dialog) {
   record.caption = frame::WindowText(dialog);
   record.owner = GetWindow(dialog, GW_OWNER);
   record.style = static_cast<LONG>(GetWindowLongPtrW(dialog, GWL_STYLE));
-  record.extended_style = static_cast<LONG>(GetWindowLongPtrW(dialog, GWL_EXSTYLE));
+  record.extendedStyle = static_cast<LONG>(GetWindowLongPtrW(dialog, GWL_EXSTYLE));
   GetWindowRect(dialog, &record.bounds);
-  if (HWND name_box = NameBox(dialog)) {
-    record.file_dialog = true;
-    record.name_box = frame::WindowText(name_box);
+  if (HWND nameBox = NameBox(dialog)) {
+    record.fileDialog = true;
+    record.nameBox = frame::WindowText(nameBox);
     wchar_t folder[MAX_PATH] = {};
     SendMessageW(dialog, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(folder));
     record.folder = WideToCp932Lossy(folder);
@@ -105,12 +105,12 @@ BOOL CALLBACK FindProgramWindows(HWND window, LPARAM context) {
 // --- Modal boxes ----------------------------------------------------------
 
 ModalAnswerer::ModalAnswerer(Answer answer) : answer_(std::move(answer)) {
-  WNDCLASSEXW helper_class{};
-  helper_class.cbSize = sizeof(helper_class);
-  helper_class.lpfnWndProc = HelperProc;
-  helper_class.hInstance = GetModuleHandleW(nullptr);
-  helper_class.lpszClassName = kHelperClass;
-  RegisterClassExW(&helper_class);
+  WNDCLASSEXW helperClass{};
+  helperClass.cbSize = sizeof(helperClass);
+  helperClass.lpfnWndProc = HelperProc;
+  helperClass.hInstance = GetModuleHandleW(nullptr);
+  helperClass.lpszClassName = kHelperClass;
+  RegisterClassExW(&helperClass);
   helper_ = CreateWindowExW(0, kHelperClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                             GetModuleHandleW(nullptr), nullptr);
   current_answerer = this;
@@ -287,18 +287,18 @@ std::vector<COLORREF> CaptureFrom(HDC source, POINT origin, SIZE size) {
 
 // --- The program ----------------------------------------------------------
 
-Program::Program(int show_command, const std::wstring& arguments) {
+Program::Program(int showCommand, const std::wstring& arguments) {
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   const std::filesystem::path program =
       std::filesystem::path(self).parent_path().parent_path() / L"app" / L"kwtconvw.exe";
-  std::wstring command_line = L"\"" + program.wstring() + L"\"";
-  if (!arguments.empty()) command_line += L" " + arguments;
+  std::wstring commandLine = L"\"" + program.wstring() + L"\"";
+  if (!arguments.empty()) commandLine += L" " + arguments;
   STARTUPINFOW start{};
   start.cb = sizeof(start);
   start.dwFlags = STARTF_USESHOWWINDOW;
-  start.wShowWindow = static_cast<WORD>(show_command);
-  if (!CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+  start.wShowWindow = static_cast<WORD>(showCommand);
+  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &start, &process_)) {
     ADD_FAILURE() << "cannot start " << program.string() << ": error " << GetLastError();
     return;
@@ -311,10 +311,10 @@ Program::Program(int show_command, const std::wstring& arguments) {
     EnumThreadWindows(process_.dwThreadId, FindProgramWindows, reinterpret_cast<LPARAM>(&found));
     if (found.first == nullptr || found.second == nullptr) Sleep(20);
   }
-  main_window_ = found.first;
-  application_window_ = found.second;
-  EXPECT_NE(main_window_, nullptr);
-  EXPECT_NE(application_window_, nullptr);
+  mainWindow_ = found.first;
+  applicationWindow_ = found.second;
+  EXPECT_NE(mainWindow_, nullptr);
+  EXPECT_NE(applicationWindow_, nullptr);
 }
 
 Program::~Program() {

@@ -33,16 +33,16 @@ struct ModalRecord {
   std::string list;
   HWND owner = nullptr;
   LONG style = 0;
-  LONG extended_style = 0;
+  LONG extendedStyle = 0;
   // Identifiers of the visible push buttons.
   std::vector<int> buttons;
   // The icon the box shows, if any.
   HICON icon = nullptr;
   RECT bounds{};
   // File dialogs: the folder shown and the text of the name box.
-  bool file_dialog = false;
+  bool fileDialog = false;
   std::string folder;
-  std::string name_box;
+  std::string nameBox;
 };
 
 // Installs a thread CBT hook for its lifetime: each dialog-class window that
@@ -137,21 +137,21 @@ std::vector<COLORREF> CaptureFrom(HDC source, POINT origin, SIZE size);
 // with arguments after its quoted name on its command line.
 class Program {
  public:
-  explicit Program(int show_command = SW_SHOWNORMAL, const std::wstring& arguments = L"");
+  explicit Program(int showCommand = SW_SHOWNORMAL, const std::wstring& arguments = L"");
   ~Program();
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
-  HWND MainWindow() const { return main_window_; }
-  HWND ApplicationWindow() const { return application_window_; }
+  HWND MainWindow() const { return mainWindow_; }
+  HWND ApplicationWindow() const { return applicationWindow_; }
   DWORD ThreadId() const { return process_.dwThreadId; }
   // The exit code, or STILL_ACTIVE after the timeout.
   DWORD WaitForExit(DWORD milliseconds = 10000);
 
  private:
   PROCESS_INFORMATION process_{};
-  HWND main_window_ = nullptr;
-  HWND application_window_ = nullptr;
+  HWND mainWindow_ = nullptr;
+  HWND applicationWindow_ = nullptr;
 };
 
 }  // namespace kwt::ui::testing

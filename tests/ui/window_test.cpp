@@ -44,10 +44,10 @@ TEST_F(WindowTest, EveryControlStandsWhereDesignedWithItsText) {
   struct Row {
     const char* name;
     HWND control;
-    const wchar_t* window_class;
+    const wchar_t* windowClass;
     Box box;
     std::string_view text;
-    bool sized_to_text;
+    bool sizedToText;
   };
   TfrmMain& form = Form();
   const Row rows[] = {
@@ -64,12 +64,12 @@ TEST_F(WindowTest, EveryControlStandsWhereDesignedWithItsText) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     EXPECT_EQ(GetParent(row.control), form.GroupBox1());
-    EXPECT_EQ(_wcsicmp(ClassOf(row.control).c_str(), row.window_class), 0);
+    EXPECT_EQ(_wcsicmp(ClassOf(row.control).c_str(), row.windowClass), 0);
     EXPECT_EQ(frame::WindowText(row.control), row.text);
     const RECT place = PlaceOf(row.control);
     EXPECT_EQ(place.left, row.box.left);
     EXPECT_EQ(place.top, row.box.top);
-    if (row.sized_to_text) {
+    if (row.sizedToText) {
       // Its text's width and height, measured another way, plus 4.
       EXPECT_EQ(place.right - place.left, form.TargetMeasure().TextWidth(row.text) + 4);
       EXPECT_EQ(place.bottom - place.top, LineHeight(form) + 4);
@@ -106,8 +106,8 @@ TEST_F(WindowTest, CaptionFontAndControlSettings) {
   for (HWND button : {form.Btn(), form.BitBtn1()}) EXPECT_EQ(StyleOf(button) & BS_TYPEMASK, BS_OWNERDRAW);
   // Only the buttons and the target box take the focus by Tab.
   for (HWND control : form.TabOrder()) {
-    const bool tab_stop = control == form.Btn() || control == form.Edit1() || control == form.BitBtn1();
-    EXPECT_EQ((StyleOf(control) & WS_TABSTOP) != 0, tab_stop);
+    const bool tabStop = control == form.Btn() || control == form.Edit1() || control == form.BitBtn1();
+    EXPECT_EQ((StyleOf(control) & WS_TABSTOP) != 0, tabStop);
   }
   // Both actions are there, enabled, with their hints and shortcut.
   EXPECT_EQ(form.FileOpen1().Shortcut(), 16463);
@@ -270,8 +270,8 @@ TEST_F(WindowTest, IdleWorkTakesTheLongHintOfTheControlUnderTheMouse) {
 TEST(HintTest, TheFirstWholeBarParts) {
   struct Row {
     std::string_view hint;
-    std::string_view short_part;
-    std::string_view long_part;
+    std::string_view shortPart;
+    std::string_view longPart;
   };
   const Row rows[] = {
       {"short|long", "short", "long"},   {"no bar", "no bar", "no bar"}, {"a|b|c", "a", "b|c"}, {"|", "", ""},
@@ -279,8 +279,8 @@ TEST(HintTest, TheFirstWholeBarParts) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.hint);
-    EXPECT_EQ(frame::ShortHintPart(row.hint), row.short_part);
-    EXPECT_EQ(frame::LongHintPart(row.hint), row.long_part);
+    EXPECT_EQ(frame::ShortHintPart(row.hint), row.shortPart);
+    EXPECT_EQ(frame::LongHintPart(row.hint), row.longPart);
   }
 }
 
