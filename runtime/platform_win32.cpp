@@ -573,20 +573,20 @@ ErrorCode RemoveWorkFileByPath(std::string_view path) {
 
 ErrorCode Move(std::string_view from, std::string_view to) {
   const auto wideFrom = WidePath(from);
-  const auto wide_to = WidePath(to);
-  if (!wideFrom || !wide_to) return error::kInvalidName;
+  const auto wideTo = WidePath(to);
+  if (!wideFrom || !wideTo) return error::kInvalidName;
   return Retried([&] {
-    return System().move(*wideFrom, *wide_to, to, MOVEFILE_COPY_ALLOWED) ? error::kSuccess : LastError();
+    return System().move(*wideFrom, *wideTo, to, MOVEFILE_COPY_ALLOWED) ? error::kSuccess : LastError();
   });
 }
 
 ErrorCode ReplaceByPath(std::string_view from, std::string_view to) {
   const auto wideFrom = WidePath(from);
-  const auto wide_to = WidePath(to);
-  if (!wideFrom || !wide_to) return error::kInvalidName;
+  const auto wideTo = WidePath(to);
+  if (!wideFrom || !wideTo) return error::kInvalidName;
   const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
   return Retried(
-      [&] { return System().move(*wideFrom, *wide_to, to, flags) ? error::kSuccess : LastError(); });
+      [&] { return System().move(*wideFrom, *wideTo, to, flags) ? error::kSuccess : LastError(); });
 }
 
 ErrorCode SyncFolderOf(const Place&) {
@@ -827,9 +827,9 @@ ErrorCode DeleteInHeld(const HeldFolder& held, std::string_view name) {
 
 ErrorCode ReplaceInHeld(const HeldFolder& held, std::string_view from, std::string_view to) {
   const auto wideFrom = BareName(from);
-  const auto wide_to = BareName(to);
-  if (!held || !wideFrom || !wide_to) return error::kInvalidName;
-  return Retried([&] { return ReplaceInFolder(held, *wideFrom, *wide_to); });
+  const auto wideTo = BareName(to);
+  if (!held || !wideFrom || !wideTo) return error::kInvalidName;
+  return Retried([&] { return ReplaceInFolder(held, *wideFrom, *wideTo); });
 }
 
 // A file that may be deleted through its own handle moves or goes that way,

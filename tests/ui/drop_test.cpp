@@ -209,12 +209,12 @@ TEST_F(DropTest, ADropOrACloseDuringARunWaitsForTheRunAndItsBoxToEnd) {
     platform::faults::SetPlan(slow);
 
     bool laterConvertedAtBox = true;
-    bool quit_at_box = true;
+    bool quitAtBox = true;
     ModalAnswerer answerer([&](const ModalRecord& record) {
       // The drop and the close came before the box opened, and wait.
       laterConvertedAtBox = folder_.Read(shelf + "-later.kwj").find("Version=140") != std::string::npos;
       MSG quit{};
-      quit_at_box = PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
+      quitAtBox = PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
       PressOk(record);
     });
     std::atomic<bool> acted{false};
@@ -249,7 +249,7 @@ TEST_F(DropTest, ADropOrACloseDuringARunWaitsForTheRunAndItsBoxToEnd) {
 
     EXPECT_TRUE(sawProgress);
     EXPECT_FALSE(laterConvertedAtBox);
-    EXPECT_FALSE(quit_at_box);
+    EXPECT_FALSE(quitAtBox);
     EXPECT_NE(folder_.Read(shelf + "\\b.kwj").find("Version=140"), std::string::npos) << "the run went on";
     EXPECT_EQ(App().Terminated(), row.close);
     // The drop that waited is a lone project: the dialog's way, no box.

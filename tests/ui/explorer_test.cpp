@@ -302,32 +302,32 @@ TEST_F(ExplorerTest, ARunShowsItsProjectsAndTheCaptionItsPositionThenTheErrorSta
   Project(folder_, "shelf\\a.kwj", 103);
   Project(folder_, "shelf\\b.kwj", 103, 3, -1);  // its contents file is missing
   Project(folder_, "shelf\\c.kwj", 140);
-  std::vector<std::string> at_box;
-  std::string caption_at_box;
+  std::vector<std::string> atBox;
+  std::string captionAtBox;
   ModalAnswerer answerer([&](const ModalRecord& record) {
-    at_box = calls_;
-    caption_at_box = frame::WindowText(Form().Handle());
+    atBox = calls_;
+    captionAtBox = frame::WindowText(Form().Handle());
     PressOk(record);
   });
   Form().DropAtStart({(folder_.Path() / L"shelf").wstring()});
   Pump();
   ASSERT_EQ(answerer.Records().size(), 1u);
-  EXPECT_EQ(at_box,
+  EXPECT_EQ(atBox,
             (std::vector<std::string>{"normal", "0/3 (1/3)", "1/3 (2/3)", "2/3 (3/3)", "error", "3/3"}));
-  EXPECT_EQ(caption_at_box, texts::kMainCaption);
+  EXPECT_EQ(captionAtBox, texts::kMainCaption);
   EXPECT_EQ(calls_.back(), "none") << "nothing left afterwards";
-  EXPECT_EQ(calls_.size(), at_box.size() + 1);
+  EXPECT_EQ(calls_.size(), atBox.size() + 1);
   EXPECT_EQ(frame::WindowText(Form().Handle()), texts::kMainCaption);
 
   // Without failures the button is cleared before the box.
   calls_.clear();
-  at_box.clear();
+  atBox.clear();
   Project(folder_, "more\\d.kwj", 103);
   Project(folder_, "more\\e.kwj", 103);
   Form().DropAtStart({(folder_.Path() / L"more").wstring()});
   Pump();
-  EXPECT_EQ(at_box, (std::vector<std::string>{"normal", "0/2 (1/2)", "1/2 (2/2)", "none"}));
-  EXPECT_EQ(calls_, at_box);
+  EXPECT_EQ(atBox, (std::vector<std::string>{"normal", "0/2 (1/2)", "1/2 (2/2)", "none"}));
+  EXPECT_EQ(calls_, atBox);
 }
 
 TEST_F(ExplorerTest, TheClosingBoxOfTwelveFailuresNamesAllTwelveInAListToCopy) {
@@ -340,20 +340,20 @@ TEST_F(ExplorerTest, TheClosingBoxOfTwelveFailuresNamesAllTwelveInAListToCopy) {
   }
   LONG listStyle = 0;
   LRESULT lines = 0;
-  RECT summary_place{};
-  RECT list_place{};
+  RECT summaryPlace{};
+  RECT listPlace{};
   std::wstring copied;
-  std::wstring box_copied;
-  HWND focus_at_box = nullptr;
+  std::wstring boxCopied;
+  HWND focusAtBox = nullptr;
   HWND ok = nullptr;
   ModalAnswerer answerer([&](const ModalRecord& record) {
     const HWND list = FindWindowExW(record.window, nullptr, L"Edit", nullptr);
-    focus_at_box = GetFocus();
+    focusAtBox = GetFocus();
     ok = GetDlgItem(record.window, IDOK);
     listStyle = static_cast<LONG>(GetWindowLongPtrW(list, GWL_STYLE));
     lines = SendMessageW(list, EM_GETLINECOUNT, 0, 0);
-    GetWindowRect(GetDlgItem(record.window, 0xFFFF), &summary_place);
-    GetWindowRect(list, &list_place);
+    GetWindowRect(GetDlgItem(record.window, 0xFFFF), &summaryPlace);
+    GetWindowRect(list, &listPlace);
     // Ctrl+C on OK copies the whole box, as on a message box.
     BYTE keys[256] = {};
     GetKeyboardState(keys);
@@ -363,7 +363,7 @@ TEST_F(ExplorerTest, TheClosingBoxOfTwelveFailuresNamesAllTwelveInAListToCopy) {
     SetKeyboardState(held);
     SendMessageW(ok, WM_KEYDOWN, 'C', 0);
     SetKeyboardState(keys);
-    box_copied = Clipboard();
+    boxCopied = Clipboard();
     // The list's text selected and copied as any text box's.
     SendMessageW(list, EM_SETSEL, 0, -1);
     SendMessageW(list, WM_COPY, 0, 0);
@@ -382,23 +382,23 @@ TEST_F(ExplorerTest, TheClosingBoxOfTwelveFailuresNamesAllTwelveInAListToCopy) {
   EXPECT_EQ(box.list, expectedList);
   EXPECT_EQ(copied, Cp932ToWideLossy(expectedList));
   const std::string dashes = "---------------------------\r\n";
-  EXPECT_EQ(box_copied, Cp932ToWideLossy(dashes + std::string(texts::kAppTitle) + "\r\n" + dashes +
-                                         box.text.substr(0, box.text.find('\n')) + "\r\n" +
-                                         texts::Format(texts::kRunUpToDateFormat, "0") + "\r\n" +
-                                         texts::Format(texts::kRunFailedFormat, "12") + "\r\n" +
-                                         texts::Format(texts::kRunSkippedFormat, "0") + "\r\n\r\n" +
-                                         expectedList + "\r\n" + dashes + "OK\r\n" + dashes));
+  EXPECT_EQ(boxCopied, Cp932ToWideLossy(dashes + std::string(texts::kAppTitle) + "\r\n" + dashes +
+                                        box.text.substr(0, box.text.find('\n')) + "\r\n" +
+                                        texts::Format(texts::kRunUpToDateFormat, "0") + "\r\n" +
+                                        texts::Format(texts::kRunFailedFormat, "12") + "\r\n" +
+                                        texts::Format(texts::kRunSkippedFormat, "0") + "\r\n\r\n" +
+                                        expectedList + "\r\n" + dashes + "OK\r\n" + dashes));
   EXPECT_EQ(box.caption, texts::kAppTitle);
   EXPECT_EQ(box.owner, App().Handle());
   EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
   EXPECT_EQ(box.icon, LoadIconW(nullptr, IDI_HAND));
   EXPECT_NE(ok, nullptr);
-  EXPECT_EQ(focus_at_box, ok) << "Enter answers it, as a message box";
+  EXPECT_EQ(focusAtBox, ok) << "Enter answers it, as a message box";
   EXPECT_EQ(lines, 25);
   EXPECT_NE(listStyle & ES_READONLY, 0);
   EXPECT_NE(listStyle & WS_VSCROLL, 0) << "25 lines scroll";
   EXPECT_NE(listStyle & WS_TABSTOP, 0);
-  EXPECT_LT(summary_place.bottom, list_place.top) << "the counts at the top";
+  EXPECT_LT(summaryPlace.bottom, listPlace.top) << "the counts at the top";
   // The whole box on the screen.
   EXPECT_GE(box.bounds.left, 0);
   EXPECT_GE(box.bounds.top, 0);

@@ -263,9 +263,9 @@ TEST_F(AnsweringTest, ALongConversionIsNeverTakenForHungAndAnswersOtherPrograms)
   int polls = 0;
   int unanswered = 0;
   double slowestAnswerMs = 0;
-  std::set<std::string> texts_read;
-  std::atomic<bool> other_program_ended{false};
-  std::atomic<bool> counter_read{false};
+  std::set<std::string> textsRead;
+  std::atomic<bool> otherProgramEnded{false};
+  std::atomic<bool> counterRead{false};
   std::thread otherProgram([&] {
     while (!done.load()) {
       if (IsHungAppWindow(form.Handle())) ++hung;
@@ -282,25 +282,25 @@ TEST_F(AnsweringTest, ALongConversionIsNeverTakenForHungAndAnswersOtherPrograms)
         const std::chrono::duration<double, std::milli> waited = std::chrono::steady_clock::now() - start;
         slowestAnswerMs = std::max(slowestAnswerMs, waited.count());
         if (control != form.Txt3()) continue;
-        texts_read.insert(WideToCp932Lossy(text));
-        if (WideToCp932Lossy(text).starts_with(texts::kStatusProgressPrefix)) counter_read = true;
+        textsRead.insert(WideToCp932Lossy(text));
+        if (WideToCp932Lossy(text).starts_with(texts::kStatusProgressPrefix)) counterRead = true;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    other_program_ended = true;
+    otherProgramEnded = true;
   });
   // A click that another program sends once the records are being counted
   // waits for the conversion, as the user's own input does.
   std::thread clicker([&] {
-    kwt::testing::WaitUntil([&] { return counter_read.load(); }, std::chrono::seconds(5));
+    kwt::testing::WaitUntil([&] { return counterRead.load(); }, std::chrono::seconds(5));
     SendMessageW(form.BitBtn1(), BM_CLICK, 0, 0);
   });
   const auto start = std::chrono::steady_clock::now();
   int dialogsDuringConversion = 0;
-  int dialogs_after = 0;
+  int dialogsAfter = 0;
   bool converting = true;
   ModalAnswerer answerer([&](const ModalRecord& record) {
-    ++(converting ? dialogsDuringConversion : dialogs_after);
+    ++(converting ? dialogsDuringConversion : dialogsAfter);
     PressCancel(record);
   });
   form.Convert(project);
@@ -309,7 +309,7 @@ TEST_F(AnsweringTest, ALongConversionIsNeverTakenForHungAndAnswersOtherPrograms)
   clicker.join();
   done = true;
   // A question asked just as the conversion ended is answered too.
-  AnswerSentMessagesUntil(other_program_ended);
+  AnswerSentMessagesUntil(otherProgramEnded);
   otherProgram.join();
   platform::faults::ClearPlan();
 
@@ -321,10 +321,10 @@ TEST_F(AnsweringTest, ALongConversionIsNeverTakenForHungAndAnswersOtherPrograms)
   EXPECT_EQ(unanswered, 0);
   EXPECT_LT(slowestAnswerMs, 1000);
   // The record counter was readable while it advanced.
-  EXPECT_GE(texts_read.size(), 10u);
+  EXPECT_GE(textsRead.size(), 10u);
   EXPECT_EQ(dialogsDuringConversion, 0);
   Pump();
-  EXPECT_EQ(dialogs_after, 1);
+  EXPECT_EQ(dialogsAfter, 1);
 }
 
 }  // namespace
