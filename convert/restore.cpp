@@ -182,6 +182,9 @@ RestorePlan PlanRestoreIn(std::string_view project, const ConversionOptions& opt
   // name of the project's own files there would be removed with them.
   const std::string temporaryPath = TemporaryPathFor(contents.path);
   for (const std::string& work : {temporaryPath, looks.projectSavePath}) {
+    // A folder there cannot be taken for a leftover and removed.
+    if (platform::KindOf(work) == platform::FileKind::Directory)
+      return stop(Cause::TemporaryBlocked, work, static_cast<std::int32_t>(platform::error::kAccessDenied));
     for (const std::string& own : {contents.path, projectTarget}) {
       if (platform::SameFile(work, own))
         return stop(Cause::TemporaryBlocked, work,

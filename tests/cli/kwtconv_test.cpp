@@ -473,6 +473,14 @@ TEST(KwtconvRestore, PutsBackTheBackedUpFilesAndFinishesAHalfRestore) {
     Folder folder;
     const BackedUp before(folder);
     if (half) folder.Write("p.kwj", before.project);
+    // Work names that lead elsewhere are made anew, never written through.
+    std::error_code noLinks;  // Windows may not allow them: then plain leftovers
+    for (const char* work : {"TMP.DAT", "p.kwj$$$"}) {
+      folder.Write(std::string("outside/") + work, "keep");
+      std::filesystem::create_symlink(folder.Path(std::string("outside/") + work), folder.Path(work),
+                                      noLinks);
+      if (noLinks) folder.Write(work, "a leftover");
+    }
     const std::string p = folder.Utf8("p.kwj");
     EXPECT_NE(Kwtconv({"--check", "--restore", p}).out.find("\nverdict: will restore\n"), std::string::npos);
     const ProcessResult restored = Kwtconv({"--restore", p});
@@ -482,7 +490,11 @@ TEST(KwtconvRestore, PutsBackTheBackedUpFilesAndFinishesAHalfRestore) {
     // The backups stay, and a second restore finds nothing to do.
     EXPECT_EQ(folder.Read("p.kwj.bak"), before.project);
     EXPECT_EQ(folder.Read("p.KWT.bak"), before.contents);
-    EXPECT_EQ(folder.Snapshot().size(), 4u);
+    EXPECT_EQ(folder.Read("outside/TMP.DAT") + folder.Read("outside/p.kwj$$$"), "keepkeep");
+    // A restore that need not write the project file leaves its work name be.
+    EXPECT_FALSE(folder.Exists("TMP.DAT"));
+    EXPECT_EQ(folder.Exists("p.kwj$$$"), half);
+    EXPECT_EQ(folder.Snapshot().size(), half ? 7u : 6u);
     const ProcessResult again = Kwtconv({"--restore", "--json", p});
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_NE(again.out.find("\"outcome\":\"up-to-date\""), std::string::npos) << again.out;
@@ -537,6 +549,9 @@ TEST(KwtconvRestore, RefusesWhatARestoreWouldLoseAndChangesNothing) {
              f.Path("p.kwj.bak"), std::filesystem::file_time_type::clock::now() + std::chrono::hours(1));
        },
        "the backup "},
+      {"a folder under a work name",
+       [](const Folder& f, const BackedUp&) { std::filesystem::create_directory(f.Path("TMP.DAT")); },
+       "TMP.DAT cannot be replaced"},
       {"put back by hand, then edited",
        [](const Folder& f, const BackedUp& b) { f.Write("p.kwj", b.project + "x=1\r\n"); },
        "the project was not converted"},
