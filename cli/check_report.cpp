@@ -123,6 +123,8 @@ std::string FailureReason(const ProjectCheck& check) {
     case Cause::NotContentsFile: return Say(Msg::ReasonNotContentsFile, {at});
     case Cause::SystemFolder: return Say(Msg::ReasonSystemFolder, {at});
     case Cause::CopiedProject: return Say(Msg::ReasonCopiedProject, {at});
+    case Cause::SharedContents: return Say(Msg::ReasonSharedContents, {check.stop.otherPath, at});
+    case Cause::ContentsHasSecondName: return Say(Msg::ReasonContentsHasSecondName, {at});
     case Cause::CannotReplaceInOneStep: return Say(Msg::ReasonCannotReplaceInOneStep, {check.failurePath});
     // Met only by a conversion on its way, or by a restore, never by a plan.
     case Cause::BackupMissing:
@@ -201,6 +203,8 @@ std::string RestoreReason(const RestorePlan& plan) {
     case Cause::NoContents:
     case Cause::NegativeCount:
     case Cause::CopiedProject:
+    case Cause::SharedContents:
+    case Cause::ContentsHasSecondName:
     case Cause::PathTooLong:
     case Cause::AlreadyConverted:
     case Cause::ContentsUnreadable:

@@ -242,6 +242,21 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "--contents FILE",
      "コピーのレコードを変換するには、--find-contents (プロジェクトの隣のファイル) か --contents ファイル "
      "を付けてもう一度実行してください"},
+    {Msg::ReasonSharedContents, "another project names the same contents file: %s%s",
+     "ほかのプロジェクトも同じコンテンツファイルを指しています: %s%s"},
+    {Msg::NoteSharedContents,
+     "converting it would leave the other project reading records it cannot read; if this project is a "
+     "copy, point its KWT= at its own contents file (or run again with --find-contents or --contents FILE)",
+     "変換すると、もう一方のプロジェクトがレコードを読めなくなります。このプロジェクトがコピーなら、KWT= "
+     "をこのプロジェクト自身のコンテンツファイルに直してください (--find-contents か --contents ファイル "
+     "を付けてもう一度実行することもできます)"},
+    {Msg::ReasonContentsHasSecondName, "the contents file has a second name (a hard link)%s",
+     "コンテンツファイルには別の名前 (ハードリンク) もあります%s"},
+    {Msg::NoteContentsHasSecondName,
+     "the other name would keep the old records; to convert this file all the same, name it with --contents "
+     "FILE, or give the project a copy of its own first",
+     "もう一方の名前には古いレコードが残ります。それでもこのファイルを変換するには --contents "
+     "ファイルで指定するか、先にこのプロジェクト専用のコピーを作ってください"},
     {Msg::NotePermissionsNotKept,
      "the converted files could not keep all of the old files' permissions (not kept: %s); they are open to "
      "nobody who could not open the old ones",
@@ -351,7 +366,8 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "                   is\n"
      "  --find-contents  when the contents path a project records names no file, use\n"
      "                   the file of that name beside the project file (a project made\n"
-     "                   on another machine); the recorded path stays as it is\n"
+     "                   on another machine), and record that file's full path in\n"
+     "                   the project\n"
      "  -r, --recursive  search the FOLDERs given in their subfolders too (links to\n"
      "                   folders are not followed)\n"
      "  --json           print one JSON object per project instead of text\n"
@@ -415,7 +431,7 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "  --find-contents  記録されたコンテンツファイルのパスにファイルがないとき、\n"
      "                   プロジェクトファイルと同じフォルダーにある同じ名前の\n"
      "                   ファイルを使います (別のパソコンで作られたプロジェクト)。\n"
-     "                   記録されたパスは変えません\n"
+     "                   変換したあと、そのファイルのフルパスを記録します\n"
      "  -r, --recursive  指定したフォルダーのサブフォルダーも探します\n"
      "                   (フォルダーへのリンクはたどりません)\n"
      "  --json           テキストの代わりに、プロジェクトごとに JSON オブジェクトを\n"

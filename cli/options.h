@@ -2,11 +2,16 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace kwt {
+class ContentsOwners;
+}
 
 namespace kwt::cli {
 
@@ -42,6 +47,9 @@ struct Options {
   std::vector<std::string> projects;
   // For each project, the index of the argument it came from.
   std::vector<std::size_t> projectArguments;
+  // Not from the command line: what the project files near each contents
+  // file name, read once for the whole run.
+  std::shared_ptr<ContentsOwners> owners = nullptr;
 };
 
 enum class Command { Convert, Help, Version, UsageError };

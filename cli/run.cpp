@@ -80,6 +80,7 @@ ConversionOptions ConversionOptionsOf(const Options& options) {
   conversion.contentsBesideProject = !options.contents;
   conversion.findContents = options.findContents;
   conversion.recordIo = RecordIo::Blocks;
+  conversion.owners = options.owners;
   return conversion;
 }
 
@@ -111,6 +112,8 @@ std::optional<std::string> NoteFor(const ConversionResult& result, const Options
       return Say(Msg::NoteContentsMissing, {contents}) +
              (options.findContents ? std::string() : Say(Msg::NoteFindContentsHint));
     case Cause::CopiedProject: return Say(Msg::NoteCopiedProject);
+    case Cause::SharedContents: return Say(Msg::NoteSharedContents);
+    case Cause::ContentsHasSecondName: return Say(Msg::NoteContentsHasSecondName);
     case Cause::ContentsIsTemporary: return Say(Msg::NoteContentsIsTemporary);
     case Cause::CannotReplaceInOneStep: return Say(Msg::NoteCannotReplaceInOneStep);
     case Cause::PathTooLong: return Say(Msg::NotePathTooLong);
@@ -742,10 +745,12 @@ int RunParsed(const ParsedCommandLine& parsed, const std::set<std::size_t>& unna
       return kExitUsage;
     case Command::Convert: break;
   }
-  const std::vector<ProjectName> projects = ProjectsOf(parsed.options, unnamed);
-  if (parsed.options.check) return RunCheck(parsed.options, projects, console);
-  if (parsed.options.jobs > 1 && projects.size() > 1) return RunParallel(parsed.options, projects, console);
-  return RunConversions(parsed.options, projects, console);
+  Options options = parsed.options;
+  options.owners = std::make_shared<ContentsOwners>();
+  const std::vector<ProjectName> projects = ProjectsOf(options, unnamed);
+  if (options.check) return RunCheck(options, projects, console);
+  if (options.jobs > 1 && projects.size() > 1) return RunParallel(options, projects, console);
+  return RunConversions(options, projects, console);
 }
 
 }  // namespace

@@ -10,10 +10,7 @@
 #include "runtime/platform.h"
 
 namespace kwt {
-namespace {
-
-// A path that does not start at a root or a drive: resolved against a folder.
-bool IsRelative(std::string_view path) {
+bool IsRelativePath(std::string_view path) {
   if (path.empty()) return false;
   if (path[0] == '\\' || path[0] == '/') return false;
   // "C:" names a drive (and "C:x" that drive's current folder): not ours to move.
@@ -21,22 +18,18 @@ bool IsRelative(std::string_view path) {
   return true;
 }
 
-}  // namespace
-
 bool InSystemFolder(std::string_view path) {
   if constexpr (kNativePathStyle == PathStyle::Windows) return false;
   for (const std::string_view folder : {"/dev/", "/proc/", "/sys/"}) {
     if (path.starts_with(folder)) return true;
   }
-  return false;
+  // A folder link on the way (x -> /dev/shm) leads there all the same.
+  return platform::IsSystemFolder(FolderOf(path));
 }
 
-namespace {
-
-// The real file a contents path names, its links followed one at a time so
-// that a hop through a system folder is seen (/dev/stdin is a link into
-// /proc, whatever file it reaches at last); that hop is answered instead.
-std::string ResolvedContentsPath(const std::string& path) {
+// Followed one hop at a time so that a hop through a system folder is seen
+// (/dev/stdin is a link into /proc, whatever file it reaches at last).
+std::string RealContentsPath(const std::string& path) {
   std::string hop = path;
   for (int links = 0; links < 40 && !InSystemFolder(hop); ++links) {
     const std::optional<std::string> target = platform::LinkTarget(hop);
@@ -45,6 +38,8 @@ std::string ResolvedContentsPath(const std::string& path) {
   }
   return hop;
 }
+
+namespace {
 
 // The file of that name in the folder of the project file, its letter case
 // ignored as Windows ignores it: a project made there and copied here keeps
@@ -73,20 +68,40 @@ bool NamesContentsFile(std::string_view path) {
   return ansi::UpperCase(path).ends_with(".KWT");
 }
 
-std::string CopyBesideProject(const TMemIniFile& store, std::string_view contentsPath) {
+std::string CopyBesideProject(const TMemIniFile& store, const ChosenContents& contents) {
+  const std::string& named = contents.named;
   const std::string projectFolder = FolderOf(store.ReplacementTarget());
-  const std::string contentsFolder = FolderOf(contentsPath);
-  const auto name = [](const std::string& folder) { return folder.empty() ? std::string(".") : folder; };
-  if (contentsFolder == projectFolder || platform::SameFile(name(contentsFolder), name(projectFolder)))
+  const auto asFolder = [](const std::string& folder) { return folder.empty() ? std::string(".") : folder; };
+  const std::string namedFolder = FolderOf(named);
+  if (namedFolder == projectFolder || platform::SameFile(asFolder(namedFolder), asFolder(projectFolder)))
     return {};
-  std::string beside = FileBesideProject(projectFolder, contentsPath.substr(contentsFolder.size()));
-  if (beside.empty()) return {};
-  // A link beside the project that leads to the file named is the user's own
-  // way to it. A second hard link (a copy made by linking, a snapshot) is a
-  // copy all the same: the first replacement parts the two, and converting
-  // the original's name would convert the original.
-  if (platform::SameFile(beside, contentsPath) && platform::LinkTarget(beside)) return {};
-  return beside;
+  // Where a copy keeps the file below its folder, as deep as the named file
+  // lies below each of the folders on its way: "data/book.KWT", ...
+  std::vector<std::string> places;
+  std::string below = NameIn(named);
+  for (std::string folder = namedFolder; folder.size() > 1;) {
+    const std::string inner = folder.substr(0, folder.size() - 1);
+    const std::string part = NameIn(inner);
+    if (part.empty() || part == "." || part == "..") break;
+    below = part + folder.back() + below;
+    folder = FolderOf(inner);
+    places.push_back(below);
+  }
+  std::string copy = FileBesideProject(projectFolder, NameIn(named));
+  for (auto place = places.begin(); copy.empty() && place != places.end(); ++place) {
+    if (FileIsPresent(projectFolder + *place)) copy = projectFolder + *place;
+  }
+  if (copy.empty()) return {};
+  // The named file itself, found again on the way down from the project's
+  // folder (the project keeps its records in a subfolder), or reached by a
+  // link of the user's own: no copy. A second hard link (a copy made by
+  // linking, a snapshot) is one all the same: the first replacement parts the
+  // two, and converting the original's name would convert the original.
+  if (platform::SameFile(copy, named) &&
+      (platform::LinkTarget(copy) || platform::SameFile(asFolder(FolderOf(copy)), asFolder(namedFolder)))) {
+    return {};
+  }
+  return copy;
 }
 
 ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choice) {
@@ -94,13 +109,13 @@ ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choi
   chosen.stored = store.ReadText(project_keys::kSection, project_keys::kContents, {});
   if (choice.given) {
     chosen.named = *choice.given;
-    chosen.path = ResolvedContentsPath(chosen.named);
+    chosen.path = RealContentsPath(chosen.named);
     chosen.given = true;
     return chosen;
   }
   const std::string projectFolder = FolderOf(store.ReplacementTarget());
   chosen.path =
-      choice.besideProject && IsRelative(chosen.stored) ? projectFolder + chosen.stored : chosen.stored;
+      choice.besideProject && IsRelativePath(chosen.stored) ? projectFolder + chosen.stored : chosen.stored;
   if (choice.findBesideProject && !FileIsPresent(chosen.path)) {
     // The name under every platform's delimiters, so that a Windows path
     // gives its name on POSIX too.
@@ -112,14 +127,19 @@ ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choi
       }
     }
   } else if (choice.findBesideProject && FileIsPresent(chosen.path)) {
-    if (std::string copy = CopyBesideProject(store, chosen.path); !copy.empty()) {
+    chosen.named = chosen.path;
+    if (std::string copy = CopyBesideProject(store, chosen); !copy.empty()) {
       chosen.path = std::move(copy);
       chosen.foundBesideProject = true;
     }
   }
   chosen.named = chosen.path;
-  chosen.path = ResolvedContentsPath(chosen.path);
+  chosen.path = RealContentsPath(chosen.path);
   return chosen;
+}
+
+std::string PathToRecord(const ChosenContents& contents) {
+  return platform::FullPath(contents.named).value_or(contents.named);
 }
 
 }  // namespace kwt

@@ -36,19 +36,31 @@ struct ChosenContents {
   bool given = false;
 };
 
-// True for a path in a folder of the system (/dev, /proc, /sys on POSIX):
-// nothing there is a project's, and a move there would replace a device.
+// True for a path in a folder of the system (/dev, /proc, /sys on POSIX, as
+// written or by where its folder really is): nothing there is a project's,
+// and a move there would replace a device.
 bool InSystemFolder(std::string_view path);
 
 // True for a name ending in ".KWT" (any letter case), as every contents file
 // of the application is named.
 bool NamesContentsFile(std::string_view path);
 
-// The file of the same name as the contents path, beside the project file,
-// when the contents path leads out of the project's folder and that file is
-// another one, or the same one through a second hard link: the project is a
-// copy whose KWT still names the original's records. Empty otherwise.
-std::string CopyBesideProject(const TMemIniFile& store, std::string_view contentsPath);
+// A path that does not start at a root or a drive: taken from a folder.
+bool IsRelativePath(std::string_view path);
+
+// The real file a contents path names, its final links followed one at a
+// time; a hop through a system folder gives that hop instead.
+std::string RealContentsPath(const std::string& path);
+
+// When the contents path as the project names it (contents.named, never a
+// link's target) leads out of the project's folder while that folder holds a
+// file at the named file's place, that file: the project is a copy whose KWT
+// still names the original's records. The place is beside the project (the
+// name in any letter case), or as deep below the project's folder as the
+// named file lies below one of its own folders ("data/book.KWT"). A link
+// there that leads to the named file is the user's own way to it, and no
+// copy. Empty otherwise.
+std::string CopyBesideProject(const TMemIniFile& store, const ChosenContents& contents);
 
 // The contents path of the project in store, chosen as choice says. A
 // relative path and the file beside the project are taken from the folder of
@@ -58,5 +70,9 @@ std::string CopyBesideProject(const TMemIniFile& store, std::string_view content
 // works on the real file in its real folder; a link that leads through a
 // system folder gives that folder's path, which the plan refuses.
 ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choice);
+
+// What the project records once it has converted a file that findBesideProject
+// took: the full path of the name found, as this system writes it.
+std::string PathToRecord(const ChosenContents& contents);
 
 }  // namespace kwt

@@ -12,6 +12,7 @@
 #include "convert/content_records.h"
 #include "convert/contents_layout.h"
 #include "convert/record_stream.h"
+#include "runtime/digest.h"
 #include "runtime/errors.h"
 #include "runtime/file_names.h"
 #include "runtime/integer_text.h"
@@ -308,6 +309,8 @@ void Converter::ConvertProject(std::string_view projectPath) {
   FolderHolds holds(FolderHolds::Mode::Hold);
   RaiseRefusal(holds.HoldFolderOf(projectPath));
   const HoldsInUse inUse(holds_, holds);
+  // Read afresh for each project unless the face shares one for its run.
+  owners_ = options_.owners ? options_.owners : std::make_shared<ContentsOwners>();
 
   // Replaced only once the new store has loaded.
   auto store = std::make_unique<TMemIniFile>(std::string(projectPath));
@@ -328,7 +331,7 @@ void Converter::ConvertProject(std::string_view projectPath) {
     if (FileIsPresent(contents)) RaiseRefusal(holds.HoldFolderOf(contents));
     // A conversion that will stop short changes neither file: it gets no
     // backups, which for a copy would land in the original's folder.
-    if (passes.empty() || !PassStop(*store_, passes.front(), lastContents_, holds)) {
+    if (passes.empty() || !PassStop(*store_, passes.front(), lastContents_, holds, *owners_)) {
       BackUpProject(*store_, contents);
     }
   }
@@ -347,6 +350,7 @@ void Converter::ConvertProject(std::string_view projectPath) {
 void Converter::RaiseRefusal(const PlannedStop& stop) {
   if (!stop || stop.outcome != ConversionOutcome::Refused) return;
   Stop(stop.cause, stop.path);
+  result_.otherPath = stop.otherPath;
   stop.Raise();
 }
 
@@ -407,7 +411,8 @@ ConversionResult Converter::TryConvert(std::string_view projectPath) {
 // it.
 bool Converter::FinishStoppedRun(FolderHolds& holds) {
   TMemIniFile& store = *store_;
-  const Pass* finished = StoppedRunToFinish(store, ContentsPath(), holds);
+  ContentsPath();
+  const Pass* finished = StoppedRunToFinish(store, lastContents_, holds);
   if (finished == nullptr) return false;
   const SaveFolder project = ProjectSaveFolder(store, holds);
   const std::string savedName = NameIn(store.PendingSavePath());
@@ -418,18 +423,65 @@ bool Converter::FinishStoppedRun(FolderHolds& holds) {
   const platform::Place target =
       project.folder ? platform::Place(*project.folder, project.name) : store.ReplacementTarget();
   RaiseIo(platform::StampOf(saved, moved));
+  const std::optional<std::uint64_t> digest = DigestOf(saved);
   RaiseIo(platform::Replace(saved, target));
-  store.NoteReplacement(moved, project.folder ? &project : nullptr);
+  store.NoteReplacement(moved, digest, project.folder ? &project : nullptr);
+  if (lastContents_.foundBesideProject) NameFoundContents();
   store.WriteText(keys::kSection, keys::kVersion, IntegerText(finished->stampedVersion));
   face_.SetStatus(texts::kStatusResumed);
   return true;
+}
+
+// A file that --find-contents took in place of the one the project names is
+// named by the project from the first save on: a project left naming the
+// other file would have the application read that file's records as the new
+// layout. The store as it saves then; none when the project names the file.
+std::optional<TMemIniFile> Converter::StoreNamingFoundContents() const {
+  if (!lastContents_.foundBesideProject) return std::nullopt;
+  return store_->CopyWith(keys::kSection, keys::kContents, PathToRecord(lastContents_));
+}
+
+// The project file names the found file now: the store says so too, and
+// what its folder's projects name is read again.
+void Converter::NameFoundContents() {
+  store_->WriteText(keys::kSection, keys::kContents, PathToRecord(lastContents_));
+  owners_->Forget(FolderOf(store_->FileName()));
+  owners_->Forget(FolderOf(store_->ReplacementTarget()));
+}
+
+// The project file was edited after its last look, while the contents file
+// moved. The records are converted, so the new version goes into the edited
+// text, which keeps the edit. Only an edit that left what the conversion
+// relied on (Version, Count, KWT) as it was can take it; any other, or a file
+// that keeps changing, stops the run with the edit kept and no version
+// stamped.
+PendingSave Converter::SaveOverEdit(const Pass& pass, const SaveFolder* in, int attempt, PendingSave stale) {
+  constexpr int kAttempts = 3;
+  // Its file goes first: the new text is written under the same name.
+  { const PendingSave dropped = std::move(stale); }
+  const std::string& path = store_->FileName();
+  TMemIniFile edited{path};
+  edited.SetCaseSensitivity(false);
+  bool relied = attempt < kAttempts;
+  for (const std::string_view key : {keys::kVersion, keys::kCount, keys::kContents}) {
+    relied = relied && edited.ReadText(keys::kSection, key, {}) == store_->ReadText(keys::kSection, key, {});
+  }
+  if (!relied) {
+    Stop(Cause::ProjectChanged, path);
+    throw EConvertError(
+        texts::Format(texts::kProjectEditedLateFormat, {path, IntegerText(pass.stampedVersion)}));
+  }
+  *store_ = std::move(edited);
+  const std::optional<TMemIniFile> renamed = StoreNamingFoundContents();
+  return (renamed ? *renamed : *store_)
+      .PrepareSaveWith(keys::kSection, keys::kVersion, IntegerText(pass.stampedVersion), in);
 }
 
 void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
   TMemIniFile& store = *store_;
   const std::string contentsPath = ContentsPath();
   // Everything that stops the pass is found before anything changes.
-  const PlannedStop stop = PassStop(store, pass, lastContents_, holds);
+  const PlannedStop stop = PassStop(store, pass, lastContents_, holds, *owners_);
   if (stop.cause == Cause::NoContents) {
     face_.SetStatus(stop.text);
     Stop(stop.cause, {});
@@ -472,8 +524,10 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
   const SaveFolder project = ProjectSaveFolder(store, holds);
   const SaveFolder* const projectIn = project.folder ? &project : nullptr;
   RefuseChangedProject(project);
+  const std::optional<TMemIniFile> renamed = StoreNamingFoundContents();
   PendingSave projectSave =
-      store.PrepareSaveWith(keys::kSection, keys::kVersion, IntegerText(pass.stampedVersion), projectIn);
+      (renamed ? *renamed : store)
+          .PrepareSaveWith(keys::kSection, keys::kVersion, IntegerText(pass.stampedVersion), projectIn);
   files.Close(CloseOrderOf(pass));
   if (face_.StopRequested()) Interrupt();
   if (!files.ContentsAsOpened()) {
@@ -493,10 +547,17 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
     throw;
   }
   result_.permissionsNotKept |= files.PermissionsNotKept();
+  // The look immediately before the project file's save moves into place.
+  for (int attempt = 0; !store.FileIsAsLoaded(projectIn); ++attempt) {
+    projectSave = SaveOverEdit(pass, projectIn, attempt, std::move(projectSave));
+  }
   // Should the project file refuse now, its new text stays for the next run.
   projectSave.Commit(/*keepOnFailure=*/true);
-  if (projectSave.MovedStamp()) store.NoteReplacement(*projectSave.MovedStamp(), projectIn);
+  if (projectSave.MovedStamp()) {
+    store.NoteReplacement(*projectSave.MovedStamp(), projectSave.Digest(), projectIn);
+  }
   result_.permissionsNotKept |= projectSave.PermissionsNotKept();
+  if (renamed) NameFoundContents();
   store.WriteNumber(keys::kSection, keys::kVersion, pass.stampedVersion);
 
   face_.SetStatus(texts::kStatusSuccess);

@@ -93,6 +93,9 @@ class Converter {
   // Records why the run stops, before what stops it is raised.
   void Stop(Cause cause, std::string path);
   void RefuseChangedProject(const SaveFolder& in);
+  std::optional<TMemIniFile> StoreNamingFoundContents() const;
+  PendingSave SaveOverEdit(const Pass& pass, const SaveFolder* in, int attempt, PendingSave stale);
+  void NameFoundContents();
   std::string ContentsPath();
 
   ConversionFace& face_;
@@ -101,6 +104,8 @@ class Converter {
   ChosenContents lastContents_;
   // What the running Convert has done so far.
   ConversionResult result_;
+  // What the project files near a contents file name.
+  std::shared_ptr<ContentsOwners> owners_ = std::make_shared<ContentsOwners>();
   // The folders the running Convert holds; null between runs.
   FolderHolds* holds_ = nullptr;
 };

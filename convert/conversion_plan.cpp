@@ -28,7 +28,7 @@ constexpr std::string_view kTrialTargetName = "TMP.TRY$$$";
 
 PlannedStop Stop(Cause cause, ConversionOutcome outcome, std::string path, std::string text,
                  std::optional<std::int32_t> ioCode = std::nullopt) {
-  return PlannedStop{cause, outcome, std::move(path), std::move(text), ioCode};
+  return PlannedStop{cause, outcome, std::move(path), {}, std::move(text), ioCode};
 }
 
 // Refused with the I/O error the conversion's own file operation would raise.
@@ -66,8 +66,12 @@ PlannedStop IrregularFileStop(Cause cause, std::string_view path) {
 // a failing save has always left.
 PlannedStop ProjectSaveStop(const TMemIniFile& store) {
   const std::string& path = store.FileName();
-  const PlannedStop stop{Cause::ProjectNotSaved, ConversionOutcome::Failed, path,
-                         texts::Format(texts::kCannotCreateFileFormat, path), std::nullopt};
+  const PlannedStop stop{Cause::ProjectNotSaved,
+                         ConversionOutcome::Failed,
+                         path,
+                         {},
+                         texts::Format(texts::kCannotCreateFileFormat, path),
+                         std::nullopt};
   platform::FileHandle existing;
   const platform::ErrorCode opened = platform::Open(path, platform::Access::ReadWrite, platform::kShareNone,
                                                     platform::Creation::OpenExisting, existing);
@@ -313,13 +317,19 @@ PlannedStop ProjectStop(std::string_view project) {
 // Exactly the bytes one of the passes still to run would have written, and
 // its owner the project's: a text planted by someone else proves nothing. The
 // file is compared with the store in pieces, never loaded beside it.
-const Pass* StoppedRunToFinish(TMemIniFile& store, std::string_view contentsPath, FolderHolds& holds) {
+const Pass* StoppedRunToFinish(TMemIniFile& store, const ChosenContents& contents, FolderHolds& holds) {
+  const std::string& contentsPath = contents.path;
   const std::string pendingPath = store.PendingSavePath();
   if (!platform::IsPlainFile(pendingPath)) return nullptr;
   const std::int32_t version = store.ReadNumber(keys::kSection, keys::kVersion, 0);
+  std::optional<TMemIniFile> renamed;
+  if (contents.foundBesideProject) {
+    renamed = store.CopyWith(keys::kSection, keys::kContents, PathToRecord(contents));
+  }
+  const TMemIniFile& saved = renamed ? *renamed : store;
   const Pass* finished = nullptr;
   for (const Pass& pass : PassesFor(version)) {
-    if (store.FileHoldsSavedTextWith(pendingPath, keys::kSection, keys::kVersion,
+    if (saved.FileHoldsSavedTextWith(pendingPath, keys::kSection, keys::kVersion,
                                      IntegerText(pass.stampedVersion))) {
       finished = &pass;
     }
@@ -329,9 +339,9 @@ const Pass* StoppedRunToFinish(TMemIniFile& store, std::string_view contentsPath
   const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
   if (count <= 0 || platform::KindOf(contentsPath) != platform::FileKind::Regular) return nullptr;
   if (holds.HoldFolderOf(contentsPath)) return nullptr;
-  platform::FileHandle contents;
-  if (holds.OpenFile(contentsPath, platform::Access::Read, contents) != platform::error::kSuccess ||
-      !ContentsWrittenAs(finished->to, contents, count)) {
+  platform::FileHandle file;
+  if (holds.OpenFile(contentsPath, platform::Access::Read, file) != platform::error::kSuccess ||
+      !ContentsWrittenAs(finished->to, file, count)) {
     return nullptr;
   }
   return finished;
@@ -374,8 +384,40 @@ PlannedStop ContentsNameStop(const TMemIniFile& store, const ChosenContents& con
   return {};
 }
 
-PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& contents,
-                     FolderHolds& holds) {
+PlannedStop OwnershipStop(const TMemIniFile& store, const ChosenContents& contents,
+                          const platform::FileStamp& stamp, ContentsOwners& owners) {
+  const std::string& path = contents.path;
+  if (!contents.given && !contents.foundBesideProject) {
+    if (const std::string copy = CopyBesideProject(store, contents); !copy.empty()) {
+      PlannedStop stop =
+          Refusal(Cause::CopiedProject, path, texts::Format(texts::kCopiedProjectFormat, {path, copy}));
+      stop.otherPath = copy;
+      return stop;
+    }
+  }
+  // Converting records that another project also reads would leave that
+  // project reading a layout it does not know.
+  for (const std::string& folder : FoldersOfContentsOwners(path, store.ReplacementTarget())) {
+    if (const std::string other = owners.OtherProjectNaming(folder, path, store.FileName()); !other.empty()) {
+      PlannedStop stop =
+          Refusal(Cause::SharedContents, path, texts::Format(texts::kSharedContentsFormat, {path, other}));
+      stop.otherPath = other;
+      return stop;
+    }
+  }
+  // A second name keeps the old records once the first is replaced: whoever
+  // reads by it (a copy, a snapshot) reads what this run leaves behind.
+  // A TMP.DAT planted as one is no reader's: the pass removes it first.
+  const std::uint32_t workNames = platform::SameFile(TemporaryPathFor(path), path) ? 1 : 0;
+  if (!contents.given && stamp.names > 1 + workNames) {
+    return Refusal(Cause::ContentsHasSecondName, path,
+                   texts::Format(texts::kContentsHasSecondNameFormat, path));
+  }
+  return {};
+}
+
+PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& contents, FolderHolds& holds,
+                     ContentsOwners& owners) {
   const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
   if (count == 0) {
     return Stop(Cause::NoContents, ConversionOutcome::NoRecords, {}, std::string(texts::kStatusNoContents));
@@ -396,11 +438,6 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
   if (PlannedStop stop = holds.HoldFolderOf(path)) return stop;
 
   if (PlannedStop stop = ContentsNameStop(store, contents)) return stop;
-  if (!contents.given && !contents.foundBesideProject) {
-    if (const std::string beside = CopyBesideProject(store, path); !beside.empty()) {
-      return Refusal(Cause::CopiedProject, path, texts::Format(texts::kCopiedProjectFormat, {path, beside}));
-    }
-  }
   if (path.size() > RecordFile::kMaxPathLength) {
     return IoStop(Cause::PathTooLong, path, platform::error::kPathNotFound);
   }
@@ -415,6 +452,10 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
   // looked at is the file converted.
   platform::FileHandle file;
   if (holds.OpenFile(path, platform::Access::Read, file) == platform::error::kSuccess) {
+    platform::FileStamp stamp;
+    if (platform::StampOf(file, stamp) == platform::error::kSuccess) {
+      if (PlannedStop stop = OwnershipStop(store, contents, stamp, owners)) return stop;
+    }
     if (const LaterLayoutFinding later = LaterLayoutOfContents(pass.from, file, count)) {
       return Refusal(Cause::AlreadyConverted, path,
                      later.certain ? texts::Format(texts::kAlreadyConvertedFormat,
@@ -477,6 +518,8 @@ ConversionPlan PlanConversion(std::string_view project, const ConversionOptions&
   if (plan.stop) return plan;
 
   FolderHolds holds(FolderHolds::Mode::Probe);
+  const std::shared_ptr<ContentsOwners> owners =
+      options.owners ? options.owners : std::make_shared<ContentsOwners>();
   // A busy folder is the first stop, but the facts are still worth showing.
   plan.stop = holds.HoldFolderOf(project);
   TMemIniFile store{std::string(project)};
@@ -499,7 +542,7 @@ ConversionPlan PlanConversion(std::string_view project, const ConversionOptions&
 
   std::int32_t version = plan.version;
   if (!plan.stop) {
-    plan.stoppedRun = StoppedRunToFinish(store, plan.contents.path, holds);
+    plan.stoppedRun = StoppedRunToFinish(store, plan.contents, holds);
     if (plan.stoppedRun) version = plan.stoppedRun->stampedVersion;
   }
   plan.passes = PassesFor(version);
@@ -511,7 +554,7 @@ ConversionPlan PlanConversion(std::string_view project, const ConversionOptions&
   if (!plan.stop && options.backup && plan.contentsPresent)
     plan.stop = holds.HoldFolderOf(plan.contents.path);
   if (!plan.stop && !plan.passes.empty())
-    plan.stop = PassStop(store, plan.passes.front(), plan.contents, holds);
+    plan.stop = PassStop(store, plan.passes.front(), plan.contents, holds, *owners);
   plan.folders = holds.Folders();
   return plan;
 }

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/contents_owners.h"
 #include "convert/contents_path.h"
 #include "convert/conversion_result.h"
 #include "convert/plan.h"
@@ -44,6 +45,9 @@ struct ConversionOptions {
   // How the passes read and write records. Either way the texts, the files and
   // the errors are the same; blocks take far fewer system calls.
   RecordIo recordIo = RecordIo::PerRecord;
+  // What the project files near a contents file name, read once for a run
+  // of many projects; each plan or conversion reads its own when null.
+  std::shared_ptr<ContentsOwners> owners = nullptr;
 
   ContentsChoice Choice() const { return {contentsPath, contentsBesideProject, findContents}; }
 };
@@ -53,8 +57,11 @@ struct ConversionOptions {
 struct PlannedStop {
   Cause cause = Cause::None;
   ConversionOutcome outcome = ConversionOutcome::Converted;
-  // The file or folder it is about, where there is one.
+  // The file or folder it is about, where there is one, and a second file
+  // concerned: the other project that names the contents file, or the copy's
+  // own file beside it.
   std::string path;
+  std::string otherPath;
   // The error's text (or, for ProjectMissing and NoContents, the status text)
   // and, for an I/O error, its code.
   std::string text;
@@ -147,8 +154,9 @@ PlannedStop ProjectStop(std::string_view project);
 // file, when the conversion will finish that run by moving the text into
 // place: the text is the project file's but for a later Version, its owner is
 // the project file's, and the contents file has exactly that Version's layout.
-// Holds the contents file's folder to look. Null when nothing proves it.
-const Pass* StoppedRunToFinish(TMemIniFile& store, std::string_view contentsPath, FolderHolds& holds);
+// A file that --find-contents took is named in that text too. Holds the
+// contents file's folder to look. Null when nothing proves it.
+const Pass* StoppedRunToFinish(TMemIniFile& store, const ChosenContents& contents, FolderHolds& holds);
 
 // The contents file must be no other file of the project (the project file,
 // the file its new text waits in, another project file) and no file under a
@@ -158,8 +166,15 @@ PlannedStop ContentsNameStop(const TMemIniFile& store, const ChosenContents& con
 
 // What the pass will stop at, in the order the pass meets it, holding the
 // contents file's folder on the way. None when it will convert.
-PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& contents,
-                     FolderHolds& holds);
+PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& contents, FolderHolds& holds,
+                     ContentsOwners& owners);
+
+// Whether the contents file is this project's own, before anything changes:
+// not a copied project's way to the original's records, not named by
+// another project file near it, and (unless given by name) with no second
+// name. stamp is the open contents file's.
+PlannedStop OwnershipStop(const TMemIniFile& store, const ChosenContents& contents,
+                          const platform::FileStamp& stamp, ContentsOwners& owners);
 
 // The contents file as a look by its path finds it, before anything changes.
 struct ContentsLook {

@@ -43,6 +43,11 @@ enum class Cause {
   SystemFolder,
   // A copied project whose contents path still names the original's records.
   CopiedProject,
+  // Another project file near the contents file names it too.
+  SharedContents,
+  // The contents file has a second name (a hard link), and was not given by
+  // name.
+  ContentsHasSecondName,
   // The contents file or TMP.DAT is the project file or the file its new
   // text waits in, or the contents file is another project file.
   ProjectFileAsWorkFile,
@@ -153,6 +158,9 @@ struct ConversionResult {
   Cause cause = Cause::None;
   std::string causePath;
   std::string backupPath;
+  // A second file concerned: the other project that names the contents file,
+  // or a copied project's own file beside it.
+  std::string otherPath;
   ProjectFacts facts;
   // For Failed: the disk ran full while TMP.DAT was written, and the pass
   // removed its unfinished TMP.DAT (at temporaryPath) to free the space.

@@ -242,8 +242,17 @@ RestorePlan PlanRestoreIn(std::string_view project, const ConversionOptions& opt
     }
     const bool unconverted = LayoutForVersion(plan.version).number == before.number;
     if (reached == nullptr && unconverted) return stop(Cause::NotConverted, plan.project);
-    if (reached == nullptr || !backup.FileHoldsSavedTextWith(projectTarget, keys::kSection, keys::kVersion,
-                                                             IntegerText(plan.version))) {
+    // A conversion that took a file beside the project (--find-contents)
+    // recorded that file's full path: the one change besides the Version.
+    const std::string recorded = current.ReadText(keys::kSection, keys::kContents, {});
+    std::optional<TMemIniFile> renamed;
+    if (recorded != backup.ReadText(keys::kSection, keys::kContents, {}) &&
+        recorded == PathToRecord(contents)) {
+      renamed = backup.CopyWith(keys::kSection, keys::kContents, recorded);
+    }
+    if (reached == nullptr || !(renamed ? *renamed : backup)
+                                   .FileHoldsSavedTextWith(projectTarget, keys::kSection, keys::kVersion,
+                                                           IntegerText(plan.version))) {
       if (projectBackupChanged) return stop(Cause::BackupChanged, plan.projectBackup);
       return stop(Cause::ProjectChanged, plan.project);
     }

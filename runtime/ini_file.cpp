@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "runtime/digest.h"
 #include "runtime/errors.h"
 #include "runtime/file_names.h"
 #include "runtime/record_file.h"
@@ -117,6 +118,9 @@ void TMemIniFile::Load() {
   const std::optional<std::size_t> got = ReadUpTo(file, bytes.get(), static_cast<std::size_t>(size));
   if (!got) throw cannotOpen();
   platform::Close(file);
+  Digest digest;
+  digest.Add(bytes.get(), *got);
+  digest_ = digest.Value();
   Parse(std::move(bytes), *got);
 }
 
@@ -430,9 +434,11 @@ PendingSave TMemIniFile::PrepareSaveOf(const Change* change, const SaveFolder* i
   // An empty text is no write at all.
   SavedTextReader reader(*this, change);
   const std::size_t piece = std::min(reader.Size(), kWritePiece);
+  Digest digest;
   if (piece > 0) {
     const auto buffer = std::make_unique_for_overwrite<char[]>(piece);
     while (const std::size_t size = reader.Read(buffer.get(), piece)) {
+      digest.Add(buffer.get(), size);
       std::size_t written = 0;
       if (platform::Write(pending.file_, buffer.get(), size, written) != platform::error::kSuccess ||
           written != size) {
@@ -447,7 +453,18 @@ PendingSave TMemIniFile::PrepareSaveOf(const Change* change, const SaveFolder* i
           platform::error::kSuccess) {
     throw EWriteError(std::string(texts::kStreamWriteError));
   }
+  pending.digest_ = digest.Value();
   return pending;
+}
+
+TMemIniFile TMemIniFile::CopyWith(std::string_view section, std::string_view key,
+                                  std::string_view value) const {
+  TMemIniFile copy = FromText(FileName(), SavedTextWith(section, key, value));
+  copy.SetCaseSensitivity(sections_->CaseSensitive());
+  copy.replacementTarget_ = replacementTarget_;
+  copy.stamp_ = stamp_;
+  copy.digest_ = digest_;
+  return copy;
 }
 
 std::string TMemIniFile::PendingSavePath() const {
@@ -459,25 +476,33 @@ std::string TMemIniFile::PendingSavePath() const {
 void TMemIniFile::Save() {
   PendingSave pending = PrepareSave();
   pending.Commit();
-  if (pending.MovedStamp()) NoteReplacement(*pending.MovedStamp());
+  if (pending.MovedStamp()) NoteReplacement(*pending.MovedStamp(), pending.Digest());
 }
 
 bool TMemIniFile::FileIsAsLoaded(const SaveFolder* in) const {
   platform::FileStamp now;
-  const platform::ErrorCode code =
-      platform::StampOf(PlaceOf(in ? in->folder : nullptr, in ? in->name : "", replacementTarget_), now);
+  const platform::Place place = PlaceOf(
+      in ? in->folder : nullptr, in ? std::string_view(in->name) : std::string_view(), replacementTarget_);
+  const platform::ErrorCode code = platform::StampOf(place, now);
   if (!stamp_) return code == platform::error::kFileNotFound || code == platform::error::kPathNotFound;
-  return code == platform::error::kSuccess && now == *stamp_;
+  if (code != platform::error::kSuccess || !(now == *stamp_)) return false;
+  // A clock that ticks in seconds (FAT, exFAT) shows no same-size rewrite
+  // within its tick: the bytes themselves must be as read.
+  return !digest_ || DigestOf(place) == digest_;
 }
 
-void TMemIniFile::NoteReplacement(const platform::FileStamp& moved, const SaveFolder* in) {
+void TMemIniFile::NoteReplacement(const platform::FileStamp& moved, std::optional<std::uint64_t> digest,
+                                  const SaveFolder* in) {
+  digest_ = digest;
   // The move changes the file's change time and nothing else: the file now at
   // the name is ours when it is the same file with the same size and write
   // time. Anything else keeps the stamp from before the move, which nothing
   // at the name can match, so the next check stops rather than save over it.
   platform::FileStamp now;
   const platform::ErrorCode code =
-      platform::StampOf(PlaceOf(in ? in->folder : nullptr, in ? in->name : "", replacementTarget_), now);
+      platform::StampOf(PlaceOf(in ? in->folder : nullptr,
+                                in ? std::string_view(in->name) : std::string_view(), replacementTarget_),
+                        now);
   const bool ours = code == platform::error::kSuccess && now.device == moved.device &&
                     now.index == moved.index && now.size == moved.size && now.written == moved.written;
   stamp_ = ours ? now : moved;
@@ -505,7 +530,8 @@ PendingSave::PendingSave(PendingSave&& other) noexcept
       targetName_(std::move(other.targetName_)),
       temporaryName_(std::move(other.temporaryName_)),
       permissionsNotKept_(other.permissionsNotKept_),
-      movedStamp_(other.movedStamp_) {}
+      movedStamp_(other.movedStamp_),
+      digest_(other.digest_) {}
 
 PendingSave& PendingSave::operator=(PendingSave&& other) noexcept {
   if (this != &other) {
@@ -519,6 +545,7 @@ PendingSave& PendingSave::operator=(PendingSave&& other) noexcept {
     temporaryName_ = std::move(other.temporaryName_);
     permissionsNotKept_ = other.permissionsNotKept_;
     movedStamp_ = other.movedStamp_;
+    digest_ = other.digest_;
   }
   return *this;
 }

@@ -88,6 +88,8 @@ class PendingSave {
   platform::PermissionParts PermissionsNotKept() const noexcept { return permissionsNotKept_; }
   // The new file's stamp just before Commit moved it; none before.
   const std::optional<platform::FileStamp>& MovedStamp() const noexcept { return movedStamp_; }
+  // The digest of the new text (see runtime/digest.h).
+  std::uint64_t Digest() const noexcept { return digest_; }
 
  private:
   friend class TMemIniFile;
@@ -106,6 +108,7 @@ class PendingSave {
   std::string temporaryName_;
   platform::PermissionParts permissionsNotKept_ = 0;
   std::optional<platform::FileStamp> movedStamp_;
+  std::uint64_t digest_ = 0;
 };
 
 class TMemIniFile : public TCustomIniFile {
@@ -139,6 +142,10 @@ class TMemIniFile : public TCustomIniFile {
   // value); the store itself stays as it is.
   PendingSave PrepareSaveWith(std::string_view section, std::string_view key, std::string_view value,
                               const SaveFolder* in = nullptr) const;
+  // A store as this one would be after WriteText(section, key, value), bound
+  // to the same file as it was read (its replacement target and stamp): for a
+  // save that changes two values, while this store keeps describing the file.
+  TMemIniFile CopyWith(std::string_view section, std::string_view key, std::string_view value) const;
   // Where PrepareSave writes the new text before it replaces the project file.
   std::string PendingSavePath() const;
   // The file a save replaces: the project path, or the file a link there
@@ -163,14 +170,18 @@ class TMemIniFile : public TCustomIniFile {
 
   // True when the file a save would replace is still the one the store read
   // (or last put there itself), unchanged: the same file, size, write and
-  // change time. A store that found no file wants none there still. With in,
+  // change time, and the same bytes (read again: a coarse clock shows no
+  // rewrite within its tick). A store that found no file wants none there
+  // still. With in,
   // the name is asked in that held folder, where a link counts as a change;
   // otherwise at ReplacementTarget().
   bool FileIsAsLoaded(const SaveFolder* in = nullptr) const;
   // Tells the store that the project file has just been replaced by a file
   // of its own (a committed save, or the saved text of a stopped run), whose
-  // stamp before the move was moved: later checks compare with that file.
-  void NoteReplacement(const platform::FileStamp& moved, const SaveFolder* in = nullptr);
+  // stamp before the move was moved and whose bytes have digest (none when
+  // not known): later checks compare with that file.
+  void NoteReplacement(const platform::FileStamp& moved, std::optional<std::uint64_t> digest,
+                       const SaveFolder* in = nullptr);
 
   // Switches name matching between exact bytes (true) and upper-cased names (false).
   void SetCaseSensitivity(bool value);
@@ -206,6 +217,8 @@ class TMemIniFile : public TCustomIniFile {
   // The stamp of the file read (taken before its bytes were), or of the file
   // the store last put in its place; none when there was no file.
   std::optional<platform::FileStamp> stamp_;
+  // The digest of that file's bytes; none when not known.
+  std::optional<std::uint64_t> digest_;
 };
 
 }  // namespace kwt

@@ -140,6 +140,12 @@ ErrorCode Delete(const Place& place);
 // is read-only (a folder's read-only flag means nothing there). Where the
 // system cannot be asked, true: the create itself then answers.
 bool FolderIsWritable(std::string_view folder);
+// True when the folder (a directory part with its closing delimiter, empty
+// for the current folder) is one of the system's, by where it really is, its
+// links followed: POSIX /dev, /proc and /sys and the file systems of the
+// kernel's own (procfs, sysfs and the like), however a path reaches them.
+// False where it cannot be told, and always on Windows.
+bool IsSystemFolder(std::string_view folder);
 // What opening path would reach: devices, pipes and sockets are Other.
 FileKind KindOf(std::string_view path);
 // True for a regular file reached without following a link, with one name: a
@@ -155,6 +161,8 @@ struct FileStamp {
   std::uint64_t size = 0;
   std::int64_t written = 0;
   std::int64_t changed = 0;
+  // How many names (hard links) the file has.
+  std::uint32_t names = 0;
   bool operator==(const FileStamp&) const = default;
 };
 ErrorCode StampOf(const FileHandle& file, FileStamp& stamp);
@@ -272,6 +280,11 @@ struct UnnamedEntry {
 // Names that have no code page 932 form are in unnamed instead.
 ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
                      std::vector<UnnamedEntry>& unnamed);
+
+// The full path of path as this system writes it (a relative path taken from
+// the current folder; Windows: "C:\\..."), its links not followed; none
+// when the system cannot tell it or it has no code page 932 form.
+std::optional<std::string> FullPath(std::string_view path);
 
 // The running program's full path (code page 932).
 std::string ExecutablePath();

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 #ifdef __linux__
 #include <sys/xattr.h>
@@ -15,6 +16,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -572,10 +574,12 @@ bool IsPlainFile(std::string_view path) {
 
 namespace {
 FileStamp StampFrom(const struct stat& info) {
-  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+  return {static_cast<std::uint64_t>(info.st_dev),
+          static_cast<std::uint64_t>(info.st_ino),
           static_cast<std::uint64_t>(info.st_size),
           static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
-          static_cast<std::int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec};
+          static_cast<std::int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec,
+          static_cast<std::uint32_t>(info.st_nlink)};
 }
 }  // namespace
 
@@ -770,6 +774,40 @@ std::optional<std::string> LinkTarget(std::string_view path) {
   const ssize_t length = ::readlink(systemPath->c_str(), buffer, sizeof buffer);
   if (length <= 0 || static_cast<std::size_t>(length) >= sizeof buffer) return std::nullopt;
   return encoding::Utf8ToCp932(std::string_view(buffer, static_cast<std::size_t>(length)));
+}
+
+bool IsSystemFolder(std::string_view folder) {
+  const auto systemPath = SystemPath(folder.empty() ? std::string_view(".") : folder);
+  if (!systemPath) return false;
+  char resolved[PATH_MAX];
+  if (::realpath(systemPath->c_str(), resolved) == nullptr) return false;
+  const std::string_view real(resolved);
+  for (const std::string_view system : {"/dev", "/proc", "/sys"}) {
+    if (real == system || (real.starts_with(system) && real[system.size()] == '/')) return true;
+  }
+  // The kernel's own file systems, wherever they are mounted.
+  constexpr long kProc = 0x9fa0, kSys = 0x62656572, kDevPts = 0x1cd1, kDebug = 0x64626720,
+                 kSecurity = 0x73636673, kTrace = 0x74726163, kCgroup = 0x27e0eb, kCgroup2 = 0x63677270;
+  struct statfs info {};
+  if (::statfs(resolved, &info) != 0) return false;
+  for (const long type : {kProc, kSys, kDevPts, kDebug, kSecurity, kTrace, kCgroup, kCgroup2}) {
+    if (static_cast<long>(info.f_type) == type) return true;
+  }
+  return false;
+}
+
+std::optional<std::string> FullPath(std::string_view path) {
+  if (path.starts_with('/')) return std::string(path);
+  std::string folder(PATH_MAX, '\0');
+  while (::getcwd(folder.data(), folder.size()) == nullptr) {
+    if (errno != ERANGE) return std::nullopt;
+    folder.resize(folder.size() * 2);
+  }
+  folder.resize(std::strlen(folder.c_str()));
+  auto cp932 = encoding::Utf8ToCp932(folder);
+  if (!cp932) return std::nullopt;
+  if (!cp932->ends_with('/')) cp932->push_back('/');
+  return *cp932 + std::string(path);
 }
 
 std::string ReplacementTarget(std::string_view path) {

@@ -530,11 +530,13 @@ ErrorCode StampOf(const FileHandle& file, FileStamp& stamp) {
       !GetFileInformationByHandleEx(HandleOf(file), FileBasicInfo, &basic, sizeof basic)) {
     return LastError();
   }
-  stamp = {info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
+  stamp = {info.dwVolumeSerialNumber,
+           (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
            (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow,
            static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
                                      info.ftLastWriteTime.dwLowDateTime),
-           static_cast<std::int64_t>(basic.ChangeTime.QuadPart)};
+           static_cast<std::int64_t>(basic.ChangeTime.QuadPart),
+           info.nNumberOfLinks};
   return error::kSuccess;
 }
 
@@ -1117,6 +1119,22 @@ ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
     entries.push_back({*std::move(cp932), directory, link});
   } while (FindNextFileW(search.get(), &found));
   return error::kSuccess;
+}
+
+bool IsSystemFolder(std::string_view) {
+  return false;
+}
+
+std::optional<std::string> FullPath(std::string_view path) {
+  const auto wide = WidePath(path);
+  if (!wide) return std::nullopt;
+  const DWORD needed = GetFullPathNameW(wide->c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return std::nullopt;
+  std::wstring full(needed, L'\0');
+  const DWORD length = GetFullPathNameW(wide->c_str(), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) return std::nullopt;
+  full.resize(length);
+  return encoding::WideToCp932(full);
 }
 
 std::string ExecutablePath() {

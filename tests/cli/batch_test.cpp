@@ -127,7 +127,32 @@ TEST(KwtconvBatch, FindContentsUsesTheFileOfThatNameBesideTheProject) {
   EXPECT_NE(result.out.find(project + ": note: converted " + folder.Utf8("moved/sample.KWT")),
             std::string::npos)
       << result.out;
-  EXPECT_NE(folder.Read("moved/sample.kwj").find("KWT=" + stored + "\r\n"), std::string::npos);
+  // The project names the file converted from then on: the two belong together.
+  EXPECT_NE(folder.Read("moved/sample.kwj").find("KWT=" + folder.Cp932("moved/sample.KWT") + "\r\n"),
+            std::string::npos);
+
+  // A copy whose KWT names the original's records: the copy's own converts,
+  // and the original stays as it was.
+  MakeProject(folder, "orig/book", 2);
+  const std::string original = folder.Read("orig/book.KWT");
+  folder.Write("copy/book.KWT", original);
+  folder.Write("copy/book.kwj", folder.Read("orig/book.kwj"));
+  EXPECT_EQ(Kwtconv({folder.Utf8("copy/book.kwj")}).exitCode, 1);
+  const std::string copied = folder.Read("copy/book.kwj");
+  EXPECT_EQ(Kwtconv({"--find-contents", "--backup", folder.Utf8("copy/book.kwj")}).exitCode, 0);
+  EXPECT_TRUE(Converted(folder, "copy/book", 2));
+  // The path it records is the one change a restore puts back besides Version.
+  const std::string converted = folder.Read("copy/book.kwj");
+  EXPECT_EQ(Kwtconv({"--restore", folder.Utf8("copy/book.kwj")}).exitCode, 0);
+  EXPECT_EQ(folder.Read("copy/book.kwj"), copied);
+  EXPECT_EQ(Kwtconv({"--find-contents", folder.Utf8("copy/book.kwj")}).exitCode, 0);
+  EXPECT_EQ(folder.Read("copy/book.kwj"), converted);
+  EXPECT_EQ(folder.Read("orig/book.KWT"), original);
+  const ProcessResult after = Kwtconv({"--check", folder.Utf8("copy/book.kwj")});
+  EXPECT_NE(after.out.find("contents: " + folder.Utf8("copy/book.KWT") + "\n"), std::string::npos)
+      << after.out;
+  EXPECT_EQ(Kwtconv({folder.Utf8("orig/book.kwj")}).exitCode, 0);
+  EXPECT_TRUE(Converted(folder, "orig/book", 2));
 }
 
 // A small reader for the objects --json prints: strings, numbers, true,
@@ -327,10 +352,54 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
          f.Write("p.kwj", ProjectText("102", "2", f.Cp932("orig/p.KWT")));
        },
        "will fail: a copied project"},
+      {"a copy whose records lie in a subfolder",
+       [](const Folder& f) {
+         f.Write("orig/data/p.KWT", Records102(2));
+         f.Write("orig/p.kwj", ProjectText("102", "2", f.Cp932("orig/data/p.KWT")));
+         f.Write("data/p.KWT", Records102(2));
+         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("orig/data/p.KWT")));
+       },
+       "will fail: a copied project"},
+      {"a copy whose file of another name is the original's",
+       [](const Folder& f) {
+         MakeProject(f, "orig/p", 2);
+         fs::create_hard_link(f.Path("orig/p.KWT"), f.Path("other.KWT"));
+         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("orig/p.KWT")));
+       },
+       "will fail: another project names the same contents file"},
+      {"two projects naming one contents file",
+       [](const Folder& f) {
+         MakeProject(f, "p", 2);
+         f.Write("q.kwj", ProjectText("102", "2", f.Cp932("p.KWT")));
+       },
+       "will fail: another project names the same contents file"},
+      {"contents with a second name elsewhere",
+       [](const Folder& f) {
+         MakeProject(f, "p", 2);
+         fs::create_directory(f.Path("snapshot"));
+         fs::create_hard_link(f.Path("p.KWT"), f.Path("snapshot/p.KWT"));
+       },
+       "will fail: the contents file has a second name"},
+      {"records in a subfolder of its own",
+       [](const Folder& f) {
+         MakeProject(f, "data/p", 2);
+         f.Write("p.kwj", f.Read("data/p.kwj"));
+         fs::remove(f.Path("data/p.kwj"));
+       },
+       "will convert (To103, To140)"},
+      {"another project's contents of the same name in another folder",
+       [](const Folder& f) {
+         MakeProject(f, "p", 2);
+         f.Write("sub/p.KWT", Records102(2));
+         f.Write("x.kwj", ProjectText("102", "2", f.Cp932("sub/p.KWT")));
+       },
+       "will convert (To103, To140)"},
       {"converted under another project with another Count",
        [](const Folder& f) {
          MakeProject(f, "a", 5);
          ASSERT_EQ(Kwtconv({f.Utf8("a.kwj")}).exitCode, 0);
+         // Gone since, or it would be the other project naming the file.
+         fs::remove(f.Path("a.kwj"));
          f.Write("p.kwj", ProjectText("102", "2", f.Cp932("a.KWT")));
        },
        "will fail: the contents file's size fits a later layout"},
@@ -350,6 +419,29 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
          f.Write("p.kwj", ProjectText("102", "2", f.Cp932("TMP.DAT")));
        },
        "will fail: the contents file is named TMP.DAT"},
+      {"a copy of a project whose contents file is a link",
+       [](const Folder& f) {
+         for (const std::string at : {"orig/", ""}) {
+           f.Write(at + "store/records.KWT", Records102(2));
+           fs::create_symlink("store/records.KWT", f.Path(at + "p.KWT"));
+         }
+         f.Write("orig/p.kwj", ProjectText("102", "2", f.Cp932("orig/p.KWT")));
+         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("orig/p.KWT")));
+       },
+       "will fail: a copied project"},
+      {"a copy with a link beside it to the original's file",
+       [](const Folder& f) {
+         MakeProject(f, "orig/p", 2);
+         fs::create_symlink(f.Path("orig/p.KWT"), f.Path("p.KWT"));
+         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("orig/p.KWT")));
+       },
+       "will fail: another project names the same contents file"},
+      {"a folder link into a system folder",
+       [](const Folder& f) {
+         fs::create_directory_symlink("/proc/self", f.Path("x"));
+         f.Write("p.kwj", ProjectText("102", "1", f.Cp932("x/environ")));
+       },
+       "will fail: the contents path leads into a folder of the system"},
       {"a link through a system folder",
        [](const Folder& f) {
          fs::create_symlink("/proc/self/environ", f.Path("p.KWT"));

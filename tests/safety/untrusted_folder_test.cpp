@@ -290,7 +290,8 @@ TEST(SwappedFiles, ThePlanLooksAtTheContentsInTheHeldFolder) {
   ASSERT_FALSE(holds.HoldFolderOf(contents.path));
   fs::create_directory_symlink(p.folder.Path("B"), p.folder.Path("next"));
   fs::rename(p.folder.Path("next"), p.folder.Path("cur"));
-  EXPECT_EQ(PassStop(store, PassOf(PassId::To140), contents, holds).cause, Cause::AlreadyConverted);
+  ContentsOwners owners;
+  EXPECT_EQ(PassStop(store, PassOf(PassId::To140), contents, holds, owners).cause, Cause::AlreadyConverted);
 }
 
 // The project file refusing its move after the contents file has moved: the
@@ -429,6 +430,65 @@ TEST(SwappedFiles, AProjectEditedMidRunIsNeverSavedOver) {
   }
 }
 
+#ifndef _WIN32
+// An edit made to the project file while the contents file moves into place,
+// after every look before it: the edit is kept, and the new version goes into
+// the edited text; an edit to what the conversion relied on is kept unstamped.
+TEST(SwappedFiles, AProjectEditedAsTheContentsMoveKeepsTheEdit) {
+  class EditOnMove : public platform::journal::Observer {
+   public:
+    explicit EditOnMove(std::function<void()> edit) : edit_(std::move(edit)) {}
+    void Opened(std::string_view, platform::journal::FileId) override {}
+    void Written(platform::journal::FileId, std::uint64_t, std::string_view) override {}
+    void Truncated(platform::journal::FileId, std::uint64_t) override {}
+    void Flushed(platform::journal::FileId) override {}
+    void Renamed(std::string_view, std::string_view to) override {
+      if (to.ends_with("c.KWT") && edit_) std::exchange(edit_, nullptr)();
+    }
+    void Unlinked(std::string_view) override {}
+    void FolderSynced(std::string_view) override {}
+    void FileSystemSynced() override {}
+
+   private:
+    std::function<void()> edit_;
+  };
+  struct Row {
+    const char* name;
+    std::string_view added;
+    bool stamped;
+  };
+  const Row rows[] = {
+      {"a section added", "[Notes]\r\nadded=by hand\r\n", true},
+      {"Count changed", "[KWJ]\r\nCount=2\r\n", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Project p;
+    std::string edited;
+    EditOnMove observer([&] {
+      std::ofstream(p.folder.Path("p.kwj"), std::ios::binary | std::ios::app) << row.added;
+      edited = p.folder.Read("p.kwj");
+    });
+    platform::journal::SetObserver(&observer);
+    const auto error = Raised<EConvertError>([&] { p.Convert(); });
+    platform::journal::SetObserver(nullptr);
+    const std::string now = p.folder.Read("p.kwj");
+    if (row.stamped) {
+      EXPECT_FALSE(error.has_value());
+      EXPECT_EQ(p.folder.Read("c.KWT"), p.records140);
+      EXPECT_NE(now.find("Version=140\r\n"), std::string::npos) << now;
+      EXPECT_NE(now.find("added=by hand\r\n"), std::string::npos) << now;
+    } else {
+      ASSERT_TRUE(error.has_value());
+      EXPECT_EQ(error->Message(), texts::Format(texts::kProjectEditedLateFormat, {p.Path("p.kwj"), "103"}));
+      EXPECT_EQ(now, edited);
+      EXPECT_EQ(p.folder.Read("c.KWT"), p.records103);
+    }
+    EXPECT_FALSE(p.folder.Exists("p.kwj$$$"));
+  }
+}
+#endif
+
 // Backup names that are the project's own files are refused: the copy's work
 // name would be emptied, or the file taken for its own backup.
 TEST(Backups, NamesThatAreTheProjectsOwnFilesAreRefused) {
@@ -502,18 +562,26 @@ TEST(SwappedFiles, AProjectReachedThroughALinkConvertsItsOwnContents) {
 }
 #endif
 
-// A copy of a project converted after the original must not read the
-// converted records as old ones: refused, naming the Version that fits.
+// A copy of a project beside the original must not convert, nor read the
+// converted records as old ones: refused, naming the original, before and
+// after the original converts (which the copy keeps from converting first).
 TEST(SecondProject, OnConvertedContentsIsRefused) {
   Project p;
   p.folder.Write("copy.kwj", p.project0);
+  const auto shared = [&](const char* project, const char* other) {
+    const auto error = Raised<EConvertError>([&] { Converter(p.face).Convert(p.Path(project)); });
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->Message(),
+              texts::Format(texts::kSharedContentsFormat, {p.Path("c.KWT"), p.Path(other)}));
+  };
+  shared("p.kwj", "copy.kwj");
+  fs::remove(p.folder.Path("copy.kwj"));
   p.Convert();
   p.ExpectConverted();
+  p.folder.Write("copy.kwj", p.project0);
   p.folder.Backdate();
   const auto before = p.folder.Snapshot();
-  const auto error = Raised<EConvertError>([&] { Converter(p.face).Convert(p.Path("copy.kwj")); });
-  ASSERT_TRUE(error.has_value());
-  EXPECT_EQ(error->Message(), texts::Format(texts::kAlreadyConvertedFormat, {p.Path("c.KWT"), "140"}));
+  shared("copy.kwj", "p.kwj");
   EXPECT_TRUE(p.folder.Snapshot() == before);
 }
 
