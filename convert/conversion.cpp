@@ -106,18 +106,25 @@ class PassFiles {
     // The old name goes before the contents file opens: Windows cannot remove
     // a second name of a file that is open without delete sharing.
     RaiseIo(platform::RemoveWorkFile(platform::Place(folder_, temporaryName_)));
-    OpenExistingIn(contents_, folder_, contentsName_, pass.from.recordSize);
+    // Read only, and no writer meanwhile: a program that has the file open
+    // for writing would go on writing into the file this one replaces.
+    OpenToReadIn(contents_, folder_, contentsName_, pass.from.recordSize);
     CheckIo();
+    HoldRecordFile(contents_, contentsHold_);
+    CheckIo();
+    RaiseIo(platform::WatchForWriters(contentsHold_, watching_));
     CreateEmptyIn(temporary_, folder_, temporaryName_, pass.to.recordSize, Sharing::ExclusiveNew);
     CheckIo();
     created_ = true;
     HoldRecordFile(temporary_, hold_);
     CheckIo();
     // From the file opened, not from what its name may reach by now.
-    HoldRecordFile(contents_, contentsHold_);
-    CheckIo();
     permissionsNotKept_ = platform::CopyPermissions(contentsHold_, hold_);
     RaiseIo(platform::StampOf(contentsHold_, openedStamp_));
+    // A clock that ticks in seconds shows no same-size rewrite within its
+    // tick: the bytes are compared instead.
+    if (platform::StampsAreCoarse(contentsHold_))
+      openedDigest_ = DigestOf(platform::Place(folder_, contentsName_));
   }
 
   // Count records, mapped one at a time, each shown before it is converted.
@@ -161,7 +168,9 @@ class PassFiles {
     platform::FileStamp named;
     if (platform::StampOf(contentsHold_, held) != platform::error::kSuccess ||
         platform::StampOf(platform::Place(folder_, contentsName_), named) != platform::error::kSuccess ||
-        !(held == openedStamp_) || !(named == openedStamp_)) {
+        !(held == openedStamp_) || !(named == openedStamp_) ||
+        (watching_ && platform::WriterOpened(contentsHold_)) ||
+        (openedDigest_ && DigestOf(platform::Place(folder_, contentsName_)) != openedDigest_)) {
       return false;
     }
     contentsHold_ = platform::FileHandle();
@@ -178,6 +187,8 @@ class PassFiles {
   }
 
   bool Replaced() const { return replaced_; }
+  // True when the pass stopped because a program opened the contents file for writing.
+  bool WriterCame() const { return writerCame_; }
   platform::PermissionParts PermissionsNotKept() const { return permissionsNotKept_; }
 
  private:
@@ -201,6 +212,13 @@ class PassFiles {
       if (face.StopRequested()) {
         discard_ = true;
         Interrupt();
+      }
+      // A program that opens the file for writing waits until we let go of
+      // it: it is let go at once, and nothing is replaced.
+      if (watching_ && i % kWriterLookEvery == 0 && platform::WriterOpened(contentsHold_)) {
+        discard_ = true;
+        writerCame_ = true;
+        throw EConvertError(texts::Format(texts::kContentsChangedFormat, contentsPath_));
       }
       face.SetStatus(progress.For(i));
       face.RecordsDone(i, count);
@@ -237,6 +255,12 @@ class PassFiles {
   platform::FileHandle hold_;
   platform::FileHandle contentsHold_;
   platform::FileStamp openedStamp_;
+  // Whether a watch tells of writers, and the bytes' digest where the
+  // stamps cannot show a change.
+  bool watching_ = false;
+  bool writerCame_ = false;
+  static constexpr std::int32_t kWriterLookEvery = 64;
+  std::optional<std::uint64_t> openedDigest_;
   platform::PermissionParts permissionsNotKept_ = 0;
   bool created_ = false;
   bool discard_ = false;
@@ -513,7 +537,12 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
     }
   };
   files.Open(pass);
-  freeingAFullDisk([&] { files.CopyRecords(pass, count, options_.recordIo, face_); });
+  try {
+    freeingAFullDisk([&] { files.CopyRecords(pass, count, options_.recordIo, face_); });
+  } catch (const EConvertError&) {
+    if (files.WriterCame()) Stop(Cause::ContentsChanged, contentsPath);
+    throw;
+  }
 
   face_.SetStatus(texts::kStatusFinishing);
 
@@ -530,12 +559,12 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
           .PrepareSaveWith(keys::kSection, keys::kVersion, IntegerText(pass.stampedVersion), projectIn);
   files.Close(CloseOrderOf(pass));
   if (face_.StopRequested()) Interrupt();
+  RefuseChangedProject(project);
+  // The last look at the contents file, immediately before it is replaced.
   if (!files.ContentsAsOpened()) {
     Stop(Cause::ContentsChanged, contentsPath);
     throw EConvertError(texts::Format(texts::kContentsChangedFormat, contentsPath));
   }
-  // The last look before anything is replaced.
-  RefuseChangedProject(project);
 
   // From here on the pass finishes whatever the face asks.
   try {

@@ -203,6 +203,21 @@ ErrorCode SyncFolderOf(const Place& place);
 // last handle. A folder is never replaced, so the hold outlasts every move of
 // the files in it.
 ErrorCode LockFolder(std::string_view folder, FileHandle& lock);
+// Watches an open file (opened for reading only, by nobody else for writing)
+// for writers until it is closed: Linux takes a read lease, which a program
+// opening the file for writing meanwhile breaks (it waits until the file is
+// closed, at most the system's lease-break time), so that WriterOpened tells.
+// kSharingViolation when the file is open for writing already, as Windows'
+// share modes answer. watching is false where no watch can be had (another
+// user's file, a file system without leases, Windows, whose share modes
+// keep writers out instead); that is no failure.
+ErrorCode WatchForWriters(const FileHandle& file, bool& watching);
+// True when a program has opened the watched file for writing since.
+bool WriterOpened(const FileHandle& file);
+// True when the file system of the open file keeps write times too coarsely
+// to show every change (FAT and exFAT tick in seconds; FUSE cannot tell):
+// its bytes must be compared instead.
+bool StampsAreCoarse(const FileHandle& file);
 // A second handle on the same open file. The file stays open, and a file held
 // exclusively stays held, until both handles are closed.
 ErrorCode Duplicate(const FileHandle& file, FileHandle& copy);

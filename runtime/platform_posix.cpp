@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
@@ -774,6 +775,45 @@ std::optional<std::string> LinkTarget(std::string_view path) {
   const ssize_t length = ::readlink(systemPath->c_str(), buffer, sizeof buffer);
   if (length <= 0 || static_cast<std::size_t>(length) >= sizeof buffer) return std::nullopt;
   return encoding::Utf8ToCp932(std::string_view(buffer, static_cast<std::size_t>(length)));
+}
+
+ErrorCode WatchForWriters(const FileHandle& file, bool& watching) {
+  watching = false;
+#ifdef __linux__
+  // A broken lease is told by a signal, SIGIO unless set otherwise, whose
+  // default ends the process: nothing here needs it.
+  struct sigaction current {};
+  if (::sigaction(SIGIO, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGIO, &ignore, nullptr);
+  }
+  if (::fcntl(Descriptor(file), F_SETLEASE, F_RDLCK) == 0) {
+    watching = true;
+    return error::kSuccess;
+  }
+  if (errno == EAGAIN) return error::kSharingViolation;
+#else
+  (void)file;
+#endif
+  return error::kSuccess;
+}
+
+bool WriterOpened(const FileHandle& file) {
+#ifdef __linux__
+  return ::fcntl(Descriptor(file), F_GETLEASE) != F_RDLCK;
+#else
+  (void)file;
+  return false;
+#endif
+}
+
+bool StampsAreCoarse(const FileHandle& file) {
+  constexpr long kMsdos = 0x4d44, kExfat = 0x2011BAB0, kFuse = 0x65735546;
+  struct statfs info {};
+  if (::fstatfs(Descriptor(file), &info) != 0) return false;
+  const auto type = static_cast<long>(info.f_type);
+  return type == kMsdos || type == kExfat || type == kFuse;
 }
 
 bool IsSystemFolder(std::string_view folder) {

@@ -1121,6 +1121,25 @@ ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
   return error::kSuccess;
 }
 
+ErrorCode WatchForWriters(const FileHandle&, bool& watching) {
+  watching = false;
+  return error::kSuccess;
+}
+
+bool WriterOpened(const FileHandle&) {
+  return false;
+}
+
+bool StampsAreCoarse(const FileHandle& file) {
+  wchar_t system[MAX_PATH + 1] = {};
+  if (!GetVolumeInformationByHandleW(HandleOf(file), nullptr, 0, nullptr, nullptr, nullptr, system,
+                                     MAX_PATH + 1)) {
+    return false;
+  }
+  const std::wstring_view name(system);
+  return name == L"FAT" || name == L"FAT32" || name == L"exFAT";
+}
+
 bool IsSystemFolder(std::string_view) {
   return false;
 }

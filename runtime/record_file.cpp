@@ -169,6 +169,11 @@ void OpenExistingIn(RecordFile& file, const platform::HeldFolder& held, std::str
                          ShareModeTable[(DefaultOpenMode >> 4) & 7], &held, name);
 }
 
+void OpenToReadIn(RecordFile& file, const platform::HeldFolder& held, std::string_view name,
+                  std::uint32_t recordSize) {
+  RecordFileAccess::Open(file, OpenKind::ReadOnly, recordSize, platform::kShareRead, &held, name);
+}
+
 void CreateEmptyIn(RecordFile& file, const platform::HeldFolder& held, std::string_view name,
                    std::uint32_t recordSize, Sharing sharing) {
   const std::uint32_t share =

@@ -120,6 +120,10 @@ void OpenExistingIn(RecordFile& file, const platform::HeldFolder& held, std::str
                     std::uint32_t recordSize);
 void CreateEmptyIn(RecordFile& file, const platform::HeldFolder& held, std::string_view name,
                    std::uint32_t recordSize, Sharing sharing = Sharing::ByOpenMode);
+// OpenExistingIn for reading only, with others allowed to read but not to
+// write while it is open: a file someone has open for writing fails with 32.
+void OpenToReadIn(RecordFile& file, const platform::HeldFolder& held, std::string_view name,
+                  std::uint32_t recordSize);
 // Reads the next record into buffer (record-size bytes) in one platform call.
 // A short read sets 100 and leaves the bytes that arrived in the buffer.
 void ReadRecord(RecordFile& file, void* buffer);
