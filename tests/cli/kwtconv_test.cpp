@@ -311,6 +311,8 @@ TEST(KwtconvCheck, ChangesNoByteAndNoDate) {
   MakeProject102(folder, "good", 3, 3);
   MakeProject102(folder, "short", 3, 5);
   folder.Write("current.kwj", ProjectText("140", "3", folder.Cp932("nothing.KWT")));
+  // The user's own, under a name no work of ours takes.
+  folder.Write("TMP.LCK", "notes");
   folder.Backdate();
   const auto before = folder.Snapshot();
   for (const char* project : {"good.kwj", "short.kwj", "current.kwj", "missing.kwj"}) {
