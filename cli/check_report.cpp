@@ -117,6 +117,7 @@ std::string FailureReason(const ProjectCheck& check) {
     case Cause::ProjectNotSaved:
     case Cause::ReadOnly: return Say(Msg::ReasonReadOnly, {at});
     case Cause::FolderNotHeld:
+      return Say(Msg::ReasonFolderNotHeld, {IoMessage(check.stop.ioCode.value_or(0)), at});
     case Cause::FolderBusy: return Say(Msg::ReasonFolderBusy, {at});
     case Cause::ProjectFileAsWorkFile: return Say(Msg::ReasonProjectFileAsWorkFile, {at});
     case Cause::ContentsIsTemporary: return Say(Msg::ReasonContentsIsTemporary, {name, at});
@@ -187,8 +188,8 @@ std::string RestoreReason(const RestorePlan& plan) {
     case Cause::ProjectUnreadable: return texts::Format(texts::kCannotOpenFileFormat, plan.project);
     case Cause::ProjectNotRegularFile:
     case Cause::NotRegularFile: return Say(Msg::ReasonNotRegularFile, {at});
-    case Cause::FolderBusy:
-    case Cause::FolderNotHeld: return Say(Msg::ReasonFolderBusy, {at});
+    case Cause::FolderBusy: return Say(Msg::ReasonFolderBusy, {at});
+    case Cause::FolderNotHeld: return Say(Msg::ReasonFolderNotHeld, {IoMessage(plan.ioCode.value_or(0)), at});
     case Cause::ContentsMissing:
       if (path.empty()) return Say(Msg::ReasonNoContentsKey);
       return Say(Msg::ReasonContentsMissing, {at});

@@ -423,6 +423,11 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
     }
   }
 
+  // A folder that takes no new file (a read-only disk, a folder we may not
+  // write) stops the work whatever the file allows: it is what to name.
+  if (const std::string folder = FolderOf(path); !platform::FolderIsWritable(folder)) {
+    return IoStop(Cause::ReadOnly, FolderShown(folder), platform::error::kAccessDenied);
+  }
   // The pass opens the contents file for reading and writing.
   const platform::ErrorCode opened = holds.OpenFile(path, platform::Access::ReadWrite, file);
   if (opened == platform::error::kAccessDenied) return IoStop(Cause::ReadOnly, path, opened);
@@ -434,9 +439,6 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
 
   if (platform::KindOf(temporaryPath) == platform::FileKind::Directory) {
     return IoStop(Cause::TemporaryBlocked, temporaryPath, platform::error::kAccessDenied);
-  }
-  if (const std::string folder = FolderOf(path); !platform::FolderIsWritable(folder)) {
-    return IoStop(Cause::ReadOnly, FolderShown(folder), platform::error::kAccessDenied);
   }
 
   // The contents file and the project file are each replaced by moving a new

@@ -462,6 +462,8 @@ ErrorCode DeleteByPath(std::string_view path) {
 }
 
 bool FolderIsWritable(std::string_view folder) {
+  // A read-only disk that a test's fault plan makes up takes no new file either.
+  if (faults::RefusedOpen(folder, true) != error::kSuccess) return false;
   const auto wide = WidePath(folder.empty() ? std::string_view(".") : folder);
   if (!wide) return false;
   // A read-only volume (a CD, a write-protected card) takes no new file.
