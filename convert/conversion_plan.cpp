@@ -106,7 +106,10 @@ Cause CauseOfIoCode(std::int32_t code) {
 
 std::string FolderOf(std::string_view path) {
   if constexpr (kNativePathStyle == PathStyle::Windows) {
-    return DirectoryPart(path, PathStyle::Windows);
+    // The system takes '/' as it takes the backslash ('/' is never a trail byte),
+    // though the rule that shows paths keeps it in the name: what is opened
+    // here must be split where the system splits it.
+    return std::string(path.substr(0, LastPathDelimiter("\\/:", path)));
   } else {
     // '/' is never a trail byte of a double-byte character.
     const std::size_t slash = path.rfind('/');
