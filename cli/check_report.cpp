@@ -2,7 +2,6 @@
 
 #include "cli/messages.h"
 
-#include "runtime/file_names.h"
 #include "runtime/integer_text.h"
 #include "runtime/record_file.h"
 #include "runtime/texts.h"
@@ -65,7 +64,6 @@ std::string FormatCheck(const ProjectCheck& check) {
 
   if (check.convertedLayout != 0) {
     const std::string layout = std::to_string(check.convertedLayout);
-    const std::string name = NamePart(check.failurePath, kNativePathStyle);
     out += Say(Msg::CheckContentsLayout, {layout, layout}) + "\n";
   }
   if (check.finishesStoppedRun != 0 && !check.ConversionWouldFail()) {
@@ -92,7 +90,7 @@ std::string FormatCheck(const ProjectCheck& check) {
 std::string FailureReason(const ProjectCheck& check) {
   const std::string at = check.failurePath.empty() ? std::string() : " (" + check.failurePath + ")";
   const std::string layout = std::to_string(check.convertedLayout);
-  const std::string name = NamePart(check.failurePath, kNativePathStyle);
+  const std::string name = NameIn(check.failurePath);
   switch (check.failure) {
     case Cause::None: return {};
     case Cause::ProjectMissing: return Say(Msg::ReasonProjectMissing);
@@ -117,6 +115,7 @@ std::string FailureReason(const ProjectCheck& check) {
     case Cause::ProjectNotSaved:
     case Cause::ReadOnly: return Say(Msg::ReasonReadOnly, {at});
     case Cause::FolderNotHeld:
+      return Say(Msg::ReasonFolderNotHeld, {IoMessage(check.stop.ioCode.value_or(0)), at});
     case Cause::FolderBusy: return Say(Msg::ReasonFolderBusy, {at});
     case Cause::ProjectFileAsWorkFile: return Say(Msg::ReasonProjectFileAsWorkFile, {at});
     case Cause::ContentsIsTemporary: return Say(Msg::ReasonContentsIsTemporary, {name, at});
@@ -176,11 +175,9 @@ std::string RestoreReason(const RestorePlan& plan) {
     case Cause::BackupsNotAPair: return Say(Msg::ReasonBackupsNotAPair, {path});
     case Cause::NotConverted: return Say(Msg::ReasonNotConverted, {path});
     case Cause::BackupChanged: return Say(Msg::ReasonBackupChanged, {path});
-    case Cause::TemporaryBlocked:
-      return Say(Msg::ReasonTemporaryBlocked, {NamePart(path, kNativePathStyle), at});
+    case Cause::TemporaryBlocked: return Say(Msg::ReasonTemporaryBlocked, {NameIn(path), at});
     case Cause::ReadOnly: return Say(Msg::ReasonReadOnly, {at});
-    case Cause::ContentsIsTemporary:
-      return Say(Msg::ReasonContentsIsTemporary, {NamePart(path, kNativePathStyle), at});
+    case Cause::ContentsIsTemporary: return Say(Msg::ReasonContentsIsTemporary, {NameIn(path), at});
     case Cause::ProjectFileAsWorkFile: return Say(Msg::ReasonProjectFileAsWorkFile, {at});
     case Cause::NotContentsFile: return Say(Msg::ReasonNotContentsFile, {at});
     case Cause::ProjectChanged:
@@ -189,8 +186,8 @@ std::string RestoreReason(const RestorePlan& plan) {
     case Cause::ProjectUnreadable: return texts::Format(texts::kCannotOpenFileFormat, plan.project);
     case Cause::ProjectNotRegularFile:
     case Cause::NotRegularFile: return Say(Msg::ReasonNotRegularFile, {at});
-    case Cause::FolderBusy:
-    case Cause::FolderNotHeld: return Say(Msg::ReasonFolderBusy, {at});
+    case Cause::FolderBusy: return Say(Msg::ReasonFolderBusy, {at});
+    case Cause::FolderNotHeld: return Say(Msg::ReasonFolderNotHeld, {IoMessage(plan.ioCode.value_or(0)), at});
     case Cause::ContentsMissing:
       if (path.empty()) return Say(Msg::ReasonNoContentsKey);
       return Say(Msg::ReasonContentsMissing, {at});

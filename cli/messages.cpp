@@ -111,6 +111,7 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
     {Msg::ReasonReadOnly, "read-only%s", "書き込みできません%s"},
     {Msg::ReasonFolderBusy, "another conversion is running in the folder%s",
      "フォルダーで別の変換が実行中です%s"},
+    {Msg::ReasonFolderNotHeld, "the folder cannot be opened: %s%s", "フォルダーを開けません: %s%s"},
     {Msg::FolderHoldsProjectsBelow,
      "the folder holds no project file (*.kwj) itself, but its subfolders do: add -r to convert those",
      "このフォルダー自体にはプロジェクトファイル (*.kwj) がありませんが、サブフォルダーにはあります。"
@@ -141,6 +142,11 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "allow writing, then run again",
      "このプロジェクトのファイルかフォルダーに書き込めません (読み取り専用か、書き込みの許可がありません)。"
      "書き込めるようにしてから、もう一度実行してください。"},
+    {Msg::NoteFolderNotHeld,
+     "the folder %s cannot be opened and nothing was changed: check that it exists and that you may open it "
+     "(a link to a folder: name the folder itself), then run again",
+     "フォルダー %s を開けないため、何も変更していません。フォルダーがあり、開く許可があるか (フォルダーへの"
+     "リンクなら、フォルダーそのものを指定して) 確かめてから、もう一度実行してください。"},
     {Msg::NoteTemporaryBlocked,
      "%s cannot be replaced (a folder or another file of that name, or a file another program holds "
      "open): move it elsewhere or close that program, then run again",

@@ -54,6 +54,7 @@ enum class Msg {
   ReasonPathTooLong,
   ReasonReadOnly,
   ReasonFolderBusy,
+  ReasonFolderNotHeld,
   // Next steps for failures that had none.
   FolderHoldsProjectsBelow,
   NoteProjectMissing,
@@ -62,6 +63,7 @@ enum class Msg {
   NoteTooFewRecords,
   NoteReadOnly,
   NoteAccessDenied,
+  NoteFolderNotHeld,
   NoteTemporaryBlocked,
   NotePathTooLong,
   NoteCannotSave,

@@ -130,7 +130,7 @@ std::optional<std::string> NoteFor(const ConversionResult& result, const Options
       return Say(Msg::NoteDiskFull);
     // The text of a folder that another conversion holds says what to do.
     case Cause::FolderBusy: return std::nullopt;
-    case Cause::FolderNotHeld:
+    case Cause::FolderNotHeld: return Say(Msg::NoteFolderNotHeld, {result.causePath});
     case Cause::ContentsUnreadable:
     case Cause::FileInUse:
     case Cause::AccessDenied: return byCode();

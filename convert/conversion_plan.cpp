@@ -110,7 +110,10 @@ Cause CauseOfIoCode(std::int32_t code) {
 
 std::string FolderOf(std::string_view path) {
   if constexpr (kNativePathStyle == PathStyle::Windows) {
-    return DirectoryPart(path, PathStyle::Windows);
+    // The system takes '/' as it takes the backslash ('/' is never a trail byte),
+    // though the rule that shows paths keeps it in the name: what is opened
+    // here must be split where the system splits it.
+    return std::string(path.substr(0, LastPathDelimiter("\\/:", path)));
   } else {
     // '/' is never a trail byte of a double-byte character.
     const std::size_t slash = path.rfind('/');
@@ -464,6 +467,11 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
     }
   }
 
+  // A folder that takes no new file (a read-only disk, a folder we may not
+  // write) stops the work whatever the file allows: it is what to name.
+  if (const std::string folder = FolderOf(path); !platform::FolderIsWritable(folder)) {
+    return IoStop(Cause::ReadOnly, FolderShown(folder), platform::error::kAccessDenied);
+  }
   // The pass opens the contents file for reading and writing.
   const platform::ErrorCode opened = holds.OpenFile(path, platform::Access::ReadWrite, file);
   if (opened == platform::error::kAccessDenied) return IoStop(Cause::ReadOnly, path, opened);
@@ -475,9 +483,6 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
 
   if (platform::KindOf(temporaryPath) == platform::FileKind::Directory) {
     return IoStop(Cause::TemporaryBlocked, temporaryPath, platform::error::kAccessDenied);
-  }
-  if (const std::string folder = FolderOf(path); !platform::FolderIsWritable(folder)) {
-    return IoStop(Cause::ReadOnly, FolderShown(folder), platform::error::kAccessDenied);
   }
 
   // The contents file and the project file are each replaced by moving a new

@@ -80,9 +80,10 @@ struct PlannedStop {
 Cause CauseOfIoCode(std::int32_t code);
 
 // The folder part of a path as this system splits paths into folders: on
-// Windows the backslash and the colon (a trail byte of a double-byte
-// character never counts), on POSIX the slash alone, where a backslash or a
-// colon is part of a name. Empty for a bare name (the current folder).
+// Windows the backslash, the slash and the colon (a trail byte of a
+// double-byte character never counts), on POSIX the slash alone, where a
+// backslash or a colon is part of a name. Empty for a bare name (the current
+// folder).
 std::string FolderOf(std::string_view path);
 // The name path has in its folder (the part after FolderOf), the one the held
 // folder reaches it by.

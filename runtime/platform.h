@@ -88,8 +88,8 @@ class FileHandle {
 struct HeldFolder {
   // The open folder; on POSIX also the lock.
   FileHandle folder;
-  // Windows: the hidden "TMP.LCK" in the folder, held without sharing. Empty
-  // on POSIX.
+  // Windows: the named object that stands for the folder's hold (see
+  // LockFolder). Empty on POSIX.
   FileHandle lock;
   // As given: a directory part with its closing delimiter, empty for the
   // current folder.
@@ -198,10 +198,13 @@ ErrorCode SyncFolderOf(const Place& place);
 // Holds a folder for one conversion until lock is closed or the process ends;
 // a second holder, in this process or another, gets kSharingViolation. The
 // folder is given as a directory part with its closing delimiter, empty for
-// the current folder. POSIX locks the folder itself; Windows holds a hidden
-// file "TMP.LCK" in it without sharing, which the system deletes with the
-// last handle. A folder is never replaced, so the hold outlasts every move of
-// the files in it.
+// the current folder. POSIX locks the folder itself; Windows makes a named
+// object from the folder's identity, which goes with the last handle, and
+// holds the folder against this computer's conversions (those of another
+// computer on a share meet the work files this one holds open). Nothing is
+// made in the folder: a folder that takes no new file is held as well. A
+// folder is never replaced, so the hold outlasts every move of the files in
+// it.
 ErrorCode LockFolder(std::string_view folder, FileHandle& lock);
 // Watches an open file (opened for reading only, by nobody else for writing)
 // for writers until it is closed: Linux takes a read lease, which a program

@@ -551,6 +551,8 @@ ErrorCode Delete(const Place& place) {
 }
 
 bool FolderIsWritable(std::string_view folder) {
+  // A read-only disk that a test's fault plan makes up takes no new file either.
+  if (faults::RefusedOpen(folder, true) != error::kSuccess) return false;
   const auto systemFolder = SystemPath(folder);
   if (!systemFolder) return false;
   return ::access(systemFolder->empty() ? "." : systemFolder->c_str(), W_OK | X_OK) == 0;

@@ -462,6 +462,8 @@ ErrorCode DeleteByPath(std::string_view path) {
 }
 
 bool FolderIsWritable(std::string_view folder) {
+  // A read-only disk that a test's fault plan makes up takes no new file either.
+  if (faults::RefusedOpen(folder, true) != error::kSuccess) return false;
   const auto wide = WidePath(folder.empty() ? std::string_view(".") : folder);
   if (!wide) return false;
   // A read-only volume (a CD, a write-protected card) takes no new file.
@@ -599,26 +601,49 @@ ErrorCode CanReplaceIn(std::string_view) {
   return error::kSuccess;
 }
 
+namespace {
+
+// The hold of the open folder: a named event that stands for the folder's
+// identity (its volume and file index, the same however the folder is spelt
+// or reached), made new by the first holder. Any other, in this process or
+// another, in any session, finds it there, and it goes with its last handle,
+// also when the holder is killed. Nothing is made in the folder, so no file
+// of the user's can be in the way and a folder that takes no new file is held
+// as well. The name is this computer's: a share that several computers
+// convert in is kept apart by the work files each holds open.
+ErrorCode HoldIdentityOf(HANDLE folder, FileHandle& lock) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(folder, &info)) return LastError();
+  const auto hex = [](std::uint64_t value, std::size_t digits) {
+    std::wstring text(digits, L'0');
+    for (std::size_t i = digits; i > 0; --i, value >>= 4) text[i - 1] = L"0123456789ABCDEF"[value & 15];
+    return text;
+  };
+  const std::wstring name = L"Global\\kwtconv-folder-" + hex(info.dwVolumeSerialNumber, 8) + L"-" +
+                            hex((std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, 16);
+  SetLastError(ERROR_SUCCESS);
+  ScopedHandle event(CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
+  const DWORD code = GetLastError();
+  // Another user's hold may refuse us its event: held all the same.
+  if (!event) return code == ERROR_ACCESS_DENIED ? error::kSharingViolation : static_cast<ErrorCode>(code);
+  if (code == ERROR_ALREADY_EXISTS) return error::kSharingViolation;
+  lock.reset(reinterpret_cast<std::intptr_t>(event.take()));
+  return error::kSuccess;
+}
+
+}  // namespace
+
 ErrorCode LockFolder(std::string_view folder, FileHandle& lock) {
   lock.reset(FileHandle::kInvalid);
-  const std::string path = std::string(folder) + "TMP.LCK";
-  const auto wide = WidePath(path);
+  const auto wide = WidePath(folder.empty() ? std::string_view(".") : folder);
   if (!wide) return error::kInvalidName;
-  // Delete-on-close: the system removes the file with the last handle, also
-  // when the process is killed, so no lock outlives its holder.
-  const HANDLE handle =
-      System().createFile(*wide, path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS,
-                          FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT);
-  if (handle == INVALID_HANDLE_VALUE) return LastError();
-  FileHandle held;
-  held.reset(reinterpret_cast<std::intptr_t>(handle));
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(handle, &info) || info.nNumberOfLinks != 1 ||
-      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
-    return error::kAccessDenied;
+  const ScopedHandle opened(System().createFile(*wide, folder, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING,
+                                                FILE_FLAG_BACKUP_SEMANTICS));
+  if (!opened) {
+    const ErrorCode code = LastError();
+    return code == ERROR_FILE_NOT_FOUND ? error::kPathNotFound : code;
   }
-  lock = std::move(held);
-  return error::kSuccess;
+  return HoldIdentityOf(opened.get(), lock);
 }
 
 ErrorCode Duplicate(const FileHandle& file, FileHandle& copy) {
@@ -730,18 +755,8 @@ ErrorCode HoldFolder(std::string_view folder, HeldFolder& held) {
   if (!GetFileInformationByHandle(handle, &info)) return LastError();
   if (IsLink(info)) return error::kLinkInTheWay;
   if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return error::kPathNotFound;
-  // The same hold as LockFolder's, made in the folder opened.
-  ScopedHandle lock;
-  if (const ErrorCode code = System().openRelative(
-          handle, L"TMP.LCK", opened.path + "TMP.LCK", GENERIC_READ | GENERIC_WRITE | DELETE, 0, FILE_OPEN_IF,
-          FILE_NON_DIRECTORY_FILE | FILE_DELETE_ON_CLOSE | FILE_OPEN_REPARSE_POINT, FILE_ATTRIBUTE_HIDDEN,
-          lock)) {
-    return code;
-  }
-  opened.lock.reset(reinterpret_cast<std::intptr_t>(lock.take()));
-  if (!GetFileInformationByHandle(HandleOf(opened.lock), &info) || info.nNumberOfLinks != 1 || IsLink(info)) {
-    return error::kAccessDenied;
-  }
+  // The same hold as LockFolder's, of the folder opened.
+  if (const ErrorCode code = HoldIdentityOf(handle, opened.lock)) return code;
   held = std::move(opened);
   return error::kSuccess;
 }

@@ -311,6 +311,8 @@ TEST(KwtconvCheck, ChangesNoByteAndNoDate) {
   MakeProject102(folder, "good", 3, 3);
   MakeProject102(folder, "short", 3, 5);
   folder.Write("current.kwj", ProjectText("140", "3", folder.Cp932("nothing.KWT")));
+  // The user's own, under a name no work of ours takes.
+  folder.Write("TMP.LCK", "notes");
   folder.Backdate();
   const auto before = folder.Snapshot();
   for (const char* project : {"good.kwj", "short.kwj", "current.kwj", "missing.kwj"}) {
@@ -591,6 +593,37 @@ TEST(KwtconvRestore, ParallelRestoresOfProjectsSharingAFolderWait) {
   const ProcessResult restored = Kwtconv(arguments);
   EXPECT_EQ(restored.exitCode, 0) << restored.err;
   EXPECT_EQ(folder.Read("records/a.KWT"), Records102(2));
+}
+
+// A stored contents path in a subfolder, relative or full, in each form the
+// system takes ('/' everywhere, '\\' as well on Windows): the check and the
+// conversion read it alike, and the work files lie beside the contents file.
+TEST(KwtconvContents, EveryFormOfAStoredPathIsCheckedAndConvertedAlike) {
+  std::vector<std::function<std::string(const Folder&)>> forms = {
+      [](const Folder&) { return std::string("sub/b.KWT"); },
+      [](const Folder& f) {
+        std::string full = f.Cp932("sub/b.KWT");
+        std::replace(full.begin(), full.end(), '\\', '/');
+        return full;
+      },
+  };
+#ifdef _WIN32
+  forms.push_back([](const Folder&) { return std::string("sub\\b.KWT"); });
+#endif
+  for (const auto& form : forms) {
+    Folder folder;
+    const std::string stored = form(folder);
+    SCOPED_TRACE(stored);
+    folder.Write("sub/b.KWT", Records102(3));
+    folder.Write("p.kwj", ProjectText("102", "3", stored));
+    const ProcessResult check = Kwtconv({"--check", folder.Utf8("p.kwj")});
+    EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
+    EXPECT_TRUE(check.out.ends_with("verdict: will convert (To103, To140)\n")) << check.out;
+    const ProcessResult result = Kwtconv({"-q", folder.Utf8("p.kwj")});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(folder.Read("sub/b.KWT").size(), 3 * ContentRecord140::kSize);
+    EXPECT_EQ(folder.Snapshot().size(), 2u);  // no work file left anywhere
+  }
 }
 
 TEST(KwtconvContents, ConvertsAMovedContentsFileAndKeepsTheRecordedPath) {

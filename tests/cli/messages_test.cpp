@@ -14,9 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "cli/check_report.h"
 #include "cli/cli_test_support.h"
 #include "convert/content_records.h"
 #include "runtime/encoding.h"
+#include "runtime/record_file.h"
 
 namespace kwt::testing {
 namespace {
@@ -167,6 +169,28 @@ TEST(KwtconvMessages, TheCheckReportSpeaksTheRunLanguage) {
   EXPECT_TRUE(
       check.out.ends_with("\nsizes: agree\npasses: To103 To140\nverdict: will convert (To103, To140)\n"))
       << check.out;
+}
+
+// A folder that cannot be opened (no permission to list it, a link that
+// cannot be held) is no busy folder: the check and the restore check name the
+// folder and give the system's text, never the busy words.
+TEST(KwtconvMessages, AFolderThatCannotBeHeldIsNotCalledBusy) {
+  const std::string folder = "locked/";
+  const auto denied = static_cast<std::int32_t>(platform::error::kAccessDenied);
+  ProjectCheck check;
+  check.failure = Cause::FolderNotHeld;
+  check.failurePath = folder;
+  check.stop = {Cause::FolderNotHeld, ConversionOutcome::Refused, folder, IoMessage(denied), denied};
+  RestorePlan plan;
+  plan.cause = Cause::FolderNotHeld;
+  plan.causePath = folder;
+  plan.ioCode = denied;
+  const std::string busy = cli::Say(Msg::ReasonFolderBusy, {""});
+  for (const std::string& reason : {cli::FailureReason(check), cli::RestoreReason(plan)}) {
+    EXPECT_EQ(reason.find(busy), std::string::npos) << reason;
+    EXPECT_NE(reason.find(folder), std::string::npos) << reason;
+    EXPECT_NE(reason.find(IoMessage(denied)), std::string::npos) << reason;
+  }
 }
 
 // True when the file cannot be opened for writing (not so for root on POSIX).

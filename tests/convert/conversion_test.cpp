@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -569,6 +570,8 @@ TEST_F(ConversionTest, TemporaryFileLiesBesideTheContentsFile) {
     std::string folder;  // where the contents file lies, inside the project folder
     std::string kwt;     // empty: the full path
     bool relative;
+    // Written with '/' for every backslash, which Windows takes as well.
+    bool slashes = false;
   };
   // しおりばこ, then 表ソ: both characters of the inner folder end in byte 5C.
   const std::string japanese =
@@ -576,6 +579,8 @@ TEST_F(ConversionTest, TemporaryFileLiesBesideTheContentsFile) {
   const Row rows[] = {
       {"bare name", "", "data.KWT", true},
       {"relative folder", "sub", std::string("sub") + testing::kSeparator + "data.KWT", true},
+      {"relative folder with slashes", "sub", "sub/data.KWT", true},
+      {"full path with slashes", "sub", "", false, true},
       {"Japanese folders", japanese, "", false},
   };
   for (const Row& row : rows) {
@@ -583,7 +588,8 @@ TEST_F(ConversionTest, TemporaryFileLiesBesideTheContentsFile) {
     ProjectFolder folder;
     const std::string dir = row.folder.empty() ? "" : row.folder + testing::kSeparator;
     if (!row.folder.empty()) folder.MakeFolder(row.folder);
-    const std::string contents = row.kwt.empty() ? folder.PathOf(dir + "data.KWT") : row.kwt;
+    std::string contents = row.kwt.empty() ? folder.PathOf(dir + "data.KWT") : row.kwt;
+    if (row.slashes) std::replace(contents.begin(), contents.end(), '\\', '/');
     std::optional<testing::CurrentDirectory> current;
     if (row.relative) current.emplace(folder.System(""));
 

@@ -348,7 +348,9 @@ TEST(FullDisk, ProjectOnAFullDiskStopsBeforeTheContentsMove) {
   EXPECT_TRUE(folder.Snapshot() == before);
 }
 
-// A folder that nobody may write, root included: a read-only file system.
+// A folder that nobody may write, root included: a read-only file system. It
+// is held all the same (nothing needs making there to hold it), and both the
+// conversion and --check say that the folder cannot be written.
 TEST(FullDisk, ReadOnlyFileSystemRefusesWithAccessDenied) {
   Folder folder;
   fs::create_directory(folder.Path("disk"));
@@ -361,9 +363,17 @@ TEST(FullDisk, ReadOnlyFileSystemRefusesWithAccessDenied) {
   const auto before = folder.Snapshot();
 
   const std::string project = folder.Utf8("disk/p.kwj");
+  const ProcessResult check = KwtconvOnDisk({"--check", project});
   const ProcessResult result = KwtconvOnDisk({"-q", project});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(FirstLine(result.err), ErrorLine(project, IoMessage(5)));
+  // What cannot be written is the folder: the note and the check name it.
+  const std::string held = folder.Cp932("disk/");
+  EXPECT_NE(result.err.find(": note: " + Utf8(Say(cli::Msg::NoteReadOnly, {held}))), std::string::npos)
+      << result.err;
+  EXPECT_EQ(check.exitCode, 1);
+  EXPECT_NE(check.out.find(Utf8(Say(cli::Msg::ReasonReadOnly, {" (" + held + ")"}))), std::string::npos)
+      << check.out;
   EXPECT_TRUE(folder.Snapshot() == before);
 }
 

@@ -53,7 +53,8 @@ class ActingFace : public RecordingFace {
   bool stop = false;
 };
 
-// p.kwj at version 102 naming c.KWT, and a file "victim" that nothing may touch.
+// p.kwj at version 102 naming c.KWT, and files ("victim", "TMP.LCK") that
+// nothing may touch.
 struct Project {
   explicit Project(std::string_view version = "102") {
     old = Records102(kRecords);
@@ -65,6 +66,8 @@ struct Project {
     folder.Write("p.kwj", project0);
     folder.Write("c.KWT", old);
     folder.Write("victim", kVictim);
+    // The user's own, under a name no work of ours takes.
+    folder.Write("TMP.LCK", kVictim);
   }
   std::string Path(std::string_view name) const { return folder.Cp932(name); }
   void Convert(ConversionOptions options = {}) {
@@ -76,6 +79,7 @@ struct Project {
     EXPECT_EQ(folder.Read("c.KWT"), records140);
     EXPECT_EQ(folder.Read("p.kwj"), project140);
     EXPECT_EQ(folder.Read("victim"), kVictim);
+    EXPECT_EQ(folder.Read("TMP.LCK"), kVictim);
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder.Path("p.kwj"))));
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder.Path("c.KWT"))));
     EXPECT_FALSE(fs::exists(fs::symlink_status(folder.Path("TMP.DAT"))));
