@@ -180,7 +180,7 @@ TEST(KwtconvMessages, AFolderThatCannotBeHeldIsNotCalledBusy) {
   ProjectCheck check;
   check.failure = Cause::FolderNotHeld;
   check.failurePath = folder;
-  check.stop = {Cause::FolderNotHeld, ConversionOutcome::Refused, folder, IoMessage(denied), denied};
+  check.stop = {Cause::FolderNotHeld, ConversionOutcome::Refused, folder, {}, IoMessage(denied), denied};
   RestorePlan plan;
   plan.cause = Cause::FolderNotHeld;
   plan.causePath = folder;
