@@ -200,6 +200,12 @@ Scratch MakeScratch(const platform::HeldFolder& folder, std::string_view name, p
 // files that cannot be made (a read-only folder, a full disk) leave the folder
 // to the steps that fail there.
 PlannedStop ReplaceTrialStop(const platform::HeldFolder& held, const std::string& folder) {
+  // A folder that lets files be made but neither moved nor removed (an
+  // append-only one) is one we may not write as the work needs; the trial's
+  // files would stay there for good.
+  if (platform::CanRemoveIn(held) != platform::error::kSuccess) {
+    return IoStop(Cause::ReadOnly, FolderShown(folder), platform::error::kAccessDenied);
+  }
   platform::ErrorCode code = platform::error::kSuccess;
   const Scratch trial = MakeScratch(held, kTrialName, code);
   if (trial == Scratch::InTheWay) {
@@ -223,8 +229,7 @@ PlannedStop ReplaceTrialStop(const platform::HeldFolder& held, const std::string
   if (target == Scratch::InTheWay) {
     return IoStop(Cause::TemporaryBlocked, folder + std::string(kTrialTargetName), code);
   }
-  // A folder that lets files be made but neither moved nor removed (an
-  // append-only one) is one we may not write as the work needs.
+  // The same, where the file system keeps no flag that says so.
   if (replaces == false && !removed) {
     return IoStop(Cause::ReadOnly, FolderShown(folder), platform::error::kAccessDenied);
   }

@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #ifdef __linux__
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/xattr.h>
 #endif
 
@@ -645,6 +647,21 @@ ErrorCode CanReplaceIn(std::string_view path) {
   if ((folder.st_mode & S_ISVTX) != 0 && us != 0 && file.st_uid != us && folder.st_uid != us) {
     return error::kAccessDenied;
   }
+  return error::kSuccess;
+}
+
+ErrorCode CanRemoveIn(const HeldFolder& held) {
+#ifdef __linux__
+  int flags = 0;
+  // A file system without the flags (tmpfs, a network share) answers ENOTTY:
+  // nothing is known, and the work itself tells.
+  if (::ioctl(Descriptor(held.folder), FS_IOC_GETFLAGS, &flags) == 0 &&
+      (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0) {
+    return error::kAccessDenied;
+  }
+#else
+  (void)held;
+#endif
   return error::kSuccess;
 }
 

@@ -597,6 +597,12 @@ ErrorCode CanReplaceIn(std::string_view) {
   return error::kSuccess;
 }
 
+// A folder's permissions may deny deleting, but only for files it holds; the
+// trial's own removal tells.
+ErrorCode CanRemoveIn(const HeldFolder&) {
+  return error::kSuccess;
+}
+
 ErrorCode LockFolder(std::string_view folder, FileHandle& lock) {
   lock.reset(FileHandle::kInvalid);
   const std::string path = std::string(folder) + "TMP.LCK";

@@ -133,6 +133,14 @@ TEST(FailureInjection, EachFailureShowsItsTextAndChangesNothing) {
          return Arrangement{};
        },
        ioError(5)},
+      {"append-only folder",
+       [](const Folder& f) {
+         MakeProject(f);
+         if (!SetAppendOnly(f.Path(""), true))
+           return Skip("chattr +a needs root and a file system with flags");
+         return Arrangement{};
+       },
+       ioError(5)},
       {"contents file held by another opener",
        [](const Folder& f) {
          if (!kWindows)
