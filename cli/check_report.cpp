@@ -113,6 +113,7 @@ std::string FailureReason(const ProjectCheck& check) {
       if (check.convertedLayout == 0) return Say(Msg::ReasonLayoutUnsure);
       return Say(Msg::ReasonAlreadyConverted, {layout, layout});
     case Cause::TemporaryBlocked: return Say(Msg::ReasonTemporaryBlocked, {name, at});
+    case Cause::OthersLeftover: return Say(Msg::ReasonOthersLeftover, {name, at});
     case Cause::PathTooLong: return Say(Msg::ReasonPathTooLong, {at});
     case Cause::ProjectNotSaved:
     case Cause::ReadOnly: return Say(Msg::ReasonReadOnly, {at});
@@ -177,6 +178,7 @@ std::string RestoreReason(const RestorePlan& plan) {
     case Cause::TemporaryBlocked:
       return Say(Msg::ReasonTemporaryBlocked, {NamePart(path, kNativePathStyle), at});
     case Cause::ReadOnly: return Say(Msg::ReasonReadOnly, {at});
+    case Cause::OthersLeftover: return Say(Msg::ReasonOthersLeftover, {NamePart(path, kNativePathStyle), at});
     case Cause::ContentsIsTemporary:
       return Say(Msg::ReasonContentsIsTemporary, {NamePart(path, kNativePathStyle), at});
     case Cause::ProjectFileAsWorkFile: return Say(Msg::ReasonProjectFileAsWorkFile, {at});

@@ -271,6 +271,15 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "フォルダーをローカルのディスクにコピーして変換し (--find-contents "
      "でコピーのコンテンツファイルを使います)、"
      "二つのファイルを元の場所にコピーし直してください"},
+    {Msg::ReasonOthersLeftover,
+     "%s belongs to another user, and only its owner, the folder's owner or an administrator may remove it%s",
+     "%s は別のユーザーのもので、削除できるのはその持ち主か、フォルダーの持ち主か管理者だけです%s"},
+    {Msg::NoteOthersLeftover,
+     "another user left that file in this shared folder, and you may neither remove nor replace it: ask its "
+     "owner, the folder's owner or an administrator to remove it, then run again",
+     "そのファイルは別のユーザーがこの共有フォルダーに残したもので、削除も置き換えもできません。その持ち主か"
+     "、"
+     "フォルダーの持ち主か管理者に削除を頼んでから、もう一度実行してください。"},
     {Msg::Restored, "restored from %s and %s", "%s と %s から復元しました"},
     {Msg::AlreadyRestored, "already restored: both files hold their backups",
      "復元済みです (二つのファイルはバックアップと同じです)"},

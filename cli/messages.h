@@ -116,6 +116,8 @@ enum class Msg {
   NoteContentsIsTemporary,
   ReasonCannotReplaceInOneStep,
   NoteCannotReplaceInOneStep,
+  ReasonOthersLeftover,
+  NoteOthersLeftover,
   Restored,
   AlreadyRestored,
   RestoreRefused,

@@ -113,6 +113,7 @@ std::optional<std::string> NoteFor(const ConversionResult& result, const Options
     case Cause::CopiedProject: return Say(Msg::NoteCopiedProject);
     case Cause::ContentsIsTemporary: return Say(Msg::NoteContentsIsTemporary);
     case Cause::CannotReplaceInOneStep: return Say(Msg::NoteCannotReplaceInOneStep);
+    case Cause::OthersLeftover: return Say(Msg::NoteOthersLeftover);
     case Cause::PathTooLong: return Say(Msg::NotePathTooLong);
     case Cause::ReadOnly: return Say(Msg::NoteReadOnly, {result.causePath});
     case Cause::TemporaryBlocked:
@@ -464,6 +465,7 @@ std::optional<std::string> RestoreNote(const RestorePlan& plan) {
     case Cause::ContentsChanged:
       return Say(Msg::NoteRestoreByHand, {plan.projectBackup, plan.contentsBackup});
     case Cause::ReadOnly: return Say(Msg::NoteReadOnly, {plan.causePath});
+    case Cause::OthersLeftover: return Say(Msg::NoteOthersLeftover);
     case Cause::FileInUse: return Say(Msg::NoteFolderBusy);
     case Cause::AccessDenied: return Say(Msg::NoteAccessDenied);
     case Cause::DiskFull: return Say(Msg::NoteRestoreDiskFull);

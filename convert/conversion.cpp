@@ -329,6 +329,7 @@ void Converter::ConvertProject(std::string_view projectPath) {
     // A conversion that will stop short changes neither file: it gets no
     // backups, which for a copy would land in the original's folder.
     if (passes.empty() || !PassStop(*store_, passes.front(), lastContents_, holds)) {
+      RaiseRefusal(BackupStop(*store_, contents));
       BackUpProject(*store_, contents);
     }
   }

@@ -6,6 +6,7 @@
 #include <thread>
 #include <utility>
 
+#include "convert/backup.h"
 #include "convert/contents_layout.h"
 #include "convert/project_folders.h"
 #include "runtime/cp932_text.h"
@@ -65,6 +66,8 @@ PlannedStop IrregularFileStop(Cause cause, std::string_view path) {
 // then removes: the files end as they were, and the texts shown are the ones
 // a failing save has always left.
 PlannedStop ProjectSaveStop(const TMemIniFile& store) {
+  // Someone else's file under the save name is refused before anything changes.
+  if (PlannedStop leftover = LeftoverStop(store.PendingSavePath())) return leftover;
   const std::string& path = store.FileName();
   const PlannedStop stop{Cause::ProjectNotSaved, ConversionOutcome::Failed, path,
                          texts::Format(texts::kCannotCreateFileFormat, path), std::nullopt};
@@ -200,6 +203,9 @@ Scratch MakeScratch(const platform::HeldFolder& folder, std::string_view name, p
 // files that cannot be made (a read-only folder, a full disk) leave the folder
 // to the steps that fail there.
 PlannedStop ReplaceTrialStop(const platform::HeldFolder& held, const std::string& folder) {
+  for (const std::string_view name : {kTrialName, kTrialTargetName}) {
+    if (PlannedStop leftover = LeftoverStop(folder + std::string(name))) return leftover;
+  }
   // A folder that lets files be made but neither moved nor removed (an
   // append-only one) is one we may not write as the work needs; the trial's
   // files would stay there for good.
@@ -304,6 +310,21 @@ const platform::HeldFolder* FolderHolds::HeldFolderOf(std::string_view path) con
     if (known.folder == folder) return known.held ? held_[*known.held].get() : nullptr;
   }
   return nullptr;
+}
+
+PlannedStop LeftoverStop(std::string_view workPath) {
+  // The sticky folder's rule: what keeps us from replacing it keeps us from
+  // removing it too.
+  if (platform::CanReplaceIn(workPath) != platform::error::kAccessDenied) return {};
+  return Refusal(Cause::OthersLeftover, std::string(workPath),
+                 texts::Format(texts::kOthersLeftoverFormat, workPath));
+}
+
+PlannedStop BackupStop(const TMemIniFile& store, std::string_view contentsPath) {
+  for (const std::string& file : {store.FileName(), std::string(contentsPath)}) {
+    if (PlannedStop stop = LeftoverStop(UnfinishedBackupPath(BackupPath(file)))) return stop;
+  }
+  return {};
 }
 
 PlannedStop ProjectStop(std::string_view project) {
@@ -440,6 +461,7 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
   if (platform::KindOf(temporaryPath) == platform::FileKind::Directory) {
     return IoStop(Cause::TemporaryBlocked, temporaryPath, platform::error::kAccessDenied);
   }
+  if (PlannedStop stop = LeftoverStop(temporaryPath)) return stop;
   if (const std::string folder = FolderOf(path); !platform::FolderIsWritable(folder)) {
     return IoStop(Cause::ReadOnly, FolderShown(folder), platform::error::kAccessDenied);
   }

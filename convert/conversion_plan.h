@@ -139,6 +139,16 @@ class FolderHolds {
   std::vector<std::unique_ptr<platform::HeldFolder>> held_;
 };
 
+// A stop where a work file's name is taken by another user's file in a shared
+// folder (sticky, as /tmp): the work could neither remove it nor move over it,
+// and only its owner, the folder's owner or an administrator may. None where
+// nothing has the name.
+PlannedStop LeftoverStop(std::string_view workPath);
+
+// With backups: what stops them before anything is copied (the backups' work
+// names taken by another user's files).
+PlannedStop BackupStop(const TMemIniFile& store, std::string_view contentsPath);
+
 // A project's own stops, before its file is read: a device, pipe or socket,
 // or no file at all.
 PlannedStop ProjectStop(std::string_view project);

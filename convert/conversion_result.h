@@ -58,6 +58,10 @@ enum class Cause {
   // A work file cannot be made: a folder has its name, or something that is
   // no leftover of ours has a scratch file's name.
   TemporaryBlocked,
+  // A work file's name is taken by another user's file in a shared folder
+  // (sticky, as /tmp), which only its owner, the folder's owner or an
+  // administrator may remove.
+  OthersLeftover,
   // The contents file or a folder cannot be written.
   ReadOnly,
   // The file system of a folder whose file the conversion replaces cannot
