@@ -77,6 +77,23 @@ std::string TypedCharacter(std::string_view utf8Character);
 // Bytes of the UTF-8 character that a lead byte starts (1 to 4).
 std::size_t Utf8Length(char lead);
 
+// The first character of UTF-8 text (not empty): its bytes, and whether they
+// are well formed. Bytes that form none (a stray trail byte, a cut or overlong
+// sequence, a surrogate) are taken as the longest start of a character they
+// are, at least one byte: each such run shows as one U+FFFD, and the
+// characters after it keep their places.
+struct Utf8Step {
+  std::size_t length = 1;
+  bool valid = false;
+};
+Utf8Step NextUtf8(std::string_view text);
+inline constexpr std::string_view kUtf8Replacement = "\xEF\xBF\xBD";
+
+// Text given as UTF-8 (a name on a POSIX system), as it is shown: each
+// character with an exact code page 932 form in it, every other character
+// typed (kTypedMark), and bytes that form no character as a typed U+FFFD.
+std::string Utf8ToCp932Shown(std::string_view utf8);
+
 // The UTF-8 form of text, for showing it. Bytes that do not form a character
 // (a cut double-byte character, an unassigned code) each become U+FFFD, so
 // damaged names in a project still show everything around them; a typed

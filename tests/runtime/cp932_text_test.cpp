@@ -190,6 +190,36 @@ TEST(Cp932ToUtf8Lossy, ConvertsWhatItCanAndMarksTheRest) {
   }
 }
 
+// A name as a POSIX system gives it, shown: exact characters as code page
+// 932, the rest typed, and each run of bytes that is no UTF-8 one U+FFFD in
+// its place, the text around it kept.
+TEST(Utf8ToCp932Shown, KeepsEveryCharacterInPlaceAndReplacesWhatIsNoUtf8) {
+  const std::string bad = TypedCharacter("\xEF\xBF\xBD");
+  struct Case {
+    std::string_view utf8;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {"plain.kwj", "plain.kwj"},
+      {"\xE8\xA1\xA8.kwj", "\x95\x5C.kwj"},
+      {"\xC3\xA9", TypedCharacter("\xC3\xA9")},
+      {"\xF0\x9F\x98\x80x", TypedCharacter("\xF0\x9F\x98\x80") + "x"},
+      // Shift-JIS bytes of a name written on another system: never joined.
+      {"\x83\x76\x83\x8D.kwj", bad + "v" + bad + bad + ".kwj"},
+      {"a\xE3\x81", "a" + bad},
+      {"\xE3\x81x", bad + "x"},
+      {"\xC0\xAF", bad + bad},
+      {"\xED\xA0\x80", bad + bad + bad},
+      {"\xF4\x90\x80\x80", bad + bad + bad + bad},
+  };
+  for (const Case& row : cases) {
+    SCOPED_TRACE(::testing::PrintToString(row.utf8));
+    EXPECT_EQ(Utf8ToCp932Shown(row.utf8), row.shown);
+  }
+  // A typed run that is no UTF-8 is shown as U+FFFD, not as its bytes.
+  EXPECT_EQ(Cp932ToUtf8Lossy(TypedCharacter("\x83") + "v"), "\xEF\xBF\xBDv");
+}
+
 #ifdef _WIN32
 TEST(Cp932ToWideLossy, ConvertsWhatItCanAndShowsTheRest) {
   struct Case {
