@@ -280,6 +280,7 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "そのファイルは別のユーザーがこの共有フォルダーに残したもので、削除も置き換えもできません。その持ち主か"
      "、"
      "フォルダーの持ち主か管理者に削除を頼んでから、もう一度実行してください。"},
+    {Msg::NoteNamesPassedOver, "passed over: %s", "飛ばした名前: %s"},
     {Msg::Restored, "restored from %s and %s", "%s と %s から復元しました"},
     {Msg::AlreadyRestored, "already restored: both files hold their backups",
      "復元済みです (二つのファイルはバックアップと同じです)"},

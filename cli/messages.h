@@ -118,6 +118,7 @@ enum class Msg {
   NoteCannotReplaceInOneStep,
   ReasonOthersLeftover,
   NoteOthersLeftover,
+  NoteNamesPassedOver,
   Restored,
   AlreadyRestored,
   RestoreRefused,

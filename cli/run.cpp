@@ -158,6 +158,7 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
   if (name.error) {
     outcome.message = *name.error;
     outcome.ownMessage = true;
+    outcome.note = name.note;
     return outcome;
   }
   face.BeginProject();
@@ -406,6 +407,7 @@ int RunCheck(const Options& options, const std::vector<ProjectName>& projects, C
     try {
       if (project.error) {
         failed.ownMessage = true;
+        failed.note = project.note;
         throw Exception(*project.error);
       }
       if (options.restore) {
@@ -449,7 +451,7 @@ int RunCheck(const Options& options, const std::vector<ProjectName>& projects, C
           .MaybeText("status_text", std::nullopt)
           .MaybeText("message", failed.message)
           .MaybeText("error_code", std::nullopt)
-          .MaybeText("note", std::nullopt);
+          .MaybeText("note", failed.note);
       console.Write(Stream::Out, json.Line());
     } else {
       ReportText(console, failed, options);
@@ -480,6 +482,7 @@ ProjectOutcome RestoreOne(const ProjectName& name, const Options& options) {
   if (name.error) {
     outcome.message = *name.error;
     outcome.ownMessage = true;
+    outcome.note = name.note;
     return outcome;
   }
   const RestoreResult result =

@@ -271,6 +271,10 @@ struct UnnamedEntry {
   std::wstring name;
   bool directory = false;
   bool link = false;
+  // The name as messages show it: code page 932 where a character has a form,
+  // typed characters (kTypedMark) elsewhere, U+FFFD for bytes that are no
+  // character.
+  std::string shown;
 };
 // The entries of a folder (a directory part with its closing delimiter, empty
 // for the current folder), without "." and "..", in no particular order.

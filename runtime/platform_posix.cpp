@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/cp932_text.h"
 #include "runtime/encoding.h"
 #include "runtime/platform_faults.h"
 #include "runtime/platform_journal.h"
@@ -929,7 +930,8 @@ ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
     if (!cp932 || encoding::Cp932ToUtf8(*cp932) != std::optional<std::string>(std::string(entryName))) {
       std::wstring wide;
       for (const unsigned char byte : entryName) wide.push_back(byte < 0x80 ? wchar_t{byte} : L'\uFFFD');
-      unnamed.push_back({std::move(wide), S_ISDIR(info.st_mode), S_ISLNK(info.st_mode)});
+      unnamed.push_back(
+          {std::move(wide), S_ISDIR(info.st_mode), S_ISLNK(info.st_mode), Utf8ToCp932Shown(entryName)});
       continue;
     }
     entries.push_back({*std::move(cp932), S_ISDIR(info.st_mode), S_ISLNK(info.st_mode)});

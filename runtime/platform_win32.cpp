@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/cp932_text.h"
 #include "runtime/encoding.h"
 #include "runtime/platform_faults.h"
 #include "runtime/windows_api.h"
@@ -1117,7 +1118,7 @@ ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
     const bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     const bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     if (!cp932) {
-      unnamed.push_back({std::wstring(name), directory, link});
+      unnamed.push_back({std::wstring(name), directory, link, WideToCp932Shown(name)});
       continue;
     }
     entries.push_back({*std::move(cp932), directory, link});

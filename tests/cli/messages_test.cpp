@@ -307,6 +307,10 @@ TEST(KwtconvMessages, EveryFailureSaysWhatToDoNextInBothLanguages) {
       {"a folder with a name without a code page 932 form",
        [](const Folder& f) { f.Write("\xC3\xA9.kwj", ""); },
        [](const Folder& f) { return std::vector<std::string>{f.Utf8("")}; }, 1, Msg::NamesPassedOver},
+      // The note names each, so that the user knows which to rename.
+      {"the names passed over, named", [](const Folder& f) { f.Write("\xC3\xA9.kwj", ""); },
+       [](const Folder& f) { return std::vector<std::string>{f.Utf8("")}; }, 1, std::nullopt,
+       ": \xC3\xA9.kwj\n"},
       {"output nobody reads",
        [](const Folder& f) { Project(f); },
        JustP,
