@@ -26,7 +26,12 @@ std::string FormatCheck(const ProjectCheck& check) {
   }
   out += "\n";
   out += Say(Msg::CheckLayout, {std::to_string(check.layout), std::to_string(check.recordSize)}) + "\n";
-  out += Say(Msg::CheckCount, {IntegerText(check.count)}) + "\n";
+  out += Say(Msg::CheckCount, {IntegerText(check.count)});
+  // As the Version: a Count not written as the number it reads as shows how it is written.
+  if (check.countText && *check.countText != IntegerText(check.count)) {
+    out += Say(Msg::CheckVersionRecordedAs, {*check.countText});
+  }
+  out += "\n";
 
   out += Say(Msg::CheckContents, {check.contentsPath});
   if (check.recordedContentsPath) {
@@ -99,6 +104,7 @@ std::string FailureReason(const ProjectCheck& check) {
     case Cause::ProjectNotRegularFile:
     case Cause::NotRegularFile: return Say(Msg::ReasonNotRegularFile, {at});
     case Cause::NoContents: return Say(Msg::ReasonNoContents);
+    case Cause::CountUnreadable: return Say(Msg::ReasonCountUnreadable, {check.countText.value_or("")});
     case Cause::NegativeCount: return Say(Msg::ReasonNegativeCount, {IntegerText(check.count)});
     case Cause::ContentsMissing:
       // No KWT= at all is another matter than a file that is not there.
@@ -201,6 +207,7 @@ std::string RestoreReason(const RestorePlan& plan) {
     case Cause::IoFailure: return IoMessage(plan.ioCode.value_or(0)) + at;
     // A conversion's own; a restore never meets them.
     case Cause::NoContents:
+    case Cause::CountUnreadable:
     case Cause::NegativeCount:
     case Cause::CopiedProject:
     case Cause::PathTooLong:

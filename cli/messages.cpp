@@ -281,6 +281,15 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "、"
      "フォルダーの持ち主か管理者に削除を頼んでから、もう一度実行してください。"},
     {Msg::NoteNamesPassedOver, "passed over: %s", "飛ばした名前: %s"},
+    {Msg::ReasonCountUnreadable, "Count is written as %s, not as a number of records (0 to 2147483647)",
+     "Count が %s と書かれていて、レコードの数 (0 から 2147483647) ではありません"},
+    {Msg::NoteCountUnreadable,
+     "Count in the project file is written as %s, which is no number of records (a whole number from 0 to "
+     "2147483647 in plain digits), so nothing was converted or changed: correct the Count= line, then run "
+     "again",
+     "プロジェクトファイルの Count が %s と書かれていて、レコードの数 (0 から 2147483647 "
+     "までの整数) ではないため、何も変換せず、何も変更していません。Count= "
+     "の値を直してから、もう一度実行してください。"},
     {Msg::Restored, "restored from %s and %s", "%s と %s から復元しました"},
     {Msg::AlreadyRestored, "already restored: both files hold their backups",
      "復元済みです (二つのファイルはバックアップと同じです)"},

@@ -119,6 +119,8 @@ enum class Msg {
   ReasonOthersLeftover,
   NoteOthersLeftover,
   NoteNamesPassedOver,
+  ReasonCountUnreadable,
+  NoteCountUnreadable,
   Restored,
   AlreadyRestored,
   RestoreRefused,

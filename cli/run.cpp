@@ -99,6 +99,7 @@ std::optional<std::string> NoteFor(const ConversionResult& result, const Options
   switch (result.cause) {
     case Cause::ProjectMissing: return Say(Msg::NoteProjectMissing);
     case Cause::NoContents: return Say(Msg::NoteNoRecords);
+    case Cause::CountUnreadable: return Say(Msg::NoteCountUnreadable, {result.facts.countText.value_or("")});
     case Cause::ProjectNotRegularFile: return Say(Msg::NoteNotAProject);
     case Cause::NotRegularFile:
     case Cause::ProjectFileAsWorkFile: return Say(Msg::NoteWrongContents);
@@ -313,7 +314,8 @@ void ReportCheckJson(Console& console, const ProjectCheck& check) {
   json.Number("records_present", check.recordsPresent).Texts("passes", passes).Text("verdict", verdict);
   // As a conversion reports: the system's own text and code where it would
   // stop, and in note what that means.
-  const bool status = check.failure == Cause::ProjectMissing || check.failure == Cause::NoContents;
+  const bool status = check.failure == Cause::ProjectMissing || check.failure == Cause::NoContents ||
+                      check.failure == Cause::CountUnreadable;
   const auto when = [&check](bool present, std::string text) {
     return check.ConversionWouldFail() && present ? std::optional<std::string>(std::move(text))
                                                   : std::nullopt;

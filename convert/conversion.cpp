@@ -316,6 +316,9 @@ void Converter::ConvertProject(std::string_view projectPath) {
   lastContents_ = {};
   result_.version = store_->ReadNumber(keys::kSection, keys::kVersion, 0);
   result_.facts.count = store_->ReadNumber(keys::kSection, keys::kCount, 0);
+  if (std::string text = store_->ReadText(keys::kSection, keys::kCount, {}); !text.empty()) {
+    result_.facts.countText = std::move(text);
+  }
   result_.facts.recordsPresent = LookAtContents(ContentsPath()).RecordsIn(LayoutForVersion(result_.version));
   // A project reached through a link is saved in the linked file's folder:
   // that folder is held too.
@@ -431,7 +434,7 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
   const std::string contentsPath = ContentsPath();
   // Everything that stops the pass is found before anything changes.
   const PlannedStop stop = PassStop(store, pass, lastContents_, holds);
-  if (stop.cause == Cause::NoContents) {
+  if (stop.outcome == ConversionOutcome::NoRecords) {
     face_.SetStatus(stop.text);
     Stop(stop.cause, {});
     result_.outcome = ConversionOutcome::NoRecords;

@@ -86,6 +86,16 @@ PlannedStop ProjectSaveStop(const TMemIniFile& store) {
   return {};
 }
 
+// Count reads as 0: there is nothing to convert, with the status the window
+// has always shown. Only a Count written as 0, or not written, is said to be
+// 0; one written otherwise (beyond the number range, not a number, "-0") is
+// said to be no number of records.
+PlannedStop NoRecordsStop(TMemIniFile& store) {
+  const std::string text = store.ReadText(keys::kSection, keys::kCount, {});
+  const Cause cause = text.empty() || text == "0" ? Cause::NoContents : Cause::CountUnreadable;
+  return Stop(cause, ConversionOutcome::NoRecords, {}, std::string(texts::kStatusNoContents));
+}
+
 }  // namespace
 
 void PlannedStop::Raise() const {
@@ -403,9 +413,7 @@ PlannedStop ContentsNameStop(const TMemIniFile& store, const ChosenContents& con
 PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& contents,
                      FolderHolds& holds) {
   const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
-  if (count == 0) {
-    return Stop(Cause::NoContents, ConversionOutcome::NoRecords, {}, std::string(texts::kStatusNoContents));
-  }
+  if (count == 0) return NoRecordsStop(store);
   // A negative count would convert nothing and replace the contents by an
   // empty file.
   if (count < 0) {
@@ -513,6 +521,9 @@ ConversionPlan PlanConversion(std::string_view project, const ConversionOptions&
     plan.versionText = std::move(text);
   }
   plan.count = store.ReadNumber(keys::kSection, keys::kCount, 0);
+  if (std::string text = store.ReadText(keys::kSection, keys::kCount, {}); !text.empty()) {
+    plan.countText = std::move(text);
+  }
   plan.layout = &LayoutForVersion(plan.version);
   if (!plan.stop) plan.stop = holds.HoldFolderOf(store.ReplacementTarget());
 

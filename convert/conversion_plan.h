@@ -196,6 +196,8 @@ struct ConversionPlan {
   std::optional<std::string> versionText;
   const Layout* layout = nullptr;
   std::int32_t count = 0;
+  // Count as stored, where it is stored.
+  std::optional<std::string> countText;
 
   ChosenContents contents;
   std::string temporaryPath;

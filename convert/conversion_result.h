@@ -34,6 +34,9 @@ enum class Cause {
   FolderNotHeld,
   // Count is 0: nothing to convert (a status, not an error).
   NoContents,
+  // Count is written as no number of records (beyond the number range, not
+  // a number, "-0"): read as 0, so the same status, but nothing to say it is 0.
+  CountUnreadable,
   NegativeCount,
   // The project names no contents file that exists.
   ContentsMissing,
@@ -115,6 +118,8 @@ struct ProjectFacts {
   std::optional<std::int32_t> version;
   std::optional<std::int32_t> layout;
   std::optional<std::int32_t> count;
+  // Count as written in the project file, where it is written.
+  std::optional<std::string> countText;
   // The records the contents file held in the recorded layout before the
   // conversion changed it.
   std::optional<std::uint64_t> recordsPresent;
