@@ -101,6 +101,8 @@ std::string FailureReason(const ProjectCheck& check) {
   switch (check.failure) {
     case Cause::None: return {};
     case Cause::ProjectMissing: return Say(Msg::ReasonProjectMissing);
+    case Cause::ProjectPathTooLong:
+      return Say(Msg::ReasonProjectPathTooLong, {std::to_string(check.project.size())});
     case Cause::ProjectNotRegularFile:
     case Cause::NotRegularFile: return Say(Msg::ReasonNotRegularFile, {at});
     case Cause::NoContents: return Say(Msg::ReasonNoContents);
@@ -192,6 +194,8 @@ std::string RestoreReason(const RestorePlan& plan) {
     case Cause::ProjectChanged:
     case Cause::ContentsChanged: return Say(Msg::ReasonChangedSinceConversion, {path});
     case Cause::ProjectMissing: return Say(Msg::ReasonProjectMissing);
+    case Cause::ProjectPathTooLong:
+      return Say(Msg::ReasonProjectPathTooLong, {std::to_string(plan.project.size())});
     case Cause::ProjectUnreadable: return texts::Format(texts::kCannotOpenFileFormat, plan.project);
     case Cause::ProjectNotRegularFile:
     case Cause::NotRegularFile: return Say(Msg::ReasonNotRegularFile, {at});

@@ -290,6 +290,15 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "プロジェクトファイルの Count が %s と書かれていて、レコードの数 (0 から 2147483647 "
      "までの整数) ではないため、何も変換せず、何も変更していません。Count= "
      "の値を直してから、もう一度実行してください。"},
+    {Msg::ReasonProjectPathTooLong, "the path (%d bytes) is too long for the system",
+     "パス (%d バイト) がシステムで使える長さを超えています"},
+    {Msg::NoteProjectPathTooLong,
+     "the path (%d bytes), or a name in it, is too long for the system, so no file can be reached by it: "
+     "give "
+     "a shorter path (relative to a folder nearer the project), or move the project to a shorter path",
+     "パス (%d バイト) かその中の名前がシステムで使える長さを超えているため、ファイルを開けません。短いパス "
+     "(プロジェクトに近いフォルダーからの相対パスなど) を指定するか、プロジェクトを短いパスの場所に移して"
+     "ください。"},
     {Msg::Restored, "restored from %s and %s", "%s と %s から復元しました"},
     {Msg::AlreadyRestored, "already restored: both files hold their backups",
      "復元済みです (二つのファイルはバックアップと同じです)"},

@@ -121,6 +121,8 @@ enum class Msg {
   NoteNamesPassedOver,
   ReasonCountUnreadable,
   NoteCountUnreadable,
+  ReasonProjectPathTooLong,
+  NoteProjectPathTooLong,
   Restored,
   AlreadyRestored,
   RestoreRefused,

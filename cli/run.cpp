@@ -98,6 +98,8 @@ std::optional<std::string> NoteFor(const ConversionResult& result, const Options
   const std::string& contents = result.contents.path;
   switch (result.cause) {
     case Cause::ProjectMissing: return Say(Msg::NoteProjectMissing);
+    case Cause::ProjectPathTooLong:
+      return Say(Msg::NoteProjectPathTooLong, {std::to_string(result.causePath.size())});
     case Cause::NoContents: return Say(Msg::NoteNoRecords);
     case Cause::CountUnreadable: return Say(Msg::NoteCountUnreadable, {result.facts.countText.value_or("")});
     case Cause::ProjectNotRegularFile: return Say(Msg::NoteNotAProject);
@@ -314,8 +316,8 @@ void ReportCheckJson(Console& console, const ProjectCheck& check) {
   json.Number("records_present", check.recordsPresent).Texts("passes", passes).Text("verdict", verdict);
   // As a conversion reports: the system's own text and code where it would
   // stop, and in note what that means.
-  const bool status = check.failure == Cause::ProjectMissing || check.failure == Cause::NoContents ||
-                      check.failure == Cause::CountUnreadable;
+  const bool status = check.failure == Cause::ProjectMissing || check.failure == Cause::ProjectPathTooLong ||
+                      check.failure == Cause::NoContents || check.failure == Cause::CountUnreadable;
   const auto when = [&check](bool present, std::string text) {
     return check.ConversionWouldFail() && present ? std::optional<std::string>(std::move(text))
                                                   : std::nullopt;

@@ -340,7 +340,12 @@ PlannedStop BackupStop(const TMemIniFile& store, std::string_view contentsPath) 
 PlannedStop ProjectStop(std::string_view project) {
   if (PlannedStop stop = IrregularFileStop(Cause::ProjectNotRegularFile, project)) return stop;
   if (!FileIsPresent(project)) {
-    return Stop(Cause::ProjectMissing, ConversionOutcome::ProjectMissing, std::string(project),
+    // The status the window has always shown; the cause says why.
+    platform::FileStamp stamp;
+    const bool tooLong =
+        platform::StampOf(platform::Place(project), stamp) == platform::error::kFilenameTooLong;
+    return Stop(tooLong ? Cause::ProjectPathTooLong : Cause::ProjectMissing,
+                ConversionOutcome::ProjectMissing, std::string(project),
                 std::string(texts::kStatusFileMissing));
   }
   return {};

@@ -25,6 +25,9 @@ enum class Cause {
   NotRegularFile,
   // No project file at the path (a status, not an error).
   ProjectMissing,
+  // No file can be reached at the path, which is longer than the system takes
+  // (or one of its names is): the same status, said as what it is.
+  ProjectPathTooLong,
   // The project file exists but cannot be read.
   ProjectUnreadable,
   // Another conversion holds a folder this one needs.

@@ -325,6 +325,9 @@ TEST(KwtconvMessages, EveryFailureSaysWhatToDoNextInBothLanguages) {
        nullptr,
        false},
 #ifndef _WIN32
+      {"a project path too long for the system", none,
+       [](const Folder& f) { return std::vector<std::string>{f.Utf8(std::string(5000, 'd') + "/p.kwj")}; }, 1,
+       Msg::NoteProjectPathTooLong},
       {"a device as the project", none, [](const Folder&) { return std::vector<std::string>{"/dev/null"}; },
        1, Msg::NoteNotAProject},
       {"a contents path over 259 bytes",
