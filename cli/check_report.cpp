@@ -2,6 +2,7 @@
 
 #include "cli/messages.h"
 
+#include "runtime/cp932_text.h"
 #include "runtime/file_names.h"
 #include "runtime/integer_text.h"
 #include "runtime/record_file.h"
@@ -22,23 +23,23 @@ std::string FormatCheck(const ProjectCheck& check) {
   if (!check.versionText) {
     out += Say(Msg::CheckVersionNotRecorded);
   } else if (*check.versionText != IntegerText(check.version)) {
-    out += Say(Msg::CheckVersionRecordedAs, {*check.versionText});
+    out += Say(Msg::CheckVersionRecordedAs, {ShortenedValue(*check.versionText)});
   }
   out += "\n";
   out += Say(Msg::CheckLayout, {std::to_string(check.layout), std::to_string(check.recordSize)}) + "\n";
   out += Say(Msg::CheckCount, {IntegerText(check.count)});
   // As the Version: a Count not written as the number it reads as shows how it is written.
   if (check.countText && *check.countText != IntegerText(check.count)) {
-    out += Say(Msg::CheckVersionRecordedAs, {*check.countText});
+    out += Say(Msg::CheckVersionRecordedAs, {ShortenedValue(*check.countText)});
   }
   out += "\n";
 
-  out += Say(Msg::CheckContents, {check.contentsPath});
+  out += Say(Msg::CheckContents, {ShortenedValue(check.contentsPath)});
   if (check.recordedContentsPath) {
     // The path differs from the recorded one: given with --contents, found
     // beside the project, or a relative path taken from the project's folder.
     out += Say(check.contentsFoundBesideProject ? Msg::CheckContentsFoundBeside : Msg::CheckContentsRecorded,
-               {*check.recordedContentsPath});
+               {ShortenedValue(*check.recordedContentsPath)});
   }
   out += "\n";
   out += Say(check.contentsPresent ? Msg::CheckContentsFilePresent : Msg::CheckContentsFileMissing) + "\n";
@@ -95,9 +96,10 @@ std::string FormatCheck(const ProjectCheck& check) {
 }
 
 std::string FailureReason(const ProjectCheck& check) {
-  const std::string at = check.failurePath.empty() ? std::string() : " (" + check.failurePath + ")";
+  const std::string failurePath = ShortenedValue(check.failurePath);
+  const std::string at = failurePath.empty() ? std::string() : " (" + failurePath + ")";
   const std::string layout = std::to_string(check.convertedLayout);
-  const std::string name = NamePart(check.failurePath, kNativePathStyle);
+  const std::string name = ShortenedValue(NamePart(check.failurePath, kNativePathStyle));
   switch (check.failure) {
     case Cause::None: return {};
     case Cause::ProjectMissing: return Say(Msg::ReasonProjectMissing);
@@ -106,7 +108,8 @@ std::string FailureReason(const ProjectCheck& check) {
     case Cause::ProjectNotRegularFile:
     case Cause::NotRegularFile: return Say(Msg::ReasonNotRegularFile, {at});
     case Cause::NoContents: return Say(Msg::ReasonNoContents);
-    case Cause::CountUnreadable: return Say(Msg::ReasonCountUnreadable, {check.countText.value_or("")});
+    case Cause::CountUnreadable:
+      return Say(Msg::ReasonCountUnreadable, {ShortenedValue(check.countText.value_or(""))});
     case Cause::NegativeCount: return Say(Msg::ReasonNegativeCount, {IntegerText(check.count)});
     case Cause::ContentsMissing:
       // No KWT= at all is another matter than a file that is not there.
@@ -132,7 +135,7 @@ std::string FailureReason(const ProjectCheck& check) {
     case Cause::NotContentsFile: return Say(Msg::ReasonNotContentsFile, {at});
     case Cause::SystemFolder: return Say(Msg::ReasonSystemFolder, {at});
     case Cause::CopiedProject: return Say(Msg::ReasonCopiedProject, {at});
-    case Cause::CannotReplaceInOneStep: return Say(Msg::ReasonCannotReplaceInOneStep, {check.failurePath});
+    case Cause::CannotReplaceInOneStep: return Say(Msg::ReasonCannotReplaceInOneStep, {failurePath});
     // Met only by a conversion on its way, or by a restore, never by a plan.
     case Cause::BackupMissing:
     case Cause::BackupsNotAPair:
@@ -175,7 +178,7 @@ std::string VerdictText(const ProjectCheck& check) {
 namespace kwt::cli {
 
 std::string RestoreReason(const RestorePlan& plan) {
-  const std::string& path = plan.causePath;
+  const std::string path = ShortenedValue(plan.causePath);
   const std::string at = path.empty() ? std::string() : " (" + path + ")";
   switch (plan.cause) {
     case Cause::None: return {};
@@ -235,8 +238,8 @@ std::string RestoreVerdictText(const RestorePlan& plan) {
 std::string FormatRestoreCheck(const RestorePlan& plan) {
   std::string out = Say(Msg::CheckProject, {plan.project}) + "\n";
   if (!plan.contents.empty()) {
-    out += Say(Msg::CheckContents, {plan.contents}) + "\n";
-    out += Say(Msg::CheckBackups, {plan.projectBackup, plan.contentsBackup}) + "\n";
+    out += Say(Msg::CheckContents, {ShortenedValue(plan.contents)}) + "\n";
+    out += Say(Msg::CheckBackups, {plan.projectBackup, ShortenedValue(plan.contentsBackup)}) + "\n";
   }
   out += Say(Msg::CheckVerdict, {RestoreVerdictText(plan)}) + "\n";
   return out;

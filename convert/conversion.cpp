@@ -12,6 +12,7 @@
 #include "convert/content_records.h"
 #include "convert/contents_layout.h"
 #include "convert/record_stream.h"
+#include "runtime/cp932_text.h"
 #include "runtime/errors.h"
 #include "runtime/file_names.h"
 #include "runtime/integer_text.h"
@@ -482,7 +483,7 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
   if (face_.StopRequested()) Interrupt();
   if (!files.ContentsAsOpened()) {
     Stop(Cause::ContentsChanged, contentsPath);
-    throw EConvertError(texts::Format(texts::kContentsChangedFormat, contentsPath));
+    throw EConvertError(texts::Format(texts::kContentsChangedFormat, ShortenedValue(contentsPath)));
   }
   // The last look before anything is replaced.
   RefuseChangedProject(project);

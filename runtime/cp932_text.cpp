@@ -32,6 +32,17 @@ std::size_t LastCharacterStart(std::string_view text) {
   return ClassifyByte(text, last) == ByteClass::Trail ? last - 1 : last;
 }
 
+std::string ShortenedValue(std::string_view value) {
+  if (value.size() <= kShortenedLimit) return std::string(value);
+  constexpr std::string_view kEllipsis = "...";
+  constexpr std::size_t kKept = (kShortenedLimit - kEllipsis.size()) / 2;
+  std::size_t tail = value.size() - kKept;
+  // A trail byte belongs to the character before the cut: it goes too.
+  if (ClassifyByte(value, tail) == ByteClass::Trail) ++tail;
+  return std::string(CutToWholeCharacters(value, kKept)) + std::string(kEllipsis) +
+         std::string(value.substr(tail));
+}
+
 namespace ansi {
 
 std::string UpperCase(std::string_view text) {

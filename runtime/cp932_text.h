@@ -54,6 +54,13 @@ ByteClass ClassifyByte(std::string_view text, std::size_t position, const LeadBy
 // first half of a double-byte character.
 std::string_view CutToWholeCharacters(std::string_view text, std::size_t limit);
 
+// A value as a message quotes it (a path, a Count as the project file has
+// it): whole up to kShortenedLimit bytes; a longer one (a damaged or planted
+// project file may hold megabytes) keeps its start and its end, whole
+// characters, with "..." between, so that it can still be recognised.
+inline constexpr std::size_t kShortenedLimit = 1024;
+std::string ShortenedValue(std::string_view value);
+
 // The position of the first byte of text's last character (one byte, or two
 // when the last byte is a trail byte); 0 for an empty text.
 std::size_t LastCharacterStart(std::string_view text);

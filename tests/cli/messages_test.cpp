@@ -16,6 +16,7 @@
 
 #include "cli/cli_test_support.h"
 #include "convert/content_records.h"
+#include "runtime/cp932_text.h"
 #include "runtime/encoding.h"
 
 namespace kwt::testing {
@@ -167,6 +168,25 @@ TEST(KwtconvMessages, TheCheckReportSpeaksTheRunLanguage) {
   EXPECT_TRUE(
       check.out.ends_with("\nsizes: agree\npasses: To103 To140\nverdict: will convert (To103, To140)\n"))
       << check.out;
+}
+
+// A project file may hold a value of megabytes (damaged, or made to flood a
+// terminal): every message that quotes it, the conversion's and --check's,
+// shows it shortened, its start and end kept.
+TEST(KwtconvMessages, AStoredValueOfMegabytesIsShortenedInEveryMessage) {
+  Folder folder;
+  const std::string huge = std::string(1'000'000, 'a') + ".KWT";
+  for (const std::string& count : {std::string("2"), std::string(1'000'000, '9')}) {
+    SCOPED_TRACE(count.size());
+    folder.Write("p.kwj", ProjectText("102", count, huge));
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{folder.Utf8("p.kwj")}, {"--check", folder.Utf8("p.kwj")}}) {
+      const ProcessResult result = Kwtconv(arguments);
+      EXPECT_EQ(result.exitCode, 1);
+      EXPECT_LT(result.out.size() + result.err.size(), 8 * kShortenedLimit);
+      EXPECT_NE((result.out + result.err).find("..."), std::string::npos) << result.out << result.err;
+    }
+  }
 }
 
 // True when the file cannot be opened for writing (not so for root on POSIX).

@@ -190,6 +190,33 @@ TEST(Cp932ToUtf8Lossy, ConvertsWhatItCanAndMarksTheRest) {
   }
 }
 
+// A value of any length is quoted in at most kShortenedLimit bytes, its start
+// and end kept whole: a double-byte character on either cut goes entirely.
+TEST(ShortenedValue, KeepsStartAndEndWholeAroundAnEllipsis) {
+  const std::string fits(kShortenedLimit, 'a');
+  EXPECT_EQ(ShortenedValue(fits), fits);
+  for (const std::size_t size : {kShortenedLimit + 1, std::size_t{10'000'000}}) {
+    for (const bool doubleByte : {false, true}) {
+      SCOPED_TRACE(std::to_string(size) + (doubleByte ? " of 表" : " of a"));
+      std::string value;
+      while (value.size() < size) value += doubleByte ? "\x95\x5C" : "a";
+      value = "<" + value + ">";
+      const std::string shown = ShortenedValue(value);
+      EXPECT_LE(shown.size(), kShortenedLimit);
+      EXPECT_TRUE(shown.starts_with("<")) << shown.substr(0, 8);
+      EXPECT_TRUE(shown.ends_with(">"));
+      const std::size_t cut = shown.find("...");
+      ASSERT_NE(cut, std::string::npos);
+      // Both parts are whole characters of the value.
+      EXPECT_EQ(value.substr(0, cut), shown.substr(0, cut));
+      EXPECT_NE(ClassifyByte(value, value.size() - (shown.size() - cut - 3)), ByteClass::Trail);
+      if (doubleByte) {
+        EXPECT_EQ((cut - 1) % 2, 0u);
+      }
+    }
+  }
+}
+
 // A name as a POSIX system gives it, shown: exact characters as code page
 // 932, the rest typed, and each run of bytes that is no UTF-8 one U+FFFD in
 // its place, the text around it kept.
