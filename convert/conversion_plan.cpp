@@ -42,6 +42,15 @@ PlannedStop Refusal(Cause cause, std::string path, std::string text) {
   return Stop(cause, ConversionOutcome::Refused, std::move(path), std::move(text));
 }
 
+// A text naming paths (or other values a project file leads to), each quoted
+// as messages quote them: one of megabytes keeps only its start and end.
+std::string Named(std::string_view format, std::string_view value) {
+  return texts::Format(format, ShortenedValue(value));
+}
+std::string Named(std::string_view format, std::string_view first, std::string_view second) {
+  return texts::Format(format, {ShortenedValue(first), ShortenedValue(second)});
+}
+
 // True when the contents file has the name of a work file beside it: the
 // temporary file or a scratch file of the trial. Windows refuses to create the
 // temporary file exclusively over the open contents file (code 32); POSIX would
@@ -57,7 +66,7 @@ bool NamesWorkFile(std::string_view contentsPath) {
 // "convert" endless records and the move would replace the device node.
 PlannedStop IrregularFileStop(Cause cause, std::string_view path) {
   if (platform::KindOf(path) != platform::FileKind::Other) return {};
-  return Refusal(cause, std::string(path), texts::Format(texts::kNotRegularFileFormat, ShortenedValue(path)));
+  return Refusal(cause, std::string(path), Named(texts::kNotRegularFileFormat, path));
 }
 
 // The project file is replaced by its new text at the end of a pass: it must
@@ -70,7 +79,7 @@ PlannedStop ProjectSaveStop(const TMemIniFile& store) {
   if (PlannedStop leftover = LeftoverStop(store.PendingSavePath())) return leftover;
   const std::string& path = store.FileName();
   const PlannedStop stop{Cause::ProjectNotSaved, ConversionOutcome::Failed, path,
-                         texts::Format(texts::kCannotCreateFileFormat, ShortenedValue(path)), std::nullopt};
+                         Named(texts::kCannotCreateFileFormat, path), std::nullopt};
   platform::FileHandle existing;
   const platform::ErrorCode opened = platform::Open(path, platform::Access::ReadWrite, platform::kShareNone,
                                                     platform::Creation::OpenExisting, existing);
@@ -251,7 +260,7 @@ PlannedStop ReplaceTrialStop(const platform::HeldFolder& held, const std::string
   }
   if (replaces == false) {
     return Refusal(Cause::CannotReplaceInOneStep, FolderShown(folder),
-                   texts::Format(texts::kCannotReplaceInOneStepFormat, ShortenedValue(FolderShown(folder))));
+                   Named(texts::kCannotReplaceInOneStepFormat, FolderShown(folder)));
   }
   return {};
 }
@@ -279,9 +288,8 @@ PlannedStop FolderHolds::HoldFolderOf(std::string_view path) {
   const bool keep = code == platform::error::kSuccess && mode_ == Mode::Hold;
   PlannedStop stop;
   if (code == platform::error::kSharingViolation) {
-    stop =
-        Stop(Cause::FolderBusy, ConversionOutcome::Refused, FolderShown(folder),
-             texts::Format(texts::kFolderBusyFormat, ShortenedValue(path)), static_cast<std::int32_t>(code));
+    stop = Stop(Cause::FolderBusy, ConversionOutcome::Refused, FolderShown(folder),
+                Named(texts::kFolderBusyFormat, path), static_cast<std::int32_t>(code));
   } else if (code != platform::error::kSuccess) {
     stop = IoStop(Cause::FolderNotHeld, FolderShown(folder), code);
   }
@@ -327,8 +335,7 @@ PlannedStop LeftoverStop(std::string_view workPath) {
   // The sticky folder's rule: what keeps us from replacing it keeps us from
   // removing it too.
   if (platform::CanReplaceIn(workPath) != platform::error::kAccessDenied) return {};
-  return Refusal(Cause::OthersLeftover, std::string(workPath),
-                 texts::Format(texts::kOthersLeftoverFormat, ShortenedValue(workPath)));
+  return Refusal(Cause::OthersLeftover, std::string(workPath), Named(texts::kOthersLeftoverFormat, workPath));
 }
 
 PlannedStop BackupStop(const TMemIniFile& store, std::string_view contentsPath) {
@@ -389,20 +396,18 @@ PlannedStop ContentsNameStop(const TMemIniFile& store, const ChosenContents& con
   const std::string pendingPath = store.PendingSavePath();
   for (const std::string& work : {path, temporaryPath}) {
     if (platform::SameFile(work, store.FileName()) || platform::SameFile(work, pendingPath)) {
-      return Refusal(Cause::ProjectFileAsWorkFile, work,
-                     texts::Format(texts::kProjectFileInUseFormat, ShortenedValue(work)));
+      return Refusal(Cause::ProjectFileAsWorkFile, work, Named(texts::kProjectFileInUseFormat, work));
     }
   }
   // A project given as a link under its own save name would be removed as a
   // leftover of a stopped save.
   if (store.FileName() == pendingPath) {
     return Refusal(Cause::ProjectFileAsWorkFile, pendingPath,
-                   texts::Format(texts::kProjectFileInUseFormat, ShortenedValue(pendingPath)));
+                   Named(texts::kProjectFileInUseFormat, pendingPath));
   }
   // Another project's file would be overwritten with records.
   if (NamesProjectFile(path)) {
-    return Refusal(Cause::ProjectFileAsWorkFile, path,
-                   texts::Format(texts::kContentsIsProjectFormat, ShortenedValue(path)));
+    return Refusal(Cause::ProjectFileAsWorkFile, path, Named(texts::kContentsIsProjectFormat, path));
   }
   // A link under a work name would be taken for a leftover: the project would
   // lose its way to its records.
@@ -413,8 +418,7 @@ PlannedStop ContentsNameStop(const TMemIniFile& store, const ChosenContents& con
   // Only contents files are rewritten: a downloaded project must not make us
   // rewrite the user's notes. A file given by name is the user's own choice.
   if (!contents.given && !NamesContentsFile(path)) {
-    return Refusal(Cause::NotContentsFile, path,
-                   texts::Format(texts::kNotContentsFileFormat, ShortenedValue(path)));
+    return Refusal(Cause::NotContentsFile, path, Named(texts::kNotContentsFileFormat, path));
   }
   return {};
 }
@@ -434,17 +438,14 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
   if (PlannedStop stop = IrregularFileStop(Cause::NotRegularFile, path)) return stop;
   if (!FileIsPresent(path)) return IoStop(Cause::ContentsMissing, path, io_code::kNotOpen);
   if (InSystemFolder(path)) {
-    return Refusal(Cause::SystemFolder, path,
-                   texts::Format(texts::kSystemFolderFormat, ShortenedValue(path)));
+    return Refusal(Cause::SystemFolder, path, Named(texts::kSystemFolderFormat, path));
   }
   if (PlannedStop stop = holds.HoldFolderOf(path)) return stop;
 
   if (PlannedStop stop = ContentsNameStop(store, contents)) return stop;
   if (!contents.given && !contents.foundBesideProject) {
     if (const std::string beside = CopyBesideProject(store, path); !beside.empty()) {
-      return Refusal(
-          Cause::CopiedProject, path,
-          texts::Format(texts::kCopiedProjectFormat, {ShortenedValue(path), ShortenedValue(beside)}));
+      return Refusal(Cause::CopiedProject, path, Named(texts::kCopiedProjectFormat, path, beside));
     }
   }
   if (path.size() > RecordFile::kMaxPathLength) {
@@ -463,9 +464,9 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
   if (holds.OpenFile(path, platform::Access::Read, file) == platform::error::kSuccess) {
     if (const LaterLayoutFinding later = LaterLayoutOfContents(pass.from, file, count)) {
       return Refusal(Cause::AlreadyConverted, path,
-                     later.certain ? texts::Format(texts::kAlreadyConvertedFormat,
-                                                   {ShortenedValue(path), IntegerText(later.layout->number)})
-                                   : texts::Format(texts::kContentsLayoutUnsureFormat, ShortenedValue(path)));
+                     later.certain
+                         ? Named(texts::kAlreadyConvertedFormat, path, IntegerText(later.layout->number))
+                         : Named(texts::kContentsLayoutUnsureFormat, path));
     }
   }
 
