@@ -2,6 +2,8 @@
 
 #include "cli/messages.h"
 
+#include "runtime/cp932_text.h"
+#include "runtime/file_names.h"
 #include "runtime/integer_text.h"
 #include "runtime/record_file.h"
 #include "runtime/texts.h"
@@ -21,18 +23,23 @@ std::string FormatCheck(const ProjectCheck& check) {
   if (!check.versionText) {
     out += Say(Msg::CheckVersionNotRecorded);
   } else if (*check.versionText != IntegerText(check.version)) {
-    out += Say(Msg::CheckVersionRecordedAs, {*check.versionText});
+    out += Say(Msg::CheckVersionRecordedAs, {ShortenedValue(*check.versionText)});
   }
   out += "\n";
   out += Say(Msg::CheckLayout, {std::to_string(check.layout), std::to_string(check.recordSize)}) + "\n";
-  out += Say(Msg::CheckCount, {IntegerText(check.count)}) + "\n";
+  out += Say(Msg::CheckCount, {IntegerText(check.count)});
+  // As the Version: a Count not written as the number it reads as shows how it is written.
+  if (check.countText && *check.countText != IntegerText(check.count)) {
+    out += Say(Msg::CheckVersionRecordedAs, {ShortenedValue(*check.countText)});
+  }
+  out += "\n";
 
-  out += Say(Msg::CheckContents, {check.contentsPath});
+  out += Say(Msg::CheckContents, {ShortenedValue(check.contentsPath)});
   if (check.recordedContentsPath) {
     // The path differs from the recorded one: given with --contents, found
     // beside the project, or a relative path taken from the project's folder.
     out += Say(check.contentsFoundBesideProject ? Msg::CheckContentsFoundBeside : Msg::CheckContentsRecorded,
-               {*check.recordedContentsPath});
+               {ShortenedValue(*check.recordedContentsPath)});
   }
   out += "\n";
   out += Say(check.contentsPresent ? Msg::CheckContentsFilePresent : Msg::CheckContentsFileMissing) + "\n";
@@ -88,15 +95,20 @@ std::string FormatCheck(const ProjectCheck& check) {
 }
 
 std::string FailureReason(const ProjectCheck& check) {
-  const std::string at = check.failurePath.empty() ? std::string() : " (" + check.failurePath + ")";
+  const std::string failurePath = ShortenedValue(check.failurePath);
+  const std::string at = failurePath.empty() ? std::string() : " (" + failurePath + ")";
   const std::string layout = std::to_string(check.convertedLayout);
-  const std::string name = NameIn(check.failurePath);
+  const std::string name = ShortenedValue(NameIn(check.failurePath));
   switch (check.failure) {
     case Cause::None: return {};
     case Cause::ProjectMissing: return Say(Msg::ReasonProjectMissing);
+    case Cause::ProjectPathTooLong:
+      return Say(Msg::ReasonProjectPathTooLong, {std::to_string(check.project.size())});
     case Cause::ProjectNotRegularFile:
     case Cause::NotRegularFile: return Say(Msg::ReasonNotRegularFile, {at});
     case Cause::NoContents: return Say(Msg::ReasonNoContents);
+    case Cause::CountUnreadable:
+      return Say(Msg::ReasonCountUnreadable, {ShortenedValue(check.countText.value_or(""))});
     case Cause::NegativeCount: return Say(Msg::ReasonNegativeCount, {IntegerText(check.count)});
     case Cause::ContentsMissing:
       // No KWT= at all is another matter than a file that is not there.
@@ -111,6 +123,7 @@ std::string FailureReason(const ProjectCheck& check) {
       if (check.convertedLayout == 0) return Say(Msg::ReasonLayoutUnsure);
       return Say(Msg::ReasonAlreadyConverted, {layout, layout});
     case Cause::TemporaryBlocked: return Say(Msg::ReasonTemporaryBlocked, {name, at});
+    case Cause::OthersLeftover: return Say(Msg::ReasonOthersLeftover, {name, at});
     case Cause::PathTooLong: return Say(Msg::ReasonPathTooLong, {at});
     case Cause::ProjectNotSaved:
     case Cause::ReadOnly: return Say(Msg::ReasonReadOnly, {at});
@@ -122,9 +135,10 @@ std::string FailureReason(const ProjectCheck& check) {
     case Cause::NotContentsFile: return Say(Msg::ReasonNotContentsFile, {at});
     case Cause::SystemFolder: return Say(Msg::ReasonSystemFolder, {at});
     case Cause::CopiedProject: return Say(Msg::ReasonCopiedProject, {at});
-    case Cause::SharedContents: return Say(Msg::ReasonSharedContents, {check.stop.otherPath, at});
+    case Cause::SharedContents:
+      return Say(Msg::ReasonSharedContents, {ShortenedValue(check.stop.otherPath), at});
     case Cause::ContentsHasSecondName: return Say(Msg::ReasonContentsHasSecondName, {at});
-    case Cause::CannotReplaceInOneStep: return Say(Msg::ReasonCannotReplaceInOneStep, {check.failurePath});
+    case Cause::CannotReplaceInOneStep: return Say(Msg::ReasonCannotReplaceInOneStep, {failurePath});
     // Met only by a conversion on its way, or by a restore, never by a plan.
     case Cause::BackupMissing:
     case Cause::BackupsNotAPair:
@@ -167,7 +181,7 @@ std::string VerdictText(const ProjectCheck& check) {
 namespace kwt::cli {
 
 std::string RestoreReason(const RestorePlan& plan) {
-  const std::string& path = plan.causePath;
+  const std::string path = ShortenedValue(plan.causePath);
   const std::string at = path.empty() ? std::string() : " (" + path + ")";
   switch (plan.cause) {
     case Cause::None: return {};
@@ -177,12 +191,15 @@ std::string RestoreReason(const RestorePlan& plan) {
     case Cause::BackupChanged: return Say(Msg::ReasonBackupChanged, {path});
     case Cause::TemporaryBlocked: return Say(Msg::ReasonTemporaryBlocked, {NameIn(path), at});
     case Cause::ReadOnly: return Say(Msg::ReasonReadOnly, {at});
+    case Cause::OthersLeftover: return Say(Msg::ReasonOthersLeftover, {NameIn(path), at});
     case Cause::ContentsIsTemporary: return Say(Msg::ReasonContentsIsTemporary, {NameIn(path), at});
     case Cause::ProjectFileAsWorkFile: return Say(Msg::ReasonProjectFileAsWorkFile, {at});
     case Cause::NotContentsFile: return Say(Msg::ReasonNotContentsFile, {at});
     case Cause::ProjectChanged:
     case Cause::ContentsChanged: return Say(Msg::ReasonChangedSinceConversion, {path});
     case Cause::ProjectMissing: return Say(Msg::ReasonProjectMissing);
+    case Cause::ProjectPathTooLong:
+      return Say(Msg::ReasonProjectPathTooLong, {std::to_string(plan.project.size())});
     case Cause::ProjectUnreadable: return texts::Format(texts::kCannotOpenFileFormat, plan.project);
     case Cause::ProjectNotRegularFile:
     case Cause::NotRegularFile: return Say(Msg::ReasonNotRegularFile, {at});
@@ -198,6 +215,7 @@ std::string RestoreReason(const RestorePlan& plan) {
     case Cause::IoFailure: return IoMessage(plan.ioCode.value_or(0)) + at;
     // A conversion's own; a restore never meets them.
     case Cause::NoContents:
+    case Cause::CountUnreadable:
     case Cause::NegativeCount:
     case Cause::CopiedProject:
     case Cause::SharedContents:
@@ -223,8 +241,8 @@ std::string RestoreVerdictText(const RestorePlan& plan) {
 std::string FormatRestoreCheck(const RestorePlan& plan) {
   std::string out = Say(Msg::CheckProject, {plan.project}) + "\n";
   if (!plan.contents.empty()) {
-    out += Say(Msg::CheckContents, {plan.contents}) + "\n";
-    out += Say(Msg::CheckBackups, {plan.projectBackup, plan.contentsBackup}) + "\n";
+    out += Say(Msg::CheckContents, {ShortenedValue(plan.contents)}) + "\n";
+    out += Say(Msg::CheckBackups, {plan.projectBackup, ShortenedValue(plan.contentsBackup)}) + "\n";
   }
   out += Say(Msg::CheckVerdict, {RestoreVerdictText(plan)}) + "\n";
   return out;

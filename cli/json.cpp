@@ -37,7 +37,16 @@ void JsonObject::String(std::string_view cp932) {
       ++i;
       continue;
     }
-    const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+    // A typed character is UTF-8 as the system gave it; bytes that form none
+    // are U+FFFD, never read as part of what follows.
+    const Utf8Step step = NextUtf8(std::string_view(utf8).substr(i));
+    if (!step.valid) {
+      lossy_ = true;
+      escape(0xFFFD);
+      i += step.length;
+      continue;
+    }
+    const std::size_t length = step.length;
     std::uint32_t point = byte & (length == 4 ? 0x07 : length == 3 ? 0x0F : 0x1F);
     for (std::size_t k = 1; k < length && i + k < utf8.size(); ++k) {
       point = (point << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);

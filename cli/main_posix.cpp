@@ -23,14 +23,7 @@ kwt::cli::Argument Converted(std::string_view utf8) {
     return argument;
   }
   // Shown character by character, those without an exact form as typed.
-  for (std::size_t i = 0; i < utf8.size();) {
-    const std::string_view character = utf8.substr(i, kwt::Utf8Length(utf8[i]));
-    const auto one = kwt::encoding::Utf8ToCp932(character);
-    const bool exact =
-        one && kwt::encoding::Cp932ToUtf8(*one) == std::optional<std::string>(std::string(character));
-    argument.shown += exact ? *one : kwt::TypedCharacter(character);
-    i += character.size();
-  }
+  argument.shown = kwt::Utf8ToCp932Shown(utf8);
   return argument;
 }
 

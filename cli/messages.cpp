@@ -292,6 +292,34 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "フォルダーをローカルのディスクにコピーして変換し (--find-contents "
      "でコピーのコンテンツファイルを使います)、"
      "二つのファイルを元の場所にコピーし直してください"},
+    {Msg::ReasonOthersLeftover,
+     "%s belongs to another user, and only its owner, the folder's owner or an administrator may remove it%s",
+     "%s は別のユーザーのもので、削除できるのはその持ち主か、フォルダーの持ち主か管理者だけです%s"},
+    {Msg::NoteOthersLeftover,
+     "another user left that file in this shared folder, and you may neither remove nor replace it: ask its "
+     "owner, the folder's owner or an administrator to remove it, then run again",
+     "そのファイルは別のユーザーがこの共有フォルダーに残したもので、削除も置き換えもできません。その持ち主か"
+     "、"
+     "フォルダーの持ち主か管理者に削除を頼んでから、もう一度実行してください。"},
+    {Msg::NoteNamesPassedOver, "passed over: %s", "飛ばした名前: %s"},
+    {Msg::ReasonCountUnreadable, "Count is written as %s, not as a number of records (0 to 2147483647)",
+     "Count が %s と書かれていて、レコードの数 (0 から 2147483647) ではありません"},
+    {Msg::NoteCountUnreadable,
+     "Count in the project file is written as %s, which is no number of records (a whole number from 0 to "
+     "2147483647 in plain digits), so nothing was converted or changed: correct the Count= line, then run "
+     "again",
+     "プロジェクトファイルの Count が %s と書かれていて、レコードの数 (0 から 2147483647 "
+     "までの整数) ではないため、何も変換せず、何も変更していません。Count= "
+     "の値を直してから、もう一度実行してください。"},
+    {Msg::ReasonProjectPathTooLong, "the path (%d bytes) is too long for the system",
+     "パス (%d バイト) がシステムで使える長さを超えています"},
+    {Msg::NoteProjectPathTooLong,
+     "the path (%d bytes), or a name in it, is too long for the system, so no file can be reached by it: "
+     "give "
+     "a shorter path (relative to a folder nearer the project), or move the project to a shorter path",
+     "パス (%d バイト) かその中の名前がシステムで使える長さを超えているため、ファイルを開けません。短いパス "
+     "(プロジェクトに近いフォルダーからの相対パスなど) を指定するか、プロジェクトを短いパスの場所に移して"
+     "ください。"},
     {Msg::Restored, "restored from %s and %s", "%s と %s から復元しました"},
     {Msg::AlreadyRestored, "already restored: both files hold their backups",
      "復元済みです (二つのファイルはバックアップと同じです)"},

@@ -14,9 +14,17 @@ std::vector<ProjectName> ExpandFolders(const std::vector<std::string>& arguments
       case ListedName::Kind::FolderUnreadable:
         projects.push_back({std::move(listed.path), Say(Msg::FolderUnreadable, {number})});
         break;
-      case ListedName::Kind::NamesPassedOver:
-        projects.push_back({std::move(listed.path), Say(Msg::NamesPassedOver, {number})});
+      case ListedName::Kind::NamesPassedOver: {
+        // Each by name, so that the user knows which were not converted.
+        std::string names;
+        for (const std::string& name : listed.names) {
+          if (!names.empty()) names += Say(Msg::ListSeparator);
+          names += name;
+        }
+        projects.push_back({std::move(listed.path), Say(Msg::NamesPassedOver, {number}),
+                            Say(Msg::NoteNamesPassedOver, {names})});
         break;
+      }
       case ListedName::Kind::FolderHoldsNoProject: {
         // Projects only in its subfolders: -r is what the user wants.
         bool projectsBelow = false;

@@ -14,6 +14,8 @@ struct ProjectName {
   std::string path;
   // Why this name cannot be converted at all (in the output's words), or none.
   std::optional<std::string> error;
+  // What the error leaves to say (the names a folder's listing passed over).
+  std::optional<std::string> note = std::nullopt;
 };
 
 // The projects of the arguments by the core's rule (ListProjects): each

@@ -96,10 +96,16 @@ std::optional<std::string> NoteFor(const ConversionResult& result, const Options
       default: return std::nullopt;
     }
   };
-  const std::string& contents = result.contents.path;
+  // The paths a project file's KWT= leads to may be of any length.
+  const std::string contents = ShortenedValue(result.contents.path);
+  const std::string causePath = ShortenedValue(result.causePath);
   switch (result.cause) {
     case Cause::ProjectMissing: return Say(Msg::NoteProjectMissing);
+    case Cause::ProjectPathTooLong:
+      return Say(Msg::NoteProjectPathTooLong, {std::to_string(result.causePath.size())});
     case Cause::NoContents: return Say(Msg::NoteNoRecords);
+    case Cause::CountUnreadable:
+      return Say(Msg::NoteCountUnreadable, {ShortenedValue(result.facts.countText.value_or(""))});
     case Cause::ProjectNotRegularFile: return Say(Msg::NoteNotAProject);
     case Cause::NotRegularFile:
     case Cause::ProjectFileAsWorkFile: return Say(Msg::NoteWrongContents);
@@ -116,17 +122,18 @@ std::optional<std::string> NoteFor(const ConversionResult& result, const Options
     case Cause::ContentsHasSecondName: return Say(Msg::NoteContentsHasSecondName);
     case Cause::ContentsIsTemporary: return Say(Msg::NoteContentsIsTemporary);
     case Cause::CannotReplaceInOneStep: return Say(Msg::NoteCannotReplaceInOneStep);
+    case Cause::OthersLeftover: return Say(Msg::NoteOthersLeftover);
     case Cause::PathTooLong: return Say(Msg::NotePathTooLong);
-    case Cause::ReadOnly: return Say(Msg::NoteReadOnly, {result.causePath});
+    case Cause::ReadOnly: return Say(Msg::NoteReadOnly, {causePath});
     case Cause::TemporaryBlocked:
       if (code == static_cast<std::int32_t>(platform::error::kSharingViolation)) return byCode();
-      return Say(Msg::NoteTemporaryBlocked, {result.causePath});
+      return Say(Msg::NoteTemporaryBlocked, {causePath});
     case Cause::TooFewRecords:
       return Say(Msg::NoteTooFewRecords,
                  {Say(Msg::ReasonTooFewRecords, {IntegerText(result.facts.count.value_or(0)),
                                                  std::to_string(result.facts.recordsPresent.value_or(0))})});
     case Cause::DiskFull:
-      if (result.temporaryRemoved) return Say(Msg::NoteDiskFreed, {result.temporaryPath});
+      if (result.temporaryRemoved) return Say(Msg::NoteDiskFreed, {ShortenedValue(result.temporaryPath)});
       return Say(Msg::NoteDiskFull);
     // The text of a folder that another conversion holds says what to do.
     case Cause::FolderBusy: return std::nullopt;
@@ -160,6 +167,7 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
   if (name.error) {
     outcome.message = *name.error;
     outcome.ownMessage = true;
+    outcome.note = name.note;
     return outcome;
   }
   face.BeginProject();
@@ -194,11 +202,11 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
   // kwtconv says a refused backup in its own words.
   if (result.cause == Cause::BackupExists) {
     outcome.ownMessage = true;
-    outcome.message = Say(Msg::BackupExists, {result.backupPath});
+    outcome.message = Say(Msg::BackupExists, {ShortenedValue(result.backupPath)});
   } else if (result.cause == Cause::BackupFailed) {
     outcome.ownMessage = true;
-    outcome.message =
-        Say(Msg::BackupFailed, {result.causePath, result.backupPath, IoMessage(*result.ioCode)});
+    outcome.message = Say(Msg::BackupFailed, {ShortenedValue(result.causePath),
+                                              ShortenedValue(result.backupPath), IoMessage(*result.ioCode)});
   }
   // Where the conversion never chose one, the file the project names.
   if (result.facts.count) outcome.contents = result.contents.path;
@@ -206,7 +214,8 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
   outcome.count = result.facts.count;
   outcome.recordsPresent = result.facts.recordsPresent;
   if (outcome.result == Result::Converted && result.contents.foundBesideProject) {
-    outcome.note = Say(Msg::NoteFoundBeside, {result.contents.path, result.contents.stored});
+    outcome.note = Say(Msg::NoteFoundBeside,
+                       {ShortenedValue(result.contents.path), ShortenedValue(result.contents.stored)});
   } else if (outcome.result == Result::Failed) {
     outcome.note = NoteFor(result, options);
   }
@@ -314,7 +323,8 @@ void ReportCheckJson(Console& console, const ProjectCheck& check) {
   json.Number("records_present", check.recordsPresent).Texts("passes", passes).Text("verdict", verdict);
   // As a conversion reports: the system's own text and code where it would
   // stop, and in note what that means.
-  const bool status = check.failure == Cause::ProjectMissing || check.failure == Cause::NoContents;
+  const bool status = check.failure == Cause::ProjectMissing || check.failure == Cause::ProjectPathTooLong ||
+                      check.failure == Cause::NoContents || check.failure == Cause::CountUnreadable;
   const auto when = [&check](bool present, std::string text) {
     return check.ConversionWouldFail() && present ? std::optional<std::string>(std::move(text))
                                                   : std::nullopt;
@@ -408,6 +418,7 @@ int RunCheck(const Options& options, const std::vector<ProjectName>& projects, C
     try {
       if (project.error) {
         failed.ownMessage = true;
+        failed.note = project.note;
         throw Exception(*project.error);
       }
       if (options.restore) {
@@ -451,7 +462,7 @@ int RunCheck(const Options& options, const std::vector<ProjectName>& projects, C
           .MaybeText("status_text", std::nullopt)
           .MaybeText("message", failed.message)
           .MaybeText("error_code", std::nullopt)
-          .MaybeText("note", std::nullopt);
+          .MaybeText("note", failed.note);
       console.Write(Stream::Out, json.Line());
     } else {
       ReportText(console, failed, options);
@@ -465,8 +476,9 @@ std::optional<std::string> RestoreNote(const RestorePlan& plan) {
   switch (plan.cause) {
     case Cause::ProjectChanged:
     case Cause::ContentsChanged:
-      return Say(Msg::NoteRestoreByHand, {plan.projectBackup, plan.contentsBackup});
-    case Cause::ReadOnly: return Say(Msg::NoteReadOnly, {plan.causePath});
+      return Say(Msg::NoteRestoreByHand, {plan.projectBackup, ShortenedValue(plan.contentsBackup)});
+    case Cause::ReadOnly: return Say(Msg::NoteReadOnly, {ShortenedValue(plan.causePath)});
+    case Cause::OthersLeftover: return Say(Msg::NoteOthersLeftover);
     case Cause::FileInUse: return Say(Msg::NoteFolderBusy);
     case Cause::AccessDenied: return Say(Msg::NoteAccessDenied);
     case Cause::DiskFull: return Say(Msg::NoteRestoreDiskFull);
@@ -481,6 +493,7 @@ ProjectOutcome RestoreOne(const ProjectName& name, const Options& options) {
   if (name.error) {
     outcome.message = *name.error;
     outcome.ownMessage = true;
+    outcome.note = name.note;
     return outcome;
   }
   const RestoreResult result =
@@ -497,7 +510,7 @@ ProjectOutcome RestoreOne(const ProjectName& name, const Options& options) {
   switch (result.outcome) {
     case RestoreOutcome::Restored:
       outcome.result = Result::Converted;
-      outcome.status = Say(Msg::Restored, {plan.projectBackup, plan.contentsBackup});
+      outcome.status = Say(Msg::Restored, {plan.projectBackup, ShortenedValue(plan.contentsBackup)});
       break;
     case RestoreOutcome::AlreadyRestored:
       outcome.result = Result::UpToDate;
@@ -511,12 +524,13 @@ ProjectOutcome RestoreOne(const ProjectName& name, const Options& options) {
       break;
     case RestoreOutcome::Failed:
       if (plan.cause == Cause::ContentsChanged) {
-        outcome.message = Say(Msg::RestoreChangedMidway, {plan.contents, IntegerText(plan.version)});
+        outcome.message =
+            Say(Msg::RestoreChangedMidway, {ShortenedValue(plan.contents), IntegerText(plan.version)});
         outcome.ownMessage = true;
       } else {
         outcome.message = result.errorText;
         outcome.ioCode = result.ioCode;
-        if (!plan.causePath.empty()) *outcome.message += " (" + plan.causePath + ")";
+        if (!plan.causePath.empty()) *outcome.message += " (" + ShortenedValue(plan.causePath) + ")";
         outcome.note = RestoreNote(plan);
       }
       break;

@@ -17,11 +17,6 @@ namespace {
 
 namespace keys = project_keys;
 
-// Where a backup is written before it takes its name.
-std::string UnfinishedBackupPath(std::string_view backup) {
-  return std::string(backup) + "$$$";
-}
-
 [[noreturn]] void RefuseExisting(const std::string& file, const std::string& backup) {
   throw EBackupRefused(EBackupRefused::Reason::Exists, file, backup);
 }
@@ -115,6 +110,10 @@ EBackupRefused::EBackupRefused(Reason reason, std::string fileName, std::string 
 
 std::string BackupPath(std::string_view path) {
   return std::string(path) + ".bak";
+}
+
+std::string UnfinishedBackupPath(std::string_view backup) {
+  return std::string(backup) + "$$$";
 }
 
 void BackUpProject(TMemIniFile& store, std::string_view contentsPath) {

@@ -27,6 +27,8 @@ class EBackupRefused : public Exception {
 
 // The name a file's backup gets: the whole name with ".bak" appended.
 std::string BackupPath(std::string_view path);
+// Where a backup is written before it takes its name: "$$$" appended.
+std::string UnfinishedBackupPath(std::string_view backup);
 
 // Copies the project file of store and the contents file at contentsPath to
 // their backup names, when a conversion would change anything (a version below

@@ -28,6 +28,7 @@ ProjectCheck CheckProject(std::string_view project, const ConversionOptions& opt
     check.recordSize = plan.layout->recordSize;
   }
   check.count = plan.count;
+  check.countText = std::move(plan.countText);
   check.contentsPath = plan.contents.path;
   if (plan.projectPresent && plan.contents.path != plan.contents.stored) {
     check.recordedContentsPath = plan.contents.stored;

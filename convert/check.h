@@ -26,6 +26,8 @@ struct ProjectCheck {
   std::int32_t layout = 0;
   std::uint32_t recordSize = 0;
   std::int32_t count = 0;
+  // Count as stored, where it is stored.
+  std::optional<std::string> countText;
 
   // The contents file a conversion would use, and the one the project records
   // when another was given or found.

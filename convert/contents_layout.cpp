@@ -80,18 +80,34 @@ LaterLayoutFinding LaterLayoutOfContents(const Layout& recorded, platform::FileH
   // the limit, it proves nothing.
   const bool whole = bytes.size() == size;
   const bool recordedFits = RecordsFit(recorded, bytes, whole);
+  // No file of whole records of the recorded layout has such a size.
+  const bool notWholeRecorded = size % recorded.recordSize != 0;
+  LaterLayoutFinding found;
+  int foundFit = -1;
   for (const Layout& later : LaterLayouts(recorded)) {
     if (bytes.size() < later.recordSize || !RecordsFit(later, bytes, false)) continue;
-    // No file of whole records of the recorded layout has such a size.
-    const bool notWholeRecorded = size % recorded.recordSize != 0;
     const bool written = WrittenAs(later, bytes, size, count);
-    if (!recordedFits || (notWholeRecorded && written)) return {&later, true};
-    // Exactly what a pass writes, at a size that both layouts divide (an old
-    // project file restored over its converted records): refused, since a
-    // second conversion would ruin them, but no Version is named.
-    if (written || (notWholeRecorded && size % later.recordSize == 0)) return {&later, false};
+    const bool wholeLater = size % later.recordSize == 0;
+    LaterLayoutFinding finding;
+    if (!recordedFits || (notWholeRecorded && written)) {
+      finding = {&later, true};
+    } else if (written || (notWholeRecorded && wholeLater)) {
+      // Exactly what a pass writes, at a size that both layouts divide (an
+      // old project file restored over its converted records): refused,
+      // since a second conversion would ruin them, but no Version is named.
+      finding = {&later, false};
+    }
+    if (!finding) continue;
+    // More than one later layout may read well: a 140 file that cannot be a
+    // 102 one often reads as 103 records too. The one the size tells is the
+    // file's: exactly what a pass writes, else whole records; else the older.
+    const int fit = (written ? 2 : 0) + (wholeLater ? 1 : 0);
+    if (fit > foundFit) {
+      found = finding;
+      foundFit = fit;
+    }
   }
-  return {};
+  return found;
 }
 
 LaterLayoutFinding LaterLayoutOfContents(const Layout& recorded, std::string_view path, std::int32_t count) {

@@ -42,6 +42,9 @@ struct LaterLayoutFinding {
 //   into the later layout writes them at a size both layouts divide; and
 //   every whole record of the later layout has its length bytes within
 //   capacity.
+// Where two later layouts would do, the one the size tells is named: exactly
+// count records as a pass writes them, else a whole number of records, else
+// the older.
 // A genuine file of the recorded layout is refused only where nothing in it
 // tells it from a converted one: cut short inside a record at a size that is
 // a whole number of later records, or holding more records than Count at

@@ -12,6 +12,7 @@
 #include "convert/content_records.h"
 #include "convert/contents_layout.h"
 #include "convert/record_stream.h"
+#include "runtime/cp932_text.h"
 #include "runtime/digest.h"
 #include "runtime/errors.h"
 #include "runtime/file_names.h"
@@ -343,6 +344,9 @@ void Converter::ConvertProject(std::string_view projectPath) {
   lastContents_ = {};
   result_.version = store_->ReadNumber(keys::kSection, keys::kVersion, 0);
   result_.facts.count = store_->ReadNumber(keys::kSection, keys::kCount, 0);
+  if (std::string text = store_->ReadText(keys::kSection, keys::kCount, {}); !text.empty()) {
+    result_.facts.countText = std::move(text);
+  }
   result_.facts.recordsPresent = LookAtContents(ContentsPath()).RecordsIn(LayoutForVersion(result_.version));
   // A project reached through a link is saved in the linked file's folder:
   // that folder is held too.
@@ -356,6 +360,7 @@ void Converter::ConvertProject(std::string_view projectPath) {
     // A conversion that will stop short changes neither file: it gets no
     // backups, which for a copy would land in the original's folder.
     if (passes.empty() || !PassStop(*store_, passes.front(), lastContents_, holds, *owners_)) {
+      RaiseRefusal(BackupStop(*store_, contents));
       BackUpProject(*store_, contents);
     }
   }
@@ -506,7 +511,7 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
   const std::string contentsPath = ContentsPath();
   // Everything that stops the pass is found before anything changes.
   const PlannedStop stop = PassStop(store, pass, lastContents_, holds, *owners_);
-  if (stop.cause == Cause::NoContents) {
+  if (stop.outcome == ConversionOutcome::NoRecords) {
     face_.SetStatus(stop.text);
     Stop(stop.cause, {});
     result_.outcome = ConversionOutcome::NoRecords;
@@ -563,7 +568,7 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
   // The last look at the contents file, immediately before it is replaced.
   if (!files.ContentsAsOpened()) {
     Stop(Cause::ContentsChanged, contentsPath);
-    throw EConvertError(texts::Format(texts::kContentsChangedFormat, contentsPath));
+    throw EConvertError(texts::Format(texts::kContentsChangedFormat, ShortenedValue(contentsPath)));
   }
 
   // From here on the pass finishes whatever the face asks.

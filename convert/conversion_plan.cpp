@@ -6,6 +6,7 @@
 #include <thread>
 #include <utility>
 
+#include "convert/backup.h"
 #include "convert/contents_layout.h"
 #include "convert/project_folders.h"
 #include "runtime/cp932_text.h"
@@ -41,6 +42,15 @@ PlannedStop Refusal(Cause cause, std::string path, std::string text) {
   return Stop(cause, ConversionOutcome::Refused, std::move(path), std::move(text));
 }
 
+// A text naming paths (or other values a project file leads to), each quoted
+// as messages quote them: one of megabytes keeps only its start and end.
+std::string Named(std::string_view format, std::string_view value) {
+  return texts::Format(format, ShortenedValue(value));
+}
+std::string Named(std::string_view format, std::string_view first, std::string_view second) {
+  return texts::Format(format, {ShortenedValue(first), ShortenedValue(second)});
+}
+
 // True when the contents file has the name of a work file beside it: the
 // temporary file or a scratch file of the trial. Windows refuses to create the
 // temporary file exclusively over the open contents file (code 32); POSIX would
@@ -56,7 +66,7 @@ bool NamesWorkFile(std::string_view contentsPath) {
 // "convert" endless records and the move would replace the device node.
 PlannedStop IrregularFileStop(Cause cause, std::string_view path) {
   if (platform::KindOf(path) != platform::FileKind::Other) return {};
-  return Refusal(cause, std::string(path), texts::Format(texts::kNotRegularFileFormat, path));
+  return Refusal(cause, std::string(path), Named(texts::kNotRegularFileFormat, path));
 }
 
 // The project file is replaced by its new text at the end of a pass: it must
@@ -65,12 +75,14 @@ PlannedStop IrregularFileStop(Cause cause, std::string_view path) {
 // then removes: the files end as they were, and the texts shown are the ones
 // a failing save has always left.
 PlannedStop ProjectSaveStop(const TMemIniFile& store) {
+  // Someone else's file under the save name is refused before anything changes.
+  if (PlannedStop leftover = LeftoverStop(store.PendingSavePath())) return leftover;
   const std::string& path = store.FileName();
   const PlannedStop stop{Cause::ProjectNotSaved,
                          ConversionOutcome::Failed,
                          path,
                          {},
-                         texts::Format(texts::kCannotCreateFileFormat, path),
+                         Named(texts::kCannotCreateFileFormat, path),
                          std::nullopt};
   platform::FileHandle existing;
   const platform::ErrorCode opened = platform::Open(path, platform::Access::ReadWrite, platform::kShareNone,
@@ -85,6 +97,16 @@ PlannedStop ProjectSaveStop(const TMemIniFile& store) {
   // cannot be replaced.
   if (platform::KindOf(store.PendingSavePath()) == platform::FileKind::Directory) return stop;
   return {};
+}
+
+// Count reads as 0: there is nothing to convert, with the status the window
+// has always shown. Only a Count written as 0, or not written, is said to be
+// 0; one written otherwise (beyond the number range, not a number, "-0") is
+// said to be no number of records.
+PlannedStop NoRecordsStop(TMemIniFile& store) {
+  const std::string text = store.ReadText(keys::kSection, keys::kCount, {});
+  const Cause cause = text.empty() || text == "0" ? Cause::NoContents : Cause::CountUnreadable;
+  return Stop(cause, ConversionOutcome::NoRecords, {}, std::string(texts::kStatusNoContents));
 }
 
 }  // namespace
@@ -207,6 +229,15 @@ Scratch MakeScratch(const platform::HeldFolder& folder, std::string_view name, p
 // files that cannot be made (a read-only folder, a full disk) leave the folder
 // to the steps that fail there.
 PlannedStop ReplaceTrialStop(const platform::HeldFolder& held, const std::string& folder) {
+  for (const std::string_view name : {kTrialName, kTrialTargetName}) {
+    if (PlannedStop leftover = LeftoverStop(folder + std::string(name))) return leftover;
+  }
+  // A folder that lets files be made but neither moved nor removed (an
+  // append-only one) is one we may not write as the work needs; the trial's
+  // files would stay there for good.
+  if (platform::CanRemoveIn(held) != platform::error::kSuccess) {
+    return IoStop(Cause::ReadOnly, FolderShown(folder), platform::error::kAccessDenied);
+  }
   platform::ErrorCode code = platform::error::kSuccess;
   const Scratch trial = MakeScratch(held, kTrialName, code);
   if (trial == Scratch::InTheWay) {
@@ -230,14 +261,13 @@ PlannedStop ReplaceTrialStop(const platform::HeldFolder& held, const std::string
   if (target == Scratch::InTheWay) {
     return IoStop(Cause::TemporaryBlocked, folder + std::string(kTrialTargetName), code);
   }
-  // A folder that lets files be made but neither moved nor removed (an
-  // append-only one) is one we may not write as the work needs.
+  // The same, where the file system keeps no flag that says so.
   if (replaces == false && !removed) {
     return IoStop(Cause::ReadOnly, FolderShown(folder), platform::error::kAccessDenied);
   }
   if (replaces == false) {
     return Refusal(Cause::CannotReplaceInOneStep, FolderShown(folder),
-                   texts::Format(texts::kCannotReplaceInOneStepFormat, FolderShown(folder)));
+                   Named(texts::kCannotReplaceInOneStepFormat, FolderShown(folder)));
   }
   return {};
 }
@@ -266,7 +296,7 @@ PlannedStop FolderHolds::HoldFolderOf(std::string_view path) {
   PlannedStop stop;
   if (code == platform::error::kSharingViolation) {
     stop = Stop(Cause::FolderBusy, ConversionOutcome::Refused, FolderShown(folder),
-                texts::Format(texts::kFolderBusyFormat, path), static_cast<std::int32_t>(code));
+                Named(texts::kFolderBusyFormat, path), static_cast<std::int32_t>(code));
   } else if (code != platform::error::kSuccess) {
     stop = IoStop(Cause::FolderNotHeld, FolderShown(folder), code);
   }
@@ -308,10 +338,29 @@ const platform::HeldFolder* FolderHolds::HeldFolderOf(std::string_view path) con
   return nullptr;
 }
 
+PlannedStop LeftoverStop(std::string_view workPath) {
+  // The sticky folder's rule: what keeps us from replacing it keeps us from
+  // removing it too.
+  if (platform::CanReplaceIn(workPath) != platform::error::kAccessDenied) return {};
+  return Refusal(Cause::OthersLeftover, std::string(workPath), Named(texts::kOthersLeftoverFormat, workPath));
+}
+
+PlannedStop BackupStop(const TMemIniFile& store, std::string_view contentsPath) {
+  for (const std::string& file : {store.FileName(), std::string(contentsPath)}) {
+    if (PlannedStop stop = LeftoverStop(UnfinishedBackupPath(BackupPath(file)))) return stop;
+  }
+  return {};
+}
+
 PlannedStop ProjectStop(std::string_view project) {
   if (PlannedStop stop = IrregularFileStop(Cause::ProjectNotRegularFile, project)) return stop;
   if (!FileIsPresent(project)) {
-    return Stop(Cause::ProjectMissing, ConversionOutcome::ProjectMissing, std::string(project),
+    // The status the window has always shown; the cause says why.
+    platform::FileStamp stamp;
+    const bool tooLong =
+        platform::StampOf(platform::Place(project), stamp) == platform::error::kFilenameTooLong;
+    return Stop(tooLong ? Cause::ProjectPathTooLong : Cause::ProjectMissing,
+                ConversionOutcome::ProjectMissing, std::string(project),
                 std::string(texts::kStatusFileMissing));
   }
   return {};
@@ -360,18 +409,18 @@ PlannedStop ContentsNameStop(const TMemIniFile& store, const ChosenContents& con
   const std::string pendingPath = store.PendingSavePath();
   for (const std::string& work : {path, temporaryPath}) {
     if (platform::SameFile(work, store.FileName()) || platform::SameFile(work, pendingPath)) {
-      return Refusal(Cause::ProjectFileAsWorkFile, work, texts::Format(texts::kProjectFileInUseFormat, work));
+      return Refusal(Cause::ProjectFileAsWorkFile, work, Named(texts::kProjectFileInUseFormat, work));
     }
   }
   // A project given as a link under its own save name would be removed as a
   // leftover of a stopped save.
   if (store.FileName() == pendingPath) {
     return Refusal(Cause::ProjectFileAsWorkFile, pendingPath,
-                   texts::Format(texts::kProjectFileInUseFormat, pendingPath));
+                   Named(texts::kProjectFileInUseFormat, pendingPath));
   }
   // Another project's file would be overwritten with records.
   if (NamesProjectFile(path)) {
-    return Refusal(Cause::ProjectFileAsWorkFile, path, texts::Format(texts::kContentsIsProjectFormat, path));
+    return Refusal(Cause::ProjectFileAsWorkFile, path, Named(texts::kContentsIsProjectFormat, path));
   }
   // A link under a work name would be taken for a leftover: the project would
   // lose its way to its records.
@@ -382,7 +431,7 @@ PlannedStop ContentsNameStop(const TMemIniFile& store, const ChosenContents& con
   // Only contents files are rewritten: a downloaded project must not make us
   // rewrite the user's notes. A file given by name is the user's own choice.
   if (!contents.given && !NamesContentsFile(path)) {
-    return Refusal(Cause::NotContentsFile, path, texts::Format(texts::kNotContentsFileFormat, path));
+    return Refusal(Cause::NotContentsFile, path, Named(texts::kNotContentsFileFormat, path));
   }
   return {};
 }
@@ -422,9 +471,7 @@ PlannedStop OwnershipStop(const TMemIniFile& store, const ChosenContents& conten
 PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& contents, FolderHolds& holds,
                      ContentsOwners& owners) {
   const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
-  if (count == 0) {
-    return Stop(Cause::NoContents, ConversionOutcome::NoRecords, {}, std::string(texts::kStatusNoContents));
-  }
+  if (count == 0) return NoRecordsStop(store);
   // A negative count would convert nothing and replace the contents by an
   // empty file.
   if (count < 0) {
@@ -436,7 +483,7 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
   if (PlannedStop stop = IrregularFileStop(Cause::NotRegularFile, path)) return stop;
   if (!FileIsPresent(path)) return IoStop(Cause::ContentsMissing, path, io_code::kNotOpen);
   if (InSystemFolder(path)) {
-    return Refusal(Cause::SystemFolder, path, texts::Format(texts::kSystemFolderFormat, path));
+    return Refusal(Cause::SystemFolder, path, Named(texts::kSystemFolderFormat, path));
   }
   if (PlannedStop stop = holds.HoldFolderOf(path)) return stop;
 
@@ -461,9 +508,9 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
     }
     if (const LaterLayoutFinding later = LaterLayoutOfContents(pass.from, file, count)) {
       return Refusal(Cause::AlreadyConverted, path,
-                     later.certain ? texts::Format(texts::kAlreadyConvertedFormat,
-                                                   {path, IntegerText(later.layout->number)})
-                                   : texts::Format(texts::kContentsLayoutUnsureFormat, path));
+                     later.certain
+                         ? Named(texts::kAlreadyConvertedFormat, path, IntegerText(later.layout->number))
+                         : Named(texts::kContentsLayoutUnsureFormat, path));
     }
   }
 
@@ -484,6 +531,7 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
   if (platform::KindOf(temporaryPath) == platform::FileKind::Directory) {
     return IoStop(Cause::TemporaryBlocked, temporaryPath, platform::error::kAccessDenied);
   }
+  if (PlannedStop stop = LeftoverStop(temporaryPath)) return stop;
 
   // The contents file and the project file are each replaced by moving a new
   // file over them; where that cannot happen in one step, a failure between
@@ -534,6 +582,9 @@ ConversionPlan PlanConversion(std::string_view project, const ConversionOptions&
     plan.versionText = std::move(text);
   }
   plan.count = store.ReadNumber(keys::kSection, keys::kCount, 0);
+  if (std::string text = store.ReadText(keys::kSection, keys::kCount, {}); !text.empty()) {
+    plan.countText = std::move(text);
+  }
   plan.layout = &LayoutForVersion(plan.version);
   if (!plan.stop) plan.stop = holds.HoldFolderOf(store.ReplacementTarget());
 

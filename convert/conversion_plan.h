@@ -147,6 +147,16 @@ class FolderHolds {
   std::vector<std::unique_ptr<platform::HeldFolder>> held_;
 };
 
+// A stop where a work file's name is taken by another user's file in a shared
+// folder (sticky, as /tmp): the work could neither remove it nor move over it,
+// and only its owner, the folder's owner or an administrator may. None where
+// nothing has the name.
+PlannedStop LeftoverStop(std::string_view workPath);
+
+// With backups: what stops them before anything is copied (the backups' work
+// names taken by another user's files).
+PlannedStop BackupStop(const TMemIniFile& store, std::string_view contentsPath);
+
 // A project's own stops, before its file is read: a device, pipe or socket,
 // or no file at all.
 PlannedStop ProjectStop(std::string_view project);
@@ -202,6 +212,8 @@ struct ConversionPlan {
   std::optional<std::string> versionText;
   const Layout* layout = nullptr;
   std::int32_t count = 0;
+  // Count as stored, where it is stored.
+  std::optional<std::string> countText;
 
   ChosenContents contents;
   std::string temporaryPath;

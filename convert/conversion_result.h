@@ -25,6 +25,9 @@ enum class Cause {
   NotRegularFile,
   // No project file at the path (a status, not an error).
   ProjectMissing,
+  // No file can be reached at the path, which is longer than the system takes
+  // (or one of its names is): the same status, said as what it is.
+  ProjectPathTooLong,
   // The project file exists but cannot be read.
   ProjectUnreadable,
   // Another conversion holds a folder this one needs.
@@ -34,6 +37,9 @@ enum class Cause {
   FolderNotHeld,
   // Count is 0: nothing to convert (a status, not an error).
   NoContents,
+  // Count is written as no number of records (beyond the number range, not
+  // a number, "-0"): read as 0, so the same status, but nothing to say it is 0.
+  CountUnreadable,
   NegativeCount,
   // The project names no contents file that exists.
   ContentsMissing,
@@ -63,6 +69,10 @@ enum class Cause {
   // A work file cannot be made: a folder has its name, or something that is
   // no leftover of ours has a scratch file's name.
   TemporaryBlocked,
+  // A work file's name is taken by another user's file in a shared folder
+  // (sticky, as /tmp), which only its owner, the folder's owner or an
+  // administrator may remove.
+  OthersLeftover,
   // The contents file or a folder cannot be written.
   ReadOnly,
   // The file system of a folder whose file the conversion replaces cannot
@@ -116,6 +126,8 @@ struct ProjectFacts {
   std::optional<std::int32_t> version;
   std::optional<std::int32_t> layout;
   std::optional<std::int32_t> count;
+  // Count as written in the project file, where it is written.
+  std::optional<std::string> countText;
   // The records the contents file held in the recorded layout before the
   // conversion changed it.
   std::optional<std::uint64_t> recordsPresent;

@@ -58,11 +58,15 @@ void Collect(const std::string& folder, bool recursive, const std::function<void
     if (!entry.directory && NamesProjectFile(entry.name))
       out.push_back({ListedName::Kind::Project, folder + entry.name, 0});
   }
-  const auto passedOver = static_cast<std::size_t>(
-      std::count_if(unnamed.begin(), unnamed.end(),
-                    [&](const platform::UnnamedEntry& entry) { return MayHoldProject(entry, recursive); }));
-  if (passedOver > 0) {
-    out.push_back({ListedName::Kind::NamesPassedOver, folder, static_cast<std::uint32_t>(passedOver)});
+  std::vector<std::string> passedOver;
+  for (const platform::UnnamedEntry& entry : unnamed) {
+    if (MayHoldProject(entry, recursive))
+      passedOver.push_back(entry.directory ? AsFolder(entry.shown) : entry.shown);
+  }
+  if (!passedOver.empty()) {
+    std::sort(passedOver.begin(), passedOver.end());
+    const auto number = static_cast<std::uint32_t>(passedOver.size());
+    out.push_back({ListedName::Kind::NamesPassedOver, folder, number, std::move(passedOver)});
   }
   if (!recursive) return;
   for (const platform::FolderEntry& entry : entries) {

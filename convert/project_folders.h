@@ -35,6 +35,9 @@ struct ListedName {
   // without projects is named as it was given.
   std::string path;
   std::uint32_t number = 0;
+  // For NamesPassedOver: the names passed over as shown (see
+  // platform::UnnamedEntry), in byte order, a folder's with its delimiter.
+  std::vector<std::string> names = {};
 };
 
 // Each name as it is, or, for a folder, the .kwj files in it (any letter case,

@@ -185,6 +185,7 @@ RestorePlan PlanRestoreIn(std::string_view project, const ConversionOptions& opt
     // A folder there cannot be taken for a leftover and removed.
     if (platform::KindOf(work) == platform::FileKind::Directory)
       return stop(Cause::TemporaryBlocked, work, static_cast<std::int32_t>(platform::error::kAccessDenied));
+    if (const PlannedStop planned = LeftoverStop(work)) return stopAt(planned);
     for (const std::string& own : {contents.path, projectTarget}) {
       if (platform::SameFile(work, own))
         return stop(Cause::TemporaryBlocked, work,

@@ -54,6 +54,13 @@ ByteClass ClassifyByte(std::string_view text, std::size_t position, const LeadBy
 // first half of a double-byte character.
 std::string_view CutToWholeCharacters(std::string_view text, std::size_t limit);
 
+// A value as a message quotes it (a path, a Count as the project file has
+// it): whole up to kShortenedLimit bytes; a longer one (a damaged or planted
+// project file may hold megabytes) keeps its start and its end, whole
+// characters, with "..." between, so that it can still be recognised.
+inline constexpr std::size_t kShortenedLimit = 1024;
+std::string ShortenedValue(std::string_view value);
+
 // The position of the first byte of text's last character (one byte, or two
 // when the last byte is a trail byte); 0 for an empty text.
 std::size_t LastCharacterStart(std::string_view text);
@@ -76,6 +83,23 @@ inline constexpr std::string_view kTypedMark = "\xFD\xFE";
 std::string TypedCharacter(std::string_view utf8Character);
 // Bytes of the UTF-8 character that a lead byte starts (1 to 4).
 std::size_t Utf8Length(char lead);
+
+// The first character of UTF-8 text (not empty): its bytes, and whether they
+// are well formed. Bytes that form none (a stray trail byte, a cut or overlong
+// sequence, a surrogate) are taken as the longest start of a character they
+// are, at least one byte: each such run shows as one U+FFFD, and the
+// characters after it keep their places.
+struct Utf8Step {
+  std::size_t length = 1;
+  bool valid = false;
+};
+Utf8Step NextUtf8(std::string_view text);
+inline constexpr std::string_view kUtf8Replacement = "\xEF\xBF\xBD";
+
+// Text given as UTF-8 (a name on a POSIX system), as it is shown: each
+// character with an exact code page 932 form in it, every other character
+// typed (kTypedMark), and bytes that form no character as a typed U+FFFD.
+std::string Utf8ToCp932Shown(std::string_view utf8);
 
 // The UTF-8 form of text, for showing it. Bytes that do not form a character
 // (a cut double-byte character, an unassigned code) each become U+FFFD, so

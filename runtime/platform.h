@@ -191,6 +191,11 @@ ErrorCode Replace(const Place& from, const Place& to);
 // (kAccessDenied) in a sticky folder when neither the file nor the folder is
 // ours; kSuccess otherwise, and always on Windows.
 ErrorCode CanReplaceIn(std::string_view path);
+// Whether a file made in the held folder can be removed or moved again: POSIX
+// refuses (kAccessDenied) a folder flagged append-only or immutable (Linux:
+// chattr +a, +i), where files may be made but never removed; kSuccess where
+// the file system keeps no such flags, and always on Windows, which has none.
+ErrorCode CanRemoveIn(const HeldFolder& held);
 // Makes the names in the folder of place durable (a file just created there;
 // a held folder through its own handle), as Replace does after a move;
 // kSuccess on Windows, whose file systems log their folders themselves.
@@ -292,6 +297,10 @@ struct UnnamedEntry {
   std::wstring name;
   bool directory = false;
   bool link = false;
+  // The name as messages show it: code page 932 where a character has a form,
+  // typed characters (kTypedMark) elsewhere, U+FFFD for bytes that are no
+  // character.
+  std::string shown;
 };
 // The entries of a folder (a directory part with its closing delimiter, empty
 // for the current folder), without "." and "..", in no particular order.

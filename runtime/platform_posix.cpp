@@ -10,6 +10,8 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 #ifdef __linux__
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/xattr.h>
 #endif
 
@@ -22,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/cp932_text.h"
 #include "runtime/encoding.h"
 #include "runtime/platform_faults.h"
 #include "runtime/platform_journal.h"
@@ -655,6 +658,21 @@ ErrorCode CanReplaceIn(std::string_view path) {
   return error::kSuccess;
 }
 
+ErrorCode CanRemoveIn(const HeldFolder& held) {
+#ifdef __linux__
+  int flags = 0;
+  // A file system without the flags (tmpfs, a network share) answers ENOTTY:
+  // nothing is known, and the work itself tells.
+  if (::ioctl(Descriptor(held.folder), FS_IOC_GETFLAGS, &flags) == 0 &&
+      (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0) {
+    return error::kAccessDenied;
+  }
+#else
+  (void)held;
+#endif
+  return error::kSuccess;
+}
+
 ErrorCode SyncFolderOf(const Place& place) {
   const auto at = ToSystem(place);
   return at ? SyncFolderAt(*at) : error::kInvalidName;
@@ -992,7 +1010,8 @@ ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
     if (!cp932 || encoding::Cp932ToUtf8(*cp932) != std::optional<std::string>(std::string(entryName))) {
       std::wstring wide;
       for (const unsigned char byte : entryName) wide.push_back(byte < 0x80 ? wchar_t{byte} : L'\uFFFD');
-      unnamed.push_back({std::move(wide), S_ISDIR(info.st_mode), S_ISLNK(info.st_mode)});
+      unnamed.push_back(
+          {std::move(wide), S_ISDIR(info.st_mode), S_ISLNK(info.st_mode), Utf8ToCp932Shown(entryName)});
       continue;
     }
     entries.push_back({*std::move(cp932), S_ISDIR(info.st_mode), S_ISLNK(info.st_mode)});

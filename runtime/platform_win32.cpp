@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/cp932_text.h"
 #include "runtime/encoding.h"
 #include "runtime/platform_faults.h"
 #include "runtime/windows_api.h"
@@ -633,6 +634,12 @@ ErrorCode HoldIdentityOf(HANDLE folder, FileHandle& lock) {
 
 }  // namespace
 
+// A folder's permissions may deny deleting, but only for files it holds; the
+// trial's own removal tells.
+ErrorCode CanRemoveIn(const HeldFolder&) {
+  return error::kSuccess;
+}
+
 ErrorCode LockFolder(std::string_view folder, FileHandle& lock) {
   lock.reset(FileHandle::kInvalid);
   const auto wide = WidePath(folder.empty() ? std::string_view(".") : folder);
@@ -1128,7 +1135,7 @@ ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
     const bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     const bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     if (!cp932) {
-      unnamed.push_back({std::wstring(name), directory, link});
+      unnamed.push_back({std::wstring(name), directory, link, WideToCp932Shown(name)});
       continue;
     }
     entries.push_back({*std::move(cp932), directory, link});

@@ -498,6 +498,16 @@ TEST(KwtconvBatch, JsonDescribesEachProjectAsTheFilesAre) {
   const std::string good = folder.Utf8("\xE8\xA1\xA8.kwj");
   const std::string bad = folder.Utf8("short.kwj");
   const std::string nameless = folder.Utf8("\xC3\xA9.kwj");  // é: no code page 932 form
+#ifndef _WIN32
+  // Shift-JIS bytes in a POSIX name: no UTF-8, each run shown as U+FFFD.
+  const std::string noUtf8 = folder.Utf8("") + "\x83\x76\x83\x8D.kwj";
+  const std::string noUtf8Shown = folder.Utf8("") + "\xEF\xBF\xBDv\xEF\xBF\xBD\xEF\xBF\xBD.kwj";
+  const ProcessResult shown = Kwtconv({"--check", "--json", noUtf8});
+  const std::vector<Json> shownLines = ParseLines(shown.out);
+  ASSERT_EQ(shownLines.size(), 1u) << shown.out;
+  EXPECT_EQ(std::get<std::string>(shownLines[0].at("project")), noUtf8Shown);
+  EXPECT_EQ(std::get<bool>(shownLines[0].at("lossy")), true);
+#endif
   // Every key on every line, null where nothing is known.
   const auto allKeys = [](const std::vector<Json>& lines, const char* outcome) {
     for (const Json& line : lines) {

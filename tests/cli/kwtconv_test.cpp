@@ -385,6 +385,14 @@ TEST(KwtconvCheck, ReportsWhatAConversionWouldFindAndDo) {
        1,
        {"version: 0 (not recorded)", "Count: 0", "contents: ", "passes: none",
         "verdict: will fail: Count is 0 or missing: there are no records to convert"}},
+      {"Count beyond the number range",
+       [](const Folder& f) {
+         MakeProject102(f, "p", 2, 2);
+         f.Write("p.kwj", ProjectText("102", "2147483648", f.Cp932("p.KWT")));
+       },
+       1,
+       {"Count: 0 (recorded as \"2147483648\")", "passes: none",
+        "verdict: will fail: Count is written as 2147483648, not as a number of records (0 to 2147483647)"}},
       {"version not a number",
        [](const Folder& f) { f.Write("p.kwj", "[kwj]\r\nversion=1.4\r\ncount=-2\r\n"); },
        1,

@@ -17,6 +17,7 @@
 #include "cli/check_report.h"
 #include "cli/cli_test_support.h"
 #include "convert/content_records.h"
+#include "runtime/cp932_text.h"
 #include "runtime/encoding.h"
 #include "runtime/record_file.h"
 
@@ -193,6 +194,25 @@ TEST(KwtconvMessages, AFolderThatCannotBeHeldIsNotCalledBusy) {
   }
 }
 
+// A project file may hold a value of megabytes (damaged, or made to flood a
+// terminal): every message that quotes it, the conversion's and --check's,
+// shows it shortened, its start and end kept.
+TEST(KwtconvMessages, AStoredValueOfMegabytesIsShortenedInEveryMessage) {
+  Folder folder;
+  const std::string huge = std::string(1'000'000, 'a') + ".KWT";
+  for (const std::string& count : {std::string("2"), std::string(1'000'000, '9')}) {
+    SCOPED_TRACE(count.size());
+    folder.Write("p.kwj", ProjectText("102", count, huge));
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{folder.Utf8("p.kwj")}, {"--check", folder.Utf8("p.kwj")}}) {
+      const ProcessResult result = Kwtconv(arguments);
+      EXPECT_EQ(result.exitCode, 1);
+      EXPECT_LT(result.out.size() + result.err.size(), 8 * kShortenedLimit);
+      EXPECT_NE((result.out + result.err).find("..."), std::string::npos) << result.out << result.err;
+    }
+  }
+}
+
 // True when the file cannot be opened for writing (not so for root on POSIX).
 bool Unwritable(const std::filesystem::path& path) {
   return !std::ofstream(path, std::ios::binary | std::ios::app);
@@ -261,6 +281,11 @@ TEST(KwtconvMessages, EveryFailureSaysWhatToDoNextInBothLanguages) {
       {"no Count", [](const Folder& f) { f.Write("p.kwj", "[KWJ]\r\nVersion=102\r\nKWT=p.KWT\r\n"); }, JustP,
        1, Msg::NoteNoRecords},
       {"negative Count", [](const Folder& f) { Project(f, "-2"); }, JustP, 1, Msg::NoteNegativeCount},
+      {"Count beyond the number range", [](const Folder& f) { Project(f, "2147483648"); }, JustP, 1,
+       Msg::NoteCountUnreadable},
+      {"Count of 2^32 + 1", [](const Folder& f) { Project(f, "4294967297"); }, JustP, 1,
+       Msg::NoteCountUnreadable},
+      {"Count written as -0", [](const Folder& f) { Project(f, "-0"); }, JustP, 1, Msg::NoteCountUnreadable},
       {"no KWT=", [](const Folder& f) { f.Write("p.kwj", "[KWJ]\r\nVersion=102\r\nCount=2\r\n"); }, JustP, 1,
        Msg::NoteNoContentsKey},
       {"no contents file", [](const Folder& f) { Project(f, "2", "gone.KWT"); }, JustP, 1,
@@ -331,6 +356,10 @@ TEST(KwtconvMessages, EveryFailureSaysWhatToDoNextInBothLanguages) {
       {"a folder with a name without a code page 932 form",
        [](const Folder& f) { f.Write("\xC3\xA9.kwj", ""); },
        [](const Folder& f) { return std::vector<std::string>{f.Utf8("")}; }, 1, Msg::NamesPassedOver},
+      // The note names each, so that the user knows which to rename.
+      {"the names passed over, named", [](const Folder& f) { f.Write("\xC3\xA9.kwj", ""); },
+       [](const Folder& f) { return std::vector<std::string>{f.Utf8("")}; }, 1, std::nullopt,
+       ": \xC3\xA9.kwj\n"},
       {"output nobody reads",
        [](const Folder& f) { Project(f); },
        JustP,
@@ -340,6 +369,9 @@ TEST(KwtconvMessages, EveryFailureSaysWhatToDoNextInBothLanguages) {
        nullptr,
        false},
 #ifndef _WIN32
+      {"a project path too long for the system", none,
+       [](const Folder& f) { return std::vector<std::string>{f.Utf8(std::string(5000, 'd') + "/p.kwj")}; }, 1,
+       Msg::NoteProjectPathTooLong},
       {"a device as the project", none, [](const Folder&) { return std::vector<std::string>{"/dev/null"}; },
        1, Msg::NoteNotAProject},
       {"a contents path over 259 bytes",

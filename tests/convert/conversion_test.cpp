@@ -102,9 +102,9 @@ void ExpectConverted(std::string_view bytes, int count, std::size_t from) {
   }
 }
 
-// Records(k102, count) as the passes convert them, up to the given layout.
-std::string ConvertedRecords(std::size_t layout, int count) {
-  const std::string old = Records(k102, count);
+// Records(k102, count) (or old) as the passes convert them, up to the given layout.
+std::string ConvertedRecords(std::size_t layout, int count, std::string old = {}) {
+  if (old.empty()) old = Records(k102, count);
   ContentRecord102 from;
   ContentRecord103 middle;
   ContentRecord140 to;
@@ -452,6 +452,8 @@ TEST_F(ConversionTest, RefusesProjectsItWouldDamage) {
     int present;
     const char* message;  // the version named, or "negative"
     bool shown;
+    // Record 0 with a full Text2: laid over the 102 offsets it reads as no 102 file.
+    bool fullText = false;
   };
   const Row rows[] = {
       {"negative, both passes", "Version=102", "-3", k102, 3, "negative", false},
@@ -461,12 +463,15 @@ TEST_F(ConversionTest, RefusesProjectsItWouldDamage) {
       {"first pass done, larger count", "Version=102", "50", k103, 50, "103", true},
       {"both passes done", "Version=102", "3", k140, 3, "140", true},
       {"both passes done, no version", "", "4", k140, 4, "140", true},
+      {"both passes done, a full text", "Version=102", "1", k140, 1, "140", true, true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     Scenario s(row.version, row.count, row.layout, row.present);
     // Records as a pass writes them: the strings it adds are empty.
-    if (row.layout != k102) s.folder.Write("D.KWT", ConvertedRecords(row.layout, row.present));
+    std::string old = Records(k102, row.present);
+    if (row.fullText) PutText(old, 39, std::string(200, 'y'));
+    if (row.layout != k102) s.folder.Write("D.KWT", ConvertedRecords(row.layout, row.present, old));
     const auto projectBefore = s.Take("P.kwj");
     const auto contentsBefore = s.Take("D.KWT");
     const auto error = Raised<EConvertError>([&] { s.Convert(); });

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "conversion_test_support.h"
+#include "runtime/cp932_text.h"
 
 namespace kwt::testing {
 namespace {
@@ -24,6 +25,7 @@ std::vector<std::string> Listed(const ProjectFolder& folder, const std::vector<s
     std::string line = kinds[static_cast<int>(listed.kind)];
     line += listed.path.substr(folder.Root().size());
     if (listed.number != 0) (line += ' ') += std::to_string(listed.number);
+    for (const std::string& name : listed.names) (line += ' ') += name;
     out.push_back(std::move(line));
   }
   return out;
@@ -63,11 +65,22 @@ TEST(ListProjects, NamesWithoutAFormCountOnlyWhereAProjectMayBe) {
   };
   std::ofstream(name("\xC3\xA9.txt")).put('x');  // é.txt
   std::filesystem::create_directory(name("\xC3\xA9"));
+  // Each is named as it is shown, the folder's with its delimiter.
+  const std::string e = TypedCharacter("\xC3\xA9");
   const std::vector<std::string> project{"project a.kwj"};
   EXPECT_EQ(Listed(folder, {""}, false), project);
-  EXPECT_EQ(Listed(folder, {""}, true), (std::vector<std::string>{"project a.kwj", "passed over  1"}));
+  EXPECT_EQ(Listed(folder, {""}, true),
+            (std::vector<std::string>{"project a.kwj", "passed over  1 " + e + kSeparator}));
   std::ofstream(name("\xC3\xA9.KWJ")).put('x');
-  EXPECT_EQ(Listed(folder, {""}, false), (std::vector<std::string>{"project a.kwj", "passed over  1"}));
+  EXPECT_EQ(Listed(folder, {""}, false),
+            (std::vector<std::string>{"project a.kwj", "passed over  1 " + e + ".KWJ"}));
+#ifndef _WIN32
+  // Bytes that are no UTF-8 (a Shift-JIS name), each run shown as U+FFFD.
+  std::ofstream(root / "\x83\x76.kwj").put('x');
+  EXPECT_EQ(Listed(folder, {""}, false),
+            (std::vector<std::string>{"project a.kwj", "passed over  2 " + e + ".KWJ " +
+                                                           TypedCharacter("\xEF\xBF\xBD") + "v.kwj"}));
+#endif
 }
 
 // The window tests dropped names that have no code page 932 form with the

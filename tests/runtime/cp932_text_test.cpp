@@ -190,6 +190,63 @@ TEST(Cp932ToUtf8Lossy, ConvertsWhatItCanAndMarksTheRest) {
   }
 }
 
+// A value of any length is quoted in at most kShortenedLimit bytes, its start
+// and end kept whole: a double-byte character on either cut goes entirely.
+TEST(ShortenedValue, KeepsStartAndEndWholeAroundAnEllipsis) {
+  const std::string fits(kShortenedLimit, 'a');
+  EXPECT_EQ(ShortenedValue(fits), fits);
+  for (const std::size_t size : {kShortenedLimit + 1, std::size_t{10'000'000}}) {
+    for (const bool doubleByte : {false, true}) {
+      SCOPED_TRACE(std::to_string(size) + (doubleByte ? " of 表" : " of a"));
+      std::string value;
+      while (value.size() < size) value += doubleByte ? "\x95\x5C" : "a";
+      value = "<" + value + ">";
+      const std::string shown = ShortenedValue(value);
+      EXPECT_LE(shown.size(), kShortenedLimit);
+      EXPECT_TRUE(shown.starts_with("<")) << shown.substr(0, 8);
+      EXPECT_TRUE(shown.ends_with(">"));
+      const std::size_t cut = shown.find("...");
+      ASSERT_NE(cut, std::string::npos);
+      // Both parts are whole characters of the value.
+      EXPECT_EQ(value.substr(0, cut), shown.substr(0, cut));
+      EXPECT_NE(ClassifyByte(value, value.size() - (shown.size() - cut - 3)), ByteClass::Trail);
+      if (doubleByte) {
+        EXPECT_EQ((cut - 1) % 2, 0u);
+      }
+    }
+  }
+}
+
+// A name as a POSIX system gives it, shown: exact characters as code page
+// 932, the rest typed, and each run of bytes that is no UTF-8 one U+FFFD in
+// its place, the text around it kept.
+TEST(Utf8ToCp932Shown, KeepsEveryCharacterInPlaceAndReplacesWhatIsNoUtf8) {
+  const std::string bad = TypedCharacter("\xEF\xBF\xBD");
+  struct Case {
+    std::string_view utf8;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {"plain.kwj", "plain.kwj"},
+      {"\xE8\xA1\xA8.kwj", "\x95\x5C.kwj"},
+      {"\xC3\xA9", TypedCharacter("\xC3\xA9")},
+      {"\xF0\x9F\x98\x80x", TypedCharacter("\xF0\x9F\x98\x80") + "x"},
+      // Shift-JIS bytes of a name written on another system: never joined.
+      {"\x83\x76\x83\x8D.kwj", bad + "v" + bad + bad + ".kwj"},
+      {"a\xE3\x81", "a" + bad},
+      {"\xE3\x81x", bad + "x"},
+      {"\xC0\xAF", bad + bad},
+      {"\xED\xA0\x80", bad + bad + bad},
+      {"\xF4\x90\x80\x80", bad + bad + bad + bad},
+  };
+  for (const Case& row : cases) {
+    SCOPED_TRACE(::testing::PrintToString(row.utf8));
+    EXPECT_EQ(Utf8ToCp932Shown(row.utf8), row.shown);
+  }
+  // A typed run that is no UTF-8 is shown as U+FFFD, not as its bytes.
+  EXPECT_EQ(Cp932ToUtf8Lossy(TypedCharacter("\x83") + "v"), "\xEF\xBF\xBDv");
+}
+
 #ifdef _WIN32
 TEST(Cp932ToWideLossy, ConvertsWhatItCanAndShowsTheRest) {
   struct Case {

@@ -79,6 +79,9 @@ const ReadableText kReadableTexts[] = {
     {"kCannotReplaceInOneStepFormat", kwt::texts::kCannotReplaceInOneStepFormat,
      "フォルダー %s "
      "のファイルシステムはファイルを一度に置き換えられないため、変換できません。何も変更しませんでした"},
+    {"kOthersLeftoverFormat", kwt::texts::kOthersLeftoverFormat,
+     "ファイル %s は別のユーザーのものです。共有フォルダーでは、これを削除できるのはその持ち主か、"
+     "フォルダーの持ち主か管理者だけです。何も変更しませんでした"},
     {"kContentsIsProjectFormat", kwt::texts::kContentsIsProjectFormat,
      "ファイル %s はプロジェクトファイル (*.kwj) "
      "のため、コンテンツとしては変換しません。何も変更しませんでした"},

@@ -139,6 +139,14 @@ TEST(FailureInjection, EachFailureShowsItsTextAndChangesNothing) {
          return Arrangement{};
        },
        ioError(5)},
+      {"append-only folder",
+       [](const Folder& f) {
+         MakeProject(f);
+         if (!SetAppendOnly(f.Path(""), true))
+           return Skip("chattr +a needs root and a file system with flags");
+         return Arrangement{};
+       },
+       ioError(5)},
       // Windows' share modes and Linux's read lease keep its writes from going
       // into a file that the conversion replaces.
       {"contents file held by another opener",
@@ -443,6 +451,81 @@ TEST(Permissions, WhatTheNewFilesCannotKeepIsSaid) {
     EXPECT_EQ(info.st_mode & 07777, 0606u);
   }
   EXPECT_EQ(folder.Read("p.KWT"), To140Records(To103Records(Records102(2), 2), 2));
+}
+
+// kwtconv run in a child process as user, its results sent back whole.
+ProcessResult KwtconvHereAs(uid_t user, const std::vector<std::string>& arguments) {
+  int pipe[2];
+  if (::pipe(pipe) != 0) return {};
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(pipe[0]);
+    if (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0) _exit(255);
+    const ProcessResult result = KwtconvHere(arguments);
+    const std::string sent = std::to_string(result.exitCode) + '\0' + result.out + '\0' + result.err;
+    for (std::size_t at = 0; at < sent.size();) {
+      const ssize_t wrote = ::write(pipe[1], sent.data() + at, sent.size() - at);
+      if (wrote <= 0) _exit(254);
+      at += static_cast<std::size_t>(wrote);
+    }
+    _exit(0);
+  }
+  ::close(pipe[1]);
+  std::string got;
+  char buffer[4096];
+  for (ssize_t read; (read = ::read(pipe[0], buffer, sizeof buffer)) > 0;) got.append(buffer, read);
+  ::close(pipe[0]);
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    return {};
+  const std::size_t first = got.find('\0');
+  const std::size_t second = got.find('\0', first + 1);
+  if (second == std::string::npos) return {};
+  return {std::stoi(got.substr(0, first)), got.substr(first + 1, second - first - 1), got.substr(second + 1)};
+}
+
+// Another user's file under a work name in a shared folder (sticky, as /tmp)
+// can be neither removed nor replaced by us: the plan refuses before anything
+// changes, --check says so first, and both name the file and who may remove it.
+TEST(Permissions, AnotherUsersLeftoverInASharedFolderIsNamedFirst) {
+  if (!RunningAsRoot()) GTEST_SKIP() << "needs root to act as other users";
+  const uid_t bob = 4243;
+  const uid_t nobody = 65534;
+  struct Row {
+    const char* leftover;
+    bool backup;
+  };
+  const Row rows[] = {{"TMP.DAT", false}, {"p.kwj$$$", false}, {"p.KWT.bak$$$", true}, {"TMP.TRY", false}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.leftover);
+    Folder folder;
+    if (!OthersCanReach(folder.Path(""))) GTEST_SKIP() << "another user cannot reach " << folder.Path("");
+    MakeProject(folder);
+    folder.Write(row.leftover, "");
+    ASSERT_EQ(::chmod(folder.Path("").c_str(), 01777), 0);
+    for (const char* name : {"p.kwj", "p.KWT"})
+      ASSERT_EQ(::chown(folder.Path(name).c_str(), nobody, nobody), 0);
+    ASSERT_EQ(::chown(folder.Path(row.leftover).c_str(), bob, bob), 0);
+    folder.Backdate();
+    const auto before = folder.Snapshot();
+    const std::string project = folder.Utf8("p.kwj");
+    const std::string leftover = folder.Cp932(row.leftover);
+
+    if (!row.backup) {
+      const ProcessResult check = KwtconvHereAs(nobody, {"--check", project});
+      EXPECT_EQ(check.exitCode, 1);
+      const std::string reason = Say(cli::Msg::ReasonOthersLeftover, {row.leftover, " (" + leftover + ")"});
+      EXPECT_NE(check.out.find(Utf8(reason)), std::string::npos) << check.out;
+    }
+    const ProcessResult converted =
+        KwtconvHereAs(nobody, row.backup ? std::vector<std::string>{"--backup", project}
+                                         : std::vector<std::string>{project});
+    EXPECT_EQ(converted.exitCode, 1);
+    EXPECT_EQ(converted.err, ErrorLine(project, texts::Format(texts::kOthersLeftoverFormat, leftover)) +
+                                 "kwtconv: " + project +
+                                 ": note: " + Utf8(Say(cli::Msg::NoteOthersLeftover)) + "\n");
+    EXPECT_TRUE(folder.Snapshot() == before);
+  }
 }
 #endif
 

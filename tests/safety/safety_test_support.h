@@ -18,6 +18,13 @@
 #include "runtime/error_text.h"
 #include "runtime/ini_file.h"
 
+#ifdef __linux__
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+
 namespace kwt::testing {
 
 // A project file's section KWJ with its three keys (contents in code page 932).
@@ -77,14 +84,37 @@ inline FileState StateOf(const std::filesystem::path& path) {
   return {ReadWhole(path), std::filesystem::last_write_time(path)};
 }
 
+// Sets or clears the append-only flag of a folder (chattr +a): files may be
+// made in it, never removed or moved. False where the file system keeps no
+// such flag or the user may not set it (only root may).
+inline bool SetAppendOnly(const std::filesystem::path& folder, bool on) {
+#ifdef __linux__
+  const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return false;
+  int flags = 0;
+  bool done = ::ioctl(descriptor, FS_IOC_GETFLAGS, &flags) == 0;
+  if (done) {
+    flags = on ? flags | FS_APPEND_FL : flags & ~FS_APPEND_FL;
+    done = ::ioctl(descriptor, FS_IOC_SETFLAGS, &flags) == 0;
+  }
+  ::close(descriptor);
+  return done;
+#else
+  (void)folder;
+  (void)on;
+  return false;
+#endif
+}
+
 // Gives write permission back to everything below path when the test ends, so
-// that read-only files and folders go away with their folder.
+// that read-only (and append-only) files and folders go away with their folder.
 class WritableAgain {
  public:
   explicit WritableAgain(std::filesystem::path path) : path_(std::move(path)) {}
   ~WritableAgain() {
     namespace fs = std::filesystem;
     std::error_code ignored;
+    (void)SetAppendOnly(path_, false);
     fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
     for (const auto& entry : fs::recursive_directory_iterator(path_, ignored)) {
       fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
