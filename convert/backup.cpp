@@ -21,8 +21,9 @@ namespace keys = project_keys;
   throw EBackupRefused(EBackupRefused::Reason::Exists, file, backup);
 }
 
-// True when both files can be read and hold the same bytes.
-bool SameBytes(std::string_view first, std::string_view second) {
+// True when both files can be read and second begins with first's bytes:
+// all of them (a stopped copy of second), or, when whole, all of second's.
+bool BytesBegin(std::string_view first, std::string_view second, bool whole) {
   platform::FileHandle a;
   platform::FileHandle b;
   std::uint64_t sizeA = 0;
@@ -31,7 +32,7 @@ bool SameBytes(std::string_view first, std::string_view second) {
                      a) ||
       platform::Open(second, platform::Access::Read, platform::kShareRead, platform::Creation::OpenExisting,
                      b) ||
-      platform::Size(a, sizeA) || platform::Size(b, sizeB) || sizeA != sizeB) {
+      platform::Size(a, sizeA) || platform::Size(b, sizeB) || (whole ? sizeA != sizeB : sizeA > sizeB)) {
     return false;
   }
   std::array<char, 1 << 16> bufferA;
@@ -48,6 +49,10 @@ bool SameBytes(std::string_view first, std::string_view second) {
     done += gotA;
   }
   return true;
+}
+
+bool SameBytes(std::string_view first, std::string_view second) {
+  return BytesBegin(first, second, /*whole=*/true);
 }
 
 // The records of layout from, as the passes up to layout to write them.
@@ -114,6 +119,24 @@ std::string BackupPath(std::string_view path) {
 
 std::string UnfinishedBackupPath(std::string_view backup) {
   return std::string(backup) + "$$$";
+}
+
+void TakeBackStoppedBackups(const TMemIniFile& store, std::string_view contentsPath) {
+  for (const std::string& file : {store.FileName(), std::string(contentsPath)}) {
+    if (file.empty()) continue;
+    const std::string backup = BackupPath(file);
+    const std::string unfinished = UnfinishedBackupPath(backup);
+    // Ours only when it is a plain file of the project's owner that begins
+    // as the file it copied, or its finished backup, does.
+    if (!platform::IsPlainFile(unfinished) || !platform::SameOwner(unfinished, store.ReplacementTarget()) ||
+        platform::SameFile(unfinished, file)) {
+      continue;
+    }
+    if (BytesBegin(unfinished, file, false) ||
+        (platform::IsPlainFile(backup) && BytesBegin(unfinished, backup, false))) {
+      (void)platform::Delete(unfinished);
+    }
+  }
 }
 
 void BackUpProject(TMemIniFile& store, std::string_view contentsPath) {

@@ -41,4 +41,11 @@ std::string UnfinishedBackupPath(std::string_view backup);
 // copying nothing. A copy that fails removes the backups this call made.
 void BackUpProject(TMemIniFile& store, std::string_view contentsPath);
 
+// Removes what a killed backup run left under the backup work names beside
+// the project file and the contents file, where it proves to be such a run's:
+// a plain file of the project's owner whose bytes begin as the file it was
+// copying does (or as that file's finished backup does). Anything else
+// there is left to the user.
+void TakeBackStoppedBackups(const TMemIniFile& store, std::string_view contentsPath);
+
 }  // namespace kwt

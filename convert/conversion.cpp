@@ -352,6 +352,11 @@ void Converter::ConvertProject(std::string_view projectPath) {
   // that folder is held too.
   RaiseRefusal(holds.HoldFolderOf(store_->ReplacementTarget()));
 
+  // Whatever a killed backup run left is taken back before anything else,
+  // while both files are as it was copying them.
+  if (const std::string contents = ContentsPath(); FileIsPresent(contents) && !holds.HoldFolderOf(contents)) {
+    TakeBackStoppedBackups(*store_, contents);
+  }
   result_.resumed = FinishStoppedRun(holds);
   const std::span<const Pass> passes = PassesFor(store_->ReadNumber(keys::kSection, keys::kVersion, 0));
   if (options_.backup) {

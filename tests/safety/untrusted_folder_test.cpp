@@ -505,6 +505,39 @@ TEST(SwappedFiles, AProjectEditedAsTheContentsMoveKeepsTheEdit) {
 }
 #endif
 
+// A killed backup run's unfinished copies are taken back by the next run,
+// with backups or without; a file under those names that is no such copy
+// stays.
+TEST(Backups, TheNextRunTakesBackAKilledRunsUnfinishedCopies) {
+  struct Row {
+    const char* name;
+    const char* leftover;
+    std::function<std::string(const Project&)> bytes;
+    bool takenBack;
+  };
+  const Row rows[] = {
+      {"a stopped copy of the contents", "c.KWT.bak$$$",
+       [](const Project& p) { return p.old.substr(0, 500); }, true},
+      {"a stopped copy of the project", "p.kwj.bak$$$",
+       [](const Project& p) { return p.project0.substr(0, 9); }, true},
+      {"an empty one", "c.KWT.bak$$$", [](const Project&) { return std::string(); }, true},
+      {"somebody's other file", "c.KWT.bak$$$", [](const Project&) { return std::string("notes\n"); }, false},
+  };
+  for (const Row& row : rows) {
+    for (const bool backup : {false, true}) {
+      SCOPED_TRACE(std::string(row.name) + (backup ? " with backups" : ""));
+      Project p;
+      p.folder.Write(row.leftover, row.bytes(p));
+      ConversionOptions options;
+      options.backup = backup;
+      if (!row.takenBack && backup) continue;  // replaced as a work file, as README says
+      p.Convert(options);
+      EXPECT_EQ(p.folder.Read("c.KWT"), p.records140);
+      EXPECT_EQ(p.folder.Exists(row.leftover), !row.takenBack);
+    }
+  }
+}
+
 // Backup names that are the project's own files are refused: the copy's work
 // name would be emptied, or the file taken for its own backup.
 TEST(Backups, NamesThatAreTheProjectsOwnFilesAreRefused) {
