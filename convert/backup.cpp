@@ -3,9 +3,11 @@
 #include <array>
 #include <cstring>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "convert/content_records.h"
+#include "convert/conversion_plan.h"
 #include "convert/plan.h"
 #include "runtime/errors.h"
 #include "runtime/file_names.h"
@@ -16,6 +18,23 @@ namespace kwt {
 namespace {
 
 namespace keys = project_keys;
+
+// A file's place in the held folder of its path, so that a folder link
+// swapped since leads nowhere else; its path as it stands where that folder
+// is not held.
+class HeldPlace {
+ public:
+  HeldPlace(const FolderHolds& holds, std::string path)
+      : path_(std::move(path)), name_(NameIn(path_)), folder_(holds.HeldFolderOf(path_)) {}
+  operator platform::Place() const {
+    return folder_ ? platform::Place(*folder_, name_) : platform::Place(path_);
+  }
+
+ private:
+  std::string path_;
+  std::string name_;
+  const platform::HeldFolder* folder_;
+};
 
 [[noreturn]] void RefuseExisting(const std::string& file, const std::string& backup) {
   throw EBackupRefused(EBackupRefused::Reason::Exists, file, backup);
@@ -121,7 +140,8 @@ std::string UnfinishedBackupPath(std::string_view backup) {
   return std::string(backup) + "$$$";
 }
 
-void TakeBackStoppedBackups(const TMemIniFile& store, std::string_view contentsPath) {
+void TakeBackStoppedBackups(const TMemIniFile& store, std::string_view contentsPath,
+                            const FolderHolds& holds) {
   for (const std::string& file : {store.FileName(), std::string(contentsPath)}) {
     if (file.empty()) continue;
     const std::string backup = BackupPath(file);
@@ -134,12 +154,12 @@ void TakeBackStoppedBackups(const TMemIniFile& store, std::string_view contentsP
     }
     if (BytesBegin(unfinished, file, false) ||
         (platform::IsPlainFile(backup) && BytesBegin(unfinished, backup, false))) {
-      (void)platform::Delete(unfinished);
+      (void)platform::Delete(HeldPlace(holds, unfinished));
     }
   }
 }
 
-void BackUpProject(TMemIniFile& store, std::string_view contentsPath) {
+void BackUpProject(TMemIniFile& store, std::string_view contentsPath, const FolderHolds& holds) {
   if (store.ReadNumber(keys::kSection, keys::kVersion, 0) >= PassOf(PassId::To140).stampedVersion ||
       store.ReadNumber(keys::kSection, keys::kCount, 0) <= 0) {
     return;
@@ -164,7 +184,7 @@ void BackUpProject(TMemIniFile& store, std::string_view contentsPath) {
   std::array<bool, 2> needed = {true, true};
   const bool earlier = HoldEarlierState(store, backups[0], backups[1], contentsPath);
   for (std::size_t i = 0; i < files.size(); ++i) {
-    (void)platform::RemoveWorkFile(UnfinishedBackupPath(backups[i]));  // a stopped copy's
+    (void)platform::RemoveWorkFile(HeldPlace(holds, UnfinishedBackupPath(backups[i])));  // a stopped copy's
     if (!FileIsPresent(backups[i]) && platform::KindOf(backups[i]) == platform::FileKind::Missing) continue;
     // Only a plain file of its own is a backup: a link (to the file itself,
     // say) would change with the file it is to keep.
@@ -175,21 +195,27 @@ void BackUpProject(TMemIniFile& store, std::string_view contentsPath) {
     needed[i] = false;
   }
 
-  std::vector<std::string> made;
+  // Made, moved and removed in the held folders: a folder link swapped
+  // meanwhile sends no copy, and no removal, into another folder. The project
+  // file is copied from the file its path reaches (a link followed once,
+  // when it was read).
+  const std::array<std::string, 2> sources = {store.ReplacementTarget(), std::string(contentsPath)};
+  std::vector<HeldPlace> made;
   for (std::size_t i = 0; i < files.size(); ++i) {
     if (!needed[i]) continue;
-    const std::string unfinished = UnfinishedBackupPath(backups[i]);
+    const HeldPlace unfinished(holds, UnfinishedBackupPath(backups[i]));
+    const HeldPlace backup(holds, backups[i]);
     platform::ErrorCode code = platform::RemoveWorkFile(unfinished);
-    if (code == platform::error::kSuccess) code = platform::Copy(files[i], unfinished);
+    if (code == platform::error::kSuccess) code = platform::Copy(HeldPlace(holds, sources[i]), unfinished);
     // Move never replaces anything, so a backup made meanwhile is kept too.
-    if (code == platform::error::kSuccess) code = platform::Move(unfinished, backups[i]);
-    if (code == platform::error::kSuccess) code = platform::SyncFolderOf(backups[i]);
+    if (code == platform::error::kSuccess) code = platform::Move(unfinished, backup);
+    if (code == platform::error::kSuccess) code = platform::SyncFolderOf(backup);
     if (code == platform::error::kSuccess) {
-      made.push_back(backups[i]);
+      made.push_back(backup);
       continue;
     }
     (void)platform::Delete(unfinished);
-    for (const std::string& done : made) RemoveFile(done);
+    for (const HeldPlace& done : made) (void)platform::Delete(done);
     if (code == platform::error::kAlreadyExists || code == platform::error::kFileExists)
       RefuseExisting(files[i], backups[i]);
     throw EBackupRefused(EBackupRefused::Reason::CopyFailed, files[i], backups[i],

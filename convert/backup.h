@@ -11,6 +11,8 @@
 
 namespace kwt {
 
+class FolderHolds;
+
 // A backup refused or failed. The message is English; a face may say it in
 // its own words from the fields.
 class EBackupRefused : public Exception {
@@ -39,13 +41,15 @@ std::string UnfinishedBackupPath(std::string_view backup);
 // was before passes that have run since (a stopped conversion started again
 // with backups); any other existing backup refuses with kwt::Exception,
 // copying nothing. A copy that fails removes the backups this call made.
-void BackUpProject(TMemIniFile& store, std::string_view contentsPath);
+// Every file is reached in the folders holds holds.
+void BackUpProject(TMemIniFile& store, std::string_view contentsPath, const FolderHolds& holds);
 
 // Removes what a killed backup run left under the backup work names beside
 // the project file and the contents file, where it proves to be such a run's:
 // a plain file of the project's owner whose bytes begin as the file it was
 // copying does (or as that file's finished backup does). Anything else
 // there is left to the user.
-void TakeBackStoppedBackups(const TMemIniFile& store, std::string_view contentsPath);
+void TakeBackStoppedBackups(const TMemIniFile& store, std::string_view contentsPath,
+                            const FolderHolds& holds);
 
 }  // namespace kwt

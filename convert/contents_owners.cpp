@@ -28,7 +28,9 @@ std::string FolderAbove(std::string_view folder) {
 }  // namespace
 
 std::vector<std::string> FoldersOfContentsOwners(std::string_view contentsPath, std::string_view project) {
-  const std::string contentsFolder = FolderOf(contentsPath);
+  // From the full path, so that "./" and "../" have a folder above them.
+  const std::string contentsFolder =
+      FolderOf(platform::FullPath(contentsPath).value_or(std::string(contentsPath)));
   std::vector<std::string> folders;
   for (std::string folder : {contentsFolder, FolderAbove(contentsFolder), FolderOf(project)}) {
     if (std::find(folders.begin(), folders.end(), folder) == folders.end())
@@ -39,10 +41,13 @@ std::vector<std::string> FoldersOfContentsOwners(std::string_view contentsPath, 
 
 const ContentsOwners::FolderIndex& ContentsOwners::IndexOf(const std::string& folder) {
   if (const auto known = folders_.find(folder); known != folders_.end()) return known->second;
-  FolderIndex& index = folders_[folder];
+  // Kept once read: a throw on the way leaves nothing half read behind.
+  FolderIndex index;
   std::vector<platform::FolderEntry> entries;
   std::vector<platform::UnnamedEntry> unnamed;
-  if (platform::ListFolder(folder, entries, unnamed) != platform::error::kSuccess) return index;
+  if (platform::ListFolder(folder, entries, unnamed) != platform::error::kSuccess) {
+    return folders_[folder] = std::move(index);
+  }
   for (const platform::FolderEntry& entry : entries) {
     if (entry.directory || !NamesProjectFile(entry.name)) continue;
     const std::string project = folder + entry.name;
@@ -61,7 +66,7 @@ const ContentsOwners::FolderIndex& ContentsOwners::IndexOf(const std::string& fo
     std::string key = NameKey(real);
     index.emplace(std::move(key), Named{project, std::move(real)});
   }
-  return index;
+  return folders_[folder] = std::move(index);
 }
 
 std::string ContentsOwners::OtherProjectNaming(std::string_view folder, std::string_view contentsPath,

@@ -87,20 +87,23 @@ std::string CopyBesideProject(const TMemIniFile& store, const ChosenContents& co
     folder = FolderOf(inner);
     places.push_back(below);
   }
+  // The named file itself, found on the way down from the project's folder
+  // (the project keeps its records in a subfolder): the project's own.
+  for (const std::string& place : places) {
+    if (platform::SameFile(projectFolder + place, named) &&
+        platform::SameFile(asFolder(FolderOf(projectFolder + place)), asFolder(namedFolder))) {
+      return {};
+    }
+  }
   std::string copy = FileBesideProject(projectFolder, NameIn(named));
   for (auto place = places.begin(); copy.empty() && place != places.end(); ++place) {
     if (FileIsPresent(projectFolder + *place)) copy = projectFolder + *place;
   }
   if (copy.empty()) return {};
-  // The named file itself, found again on the way down from the project's
-  // folder (the project keeps its records in a subfolder), or reached by a
-  // link of the user's own: no copy. A second hard link (a copy made by
+  // The named file reached by a link of the user's own: no copy. A second hard link (a copy made by
   // linking, a snapshot) is one all the same: the first replacement parts the
   // two, and converting the original's name would convert the original.
-  if (platform::SameFile(copy, named) &&
-      (platform::LinkTarget(copy) || platform::SameFile(asFolder(FolderOf(copy)), asFolder(namedFolder)))) {
-    return {};
-  }
+  if (platform::SameFile(copy, named) && platform::LinkTarget(copy)) return {};
   return copy;
 }
 

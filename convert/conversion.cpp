@@ -170,8 +170,8 @@ class PassFiles {
     if (platform::StampOf(contentsHold_, held) != platform::error::kSuccess ||
         platform::StampOf(platform::Place(folder_, contentsName_), named) != platform::error::kSuccess ||
         !(held == openedStamp_) || !(named == openedStamp_) ||
-        (watching_ && platform::WriterOpened(contentsHold_)) ||
-        (openedDigest_ && DigestOf(platform::Place(folder_, contentsName_)) != openedDigest_)) {
+        (openedDigest_ && DigestOf(platform::Place(folder_, contentsName_)) != openedDigest_) ||
+        (watching_ && platform::WriterOpened(contentsHold_))) {
       return false;
     }
     contentsHold_ = platform::FileHandle();
@@ -355,7 +355,7 @@ void Converter::ConvertProject(std::string_view projectPath) {
   // Whatever a killed backup run left is taken back before anything else,
   // while both files are as it was copying them.
   if (const std::string contents = ContentsPath(); FileIsPresent(contents) && !holds.HoldFolderOf(contents)) {
-    TakeBackStoppedBackups(*store_, contents);
+    TakeBackStoppedBackups(*store_, contents, holds);
   }
   result_.resumed = FinishStoppedRun(holds);
   const std::span<const Pass> passes = PassesFor(store_->ReadNumber(keys::kSection, keys::kVersion, 0));
@@ -366,7 +366,7 @@ void Converter::ConvertProject(std::string_view projectPath) {
     // backups, which for a copy would land in the original's folder.
     if (passes.empty() || !PassStop(*store_, passes.front(), lastContents_, holds, *owners_)) {
       RaiseRefusal(BackupStop(*store_, contents));
-      BackUpProject(*store_, contents);
+      BackUpProject(*store_, contents, holds);
     }
   }
   if (passes.empty()) {
@@ -491,24 +491,40 @@ void Converter::NameFoundContents() {
 // stamped.
 PendingSave Converter::SaveOverEdit(const Pass& pass, const SaveFolder* in, int attempt, PendingSave stale) {
   constexpr int kAttempts = 3;
+  const std::string& path = store_->FileName();
+  // What the project must say to fit the converted records, for the message
+  // that asks the user to set it.
+  const auto stopHere = [&] {
+    std::string set = std::string(keys::kVersion) + "=" + IntegerText(pass.stampedVersion);
+    if (lastContents_.foundBesideProject) {
+      set += ", " + std::string(keys::kContents) + "=" + PathToRecord(lastContents_);
+    }
+    Stop(Cause::ProjectChanged, path);
+    // The contents file has changed: a failure, not a refusal.
+    throw EFCreateError(texts::Format(texts::kProjectEditedLateFormat, {path, set}));
+  };
   // Its file goes first: the new text is written under the same name.
   { const PendingSave dropped = std::move(stale); }
-  const std::string& path = store_->FileName();
-  TMemIniFile edited{path};
-  edited.SetCaseSensitivity(false);
-  bool relied = attempt < kAttempts;
-  for (const std::string_view key : {keys::kVersion, keys::kCount, keys::kContents}) {
-    relied = relied && edited.ReadText(keys::kSection, key, {}) == store_->ReadText(keys::kSection, key, {});
+  try {
+    TMemIniFile edited{path};
+    edited.SetCaseSensitivity(false);
+    bool relied = attempt < kAttempts;
+    for (const std::string_view key : {keys::kVersion, keys::kCount, keys::kContents}) {
+      relied =
+          relied && edited.ReadText(keys::kSection, key, {}) == store_->ReadText(keys::kSection, key, {});
+    }
+    if (!relied) stopHere();
+    *store_ = std::move(edited);
+    const std::optional<TMemIniFile> renamed = StoreNamingFoundContents();
+    return (renamed ? *renamed : *store_)
+        .PrepareSaveWith(keys::kSection, keys::kVersion, IntegerText(pass.stampedVersion), in);
+  } catch (const EFCreateError&) {
+    if (result_.cause == Cause::ProjectChanged) throw;
+    stopHere();
+  } catch (const Exception&) {
+    stopHere();
   }
-  if (!relied) {
-    Stop(Cause::ProjectChanged, path);
-    throw EConvertError(
-        texts::Format(texts::kProjectEditedLateFormat, {path, IntegerText(pass.stampedVersion)}));
-  }
-  *store_ = std::move(edited);
-  const std::optional<TMemIniFile> renamed = StoreNamingFoundContents();
-  return (renamed ? *renamed : *store_)
-      .PrepareSaveWith(keys::kSection, keys::kVersion, IntegerText(pass.stampedVersion), in);
+  throw std::logic_error("unreachable");
 }
 
 void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {

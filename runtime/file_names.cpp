@@ -13,7 +13,7 @@ bool RemoveFile(std::string_view path) {
 }
 
 bool RenamePath(std::string_view from, std::string_view to) {
-  return platform::Move(from, to) == platform::error::kSuccess;
+  return platform::Move(platform::Place(from), platform::Place(to)) == platform::error::kSuccess;
 }
 
 std::string_view PathDelimiters(PathStyle style) {

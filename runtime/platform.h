@@ -180,8 +180,8 @@ ErrorCode RemoveWorkFile(const Place& place);
 // access denied try again for about a second, with growing waits, before they
 // answer: virus scanners and indexers open a file for a moment right after it
 // was written.
-// Moves a file; fails when something exists at to.
-ErrorCode Move(std::string_view from, std::string_view to);
+// Moves a file; fails when something exists at to (kAlreadyExists).
+ErrorCode Move(const Place& from, const Place& to);
 // Moves from over to in one step, replacing to, and makes the change durable
 // before it returns (write-through on Windows; fsync of the folder on POSIX,
 // or of its whole file system when the folder refuses). kNotDurable: the
@@ -240,8 +240,9 @@ ErrorCode ReplaceHeld(FileHandle& held, const Place& from, const Place& to);
 ErrorCode DeleteHeld(FileHandle& held, const Place& place);
 // kLinkInTheWay when the folder's final name is a link; otherwise as LockFolder.
 ErrorCode HoldFolder(std::string_view folder, HeldFolder& held);
-// Copies a file; fails when something exists at to. (Used for backups.)
-ErrorCode Copy(std::string_view from, std::string_view to);
+// Copies a file, with its permissions (see CopyPermissions), to a file made
+// new at to; fails when something exists at to. (Used for backups.)
+ErrorCode Copy(const Place& from, const Place& to);
 // True when both paths reach one existing file, whatever names they use
 // (relative or full, other letter case on Windows, links). False when either
 // is missing or cannot be asked.

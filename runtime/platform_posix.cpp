@@ -623,17 +623,15 @@ ErrorCode RemoveWorkFile(const Place& place) {
   return RemoveWorkFileAt(*at);
 }
 
-ErrorCode Move(std::string_view from, std::string_view to) {
-  const auto systemFrom = SystemPath(from);
-  const auto systemTo = SystemPath(to);
-  if (!systemFrom || !systemTo) return error::kInvalidName;
+ErrorCode Move(const Place& from, const Place& to) {
+  const auto at = ToSystem(from, to);
+  if (!at) return error::kInvalidName;
+  const auto& [placeFrom, placeTo] = *at;
   struct stat info {};
-  if (::lstat(systemTo->c_str(), &info) == 0) return error::kAlreadyExists;
-  const SystemPlace placeFrom = PathPlace(*systemFrom);
+  if (StatAt(placeTo, info, false) == 0) return error::kAlreadyExists;
   if (HeldByAnother(placeFrom)) return error::kSharingViolation;
   // link + unlink would refuse an existing target atomically, but not every
   // file system links; the check above is what Windows' move promises.
-  const SystemPlace placeTo = PathPlace(*systemTo);
   if (System().rename(placeFrom, placeTo, false) != 0) return MoveErrorFor(placeFrom, placeTo);
   return error::kSuccess;
 }
@@ -759,22 +757,21 @@ ErrorCode CopyContents(FileHandle& source, FileHandle& target) {
 
 }  // namespace
 
-ErrorCode Copy(std::string_view from, std::string_view to) {
+ErrorCode Copy(const Place& from, const Place& to) {
   FileHandle source;
   if (const ErrorCode code = Open(from, Access::Read, kShareRead, Creation::OpenExisting, source))
     return code;
-  const auto systemTo = SystemPath(to);
-  if (!systemTo) return error::kInvalidName;
-  const SystemPlace placeTo = PathPlace(*systemTo);
-  const int fd = System().open(placeTo, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return LastErrorFor(*systemTo);
+  const auto placeTo = ToSystem(to);
+  if (!placeTo) return error::kInvalidName;
+  const int fd = System().open(*placeTo, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return LastErrorAt(*placeTo);
   FileHandle target;
   target.reset(fd);
   CopyPermissions(source, target);  // a copy of a private file stays private
   ErrorCode code = CopyContents(source, target);
   if (code == error::kSuccess) code = Close(target);
   // A half-written copy is worse than none.
-  if (code != error::kSuccess) (void)System().unlink(placeTo);
+  if (code != error::kSuccess) (void)System().unlink(*placeTo);
   return code;
 }
 
@@ -812,7 +809,17 @@ ErrorCode WatchForWriters(const FileHandle& file, bool& watching) {
     watching = true;
     return error::kSuccess;
   }
-  if (errno == EAGAIN) return error::kSharingViolation;
+  if (errno != EAGAIN) return error::kSuccess;
+  // Network file systems refuse a lease whenever the server grants the
+  // client no caching, writers or not: the stamps decide there.
+  constexpr long kNfs = 0x6969, kSmb = 0x517B, kCifs = 0xFF534D42, kSmb2 = 0xFE534D42, kCeph = 0x00C36400;
+  struct statfs info {};
+  if (::fstatfs(Descriptor(file), &info) == 0) {
+    for (const long type : {kNfs, kSmb, kCifs, kSmb2, kCeph}) {
+      if (static_cast<long>(info.f_type) == type) return error::kSuccess;
+    }
+  }
+  return error::kSharingViolation;
 #else
   (void)file;
 #endif
@@ -1002,9 +1009,20 @@ ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
   while (const dirent* entry = ::readdir(listing)) {
     const std::string_view entryName = entry->d_name;
     if (entryName == "." || entryName == "..") continue;
+    // What the listing tells of the entry, asked again only where the file
+    // system does not say: a folder of thousands is read without a call per
+    // name.
     struct stat info {};
-    const std::string path = name + "/" + std::string(entryName);
-    if (::lstat(path.c_str(), &info) != 0) continue;
+    if (entry->d_type == DT_DIR) {
+      info.st_mode = S_IFDIR;
+    } else if (entry->d_type == DT_LNK) {
+      info.st_mode = S_IFLNK;
+    } else if (entry->d_type != DT_UNKNOWN) {
+      info.st_mode = S_IFREG;
+    } else if (const std::string path = name + "/" + std::string(entryName);
+               ::lstat(path.c_str(), &info) != 0) {
+      continue;
+    }
     auto cp932 = encoding::Utf8ToCp932(entryName);
     // Only a name that converts back to the same bytes is the same name.
     if (!cp932 || encoding::Cp932ToUtf8(*cp932) != std::optional<std::string>(std::string(entryName))) {

@@ -576,7 +576,7 @@ ErrorCode RemoveWorkFileByPath(std::string_view path) {
   });
 }
 
-ErrorCode Move(std::string_view from, std::string_view to) {
+ErrorCode MoveByPath(std::string_view from, std::string_view to) {
   const auto wideFrom = WidePath(from);
   const auto wideTo = WidePath(to);
   if (!wideFrom || !wideTo) return error::kInvalidName;
@@ -725,7 +725,8 @@ ErrorCode DeleteInFolder(const HeldFolder& held, const std::wstring& name) {
   return code;
 }
 
-ErrorCode ReplaceInFolder(const HeldFolder& held, const std::wstring& from, const std::wstring& to) {
+ErrorCode ReplaceInFolder(const HeldFolder& held, const std::wstring& from, const std::wstring& to,
+                          bool replace = true) {
   ScopedHandle handle;
   if (const ErrorCode code = OpenInFolder(held, from, DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN,
                                           FILE_NON_DIRECTORY_FILE, handle)) {
@@ -733,7 +734,7 @@ ErrorCode ReplaceInFolder(const HeldFolder& held, const std::wstring& from, cons
   }
   // A rename within one volume is one entry in the file system's log; the
   // write-through of a move by name matters only for a copy between volumes.
-  return System().renameByHandle(handle.get(), FolderOf(held), to, Shown(held, to), true);
+  return System().renameByHandle(handle.get(), FolderOf(held), to, Shown(held, to), replace);
 }
 
 }  // namespace
@@ -927,11 +928,50 @@ ErrorCode DeleteHeld(FileHandle& held, const Place& place) {
   return place.folder ? DeleteOwnInHeld(*place.folder, held, place.name) : DeleteOwnByPath(held, place.name);
 }
 
-ErrorCode Copy(std::string_view from, std::string_view to) {
-  const auto wideFrom = WidePath(from);
-  const auto wideTo = WidePath(to);
-  if (!wideFrom || !wideTo) return error::kInvalidName;
-  return System().copy(*wideFrom, *wideTo) ? error::kSuccess : LastError();
+ErrorCode Move(const Place& from, const Place& to) {
+  if (from.folder != to.folder) return error::kInvalidName;
+  if (!from.folder) return MoveByPath(from.name, to.name);
+  const auto wideFrom = BareName(from.name);
+  const auto wideTo = BareName(to.name);
+  if (!*from.folder || !wideFrom || !wideTo) return error::kInvalidName;
+  const ErrorCode code =
+      Retried([&] { return ReplaceInFolder(*from.folder, *wideFrom, *wideTo, /*replace=*/false); });
+  return code == error::kFileExists ? error::kAlreadyExists : code;
+}
+
+ErrorCode Copy(const Place& from, const Place& to) {
+  if (!from.folder && !to.folder) {
+    const auto wideFrom = WidePath(from.name);
+    const auto wideTo = WidePath(to.name);
+    if (!wideFrom || !wideTo) return error::kInvalidName;
+    return System().copy(*wideFrom, *wideTo) ? error::kSuccess : LastError();
+  }
+  // Through a held folder: made new there, its bytes and what CopyPermissions
+  // carries over (owner, DACL, attributes, streams) taken from the file opened.
+  FileHandle source;
+  if (const ErrorCode code = Open(from, Access::Read, kShareRead, Creation::OpenExisting, source))
+    return code;
+  FileHandle target;
+  if (const ErrorCode code = Open(to, Access::ReadWrite, kShareNone, Creation::CreateNew, target))
+    return code;
+  CopyPermissions(source, target);
+  ErrorCode code = error::kSuccess;
+  std::vector<char> buffer(std::size_t{1} << 16);
+  while (code == error::kSuccess) {
+    std::size_t got = 0;
+    code = Read(source, buffer.data(), buffer.size(), got);
+    if (code != error::kSuccess || got == 0) break;
+    for (std::size_t done = 0; code == error::kSuccess && done < got;) {
+      std::size_t put = 0;
+      code = Write(target, buffer.data() + done, got - done, put);
+      done += put;
+    }
+  }
+  if (code == error::kSuccess) code = Flush(target);
+  if (code == error::kSuccess) code = Close(target);
+  // A half-written copy is worse than none.
+  if (code != error::kSuccess) (void)DeleteHeld(target, to);
+  return code;
 }
 
 namespace {

@@ -264,17 +264,16 @@ inline constexpr std::string_view kContentsHasSecondNameFormat =
     "C\x83\x8B\x82\xC6\x92u\x82\xAB\x8A\xB7\x82\xA6\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2)";
 // The project file was edited while the contents file was being replaced,
 // and the edit changed what the conversion relied on (Version, Count, KWT),
-// or kept changing: it is kept, and the version is not stamped into it. %s is
-// the project file, the second %s the Version to set.
-// 「プロジェクトファイル %s が変換の最後に変更されたため、Version を書き換えませんでした。変更はそのまま
-// 残っていて、コンテンツファイルは変換済みです。プロジェクトの Version を %s にしてください」
+// kept changing, or could not be read again: it is kept, and nothing is
+// stamped into it. %s is the project file, the second %s what to set in its
+// [KWJ] section ("Version=140", and the KWT a conversion recorded).
+// 「プロジェクトファイル %s が変換の最後に変更されたため、書き換えませんでした。変更はそのまま
+// 残っていて、コンテンツファイルは変換済みです。プロジェクトの [KWJ] を %s にしてください」
 inline constexpr std::string_view kProjectEditedLateFormat =
     "\x83v\x83\x8D\x83W\x83"
     "F\x83N\x83g\x83t\x83@\x83"
-    "C\x83\x8B %s "
-    "\x82\xAA\x95\xCF\x8A\xB7\x82\xCC\x8D\xC5\x8C\xE3\x82\xC9\x95\xCF\x8DX\x82\xB3\x82\xEA\x82\xBD\x82\xBD"
-    "\x82\xDF\x81"
-    "AVersion \x82\xF0\x8F\x91\x82\xAB\x8A\xB7\x82\xA6\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81"
+    "C\x83\x8B %s \x82\xAA\x95\xCF\x8A\xB7\x82\xCC\x8D\xC5\x8C\xE3\x82\xC9\x95\xCF\x8DX\x82\xB3\x82\xEA\x82\xBD\x82\xBD\x82\xDF\x81"
+    "A\x8F\x91\x82\xAB\x8A\xB7\x82\xA6\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81"
     "B\x95\xCF\x8DX\x82\xCD\x82\xBB\x82\xCC\x82\xDC\x82\xDC\x8E"
     "c\x82\xC1\x82\xC4\x82\xA2\x82\xC4\x81"
     "A\x83R\x83\x93\x83"
@@ -282,7 +281,7 @@ inline constexpr std::string_view kProjectEditedLateFormat =
     "c\x83t\x83@\x83"
     "C\x83\x8B\x82\xCD\x95\xCF\x8A\xB7\x8D\xCF\x82\xDD\x82\xC5\x82\xB7\x81"
     "B\x83v\x83\x8D\x83W\x83"
-    "F\x83N\x83g\x82\xCC Version \x82\xF0 %s \x82\xC9\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2";
+    "F\x83N\x83g\x82\xCC [KWJ] \x82\xF0 %s \x82\xC9\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2";
 // The contents file changed (written to, or replaced) while it was being
 // converted; %s is its path. Nothing is replaced.
 // 「コンテンツファイル %s が変換中に変更されたため、置き換えませんでした。もう一度実行してください」

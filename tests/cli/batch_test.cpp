@@ -387,6 +387,14 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
          fs::remove(f.Path("data/p.kwj"));
        },
        "will convert (To103, To140)"},
+      {"records in a subfolder of its own, an old file of that name beside",
+       [](const Folder& f) {
+         MakeProject(f, "data/p", 2);
+         f.Write("p.kwj", f.Read("data/p.kwj"));
+         fs::remove(f.Path("data/p.kwj"));
+         f.Write("p.KWT", Records102(1));
+       },
+       "will convert (To103, To140)"},
       {"another project's contents of the same name in another folder",
        [](const Folder& f) {
          MakeProject(f, "p", 2);

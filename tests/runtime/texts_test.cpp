@@ -65,13 +65,15 @@ const ReadableText kReadableTexts[] = {
      "(隣のファイルを変換するには KWT= をそのファイルに直してください)"},
     {"kSharedContentsFormat", kwt::texts::kSharedContentsFormat,
      "コンテンツファイル %s はほかのプロジェクト %s も使っています。そのプロジェクトが読めなくならないよう、"
-     "何も変更しませんでした (コピーしたプロジェクトなら、KWT= をそのプロジェクト自身のコンテンツファイルに直してください)"},
+     "何も変更しませんでした (コピーしたプロジェクトなら、KWT= "
+     "をそのプロジェクト自身のコンテンツファイルに直してください)"},
     {"kContentsHasSecondNameFormat", kwt::texts::kContentsHasSecondNameFormat,
      "コンテンツファイル %s には別の名前 (ハードリンク) もあります。その名前で読むもののために、"
-     "何も変更しませんでした (このプロジェクトだけのファイルにするには、コピーを作って元のファイルと置き換えてください)"},
+     "何も変更しませんでした "
+     "(このプロジェクトだけのファイルにするには、コピーを作って元のファイルと置き換えてください)"},
     {"kProjectEditedLateFormat", kwt::texts::kProjectEditedLateFormat,
-     "プロジェクトファイル %s が変換の最後に変更されたため、Version を書き換えませんでした。"
-     "変更はそのまま残っていて、コンテンツファイルは変換済みです。プロジェクトの Version を %s にしてください"},
+     "プロジェクトファイル %s が変換の最後に変更されたため、書き換えませんでした。"
+     "変更はそのまま残っていて、コンテンツファイルは変換済みです。プロジェクトの [KWJ] を %s にしてください"},
     {"kContentsChangedFormat", kwt::texts::kContentsChangedFormat,
      "コンテンツファイル %s が変換中に変更されたため、置き換えませんでした。もう一度実行してください"},
     {"kProjectChangedFormat", kwt::texts::kProjectChangedFormat,

@@ -486,7 +486,7 @@ TEST(SwappedFiles, AProjectEditedAsTheContentsMoveKeepsTheEdit) {
       edited = p.folder.Read("p.kwj");
     });
     platform::journal::SetObserver(&observer);
-    const auto error = Raised<EConvertError>([&] { p.Convert(); });
+    const auto error = Raised<Exception>([&] { p.Convert(); });
     platform::journal::SetObserver(nullptr);
     const std::string now = p.folder.Read("p.kwj");
     if (row.stamped) {
@@ -496,7 +496,8 @@ TEST(SwappedFiles, AProjectEditedAsTheContentsMoveKeepsTheEdit) {
       EXPECT_NE(now.find("added=by hand\r\n"), std::string::npos) << now;
     } else {
       ASSERT_TRUE(error.has_value());
-      EXPECT_EQ(error->Message(), texts::Format(texts::kProjectEditedLateFormat, {p.Path("p.kwj"), "103"}));
+      EXPECT_EQ(error->Message(),
+                texts::Format(texts::kProjectEditedLateFormat, {p.Path("p.kwj"), "Version=103"}));
       EXPECT_EQ(now, edited);
       EXPECT_EQ(p.folder.Read("c.KWT"), p.records103);
     }
