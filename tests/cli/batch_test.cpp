@@ -137,7 +137,9 @@ TEST(KwtconvBatch, FindContentsUsesTheFileOfThatNameBesideTheProject) {
   const std::string original = folder.Read("orig/book.KWT");
   folder.Write("copy/book.KWT", original);
   folder.Write("copy/book.kwj", folder.Read("orig/book.kwj"));
-  EXPECT_EQ(Kwtconv({folder.Utf8("copy/book.kwj")}).exitCode, 1);
+  const ProcessResult refused = Kwtconv({folder.Utf8("copy/book.kwj")});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find("run again with --find-contents"), std::string::npos) << refused.err;
   const std::string copied = folder.Read("copy/book.kwj");
   EXPECT_EQ(Kwtconv({"--find-contents", "--backup", folder.Utf8("copy/book.kwj")}).exitCode, 0);
   EXPECT_TRUE(Converted(folder, "copy/book", 2));
@@ -337,21 +339,21 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
          fs::copy_file(f.Path("orig/p.KWT"), f.Path("p.KWT"));
          f.Write("p.kwj", ProjectText("102", "2", f.Cp932("orig/p.KWT")));
        },
-       "will fail: a copied project"},
+       "will fail: another project names the same contents file"},
       {"a copy made with hard links",
        [](const Folder& f) {
          MakeProject(f, "orig/p", 2);
          fs::create_hard_link(f.Path("orig/p.KWT"), f.Path("p.KWT"));
          f.Write("p.kwj", ProjectText("102", "2", f.Cp932("orig/p.KWT")));
        },
-       "will fail: a copied project"},
+       "will fail: another project names the same contents file"},
       {"a copy whose file beside is named in other letters",
        [](const Folder& f) {
          MakeProject(f, "orig/p", 2);
          fs::copy_file(f.Path("orig/p.KWT"), f.Path("p.kwt"));
          f.Write("p.kwj", ProjectText("102", "2", f.Cp932("orig/p.KWT")));
        },
-       "will fail: a copied project"},
+       "will fail: another project names the same contents file"},
       {"a copy whose records lie in a subfolder",
        [](const Folder& f) {
          f.Write("orig/data/p.KWT", Records102(2));
@@ -359,7 +361,7 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
          f.Write("data/p.KWT", Records102(2));
          f.Write("p.kwj", ProjectText("102", "2", f.Cp932("orig/data/p.KWT")));
        },
-       "will fail: a copied project"},
+       "will fail: another project names the same contents file"},
       {"a copy whose file of another name is the original's",
        [](const Folder& f) {
          MakeProject(f, "orig/p", 2);
@@ -436,7 +438,7 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
          f.Write("orig/p.kwj", ProjectText("102", "2", f.Cp932("orig/p.KWT")));
          f.Write("p.kwj", ProjectText("102", "2", f.Cp932("orig/p.KWT")));
        },
-       "will fail: a copied project"},
+       "will fail: another project names the same contents file"},
       {"a copy with a link beside it to the original's file",
        [](const Folder& f) {
          MakeProject(f, "orig/p", 2);
