@@ -18,9 +18,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <optional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -805,11 +807,19 @@ ErrorCode WatchForWriters(const FileHandle& file, bool& watching) {
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGIO, &ignore, nullptr);
   }
-  if (::fcntl(Descriptor(file), F_SETLEASE, F_RDLCK) == 0) {
-    watching = true;
-    return error::kSuccess;
+  // A writer of a moment (a program closing the file, a scanner) is waited
+  // out for about 0.6 s, as the moves on Windows wait one out.
+  int refused = 0;
+  for (int wait = 0; wait <= 320; wait = wait == 0 ? 10 : wait * 2) {
+    if (wait > 0) std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+    if (::fcntl(Descriptor(file), F_SETLEASE, F_RDLCK) == 0) {
+      watching = true;
+      return error::kSuccess;
+    }
+    refused = errno;
+    if (refused != EAGAIN) break;
   }
-  if (errno != EAGAIN) return error::kSuccess;
+  if (refused != EAGAIN) return error::kSuccess;
   // Network file systems refuse a lease whenever the server grants the
   // client no caching, writers or not: the stamps decide there.
   constexpr long kNfs = 0x6969, kSmb = 0x517B, kCifs = 0xFF534D42, kSmb2 = 0xFE534D42, kCeph = 0x00C36400;
