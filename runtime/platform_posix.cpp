@@ -21,6 +21,7 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <initializer_list>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -796,6 +797,13 @@ std::optional<std::string> LinkTarget(std::string_view path) {
   return encoding::Utf8ToCp932(std::string_view(buffer, static_cast<std::size_t>(length)));
 }
 
+namespace {
+// Whether the file system statfs described has one of the types (f_type).
+bool FileSystemIsOneOf(const struct statfs& info, std::initializer_list<long> types) {
+  return std::find(types.begin(), types.end(), static_cast<long>(info.f_type)) != types.end();
+}
+}  // namespace
+
 ErrorCode WatchForWriters(const FileHandle& file, bool& watching) {
   watching = false;
 #ifdef __linux__
@@ -824,12 +832,9 @@ ErrorCode WatchForWriters(const FileHandle& file, bool& watching) {
   // client no caching, writers or not: the stamps decide there.
   constexpr long kNfs = 0x6969, kSmb = 0x517B, kCifs = 0xFF534D42, kSmb2 = 0xFE534D42, kCeph = 0x00C36400;
   struct statfs info {};
-  if (::fstatfs(Descriptor(file), &info) == 0) {
-    for (const long type : {kNfs, kSmb, kCifs, kSmb2, kCeph}) {
-      if (static_cast<long>(info.f_type) == type) return error::kSuccess;
-    }
-  }
-  return error::kSharingViolation;
+  const bool network =
+      ::fstatfs(Descriptor(file), &info) == 0 && FileSystemIsOneOf(info, {kNfs, kSmb, kCifs, kSmb2, kCeph});
+  return network ? error::kSuccess : error::kSharingViolation;
 #else
   (void)file;
 #endif
@@ -848,9 +853,7 @@ bool WriterOpened(const FileHandle& file) {
 bool StampsAreCoarse(const FileHandle& file) {
   constexpr long kMsdos = 0x4d44, kExfat = 0x2011BAB0, kFuse = 0x65735546;
   struct statfs info {};
-  if (::fstatfs(Descriptor(file), &info) != 0) return false;
-  const auto type = static_cast<long>(info.f_type);
-  return type == kMsdos || type == kExfat || type == kFuse;
+  return ::fstatfs(Descriptor(file), &info) == 0 && FileSystemIsOneOf(info, {kMsdos, kExfat, kFuse});
 }
 
 bool IsSystemFolder(std::string_view folder) {
@@ -866,11 +869,8 @@ bool IsSystemFolder(std::string_view folder) {
   constexpr long kProc = 0x9fa0, kSys = 0x62656572, kDevPts = 0x1cd1, kDebug = 0x64626720,
                  kSecurity = 0x73636673, kTrace = 0x74726163, kCgroup = 0x27e0eb, kCgroup2 = 0x63677270;
   struct statfs info {};
-  if (::statfs(resolved, &info) != 0) return false;
-  for (const long type : {kProc, kSys, kDevPts, kDebug, kSecurity, kTrace, kCgroup, kCgroup2}) {
-    if (static_cast<long>(info.f_type) == type) return true;
-  }
-  return false;
+  return ::statfs(resolved, &info) == 0 &&
+         FileSystemIsOneOf(info, {kProc, kSys, kDevPts, kDebug, kSecurity, kTrace, kCgroup, kCgroup2});
 }
 
 std::optional<std::string> FullPath(std::string_view path) {
