@@ -38,7 +38,9 @@ std::string FormatCheck(const ProjectCheck& check) {
   if (check.recordedContentsPath) {
     // The path differs from the recorded one: given with --contents, found
     // beside the project, or a relative path taken from the project's folder.
-    out += Say(check.contentsFoundBesideProject ? Msg::CheckContentsFoundBeside : Msg::CheckContentsRecorded,
+    out += Say(check.contentsFoundBesideProject ? Msg::CheckContentsFoundBeside
+               : check.contentsGivenInPlace     ? Msg::CheckContentsGivenInPlace
+                                                : Msg::CheckContentsRecorded,
                {ShortenedValue(*check.recordedContentsPath)});
   }
   out += "\n";
@@ -88,10 +90,41 @@ std::string FormatCheck(const ProjectCheck& check) {
     out += Say(Msg::CheckPasses, {passes});
   }
   out += "\n";
+  if (!check.ConversionWouldFail() && !check.passes.empty()) {
+    for (const std::string& note : ContentsNoteTexts(check.notes, check.contentsPath)) {
+      out += Say(Msg::CheckNote, {note}) + "\n";
+    }
+  }
   out += Say(Msg::CheckVerdict, {VerdictText(check)}) + "\n";
   // What the conversion itself would show there, word for word.
   if (check.ConversionWouldFail()) out += Say(Msg::CheckConversionEndsWith, {check.stop.text}) + "\n";
   return out;
+}
+
+namespace {
+
+// The project file's second name, where it is known, else that it reaches
+// the same records from anywhere.
+std::string SecondNameReason(const std::string& other) {
+  if (other.empty()) return Say(Msg::ReasonProjectNamedElsewhere, {std::string()});
+  return Say(Msg::ReasonProjectHasSecondName, {" (" + ShortenedValue(other) + ")"});
+}
+
+}  // namespace
+
+std::vector<std::string> ContentsNoteTexts(const ContentsNotes& notes, std::string_view contents) {
+  std::vector<std::string> said;
+  if (!notes.fileOfThatNameBeside.empty()) {
+    said.push_back(Say(Msg::NoteFileOfThatNameBeside,
+                       {ShortenedValue(contents), ShortenedValue(notes.fileOfThatNameBeside)}));
+  }
+  if (notes.otherNameKeepsOldRecords) said.push_back(Say(Msg::NoteContentsOtherName));
+  if (notes.projectOtherNameReadsItsOwn) said.push_back(Say(Msg::NoteProjectOtherName));
+  for (const std::string& project : notes.unreadableProjects) {
+    said.push_back(Say(Msg::NoteUnreadableProjects, {ShortenedValue(project)}));
+  }
+  if (!notes.writersKeptOut) said.push_back(Say(Msg::NoteWritersNotKeptOut, {ShortenedValue(contents)}));
+  return said;
 }
 
 std::string FailureReason(const ProjectCheck& check) {
@@ -134,10 +167,9 @@ std::string FailureReason(const ProjectCheck& check) {
     case Cause::ContentsIsTemporary: return Say(Msg::ReasonContentsIsTemporary, {name, at});
     case Cause::NotContentsFile: return Say(Msg::ReasonNotContentsFile, {at});
     case Cause::SystemFolder: return Say(Msg::ReasonSystemFolder, {at});
-    case Cause::CopiedProject: return Say(Msg::ReasonCopiedProject, {at});
     case Cause::SharedContents:
       return Say(Msg::ReasonSharedContents, {ShortenedValue(check.stop.otherPath), at});
-    case Cause::ContentsHasSecondName: return Say(Msg::ReasonContentsHasSecondName, {at});
+    case Cause::ProjectHasSecondName: return SecondNameReason(check.stop.otherPath);
     case Cause::CannotReplaceInOneStep: return Say(Msg::ReasonCannotReplaceInOneStep, {failurePath});
     // Met only by a conversion on its way, or by a restore, never by a plan.
     case Cause::BackupMissing:
@@ -209,6 +241,8 @@ std::string RestoreReason(const RestorePlan& plan) {
       if (path.empty()) return Say(Msg::ReasonNoContentsKey);
       return Say(Msg::ReasonContentsMissing, {at});
     case Cause::SystemFolder: return Say(Msg::ReasonSystemFolder, {at});
+    case Cause::SharedContents: return Say(Msg::ReasonSharedContents, {ShortenedValue(plan.otherPath), at});
+    case Cause::ProjectHasSecondName: return SecondNameReason(plan.otherPath);
     case Cause::DiskFull:
     case Cause::FileInUse:
     case Cause::AccessDenied:
@@ -217,9 +251,6 @@ std::string RestoreReason(const RestorePlan& plan) {
     case Cause::NoContents:
     case Cause::CountUnreadable:
     case Cause::NegativeCount:
-    case Cause::CopiedProject:
-    case Cause::SharedContents:
-    case Cause::ContentsHasSecondName:
     case Cause::PathTooLong:
     case Cause::AlreadyConverted:
     case Cause::ContentsUnreadable:

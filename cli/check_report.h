@@ -2,6 +2,8 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "convert/check.h"
 #include "convert/restore.h"
@@ -11,6 +13,10 @@ namespace kwt::cli {
 // The report, one "key: value" line each in the run's language (code page
 // 932), ending with the verdict.
 std::string FormatCheck(const ProjectCheck& check);
+
+// What a conversion says about its contents file (contents), one text a
+// note: kwtconv's notes and the --check lines.
+std::vector<std::string> ContentsNoteTexts(const ContentsNotes& notes, std::string_view contents);
 
 // Why a conversion would fail, in a few words (code page 932); empty for none.
 std::string FailureReason(const ProjectCheck& check);

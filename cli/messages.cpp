@@ -238,31 +238,58 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "プロジェクトが指すファイルはコンテンツファイル (*.KWT) ではありません%s"},
     {Msg::ReasonSystemFolder, "the contents path leads into a folder of the system%s",
      "コンテンツファイルのパスがシステムのフォルダーを指しています%s"},
-    {Msg::ReasonCopiedProject,
-     "a copied project: its KWT names the original's contents file while another of that name lies beside "
-     "it%s",
-     "コピーしたプロジェクトです。KWT "
-     "は元のコンテンツファイルを指していますが、隣に同じ名前の別のファイルがあります%s"},
-    {Msg::NoteCopiedProject,
-     "to convert the copy's own records, run again with --find-contents (the file beside the project) or "
-     "--contents FILE",
-     "コピーのレコードを変換するには、--find-contents (プロジェクトの隣のファイル) か --contents ファイル "
-     "を付けてもう一度実行してください"},
     {Msg::ReasonSharedContents, "another project names the same contents file: %s%s",
      "ほかのプロジェクトも同じコンテンツファイルを指しています: %s%s"},
     {Msg::NoteSharedContents,
-     "converting it would leave the other project reading records it cannot read; if this project is a "
-     "copy, point its KWT= at its own contents file (or run again with --find-contents or --contents FILE)",
+     "converting it would leave the other project reading records it cannot read. If this project is a "
+     "copy, point its KWT= at its own contents file, or run again with --contents FILE, which converts FILE "
+     "and records it in KWT=; if the other project file is a copy nobody uses, move it to another folder or "
+     "rename it to something other than *.kwj; if both are in use, point the other one's KWT= at its own "
+     "contents file",
      "変換すると、もう一方のプロジェクトがレコードを読めなくなります。このプロジェクトがコピーなら、KWT= "
-     "をこのプロジェクト自身のコンテンツファイルに直してください (--find-contents か --contents ファイル "
-     "を付けてもう一度実行することもできます)"},
-    {Msg::ReasonContentsHasSecondName, "the contents file has a second name (a hard link)%s",
-     "コンテンツファイルには別の名前 (ハードリンク) もあります%s"},
-    {Msg::NoteContentsHasSecondName,
-     "the other name would keep the old records; to convert this file all the same, name it with --contents "
-     "FILE, or give the project a copy of its own first",
-     "もう一方の名前には古いレコードが残ります。それでもこのファイルを変換するには --contents "
-     "ファイルで指定するか、先にこのプロジェクト専用のコピーを作ってください"},
+     "をこのプロジェクト自身のコンテンツファイルに直すか、--contents ファイル "
+     "を付けてもう一度実行してください "
+     "(そのファイルを変換し、KWT= に記録します)。もう一方が要らないコピーなら、別のフォルダーに移すか名前を "
+     ".kwj 以外に変えてください。どちらも使うなら、もう一方の KWT= "
+     "をそれ自身のコンテンツファイルに直してください"},
+    {Msg::ReasonProjectHasSecondName,
+     "the project file has a second name (a hard link) that reads the same records%s",
+     "プロジェクトファイルには同じレコードを読む別の名前 (ハードリンク) もあります%s"},
+    {Msg::ReasonProjectNamedElsewhere,
+     "the project file has a second name (a hard link), and its KWT= reaches the same records from any "
+     "folder%s",
+     "プロジェクトファイルには別の名前 (ハードリンク) もあり、KWT= "
+     "はどのフォルダーからでも同じレコードを指します%s"},
+    {Msg::NoteProjectHasSecondName,
+     "the save would part the names, leaving the other one at the old Version on converted records. If the "
+     "other name is not needed, remove it or rename it to something other than *.kwj; if it is, replace it "
+     "with a copy and point that copy's KWT= at its own contents file; then run again",
+     "保存で名前が分かれ、もう一方の名前は古い Version のまま変換後のレコードを読むことになります。"
+     "もう一方の名前が要らないなら削除するか名前を .kwj 以外に変え、要るならコピーで置き換えて、その KWT= "
+     "をそれ自身のコンテンツファイルに直してから、もう一度実行してください"},
+    {Msg::NoteContentsOtherName,
+     "the contents file has another name (a hard link), which keeps the old records",
+     "コンテンツファイルには別の名前 (ハードリンク) もあり、そちらには古いレコードが残っています"},
+    {Msg::NoteProjectOtherName,
+     "the project file has another name in another folder, which keeps its old text and reads its own "
+     "contents file there",
+     "プロジェクトファイルには別のフォルダーに別の名前もあり、そちらは元の内容のまま、そのフォルダーの"
+     "コンテンツファイルを読みます"},
+    {Msg::NoteFileOfThatNameBeside,
+     "converted %s, which the project names; %s in the project's folder was left as it is",
+     "プロジェクトが指す %s を変換しました。プロジェクトのフォルダーにある %s はそのままです"},
+    {Msg::NoteUnreadableProjects, "could not read %s: whether it reads the same contents file is not known",
+     "%s を読めなかったため、同じコンテンツファイルを読むかどうかはわかりません"},
+    {Msg::NoteWritersNotKeptOut,
+     "other programs could not be kept from writing %s while it converted (no lease here): only its "
+     "stamps were looked at before it was replaced",
+     "変換中にほかのプログラムが %s に書き込むのを止められませんでした (ここではリースが使えません)。"
+     "置き換える前にはタイムスタンプだけを確かめました"},
+    {Msg::CheckNote, "note: %s", "注意: %s"},
+    {Msg::NoteGivenRecorded, "converted %s in place of %s, and recorded it in KWT=",
+     "%s を %s の代わりに変換し、KWT= に記録しました"},
+    {Msg::CheckContentsGivenInPlace, " (in place of %s, which KWT= will no longer name)",
+     " (%s の代わり。変換後の KWT= はこのファイルを指します)"},
     {Msg::NotePermissionsNotKept,
      "the converted files could not keep all of the old files' permissions (not kept: %s); they are open to "
      "nobody who could not open the old ones",

@@ -61,7 +61,24 @@ struct ProjectOutcome {
   std::optional<std::int32_t> count;
   std::optional<std::uint64_t> recordsPresent;
   std::vector<std::string_view> passes;
+  // Whose records: another project file that reads them (a refusal's), the
+  // project files near them that could not be read, and whether writers were
+  // kept out of the contents file.
+  std::string otherProject;
+  std::vector<std::string> unreadableProjects;
+  bool writersKeptOut = true;
 };
+
+// The keys of whose records the contents file holds, in the conversion's
+// JSON and in the check's alike.
+void ReadersJson(JsonObject& json, const std::string& other, const std::vector<std::string>& unreadable,
+                 bool writersKeptOut) {
+  std::vector<std::string_view> others;
+  if (!other.empty()) others.push_back(other);
+  json.Texts("other_projects", others)
+      .Texts("unreadable_projects", std::vector<std::string_view>(unreadable.begin(), unreadable.end()))
+      .Flag("writers_excluded", writersKeptOut);
+}
 
 std::string_view ResultWord(Result result, bool restore) {
   switch (result) {
@@ -117,9 +134,8 @@ std::optional<std::string> NoteFor(const ConversionResult& result, const Options
       if (options.contents) return Say(Msg::NoteGivenContentsMissing, {contents});
       return Say(Msg::NoteContentsMissing, {contents}) +
              (options.findContents ? std::string() : Say(Msg::NoteFindContentsHint));
-    case Cause::CopiedProject: return Say(Msg::NoteCopiedProject);
     case Cause::SharedContents: return Say(Msg::NoteSharedContents);
-    case Cause::ContentsHasSecondName: return Say(Msg::NoteContentsHasSecondName);
+    case Cause::ProjectHasSecondName: return Say(Msg::NoteProjectHasSecondName);
     case Cause::ContentsIsTemporary: return Say(Msg::NoteContentsIsTemporary);
     case Cause::CannotReplaceInOneStep: return Say(Msg::NoteCannotReplaceInOneStep);
     case Cause::OthersLeftover: return Say(Msg::NoteOthersLeftover);
@@ -158,6 +174,23 @@ std::optional<std::string> NoteFor(const ConversionResult& result, const Options
     case Cause::BackupChanged: return std::nullopt;
   }
   return std::nullopt;
+}
+
+// One more note on a project's note line.
+void AddNote(ProjectOutcome& outcome, const std::string& note) {
+  if (!outcome.note) {
+    outcome.note = note;
+    return;
+  }
+  // Japanese sentences are closed by their own full stop.
+  std::string_view between = "; ";
+  if (RunLanguage() == Language::Japanese) {
+    const std::string_view said = *outcome.note;
+    between = said.substr(LastCharacterStart(said)) == texts::kIdeographicFullStop
+                  ? ""
+                  : texts::kIdeographicFullStop;
+  }
+  outcome.note = *outcome.note + std::string(between) + note;
 }
 
 ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const ProjectName& name,
@@ -216,8 +249,18 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
   if (outcome.result == Result::Converted && result.contents.foundBesideProject) {
     outcome.note = Say(Msg::NoteFoundBeside,
                        {ShortenedValue(result.contents.path), ShortenedValue(result.contents.stored)});
+  } else if (outcome.result == Result::Converted && result.contents.givenInPlaceOfStored) {
+    outcome.note = Say(Msg::NoteGivenRecorded,
+                       {ShortenedValue(result.contents.path), ShortenedValue(result.contents.stored)});
   } else if (outcome.result == Result::Failed) {
     outcome.note = NoteFor(result, options);
+  }
+  outcome.otherProject = result.otherPath;
+  outcome.unreadableProjects = result.notes.unreadableProjects;
+  outcome.writersKeptOut = result.notes.writersKeptOut;
+  if (outcome.result == Result::Converted) {
+    for (const std::string& note : ContentsNoteTexts(result.notes, result.contents.path))
+      AddNote(outcome, note);
   }
   if (outcome.result == Result::Converted && result.permissionsNotKept != 0) {
     // The system's own names for the parts, in either language.
@@ -240,9 +283,7 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
       if (!lost.empty()) lost += ", ";
       lost += partName;
     }
-    const std::string note = Say(Msg::NotePermissionsNotKept, {lost});
-    const std::string_view between = RunLanguage() == Language::Japanese ? "" : "; ";
-    outcome.note = outcome.note ? *outcome.note + std::string(between) + note : note;
+    AddNote(outcome, Say(Msg::NotePermissionsNotKept, {lost}));
   }
   return outcome;
 }
@@ -300,6 +341,7 @@ void ReportJson(Console& console, const ProjectOutcome& outcome) {
     json.MaybeText("error_code", std::nullopt);
   }
   json.MaybeText("note", outcome.note);
+  ReadersJson(json, outcome.otherProject, outcome.unreadableProjects, outcome.writersKeptOut);
   console.Write(Stream::Out, json.Line());
   console.Flush(Stream::Out);
 }
@@ -337,6 +379,7 @@ void ReportCheckJson(Console& console, const ProjectCheck& check) {
     json.MaybeText("error_code", std::nullopt);
   }
   json.MaybeText("note", when(true, FailureReason(check)));
+  ReadersJson(json, check.stop.otherPath, check.notes.unreadableProjects, check.notes.writersKeptOut);
   console.Write(Stream::Out, json.Line());
   console.Flush(Stream::Out);
 }
@@ -762,6 +805,12 @@ int RunParsed(const ParsedCommandLine& parsed, const std::set<std::size_t>& unna
   Options options = parsed.options;
   options.owners = std::make_shared<ContentsOwners>();
   const std::vector<ProjectName> projects = ProjectsOf(options, unnamed);
+  // Every project of the run is a reader that each conversion looks for.
+  std::vector<std::string> paths;
+  for (const ProjectName& project : projects) {
+    if (!project.error) paths.push_back(project.path);
+  }
+  options.owners->AddRunProjects(paths);
   if (options.check) return RunCheck(options, projects, console);
   if (options.jobs > 1 && projects.size() > 1) return RunParallel(options, projects, console);
   return RunConversions(options, projects, console);

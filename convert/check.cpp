@@ -34,6 +34,8 @@ ProjectCheck CheckProject(std::string_view project, const ConversionOptions& opt
     check.recordedContentsPath = plan.contents.stored;
   }
   check.contentsFoundBesideProject = plan.contents.foundBesideProject;
+  check.contentsGivenInPlace = plan.contents.givenInPlaceOfStored;
+  check.notes = std::move(plan.notes);
   check.contentsPresent = plan.contentsPresent;
   check.contentsSize = plan.contentsSize;
   check.sizeError = plan.sizeError;

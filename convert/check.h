@@ -34,6 +34,9 @@ struct ProjectCheck {
   std::string contentsPath;
   std::optional<std::string> recordedContentsPath;
   bool contentsFoundBesideProject = false;
+  // Given with --contents while the recorded path names another file: the
+  // project names the given one once it has converted.
+  bool contentsGivenInPlace = false;
   bool contentsPresent = false;
   std::optional<std::uint64_t> contentsSize;
   // Why the size is unknown although the file is present.
@@ -52,6 +55,8 @@ struct ProjectCheck {
   // Where the conversion would stop, exactly as it would: its error's text
   // and code (or the status it would leave).
   PlannedStop stop;
+  // What the conversion would say about its contents file.
+  ContentsNotes notes;
   // Why a conversion of the project would not succeed: where the plan stops.
   Cause failure = Cause::None;
   // The file the failure is about (the read-only file, the busy folder).

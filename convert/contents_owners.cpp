@@ -1,91 +1,168 @@
 #include "convert/contents_owners.h"
 
+#include <algorithm>
+
 #include "convert/contents_path.h"
 #include "convert/conversion_plan.h"
 #include "convert/project_folders.h"
 #include "runtime/cp932_text.h"
-#include "runtime/errors.h"
 #include "runtime/ini_file.h"
-#include "runtime/platform.h"
 
 namespace kwt {
 
 namespace {
 
-std::string NameKey(std::string_view path) {
-  return ansi::UpperCase(NameIn(path));
+// The folder above a real folder (a full path with its closing delimiter):
+// the parent's real place, or none at the root.
+std::optional<platform::RealFolderPlace> RealParentOf(const platform::RealFolderPlace& folder) {
+  const std::string& path = folder.path;
+  return platform::RealFolder(path + ".." + path.back());
 }
 
-// The folder above folder, spelled so that FolderOf-style paths can be
-// built on it: "../" above the current folder; the root is its own.
-std::string FolderAbove(std::string_view folder) {
-  if (folder.empty()) return "../";
-  const std::string_view inner = folder.substr(0, folder.size() - 1);
-  if (inner.empty()) return std::string(folder);
-  return FolderOf(inner);
+// The folder above folder as the path is written, every "." and ".." taken
+// as text: where a copied project that reaches its records through a folder
+// link keeps its own file (KWT=/shelf/p/lnk/book.KWT: the project is in
+// /shelf/p). Only candidates come from it; identities decide.
+std::string WrittenParentOf(std::string_view path) {
+  std::string folder = FolderOf(platform::FullPath(path).value_or(std::string(path)));
+  // Up one name, passing over "." and empty names, one more for each "..".
+  for (int climbs = 1; climbs > 0 && folder.size() > 1;) {
+    const std::string inner = folder.substr(0, folder.size() - 1);
+    const std::string name = NameIn(inner);
+    const std::string above = FolderOf(inner);
+    if (above.empty() || (above == inner && inner.back() == ':')) break;
+    if (name == "..") {
+      ++climbs;
+    } else if (!name.empty() && name != ".") {
+      --climbs;
+    }
+    folder = above;
+  }
+  return folder;
+}
+
+bool Known(const std::vector<platform::RealFolderPlace>& folders, const platform::RealFolderPlace& folder) {
+  return std::any_of(folders.begin(), folders.end(), [&](const platform::RealFolderPlace& known) {
+    return known.device == folder.device && known.index == folder.index;
+  });
 }
 
 }  // namespace
 
-std::vector<std::string> FoldersOfContentsOwners(std::string_view contentsPath, std::string_view project) {
-  // From the full path, so that "./" and "../" have a folder above them.
-  const std::string contentsFolder =
-      FolderOf(platform::FullPath(contentsPath).value_or(std::string(contentsPath)));
-  std::vector<std::string> folders;
-  for (std::string folder : {contentsFolder, FolderAbove(contentsFolder), FolderOf(project)}) {
-    if (std::find(folders.begin(), folders.end(), folder) == folders.end())
-      folders.push_back(std::move(folder));
-  }
-  return folders;
+std::optional<ContentsEntry> EntryOf(std::string_view contentsPath) {
+  const std::string real = RealContentsPath(std::string(contentsPath));
+  const std::optional<platform::RealFolderPlace> folder = platform::RealFolder(FolderOf(real));
+  platform::FileStamp file;
+  if (!folder || platform::StampOf(platform::Place(real), file) != platform::error::kSuccess)
+    return std::nullopt;
+  return ContentsEntry{folder->device, folder->index, ansi::UpperCase(NameIn(real)), file.device, file.index};
 }
 
-const ContentsOwners::FolderIndex& ContentsOwners::IndexOf(const std::string& folder) {
-  if (const auto known = folders_.find(folder); known != folders_.end()) return known->second;
-  // Kept once read: a throw on the way leaves nothing half read behind.
-  FolderIndex index;
+std::string RealPathOf(std::string_view path) {
+  const std::optional<platform::RealFolderPlace> folder = platform::RealFolder(FolderOf(path));
+  return folder ? folder->path + NameIn(path) : std::string(path);
+}
+
+void ContentsOwners::AddRunProjects(std::span<const std::string> projects) {
+  const std::lock_guard lock(mutex_);
+  runProjects_.insert(runProjects_.end(), projects.begin(), projects.end());
+  runRead_ = false;
+}
+
+const ContentsOwners::Candidate& ContentsOwners::Read(const ProjectKey& key, const std::string& path) {
+  for (auto it = byName_.begin(); it != byName_.end();) {
+    it = it->second == key ? byName_.erase(it) : std::next(it);
+  }
+  Candidate candidate{path, {}, {}, false};
+  const ScannedValue stored = ScanStoredValue(path, project_keys::kSection, project_keys::kContents);
+  candidate.unreadable = stored.error != platform::error::kSuccess;
+  if (stored.value && !stored.value->empty() && !stored.cut) {
+    candidate.contents = IsRelativePath(*stored.value)
+                             ? FolderOf(platform::ReplacementTarget(path)) + *stored.value
+                             : *stored.value;
+    candidate.nameKey = ansi::UpperCase(NameIn(RealContentsPath(candidate.contents)));
+    byName_.emplace(candidate.nameKey, key);
+    // Also by the name as written, should a link at its end lead elsewhere
+    // by the time it is asked about.
+    if (const std::string written = ansi::UpperCase(NameIn(candidate.contents)); written != candidate.nameKey)
+      byName_.emplace(written, key);
+  }
+  return candidates_[key] = std::move(candidate);
+}
+
+void ContentsOwners::ListOnce(const platform::RealFolderPlace& folder) {
+  if (!listed_.emplace(folder.device, folder.index).second) return;
   std::vector<platform::FolderEntry> entries;
   std::vector<platform::UnnamedEntry> unnamed;
-  if (platform::ListFolder(folder, entries, unnamed) != platform::error::kSuccess) {
-    return folders_[folder] = std::move(index);
-  }
+  if (platform::ListFolder(folder.path, entries, unnamed) != platform::error::kSuccess) return;
   for (const platform::FolderEntry& entry : entries) {
     if (entry.directory || !NamesProjectFile(entry.name)) continue;
-    const std::string project = folder + entry.name;
-    std::string stored;
-    try {
-      TMemIniFile store{project};
-      store.SetCaseSensitivity(false);
-      stored = store.ReadText(project_keys::kSection, project_keys::kContents, {});
-      if (!stored.empty() && IsRelativePath(stored)) stored = FolderOf(store.ReplacementTarget()) + stored;
-    } catch (const Exception&) {
-      // A project file nobody can read here names nothing we could see.
-      continue;
-    }
-    if (stored.empty()) continue;
-    std::string real = RealContentsPath(stored);
-    std::string key = NameKey(real);
-    index.emplace(std::move(key), Named{project, std::move(real)});
+    const ProjectKey key{folder.device, folder.index, entry.name};
+    if (!candidates_.contains(key)) Read(key, folder.path + entry.name);
   }
-  return folders_[folder] = std::move(index);
 }
 
-std::string ContentsOwners::OtherProjectNaming(std::string_view folder, std::string_view contentsPath,
-                                               std::string_view project) {
+ContentsReaders ContentsOwners::ReadersOf(std::string_view contentsPath, std::string_view named,
+                                          std::string_view project) {
   const std::lock_guard lock(mutex_);
-  const FolderIndex& index = IndexOf(std::string(folder));
-  const auto [first, last] = index.equal_range(NameKey(contentsPath));
-  for (auto it = first; it != last; ++it) {
-    const Named& named = it->second;
-    if (platform::SameFile(named.contents, contentsPath) && !platform::SameFile(named.project, project)) {
-      return named.project;
+  ContentsReaders readers;
+  const std::optional<ContentsEntry> ours = EntryOf(contentsPath);
+  if (!ours) return readers;
+
+  std::vector<platform::RealFolderPlace> folders;
+  const auto lookIn = [&](std::optional<platform::RealFolderPlace> folder) {
+    if (folder && !Known(folders, *folder)) folders.push_back(std::move(*folder));
+  };
+  if (const auto contentsFolder =
+          platform::RealFolder(FolderOf(RealContentsPath(std::string(contentsPath))))) {
+    lookIn(RealParentOf(*contentsFolder));
+    lookIn(contentsFolder);
+  }
+  lookIn(platform::RealFolder(FolderOf(named)));
+  lookIn(platform::RealFolder(WrittenParentOf(named)));
+  lookIn(platform::RealFolder(FolderOf(project)));
+  lookIn(platform::RealFolder(FolderOf(platform::ReplacementTarget(project))));
+  for (const platform::RealFolderPlace& folder : folders) ListOnce(folder);
+  if (!runRead_) {
+    for (const std::string& path : runProjects_) {
+      const std::optional<platform::RealFolderPlace> folder = platform::RealFolder(FolderOf(path));
+      if (!folder) continue;
+      const ProjectKey key{folder->device, folder->index, NameIn(path)};
+      if (!candidates_.contains(key)) Read(key, path);
+    }
+    runRead_ = true;
+  }
+
+  const auto [first, last] = byName_.equal_range(ours->name);
+  std::vector<ProjectKey> keys;
+  for (auto it = first; it != last; ++it) keys.push_back(it->second);
+  std::sort(keys.begin(), keys.end());
+  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  for (const ProjectKey& key : keys) {
+    const Candidate& candidate = candidates_.at(key);
+    if (candidate.contents.empty() || platform::SameFile(candidate.path, project)) continue;
+    if (EntryOf(candidate.contents) == ours) {
+      readers.other = candidate.path;
+      break;
     }
   }
-  return {};
+  // The project files looked at whose records are not known.
+  for (const auto& [key, candidate] : candidates_) {
+    const bool lookedAt =
+        std::any_of(folders.begin(), folders.end(), [&](const platform::RealFolderPlace& f) {
+          return std::get<0>(key) == f.device && std::get<1>(key) == f.index;
+        });
+    if (lookedAt && candidate.unreadable) readers.unreadable.push_back(candidate.path);
+  }
+  return readers;
 }
 
-void ContentsOwners::Forget(std::string_view folder) {
+void ContentsOwners::Forget(std::string_view project) {
   const std::lock_guard lock(mutex_);
-  folders_.erase(std::string(folder));
+  const std::optional<platform::RealFolderPlace> folder = platform::RealFolder(FolderOf(project));
+  if (!folder) return;
+  const ProjectKey key{folder->device, folder->index, NameIn(project)};
+  if (candidates_.contains(key)) Read(key, folder->path + NameIn(project));
 }
 
 }  // namespace kwt

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "convert/contents_owners.h"
 #include "convert/conversion_plan.h"
 #include "convert/plan.h"
 #include "convert/project_folders.h"
@@ -99,26 +100,28 @@ std::string CopyBesideProject(const TMemIniFile& store, const ChosenContents& co
   for (auto place = places.begin(); copy.empty() && place != places.end(); ++place) {
     if (FileIsPresent(projectFolder + *place)) copy = projectFolder + *place;
   }
-  if (copy.empty()) return {};
-  // The named file reached by a link of the user's own: no copy. A second hard link (a copy made by
-  // linking, a snapshot) is one all the same: the first replacement parts the
-  // two, and converting the original's name would convert the original.
-  if (platform::SameFile(copy, named) && platform::LinkTarget(copy)) return {};
+  // The named file itself, by another name: no other file.
+  if (copy.empty() || platform::SameFile(copy, named)) return {};
   return copy;
 }
 
 ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choice) {
   ChosenContents chosen;
   chosen.stored = store.ReadText(project_keys::kSection, project_keys::kContents, {});
+  const std::string projectFolder = FolderOf(store.ReplacementTarget());
+  const std::string storedPath =
+      choice.besideProject && IsRelativePath(chosen.stored) ? projectFolder + chosen.stored : chosen.stored;
   if (choice.given) {
     chosen.named = *choice.given;
     chosen.path = RealContentsPath(chosen.named);
     chosen.given = true;
+    // A path that names no file (a moved project, another system's path)
+    // stays as it is.
+    chosen.givenInPlaceOfStored =
+        !chosen.stored.empty() && FileIsPresent(storedPath) && !platform::SameFile(storedPath, chosen.path);
     return chosen;
   }
-  const std::string projectFolder = FolderOf(store.ReplacementTarget());
-  chosen.path =
-      choice.besideProject && IsRelativePath(chosen.stored) ? projectFolder + chosen.stored : chosen.stored;
+  chosen.path = storedPath;
   if (choice.findBesideProject && !FileIsPresent(chosen.path)) {
     // The name under every platform's delimiters, so that a Windows path
     // gives its name on POSIX too.
@@ -129,12 +132,6 @@ ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choi
         chosen.foundBesideProject = true;
       }
     }
-  } else if (choice.findBesideProject && FileIsPresent(chosen.path)) {
-    chosen.named = chosen.path;
-    if (std::string copy = CopyBesideProject(store, chosen); !copy.empty()) {
-      chosen.path = std::move(copy);
-      chosen.foundBesideProject = true;
-    }
   }
   chosen.named = chosen.path;
   chosen.path = RealContentsPath(chosen.path);
@@ -142,7 +139,7 @@ ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choi
 }
 
 std::string PathToRecord(const ChosenContents& contents) {
-  return platform::FullPath(contents.named).value_or(contents.named);
+  return RealPathOf(contents.named);
 }
 
 }  // namespace kwt

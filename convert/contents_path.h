@@ -34,6 +34,14 @@ struct ChosenContents {
   // True when the path was given in place of the stored one: the user's own
   // choice of file, whatever its name.
   bool given = false;
+  // True when the stored path names another file that exists: the project is
+  // given the converted file in its place (see PathToRecord).
+  bool givenInPlaceOfStored = false;
+
+  // The converted file goes into the project's KWT from the first save on: a
+  // project left naming another existing file would have the application
+  // read that file's records as the new layout.
+  bool RecordsItsPath() const noexcept { return foundBesideProject || givenInPlaceOfStored; }
 };
 
 // True for a path in a folder of the system (/dev, /proc, /sys on POSIX, as
@@ -52,27 +60,26 @@ bool IsRelativePath(std::string_view path);
 // time; a hop through a system folder gives that hop instead.
 std::string RealContentsPath(const std::string& path);
 
-// When the contents path as the project names it (contents.named, never a
-// link's target) leads out of the project's folder while that folder holds a
-// file at the named file's place, that file: the project is a copy whose KWT
-// still names the original's records. The place is beside the project (the
-// name in any letter case), or as deep below the project's folder as the
-// named file lies below one of its own folders ("data/book.KWT"). A link
-// there that leads to the named file is the user's own way to it, and no
-// copy. Empty otherwise.
+// A file in the project's folder (beside it under the named file's name, in
+// any letter case, or as deep below it as the named file lies below one of
+// its own folders: "data/book.KWT") while the project names a file of that
+// name outside its folder: an old copy, perhaps, which the conversion leaves
+// as it is and says so. Empty when there is none, or when the named file
+// itself lies below the project's folder.
 std::string CopyBesideProject(const TMemIniFile& store, const ChosenContents& contents);
 
 // The contents path of the project in store, chosen as choice says. A
 // relative path and the file beside the project are taken from the folder of
 // the file the project path reaches (a link followed), where its records are.
-// findBesideProject also takes the file beside the project of a copied
-// project (see CopyBesideProject). A final link is resolved once: the pass
+// findBesideProject takes the file beside the project only when the stored
+// path names none. A final link is resolved once: the pass
 // works on the real file in its real folder; a link that leads through a
 // system folder gives that folder's path, which the plan refuses.
 ChosenContents ChooseContentsPath(TMemIniFile& store, const ContentsChoice& choice);
 
-// What the project records once it has converted a file that findBesideProject
-// took: the full path of the name found, as this system writes it.
+// What the project records once it has converted a file that it did not
+// name (see RecordsItsPath): the file's real path, its folder's links
+// followed, as this system writes it.
 std::string PathToRecord(const ChosenContents& contents);
 
 }  // namespace kwt

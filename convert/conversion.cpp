@@ -95,6 +95,10 @@ class PassFiles {
   PassFiles(const PassFiles&) = delete;
   PassFiles& operator=(const PassFiles&) = delete;
 
+  // True when no other program can open the contents file for writing while
+  // the pass reads it, or one that does is seen.
+  bool WritersKeptOut() const noexcept { return watching_; }
+
   // Opens the contents file and creates the temporary file new: whatever had
   // its name (a stopped run's file, a link to anywhere, a link to the contents
   // file) is removed, never written through. The new file is held exclusively,
@@ -364,7 +368,8 @@ void Converter::ConvertProject(std::string_view projectPath) {
     if (FileIsPresent(contents)) RaiseRefusal(holds.HoldFolderOf(contents));
     // A conversion that will stop short changes neither file: it gets no
     // backups, which for a copy would land in the original's folder.
-    if (passes.empty() || !PassStop(*store_, passes.front(), lastContents_, holds, *owners_)) {
+    ContentsNotes notes;
+    if (passes.empty() || !PassStop(*store_, passes.front(), lastContents_, holds, *owners_, notes)) {
       RaiseRefusal(BackupStop(*store_, contents));
       BackUpProject(*store_, contents, holds);
     }
@@ -460,7 +465,7 @@ bool Converter::FinishStoppedRun(FolderHolds& holds) {
   const std::optional<std::uint64_t> digest = DigestOf(saved);
   RaiseIo(platform::Replace(saved, target));
   store.NoteReplacement(moved, digest, project.folder ? &project : nullptr);
-  if (lastContents_.foundBesideProject) NameFoundContents();
+  if (lastContents_.RecordsItsPath()) NameFoundContents();
   store.WriteText(keys::kSection, keys::kVersion, IntegerText(finished->stampedVersion));
   face_.SetStatus(texts::kStatusResumed);
   return true;
@@ -471,7 +476,7 @@ bool Converter::FinishStoppedRun(FolderHolds& holds) {
 // other file would have the application read that file's records as the new
 // layout. The store as it saves then; none when the project names the file.
 std::optional<TMemIniFile> Converter::StoreNamingFoundContents() const {
-  if (!lastContents_.foundBesideProject) return std::nullopt;
+  if (!lastContents_.RecordsItsPath()) return std::nullopt;
   return store_->CopyWith(keys::kSection, keys::kContents, PathToRecord(lastContents_));
 }
 
@@ -479,8 +484,7 @@ std::optional<TMemIniFile> Converter::StoreNamingFoundContents() const {
 // what its folder's projects name is read again.
 void Converter::NameFoundContents() {
   store_->WriteText(keys::kSection, keys::kContents, PathToRecord(lastContents_));
-  owners_->Forget(FolderOf(store_->FileName()));
-  owners_->Forget(FolderOf(store_->ReplacementTarget()));
+  owners_->Forget(store_->ReplacementTarget());
 }
 
 // The project file was edited after its last look, while the contents file
@@ -496,7 +500,7 @@ PendingSave Converter::SaveOverEdit(const Pass& pass, const SaveFolder* in, int 
   // that asks the user to set it.
   const auto stopHere = [&] {
     std::string set = std::string(keys::kVersion) + "=" + IntegerText(pass.stampedVersion);
-    if (lastContents_.foundBesideProject) {
+    if (lastContents_.RecordsItsPath()) {
       set += ", " + std::string(keys::kContents) + "=" + PathToRecord(lastContents_);
     }
     Stop(Cause::ProjectChanged, path);
@@ -531,7 +535,7 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
   TMemIniFile& store = *store_;
   const std::string contentsPath = ContentsPath();
   // Everything that stops the pass is found before anything changes.
-  const PlannedStop stop = PassStop(store, pass, lastContents_, holds, *owners_);
+  const PlannedStop stop = PassStop(store, pass, lastContents_, holds, *owners_, result_.notes);
   if (stop.outcome == ConversionOutcome::NoRecords) {
     face_.SetStatus(stop.text);
     Stop(stop.cause, {});
@@ -563,6 +567,7 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
     }
   };
   files.Open(pass);
+  result_.notes.writersKeptOut = result_.notes.writersKeptOut && files.WritersKeptOut();
   try {
     freeingAFullDisk([&] { files.CopyRecords(pass, count, options_.recordIo, face_); });
   } catch (const EConvertError&) {

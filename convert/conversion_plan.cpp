@@ -8,6 +8,7 @@
 
 #include "convert/backup.h"
 #include "convert/contents_layout.h"
+#include "convert/contents_owners.h"
 #include "convert/project_folders.h"
 #include "runtime/cp932_text.h"
 #include "runtime/errors.h"
@@ -375,7 +376,7 @@ const Pass* StoppedRunToFinish(TMemIniFile& store, const ChosenContents& content
   if (!platform::IsPlainFile(pendingPath)) return nullptr;
   const std::int32_t version = store.ReadNumber(keys::kSection, keys::kVersion, 0);
   std::optional<TMemIniFile> renamed;
-  if (contents.foundBesideProject) {
+  if (contents.RecordsItsPath()) {
     renamed = store.CopyWith(keys::kSection, keys::kContents, PathToRecord(contents));
   }
   const TMemIniFile& saved = renamed ? *renamed : store;
@@ -436,40 +437,101 @@ PlannedStop ContentsNameStop(const TMemIniFile& store, const ChosenContents& con
   return {};
 }
 
-PlannedStop OwnershipStop(const TMemIniFile& store, const ChosenContents& contents,
-                          const platform::FileStamp& stamp, ContentsOwners& owners) {
-  const std::string& path = contents.path;
-  if (!contents.given && !contents.foundBesideProject) {
-    if (const std::string copy = CopyBesideProject(store, contents); !copy.empty()) {
-      PlannedStop stop =
-          Refusal(Cause::CopiedProject, path, texts::Format(texts::kCopiedProjectFormat, {path, copy}));
-      stop.otherPath = copy;
-      return stop;
+namespace {
+
+// True when the stored contents path, read from another folder, reads a file
+// there and not this one: a relative path that stays inside the project's
+// folder (its real place, links followed).
+bool ReadsFromItsOwnFolder(const TMemIniFile& store, const ChosenContents& contents) {
+  if (!IsRelativePath(contents.stored)) return false;
+  for (std::string rest = contents.stored; !rest.empty();) {
+    if (NameIn(rest) == "..") return false;
+    const std::string folder = FolderOf(rest);
+    rest = folder.empty() ? std::string() : folder.substr(0, folder.size() - 1);
+  }
+  const std::string folder = FolderOf(store.ReplacementTarget());
+  const std::string stored = folder + contents.stored;
+  if (!FileIsPresent(stored)) return true;
+  const std::optional<platform::RealFolderPlace> projectFolder = platform::RealFolder(folder);
+  return projectFolder && RealPathOf(RealContentsPath(stored)).starts_with(projectFolder->path);
+}
+
+// The project file's other names (hard links) keep its old text once the save
+// moves the new text over this name. One that reads the records converted
+// here is left reading a layout it does not know: another name in this
+// folder, or one anywhere when the stored path reaches this file from
+// everywhere. One elsewhere that reads its own records is left as it was.
+PlannedStop ProjectNameStop(const TMemIniFile& store, const ChosenContents& contents, ContentsNotes& notes) {
+  const std::string& target = store.ReplacementTarget();
+  platform::FileStamp project;
+  if (platform::StampOf(platform::Place(target), project) != platform::error::kSuccess || project.names <= 1)
+    return {};
+  const std::string folder = FolderOf(target);
+  const auto refused = [&](std::string other) {
+    PlannedStop stop = Refusal(Cause::ProjectHasSecondName, target,
+                               other.empty() ? Named(texts::kProjectNamedElsewhereFormat, target)
+                                             : Named(texts::kProjectHasSecondNameFormat, target, other));
+    stop.otherPath = std::move(other);
+    return stop;
+  };
+  std::vector<platform::FolderEntry> entries;
+  std::vector<platform::UnnamedEntry> unnamed;
+  std::uint32_t namesHere = 1;
+  if (platform::ListFolder(folder, entries, unnamed) == platform::error::kSuccess) {
+    for (const platform::FolderEntry& entry : entries) {
+      if (entry.directory || entry.link || entry.name == NameIn(target)) continue;
+      platform::FileStamp other;
+      if (platform::StampOf(platform::Place(folder + entry.name), other) != platform::error::kSuccess ||
+          other.device != project.device || other.index != project.index) {
+        continue;
+      }
+      // Only a project file's name is one the application opens.
+      if (NamesProjectFile(entry.name)) return refused(folder + entry.name);
+      ++namesHere;
     }
   }
+  // Every name is here, and none is a project's (a backup made as a link).
+  if (namesHere >= project.names) return {};
+  if (!ReadsFromItsOwnFolder(store, contents)) return refused({});
+  notes.projectOtherNameReadsItsOwn = true;
+  return {};
+}
+
+}  // namespace
+
+PlannedStop ReadersStop(const TMemIniFile& store, const ChosenContents& contents, ContentsOwners& owners,
+                        ContentsNotes& notes) {
+  const std::string& path = contents.path;
   // Converting records that another project also reads would leave that
   // project reading a layout it does not know.
-  for (const std::string& folder : FoldersOfContentsOwners(path, store.ReplacementTarget())) {
-    if (const std::string other = owners.OtherProjectNaming(folder, path, store.FileName()); !other.empty()) {
-      PlannedStop stop =
-          Refusal(Cause::SharedContents, path, texts::Format(texts::kSharedContentsFormat, {path, other}));
-      stop.otherPath = other;
-      return stop;
-    }
+  const ContentsReaders readers = owners.ReadersOf(path, contents.named, store.FileName());
+  if (!readers.unreadable.empty()) notes.unreadableProjects = readers.unreadable;
+  if (!readers.other.empty()) {
+    PlannedStop stop =
+        Refusal(Cause::SharedContents, path, Named(texts::kSharedContentsFormat, path, readers.other));
+    stop.otherPath = readers.other;
+    return stop;
   }
-  // A second name keeps the old records once the first is replaced: whoever
-  // reads by it (a copy, a snapshot) reads what this run leaves behind.
-  // A TMP.DAT planted as one is no reader's: the pass removes it first.
-  const std::uint32_t workNames = platform::SameFile(TemporaryPathFor(path), path) ? 1 : 0;
-  if (!contents.given && stamp.names > 1 + workNames) {
-    return Refusal(Cause::ContentsHasSecondName, path,
-                   texts::Format(texts::kContentsHasSecondNameFormat, path));
+  return ProjectNameStop(store, contents, notes);
+}
+
+PlannedStop OwnershipStop(const TMemIniFile& store, const ChosenContents& contents,
+                          const platform::FileStamp& stamp, ContentsOwners& owners, ContentsNotes& notes) {
+  if (PlannedStop stop = ReadersStop(store, contents, owners, notes)) return stop;
+  // A second name keeps the old records once this one is replaced, and
+  // whoever reads by it reads what it read before. A TMP.DAT planted as one
+  // is no reader's: the pass removes it first.
+  const std::uint32_t workNames = platform::SameFile(TemporaryPathFor(contents.path), contents.path) ? 1 : 0;
+  // Said once the first pass has parted the names, too.
+  notes.otherNameKeepsOldRecords = notes.otherNameKeepsOldRecords || stamp.names > 1 + workNames;
+  if (!contents.given && !contents.foundBesideProject && notes.fileOfThatNameBeside.empty()) {
+    notes.fileOfThatNameBeside = CopyBesideProject(store, contents);
   }
   return {};
 }
 
 PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& contents, FolderHolds& holds,
-                     ContentsOwners& owners) {
+                     ContentsOwners& owners, ContentsNotes& notes) {
   const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
   if (count == 0) return NoRecordsStop(store);
   // A negative count would convert nothing and replace the contents by an
@@ -504,7 +566,7 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
   if (holds.OpenFile(path, platform::Access::Read, file) == platform::error::kSuccess) {
     platform::FileStamp stamp;
     if (platform::StampOf(file, stamp) == platform::error::kSuccess) {
-      if (PlannedStop stop = OwnershipStop(store, contents, stamp, owners)) return stop;
+      if (PlannedStop stop = OwnershipStop(store, contents, stamp, owners, notes)) return stop;
     }
     if (const LaterLayoutFinding later = LaterLayoutOfContents(pass.from, file, count)) {
       return Refusal(Cause::AlreadyConverted, path,
@@ -547,6 +609,17 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
                 io_code::kReadPastEnd);
   }
   return ProjectSaveStop(store);
+}
+
+bool WritersCanBeKeptOut(std::string_view contentsPath) {
+  // Asked as the pass asks, read-only, and let go at once.
+  platform::FileHandle file;
+  bool watching = true;
+  if (platform::Open(contentsPath, platform::Access::Read, platform::kShareRead,
+                     platform::Creation::OpenExisting, file) == platform::error::kSuccess) {
+    (void)platform::WatchForWriters(file, watching);
+  }
+  return watching;
 }
 
 ContentsLook LookAtContents(std::string_view path) {
@@ -610,7 +683,8 @@ ConversionPlan PlanConversion(std::string_view project, const ConversionOptions&
   if (!plan.stop && options.backup && plan.contentsPresent)
     plan.stop = holds.HoldFolderOf(plan.contents.path);
   if (!plan.stop && !plan.passes.empty())
-    plan.stop = PassStop(store, plan.passes.front(), plan.contents, holds, *owners);
+    plan.stop = PassStop(store, plan.passes.front(), plan.contents, holds, *owners, plan.notes);
+  if (!plan.stop && !plan.passes.empty()) plan.notes.writersKeptOut = WritersCanBeKeptOut(plan.contents.path);
   plan.folders = holds.Folders();
   return plan;
 }

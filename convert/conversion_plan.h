@@ -176,16 +176,30 @@ const Pass* StoppedRunToFinish(TMemIniFile& store, const ChosenContents& content
 PlannedStop ContentsNameStop(const TMemIniFile& store, const ChosenContents& contents);
 
 // What the pass will stop at, in the order the pass meets it, holding the
-// contents file's folder on the way. None when it will convert.
+// contents file's folder on the way. None when it will convert. notes takes
+// what the looks at the contents file's readers found.
 PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& contents, FolderHolds& holds,
-                     ContentsOwners& owners);
+                     ContentsOwners& owners, ContentsNotes& notes);
 
-// Whether the contents file is this project's own, before anything changes:
-// not a copied project's way to the original's records, not named by
-// another project file near it, and (unless given by name) with no second
-// name. stamp is the open contents file's.
+// Whether converting (or putting back) the contents file's records would
+// leave another project reading records of a layout it does not know:
+// another project file reads the same records, or the project file has a
+// second name that does. The one rule for the conversion, --check, the
+// restore and the window.
+PlannedStop ReadersStop(const TMemIniFile& store, const ChosenContents& contents, ContentsOwners& owners,
+                        ContentsNotes& notes);
+
+// Whose records the contents file holds, before anything changes: the
+// readers' rule, and what a conversion notes (a second name of the contents
+// file, which keeps the old records; a file of its name in the project's
+// folder). stamp is the open contents file's.
 PlannedStop OwnershipStop(const TMemIniFile& store, const ChosenContents& contents,
-                          const platform::FileStamp& stamp, ContentsOwners& owners);
+                          const platform::FileStamp& stamp, ContentsOwners& owners, ContentsNotes& notes);
+
+// Whether a pass can keep other programs from writing the contents file
+// while it converts (a lease on Linux, the share mode on Windows), asked for
+// a moment without changing anything.
+bool WritersCanBeKeptOut(std::string_view contentsPath);
 
 // The contents file as a look by its path finds it, before anything changes.
 struct ContentsLook {
@@ -234,6 +248,8 @@ struct ConversionPlan {
   std::vector<std::string> folders;
   // Where it stops; None when it will succeed.
   PlannedStop stop;
+  // What the conversion will say about its contents file.
+  ContentsNotes notes;
 };
 
 // Plans the conversion of the project at path as Converter would run it with

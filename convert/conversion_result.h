@@ -47,13 +47,15 @@ enum class Cause {
   NotContentsFile,
   // The contents path leads into /dev, /proc or /sys.
   SystemFolder,
-  // A copied project whose contents path still names the original's records.
-  CopiedProject,
-  // Another project file near the contents file names it too.
+  // Another project file reads the same records (the same file by the same
+  // entry of its real folder): converting would leave it reading a layout it
+  // does not know.
   SharedContents,
-  // The contents file has a second name (a hard link), and was not given by
-  // name.
-  ContentsHasSecondName,
+  // The project file has a second name (a hard link) that would read the
+  // converted records with its old Version once the save parts the names: in
+  // the same folder, or anywhere when KWT is a full path or leads out of the
+  // project's folder.
+  ProjectHasSecondName,
   // The contents file or TMP.DAT is the project file or the file its new
   // text waits in, or the contents file is another project file.
   ProjectFileAsWorkFile,
@@ -133,6 +135,27 @@ struct ProjectFacts {
   std::optional<std::uint64_t> recordsPresent;
 };
 
+// What a conversion says about its contents file beside its outcome: what
+// it leaves that a user may not expect, and what it could not guard.
+struct ContentsNotes {
+  // The contents file has another name (a hard link), which keeps the old
+  // records: the replacement moves a new file over this name only.
+  bool otherNameKeepsOldRecords = false;
+  // The project file has another name in another folder, which keeps its old
+  // text and reads its own records there.
+  bool projectOtherNameReadsItsOwn = false;
+  // A file of the contents file's name in the project's folder, while the
+  // project names one outside it: left as it is.
+  std::string fileOfThatNameBeside;
+  // Project files near the contents file that could not be read: whether
+  // they read it is not known.
+  std::vector<std::string> unreadableProjects;
+  // False where no program could be kept from writing the contents file
+  // while it converted (no lease, no share mode): only its stamps, and on
+  // coarse clocks its bytes, were looked at before it was replaced.
+  bool writersKeptOut = true;
+};
+
 // What one conversion of a project came to.
 enum class ConversionOutcome {
   // Every pass the version needed ran (or a stopped run was finished).
@@ -170,10 +193,11 @@ struct ConversionResult {
   Cause cause = Cause::None;
   std::string causePath;
   std::string backupPath;
-  // A second file concerned: the other project that names the contents file,
-  // or a copied project's own file beside it.
+  // A second file concerned: the other project that reads the contents
+  // file, or the project file's other name.
   std::string otherPath;
   ProjectFacts facts;
+  ContentsNotes notes;
   // For Failed: the disk ran full while TMP.DAT was written, and the pass
   // removed its unfinished TMP.DAT (at temporaryPath) to free the space.
   bool temporaryRemoved = false;

@@ -176,6 +176,15 @@ RestorePlan PlanRestoreIn(std::string_view project, const ConversionOptions& opt
   if (const PlannedStop planned = holds.HoldFolderOf(contents.path)) return stopAt(planned);
   plan.folders = holds.Folders();
   if (const PlannedStop planned = ContentsNameStop(current, contents)) return stopAt(planned);
+  // The old records go back under the project's name: a project that reads
+  // them too, and records the later Version, would be left unable to.
+  ContentsNotes notes;
+  ContentsOwners owners;
+  if (const PlannedStop planned =
+          ReadersStop(current, contents, options.owners ? *options.owners : owners, notes)) {
+    plan.otherPath = planned.otherPath;
+    return stopAt(planned);
+  }
   if (!platform::IsPlainFile(plan.contentsBackup)) return stop(Cause::BackupMissing, plan.contentsBackup);
 
   // The new files are written under the conversion's work names; a second

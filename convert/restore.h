@@ -35,6 +35,9 @@ struct RestorePlan {
   // the I/O code where one was met.
   Cause cause = Cause::None;
   std::string causePath;
+  // The other project file that reads the same records, or the project
+  // file's other name, for SharedContents and ProjectHasSecondName.
+  std::string otherPath;
   std::optional<std::int32_t> ioCode;
   // The folders a restore holds, each once, in the order first met.
   std::vector<std::string> folders;

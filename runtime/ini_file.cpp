@@ -6,7 +6,9 @@
 #include <limits>
 #include <optional>
 #include <utility>
+#include <vector>
 
+#include "runtime/cp932_text.h"
 #include "runtime/digest.h"
 #include "runtime/errors.h"
 #include "runtime/file_names.h"
@@ -595,6 +597,105 @@ void PendingSave::Commit(bool keepOnFailure) {
 void PendingSave::Keep() noexcept {
   if (file_) platform::Close(file_);
   temporaryPath_.clear();
+}
+
+namespace {
+
+// What the scan keeps of one line: no line of a project file that names a
+// contents file is longer, and a run of blanks longer than kKeptBlanks is
+// kept that long, which leaves every name test as it was.
+constexpr std::size_t kKeptLine = std::size_t{1} << 16;
+constexpr std::size_t kKeptBlanks = 256;
+
+// One line as the scan met it: its bytes from the first that is no blank, at
+// most kKeptLine of them, runs of blanks squeezed; and what it ends in.
+struct ScannedLine {
+  std::string kept;
+  bool overflowed = false;
+  // Where the first run of blanks was squeezed, if one was.
+  std::size_t squeezedAt = std::string::npos;
+  std::size_t blankRun = 0;
+  char lastNonBlank = 0;
+
+  void Add(char byte) {
+    if (IsBlank(byte)) {
+      if (kept.empty()) return;
+      if (++blankRun > kKeptBlanks) {
+        if (squeezedAt == std::string::npos) squeezedAt = kept.size();
+        return;
+      }
+    } else {
+      blankRun = 0;
+      lastNonBlank = byte;
+    }
+    if (kept.size() < kKeptLine) {
+      kept.push_back(byte);
+    } else {
+      overflowed = true;
+    }
+  }
+  void Clear() {
+    kept.clear();
+    overflowed = false;
+    squeezedAt = std::string::npos;
+    blankRun = 0;
+    lastNonBlank = 0;
+  }
+};
+
+}  // namespace
+
+ScannedValue ScanStoredValue(std::string_view path, std::string_view section, std::string_view key) {
+  ScannedValue result;
+  platform::FileHandle file;
+  result.error = platform::Open(path, platform::Access::Read, platform::kShareRead | platform::kShareWrite,
+                                platform::Creation::OpenExisting, file);
+  if (result.error != platform::error::kSuccess) return result;
+  const std::string wantedSection = ansi::UpperCase(section);
+  const std::string wantedKey = ansi::UpperCase(key);
+  bool inSection = false;
+  ScannedLine line;
+  // The store's rules for one line (see Parse), on what the scan kept of it.
+  const auto endLine = [&] {
+    const std::string_view kept = Trim(line.kept);
+    if (kept.empty() || kept.front() == ';') return;
+    if (kept.front() == '[' && line.lastNonBlank == ']' && (line.overflowed || kept.size() >= 2)) {
+      // A header too long to keep names no section of a few letters.
+      inSection = !line.overflowed && ansi::UpperCase(Trim(kept.substr(1, kept.size() - 2))) == wantedSection;
+      // The last section of the name is the one read: what came before is not.
+      if (inSection) result = ScannedValue{};
+      return;
+    }
+    if (!inSection) return;
+    const std::size_t equals = kept.find('=');
+    if (equals == std::string_view::npos || ansi::UpperCase(Trim(kept.substr(0, equals))) != wantedKey)
+      return;
+    result.value = std::string(Trim(kept.substr(equals + 1)));
+    result.cut = line.overflowed || (line.squeezedAt != std::string::npos && line.squeezedAt > equals);
+  };
+  std::vector<char> piece(kComparePiece);
+  for (;;) {
+    std::size_t got = 0;
+    if (const platform::ErrorCode code = platform::Read(file, piece.data(), piece.size(), got)) {
+      return ScannedValue{code, std::nullopt, false};
+    }
+    if (got == 0) break;
+    for (std::size_t i = 0; i < got; ++i) {
+      const char byte = piece[i];
+      if (byte == kNul) {
+        endLine();
+        return result;
+      }
+      if (byte == kCr || byte == kLf) {
+        endLine();
+        line.Clear();
+      } else {
+        line.Add(byte);
+      }
+    }
+  }
+  endLine();
+  return result;
 }
 
 }  // namespace kwt

@@ -221,4 +221,22 @@ class TMemIniFile : public TCustomIniFile {
   std::optional<std::uint64_t> digest_;
 };
 
+// One value of a project file as a store on it would read it (the last
+// section of that name and, in it, the last key of that name win; names in
+// any letter case; reading ends at the first NUL byte), found without holding
+// the file: it is read a piece at a time and only the line at hand is kept,
+// so that a file of gigabytes costs no memory and a sparse one (all NUL
+// bytes) no time. For the project files around a contents file, of which
+// only one value matters.
+struct ScannedValue {
+  // Why the file could not be read; kSuccess when it was.
+  platform::ErrorCode error = platform::error::kSuccess;
+  // None when the file stores no such value.
+  std::optional<std::string> value;
+  // The value is longer than any path (or its blanks run longer than one
+  // would have), and value holds only its start: it names no file.
+  bool cut = false;
+};
+ScannedValue ScanStoredValue(std::string_view path, std::string_view section, std::string_view key);
+
 }  // namespace kwt

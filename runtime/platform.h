@@ -216,9 +216,10 @@ ErrorCode LockFolder(std::string_view folder, FileHandle& lock);
 // opening the file for writing meanwhile breaks (it waits until the file is
 // closed, at most the system's lease-break time), so that WriterOpened tells.
 // kSharingViolation when the file is open for writing already, as Windows'
-// share modes answer. watching is false where no watch can be had (another
-// user's file, a file system without leases, Windows, whose share modes
-// keep writers out instead); that is no failure.
+// share modes answer. watching is true where writers are kept out: by the
+// lease on Linux, by the share mode the file was opened with on Windows
+// (which WriterOpened then never reports); false where neither can be had
+// (another user's file, a file system without leases), which is no failure.
 ErrorCode WatchForWriters(const FileHandle& file, bool& watching);
 // True when a program has opened the watched file for writing since.
 bool WriterOpened(const FileHandle& file);
@@ -308,6 +309,19 @@ struct UnnamedEntry {
 // Names that have no code page 932 form are in unnamed instead.
 ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
                      std::vector<UnnamedEntry>& unnamed);
+
+// Where a folder really is: its full path with every link on the way
+// followed (with its closing delimiter), and the identity that tells it from
+// every other folder however a path reaches it (a bind mount aside, which
+// hides where it came from). The folder is given as a directory part with
+// its closing delimiter, empty for the current folder. None when the system
+// cannot tell, or the path has no code page 932 form.
+struct RealFolderPlace {
+  std::string path;
+  std::uint64_t device = 0;
+  std::uint64_t index = 0;
+};
+std::optional<RealFolderPlace> RealFolder(std::string_view folder);
 
 // The full path of path as this system writes it (a relative path taken from
 // the current folder; Windows: "C:\\..."), its links not followed; none

@@ -873,6 +873,22 @@ bool IsSystemFolder(std::string_view folder) {
          FileSystemIsOneOf(info, {kProc, kSys, kDevPts, kDebug, kSecurity, kTrace, kCgroup, kCgroup2});
 }
 
+std::optional<RealFolderPlace> RealFolder(std::string_view folder) {
+  const auto systemPath = SystemPath(folder.empty() ? std::string_view(".") : folder);
+  if (!systemPath) return std::nullopt;
+  char resolved[PATH_MAX];
+  struct stat info {};
+  if (::realpath(systemPath->c_str(), resolved) == nullptr || ::stat(resolved, &info) != 0 ||
+      !S_ISDIR(info.st_mode)) {
+    return std::nullopt;
+  }
+  auto path = encoding::Utf8ToCp932(resolved);
+  if (!path) return std::nullopt;
+  if (!path->ends_with('/')) path->push_back('/');
+  return RealFolderPlace{std::move(*path), static_cast<std::uint64_t>(info.st_dev),
+                         static_cast<std::uint64_t>(info.st_ino)};
+}
+
 std::optional<std::string> FullPath(std::string_view path) {
   if (path.starts_with('/')) return std::string(path);
   std::string folder(PATH_MAX, '\0');

@@ -1184,7 +1184,8 @@ ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
 }
 
 ErrorCode WatchForWriters(const FileHandle&, bool& watching) {
-  watching = false;
+  // The share mode the file was opened with keeps every writer out already.
+  watching = true;
   return error::kSuccess;
 }
 
@@ -1204,6 +1205,46 @@ bool StampsAreCoarse(const FileHandle& file) {
 
 bool IsSystemFolder(std::string_view) {
   return false;
+}
+
+std::optional<RealFolderPlace> RealFolder(std::string_view folder) {
+  std::string given = folder.empty() ? std::string(".") : std::string(folder);
+  // A folder opens by its name without the closing delimiter ("C:\\" keeps it).
+  if (given.size() > 1 && (given.back() == '\\' || given.back() == '/') && given[given.size() - 2] != ':')
+    given.pop_back();
+  const auto wide = WidePath(given);
+  if (!wide) return std::nullopt;
+  const ScopedHandle handle(
+      System().createFile(*wide, given, 0, kShareAll, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!handle || !GetFileInformationByHandle(handle.get(), &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    return std::nullopt;
+  }
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetFinalPathNameByHandleW(handle.get(), path.data(), static_cast<DWORD>(path.size()),
+                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0) return std::nullopt;
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(length + 1);
+  }
+  // The system answers in its long form: "\\?\C:\..." or "\\?\UNC\server\...".
+  constexpr std::wstring_view kUnc = L"\\\\?\\UNC\\";
+  constexpr std::wstring_view kLong = L"\\\\?\\";
+  if (path.starts_with(kUnc)) {
+    path = L"\\\\" + path.substr(kUnc.size());
+  } else if (path.starts_with(kLong)) {
+    path.erase(0, kLong.size());
+  }
+  if (!path.ends_with(L'\\')) path.push_back(L'\\');
+  auto cp932 = encoding::WideToCp932(path);
+  if (!cp932) return std::nullopt;
+  return RealFolderPlace{std::move(*cp932), info.dwVolumeSerialNumber,
+                         (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
 std::optional<std::string> FullPath(std::string_view path) {

@@ -131,23 +131,30 @@ TEST(KwtconvBatch, FindContentsUsesTheFileOfThatNameBesideTheProject) {
   EXPECT_NE(folder.Read("moved/sample.kwj").find("KWT=" + folder.Cp932("moved/sample.KWT") + "\r\n"),
             std::string::npos);
 
-  // A copy whose KWT names the original's records: the copy's own converts,
-  // and the original stays as it was.
+  // A copy whose KWT names the original's records: refused, and the advice
+  // followed converts the copy's own and records it, the original as it was.
   MakeProject(folder, "orig/book", 2);
   const std::string original = folder.Read("orig/book.KWT");
   folder.Write("copy/book.KWT", original);
   folder.Write("copy/book.kwj", folder.Read("orig/book.kwj"));
   const ProcessResult refused = Kwtconv({folder.Utf8("copy/book.kwj")});
   EXPECT_EQ(refused.exitCode, 1);
-  EXPECT_NE(refused.err.find("run again with --find-contents"), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("run again with --contents FILE"), std::string::npos) << refused.err;
+  // --find-contents is for a path that names no file: it changes nothing here.
+  EXPECT_EQ(Kwtconv({"--find-contents", folder.Utf8("copy/book.kwj")}).exitCode, 1);
   const std::string copied = folder.Read("copy/book.kwj");
-  EXPECT_EQ(Kwtconv({"--find-contents", "--backup", folder.Utf8("copy/book.kwj")}).exitCode, 0);
+  const std::vector<std::string> own = {"--contents", folder.Utf8("copy/book.KWT")};
+  const auto with = [&own](std::vector<std::string> more) {
+    more.insert(more.begin(), own.begin(), own.end());
+    return more;
+  };
+  EXPECT_EQ(Kwtconv(with({"--backup", folder.Utf8("copy/book.kwj")})).exitCode, 0);
   EXPECT_TRUE(Converted(folder, "copy/book", 2));
   // The path it records is the one change a restore puts back besides Version.
   const std::string converted = folder.Read("copy/book.kwj");
   EXPECT_EQ(Kwtconv({"--restore", folder.Utf8("copy/book.kwj")}).exitCode, 0);
   EXPECT_EQ(folder.Read("copy/book.kwj"), copied);
-  EXPECT_EQ(Kwtconv({"--find-contents", folder.Utf8("copy/book.kwj")}).exitCode, 0);
+  EXPECT_EQ(Kwtconv(with({folder.Utf8("copy/book.kwj")})).exitCode, 0);
   EXPECT_EQ(folder.Read("copy/book.kwj"), converted);
   EXPECT_EQ(folder.Read("orig/book.KWT"), original);
   const ProcessResult after = Kwtconv({"--check", folder.Utf8("copy/book.kwj")});
@@ -381,7 +388,44 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
          fs::create_directory(f.Path("snapshot"));
          fs::create_hard_link(f.Path("p.KWT"), f.Path("snapshot/p.KWT"));
        },
-       "will fail: the contents file has a second name"},
+       "will convert (To103, To140)"},
+      {"a hard-linked snapshot whose projects name their records relatively",
+       [](const Folder& f) {
+         MakeProject(f, "p", 2, "p.KWT");
+         for (const char* name : {"p.kwj", "p.KWT"}) {
+           fs::create_directories(f.Path("snap"));
+           fs::create_hard_link(f.Path(name), f.Path(std::string("snap/") + name));
+         }
+       },
+       "will convert (To103, To140)"},
+      {"a hard-linked snapshot whose projects name their records by full path",
+       [](const Folder& f) {
+         MakeProject(f, "p", 2);
+         for (const char* name : {"p.kwj", "p.KWT"}) {
+           fs::create_directories(f.Path("snap"));
+           fs::create_hard_link(f.Path(name), f.Path(std::string("snap/") + name));
+         }
+       },
+       "will fail: the project file has a second name (a hard link), and its KWT= reaches the same records"},
+      {"a project file with a second name beside it",
+       [](const Folder& f) {
+         MakeProject(f, "p", 2, "p.KWT");
+         fs::create_hard_link(f.Path("p.kwj"), f.Path("p - \xE3\x82\xB3\xE3\x83\x94\xE3\x83\xBC.kwj"));
+       },
+       "will fail: the project file has a second name (a hard link) that reads the same records"},
+      {"the live file elsewhere, an old copy of it beside the project",
+       [](const Folder& f) {
+         f.Write("usb/p.KWT", Records102(2));
+         f.Write("p.KWT", Records102(1));
+         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("usb/p.KWT")));
+       },
+       "will convert (To103, To140)"},
+      {"an explorer copy of the project file beside it",
+       [](const Folder& f) {
+         MakeProject(f, "p", 2, "p.KWT");
+         f.Write("p - \xE3\x82\xB3\xE3\x83\x94\xE3\x83\xBC.kwj", f.Read("p.kwj"));
+       },
+       "will fail: another project names the same contents file"},
       {"records in a subfolder of its own",
        [](const Folder& f) {
          MakeProject(f, "data/p", 2);

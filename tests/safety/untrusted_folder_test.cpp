@@ -296,7 +296,9 @@ TEST(SwappedFiles, ThePlanLooksAtTheContentsInTheHeldFolder) {
   fs::create_directory_symlink(p.folder.Path("B"), p.folder.Path("next"));
   fs::rename(p.folder.Path("next"), p.folder.Path("cur"));
   ContentsOwners owners;
-  EXPECT_EQ(PassStop(store, PassOf(PassId::To140), contents, holds, owners).cause, Cause::AlreadyConverted);
+  ContentsNotes notes;
+  EXPECT_EQ(PassStop(store, PassOf(PassId::To140), contents, holds, owners, notes).cause,
+            Cause::AlreadyConverted);
 }
 
 // The project file refusing its move after the contents file has moved: the
