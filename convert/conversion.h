@@ -77,6 +77,13 @@ class Converter {
   void To103();
   void To140();
 
+  // The index of who reads which contents file, shared by the conversions of
+  // one run (built once for the run, with every project of it); null gives
+  // each conversion its own.
+  void ShareReadersIndex(std::shared_ptr<ContentsOwners> owners) noexcept {
+    options_.owners = std::move(owners);
+  }
+
   // The store of the latest run that found its project file; null before.
   TMemIniFile* CurrentStore() noexcept { return store_.get(); }
   // The contents file the latest pass worked on, and how it was chosen.

@@ -612,7 +612,7 @@ constexpr std::size_t kKeptBlanks = 256;
 struct ScannedLine {
   std::string kept;
   bool overflowed = false;
-  // Where the first run of blanks was squeezed, if one was.
+  // Where the last run of blanks was squeezed, if one was.
   std::size_t squeezedAt = std::string::npos;
   std::size_t blankRun = 0;
   char lastNonBlank = 0;
@@ -621,7 +621,7 @@ struct ScannedLine {
     if (IsBlank(byte)) {
       if (kept.empty()) return;
       if (++blankRun > kKeptBlanks) {
-        if (squeezedAt == std::string::npos) squeezedAt = kept.size();
+        squeezedAt = kept.size();
         return;
       }
     } else {

@@ -805,6 +805,15 @@ void TfrmMain::RunDropped(const std::vector<std::wstring>& names) {
     const std::vector<RunItem> items = PlanRun(names, [this] { AnswerSentMessages(); });
     const auto projects = static_cast<std::size_t>(std::count_if(
         items.begin(), items.end(), [](const RunItem& item) { return item.kind == RunItem::Kind::Project; }));
+    // Who reads which contents file is looked up once for the whole run, its
+    // own projects among the readers, not again for each project.
+    auto readers = std::make_shared<ContentsOwners>();
+    std::vector<std::string> paths;
+    for (const RunItem& item : items) {
+      if (item.kind == RunItem::Kind::Project) paths.push_back(item.path);
+    }
+    readers->AddRunProjects(paths);
+    converter_.ShareReadersIndex(std::move(readers));
     std::size_t done = 0;
     for (const RunItem& item : items) {
       switch (item.kind) {
@@ -818,6 +827,7 @@ void TfrmMain::RunDropped(const std::vector<std::wstring>& names) {
         case RunItem::Kind::Skipped: tally.AddSkipped(); break;
       }
     }
+    converter_.ShareReadersIndex(nullptr);
     RestoreCaption();
     if (tally.AnyFailed()) {
       ShowFailedRun(projects);

@@ -164,6 +164,74 @@ TEST(KwtconvBatch, FindContentsUsesTheFileOfThatNameBesideTheProject) {
   EXPECT_TRUE(Converted(folder, "orig/book", 2));
 }
 
+// However a project's path or its KWT is spelt, records that another project
+// reads are never converted under it; nothing changes.
+TEST(KwtconvBatch, OneFileIsOneFileHoweverItsPathIsSpelt) {
+  Folder folder;
+  folder.Write("shelf/data/a.KWT", Records102(2));
+  folder.Write("shelf/a.kwj", ProjectText("102", "2", folder.Cp932("shelf/data/a.KWT")));
+  folder.Write("shelf/data/old.kwj", ProjectText("102", "2", "a.KWT"));
+  fs::create_directory(folder.Path("shelf/data/sub"));
+  const std::string data = folder.Cp932("shelf/data");
+  for (const char* spelt : {"/./a.KWT", "//a.KWT", "/sub/../a.KWT"}) {
+    folder.Write(std::string("copy") + std::to_string(std::string_view(spelt).size()) + "/b.kwj",
+                 ProjectText("102", "2", data + spelt));
+  }
+  struct Row {
+    const char* in;
+    std::vector<std::string> arguments;
+  };
+  std::vector<Row> rows = {
+      {"shelf/data", {"."}},
+      {"shelf/data", {"./old.kwj"}},
+      {"shelf", {"data/./old.kwj"}},
+      {"shelf", {"data//old.kwj"}},
+      {"shelf", {"data/sub/../old.kwj"}},
+      {"", {"copy8/b.kwj", "copy7/b.kwj", "copy13/b.kwj"}},
+  };
+#ifndef _WIN32
+  fs::create_directory_symlink("data", folder.Path("shelf/lnk"));
+  rows.push_back({"shelf", {"lnk/old.kwj"}});
+  rows.push_back({"shelf/lnk", {"."}});
+#endif
+  folder.Backdate();
+  const auto before = folder.Snapshot();
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.in) + " " + row.arguments[0]);
+    const CurrentDirectory in(folder.Path(row.in));
+    const ProcessResult result = Kwtconv(row.arguments);
+    EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
+    EXPECT_NE(result.err.find("converting it would leave the other project"), std::string::npos)
+        << result.err;
+    EXPECT_TRUE(folder.Snapshot() == before);
+  }
+}
+
+// A snapshot made with hard links (cp -al, rsnapshot) keeps its own old
+// bytes when the live projects, naming their records relatively, convert.
+TEST(KwtconvBatch, AHardLinkedSnapshotStaysAsItWas) {
+  Folder folder;
+  for (const char* name : {"a", "b"}) {
+    MakeProject(folder, std::string("live/") + name, 2, std::string(name) + ".KWT");
+    for (const char* extension : {".kwj", ".KWT"}) {
+      const std::string file = std::string(name) + extension;
+      fs::create_directories(folder.Path("snap"));
+      fs::create_hard_link(folder.Path("live/" + file), folder.Path("snap/" + file));
+    }
+  }
+  const auto before = folder.Snapshot();
+  const ProcessResult result = Kwtconv({folder.Utf8("live")});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.out.find("keeps the old records"), std::string::npos) << result.out;
+  EXPECT_TRUE(Converted(folder, "live/a", 2));
+  EXPECT_TRUE(Converted(folder, "live/b", 2));
+  for (const Folder::Entry& entry : before) {
+    if (entry.name.starts_with("snap")) {
+      EXPECT_EQ(folder.Read(entry.name), entry.bytes) << entry.name;
+    }
+  }
+}
+
 // A small reader for the objects --json prints: strings, numbers, true,
 // false, null and arrays of strings.
 using JsonValue = std::variant<std::nullptr_t, bool, std::int64_t, std::string, std::vector<std::string>>;

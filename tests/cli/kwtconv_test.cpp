@@ -565,6 +565,10 @@ TEST(KwtconvRestore, RefusesWhatARestoreWouldLoseAndChangesNothing) {
       {"put back by hand, then edited",
        [](const Folder& f, const BackedUp& b) { f.Write("p.kwj", b.project + "x=1\r\n"); },
        "the project was not converted"},
+      // The copy would be left at Version 140 on the old records.
+      {"an Explorer copy of the converted project file beside it",
+       [](const Folder& f, const BackedUp&) { f.Write("p - copy.kwj", f.Read("p.kwj")); },
+       "another project names the same contents file"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);

@@ -191,6 +191,49 @@ TEST(StoreLoading, ReadsTheFileFromDiskWithItsBreaksAndNul) {
   EXPECT_EQ(store.SavedText(), "[KWJ]\r\nVersion=102\r\nCount=3\r\n\r\n[T]\r\nx=1\r\n\r\n");
 }
 
+// The scan of one value finds what a store on the file reads, whatever the
+// file holds: the last [KWJ] and the last KWT win, names in any case, and
+// the text ends at its first NUL byte.
+TEST(StoreScanning, FindsTheValueTheStoreReads) {
+  const std::string_view texts[] = {
+      "[KWJ]\r\nKWT=a.KWT\r\n",
+      "KWT=before.KWT\r\n[kwj]\r\n  kwt  =  spaced name.KWT  \r\n",
+      "[KWJ]\r\nKWT=first.KWT\r\n[Other]\r\nKWT=other.KWT\r\n[ KWJ ]\r\nCount=2\r\n",
+      "[KWJ]\r\nKWT=first.KWT\r\nKWT=last.KWT\r\n; KWT=comment.KWT\r\n",
+      std::string_view("[KWJ]\r\nKWT=before-nul.KWT\0\r\nKWT=after-nul.KWT\r\n", 45),
+      "[KWJ]\rKWT=cr.KWT\r[KWJ]x\nKWT=plain line header\n",
+      "[KWJ]\r\nKWT\r\n=value alone\r\nKWT=\r\n",
+      "[\x83]]\r\nKWT=zo section.KWT\r\n[KWJ]\r\nKWT==equals.KWT\r\n",
+      "no header at all\r\nKWT=x.KWT\r\n",
+  };
+  TempFolder folder;
+  for (const std::string_view text : texts) {
+    SCOPED_TRACE(::testing::PrintToString(std::string(text)));
+    const std::string path = folder.File("p.kwj");
+    WriteBytes(path, text);
+    TMemIniFile store(path);
+    store.SetCaseSensitivity(false);
+    const ScannedValue scanned = ScanStoredValue(path, "KWJ", "KWT");
+    EXPECT_EQ(scanned.error, platform::error::kSuccess);
+    EXPECT_FALSE(scanned.cut);
+    EXPECT_EQ(scanned.value.value_or("<none>"), store.ReadText("KWJ", "KWT", "<none>"));
+  }
+  // Blanks far beyond any path's leave the names as they were, and mark a
+  // value that holds them; a line beyond any path's is cut.
+  WriteBytes(folder.File("long.kwj"), "[" + std::string(100000, ' ') + "KWJ]\r\nKWT" + std::string(300, ' ') +
+                                          "=a" + std::string(300, ' ') + "b\r\n");
+  const ScannedValue blanks = ScanStoredValue(folder.File("long.kwj"), "KWJ", "KWT");
+  EXPECT_TRUE(blanks.value && blanks.cut);
+  // A sparse file of a terabyte ends at its first byte: reading on would not
+  // end within the test's time.
+  const std::string sparse = folder.File("sparse.kwj");
+  WriteBytes(sparse, "");
+  std::filesystem::resize_file(sparse, std::uintmax_t{1} << 40);
+  const ScannedValue nothing = ScanStoredValue(sparse, "KWJ", "KWT");
+  EXPECT_EQ(nothing.error, platform::error::kSuccess);
+  EXPECT_FALSE(nothing.value);
+}
+
 TEST(StoreLoading, MissingFileOrEmptyPathGivesAnEmptyStore) {
   TempFolder folder;
   for (const std::string& path : {folder.File("absent.kwj"), std::string(), folder.path().string()}) {
