@@ -311,14 +311,15 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
     {Msg::NoteCannotReplaceInOneStep,
      "the folder is on a file system that cannot move a file over another in one step (an SFTP or other "
      "network share without atomic rename); the converter replaces files only that way, so that no failure "
-     "can lose records: copy the project's folder to a local disk, convert the copy there (--find-contents "
-     "takes the copy's own contents file), then copy both files back",
+     "can lose records: copy the project's folder to a local disk and convert the copy there (where its KWT= "
+     "names the original's file, with --contents and the copy's own contents file), copy both files back, and "
+     "where --contents was used set KWT= back to the path it had",
      "このフォルダーは、ファイルを一度に置き換えられないファイルシステム (アトミックな名前の変更ができない "
      "SFTP などのネットワーク共有) にあります。失敗してもレコードが失われないよう、変換はファイルを一度に"
      "置き換える方法でしか行いません。プロジェクトの"
-     "フォルダーをローカルのディスクにコピーして変換し (--find-contents "
-     "でコピーのコンテンツファイルを使います)、"
-     "二つのファイルを元の場所にコピーし直してください"},
+     "フォルダーをローカルのディスクにコピーして変換し (KWT= が元のファイルを指しているなら、--contents "
+     "でコピーのコンテンツファイルを指定します)、二つのファイルを元の場所にコピーし直してください。"
+     "--contents を使ったときは、KWT= を元のパスに戻してください"},
     {Msg::ReasonOthersLeftover,
      "%s belongs to another user, and only its owner, the folder's owner or an administrator may remove it%s",
      "%s は別のユーザーのもので、削除できるのはその持ち主か、フォルダーの持ち主か管理者だけです%s"},
@@ -423,12 +424,13 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "                   file has changed since the conversion; the backups are kept;\n"
      "                   with --check, say whether each project can be restored\n"
      "  --contents FILE  convert FILE as the contents file of the one PROJECT given\n"
-     "                   (a moved project); the path in the project file stays as it\n"
-     "                   is\n"
-     "  --find-contents  when the contents path a project records names no file, use\n"
-     "                   the file of that name beside the project file (a project made\n"
-     "                   on another machine), and record that file's full path in\n"
-     "                   the project\n"
+     "                   (a moved project, a copy); where the path in the project file\n"
+     "                   names another file that exists, FILE's real path is recorded\n"
+     "                   in its place, otherwise the path stays as it is\n"
+     "  --find-contents  only when the contents path a project records names no file,\n"
+     "                   use the file of that name beside the project file (a project\n"
+     "                   made on another machine), and record that file's full path\n"
+     "                   in the project\n"
      "  -r, --recursive  search the FOLDERs given in their subfolders too (links to\n"
      "                   folders are not followed)\n"
      "  --json           print one JSON object per project instead of text\n"
@@ -487,9 +489,11 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "                   --check と使うと、戻せるかどうかを表示します\n"
      "  --contents ファイル\n"
      "                   指定した 1 つのプロジェクトのコンテンツファイルとして、\n"
-     "                   このファイルを変換します (移動したプロジェクト)。\n"
-     "                   プロジェクトファイルに記録されたパスは変えません\n"
-     "  --find-contents  記録されたコンテンツファイルのパスにファイルがないとき、\n"
+     "                   このファイルを変換します (移動したプロジェクト、コピー)。\n"
+     "                   記録されたパスが別の既存のファイルを指しているときは、\n"
+     "                   代わりにこのファイルの実際のパスを記録し、そうでなければ\n"
+     "                   記録されたパスは変えません\n"
+     "  --find-contents  記録されたコンテンツファイルのパスにファイルがないときだけ、\n"
      "                   プロジェクトファイルと同じフォルダーにある同じ名前の\n"
      "                   ファイルを使います (別のパソコンで作られたプロジェクト)。\n"
      "                   変換したあと、そのファイルのフルパスを記録します\n"
