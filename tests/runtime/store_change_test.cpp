@@ -2,10 +2,39 @@
 // value and then saving would write, wherever WriteText would put the value.
 #include <gtest/gtest.h>
 
+#include "runtime/digest.h"
 #include "runtime/ini_file.h"
+
+#include <string>
 
 namespace kwt {
 namespace {
+
+// The digest that tells a same-size rewrite: one value for the same bytes
+// however they arrive, another for any byte changed or moved.
+TEST(StoreChange, DigestIsTheBytesNotThePieces) {
+  std::string bytes;
+  for (int i = 0; i < 37; ++i) bytes += static_cast<char>('a' + i % 26);
+  const auto digest = [](std::string_view text, std::size_t piece) -> std::uint64_t {
+    Digest sum;
+    for (std::size_t at = 0; at < text.size(); at += piece)
+      sum.Add(text.data() + at, std::min(piece, text.size() - at));
+    return sum.Value();
+  };
+  const std::uint64_t whole = digest(bytes, bytes.size());
+  for (const std::size_t piece : {1, 2, 3, 5, 8}) EXPECT_EQ(digest(bytes, piece), whole) << piece;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    std::string changed = bytes;
+    changed[i] ^= 1;
+    EXPECT_NE(digest(changed, 3), whole) << i;
+    if (i + 1 < bytes.size() && bytes[i] != bytes[i + 1]) {
+      std::string swapped = bytes;
+      std::swap(swapped[i], swapped[i + 1]);
+      EXPECT_NE(digest(swapped, 3), whole) << "swapped at " << i;
+    }
+  }
+  EXPECT_NE(digest(bytes + std::string(1, '\0'), 4), whole);
+}
 
 TEST(StoreChange, SavedTextWithIsWriteTextThenSavedText) {
   struct Row {
