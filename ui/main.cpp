@@ -863,7 +863,7 @@ void TfrmMain::TakeStopInput() {
 bool TfrmMain::AskToStop() {
   if (asking_) return false;
   asking_ = true;
-  if (progressShown_) taskbar_->SetState(TaskbarState::Paused);
+  taskbar_->SetState(TaskbarState::Paused);
   const std::wstring question = Cp932ToWideLossy(texts::kStopQuestion);
   const std::wstring caption = Cp932ToWideLossy(application_.Title());
   int answer = IDNO;
@@ -875,7 +875,7 @@ bool TfrmMain::AskToStop() {
         MessageBoxW(window_, question.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
   }
   asking_ = false;
-  if (progressShown_) taskbar_->SetState(TaskbarState::Normal);
+  taskbar_->SetState(progressShown_ ? TaskbarState::Normal : TaskbarState::None);
   const bool close = stopAsked_ == StopAsk::Close;
   stopAsked_ = StopAsk::None;
   // A logoff decided meanwhile, whatever the box said.
