@@ -9,6 +9,7 @@
 #include "runtime/error_text.h"
 #include "runtime/file_names.h"
 #include "runtime/platform.h"
+#include "runtime/record_file.h"
 #include "runtime/texts.h"
 
 namespace kwt::ui {
@@ -157,9 +158,18 @@ void RunTally::Add(std::string_view name, const ConversionResult& result) {
     case ConversionOutcome::UpToDate: ++upToDate_; break;
     case ConversionOutcome::ProjectMissing: AddFailure(name, texts::kStatusFileMissing); break;
     case ConversionOutcome::NoRecords: AddFailure(name, texts::kStatusNoContents); break;
+    case ConversionOutcome::Interrupted:
+      stopped_ = true;
+      stoppedName_ = name;
+      break;
     case ConversionOutcome::Refused:
-    case ConversionOutcome::Failed:
-    case ConversionOutcome::Interrupted: {
+      if (result.cause == Cause::BackupExists || result.cause == Cause::BackupFailed) {
+        AddFailure(name, WithClosingPeriod(BackupRefusalText(result.cause, result.causePath,
+                                                             result.backupPath, result.ioCode.value_or(0))));
+        break;
+      }
+      [[fallthrough]];
+    case ConversionOutcome::Failed: {
       std::string message = WithClosingPeriod(result.errorText);
       if (result.cause == Cause::DiskFull && result.temporaryRemoved)
         message += WithClosingPeriod(texts::Format(texts::kRunDiskFreedFormat, result.temporaryPath));
@@ -173,18 +183,112 @@ void RunTally::AddFailure(std::string_view name, std::string_view message) {
   failures_.push_back({std::string(name), std::string(message)});
 }
 
+void RunTally::AddRestore(std::string_view name, const RestoreResult& result) {
+  switch (result.outcome) {
+    case RestoreOutcome::Restored:
+      ++converted_;
+      if (result.permissionsNotKept != 0) permissionsNotKept_.emplace_back(name);
+      break;
+    case RestoreOutcome::AlreadyRestored: ++upToDate_; break;
+    case RestoreOutcome::Refused:
+    case RestoreOutcome::Failed:
+    case RestoreOutcome::Interrupted: AddFailure(name, WithClosingPeriod(RestoreFailureText(result))); break;
+  }
+}
+
 std::string RunTally::StatusText() const {
-  const std::size_t projects = converted_ + upToDate_ + failures_.size();
-  return texts::Format(AnyFailed() ? texts::kRunStatusFailedFormat : texts::kRunStatusSucceededFormat,
-                       {Count(projects), Count(converted_)});
+  const std::size_t projects = converted_ + upToDate_ + failures_.size() + (stopped_ ? 1 : 0) + notStarted_;
+  const std::string_view format = kind_ == Kind::Restore         ? texts::kRestoreStatusFormat
+                                  : stopped_ || notStarted_ != 0 ? texts::kRunStatusStoppedFormat
+                                  : AnyFailed()                  ? texts::kRunStatusFailedFormat
+                                                                 : texts::kRunStatusSucceededFormat;
+  return texts::Format(format, {Count(projects), Count(converted_)});
 }
 
 std::string RunTally::SummaryText() const {
+  if (kind_ == Kind::Restore) {
+    std::string text = texts::Format(texts::kRestoredCountFormat, Count(converted_));
+    text += '\n' + texts::Format(texts::kAlreadyRestoredCountFormat, Count(upToDate_));
+    text += '\n' + texts::Format(texts::kRunFailedFormat, Count(failures_.size()));
+    return text;
+  }
   std::string text = texts::Format(texts::kRunConvertedFormat, Count(converted_));
   text += '\n' + texts::Format(texts::kRunUpToDateFormat, Count(upToDate_));
   text += '\n' + texts::Format(texts::kRunFailedFormat, Count(failures_.size()));
   text += '\n' + texts::Format(texts::kRunSkippedFormat, Count(skipped_));
+  if (stopped_ || notStarted_ != 0) {
+    text += '\n' + texts::Format(texts::kRunStoppedFormat, Count(stopped_ ? 1 : 0));
+    if (stopped_) text += " (" + stoppedName_ + ")";
+    text += '\n' + texts::Format(texts::kRunNotStartedFormat, Count(notStarted_));
+  }
   return text;
+}
+
+std::string BackupRefusalText(Cause cause, std::string_view file, std::string_view backup,
+                              std::int32_t ioCode) {
+  if (cause == Cause::BackupExists) return texts::Format(texts::kBackupExistsFormat, backup);
+  return texts::Format(texts::kBackupFailedFormat, {file, backup, IoMessage(ioCode)});
+}
+
+std::string RestoreFailureText(const RestoreResult& result) {
+  const RestorePlan& plan = result.plan;
+  const std::string& path = plan.causePath.empty() ? plan.project : plan.causePath;
+  if (result.outcome == RestoreOutcome::Failed) {
+    if (plan.cause == Cause::ContentsChanged) return texts::Format(texts::kRestoreChangedMidwayFormat, path);
+    return plan.causePath.empty() ? result.errorText : result.errorText + " (" + plan.causePath + ")";
+  }
+  if (result.outcome == RestoreOutcome::Interrupted) return result.errorText;
+  std::string reason;
+  switch (plan.cause) {
+    case Cause::BackupMissing: reason = texts::Format(texts::kRestoreBackupMissingFormat, path); break;
+    case Cause::BackupsNotAPair: reason = texts::Format(texts::kRestoreBackupsNotAPairFormat, path); break;
+    case Cause::NotConverted: reason = texts::Format(texts::kRestoreNotConvertedFormat, path); break;
+    case Cause::BackupChanged: reason = texts::Format(texts::kRestoreBackupChangedFormat, path); break;
+    case Cause::ProjectChanged:
+    case Cause::ContentsChanged: reason = texts::Format(texts::kRestoreChangedFormat, path); break;
+    case Cause::ProjectMissing:
+    case Cause::ProjectPathTooLong: reason = texts::kStatusFileMissing; break;
+    case Cause::FolderBusy:
+    case Cause::FolderNotHeld:
+    case Cause::DiskFull:
+    case Cause::FileInUse:
+    case Cause::AccessDenied:
+    case Cause::IoFailure:
+      // What the system said, where it said something.
+      if (plan.ioCode) {
+        reason = IoMessage(*plan.ioCode) + " (" + path + ")";
+        break;
+      }
+      [[fallthrough]];
+    case Cause::None:
+    case Cause::ProjectNotRegularFile:
+    case Cause::NotRegularFile:
+    case Cause::ProjectUnreadable:
+    case Cause::NoContents:
+    case Cause::CountUnreadable:
+    case Cause::NegativeCount:
+    case Cause::ContentsMissing:
+    case Cause::NotContentsFile:
+    case Cause::SystemFolder:
+    case Cause::CopiedProject:
+    case Cause::SharedContents:
+    case Cause::ContentsHasSecondName:
+    case Cause::ProjectFileAsWorkFile:
+    case Cause::ContentsIsTemporary:
+    case Cause::PathTooLong:
+    case Cause::AlreadyConverted:
+    case Cause::ContentsUnreadable:
+    case Cause::TemporaryBlocked:
+    case Cause::OthersLeftover:
+    case Cause::ReadOnly:
+    case Cause::CannotReplaceInOneStep:
+    case Cause::TooFewRecords:
+    case Cause::ProjectNotSaved:
+    case Cause::BackupExists:
+    case Cause::BackupFailed:
+    case Cause::Interrupted: reason = texts::Format(texts::kRestoreCannotUseFormat, path); break;
+  }
+  return texts::Format(texts::kRestoreRefusedFormat, reason);
 }
 
 std::string RunTally::ListText() const {

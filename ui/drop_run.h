@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "convert/conversion.h"
+#include "convert/restore.h"
 #include "runtime/windows_api.h"
 
 #include <shellapi.h>
@@ -52,21 +53,39 @@ struct RunItem {
 std::vector<RunItem> PlanRun(const std::vector<std::wstring>& names,
                              const std::function<void()>& beforeFolder);
 
-// What a run came to.
+// The window's words for a backup that refused a conversion (BackupExists,
+// BackupFailed), from what the refusal carries.
+std::string BackupRefusalText(Cause cause, std::string_view file, std::string_view backup,
+                              std::int32_t ioCode);
+// The window's words for a restore that changed nothing, or failed.
+std::string RestoreFailureText(const RestoreResult& result);
+
+// What a run came to: of conversions, or of restores.
 class RunTally {
  public:
+  enum class Kind { Conversion, Restore };
+  explicit RunTally(Kind kind = Kind::Conversion) : kind_(kind) {}
+
   // A conversion's outcome. A missing project or one without records fails
   // with its status text; an error with its message as the error box shows it,
   // and that a full disk was freed. A converted project whose new files could
   // not keep all permissions is listed after the failures.
+  // A conversion that was stopped (Interrupted: only the user's stop asks
+  // for one) is named as the stopped one.
   void Add(std::string_view name, const ConversionResult& result);
+  // A project a stopped run did not start.
+  void AddNotStarted() { ++notStarted_; }
+  void AddRestore(std::string_view name, const RestoreResult& result);
   void AddFailure(std::string_view name, std::string_view message);
   void AddSkipped() { ++skipped_; }
 
   bool AnyFailed() const noexcept { return !failures_.empty(); }
-  // The status line's last text: how many projects, how many converted.
+  bool Stopped() const noexcept { return stopped_; }
+  // The status line's last text: how many projects, how many converted (or
+  // put back).
   std::string StatusText() const;
-  // The closing box's text at its top: the four counts.
+  // The closing box's text at its top: the four counts, and after a stop the
+  // stopped project and those not started.
   std::string SummaryText() const;
   // The closing box's list: every failure, then every project that could not
   // keep all permissions, each part under its heading; empty when there are
@@ -78,6 +97,10 @@ class RunTally {
     std::string name;
     std::string message;
   };
+  Kind kind_;
+  bool stopped_ = false;
+  std::string stoppedName_;
+  std::size_t notStarted_ = 0;
   std::size_t converted_ = 0;
   std::size_t upToDate_ = 0;
   std::size_t skipped_ = 0;

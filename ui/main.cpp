@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <utility>
 
+#include "convert/backup.h"
+#include "convert/restore.h"
 #include "frame/display_text.h"
 #include "frame/window_procedure.h"
 #include "runtime/cp932_text.h"
+#include "runtime/encoding.h"
+#include "runtime/error_text.h"
 #include "runtime/file_names.h"
 #include "runtime/platform.h"
 #include "runtime/texts.h"
@@ -48,6 +52,26 @@ constexpr UINT kGetDpiScaledSize = 0x02E4;
 
 // Posted to the window to take a drop that waited.
 constexpr UINT kTakeDrops = WM_APP + 2;
+
+// How often a run looks for what asks it to stop, and answers what other
+// programs send: often enough for a key to feel answered and for the system
+// (which waits five seconds), rarely enough to cost nothing.
+constexpr ULONGLONG kLookInterval = 100;
+
+// The options of every conversion the window makes.
+ConversionOptions WindowOptions(bool backup) {
+  ConversionOptions options;
+  options.backup = backup;
+  return options;
+}
+
+// A restore from the window finds a relative KWT path beside the project
+// file, as kwtconv --restore does.
+ConversionOptions RestoreOptions() {
+  ConversionOptions options;
+  options.contentsBesideProject = true;
+  return options;
+}
 
 // After the caption while a run lasts: which project of how many.
 constexpr wchar_t kRunPositionSeparator[] = L" (";
@@ -110,7 +134,7 @@ TfrmMain::TfrmMain(frame::Application& owner)
       fileOpen1_(std::make_unique<TFileOpen>(owner)),
       taskbar_(SystemTaskbarProgress(owner.Handle())),
       measure_(*this),
-      converter_(*this) {
+      converter_(std::make_unique<Converter>(*this, WindowOptions(false))) {
   if (!font_) throw Exception(frame::SystemErrorText(GetLastError()));
   actionList1_.Add(*fileExit1_);
   actionList1_.Add(*fileOpen1_);
@@ -281,6 +305,7 @@ LRESULT TfrmMain::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM
       return OnCtlColorStatic(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam));
     case WM_SYSCOMMAND: return OnSysCommand(wparam, lparam);
     case WM_CLOSE: return OnClose();
+    case WM_QUERYENDSESSION: return OnQueryEndSession();
     case WM_DROPFILES: return OnDropFiles(reinterpret_cast<HDROP>(wparam));
     case WM_ENABLE: return OnEnable(wparam);
     case kTakeDrops: TakeDrops(); return 0;
@@ -394,6 +419,15 @@ LRESULT TfrmMain::OnCreate() {
   if (!CreateControls()) return -1;
   // Files and folders dragged from Explorer arrive as WM_DROPFILES.
   DragAcceptFiles(window_, TRUE);
+  // The two items of our own go in the system menu, so that the designed
+  // layout stays as it is.
+  if (HMENU menu = GetSystemMenu(window_, FALSE)) {
+    const std::wstring backup = Cp932ToWideLossy(texts::kBackupMenuItem);
+    const std::wstring restore = Cp932ToWideLossy(texts::kRestoreMenuItem);
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING | MF_UNCHECKED, kBackupCommand, backup.c_str());
+    AppendMenuW(menu, MF_STRING, kRestoreCommand, restore.c_str());
+  }
   return 0;
 }
 
@@ -492,9 +526,22 @@ LRESULT TfrmMain::OnCtlColorStatic(HDC dc, HWND control) {
 }
 
 LRESULT TfrmMain::OnSysCommand(WPARAM wparam, LPARAM lparam) {
-  if ((wparam & 0xFFF0) == SC_MINIMIZE) {
+  const UINT command = static_cast<UINT>(wparam & 0xFFF0);
+  if (command == SC_MINIMIZE) {
     // The whole application goes to its taskbar button.
     application_.Minimize();
+    return 0;
+  }
+  if (command == kBackupCommand || command == kRestoreCommand) {
+    // Only another program's message reaches the menu during a conversion;
+    // like the user's choices, it takes effect afterwards.
+    if (converting_) {
+      PostMessageW(window_, WM_SYSCOMMAND, wparam, lparam);
+    } else if (command == kBackupCommand) {
+      SetBackupBeforeConverting(!backup_);
+    } else {
+      RestoreChosen();
+    }
     return 0;
   }
   return DefWindowProcW(window_, WM_SYSCOMMAND, wparam, lparam);
@@ -503,6 +550,20 @@ LRESULT TfrmMain::OnSysCommand(WPARAM wparam, LPARAM lparam) {
 LRESULT TfrmMain::OnClose() {
   Close();
   return 0;
+}
+
+LRESULT TfrmMain::OnQueryEndSession() {
+  if (!running_ || !converting_) return TRUE;
+  // The run stops at its next record, asking nothing, and the window ends
+  // then, without its box: the session waits for that, not for the run.
+  stopping_ = true;
+  closing_ = true;
+  endingSession_ = true;
+  pendingDrops_.clear();
+  if (asking_) EndQuestion();
+  const std::wstring reason = Cp932ToWideLossy(texts::kStoppingReason);
+  ShutdownBlockReasonCreate(window_, reason.c_str());
+  return FALSE;
 }
 
 // --- Keyboard -------------------------------------------------------------
@@ -601,6 +662,11 @@ HWND TfrmMain::FirstTabStop() const {
 }
 
 void TfrmMain::ClickButton(HWND button) {
+  if (converting_ && button == btn_) {
+    // Another program's click on 終了 is a close request like any other.
+    Close();
+    return;
+  }
   if (converting_) {
     // Only another program's message reaches a button during a conversion;
     // like the user's clicks, it takes effect after the conversion.
@@ -618,8 +684,14 @@ void TfrmMain::ClickButton(HWND button) {
 }
 
 void TfrmMain::Close() {
-  // This is the main form: closing it ends the run, asking nothing. During a
-  // run of dropped names it ends when that run has ended, after its box.
+  if (running_ && converting_ && !stopping_) {
+    // While a run converts, a close request asks first whether to stop it;
+    // the run asks at its next record. Asked already: it joins that question.
+    stopAsked_ = StopAsk::Close;
+    return;
+  }
+  // This is the main form: closing it ends the program, asking nothing.
+  // After a run's stop, or during a run's box, it ends after that box.
   closing_ = true;
   if (!running_) application_.RequestEnd();
 }
@@ -675,12 +747,9 @@ void TfrmMain::ShowStatusOn(HDC dc, bool whole) {
 }
 
 void TfrmMain::AnswerSentMessages() {
-  // Every tenth of a second: often enough for the system (which waits five
-  // seconds) and for a screen reader, rarely enough to cost nothing. Posted
-  // messages, the user's input among them, stay queued for afterwards.
-  constexpr ULONGLONG kInterval = 100;
+  // Posted messages, the user's input among them, stay queued for afterwards.
   const ULONGLONG now = GetTickCount64();
-  if (now - lastAnswered_ < kInterval) return;
+  if (now - lastAnswered_ < kLookInterval) return;
   lastAnswered_ = now;
   MSG message;
   PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
@@ -726,7 +795,122 @@ void TfrmMain::Convert(std::string_view projectPath) {
   // for each record would cost more than drawing the record's number.
   const ClientDC statusDc = ClientDCOf(txt3_);
   const Converting converting(*this, statusDc.get());
-  converter_.Convert(projectPath);
+  try {
+    converter_->Convert(projectPath);
+  } catch (const EBackupRefused& error) {
+    // Said in the window's words, from what the refusal carries.
+    throw Exception(BackupRefusalText(
+        error.why == EBackupRefused::Reason::Exists ? Cause::BackupExists : Cause::BackupFailed, error.file,
+        error.backup, error.ioCode));
+  }
+}
+
+void TfrmMain::SetBackupBeforeConverting(bool on) {
+  backup_ = on;
+  converter_ = std::make_unique<Converter>(*this, WindowOptions(on));
+  if (HMENU menu = GetSystemMenu(window_, FALSE))
+    CheckMenuItem(menu, kBackupCommand, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// --- Stopping a run ---------------------------------------------------------
+
+bool TfrmMain::StopRequested() {
+  return StopWanted(false);
+}
+
+bool TfrmMain::StopWanted(bool lookNow) {
+  // A lone conversion takes no input, as ever.
+  if (!running_ || !converting_) return false;
+  if (stopping_) return true;
+  const ULONGLONG now = GetTickCount64();
+  if (lookNow || now - lastLooked_ >= kLookInterval) {
+    lastLooked_ = now;
+    TakeStopInput();
+  }
+  return stopAsked_ != StopAsk::None && AskToStop();
+}
+
+void TfrmMain::TakeStopInput() {
+  MSG message{};
+  // Only the first key waiting can be taken without moving the others: an
+  // Esc there (and its release right behind it). Any other key in front of
+  // it, Alt of Alt+F4 among them, means something of its own and waits.
+  if (PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE | PM_NOYIELD) &&
+      message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE &&
+      (message.hwnd == window_ || IsChild(window_, message.hwnd))) {
+    PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE | PM_NOYIELD);
+    if (PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE | PM_NOYIELD) &&
+        message.message == WM_KEYUP && message.wParam == VK_ESCAPE) {
+      PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE | PM_NOYIELD);
+    }
+    if (stopAsked_ == StopAsk::None) stopAsked_ = StopAsk::Stop;
+  }
+  // A posted close request, to the window or to the application window (the
+  // taskbar's): nothing else is a WM_CLOSE, and a system command is taken
+  // only when it is the first waiting for its window, so nothing else moves.
+  // Handled as it would be afterwards, it reaches Close.
+  for (const HWND window : {window_, application_.Handle()}) {
+    if (PeekMessageW(&message, window, WM_CLOSE, WM_CLOSE, PM_REMOVE | PM_NOYIELD))
+      DispatchMessageW(&message);
+    if (PeekMessageW(&message, window, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_NOREMOVE | PM_NOYIELD) &&
+        (message.wParam & 0xFFF0) == SC_CLOSE &&
+        PeekMessageW(&message, window, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_REMOVE | PM_NOYIELD)) {
+      DispatchMessageW(&message);
+    }
+  }
+}
+
+bool TfrmMain::AskToStop() {
+  if (asking_) return false;
+  asking_ = true;
+  taskbar_->SetState(TaskbarState::Paused);
+  const std::wstring question = Cp932ToWideLossy(texts::kStopQuestion);
+  const std::wstring caption = Cp932ToWideLossy(application_.Title());
+  int answer = IDNO;
+  {
+    // The run waits here, its folders held; a close request meanwhile joins
+    // this question.
+    frame::Application::ModalScope modal;
+    answer =
+        MessageBoxW(window_, question.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+  }
+  asking_ = false;
+  taskbar_->SetState(progressShown_ ? TaskbarState::Normal : TaskbarState::None);
+  const bool close = stopAsked_ == StopAsk::Close;
+  stopAsked_ = StopAsk::None;
+  // A logoff decided meanwhile, whatever the box said.
+  if (stopping_) return true;
+  if (answer != IDYES) return false;
+  stopping_ = true;
+  if (close) closing_ = true;
+  pendingDrops_.clear();
+  return true;
+}
+
+namespace {
+
+struct QuestionSearch {
+  HWND owner;
+  HWND found;
+};
+
+BOOL CALLBACK FindQuestion(HWND window, LPARAM context) {
+  auto& search = *reinterpret_cast<QuestionSearch*>(context);
+  wchar_t kind[16] = {};
+  GetClassNameW(window, kind, 16);
+  if (GetWindow(window, GW_OWNER) == search.owner && std::wstring_view(kind) == L"#32770") {
+    search.found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+void TfrmMain::EndQuestion() {
+  QuestionSearch search{window_, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), FindQuestion, reinterpret_cast<LPARAM>(&search));
+  if (search.found != nullptr) PostMessageW(search.found, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
 }
 
 // --- Dropped files and folders --------------------------------------------
@@ -775,9 +959,17 @@ void TfrmMain::ConvertDropped(const std::vector<std::wstring>& names) {
 
 class TfrmMain::Running {
  public:
-  explicit Running(TfrmMain& form) noexcept : form_(form) { form_.running_ = true; }
+  explicit Running(TfrmMain& form) noexcept : form_(form) {
+    form_.running_ = true;
+    form_.stopAsked_ = StopAsk::None;
+    form_.stopping_ = false;
+    form_.lastLooked_ = 0;
+  }
   ~Running() {
     form_.running_ = false;
+    form_.stopping_ = false;
+    form_.stopAsked_ = StopAsk::None;
+    if (form_.endingSession_) ShutdownBlockReasonDestroy(form_.window_);
     form_.RestoreCaption();
     form_.ClearProgress();
     // A close asked for meanwhile takes effect now; otherwise the next drop.
@@ -818,9 +1010,14 @@ void TfrmMain::RunDropped(const std::vector<std::wstring>& names) {
     for (const RunItem& item : items) {
       switch (item.kind) {
         case RunItem::Kind::Project:
+          // A stop asked for between projects starts no further one.
+          if (StopWanted(true)) {
+            tally.AddNotStarted();
+            break;
+          }
           ShowRunPosition(done + 1, projects);
           ShowProgress(done, projects);
-          tally.Add(item.name, converter_.TryConvert(item.path));
+          tally.Add(item.name, converter_->TryConvert(item.path));
           ++done;
           break;
         case RunItem::Kind::Failure: tally.AddFailure(item.name, item.message); break;
@@ -834,6 +1031,48 @@ void TfrmMain::RunDropped(const std::vector<std::wstring>& names) {
     } else {
       ClearProgress();
     }
+  }
+  SetStatus(tally.StatusText());
+  // A session that ends has no one to answer a box.
+  if (endingSession_) return;
+  ShowClosingBox(application_, tally.SummaryText(), tally.ListText(), tally.AnyFailed());
+}
+
+// --- Restoring from backups -------------------------------------------------
+
+void TfrmMain::RestoreChosen() {
+  if (restoreFolder_.empty())
+    restoreFolder_ = Cp932ToWideLossy(ContainingDirectory(platform::ExecutablePath()));
+  const std::vector<std::wstring> names =
+      ChooseFiles(application_.Handle(), window_, texts::kOpenFilter, restoreFolder_);
+  RestoreProjects(names);
+}
+
+void TfrmMain::RestoreProjects(const std::vector<std::wstring>& names) {
+  if (names.empty()) return;
+  if (names.size() == 1) {
+    // As a conversion says its result: the status line, or the error box.
+    const std::optional<std::string> path = encoding::WideToCp932(names.front());
+    if (!path) throw Exception(std::string(texts::kRunNameHasNoForm));
+    const RestoreResult result = RestoreProject(*path, RestoreOptions());
+    switch (result.outcome) {
+      case RestoreOutcome::Restored: SetStatus(texts::kStatusRestored); return;
+      case RestoreOutcome::AlreadyRestored: SetStatus(texts::kStatusAlreadyRestored); return;
+      case RestoreOutcome::Refused:
+      case RestoreOutcome::Failed:
+      case RestoreOutcome::Interrupted: throw Exception(RestoreFailureText(result));
+    }
+    return;
+  }
+  RunTally tally(RunTally::Kind::Restore);
+  for (const std::wstring& name : names) {
+    const std::string shown = NamePart(WideToCp932Lossy(name));
+    if (const std::optional<std::string> path = encoding::WideToCp932(name)) {
+      tally.AddRestore(shown, RestoreProject(*path, RestoreOptions()));
+    } else {
+      tally.AddFailure(shown, WithClosingPeriod(texts::kRunNameHasNoForm));
+    }
+    AnswerSentMessages();
   }
   SetStatus(tally.StatusText());
   ShowClosingBox(application_, tally.SummaryText(), tally.ListText(), tally.AnyFailed());

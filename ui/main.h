@@ -57,6 +57,9 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   void RecordsDone(std::int32_t done, std::int32_t count) override;
   TextMeasure& TargetMeasure() override { return measure_; }
   std::int32_t TargetWidth() override;
+  // During a run: true once a stop has been asked for (Esc, a close request)
+  // and answered はい; a lone conversion takes no input and is never stopped.
+  bool StopRequested() override;
 
   // The conversion driver, on the accepted project file.
   void Convert(std::string_view projectPath);
@@ -77,6 +80,20 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   // that records in place of the system's.
   void UseTaskbar(std::unique_ptr<TaskbarProgress> taskbar) { taskbar_ = std::move(taskbar); }
 
+  // The system menu's items of our own. Their commands keep the low four
+  // bits free, which the system uses.
+  static constexpr UINT kBackupCommand = 0x0100;
+  static constexpr UINT kRestoreCommand = 0x0110;
+  // Whether every conversion the window makes first backs its project up,
+  // as kwtconv --backup does. Off at every start: nothing is stored.
+  bool BackupBeforeConverting() const noexcept { return backup_; }
+  void SetBackupBeforeConverting(bool on);
+  // Puts back the projects chosen in the restore dialog, each as kwtconv
+  // --restore does: one says so on the status line or in the error box,
+  // several in a closing box.
+  void RestoreChosen();
+  void RestoreProjects(const std::vector<std::wstring>& names);
+
   // The controls, in the order the window declares them.
   HWND GroupBox1() const noexcept { return groupBox1_; }
   HWND StaticText1() const noexcept { return staticText1_; }
@@ -93,7 +110,7 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   int Dpi() const noexcept { return dpi_; }
   // The window's errors are shown by the application.
   frame::Application& ErrorBoundary() const noexcept { return application_; }
-  Converter& Driver() noexcept { return converter_; }
+  Converter& Driver() noexcept { return *converter_; }
 
   // The controls of the group frame in tab order.
   std::vector<HWND> TabOrder() const;
@@ -149,12 +166,22 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   LRESULT OnCtlColorStatic(HDC dc, HWND control);
   LRESULT OnSysCommand(WPARAM wparam, LPARAM lparam);
   LRESULT OnClose();
+  LRESULT OnQueryEndSession();
   LRESULT OnDropFiles(HDROP drop);
   LRESULT OnEnable(WPARAM wparam);
   // Takes the first drop that waits, unless the window is busy: converting,
   // in a run, or disabled under a box or the open dialog.
   void TakeDrops();
   void RunDropped(const std::vector<std::wstring>& names);
+  // Takes from the queue what asks a run to stop without moving anything
+  // else: an Esc that is the first key waiting, a posted WM_CLOSE, a posted
+  // SC_CLOSE that is the first system command waiting for its window.
+  void TakeStopInput();
+  // Asks whether to stop, when something asked for it; true for はい.
+  bool AskToStop();
+  // Answers an open question はい, as a logoff does.
+  void EndQuestion();
+  bool StopWanted(bool lookNow);
   // While a run lasts, the caption names which project of how many it
   // converts; afterwards it is the designed one again.
   void ShowRunPosition(std::size_t project, std::size_t projects);
@@ -247,6 +274,17 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   bool running_ = false;
   // The window was asked to close: no waiting drop is taken any more.
   bool closing_ = false;
+  // A run's stop: what asked for one that is still to be asked, whether the
+  // question is open, and whether it was answered はい (the run then stops at
+  // its next record and starts no further project).
+  enum class StopAsk { None, Stop, Close };
+  StopAsk stopAsked_ = StopAsk::None;
+  bool asking_ = false;
+  bool stopping_ = false;
+  // A logoff or shutdown stopped the run: no box, the window ends.
+  bool endingSession_ = false;
+  ULONGLONG lastLooked_ = 0;
+  bool backup_ = false;
   // The caption before a run changed it; empty when it is unchanged.
   std::wstring designedCaption_;
   std::unique_ptr<TaskbarProgress> taskbar_;
@@ -255,7 +293,10 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   bool progressShown_ = false;
   std::uint64_t progressThousandths_ = 0;
   WindowMeasure measure_;
-  Converter converter_;
+  // Made again whenever the backup item changes, never during a conversion.
+  std::unique_ptr<Converter> converter_;
+  // The restore dialog's own folder, apart from the open action's dialog.
+  std::wstring restoreFolder_;
 };
 
 }  // namespace kwt::ui

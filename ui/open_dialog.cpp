@@ -4,6 +4,7 @@
 
 #include <array>
 #include <optional>
+#include <vector>
 
 #include "frame/application.h"
 #include "frame/display_text.h"
@@ -126,6 +127,57 @@ bool TOpenDialog::Execute(HWND owner, HWND fallback) {
   fileName_ = *chosen;
   filterIndex_ = options.nFilterIndex;
   return true;
+}
+
+std::vector<std::wstring> ChosenNames(std::wstring_view buffer) {
+  std::vector<std::wstring> parts;
+  std::size_t start = 0;
+  while (start < buffer.size() && buffer[start] != L'\0') {
+    const std::size_t end = std::min(buffer.find(L'\0', start), buffer.size());
+    parts.emplace_back(buffer.substr(start, end - start));
+    start = end + 1;
+  }
+  if (parts.size() <= 1) return parts;
+  std::wstring folder = parts.front();
+  if (folder.back() != L'\\') folder += L'\\';
+  std::vector<std::wstring> names;
+  for (std::size_t i = 1; i < parts.size(); ++i) names.push_back(folder + parts[i]);
+  return names;
+}
+
+std::vector<std::wstring> ChooseFiles(HWND owner, HWND fallback, std::string_view filter,
+                                      std::wstring& folder) {
+  const std::wstring filterText = DialogFilter(filter);
+  // Room for a few thousand names; a choice that does not fit is refused
+  // by the dialog itself.
+  std::vector<wchar_t> buffer(1 << 18, L'\0');
+  const HWND active = GetActiveWindow();
+  RECT monitor = MonitorOf(active != nullptr ? active : fallback);
+
+  OPENFILENAMEW options{};
+  options.lStructSize = sizeof(options);
+  options.hwndOwner = owner;
+  options.lpstrFilter = filterText.c_str();
+  options.nFilterIndex = 1;
+  options.lpstrFile = buffer.data();
+  options.nMaxFile = static_cast<DWORD>(buffer.size());
+  options.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  options.Flags = TOpenDialog::Flags() | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
+  options.lpfnHook = PlacementHook;
+  options.lCustData = reinterpret_cast<LPARAM>(&monitor);
+
+  BOOL accepted = FALSE;
+  {
+    frame::Application::ModalScope modal;
+    accepted = GetOpenFileNameW(&options);
+  }
+  if (!accepted) return {};
+  std::vector<std::wstring> names = ChosenNames(std::wstring_view(buffer.data(), buffer.size()));
+  if (!names.empty()) {
+    const std::size_t cut = names.front().find_last_of(L'\\');
+    if (cut != std::wstring::npos) folder = names.front().substr(0, cut);
+  }
+  return names;
 }
 
 }  // namespace kwt::ui

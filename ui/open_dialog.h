@@ -34,6 +34,17 @@ std::string InitialDirValue(std::string_view dir);
 // a third of the free height down.
 POINT DialogOrigin(const RECT& monitor, SIZE dialog);
 
+// The names of a multi-select dialog's buffer: one full name, or a folder
+// followed by names in it, each ended by a zero, the list by a second zero.
+std::vector<std::wstring> ChosenNames(std::wstring_view buffer);
+
+// An open dialog of its own for one or several existing files: the filter,
+// the initial folder, placed and modal as TOpenDialog. The full names
+// chosen, wide as the system gives them; none when it was cancelled.
+// folder becomes the folder they were chosen in, for the next time.
+std::vector<std::wstring> ChooseFiles(HWND owner, HWND fallback, std::string_view filter,
+                                      std::wstring& folder);
+
 class TOpenDialog {
  public:
   // The name travels in a buffer of this many bytes, the terminating zero

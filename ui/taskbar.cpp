@@ -9,6 +9,7 @@ namespace {
 TBPFLAG FlagOf(TaskbarState state) {
   switch (state) {
     case TaskbarState::Normal: return TBPF_NORMAL;
+    case TaskbarState::Paused: return TBPF_PAUSED;
     case TaskbarState::Error: return TBPF_ERROR;
     case TaskbarState::None: break;
   }

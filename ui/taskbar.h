@@ -11,7 +11,7 @@
 
 namespace kwt::ui {
 
-enum class TaskbarState { None, Normal, Error };
+enum class TaskbarState { None, Normal, Paused, Error };
 
 class TaskbarProgress {
  public:
@@ -19,7 +19,8 @@ class TaskbarProgress {
   // The system has made the button, or made it again after Explorer
   // restarted: from now on the button can show progress.
   virtual void ButtonCreated() = 0;
-  // None leaves nothing on the button; Normal and Error show the last value.
+  // None leaves nothing on the button; Normal, Paused and Error show the last
+  // value.
   virtual void SetState(TaskbarState state) = 0;
   // How much of the whole is done; total is never 0.
   virtual void SetValue(std::uint64_t done, std::uint64_t total) = 0;

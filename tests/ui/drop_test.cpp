@@ -195,8 +195,10 @@ TEST_F(DropTest, ADropOrACloseDuringARunWaitsForTheRunAndItsBoxToEnd) {
     const char* name;
     bool close;
   };
+  // A close request asks whether to stop; answered いいえ, the run goes on
+  // and the close is dropped.
   const Row rows[] = {{"a drop is taken afterwards", false},
-                      {"a close ends the run, no drop is taken", true}};
+                      {"a close asks, いいえ: the run goes on, the drop is taken", true}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     const std::string shelf = row.close ? "closing" : "dropping";
@@ -210,8 +212,11 @@ TEST_F(DropTest, ADropOrACloseDuringARunWaitsForTheRunAndItsBoxToEnd) {
 
     bool laterConvertedAtBox = true;
     bool quitAtBox = true;
+    std::size_t boxes = 0;
     ModalAnswerer answerer([&](const ModalRecord& record) {
-      // The drop and the close came before the box opened, and wait.
+      if (record.text == texts::kStopQuestion) return Press(record, IDNO);
+      ++boxes;
+      // The drop came before the box opened, and waits.
       laterConvertedAtBox = folder_.Read(shelf + "-later.kwj").find("Version=140") != std::string::npos;
       MSG quit{};
       quitAtBox = PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
@@ -251,11 +256,227 @@ TEST_F(DropTest, ADropOrACloseDuringARunWaitsForTheRunAndItsBoxToEnd) {
     EXPECT_FALSE(laterConvertedAtBox);
     EXPECT_FALSE(quitAtBox);
     EXPECT_NE(folder_.Read(shelf + "\\b.kwj").find("Version=140"), std::string::npos) << "the run went on";
-    EXPECT_EQ(App().Terminated(), row.close);
+    EXPECT_FALSE(App().Terminated());
     // The drop that waited is a lone project: the dialog's way, no box.
-    EXPECT_EQ(answerer.Records().size(), 1u);
-    EXPECT_EQ(folder_.Read(shelf + "-later.kwj").find("Version=140") != std::string::npos, !row.close);
+    EXPECT_EQ(boxes, 1u);
+    EXPECT_NE(folder_.Read(shelf + "-later.kwj").find("Version=140"), std::string::npos);
   }
+}
+
+// Esc or a close request during a run asks whether to stop: はい stops at the
+// next record as kwtconv's Ctrl+C does and starts no further project; いいえ
+// lets the run go on.
+TEST_F(DropTest, ARunStopsAtTheNextRecordWhenTheUserSaysSo) {
+  enum class When { AtARecord, InTheSecondPass, BeforeAProject };
+  struct Row {
+    const char* name;
+    When when;
+    bool close;  // a close request from another program, else Esc
+    int answer;
+    // a.kwj's Version and record size afterwards; b.kwj converted.
+    const char* versionA;
+    std::size_t recordA;
+    bool convertedB;
+  };
+  const Row rows[] = {
+      {"Esc at a record, いいえ", When::AtARecord, false, IDNO, "140", 768, true},
+      {"Esc at a record, はい", When::AtARecord, false, IDYES, "103", 516, false},
+      {"Esc in the last pass, はい", When::InTheSecondPass, false, IDYES, "103", 516, false},
+      {"Esc before the first project, はい", When::BeforeAProject, false, IDYES, "102", 300, false},
+      {"a close at a record, いいえ", When::AtARecord, true, IDNO, "140", 768, true},
+      // Last: the window then closes.
+      {"a close at a record, はい", When::AtARecord, true, IDYES, "103", 516, false},
+  };
+  int round = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string shelf = "shelf" + std::to_string(++round);
+    // a.kwj of version 102 (two passes) where the second pass is stopped.
+    const bool twoPasses = row.when != When::AtARecord;
+    fs::create_directories(folder_.Path() / shelf);
+    folder_.Write(shelf + "\\a.KWT", std::string((twoPasses ? 300u : 516u) * 60u, '\x01'));
+    folder_.Write(shelf + "\\a.kwj", std::string("[KWJ]\r\nVersion=") + (twoPasses ? "102" : "103") +
+                                         "\r\nCount=60\r\nKWT=" + folder_.BytesOf(shelf + "\\a.KWT") +
+                                         "\r\n");
+    Project(shelf + "\\b.kwj", 103, 60, 60);
+    platform::faults::Plan slow;
+    slow.everyWriteTakes = std::chrono::milliseconds(8);
+    platform::faults::SetPlan(slow);
+
+    std::vector<ModalRecord> questions;
+    std::vector<ModalRecord> boxes;
+    ModalAnswerer answerer([&](const ModalRecord& record) {
+      if (record.text != texts::kStopQuestion) {
+        boxes.push_back(record);
+        return PressOk(record);
+      }
+      questions.push_back(record);
+      // The run waits where it is: its unfinished TMP.DAT is still there.
+      EXPECT_EQ(fs::exists(folder_.Path() / shelf / L"TMP.DAT"), row.when != When::BeforeAProject);
+      Press(record, row.answer);
+    });
+    std::atomic<bool> acted{row.when == When::BeforeAProject};
+    std::thread otherProgram;
+    if (!acted) {
+      otherProgram = std::thread([&] {
+        // Waits for the record counter, or for the first pass to be stamped.
+        for (int tries = 0; tries < 2000; ++tries) {
+          wchar_t text[128] = {};
+          DWORD_PTR length = 0;
+          SendMessageTimeoutW(form_->Txt3(), WM_GETTEXT, 128, reinterpret_cast<LPARAM>(text), SMTO_BLOCK,
+                              2000, &length);
+          const bool counting = WideToCp932Lossy(text).rfind(texts::kStatusProgressPrefix, 0) == 0;
+          const bool stamped = folder_.Read(shelf + "\\a.kwj").find("Version=103") != std::string::npos;
+          if (counting && (row.when == When::AtARecord || stamped)) break;
+          Sleep(2);
+        }
+        if (row.close) {
+          DWORD_PTR ignored = 0;
+          SendMessageTimeoutW(form_->Handle(), WM_CLOSE, 0, 0, SMTO_BLOCK, 5000, &ignored);
+        } else {
+          PostMessageW(form_->Handle(), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+          PostMessageW(form_->Handle(), WM_KEYUP, VK_ESCAPE, 0xC0010001);
+        }
+        acted = true;
+      });
+    }
+    PostDrop(Form().Handle(), {folder_.Path() / shelf});
+    // Before any project: the Esc waits behind the drop.
+    if (row.when == When::BeforeAProject) PostMessageW(form_->Handle(), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    while (!acted.load()) {
+      App().ProcessMessage();
+      AnswerSentMessagesUntil(acted);
+    }
+    if (otherProgram.joinable()) otherProgram.join();
+    Pump();
+    platform::faults::ClearPlan();
+
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].owner, form_->Handle()) << "owned by the window";
+    EXPECT_EQ(questions[0].buttons, (std::vector<int>{IDYES, IDNO}));
+    EXPECT_NE(folder_.Read(shelf + "\\a.kwj").find(std::string("Version=") + row.versionA),
+              std::string::npos);
+    EXPECT_EQ(folder_.Read(shelf + "\\a.KWT").size(), row.recordA * 60u);
+    EXPECT_FALSE(fs::exists(folder_.Path() / shelf / L"TMP.DAT"));
+    EXPECT_EQ(folder_.Read(shelf + "\\b.kwj").find("Version=140") != std::string::npos, row.convertedB);
+    ASSERT_EQ(boxes.size(), 1u);
+    const bool stopped = row.answer == IDYES;
+    const bool oneStopped = stopped && row.when != When::BeforeAProject;
+    std::string summary = texts::Format(texts::kRunConvertedFormat, stopped ? "0" : "2");
+    for (const auto& [format, count] :
+         std::initializer_list<std::pair<std::string_view, const char*>>{{texts::kRunUpToDateFormat, "0"},
+                                                                         {texts::kRunFailedFormat, "0"},
+                                                                         {texts::kRunSkippedFormat, "0"}})
+      summary += "\n" + texts::Format(format, count);
+    if (stopped) {
+      summary += "\n" + texts::Format(texts::kRunStoppedFormat, oneStopped ? "1" : "0");
+      if (oneStopped) summary += " (" + shelf + "\\a.kwj)";
+      summary += "\n" + texts::Format(texts::kRunNotStartedFormat, oneStopped ? "1" : "2");
+    }
+    EXPECT_EQ(boxes[0].text, summary);
+    EXPECT_EQ(Status(), stopped ? texts::Format(texts::kRunStatusStoppedFormat, {"2", "0"})
+                                : texts::Format(texts::kRunStatusSucceededFormat, {"2", "2"}));
+    EXPECT_EQ(App().Terminated(), row.close && stopped);
+  }
+}
+
+// The system menu's backup item: off at start; on, every conversion the
+// window makes keeps the two backups kwtconv --backup keeps.
+TEST_F(DropTest, TheBackupItemBacksUpEveryConversionWhileItIsOn) {
+  const HMENU menu = GetSystemMenu(form_->Handle(), FALSE);
+  EXPECT_EQ(GetMenuState(menu, TfrmMain::kBackupCommand, MF_BYCOMMAND) & MF_CHECKED, 0u);
+  ModalAnswerer answerer(PressOk);
+  int round = 0;
+  for (const bool on : {false, true, false}) {
+    for (const bool run : {false, true}) {
+      SCOPED_TRACE(std::to_string(on) + (run ? " run" : " lone"));
+      if (form_->BackupBeforeConverting() != on)
+        SendMessageW(form_->Handle(), WM_SYSCOMMAND, TfrmMain::kBackupCommand, 0);
+      EXPECT_EQ((GetMenuState(menu, TfrmMain::kBackupCommand, MF_BYCOMMAND) & MF_CHECKED) != 0, on);
+      const std::string name = "p" + std::to_string(++round);
+      const fs::path project = Project(name + "\\a.kwj", 103);
+      const std::string before = folder_.Read(name + "\\a.kwj") + folder_.Read(name + "\\a.KWT");
+      PostDrop(Form().Handle(), {run ? project.parent_path() : project});
+      Pump();
+      EXPECT_NE(folder_.Read(name + "\\a.kwj").find("Version=140"), std::string::npos);
+      EXPECT_EQ(folder_.Read(name + "\\a.kwj.bak") + folder_.Read(name + "\\a.KWT.bak"), on ? before : "");
+    }
+  }
+  EXPECT_EQ(answerer.Records().size(), 3u) << "the runs' boxes only";
+
+  // A file of a backup's name that is no copy of the project refuses it, in
+  // the window's words.
+  SendMessageW(form_->Handle(), WM_SYSCOMMAND, TfrmMain::kBackupCommand, 0);
+  const fs::path project = Project("taken\\a.kwj", 103);
+  folder_.Write("taken\\a.kwj.bak", "someone else's");
+  PostDrop(Form().Handle(), {project});
+  Pump();
+  ASSERT_EQ(answerer.Records().size(), 4u);
+  EXPECT_EQ(
+      answerer.Records().back().text,
+      WithClosingPeriod(texts::Format(texts::kBackupExistsFormat, folder_.BytesOf("taken\\a.kwj.bak"))));
+  EXPECT_NE(folder_.Read("taken\\a.kwj").find("Version=103"), std::string::npos);
+}
+
+// The restore item opens a dialog of its own and puts projects back as
+// kwtconv --restore does, with its refusals.
+TEST_F(DropTest, TheRestoreItemPutsProjectsBackFromTheirBackups) {
+  SendMessageW(form_->Handle(), WM_SYSCOMMAND, TfrmMain::kBackupCommand, 0);
+  const fs::path converted = Project("back.kwj", 103);
+  const std::string before = folder_.Read("back.kwj") + folder_.Read("back.KWT");
+  const fs::path plain = Project("plain.kwj", 103);
+  std::vector<ModalRecord> boxes;
+  std::wstring name;
+  ModalAnswerer answerer([&](const ModalRecord& record) {
+    if (record.fileDialog) return AcceptName(record, name);
+    boxes.push_back(record);
+    PressOk(record);
+  });
+  PostDrop(Form().Handle(), {converted});
+  Pump();
+  ASSERT_NE(folder_.Read("back.kwj").find("Version=140"), std::string::npos);
+
+  struct Row {
+    const wchar_t* name;
+    std::string status;  // empty: the error box
+    std::string box;     // the closing box's counts, if one closes it
+  };
+  const std::wstring full = converted.wstring();
+  const Row rows[] = {
+      {full.c_str(), std::string(texts::kStatusRestored), ""},
+      {full.c_str(), std::string(texts::kStatusAlreadyRestored), ""},
+      {plain.c_str(), "", ""},
+      // The dialog now opens in their folder.
+      {L"\"back.kwj\" \"plain.kwj\"", texts::Format(texts::kRestoreStatusFormat, {"2", "0"}),
+       texts::Format(texts::kRestoredCountFormat, "0") + "\n" +
+           texts::Format(texts::kAlreadyRestoredCountFormat, "1") + "\n" +
+           texts::Format(texts::kRunFailedFormat, "1")},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(WideToCp932Lossy(row.name));
+    name = row.name;
+    boxes.clear();
+    form_->SetStatus("");
+    SendMessageW(form_->Handle(), WM_SYSCOMMAND, TfrmMain::kRestoreCommand, 0);
+    Pump();
+    EXPECT_EQ(folder_.Read("back.kwj") + folder_.Read("back.KWT"), before);
+    EXPECT_EQ(Status(), row.status);
+    if (row.status.empty()) {
+      ASSERT_EQ(boxes.size(), 1u);
+      const std::string refused(
+          texts::kRestoreRefusedFormat.substr(0, texts::kRestoreRefusedFormat.find('%')));
+      const std::string missing(
+          texts::kRestoreBackupMissingFormat.substr(0, texts::kRestoreBackupMissingFormat.find('%')));
+      EXPECT_EQ(boxes[0].text.rfind(refused + missing, 0), 0u) << boxes[0].text;
+      EXPECT_EQ(boxes[0].icon, Stop());
+    } else {
+      ASSERT_EQ(boxes.size(), row.box.empty() ? 0u : 1u);
+      if (!row.box.empty()) {
+        EXPECT_EQ(boxes[0].text, row.box);
+      }
+    }
+  }
+  EXPECT_EQ(form_->FileOpen1().Dialog().FileName(), "") << "the open action's dialog remembers nothing new";
 }
 
 }  // namespace

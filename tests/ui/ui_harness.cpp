@@ -154,6 +154,10 @@ void PressOk(const ModalRecord& record) {
   PressButton(record.window, IDOK);
 }
 
+void Press(const ModalRecord& record, int id) {
+  PressButton(record.window, id);
+}
+
 void PressCancel(const ModalRecord& record) {
   PressButton(record.window, IDCANCEL);
 }

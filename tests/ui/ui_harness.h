@@ -69,8 +69,10 @@ class ModalAnswerer {
   std::vector<ModalRecord> records_;
 };
 
-// Answers: the OK button, the Cancel button, and a file dialog given a name.
+// Answers: the OK button, the Cancel button, any button by its identifier,
+// and a file dialog given a name.
 void PressOk(const ModalRecord& record);
+void Press(const ModalRecord& record, int id);
 void PressCancel(const ModalRecord& record);
 void AcceptName(const ModalRecord& record, std::string_view name);
 void AcceptName(const ModalRecord& record, std::wstring_view name);
