@@ -248,6 +248,15 @@ std::string RestoreFailureText(const RestoreResult& result) {
     case Cause::ContentsChanged: reason = texts::Format(texts::kRestoreChangedFormat, path); break;
     case Cause::ProjectMissing:
     case Cause::ProjectPathTooLong: reason = texts::kStatusFileMissing; break;
+    // Putting the old records back would leave another project reading them.
+    case Cause::SharedContents:
+      reason = texts::Format(texts::kSharedContentsFormat, {plan.contents, plan.otherPath});
+      break;
+    case Cause::ProjectHasSecondName:
+      reason = plan.otherPath.empty()
+                   ? texts::Format(texts::kProjectNamedElsewhereFormat, plan.project)
+                   : texts::Format(texts::kProjectHasSecondNameFormat, {plan.project, plan.otherPath});
+      break;
     case Cause::FolderBusy:
     case Cause::FolderNotHeld:
     case Cause::DiskFull:
@@ -270,9 +279,6 @@ std::string RestoreFailureText(const RestoreResult& result) {
     case Cause::ContentsMissing:
     case Cause::NotContentsFile:
     case Cause::SystemFolder:
-    case Cause::CopiedProject:
-    case Cause::SharedContents:
-    case Cause::ContentsHasSecondName:
     case Cause::ProjectFileAsWorkFile:
     case Cause::ContentsIsTemporary:
     case Cause::PathTooLong:

@@ -1005,7 +1005,7 @@ void TfrmMain::RunDropped(const std::vector<std::wstring>& names) {
       if (item.kind == RunItem::Kind::Project) paths.push_back(item.path);
     }
     readers->AddRunProjects(paths);
-    converter_.ShareReadersIndex(std::move(readers));
+    converter_->ShareReadersIndex(std::move(readers));
     std::size_t done = 0;
     for (const RunItem& item : items) {
       switch (item.kind) {
@@ -1024,7 +1024,7 @@ void TfrmMain::RunDropped(const std::vector<std::wstring>& names) {
         case RunItem::Kind::Skipped: tally.AddSkipped(); break;
       }
     }
-    converter_.ShareReadersIndex(nullptr);
+    converter_->ShareReadersIndex(nullptr);
     RestoreCaption();
     if (tally.AnyFailed()) {
       ShowFailedRun(projects);
