@@ -142,6 +142,11 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "allow writing, then run again",
      "このプロジェクトのファイルかフォルダーに書き込めません (読み取り専用か、書き込みの許可がありません)。"
      "書き込めるようにしてから、もう一度実行してください。"},
+    {Msg::NoteAccessDeniedIn,
+     "a file of this project, or the folder %s or %s, cannot be written (it is read-only, or you may not "
+     "write there): allow writing, then run again",
+     "このプロジェクトのファイルか、フォルダー %s か %s に書き込めません (読み取り専用か、書き込みの許可が"
+     "ありません)。書き込めるようにしてから、もう一度実行してください。"},
     {Msg::NoteFolderNotHeld,
      "the folder %s cannot be opened and nothing was changed: check that it exists and that you may open it "
      "(a link to a folder: name the folder itself), then run again",
@@ -312,7 +317,8 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "the folder is on a file system that cannot move a file over another in one step (an SFTP or other "
      "network share without atomic rename); the converter replaces files only that way, so that no failure "
      "can lose records: copy the project's folder to a local disk and convert the copy there (where its KWT= "
-     "names the original's file, with --contents and the copy's own contents file), copy both files back, and "
+     "names the original's file, with --contents and the copy's own contents file), copy both files back, "
+     "and "
      "where --contents was used set KWT= back to the path it had",
      "このフォルダーは、ファイルを一度に置き換えられないファイルシステム (アトミックな名前の変更ができない "
      "SFTP などのネットワーク共有) にあります。失敗してもレコードが失われないよう、変換はファイルを一度に"

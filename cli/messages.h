@@ -63,6 +63,7 @@ enum class Msg {
   NoteTooFewRecords,
   NoteReadOnly,
   NoteAccessDenied,
+  NoteAccessDeniedIn,
   NoteFolderNotHeld,
   NoteTemporaryBlocked,
   NotePathTooLong,

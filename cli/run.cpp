@@ -101,15 +101,29 @@ ConversionOptions ConversionOptionsOf(const Options& options) {
   return conversion;
 }
 
+// A folder as a note names it: "." for the current one.
+std::string FolderShown(const std::string& folder) {
+  return folder.empty() ? std::string(".") : folder;
+}
+
 // What a failure means for this project and what to do next, where the
 // message alone does not say it.
-std::optional<std::string> NoteFor(const ConversionResult& result, const Options& options) {
+std::optional<std::string> NoteFor(const ConversionResult& result, const Options& options,
+                                   std::string_view project) {
   const std::int32_t code = result.ioCode.value_or(0);
-  // An I/O code the cause leaves open says what to do by itself.
-  const auto byCode = [code]() -> std::optional<std::string> {
+  // An I/O code the cause leaves open says what to do by itself. Access
+  // denied names the place where it is known, else the two folders the
+  // conversion writes in.
+  const auto byCode = [&]() -> std::optional<std::string> {
     switch (code) {
       case static_cast<std::int32_t>(platform::error::kSharingViolation): return Say(Msg::NoteFolderBusy);
-      case static_cast<std::int32_t>(platform::error::kAccessDenied): return Say(Msg::NoteAccessDenied);
+      case static_cast<std::int32_t>(platform::error::kAccessDenied):
+        if (!result.causePath.empty()) return Say(Msg::NoteReadOnly, {ShortenedValue(result.causePath)});
+        if (!result.contents.path.empty()) {
+          return Say(Msg::NoteAccessDeniedIn, {ShortenedValue(FolderShown(FolderOf(result.contents.path))),
+                                               ShortenedValue(FolderShown(FolderOf(std::string(project))))});
+        }
+        return Say(Msg::NoteAccessDenied);
       default: return std::nullopt;
     }
   };
@@ -253,7 +267,7 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
     outcome.note = Say(Msg::NoteGivenRecorded,
                        {ShortenedValue(result.contents.path), ShortenedValue(result.contents.stored)});
   } else if (outcome.result == Result::Failed) {
-    outcome.note = NoteFor(result, options);
+    outcome.note = NoteFor(result, options, name.path);
   }
   outcome.otherProject = result.otherPath;
   outcome.unreadableProjects = result.notes.unreadableProjects;

@@ -220,8 +220,10 @@ TEST(StoreScanning, FindsTheValueTheStoreReads) {
   }
   // Blanks far beyond any path's leave the names as they were, and mark a
   // value that holds them; a line beyond any path's is cut.
-  WriteBytes(folder.File("long.kwj"), "[" + std::string(100000, ' ') + "KWJ]\r\nKWT" + std::string(300, ' ') +
-                                          "=a" + std::string(300, ' ') + "b\r\n");
+  std::string longLines = "[";
+  longLines.append(100000, ' ').append("KWJ]\r\nKWT").append(300, ' ').append("=a").append(300, ' ');
+  longLines.append("b\r\n");
+  WriteBytes(folder.File("long.kwj"), longLines);
   const ScannedValue blanks = ScanStoredValue(folder.File("long.kwj"), "KWJ", "KWT");
   EXPECT_TRUE(blanks.value && blanks.cut);
   // A sparse file of a terabyte ends at its first byte: reading on would not
