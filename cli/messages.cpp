@@ -272,6 +272,15 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "保存で名前が分かれ、もう一方の名前は古い Version のまま変換後のレコードを読むことになります。"
      "もう一方の名前が要らないなら削除するか名前を .kwj 以外に変え、要るならコピーで置き換えて、その KWT= "
      "をそれ自身のコンテンツファイルに直してから、もう一度実行してください"},
+    {Msg::NoteProjectNamedElsewhere,
+     "the save would part the names, and the other name, wherever it is, would read the converted records "
+     "with the old Version. If the other name is not needed, remove it (find it with find / -samefile "
+     "PROJECT); if it is, first give this project file a copy of its own (copy it, then move the copy over "
+     "it), then point the other name's KWT= at its own contents file; then run again",
+     "保存で名前が分かれると、もう一方の名前は、どこにあっても古い Version のまま変換後のレコードを読むことに"
+     "なります。もう一方の名前が要らないなら削除してください (find / -samefile プロジェクトファイル "
+     "で探せます)。要るなら、先にこのプロジェクトファイルをコピーで置き換えて別のファイルにしてから、"
+     "もう一方の KWT= をそれ自身のコンテンツファイルに直してください。そのあと、もう一度実行してください"},
     {Msg::NoteContentsOtherName,
      "the contents file has another name (a hard link), which keeps the old records",
      "コンテンツファイルには別の名前 (ハードリンク) もあり、そちらには古いレコードが残っています"},
@@ -359,10 +368,8 @@ constexpr std::array<MessageText, static_cast<std::size_t>(Msg::Count)> kMessage
      "復元済みです (二つのファイルはバックアップと同じです)"},
     {Msg::RestoreRefused, "cannot restore: %s; nothing was changed",
      "復元できません: %s。何も変更していません。"},
-    {Msg::ReasonBackupMissing,
-     "the backup %s is missing, or is no plain file of its own (a link, or a file with a second name)",
-     "バックアップ %s がないか、それだけの通常のファイルではありません "
-     "(リンクか、別の名前もあるファイルです)"},
+    {Msg::ReasonBackupMissing, "the backup %s is missing, or is a link or no regular file",
+     "バックアップ %s がないか、リンクか、通常のファイルではありません"},
     {Msg::ReasonBackupsNotAPair,
      "the backups are no pair: the backed-up project's Version and Count do not fit %s",
      "バックアップが組になっていません (バックアップのプロジェクトの Version と Count が %s に合いません)"},

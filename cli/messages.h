@@ -117,6 +117,7 @@ enum class Msg {
   ReasonProjectHasSecondName,
   ReasonProjectNamedElsewhere,
   NoteProjectHasSecondName,
+  NoteProjectNamedElsewhere,
   NoteContentsOtherName,
   NoteProjectOtherName,
   NoteFileOfThatNameBeside,

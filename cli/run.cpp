@@ -149,7 +149,8 @@ std::optional<std::string> NoteFor(const ConversionResult& result, const Options
       return Say(Msg::NoteContentsMissing, {contents}) +
              (options.findContents ? std::string() : Say(Msg::NoteFindContentsHint));
     case Cause::SharedContents: return Say(Msg::NoteSharedContents);
-    case Cause::ProjectHasSecondName: return Say(Msg::NoteProjectHasSecondName);
+    case Cause::ProjectHasSecondName:
+      return Say(result.otherPath.empty() ? Msg::NoteProjectNamedElsewhere : Msg::NoteProjectHasSecondName);
     case Cause::ContentsIsTemporary: return Say(Msg::NoteContentsIsTemporary);
     case Cause::CannotReplaceInOneStep: return Say(Msg::NoteCannotReplaceInOneStep);
     case Cause::OthersLeftover: return Say(Msg::NoteOthersLeftover);

@@ -41,6 +41,23 @@ std::string WrittenParentOf(std::string_view path) {
   return folder;
 }
 
+// The folders in folder, links to folders passed over (a link elsewhere is
+// no copy's home here).
+std::vector<std::optional<platform::RealFolderPlace>> SubfoldersOf(const platform::RealFolderPlace& folder) {
+  std::vector<std::optional<platform::RealFolderPlace>> subfolders;
+  std::vector<platform::FolderEntry> entries;
+  std::vector<platform::UnnamedEntry> unnamed;
+  if (platform::ListFolder(folder.path, entries, unnamed) != platform::error::kSuccess) return subfolders;
+  std::sort(entries.begin(), entries.end(),
+            [](const platform::FolderEntry& a, const platform::FolderEntry& b) { return a.name < b.name; });
+  for (const platform::FolderEntry& entry : entries) {
+    if (entry.directory && !entry.link) {
+      subfolders.push_back(platform::RealFolder(folder.path + entry.name + folder.path.back()));
+    }
+  }
+  return subfolders;
+}
+
 bool Known(const std::vector<platform::RealFolderPlace>& folders, const platform::RealFolderPlace& folder) {
   return std::any_of(folders.begin(), folders.end(), [&](const platform::RealFolderPlace& known) {
     return known.device == folder.device && known.index == folder.index;
@@ -116,6 +133,10 @@ ContentsReaders ContentsOwners::ReadersOf(std::string_view contentsPath, std::st
   if (const auto contentsFolder =
           platform::RealFolder(FolderOf(RealContentsPath(std::string(contentsPath))))) {
     lookIn(RealParentOf(*contentsFolder));
+    // Projects that keep their records one folder up ("../book.KWT"), and
+    // the copies of such a project's folder beside it.
+    for (std::optional<platform::RealFolderPlace>& below : SubfoldersOf(*contentsFolder))
+      lookIn(std::move(below));
     lookIn(contentsFolder);
   }
   lookIn(platform::RealFolder(FolderOf(named)));
@@ -147,12 +168,13 @@ ContentsReaders ContentsOwners::ReadersOf(std::string_view contentsPath, std::st
     }
   }
   // The project files looked at whose records are not known.
-  for (const auto& [key, candidate] : candidates_) {
+  for (const auto& entry : candidates_) {
+    const ProjectKey& key = entry.first;
     const bool lookedAt =
-        std::any_of(folders.begin(), folders.end(), [&](const platform::RealFolderPlace& f) {
+        std::any_of(folders.begin(), folders.end(), [&key](const platform::RealFolderPlace& f) {
           return std::get<0>(key) == f.device && std::get<1>(key) == f.index;
         });
-    if (lookedAt && candidate.unreadable) readers.unreadable.push_back(candidate.path);
+    if (lookedAt && entry.second.unreadable) readers.unreadable.push_back(entry.second.path);
   }
   return readers;
 }

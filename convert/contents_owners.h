@@ -65,9 +65,9 @@ class ContentsOwners {
   void AddRunProjects(std::span<const std::string> projects);
   // The project files that read the contents file at contentsPath (real, a
   // final link followed), other than project: looked for in the contents
-  // file's real folder and its real parent, in the folder the path named
-  // names before its links are followed and that folder's parent, in the
-  // project's real folder, and among the run's projects.
+  // file's real folder, its real parent and the folders in it, in the folder
+  // the path named names before its links are followed and that folder's
+  // parent, in the project's real folder, and among the run's projects.
   ContentsReaders ReadersOf(std::string_view contentsPath, std::string_view named, std::string_view project);
   // Forgets what project was read to name: it names another contents file now.
   void Forget(std::string_view project);

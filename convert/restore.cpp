@@ -22,6 +22,13 @@ namespace {
 
 namespace keys = project_keys;
 
+// A backup is a regular file reached without a link. It may have other names
+// (a hard-link snapshot of the folder keeps one): a restore only reads it,
+// and its bytes must prove the pair all the same.
+bool IsBackupFile(const std::string& path) {
+  return platform::KindOf(path) == platform::FileKind::Regular && !platform::LinkTarget(path);
+}
+
 // Records compared per read: a few hundred kilobytes at a time.
 constexpr std::size_t kBlockRecords = 512;
 constexpr std::size_t kBlockBytes = 1 << 16;
@@ -158,7 +165,7 @@ RestorePlan PlanRestoreIn(std::string_view project, const ConversionOptions& opt
   looks.projectSavePath = current.PendingSavePath();
   if (const PlannedStop planned = holds.HoldFolderOf(projectTarget)) return stopAt(planned);
   plan.version = current.ReadNumber(keys::kSection, keys::kVersion, 0);
-  if (!platform::IsPlainFile(plan.projectBackup)) return stop(Cause::BackupMissing, plan.projectBackup);
+  if (!IsBackupFile(plan.projectBackup)) return stop(Cause::BackupMissing, plan.projectBackup);
   TMemIniFile backup{plan.projectBackup};
   backup.SetCaseSensitivity(false);
   plan.backupVersion = backup.ReadNumber(keys::kSection, keys::kVersion, 0);
@@ -185,7 +192,7 @@ RestorePlan PlanRestoreIn(std::string_view project, const ConversionOptions& opt
     plan.otherPath = planned.otherPath;
     return stopAt(planned);
   }
-  if (!platform::IsPlainFile(plan.contentsBackup)) return stop(Cause::BackupMissing, plan.contentsBackup);
+  if (!IsBackupFile(plan.contentsBackup)) return stop(Cause::BackupMissing, plan.contentsBackup);
 
   // The new files are written under the conversion's work names; a second
   // name of the project's own files there would be removed with them.

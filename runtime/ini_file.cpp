@@ -612,19 +612,24 @@ constexpr std::size_t kKeptBlanks = 256;
 struct ScannedLine {
   std::string kept;
   bool overflowed = false;
-  // Where the last run of blanks was squeezed, if one was.
+  // Where the last run of blanks that was squeezed ends in kept, counting
+  // only a run with text after it: leading and trailing blanks are trimmed
+  // anyway.
   std::size_t squeezedAt = std::string::npos;
   std::size_t blankRun = 0;
+  bool squeezing = false;
   char lastNonBlank = 0;
 
   void Add(char byte) {
     if (IsBlank(byte)) {
       if (kept.empty()) return;
       if (++blankRun > kKeptBlanks) {
-        squeezedAt = kept.size();
+        squeezing = true;
         return;
       }
     } else {
+      if (squeezing) squeezedAt = kept.size();
+      squeezing = false;
       blankRun = 0;
       lastNonBlank = byte;
     }
@@ -639,6 +644,7 @@ struct ScannedLine {
     overflowed = false;
     squeezedAt = std::string::npos;
     blankRun = 0;
+    squeezing = false;
     lastNonBlank = 0;
   }
 };
@@ -647,6 +653,9 @@ struct ScannedLine {
 
 ScannedValue ScanStoredValue(std::string_view path, std::string_view section, std::string_view key) {
   ScannedValue result;
+  // A pipe or a device under a project's name holds no text, and opening a
+  // pipe waits for a writer that may never come.
+  if (platform::KindOf(path) != platform::FileKind::Regular) return result;
   platform::FileHandle file;
   result.error = platform::Open(path, platform::Access::Read, platform::kShareRead | platform::kShareWrite,
                                 platform::Creation::OpenExisting, file);
@@ -670,8 +679,11 @@ ScannedValue ScanStoredValue(std::string_view path, std::string_view section, st
     const std::size_t equals = kept.find('=');
     if (equals == std::string_view::npos || ansi::UpperCase(Trim(kept.substr(0, equals))) != wantedKey)
       return;
-    result.value = std::string(Trim(kept.substr(equals + 1)));
-    result.cut = line.overflowed || (line.squeezedAt != std::string::npos && line.squeezedAt > equals);
+    const std::string_view value = Trim(kept.substr(equals + 1));
+    const auto valueStart = static_cast<std::size_t>(value.data() - kept.data());
+    result.value = std::string(value);
+    // Blanks squeezed inside the value changed it; before it, nothing.
+    result.cut = line.overflowed || (line.squeezedAt != std::string::npos && line.squeezedAt > valueStart);
   };
   std::vector<char> piece(kComparePiece);
   for (;;) {

@@ -17,6 +17,7 @@
 #include "runtime/texts.h"
 
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <sys/wait.h>
 #endif
 
@@ -220,13 +221,25 @@ TEST(KwtconvBatch, AHardLinkedSnapshotStaysAsItWas) {
     }
   }
   const auto before = folder.Snapshot();
-  const ProcessResult result = Kwtconv({folder.Utf8("live")});
+  const ProcessResult result = Kwtconv({"--backup", folder.Utf8("live")});
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_NE(result.out.find("keeps the old records"), std::string::npos) << result.out;
   EXPECT_TRUE(Converted(folder, "live/a", 2));
   EXPECT_TRUE(Converted(folder, "live/b", 2));
   for (const Folder::Entry& entry : before) {
     if (entry.name.starts_with("snap")) {
+      EXPECT_EQ(folder.Read(entry.name), entry.bytes) << entry.name;
+    }
+  }
+  // A snapshot taken of the backups too does not keep them from restoring.
+  fs::create_directories(folder.Path("snap2"));
+  for (const char* name : {"a.kwj.bak", "a.KWT.bak"}) {
+    fs::create_hard_link(folder.Path(std::string("live/") + name), folder.Path(std::string("snap2/") + name));
+  }
+  const ProcessResult restored = Kwtconv({"--restore", folder.Utf8("live/a.kwj")});
+  EXPECT_EQ(restored.exitCode, 0) << restored.err;
+  for (const Folder::Entry& entry : before) {
+    if (entry.name.starts_with("live") && entry.name.find("/a.") != std::string::npos) {
       EXPECT_EQ(folder.Read(entry.name), entry.bytes) << entry.name;
     }
   }
@@ -488,6 +501,13 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
          f.Write("p.kwj", ProjectText("102", "2", f.Cp932("usb/p.KWT")));
        },
        "will convert (To103, To140)"},
+      {"a copy of a project folder that keeps its records one folder up",
+       [](const Folder& f) {
+         f.Write("shelf/book.KWT", Records102(2));
+         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("shelf/book.KWT")));
+         f.Write("shelf/copy/q.kwj", ProjectText("102", "2", "../book.KWT"));
+       },
+       "will fail: another project names the same contents file"},
       {"an explorer copy of the project file beside it",
        [](const Folder& f) {
          MakeProject(f, "p", 2, "p.KWT");
@@ -558,6 +578,12 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
          f.Write("p.kwj", ProjectText("102", "2", f.Cp932("orig/p.KWT")));
        },
        "will fail: another project names the same contents file"},
+      {"a pipe named like a project file beside it",
+       [](const Folder& f) {
+         MakeProject(f, "p", 2);
+         ASSERT_EQ(::mkfifo(f.Path("pipe.kwj").c_str(), 0600), 0);
+       },
+       "will convert (To103, To140)"},
       {"a folder link into a system folder",
        [](const Folder& f) {
          fs::create_directory_symlink("/proc/self", f.Path("x"));

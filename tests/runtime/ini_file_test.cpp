@@ -226,6 +226,14 @@ TEST(StoreScanning, FindsTheValueTheStoreReads) {
   WriteBytes(folder.File("long.kwj"), longLines);
   const ScannedValue blanks = ScanStoredValue(folder.File("long.kwj"), "KWJ", "KWT");
   EXPECT_TRUE(blanks.value && blanks.cut);
+  // Blanks around the value are trimmed by the store: the path is whole.
+  std::string padded = "[KWJ]\r\nKWT=";
+  padded.append(300, ' ').append("a.KWT").append(300, '\t').append("\r\n");
+  WriteBytes(folder.File("padded.kwj"), padded);
+  const ScannedValue trimmed = ScanStoredValue(folder.File("padded.kwj"), "KWJ", "KWT");
+  EXPECT_EQ(trimmed.value.value_or("<none>"), "a.KWT");
+  EXPECT_FALSE(trimmed.cut);
+#ifndef _WIN32  // no sparse file of that size there
   // A sparse file of a terabyte ends at its first byte: reading on would not
   // end within the test's time.
   const std::string sparse = folder.File("sparse.kwj");
@@ -234,6 +242,7 @@ TEST(StoreScanning, FindsTheValueTheStoreReads) {
   const ScannedValue nothing = ScanStoredValue(sparse, "KWJ", "KWT");
   EXPECT_EQ(nothing.error, platform::error::kSuccess);
   EXPECT_FALSE(nothing.value);
+#endif
 }
 
 TEST(StoreLoading, MissingFileOrEmptyPathGivesAnEmptyStore) {

@@ -76,9 +76,9 @@ const ReadableText kReadableTexts[] = {
     {"kProjectNamedElsewhereFormat", kwt::texts::kProjectNamedElsewhereFormat,
      "プロジェクトファイル %s には別の名前 (ハードリンク) もあり、KWT= "
      "がプロジェクトのフォルダーの外を指しているため、別の名前でも同じレコードを読みます。変換すると別の名前"
-     "のほうがレコードを読めなくなるため、何も変更しませんでした。別の名前の KWT= "
-     "をそのプロジェクト自身のコンテンツファイルに直し、このプロジェクトファイルをコピーで置き換えてから、も"
-     "う一度変換してください"},
+     "のほうがレコードを読めなくなるため、何も変更しませんでした。別の名前が要らないなら削除してください。要"
+     "るなら、このプロジェクトファイルをコピーで置き換えて別のファイルにしてから、別の名前の KWT= "
+     "をそのプロジェクト自身のコンテンツファイルに直してください。そのあと、もう一度変換してください"},
     {"kProjectEditedLateFormat", kwt::texts::kProjectEditedLateFormat,
      "プロジェクトファイル %s が変換の最後に変更されたため、書き換えませんでした。"
      "変更はそのまま残っていて、コンテンツファイルは変換済みです。プロジェクトの [KWJ] を %s にしてください"},
@@ -134,7 +134,7 @@ const ReadableText kReadableTexts[] = {
     {"kRestoreRefusedFormat", kwt::texts::kRestoreRefusedFormat,
      "元に戻せません: %s。何も変更しませんでした"},
     {"kRestoreBackupMissingFormat", kwt::texts::kRestoreBackupMissingFormat,
-     "バックアップ %s がないか、それだけの通常のファイルではありません"},
+     "バックアップ %s がないか、リンクか、通常のファイルではありません"},
     {"kRestoreBackupsNotAPairFormat", kwt::texts::kRestoreBackupsNotAPairFormat,
      "バックアップが組になっていません (バックアップのプロジェクトの Version と Count が %s に合いません)"},
     {"kRestoreNotConvertedFormat", kwt::texts::kRestoreNotConvertedFormat,
