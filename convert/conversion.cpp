@@ -168,16 +168,25 @@ class PassFiles {
   // Nothing may have written to the contents file, or put another file in its
   // place, since it was opened: those records would be lost in the move.
   // Lets go of the file when it is as it was.
+  // A look that cannot be made raises what it met: it is no change.
   bool ContentsAsOpened() {
     platform::FileStamp held;
     platform::FileStamp named;
-    if (platform::StampOf(contentsHold_, held) != platform::error::kSuccess ||
-        platform::StampOf(platform::Place(folder_, contentsName_), named) != platform::error::kSuccess ||
-        !(held == openedStamp_) || !(named == openedStamp_) ||
-        (openedDigest_ && DigestOf(platform::Place(folder_, contentsName_)) != openedDigest_) ||
-        (watching_ && platform::WriterOpened(contentsHold_))) {
-      return false;
+    RaiseIo(platform::StampOf(contentsHold_, held));
+    const platform::ErrorCode found = platform::StampOf(platform::Place(folder_, contentsName_), named);
+    if (found != platform::error::kFileNotFound && found != platform::error::kPathNotFound &&
+        found != platform::error::kLinkInTheWay) {
+      RaiseIo(found);
     }
+    if (found != platform::error::kSuccess || !(held == openedStamp_) || !(named == openedStamp_))
+      return false;
+    if (openedDigest_) {
+      platform::ErrorCode unread = platform::error::kSuccess;
+      const std::optional<std::uint64_t> digest = DigestOf(platform::Place(folder_, contentsName_), &unread);
+      RaiseIo(unread);
+      if (digest != openedDigest_) return false;
+    }
+    if (watching_ && platform::WriterOpened(contentsHold_)) return false;
     contentsHold_ = platform::FileHandle();
     return true;
   }
@@ -402,7 +411,10 @@ void Converter::Stop(Cause cause, std::string path) {
 // project file meanwhile (or another file put in its place) stops the
 // conversion before anything is replaced.
 void Converter::RefuseChangedProject(const SaveFolder& in) {
-  if (store_->FileIsAsLoaded(in.folder ? &in : nullptr)) return;
+  platform::ErrorCode failure = platform::error::kSuccess;
+  if (store_->FileIsAsLoaded(in.folder ? &in : nullptr, &failure)) return;
+  // A look that failed says what it met, never that the file changed.
+  RaiseIo(failure);
   Stop(Cause::ProjectChanged, store_->FileName());
   throw EConvertError(texts::Format(texts::kProjectChangedFormat, store_->FileName()));
 }
@@ -608,7 +620,15 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
   }
   result_.permissionsNotKept |= files.PermissionsNotKept();
   // The look immediately before the project file's save moves into place.
-  for (int attempt = 0; !store.FileIsAsLoaded(projectIn); ++attempt) {
+  for (int attempt = 0;; ++attempt) {
+    platform::ErrorCode failure = platform::error::kSuccess;
+    if (store.FileIsAsLoaded(projectIn, &failure)) break;
+    // The records are converted and the new text is complete: it stays for
+    // the next run to finish from, and the failure is said as it is.
+    if (failure != platform::error::kSuccess) {
+      projectSave.Keep();
+      RaiseIo(failure);
+    }
     projectSave = SaveOverEdit(pass, projectIn, attempt, std::move(projectSave));
   }
   // Should the project file refuse now, its new text stays for the next run.

@@ -6,18 +6,23 @@
 
 namespace kwt {
 
-std::optional<std::uint64_t> DigestOf(const platform::Place& place) {
+std::optional<std::uint64_t> DigestOf(const platform::Place& place, std::uint32_t* failure) {
   constexpr std::size_t kPiece = std::size_t{1} << 20;
-  platform::FileHandle file;
-  if (platform::Open(place, platform::Access::Read, platform::kShareRead | platform::kShareWrite,
-                     platform::Creation::OpenExisting, file) != platform::error::kSuccess) {
+  const auto failed = [failure](platform::ErrorCode code) -> std::optional<std::uint64_t> {
+    if (failure != nullptr) *failure = code;
     return std::nullopt;
+  };
+  platform::FileHandle file;
+  if (const platform::ErrorCode code =
+          platform::Open(place, platform::Access::Read, platform::kShareRead | platform::kShareWrite,
+                         platform::Creation::OpenExisting, file)) {
+    return failed(code);
   }
   const auto buffer = std::make_unique_for_overwrite<char[]>(kPiece);
   Digest digest;
   while (true) {
     std::size_t got = 0;
-    if (platform::Read(file, buffer.get(), kPiece, got) != platform::error::kSuccess) return std::nullopt;
+    if (const platform::ErrorCode code = platform::Read(file, buffer.get(), kPiece, got)) return failed(code);
     if (got == 0) return digest.Value();
     digest.Add(buffer.get(), got);
   }

@@ -56,7 +56,8 @@ class Digest {
   std::uint64_t added_ = 0;
 };
 
-// The digest of the file place names; none when it cannot be opened or read.
-std::optional<std::uint64_t> DigestOf(const platform::Place& place);
+// The digest of the file place names; none when it cannot be opened or read,
+// and then failure, where given, takes the code of the call that failed.
+std::optional<std::uint64_t> DigestOf(const platform::Place& place, std::uint32_t* failure = nullptr);
 
 }  // namespace kwt

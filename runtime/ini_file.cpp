@@ -481,16 +481,29 @@ void TMemIniFile::Save() {
   if (pending.MovedStamp()) NoteReplacement(*pending.MovedStamp(), pending.Digest());
 }
 
-bool TMemIniFile::FileIsAsLoaded(const SaveFolder* in) const {
+bool TMemIniFile::FileIsAsLoaded(const SaveFolder* in, platform::ErrorCode* failure) const {
   platform::FileStamp now;
   const platform::Place place = PlaceOf(
       in ? in->folder : nullptr, in ? std::string_view(in->name) : std::string_view(), replacementTarget_);
   const platform::ErrorCode code = platform::StampOf(place, now);
-  if (!stamp_) return code == platform::error::kFileNotFound || code == platform::error::kPathNotFound;
+  const bool gone = code == platform::error::kFileNotFound || code == platform::error::kPathNotFound;
+  const auto failed = [failure](platform::ErrorCode why) {
+    if (failure != nullptr) *failure = why;
+    return false;
+  };
+  // No file, another file or a link in its place is a change; a look that
+  // fails is not.
+  if (code != platform::error::kSuccess && !gone && code != platform::error::kLinkInTheWay)
+    return failed(code);
+  if (!stamp_) return gone;
   if (code != platform::error::kSuccess || !(now == *stamp_)) return false;
   // A clock that ticks in seconds (FAT, exFAT) shows no same-size rewrite
   // within its tick: the bytes themselves must be as read.
-  return !digest_ || DigestOf(place) == digest_;
+  if (!digest_) return true;
+  platform::ErrorCode unread = platform::error::kSuccess;
+  const std::optional<std::uint64_t> digest = DigestOf(place, &unread);
+  if (!digest) return failed(unread);
+  return digest == digest_;
 }
 
 void TMemIniFile::NoteReplacement(const platform::FileStamp& moved, std::optional<std::uint64_t> digest,

@@ -174,8 +174,10 @@ class TMemIniFile : public TCustomIniFile {
   // rewrite within its tick). A store that found no file wants none there
   // still. With in,
   // the name is asked in that held folder, where a link counts as a change;
-  // otherwise at ReplacementTarget().
-  bool FileIsAsLoaded(const SaveFolder* in = nullptr) const;
+  // otherwise at ReplacementTarget(). A look that cannot be made (too many
+  // open files, a read that fails) is no change: it answers false and, where
+  // failure is given, the code of the call that failed.
+  bool FileIsAsLoaded(const SaveFolder* in = nullptr, platform::ErrorCode* failure = nullptr) const;
   // Tells the store that the project file has just been replaced by a file
   // of its own (a committed save, or the saved text of a stopped run), whose
   // stamp before the move was moved and whose bytes have digest (none when

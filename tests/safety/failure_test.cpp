@@ -25,6 +25,7 @@
 
 #ifdef __linux__
 #include <grp.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -453,14 +454,16 @@ TEST(Permissions, WhatTheNewFilesCannotKeepIsSaid) {
   EXPECT_EQ(folder.Read("p.KWT"), To140Records(To103Records(Records102(2), 2), 2));
 }
 
-// kwtconv run in a child process as user, its results sent back whole.
-ProcessResult KwtconvHereAs(uid_t user, const std::vector<std::string>& arguments) {
+// kwtconv run in a child process once setUp has made it what the case needs,
+// its results sent back whole.
+ProcessResult KwtconvHereAfter(const std::function<bool()>& setUp,
+                               const std::vector<std::string>& arguments) {
   int pipe[2];
   if (::pipe(pipe) != 0) return {};
   const pid_t child = ::fork();
   if (child == 0) {
     ::close(pipe[0]);
-    if (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0) _exit(255);
+    if (!setUp()) _exit(255);
     const ProcessResult result = KwtconvHere(arguments);
     const std::string sent = std::to_string(result.exitCode) + '\0' + result.out + '\0' + result.err;
     for (std::size_t at = 0; at < sent.size();) {
@@ -483,6 +486,41 @@ ProcessResult KwtconvHereAs(uid_t user, const std::vector<std::string>& argument
   if (second == std::string::npos) return {};
   return {std::stoi(got.substr(0, first)), got.substr(first + 1, second - first - 1), got.substr(second + 1)};
 }
+
+// kwtconv run in a child process as user.
+ProcessResult KwtconvHereAs(uid_t user, const std::vector<std::string>& arguments) {
+  return KwtconvHereAfter(
+      [user] { return ::setgroups(0, nullptr) == 0 && ::setgid(user) == 0 && ::setuid(user) == 0; },
+      arguments);
+}
+
+#ifndef __SANITIZE_ADDRESS__  // the sanitizers need files of their own to report
+// With few files left to open, wherever the conversion runs out it says the
+// error it met (too many open files is 4), never that a file changed, and
+// nothing is lost: the next run with files to spare ends converted.
+TEST(FailureInjection, RunningOutOfFilesIsSaidAsItIs) {
+  const int firstFree = ::dup(0);
+  ::close(firstFree);
+  // What the project's and the contents file's "changed during the
+  // conversion" texts say.
+  const std::string changed = "\xE5\xA4\x89\xE6\x8F\x9B\xE4\xB8\xAD\xE3\x81\xAB\xE5\xA4\x89\xE6\x9B\xB4";
+  for (int spare = 0; spare <= 12; ++spare) {
+    SCOPED_TRACE(spare);
+    Folder folder;
+    MakeProject(folder);
+    const std::string project = folder.Utf8("p.kwj");
+    const ProcessResult short_ = KwtconvHereAfter(
+        [limit = static_cast<rlim_t>(firstFree + spare)] {
+          const rlimit files{limit, limit};
+          return ::setrlimit(RLIMIT_NOFILE, &files) == 0;
+        },
+        {project});
+    EXPECT_EQ(short_.err.find(changed), std::string::npos) << short_.err;
+    EXPECT_EQ(KwtconvHere({project}).exitCode, 0);
+    EXPECT_EQ(folder.Read("p.KWT"), To140Records(To103Records(Records102(2), 2), 2));
+  }
+}
+#endif
 
 // Another user's file under a work name in a shared folder (sticky, as /tmp)
 // can be neither removed nor replaced by us: the plan refuses before anything
