@@ -67,7 +67,56 @@ struct ProjectOutcome {
   std::string otherProject;
   std::vector<std::string> unreadableProjects;
   bool writersKeptOut = true;
+  // Why it did not convert (or restore); None when it did, or was up to date.
+  Cause cause = Cause::None;
 };
+
+// A cause as --json names it: its name in snake case; none for no cause.
+std::optional<std::string> CauseName(Cause cause) {
+  switch (cause) {
+    case Cause::None: return std::nullopt;
+    case Cause::ProjectNotRegularFile: return "project_not_regular_file";
+    case Cause::NotRegularFile: return "not_regular_file";
+    case Cause::ProjectMissing: return "project_missing";
+    case Cause::ProjectPathTooLong: return "project_path_too_long";
+    case Cause::ProjectUnreadable: return "project_unreadable";
+    case Cause::FolderBusy: return "folder_busy";
+    case Cause::FolderNotHeld: return "folder_not_held";
+    case Cause::NoContents: return "no_contents";
+    case Cause::CountUnreadable: return "count_unreadable";
+    case Cause::NegativeCount: return "negative_count";
+    case Cause::ContentsMissing: return "contents_missing";
+    case Cause::NotContentsFile: return "not_contents_file";
+    case Cause::SystemFolder: return "system_folder";
+    case Cause::SharedContents: return "shared_contents";
+    case Cause::ProjectHasSecondName: return "project_has_second_name";
+    case Cause::ProjectFileAsWorkFile: return "project_file_as_work_file";
+    case Cause::ContentsIsTemporary: return "contents_is_temporary";
+    case Cause::PathTooLong: return "path_too_long";
+    case Cause::AlreadyConverted: return "already_converted";
+    case Cause::ContentsUnreadable: return "contents_unreadable";
+    case Cause::TemporaryBlocked: return "temporary_blocked";
+    case Cause::OthersLeftover: return "others_leftover";
+    case Cause::ReadOnly: return "read_only";
+    case Cause::CannotReplaceInOneStep: return "cannot_replace_in_one_step";
+    case Cause::TooFewRecords: return "too_few_records";
+    case Cause::ProjectNotSaved: return "project_not_saved";
+    case Cause::BackupExists: return "backup_exists";
+    case Cause::BackupFailed: return "backup_failed";
+    case Cause::ProjectChanged: return "project_changed";
+    case Cause::ContentsChanged: return "contents_changed";
+    case Cause::DiskFull: return "disk_full";
+    case Cause::FileInUse: return "file_in_use";
+    case Cause::AccessDenied: return "access_denied";
+    case Cause::IoFailure: return "io_failure";
+    case Cause::Interrupted: return "interrupted";
+    case Cause::BackupMissing: return "backup_missing";
+    case Cause::BackupsNotAPair: return "backups_not_a_pair";
+    case Cause::NotConverted: return "not_converted";
+    case Cause::BackupChanged: return "backup_changed";
+  }
+  return std::nullopt;
+}
 
 // The keys of whose records the contents file holds, in the conversion's
 // JSON and in the check's alike.
@@ -271,6 +320,7 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
     outcome.note = NoteFor(result, options, name.path);
   }
   outcome.otherProject = result.otherPath;
+  if (!result.Succeeded()) outcome.cause = result.cause == Cause::None ? Cause::IoFailure : result.cause;
   outcome.unreadableProjects = result.notes.unreadableProjects;
   outcome.writersKeptOut = result.notes.writersKeptOut;
   if (outcome.result == Result::Converted) {
@@ -355,7 +405,7 @@ void ReportJson(Console& console, const ProjectOutcome& outcome) {
   } else {
     json.MaybeText("error_code", std::nullopt);
   }
-  json.MaybeText("note", outcome.note);
+  json.MaybeText("note", outcome.note).MaybeText("cause", CauseName(outcome.cause));
   ReadersJson(json, outcome.otherProject, outcome.unreadableProjects, outcome.writersKeptOut);
   console.Write(Stream::Out, json.Line());
   console.Flush(Stream::Out);
@@ -393,7 +443,7 @@ void ReportCheckJson(Console& console, const ProjectCheck& check) {
   } else {
     json.MaybeText("error_code", std::nullopt);
   }
-  json.MaybeText("note", when(true, FailureReason(check)));
+  json.MaybeText("note", when(true, FailureReason(check))).MaybeText("cause", CauseName(check.failure));
   ReadersJson(json, check.stop.otherPath, check.notes.unreadableProjects, check.notes.writersKeptOut);
   console.Write(Stream::Out, json.Line());
   console.Flush(Stream::Out);
@@ -421,7 +471,8 @@ void ReportRestoreCheckJson(Console& console, const RestorePlan& plan) {
                                               : std::optional<std::string>(
                                                     Say(Msg::RestoreRefused, {RestoreReason(plan)})));
   NumberOrNull(json, "error_code", plan.ioCode);
-  json.MaybeText("note", plan.Restorable() ? std::nullopt : std::optional<std::string>(RestoreReason(plan)));
+  json.MaybeText("note", plan.Restorable() ? std::nullopt : std::optional<std::string>(RestoreReason(plan)))
+      .MaybeText("cause", CauseName(plan.cause));
   console.Write(Stream::Out, json.Line());
   console.Flush(Stream::Out);
 }
@@ -575,12 +626,16 @@ ProjectOutcome RestoreOne(const ProjectName& name, const Options& options) {
       outcome.status = Say(Msg::AlreadyRestored);
       break;
     case RestoreOutcome::Refused:
+      outcome.cause = plan.cause;
       outcome.message = Say(Msg::RestoreRefused, {RestoreReason(plan)});
       outcome.ownMessage = true;
       outcome.ioCode = plan.ioCode;
       outcome.note = RestoreNote(plan);
       break;
     case RestoreOutcome::Failed:
+      outcome.cause = plan.cause != Cause::None ? plan.cause
+                      : result.ioCode           ? CauseOfIoCode(*result.ioCode)
+                                                : Cause::IoFailure;
       if (plan.cause == Cause::ContentsChanged) {
         outcome.message =
             Say(Msg::RestoreChangedMidway, {ShortenedValue(plan.contents), IntegerText(plan.version)});
@@ -594,6 +649,7 @@ ProjectOutcome RestoreOne(const ProjectName& name, const Options& options) {
       break;
     case RestoreOutcome::Interrupted:
       outcome.result = Result::Interrupted;
+      outcome.cause = Cause::Interrupted;
       outcome.message = Say(Msg::RestoreStopped);
       outcome.ownMessage = true;
       break;

@@ -635,6 +635,8 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
                                                                                          : "converted")));
     EXPECT_EQ(conversion[0].at("message"), check[0].at("message"));
     EXPECT_EQ(conversion[0].at("error_code"), check[0].at("error_code"));
+    EXPECT_EQ(conversion[0].at("cause"), check[0].at("cause"));
+    EXPECT_EQ(std::holds_alternative<std::nullptr_t>(conversion[0].at("cause")), !fails);
   }
 }
 
