@@ -509,13 +509,13 @@ TEST(FailureInjection, RunningOutOfFilesIsSaidAsItIs) {
     Folder folder;
     MakeProject(folder);
     const std::string project = folder.Utf8("p.kwj");
-    const ProcessResult short_ = KwtconvHereAfter(
+    const ProcessResult starved = KwtconvHereAfter(
         [limit = static_cast<rlim_t>(firstFree + spare)] {
           const rlimit files{limit, limit};
           return ::setrlimit(RLIMIT_NOFILE, &files) == 0;
         },
         {project});
-    EXPECT_EQ(short_.err.find(changed), std::string::npos) << short_.err;
+    EXPECT_EQ(starved.err.find(changed), std::string::npos) << starved.err;
     EXPECT_EQ(KwtconvHere({project}).exitCode, 0);
     EXPECT_EQ(folder.Read("p.KWT"), To140Records(To103Records(Records102(2), 2), 2));
   }
