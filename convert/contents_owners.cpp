@@ -135,8 +135,10 @@ ContentsReaders ContentsOwners::ReadersOf(std::string_view contentsPath, std::st
     lookIn(RealParentOf(*contentsFolder));
     // Projects that keep their records one folder up ("../book.KWT"), and
     // the copies of such a project's folder beside it.
-    for (std::optional<platform::RealFolderPlace>& below : SubfoldersOf(*contentsFolder))
-      lookIn(std::move(below));
+    const auto key = std::make_pair(contentsFolder->device, contentsFolder->index);
+    auto known = subfolders_.find(key);
+    if (known == subfolders_.end()) known = subfolders_.emplace(key, SubfoldersOf(*contentsFolder)).first;
+    for (const std::optional<platform::RealFolderPlace>& below : known->second) lookIn(below);
     lookIn(contentsFolder);
   }
   lookIn(platform::RealFolder(FolderOf(named)));

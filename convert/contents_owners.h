@@ -89,6 +89,9 @@ class ContentsOwners {
 
   std::mutex mutex_;
   std::set<std::pair<std::uint64_t, std::uint64_t>> listed_;
+  // The folders inside each contents folder asked about, listed once a run.
+  std::map<std::pair<std::uint64_t, std::uint64_t>, std::vector<std::optional<platform::RealFolderPlace>>>
+      subfolders_;
   std::map<ProjectKey, Candidate> candidates_;
   // By name key, the candidates that may read a file of that name.
   std::multimap<std::string, ProjectKey> byName_;
