@@ -242,19 +242,9 @@ std::optional<std::string> NoteFor(const ConversionResult& result, const Options
 
 // One more note on a project's note line.
 void AddNote(ProjectOutcome& outcome, const std::string& note) {
-  if (!outcome.note) {
-    outcome.note = note;
-    return;
-  }
-  // Japanese sentences are closed by their own full stop.
-  std::string_view between = "; ";
-  if (RunLanguage() == Language::Japanese) {
-    const std::string_view said = *outcome.note;
-    between = said.substr(LastCharacterStart(said)) == texts::kIdeographicFullStop
-                  ? ""
-                  : texts::kIdeographicFullStop;
-  }
-  outcome.note = *outcome.note + std::string(between) + note;
+  // Every Japanese note closes with its own full stop.
+  const std::string_view between = RunLanguage() == Language::Japanese ? "" : "; ";
+  outcome.note = outcome.note ? *outcome.note + std::string(between) + note : note;
 }
 
 ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const ProjectName& name,

@@ -87,8 +87,12 @@ void ContentsOwners::AddRunProjects(std::span<const std::string> projects) {
 }
 
 const ContentsOwners::Candidate& ContentsOwners::Read(const ProjectKey& key, const std::string& path) {
-  for (auto it = byName_.begin(); it != byName_.end();) {
-    it = it->second == key ? byName_.erase(it) : std::next(it);
+  // Read again (its KWT was rewritten): what it named before goes.
+  if (const auto known = candidates_.find(key); known != candidates_.end()) {
+    for (const std::string& name : {known->second.nameKey, ansi::UpperCase(NameIn(known->second.contents))}) {
+      const auto [first, last] = byName_.equal_range(name);
+      for (auto it = first; it != last;) it = it->second == key ? byName_.erase(it) : std::next(it);
+    }
   }
   Candidate candidate{path, {}, {}, false};
   const ScannedValue stored = ScanStoredValue(path, project_keys::kSection, project_keys::kContents);

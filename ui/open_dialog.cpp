@@ -4,6 +4,7 @@
 
 #include <array>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "frame/application.h"
@@ -92,6 +93,29 @@ DWORD TOpenDialog::Flags() {
   return OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_EXPLORER | OFN_ENABLEHOOK;
 }
 
+namespace {
+
+// Shows the open dialog with options' filter index and flags, placed on the
+// monitor of the active window (or of fallback), modal to owner; true when a
+// name was accepted into buffer.
+bool ShowOpenDialog(OPENFILENAMEW& options, HWND owner, HWND fallback, const std::wstring& filter,
+                    std::span<wchar_t> buffer, const std::wstring& initialDir) {
+  const HWND active = GetActiveWindow();
+  RECT monitor = MonitorOf(active != nullptr ? active : fallback);
+  options.lStructSize = sizeof(options);
+  options.hwndOwner = owner;
+  options.lpstrFilter = filter.c_str();
+  options.lpstrFile = buffer.data();
+  options.nMaxFile = static_cast<DWORD>(buffer.size());
+  options.lpstrInitialDir = initialDir.empty() ? nullptr : initialDir.c_str();
+  options.lpfnHook = PlacementHook;
+  options.lCustData = reinterpret_cast<LPARAM>(&monitor);
+  const frame::Application::ModalScope modal;
+  return GetOpenFileNameW(&options) != FALSE;
+}
+
+}  // namespace
+
 bool TOpenDialog::Execute(HWND owner, HWND fallback) {
   const std::wstring filter = DialogFilter(filter_);
   const std::wstring initialDir = Cp932ToWideLossy(initialDir_);
@@ -99,27 +123,10 @@ bool TOpenDialog::Execute(HWND owner, HWND fallback) {
   const std::wstring name = Cp932ToWideLossy(CutToWholeCharacters(fileName_, kFileNameBufferBytes - 1));
   name.copy(buffer.data(), std::min(name.size(), buffer.size() - 1));
 
-  const HWND active = GetActiveWindow();
-  RECT monitor = MonitorOf(active != nullptr ? active : fallback);
-
   OPENFILENAMEW options{};
-  options.lStructSize = sizeof(options);
-  options.hwndOwner = owner;
-  options.lpstrFilter = filter.c_str();
   options.nFilterIndex = filterIndex_;
-  options.lpstrFile = buffer.data();
-  options.nMaxFile = static_cast<DWORD>(buffer.size());
-  options.lpstrInitialDir = initialDir.empty() ? nullptr : initialDir.c_str();
   options.Flags = Flags();
-  options.lpfnHook = PlacementHook;
-  options.lCustData = reinterpret_cast<LPARAM>(&monitor);
-
-  BOOL accepted = FALSE;
-  {
-    frame::Application::ModalScope modal;
-    accepted = GetOpenFileNameW(&options);
-  }
-  if (!accepted) return false;
+  if (!ShowOpenDialog(options, owner, fallback, filter, std::span<wchar_t>(buffer), initialDir)) return false;
   // A name with a character that code page 932 lacks could not be opened by
   // the byte-string core; like a name too long for the buffer, it is not taken.
   const std::optional<std::string> chosen = encoding::WideToCp932(buffer.data());
@@ -151,27 +158,10 @@ std::vector<std::wstring> ChooseFiles(HWND owner, HWND fallback, std::string_vie
   // Room for a few thousand names; a choice that does not fit is refused
   // by the dialog itself.
   std::vector<wchar_t> buffer(1 << 18, L'\0');
-  const HWND active = GetActiveWindow();
-  RECT monitor = MonitorOf(active != nullptr ? active : fallback);
-
   OPENFILENAMEW options{};
-  options.lStructSize = sizeof(options);
-  options.hwndOwner = owner;
-  options.lpstrFilter = filterText.c_str();
   options.nFilterIndex = 1;
-  options.lpstrFile = buffer.data();
-  options.nMaxFile = static_cast<DWORD>(buffer.size());
-  options.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
   options.Flags = TOpenDialog::Flags() | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
-  options.lpfnHook = PlacementHook;
-  options.lCustData = reinterpret_cast<LPARAM>(&monitor);
-
-  BOOL accepted = FALSE;
-  {
-    frame::Application::ModalScope modal;
-    accepted = GetOpenFileNameW(&options);
-  }
-  if (!accepted) return {};
+  if (!ShowOpenDialog(options, owner, fallback, filterText, std::span<wchar_t>(buffer), folder)) return {};
   std::vector<std::wstring> names = ChosenNames(std::wstring_view(buffer.data(), buffer.size()));
   if (!names.empty()) {
     const std::size_t cut = names.front().find_last_of(L'\\');
