@@ -128,11 +128,11 @@ std::vector<std::string> ContentsNoteTexts(const ContentsNotes& notes, std::stri
 }
 
 std::string FailureReason(const ProjectCheck& check) {
-  const std::string failurePath = ShortenedValue(check.failurePath);
+  const std::string failurePath = ShortenedValue(check.stop.path);
   const std::string at = failurePath.empty() ? std::string() : " (" + failurePath + ")";
   const std::string layout = std::to_string(check.convertedLayout);
-  const std::string name = ShortenedValue(NameIn(check.failurePath));
-  switch (check.failure) {
+  const std::string name = ShortenedValue(NameIn(check.stop.path));
+  switch (check.stop.cause) {
     case Cause::None: return {};
     case Cause::ProjectMissing: return Say(Msg::ReasonProjectMissing);
     case Cause::ProjectPathTooLong:
@@ -213,9 +213,9 @@ std::string VerdictText(const ProjectCheck& check) {
 namespace kwt::cli {
 
 std::string RestoreReason(const RestorePlan& plan) {
-  const std::string path = ShortenedValue(plan.causePath);
+  const std::string path = ShortenedValue(plan.reason.path);
   const std::string at = path.empty() ? std::string() : " (" + path + ")";
-  switch (plan.cause) {
+  switch (plan.reason.cause) {
     case Cause::None: return {};
     case Cause::BackupMissing: return Say(Msg::ReasonBackupMissing, {path});
     case Cause::BackupsNotAPair: return Say(Msg::ReasonBackupsNotAPair, {path});
@@ -236,17 +236,19 @@ std::string RestoreReason(const RestorePlan& plan) {
     case Cause::ProjectNotRegularFile:
     case Cause::NotRegularFile: return Say(Msg::ReasonNotRegularFile, {at});
     case Cause::FolderBusy: return Say(Msg::ReasonFolderBusy, {at});
-    case Cause::FolderNotHeld: return Say(Msg::ReasonFolderNotHeld, {IoMessage(plan.ioCode.value_or(0)), at});
+    case Cause::FolderNotHeld:
+      return Say(Msg::ReasonFolderNotHeld, {IoMessage(plan.reason.ioCode.value_or(0)), at});
     case Cause::ContentsMissing:
       if (path.empty()) return Say(Msg::ReasonNoContentsKey);
       return Say(Msg::ReasonContentsMissing, {at});
     case Cause::SystemFolder: return Say(Msg::ReasonSystemFolder, {at});
-    case Cause::SharedContents: return Say(Msg::ReasonSharedContents, {ShortenedValue(plan.otherPath), at});
-    case Cause::ProjectHasSecondName: return SecondNameReason(plan.otherPath);
+    case Cause::SharedContents:
+      return Say(Msg::ReasonSharedContents, {ShortenedValue(plan.reason.otherPath), at});
+    case Cause::ProjectHasSecondName: return SecondNameReason(plan.reason.otherPath);
     case Cause::DiskFull:
     case Cause::FileInUse:
     case Cause::AccessDenied:
-    case Cause::IoFailure: return IoMessage(plan.ioCode.value_or(0)) + at;
+    case Cause::IoFailure: return IoMessage(plan.reason.ioCode.value_or(0)) + at;
     // A conversion's own; a restore never meets them.
     case Cause::NoContents:
     case Cause::CountUnreadable:
@@ -259,7 +261,7 @@ std::string RestoreReason(const RestorePlan& plan) {
     case Cause::ProjectNotSaved:
     case Cause::BackupExists:
     case Cause::BackupFailed:
-    case Cause::Interrupted: return IoMessage(plan.ioCode.value_or(0)) + at;
+    case Cause::Interrupted: return IoMessage(plan.reason.ioCode.value_or(0)) + at;
   }
   return {};
 }

@@ -118,15 +118,63 @@ std::optional<std::string> CauseName(Cause cause) {
   return std::nullopt;
 }
 
-// The keys of whose records the contents file holds, in the conversion's
-// JSON and in the check's alike.
-void ReadersJson(JsonObject& json, const std::string& other, const std::vector<std::string>& unreadable,
-                 bool writersKeptOut) {
-  std::vector<std::string_view> others;
-  if (!other.empty()) others.push_back(other);
-  json.Texts("other_projects", others)
-      .Texts("unreadable_projects", std::vector<std::string_view>(unreadable.begin(), unreadable.end()))
-      .Flag("writers_excluded", writersKeptOut);
+// One line of --json: a conversion's, a restore's or a check's, each with
+// every key, null where a value is not known. Only a line about a project
+// whose contents file was looked at says whose records it holds.
+struct JsonLine {
+  std::string project;
+  std::optional<std::string> contents;
+  std::optional<std::int64_t> version;
+  std::optional<std::int64_t> layout;
+  std::optional<std::int64_t> count;
+  std::optional<std::uint64_t> recordsPresent;
+  std::vector<std::string_view> passes;
+  // "outcome" for a conversion or restore, "verdict" for a check, and its word.
+  std::string_view endKey;
+  std::string_view end;
+  std::optional<std::string> statusText;
+  std::optional<std::string> message;
+  std::optional<std::int32_t> errorCode;
+  std::optional<std::string> note;
+  Cause cause = Cause::None;
+  struct Readers {
+    std::string other;
+    std::vector<std::string> unreadable;
+    bool writersKeptOut = true;
+  };
+  std::optional<Readers> readers;
+};
+
+void WriteJsonLine(Console& console, const JsonLine& line) {
+  const auto numberOrNull = [](JsonObject& json, std::string_view key, std::optional<std::int64_t> value) {
+    if (value) {
+      json.Number(key, *value);
+    } else {
+      json.MaybeText(key, std::nullopt);
+    }
+  };
+  JsonObject json;
+  json.Text("project", line.project).MaybeText("contents", line.contents);
+  numberOrNull(json, "version", line.version);
+  numberOrNull(json, "layout", line.layout);
+  numberOrNull(json, "count", line.count);
+  json.Number("records_present", line.recordsPresent)
+      .Texts("passes", line.passes)
+      .Text(line.endKey, line.end)
+      .MaybeText("status_text", line.statusText)
+      .MaybeText("message", line.message);
+  numberOrNull(json, "error_code", line.errorCode);
+  json.MaybeText("note", line.note).MaybeText("cause", CauseName(line.cause));
+  if (line.readers) {
+    std::vector<std::string_view> others;
+    if (!line.readers->other.empty()) others.push_back(line.readers->other);
+    const std::vector<std::string>& unreadable = line.readers->unreadable;
+    json.Texts("other_projects", others)
+        .Texts("unreadable_projects", std::vector<std::string_view>(unreadable.begin(), unreadable.end()))
+        .Flag("writers_excluded", line.readers->writersKeptOut);
+  }
+  console.Write(Stream::Out, json.Line());
+  console.Flush(Stream::Out);
 }
 
 std::string_view ResultWord(Result result, bool restore) {
@@ -159,7 +207,7 @@ std::string FolderShown(const std::string& folder) {
 // message alone does not say it.
 std::optional<std::string> NoteFor(const ConversionResult& result, const Options& options,
                                    std::string_view project) {
-  const std::int32_t code = result.ioCode.value_or(0);
+  const std::int32_t code = result.reason.ioCode.value_or(0);
   // An I/O code the cause leaves open says what to do by itself. Access
   // denied names the place where it is known, else the two folders the
   // conversion writes in.
@@ -167,7 +215,7 @@ std::optional<std::string> NoteFor(const ConversionResult& result, const Options
     switch (code) {
       case static_cast<std::int32_t>(platform::error::kSharingViolation): return Say(Msg::NoteFolderBusy);
       case static_cast<std::int32_t>(platform::error::kAccessDenied):
-        if (!result.causePath.empty()) return Say(Msg::NoteReadOnly, {ShortenedValue(result.causePath)});
+        if (!result.reason.path.empty()) return Say(Msg::NoteReadOnly, {ShortenedValue(result.reason.path)});
         if (!result.contents.path.empty()) {
           return Say(Msg::NoteAccessDeniedIn, {ShortenedValue(FolderShown(FolderOf(result.contents.path))),
                                                ShortenedValue(FolderShown(FolderOf(std::string(project))))});
@@ -178,11 +226,11 @@ std::optional<std::string> NoteFor(const ConversionResult& result, const Options
   };
   // The paths a project file's KWT= leads to may be of any length.
   const std::string contents = ShortenedValue(result.contents.path);
-  const std::string causePath = ShortenedValue(result.causePath);
-  switch (result.cause) {
+  const std::string causePath = ShortenedValue(result.reason.path);
+  switch (result.reason.cause) {
     case Cause::ProjectMissing: return Say(Msg::NoteProjectMissing);
     case Cause::ProjectPathTooLong:
-      return Say(Msg::NoteProjectPathTooLong, {std::to_string(result.causePath.size())});
+      return Say(Msg::NoteProjectPathTooLong, {std::to_string(result.reason.path.size())});
     case Cause::NoContents: return Say(Msg::NoteNoRecords);
     case Cause::CountUnreadable:
       return Say(Msg::NoteCountUnreadable, {ShortenedValue(result.facts.countText.value_or(""))});
@@ -199,7 +247,8 @@ std::optional<std::string> NoteFor(const ConversionResult& result, const Options
              (options.findContents ? std::string() : Say(Msg::NoteFindContentsHint));
     case Cause::SharedContents: return Say(Msg::NoteSharedContents);
     case Cause::ProjectHasSecondName:
-      return Say(result.otherPath.empty() ? Msg::NoteProjectNamedElsewhere : Msg::NoteProjectHasSecondName);
+      return Say(result.reason.otherPath.empty() ? Msg::NoteProjectNamedElsewhere
+                                                 : Msg::NoteProjectHasSecondName);
     case Cause::ContentsIsTemporary: return Say(Msg::NoteContentsIsTemporary);
     case Cause::CannotReplaceInOneStep: return Say(Msg::NoteCannotReplaceInOneStep);
     case Cause::OthersLeftover: return Say(Msg::NoteOthersLeftover);
@@ -217,7 +266,7 @@ std::optional<std::string> NoteFor(const ConversionResult& result, const Options
       return Say(Msg::NoteDiskFull);
     // The text of a folder that another conversion holds says what to do.
     case Cause::FolderBusy: return std::nullopt;
-    case Cause::FolderNotHeld: return Say(Msg::NoteFolderNotHeld, {result.causePath});
+    case Cause::FolderNotHeld: return Say(Msg::NoteFolderNotHeld, {result.reason.path});
     case Cause::ContentsUnreadable:
     case Cause::FileInUse:
     case Cause::AccessDenied: return byCode();
@@ -262,9 +311,9 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
   try {
     result = converter.TryConvert(name.path);
   } catch (const std::bad_alloc&) {
-    result.errorText = "out of memory";
+    result.reason.text = "out of memory";
   } catch (const std::exception& error) {
-    result.errorText = error.what();
+    result.reason.text = error.what();
   }
   face.EndProject();
   outcome.status = face.Status();
@@ -276,24 +325,25 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
     case ConversionOutcome::NoRecords: outcome.message = outcome.status; break;
     case ConversionOutcome::Interrupted:
       outcome.result = Result::Interrupted;
-      outcome.message = result.errorText;
+      outcome.message = result.reason.text;
       break;
     case ConversionOutcome::Refused:
     case ConversionOutcome::Failed:
-      outcome.message = result.errorText;
-      outcome.ioCode = result.ioCode;
+      outcome.message = result.reason.text;
+      outcome.ioCode = result.reason.ioCode;
       break;
   }
   // The passes that ran to their end, also before a stop or a failure.
   for (const PassId pass : result.passesRun) outcome.passes.push_back(PassOf(pass).name);
   // kwtconv says a refused backup in its own words.
-  if (result.cause == Cause::BackupExists) {
+  if (result.reason.cause == Cause::BackupExists) {
     outcome.ownMessage = true;
-    outcome.message = Say(Msg::BackupExists, {ShortenedValue(result.backupPath)});
-  } else if (result.cause == Cause::BackupFailed) {
+    outcome.message = Say(Msg::BackupExists, {ShortenedValue(result.reason.backupPath)});
+  } else if (result.reason.cause == Cause::BackupFailed) {
     outcome.ownMessage = true;
-    outcome.message = Say(Msg::BackupFailed, {ShortenedValue(result.causePath),
-                                              ShortenedValue(result.backupPath), IoMessage(*result.ioCode)});
+    outcome.message =
+        Say(Msg::BackupFailed, {ShortenedValue(result.reason.path), ShortenedValue(result.reason.backupPath),
+                                IoMessage(*result.reason.ioCode)});
   }
   // Where the conversion never chose one, the file the project names.
   if (result.facts.count) outcome.contents = result.contents.path;
@@ -309,8 +359,9 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
   } else if (outcome.result == Result::Failed) {
     outcome.note = NoteFor(result, options, name.path);
   }
-  outcome.otherProject = result.otherPath;
-  if (!result.Succeeded()) outcome.cause = result.cause == Cause::None ? Cause::IoFailure : result.cause;
+  outcome.otherProject = result.reason.otherPath;
+  if (!result.Succeeded())
+    outcome.cause = result.reason.cause == Cause::None ? Cause::IoFailure : result.reason.cause;
   outcome.unreadableProjects = result.notes.unreadableProjects;
   outcome.writersKeptOut = result.notes.writersKeptOut;
   if (outcome.result == Result::Converted) {
@@ -366,77 +417,57 @@ void ReportText(Console& console, const ProjectOutcome& outcome, const Options& 
   console.Flush(Stream::Err);
 }
 
-// A number, or null where it is not known.
-void NumberOrNull(JsonObject& json, std::string_view key, std::optional<std::int64_t> value) {
-  if (value) {
-    json.Number(key, *value);
-  } else {
-    json.MaybeText(key, std::nullopt);
-  }
-}
-
 void ReportJson(Console& console, const ProjectOutcome& outcome) {
-  JsonObject json;
-  json.Text("project", outcome.project).MaybeText("contents", outcome.contents);
-  NumberOrNull(json, "version", outcome.version);
-  NumberOrNull(json, "layout",
-               outcome.version ? std::optional<std::int64_t>(LayoutForVersion(*outcome.version).number)
-                               : std::nullopt);
-  NumberOrNull(json, "count", outcome.count);
-  json.Number("records_present", outcome.recordsPresent)
-      .Texts("passes", outcome.passes)
-      .Text("outcome", ResultWord(outcome.result, outcome.restore))
-      .MaybeText("status_text", outcome.status.empty() || outcome.restore
-                                    ? std::nullopt
-                                    : std::optional<std::string>(outcome.status))
-      .MaybeText("message", outcome.message);
-  if (outcome.ioCode) {
-    json.Number("error_code", *outcome.ioCode);
-  } else {
-    json.MaybeText("error_code", std::nullopt);
-  }
-  json.MaybeText("note", outcome.note).MaybeText("cause", CauseName(outcome.cause));
-  ReadersJson(json, outcome.otherProject, outcome.unreadableProjects, outcome.writersKeptOut);
-  console.Write(Stream::Out, json.Line());
-  console.Flush(Stream::Out);
+  JsonLine line;
+  line.project = outcome.project;
+  line.contents = outcome.contents;
+  line.version = outcome.version;
+  line.count = outcome.count;
+  line.recordsPresent = outcome.recordsPresent;
+  line.passes = outcome.passes;
+  line.endKey = "outcome";
+  line.end = ResultWord(outcome.result, outcome.restore);
+  if (outcome.version) line.layout = LayoutForVersion(*outcome.version).number;
+  if (!outcome.status.empty() && !outcome.restore) line.statusText = outcome.status;
+  line.message = outcome.message;
+  line.errorCode = outcome.ioCode;
+  line.note = outcome.note;
+  line.cause = outcome.cause;
+  line.readers = {outcome.otherProject, outcome.unreadableProjects, outcome.writersKeptOut};
+  WriteJsonLine(console, line);
 }
 
 void ReportCheckJson(Console& console, const ProjectCheck& check) {
-  std::vector<std::string_view> passes;
-  if (!check.ConversionWouldFail()) passes = check.passes;
   std::string_view verdict = "convert";
   if (check.Outcome() == Verdict::UpToDate) verdict = "up-to-date";
   if (check.Outcome() == Verdict::WillFail) verdict = "fail";
-  JsonObject json;
   const auto known = [&check](std::int64_t value) {
     return check.projectPresent ? std::optional<std::int64_t>(value) : std::nullopt;
   };
-  json.Text("project", check.project)
-      .MaybeText("contents",
-                 check.projectPresent ? std::optional<std::string>(check.contentsPath) : std::nullopt);
-  NumberOrNull(json, "version", known(check.version));
-  NumberOrNull(json, "layout", known(check.layout));
-  NumberOrNull(json, "count", known(check.count));
-  json.Number("records_present", check.recordsPresent).Texts("passes", passes).Text("verdict", verdict);
+  JsonLine line;
+  line.project = check.project;
+  line.contents = check.projectPresent ? std::optional<std::string>(check.contentsPath) : std::nullopt;
+  line.version = known(check.version);
+  line.layout = known(check.layout);
+  line.count = known(check.count);
+  line.recordsPresent = check.recordsPresent;
+  if (!check.ConversionWouldFail()) line.passes = check.passes;
+  line.endKey = "verdict";
+  line.end = verdict;
   // As a conversion reports: the system's own text and code where it would
   // stop, and in note what that means.
-  const bool status = check.failure == Cause::ProjectMissing || check.failure == Cause::ProjectPathTooLong ||
-                      check.failure == Cause::NoContents || check.failure == Cause::CountUnreadable;
-  const auto when = [&check](bool present, std::string text) {
-    return check.ConversionWouldFail() && present ? std::optional<std::string>(std::move(text))
-                                                  : std::nullopt;
-  };
-  json.MaybeText("status_text", when(status, check.stop.text))
-      .MaybeText("message", when(!check.stop.text.empty(), check.stop.text));
-  if (check.stop.ioCode) {
-    json.Number("error_code", *check.stop.ioCode);
-  } else {
-    json.MaybeText("error_code", std::nullopt);
+  if (check.ConversionWouldFail()) {
+    const Cause cause = check.stop.cause;
+    const bool status = cause == Cause::ProjectMissing || cause == Cause::ProjectPathTooLong ||
+                        cause == Cause::NoContents || cause == Cause::CountUnreadable;
+    if (status) line.statusText = check.stop.text;
+    if (!check.stop.text.empty()) line.message = check.stop.text;
+    line.note = FailureReason(check);
   }
-  json.MaybeText("note", when(true, FailureReason(check))).MaybeText("cause", CauseName(check.failure));
-  ReadersJson(json, check.stop.otherPath, check.notes.unreadableProjects, check.notes.writersKeptOut);
-  console.Write(Stream::Out, json.Line());
-  console.Flush(Stream::Out);
+  line.errorCode = check.stop.ioCode;
+  line.cause = check.stop.cause;
+  line.readers = {check.stop.otherPath, check.notes.unreadableProjects, check.notes.writersKeptOut};
+  WriteJsonLine(console, line);
 }
 
 void ReportRestoreCheckJson(Console& console, const RestorePlan& plan) {
@@ -444,27 +475,21 @@ void ReportRestoreCheckJson(Console& console, const RestorePlan& plan) {
   const auto known = [read](std::int64_t value) {
     return read ? std::optional<std::int64_t>(value) : std::nullopt;
   };
-  JsonObject json;
-  json.Text("project", plan.project)
-      .MaybeText("contents",
-                 plan.contents.empty() ? std::nullopt : std::optional<std::string>(plan.contents));
-  NumberOrNull(json, "version", known(plan.version));
-  NumberOrNull(json, "layout", known(LayoutForVersion(plan.version).number));
-  NumberOrNull(json, "count", known(plan.count));
-  json.MaybeText("records_present", std::nullopt)
-      .Texts("passes", {})
-      .Text("verdict", !plan.Restorable() ? "fail"
-                       : plan.Done()      ? "up-to-date"
-                                          : "restore")
-      .MaybeText("status_text", std::nullopt)
-      .MaybeText("message", plan.Restorable() ? std::nullopt
-                                              : std::optional<std::string>(
-                                                    Say(Msg::RestoreRefused, {RestoreReason(plan)})));
-  NumberOrNull(json, "error_code", plan.ioCode);
-  json.MaybeText("note", plan.Restorable() ? std::nullopt : std::optional<std::string>(RestoreReason(plan)))
-      .MaybeText("cause", CauseName(plan.cause));
-  console.Write(Stream::Out, json.Line());
-  console.Flush(Stream::Out);
+  JsonLine line;
+  line.project = plan.project;
+  line.contents = plan.contents.empty() ? std::nullopt : std::optional<std::string>(plan.contents);
+  line.version = known(plan.version);
+  line.layout = known(LayoutForVersion(plan.version).number);
+  line.count = known(plan.count);
+  line.endKey = "verdict";
+  line.end = !plan.Restorable() ? "fail" : plan.Done() ? "up-to-date" : "restore";
+  if (!plan.Restorable()) {
+    line.message = Say(Msg::RestoreRefused, {RestoreReason(plan)});
+    line.note = RestoreReason(plan);
+  }
+  line.errorCode = plan.reason.ioCode;
+  line.cause = plan.reason.cause;
+  WriteJsonLine(console, line);
 }
 
 // After two or more projects, on the standard error: stdout keeps one line
@@ -546,23 +571,21 @@ int RunCheck(const Options& options, const std::vector<ProjectName>& projects, C
       continue;
     } catch (const Exception& error) {
       failed.message = error.Message();
+      if (const StopReason* reason = ReasonOf(error)) failed.cause = reason->cause;
     } catch (const std::exception& error) {
       failed.message = error.what();
     }
     allWell = false;
     if (options.json) {
-      JsonObject json;
       // Every key, as for any project: nothing of it could be read.
-      json.Text("project", project.path).MaybeText("contents", std::nullopt);
-      for (const std::string_view key : {"version", "layout", "count", "records_present"})
-        json.MaybeText(key, std::nullopt);
-      json.Texts("passes", {})
-          .Text("verdict", "fail")
-          .MaybeText("status_text", std::nullopt)
-          .MaybeText("message", failed.message)
-          .MaybeText("error_code", std::nullopt)
-          .MaybeText("note", failed.note);
-      console.Write(Stream::Out, json.Line());
+      JsonLine line;
+      line.project = project.path;
+      line.endKey = "verdict";
+      line.end = "fail";
+      line.message = failed.message;
+      line.note = failed.note;
+      line.cause = failed.cause;
+      WriteJsonLine(console, line);
     } else {
       ReportText(console, failed, options);
     }
@@ -572,11 +595,11 @@ int RunCheck(const Options& options, const std::vector<ProjectName>& projects, C
 
 // What a restore that did not happen means, and what to do about it.
 std::optional<std::string> RestoreNote(const RestorePlan& plan) {
-  switch (plan.cause) {
+  switch (plan.reason.cause) {
     case Cause::ProjectChanged:
     case Cause::ContentsChanged:
       return Say(Msg::NoteRestoreByHand, {plan.projectBackup, ShortenedValue(plan.contentsBackup)});
-    case Cause::ReadOnly: return Say(Msg::NoteReadOnly, {ShortenedValue(plan.causePath)});
+    case Cause::ReadOnly: return Say(Msg::NoteReadOnly, {ShortenedValue(plan.reason.path)});
     case Cause::OthersLeftover: return Say(Msg::NoteOthersLeftover);
     case Cause::FileInUse: return Say(Msg::NoteFolderBusy);
     case Cause::AccessDenied: return Say(Msg::NoteAccessDenied);
@@ -616,24 +639,22 @@ ProjectOutcome RestoreOne(const ProjectName& name, const Options& options) {
       outcome.status = Say(Msg::AlreadyRestored);
       break;
     case RestoreOutcome::Refused:
-      outcome.cause = plan.cause;
+      outcome.cause = plan.reason.cause;
       outcome.message = Say(Msg::RestoreRefused, {RestoreReason(plan)});
       outcome.ownMessage = true;
-      outcome.ioCode = plan.ioCode;
+      outcome.ioCode = plan.reason.ioCode;
       outcome.note = RestoreNote(plan);
       break;
     case RestoreOutcome::Failed:
-      outcome.cause = plan.cause != Cause::None ? plan.cause
-                      : result.ioCode           ? CauseOfIoCode(*result.ioCode)
-                                                : Cause::IoFailure;
-      if (plan.cause == Cause::ContentsChanged) {
+      outcome.cause = plan.reason.cause;
+      if (plan.reason.cause == Cause::ContentsChanged) {
         outcome.message =
             Say(Msg::RestoreChangedMidway, {ShortenedValue(plan.contents), IntegerText(plan.version)});
         outcome.ownMessage = true;
       } else {
-        outcome.message = result.errorText;
-        outcome.ioCode = result.ioCode;
-        if (!plan.causePath.empty()) *outcome.message += " (" + ShortenedValue(plan.causePath) + ")";
+        outcome.message = plan.reason.text;
+        outcome.ioCode = plan.reason.ioCode;
+        if (!plan.reason.path.empty()) *outcome.message += " (" + ShortenedValue(plan.reason.path) + ")";
         outcome.note = RestoreNote(plan);
       }
       break;

@@ -37,7 +37,24 @@ class HeldPlace {
 };
 
 [[noreturn]] void RefuseExisting(const std::string& file, const std::string& backup) {
-  throw EBackupRefused(EBackupRefused::Reason::Exists, file, backup);
+  Raise({Cause::BackupExists,
+         ConversionOutcome::Refused,
+         file,
+         {},
+         backup,
+         "backup " + backup + " exists already; the project was not converted",
+         std::nullopt});
+}
+
+[[noreturn]] void FailCopy(const std::string& file, const std::string& backup, platform::ErrorCode code) {
+  const auto ioCode = static_cast<std::int32_t>(code);
+  Raise({Cause::BackupFailed,
+         ConversionOutcome::Refused,
+         file,
+         {},
+         backup,
+         "cannot back up " + file + " as " + backup + ": " + IoMessage(ioCode),
+         ioCode});
 }
 
 // True when both files can be read and second begins with first's bytes:
@@ -122,15 +139,6 @@ bool HoldEarlierState(TMemIniFile& store, const std::string& projectBackup, cons
 }
 
 }  // namespace
-
-EBackupRefused::EBackupRefused(Reason reason, std::string fileName, std::string backupName, std::int32_t code)
-    : Exception(reason == Reason::Exists
-                    ? "backup " + backupName + " exists already; the project was not converted"
-                    : "cannot back up " + fileName + " as " + backupName + ": " + IoMessage(code)),
-      why(reason),
-      file(std::move(fileName)),
-      backup(std::move(backupName)),
-      ioCode(code) {}
 
 std::string BackupPath(std::string_view path) {
   return std::string(path) + ".bak";
@@ -218,8 +226,7 @@ void BackUpProject(TMemIniFile& store, std::string_view contentsPath, const Fold
     for (const HeldPlace& done : made) (void)platform::Delete(done);
     if (code == platform::error::kAlreadyExists || code == platform::error::kFileExists)
       RefuseExisting(files[i], backups[i]);
-    throw EBackupRefused(EBackupRefused::Reason::CopyFailed, files[i], backups[i],
-                         static_cast<std::int32_t>(code));
+    FailCopy(files[i], backups[i], code);
   }
 }
 

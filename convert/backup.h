@@ -6,26 +6,12 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/errors.h"
+#include "convert/stop_reason.h"
 #include "runtime/ini_file.h"
 
 namespace kwt {
 
 class FolderHolds;
-
-// A backup refused or failed. The message is English; a face may say it in
-// its own words from the fields.
-class EBackupRefused : public Exception {
- public:
-  enum class Reason { Exists, CopyFailed };
-  EBackupRefused(Reason reason, std::string file, std::string backup, std::int32_t code = 0);
-  const char* ClassName() const noexcept override { return "EBackupRefused"; }
-
-  Reason why;
-  std::string file;
-  std::string backup;
-  std::int32_t ioCode;
-};
 
 // The name a file's backup gets: the whole name with ".bak" appended.
 std::string BackupPath(std::string_view path);
@@ -39,8 +25,8 @@ std::string UnfinishedBackupPath(std::string_view backup);
 // leaves no half backup behind. An existing backup is kept when it holds the
 // file as it is now, or when the two backups together hold this project as it
 // was before passes that have run since (a stopped conversion started again
-// with backups); any other existing backup refuses with kwt::Exception,
-// copying nothing. A copy that fails removes the backups this call made.
+// with backups); any other existing backup refuses (BackupExists), copying
+// nothing. A copy that fails (BackupFailed) removes the backups this call made.
 // Every file is reached in the folders holds holds.
 void BackUpProject(TMemIniFile& store, std::string_view contentsPath, const FolderHolds& holds);
 

@@ -8,11 +8,11 @@ std::optional<std::uint64_t> ProjectCheck::ExpectedSize() const {
 }
 
 bool ProjectCheck::ConversionWouldFail() const {
-  return failure != Cause::None;
+  return static_cast<bool>(stop);
 }
 
 Verdict ProjectCheck::Outcome() const {
-  if (failure != Cause::None) return Verdict::WillFail;
+  if (stop) return Verdict::WillFail;
   return passes.empty() && finishesStoppedRun == 0 ? Verdict::UpToDate : Verdict::WillConvert;
 }
 
@@ -43,8 +43,6 @@ ProjectCheck CheckProject(std::string_view project, const ConversionOptions& opt
   for (const Pass& pass : plan.passes) check.passes.push_back(pass.name);
   check.convertedLayout = plan.convertedLayout;
   check.recordsPresent = plan.recordsPresent;
-  check.failure = plan.stop.cause;
-  check.failurePath = plan.stop.path;
   check.stop = std::move(plan.stop);
   return check;
 }

@@ -54,13 +54,9 @@ struct ProjectCheck {
 
   // Where the conversion would stop, exactly as it would: its error's text
   // and code (or the status it would leave).
-  PlannedStop stop;
+  StopReason stop;
   // What the conversion would say about its contents file.
   ContentsNotes notes;
-  // Why a conversion of the project would not succeed: where the plan stops.
-  Cause failure = Cause::None;
-  // The file the failure is about (the read-only file, the busy folder).
-  std::string failurePath;
 
   Verdict Outcome() const;
 

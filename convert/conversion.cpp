@@ -28,11 +28,40 @@ namespace keys = project_keys;
 namespace {
 
 // Raises what a failed platform call answered, as every record-file failure
-// is raised: through the pending I/O status.
+// is raised.
 void RaiseIo(platform::ErrorCode code) {
-  if (code == platform::error::kSuccess) return;
-  SetIoStatus(static_cast<std::int32_t>(code));
-  CheckIo();
+  if (code != platform::error::kSuccess) Raise(IoFailureReason(static_cast<std::int32_t>(code)));
+}
+
+// The store raises errors of its own, which know nothing of a conversion: the
+// project file it cannot read or give its new text, a write that found no
+// room, or a failed file operation with its code. Each is given its reason
+// where the conversion calls the store.
+[[noreturn]] void RaiseStoreError(const Exception& error, const std::string& project) {
+  StopReason reason{Cause::IoFailure, ConversionOutcome::Failed, {}, {}, {}, error.Message(), std::nullopt};
+  if (dynamic_cast<const EFOpenError*>(&error) != nullptr) {
+    reason.cause = Cause::ProjectUnreadable;
+    reason.path = project;
+  } else if (dynamic_cast<const EFCreateError*>(&error) != nullptr) {
+    reason.cause = Cause::ProjectNotSaved;
+    reason.path = project;
+  } else if (dynamic_cast<const EWriteError*>(&error) != nullptr) {
+    reason.cause = Cause::DiskFull;
+  } else if (const auto* io = dynamic_cast<const EInOutError*>(&error)) {
+    reason.cause = CauseOfIoCode(io->IoCode());
+    reason.ioCode = io->IoCode();
+  }
+  Raise(reason);
+}
+
+template <typename Step>
+decltype(auto) ProjectFileStep(const std::string& project, Step&& step) {
+  try {
+    return step();
+  } catch (const Exception& error) {
+    if (ReasonOf(error) != nullptr) throw;
+    RaiseStoreError(error, project);
+  }
 }
 
 // Which of the two files a pass closes first. Only the error reported when
@@ -64,7 +93,12 @@ class ProgressText {
 };
 
 [[noreturn]] void Interrupt() {
-  throw EInterrupted(std::string(texts::kInterrupted));
+  Raise(Interruption());
+}
+
+// A refusal that names the file it is about.
+StopReason Refusal(Cause cause, std::string path, std::string text) {
+  return {cause, ConversionOutcome::Refused, std::move(path), {}, {}, std::move(text), std::nullopt};
 }
 
 // True for the codes of a write that found no room.
@@ -114,15 +148,15 @@ class PassFiles {
     // Read only, and no writer meanwhile: a program that has the file open
     // for writing would go on writing into the file this one replaces.
     OpenToReadIn(contents_, folder_, contentsName_, pass.from.recordSize);
-    CheckIo();
+    RaisePendingIo();
     HoldRecordFile(contents_, contentsHold_);
-    CheckIo();
+    RaisePendingIo();
     RaiseIo(platform::WatchForWriters(contentsHold_, watching_));
     CreateEmptyIn(temporary_, folder_, temporaryName_, pass.to.recordSize, Sharing::ExclusiveNew);
-    CheckIo();
+    RaisePendingIo();
     created_ = true;
     HoldRecordFile(temporary_, hold_);
-    CheckIo();
+    RaisePendingIo();
     // From the file opened, not from what its name may reach by now.
     permissionsNotKept_ = platform::CopyPermissions(contentsHold_, hold_);
     RaiseIo(platform::StampOf(contentsHold_, openedStamp_));
@@ -143,7 +177,7 @@ class PassFiles {
 
   void FlushTemporary() {
     FlushRecordFile(temporary_);
-    CheckIo();
+    RaisePendingIo();
   }
 
   // A write that found the disk full leaves an unfinished temporary file that
@@ -160,9 +194,9 @@ class PassFiles {
     RecordFile& first = order == CloseOrder::TemporaryFirst ? temporary_ : contents_;
     RecordFile& second = order == CloseOrder::TemporaryFirst ? contents_ : temporary_;
     CloseRecordFile(first);
-    CheckIo();
+    RaisePendingIo();
     CloseRecordFile(second);
-    CheckIo();
+    RaisePendingIo();
   }
 
   // Nothing may have written to the contents file, or put another file in its
@@ -201,8 +235,6 @@ class PassFiles {
   }
 
   bool Replaced() const { return replaced_; }
-  // True when the pass stopped because a program opened the contents file for writing.
-  bool WriterCame() const { return writerCame_; }
   platform::PermissionParts PermissionsNotKept() const { return permissionsNotKept_; }
 
  private:
@@ -231,8 +263,8 @@ class PassFiles {
       // it: it is let go at once, and nothing is replaced.
       if (watching_ && i % kWriterLookEvery == 0 && platform::WriterOpened(contentsHold_)) {
         discard_ = true;
-        writerCame_ = true;
-        throw EConvertError(texts::Format(texts::kContentsChangedFormat, contentsPath_));
+        Raise(Refusal(Cause::ContentsChanged, contentsPath_,
+                      texts::Format(texts::kContentsChangedFormat, contentsPath_)));
       }
       face.SetStatus(progress.For(i));
       face.RecordsDone(i, count);
@@ -272,7 +304,6 @@ class PassFiles {
   // Whether a watch tells of writers, and the bytes' digest where the
   // stamps cannot show a change.
   bool watching_ = false;
-  bool writerCame_ = false;
   static constexpr std::int32_t kWriterLookEvery = 64;
   std::optional<std::uint64_t> openedDigest_;
   platform::PermissionParts permissionsNotKept_ = 0;
@@ -335,10 +366,10 @@ const ConversionResult& Converter::Finished() {
 }
 
 void Converter::ConvertProject(std::string_view projectPath) {
-  if (const PlannedStop stop = ProjectStop(projectPath)) {
-    if (stop.cause != Cause::ProjectMissing) RaiseRefusal(stop);
+  if (const StopReason stop = ProjectStop(projectPath)) {
+    if (stop.outcome != ConversionOutcome::ProjectMissing) Raise(stop);
     face_.SetStatus(stop.text);
-    Stop(stop.cause, stop.path);
+    result_.reason = stop;
     result_.outcome = ConversionOutcome::ProjectMissing;
     return;
   }
@@ -351,8 +382,7 @@ void Converter::ConvertProject(std::string_view projectPath) {
   owners_ = options_.owners ? options_.owners : std::make_shared<ContentsOwners>();
 
   // Replaced only once the new store has loaded.
-  auto store = std::make_unique<TMemIniFile>(std::string(projectPath));
-  store->SetCaseSensitivity(false);
+  auto store = std::make_unique<TMemIniFile>(LoadProjectFile(std::string(projectPath), projectPath));
   store_ = std::move(store);
   lastContents_ = {};
   result_.version = store_->ReadNumber(keys::kSection, keys::kVersion, 0);
@@ -395,16 +425,8 @@ void Converter::ConvertProject(std::string_view projectPath) {
 // Raises what a stop that refuses the conversion says; a stop that the work
 // meets on its way (too few records, a project file that cannot be saved) is
 // left to the work, which raises it there.
-void Converter::RaiseRefusal(const PlannedStop& stop) {
-  if (!stop || stop.outcome != ConversionOutcome::Refused) return;
-  Stop(stop.cause, stop.path);
-  result_.otherPath = stop.otherPath;
-  stop.Raise();
-}
-
-void Converter::Stop(Cause cause, std::string path) {
-  result_.cause = cause;
-  result_.causePath = std::move(path);
+void Converter::RaiseRefusal(const StopReason& stop) {
+  if (stop && stop.outcome == ConversionOutcome::Refused) Raise(stop);
 }
 
 // Nothing is saved over text the store did not read: an edit made to the
@@ -415,43 +437,24 @@ void Converter::RefuseChangedProject(const SaveFolder& in) {
   if (store_->FileIsAsLoaded(in.folder ? &in : nullptr, &failure)) return;
   // A look that failed says what it met, never that the file changed.
   RaiseIo(failure);
-  Stop(Cause::ProjectChanged, store_->FileName());
-  throw EConvertError(texts::Format(texts::kProjectChangedFormat, store_->FileName()));
+  Raise(Refusal(Cause::ProjectChanged, store_->FileName(),
+                texts::Format(texts::kProjectChangedFormat, store_->FileName())));
 }
 
 ConversionResult Converter::TryConvert(std::string_view projectPath) {
-  // A refusal has said its cause already; an error met on the way says it by
-  // what it is.
-  const auto ended = [this](ConversionOutcome outcome, const Exception& error, Cause cause) {
-    result_.outcome = outcome;
-    result_.errorText = error.Message();
-    if (result_.cause == Cause::None) result_.cause = cause;
-    return Finished();
-  };
   try {
     return Convert(projectPath);
-  } catch (const EInterrupted& error) {
-    return ended(ConversionOutcome::Interrupted, error, Cause::Interrupted);
-  } catch (const EInOutError& error) {
-    result_.ioCode = error.IoCode();
-    return ended(ConversionOutcome::Failed, error, CauseOfIoCode(error.IoCode()));
-  } catch (const EConvertError& error) {
-    return ended(ConversionOutcome::Refused, error, Cause::IoFailure);
-  } catch (const EBackupRefused& error) {
-    result_.causePath = error.file;
-    result_.backupPath = error.backup;
-    if (error.why == EBackupRefused::Reason::CopyFailed) result_.ioCode = error.ioCode;
-    return ended(ConversionOutcome::Refused, error,
-                 error.why == EBackupRefused::Reason::Exists ? Cause::BackupExists : Cause::BackupFailed);
-  } catch (const EFOpenError& error) {
-    return ended(ConversionOutcome::Failed, error, Cause::ProjectUnreadable);
-  } catch (const EFCreateError& error) {
-    result_.causePath = store_ ? store_->FileName() : std::string(projectPath);
-    return ended(ConversionOutcome::Failed, error, Cause::ProjectNotSaved);
-  } catch (const EWriteError& error) {
-    return ended(ConversionOutcome::Failed, error, Cause::DiskFull);
   } catch (const Exception& error) {
-    return ended(ConversionOutcome::Failed, error, Cause::IoFailure);
+    // Every error of the conversion's own is raised with its reason; one
+    // raised without is a fault of ours, said as a failure with its text.
+    const StopReason* reason = ReasonOf(error);
+    result_.reason =
+        reason != nullptr
+            ? *reason
+            : StopReason{Cause::IoFailure, ConversionOutcome::Failed, {}, {}, {}, error.Message(),
+                         std::nullopt};
+    result_.outcome = result_.reason.outcome;
+    return Finished();
   }
 }
 
@@ -515,28 +518,36 @@ PendingSave Converter::SaveOverEdit(const Pass& pass, const SaveFolder* in, int 
     if (lastContents_.RecordsItsPath()) {
       set += ", " + std::string(keys::kContents) + "=" + PathToRecord(lastContents_);
     }
-    Stop(Cause::ProjectChanged, path);
     // The contents file has changed: a failure, not a refusal.
-    throw EFCreateError(texts::Format(texts::kProjectEditedLateFormat, {path, set}));
+    Raise({Cause::ProjectChanged,
+           ConversionOutcome::Failed,
+           path,
+           {},
+           {},
+           texts::Format(texts::kProjectEditedLateFormat, {path, set}),
+           std::nullopt});
   };
   // Its file goes first: the new text is written under the same name.
   { const PendingSave dropped = std::move(stale); }
+  // Any failure to read the edited text or to prepare its save stops here too.
+  std::optional<TMemIniFile> edited;
+  bool relied = attempt < kAttempts;
   try {
-    TMemIniFile edited{path};
-    edited.SetCaseSensitivity(false);
-    bool relied = attempt < kAttempts;
+    edited.emplace(path);
+    edited->SetCaseSensitivity(false);
     for (const std::string_view key : {keys::kVersion, keys::kCount, keys::kContents}) {
       relied =
-          relied && edited.ReadText(keys::kSection, key, {}) == store_->ReadText(keys::kSection, key, {});
+          relied && edited->ReadText(keys::kSection, key, {}) == store_->ReadText(keys::kSection, key, {});
     }
-    if (!relied) stopHere();
-    *store_ = std::move(edited);
-    const std::optional<TMemIniFile> renamed = StoreNamingFoundContents();
+  } catch (const Exception&) {
+    relied = false;
+  }
+  if (!relied) stopHere();
+  *store_ = std::move(*edited);
+  const std::optional<TMemIniFile> renamed = StoreNamingFoundContents();
+  try {
     return (renamed ? *renamed : *store_)
         .PrepareSaveWith(keys::kSection, keys::kVersion, IntegerText(pass.stampedVersion), in);
-  } catch (const EFCreateError&) {
-    if (result_.cause == Cause::ProjectChanged) throw;
-    stopHere();
   } catch (const Exception&) {
     stopHere();
   }
@@ -547,10 +558,10 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
   TMemIniFile& store = *store_;
   const std::string contentsPath = ContentsPath();
   // Everything that stops the pass is found before anything changes.
-  const PlannedStop stop = PassStop(store, pass, lastContents_, holds, *owners_, result_.notes);
+  const StopReason stop = PassStop(store, pass, lastContents_, holds, *owners_, result_.notes);
   if (stop.outcome == ConversionOutcome::NoRecords) {
     face_.SetStatus(stop.text);
-    Stop(stop.cause, {});
+    result_.reason = stop;
     result_.outcome = ConversionOutcome::NoRecords;
     return;
   }
@@ -580,12 +591,7 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
   };
   files.Open(pass);
   result_.notes.writersKeptOut = result_.notes.writersKeptOut && files.WritersKeptOut();
-  try {
-    freeingAFullDisk([&] { files.CopyRecords(pass, count, options_.recordIo, face_); });
-  } catch (const EConvertError&) {
-    if (files.WriterCame()) Stop(Cause::ContentsChanged, contentsPath);
-    throw;
-  }
+  freeingAFullDisk([&] { files.CopyRecords(pass, count, options_.recordIo, face_); });
 
   face_.SetStatus(texts::kStatusFinishing);
 
@@ -597,16 +603,17 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
   const SaveFolder* const projectIn = project.folder ? &project : nullptr;
   RefuseChangedProject(project);
   const std::optional<TMemIniFile> renamed = StoreNamingFoundContents();
-  PendingSave projectSave =
-      (renamed ? *renamed : store)
-          .PrepareSaveWith(keys::kSection, keys::kVersion, IntegerText(pass.stampedVersion), projectIn);
+  PendingSave projectSave = ProjectFileStep(store.FileName(), [&] {
+    return (renamed ? *renamed : store)
+        .PrepareSaveWith(keys::kSection, keys::kVersion, IntegerText(pass.stampedVersion), projectIn);
+  });
   files.Close(CloseOrderOf(pass));
   if (face_.StopRequested()) Interrupt();
   RefuseChangedProject(project);
   // The last look at the contents file, immediately before it is replaced.
   if (!files.ContentsAsOpened()) {
-    Stop(Cause::ContentsChanged, contentsPath);
-    throw EConvertError(texts::Format(texts::kContentsChangedFormat, ShortenedValue(contentsPath)));
+    Raise(Refusal(Cause::ContentsChanged, contentsPath,
+                  texts::Format(texts::kContentsChangedFormat, ShortenedValue(contentsPath))));
   }
 
   // From here on the pass finishes whatever the face asks.
@@ -632,7 +639,7 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
     projectSave = SaveOverEdit(pass, projectIn, attempt, std::move(projectSave));
   }
   // Should the project file refuse now, its new text stays for the next run.
-  projectSave.Commit(/*keepOnFailure=*/true);
+  ProjectFileStep(store.FileName(), [&] { projectSave.Commit(/*keepOnFailure=*/true); });
   if (projectSave.MovedStamp()) {
     store.NoteReplacement(*projectSave.MovedStamp(), projectSave.Digest(), projectIn);
   }

@@ -96,9 +96,7 @@ class Converter {
   void RunPass(const Pass& pass);
   void RunPassHolding(const Pass& pass, FolderHolds& holds);
   bool FinishStoppedRun(FolderHolds& holds);
-  void RaiseRefusal(const PlannedStop& stop);
-  // Records why the run stops, before what stops it is raised.
-  void Stop(Cause cause, std::string path);
+  void RaiseRefusal(const StopReason& stop);
   void RefuseChangedProject(const SaveFolder& in);
   std::optional<TMemIniFile> StoreNamingFoundContents() const;
   PendingSave SaveOverEdit(const Pass& pass, const SaveFolder* in, int attempt, PendingSave stale);

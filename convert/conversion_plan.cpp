@@ -28,18 +28,18 @@ constexpr std::string_view kTemporaryName = "TMP.DAT";
 constexpr std::string_view kTrialName = "TMP.TRY";
 constexpr std::string_view kTrialTargetName = "TMP.TRY$$$";
 
-PlannedStop Stop(Cause cause, ConversionOutcome outcome, std::string path, std::string text,
-                 std::optional<std::int32_t> ioCode = std::nullopt) {
-  return PlannedStop{cause, outcome, std::move(path), {}, std::move(text), ioCode};
+StopReason Stop(Cause cause, ConversionOutcome outcome, std::string path, std::string text,
+                std::optional<std::int32_t> ioCode = std::nullopt) {
+  return StopReason{cause, outcome, std::move(path), {}, {}, std::move(text), ioCode};
 }
 
 // Refused with the I/O error the conversion's own file operation would raise.
-PlannedStop IoStop(Cause cause, std::string path, platform::ErrorCode code) {
+StopReason IoStop(Cause cause, std::string path, platform::ErrorCode code) {
   const auto ioCode = static_cast<std::int32_t>(code);
   return Stop(cause, ConversionOutcome::Refused, std::move(path), IoMessage(ioCode), ioCode);
 }
 
-PlannedStop Refusal(Cause cause, std::string path, std::string text) {
+StopReason Refusal(Cause cause, std::string path, std::string text) {
   return Stop(cause, ConversionOutcome::Refused, std::move(path), std::move(text));
 }
 
@@ -65,7 +65,7 @@ bool NamesWorkFile(std::string_view contentsPath) {
 
 // Devices, pipes and sockets are no project's files: reading /dev/zero would
 // "convert" endless records and the move would replace the device node.
-PlannedStop IrregularFileStop(Cause cause, std::string_view path) {
+StopReason IrregularFileStop(Cause cause, std::string_view path) {
   if (platform::KindOf(path) != platform::FileKind::Other) return {};
   return Refusal(cause, std::string(path), Named(texts::kNotRegularFileFormat, path));
 }
@@ -75,16 +75,17 @@ PlannedStop IrregularFileStop(Cause cause, std::string_view path) {
 // prepares the new text, after the records have gone into TMP.DAT, which it
 // then removes: the files end as they were, and the texts shown are the ones
 // a failing save has always left.
-PlannedStop ProjectSaveStop(const TMemIniFile& store) {
+StopReason ProjectSaveStop(const TMemIniFile& store) {
   // Someone else's file under the save name is refused before anything changes.
-  if (PlannedStop leftover = LeftoverStop(store.PendingSavePath())) return leftover;
+  if (StopReason leftover = LeftoverStop(store.PendingSavePath())) return leftover;
   const std::string& path = store.FileName();
-  const PlannedStop stop{Cause::ProjectNotSaved,
-                         ConversionOutcome::Failed,
-                         path,
-                         {},
-                         Named(texts::kCannotCreateFileFormat, path),
-                         std::nullopt};
+  const StopReason stop{Cause::ProjectNotSaved,
+                        ConversionOutcome::Failed,
+                        path,
+                        {},
+                        {},
+                        Named(texts::kCannotCreateFileFormat, path),
+                        std::nullopt};
   platform::FileHandle existing;
   const platform::ErrorCode opened = platform::Open(path, platform::Access::ReadWrite, platform::kShareNone,
                                                     platform::Creation::OpenExisting, existing);
@@ -104,7 +105,7 @@ PlannedStop ProjectSaveStop(const TMemIniFile& store) {
 // has always shown. Only a Count written as 0, or not written, is said to be
 // 0; one written otherwise (beyond the number range, not a number, "-0") is
 // said to be no number of records.
-PlannedStop NoRecordsStop(TMemIniFile& store) {
+StopReason NoRecordsStop(TMemIniFile& store) {
   const std::string text = store.ReadText(keys::kSection, keys::kCount, {});
   const Cause cause = text.empty() || text == "0" ? Cause::NoContents : Cause::CountUnreadable;
   return Stop(cause, ConversionOutcome::NoRecords, {}, std::string(texts::kStatusNoContents));
@@ -112,23 +113,15 @@ PlannedStop NoRecordsStop(TMemIniFile& store) {
 
 }  // namespace
 
-void PlannedStop::Raise() const {
-  if (ioCode) throw EInOutError(text, *ioCode);
-  if (cause == Cause::ProjectNotSaved) throw EFCreateError(text);
-  throw EConvertError(text);
-}
-
-Cause CauseOfIoCode(std::int32_t code) {
-  // ERROR_HANDLE_DISK_FULL: what some Windows file systems answer instead of 112.
-  constexpr std::int32_t kHandleDiskFull = 39;
-  if (code == io_code::kReadPastEnd) return Cause::TooFewRecords;
-  if (code == io_code::kShortWrite || code == static_cast<std::int32_t>(platform::error::kDiskFull) ||
-      code == kHandleDiskFull) {
-    return Cause::DiskFull;
+TMemIniFile LoadProjectFile(const std::string& path, std::string_view project) {
+  try {
+    TMemIniFile store{path};
+    store.SetCaseSensitivity(false);
+    return store;
+  } catch (const EFOpenError& error) {
+    Raise({Cause::ProjectUnreadable, ConversionOutcome::Failed, std::string(project), {}, {}, error.Message(),
+           std::nullopt});
   }
-  if (code == static_cast<std::int32_t>(platform::error::kSharingViolation)) return Cause::FileInUse;
-  if (code == static_cast<std::int32_t>(platform::error::kAccessDenied)) return Cause::AccessDenied;
-  return Cause::IoFailure;
 }
 
 std::string FolderOf(std::string_view path) {
@@ -229,9 +222,9 @@ Scratch MakeScratch(const platform::HeldFolder& folder, std::string_view name, p
 // A scratch name that something else has stops the conversion too; scratch
 // files that cannot be made (a read-only folder, a full disk) leave the folder
 // to the steps that fail there.
-PlannedStop ReplaceTrialStop(const platform::HeldFolder& held, const std::string& folder) {
+StopReason ReplaceTrialStop(const platform::HeldFolder& held, const std::string& folder) {
   for (const std::string_view name : {kTrialName, kTrialTargetName}) {
-    if (PlannedStop leftover = LeftoverStop(folder + std::string(name))) return leftover;
+    if (StopReason leftover = LeftoverStop(folder + std::string(name))) return leftover;
   }
   // A folder that lets files be made but neither moved nor removed (an
   // append-only one) is one we may not write as the work needs; the trial's
@@ -275,7 +268,7 @@ PlannedStop ReplaceTrialStop(const platform::HeldFolder& held, const std::string
 
 }  // namespace
 
-PlannedStop FolderHolds::HoldFolderOf(std::string_view path) {
+StopReason FolderHolds::HoldFolderOf(std::string_view path) {
   const std::string folder = FolderOf(path);
   // A folder that could not be held stops every step that needs it: a step
   // that passed over the stop must not work in it unheld.
@@ -294,7 +287,7 @@ PlannedStop FolderHolds::HoldFolderOf(std::string_view path) {
   // Recorded even when busy: -j keeps apart whatever would collide.
   folders_.push_back(folder);
   const bool keep = code == platform::error::kSuccess && mode_ == Mode::Hold;
-  PlannedStop stop;
+  StopReason stop;
   if (code == platform::error::kSharingViolation) {
     stop = Stop(Cause::FolderBusy, ConversionOutcome::Refused, FolderShown(folder),
                 Named(texts::kFolderBusyFormat, path), static_cast<std::int32_t>(code));
@@ -306,8 +299,8 @@ PlannedStop FolderHolds::HoldFolderOf(std::string_view path) {
   return stop;
 }
 
-PlannedStop FolderHolds::ReplaceStopIn(std::string_view path) {
-  if (PlannedStop stop = HoldFolderOf(path)) return stop;
+StopReason FolderHolds::ReplaceStopIn(std::string_view path) {
+  if (StopReason stop = HoldFolderOf(path)) return stop;
   const std::string folder = FolderOf(path);
   auto known = std::find_if(spellings_.begin(), spellings_.end(),
                             [&](const Spelling& spelling) { return spelling.folder == folder; });
@@ -317,7 +310,7 @@ PlannedStop FolderHolds::ReplaceStopIn(std::string_view path) {
     platform::HeldFolder probed;
     const platform::HeldFolder* in = known->held ? held_[*known->held].get() : nullptr;
     if (in == nullptr && HoldFolderAsFound(folder, probed) == platform::error::kSuccess) in = &probed;
-    known->replaceStop = in != nullptr ? ReplaceTrialStop(*in, folder) : PlannedStop();
+    known->replaceStop = in != nullptr ? ReplaceTrialStop(*in, folder) : StopReason();
   }
   return *known->replaceStop;
 }
@@ -339,22 +332,22 @@ const platform::HeldFolder* FolderHolds::HeldFolderOf(std::string_view path) con
   return nullptr;
 }
 
-PlannedStop LeftoverStop(std::string_view workPath) {
+StopReason LeftoverStop(std::string_view workPath) {
   // The sticky folder's rule: what keeps us from replacing it keeps us from
   // removing it too.
   if (platform::CanReplaceIn(workPath) != platform::error::kAccessDenied) return {};
   return Refusal(Cause::OthersLeftover, std::string(workPath), Named(texts::kOthersLeftoverFormat, workPath));
 }
 
-PlannedStop BackupStop(const TMemIniFile& store, std::string_view contentsPath) {
+StopReason BackupStop(const TMemIniFile& store, std::string_view contentsPath) {
   for (const std::string& file : {store.FileName(), std::string(contentsPath)}) {
-    if (PlannedStop stop = LeftoverStop(UnfinishedBackupPath(BackupPath(file)))) return stop;
+    if (StopReason stop = LeftoverStop(UnfinishedBackupPath(BackupPath(file)))) return stop;
   }
   return {};
 }
 
-PlannedStop ProjectStop(std::string_view project) {
-  if (PlannedStop stop = IrregularFileStop(Cause::ProjectNotRegularFile, project)) return stop;
+StopReason ProjectStop(std::string_view project) {
+  if (StopReason stop = IrregularFileStop(Cause::ProjectNotRegularFile, project)) return stop;
   if (!FileIsPresent(project)) {
     // The status the window has always shown; the cause says why.
     platform::FileStamp stamp;
@@ -400,7 +393,7 @@ const Pass* StoppedRunToFinish(TMemIniFile& store, const ChosenContents& content
   return finished;
 }
 
-PlannedStop ContentsNameStop(const TMemIniFile& store, const ChosenContents& contents) {
+StopReason ContentsNameStop(const TMemIniFile& store, const ChosenContents& contents) {
   // The project file, or the file its new text waits in, must not double as
   // the contents file or the temporary file: records would be written over
   // the project, or the project's text over the records. Files are compared
@@ -461,16 +454,16 @@ bool ReadsFromItsOwnFolder(const TMemIniFile& store, const ChosenContents& conte
 // here is left reading a layout it does not know: another name in this
 // folder, or one anywhere when the stored path reaches this file from
 // everywhere. One elsewhere that reads its own records is left as it was.
-PlannedStop ProjectNameStop(const TMemIniFile& store, const ChosenContents& contents, ContentsNotes& notes) {
+StopReason ProjectNameStop(const TMemIniFile& store, const ChosenContents& contents, ContentsNotes& notes) {
   const std::string& target = store.ReplacementTarget();
   platform::FileStamp project;
   if (platform::StampOf(platform::Place(target), project) != platform::error::kSuccess || project.names <= 1)
     return {};
   const std::string folder = FolderOf(target);
   const auto refused = [&](std::string other) {
-    PlannedStop stop = Refusal(Cause::ProjectHasSecondName, target,
-                               other.empty() ? Named(texts::kProjectNamedElsewhereFormat, target)
-                                             : Named(texts::kProjectHasSecondNameFormat, target, other));
+    StopReason stop = Refusal(Cause::ProjectHasSecondName, target,
+                              other.empty() ? Named(texts::kProjectNamedElsewhereFormat, target)
+                                            : Named(texts::kProjectHasSecondNameFormat, target, other));
     stop.otherPath = std::move(other);
     return stop;
   };
@@ -499,15 +492,15 @@ PlannedStop ProjectNameStop(const TMemIniFile& store, const ChosenContents& cont
 
 }  // namespace
 
-PlannedStop ReadersStop(const TMemIniFile& store, const ChosenContents& contents, ContentsOwners& owners,
-                        ContentsNotes& notes) {
+StopReason ReadersStop(const TMemIniFile& store, const ChosenContents& contents, ContentsOwners& owners,
+                       ContentsNotes& notes) {
   const std::string& path = contents.path;
   // Converting records that another project also reads would leave that
   // project reading a layout it does not know.
   const ContentsReaders readers = owners.ReadersOf(path, contents.named, store.FileName());
   if (!readers.unreadable.empty()) notes.unreadableProjects = readers.unreadable;
   if (!readers.other.empty()) {
-    PlannedStop stop =
+    StopReason stop =
         Refusal(Cause::SharedContents, path, Named(texts::kSharedContentsFormat, path, readers.other));
     stop.otherPath = readers.other;
     return stop;
@@ -515,9 +508,9 @@ PlannedStop ReadersStop(const TMemIniFile& store, const ChosenContents& contents
   return ProjectNameStop(store, contents, notes);
 }
 
-PlannedStop OwnershipStop(const TMemIniFile& store, const ChosenContents& contents,
-                          const platform::FileStamp& stamp, ContentsOwners& owners, ContentsNotes& notes) {
-  if (PlannedStop stop = ReadersStop(store, contents, owners, notes)) return stop;
+StopReason OwnershipStop(const TMemIniFile& store, const ChosenContents& contents,
+                         const platform::FileStamp& stamp, ContentsOwners& owners, ContentsNotes& notes) {
+  if (StopReason stop = ReadersStop(store, contents, owners, notes)) return stop;
   // A second name keeps the old records once this one is replaced, and
   // whoever reads by it reads what it read before. A TMP.DAT planted as one
   // is no reader's: the pass removes it first.
@@ -530,8 +523,8 @@ PlannedStop OwnershipStop(const TMemIniFile& store, const ChosenContents& conten
   return {};
 }
 
-PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& contents, FolderHolds& holds,
-                     ContentsOwners& owners, ContentsNotes& notes) {
+StopReason PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& contents, FolderHolds& holds,
+                    ContentsOwners& owners, ContentsNotes& notes) {
   const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
   if (count == 0) return NoRecordsStop(store);
   // A negative count would convert nothing and replace the contents by an
@@ -542,14 +535,14 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
 
   const std::string& path = contents.path;
   const std::string temporaryPath = TemporaryPathFor(path);
-  if (PlannedStop stop = IrregularFileStop(Cause::NotRegularFile, path)) return stop;
+  if (StopReason stop = IrregularFileStop(Cause::NotRegularFile, path)) return stop;
   if (!FileIsPresent(path)) return IoStop(Cause::ContentsMissing, path, io_code::kNotOpen);
   if (InSystemFolder(path)) {
     return Refusal(Cause::SystemFolder, path, Named(texts::kSystemFolderFormat, path));
   }
-  if (PlannedStop stop = holds.HoldFolderOf(path)) return stop;
+  if (StopReason stop = holds.HoldFolderOf(path)) return stop;
 
-  if (PlannedStop stop = ContentsNameStop(store, contents)) return stop;
+  if (StopReason stop = ContentsNameStop(store, contents)) return stop;
   if (path.size() > RecordFile::kMaxPathLength) {
     return IoStop(Cause::PathTooLong, path, platform::error::kPathNotFound);
   }
@@ -566,7 +559,7 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
   if (holds.OpenFile(path, platform::Access::Read, file) == platform::error::kSuccess) {
     platform::FileStamp stamp;
     if (platform::StampOf(file, stamp) == platform::error::kSuccess) {
-      if (PlannedStop stop = OwnershipStop(store, contents, stamp, owners, notes)) return stop;
+      if (StopReason stop = OwnershipStop(store, contents, stamp, owners, notes)) return stop;
     }
     if (const LaterLayoutFinding later = LaterLayoutOfContents(pass.from, file, count)) {
       return Refusal(Cause::AlreadyConverted, path,
@@ -593,13 +586,13 @@ PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents&
   if (platform::KindOf(temporaryPath) == platform::FileKind::Directory) {
     return IoStop(Cause::TemporaryBlocked, temporaryPath, platform::error::kAccessDenied);
   }
-  if (PlannedStop stop = LeftoverStop(temporaryPath)) return stop;
+  if (StopReason stop = LeftoverStop(temporaryPath)) return stop;
 
   // The contents file and the project file are each replaced by moving a new
   // file over them; where that cannot happen in one step, a failure between
   // removing one and moving the other would lose it.
   for (const std::string& replaced : {path, store.ReplacementTarget()}) {
-    if (PlannedStop stop = holds.ReplaceStopIn(replaced)) return stop;
+    if (StopReason stop = holds.ReplaceStopIn(replaced)) return stop;
   }
 
   // Met on the way, not refused: the records present go into TMP.DAT first,
@@ -648,8 +641,7 @@ ConversionPlan PlanConversion(std::string_view project, const ConversionOptions&
       options.owners ? options.owners : std::make_shared<ContentsOwners>();
   // A busy folder is the first stop, but the facts are still worth showing.
   plan.stop = holds.HoldFolderOf(project);
-  TMemIniFile store{std::string(project)};
-  store.SetCaseSensitivity(false);
+  TMemIniFile store = LoadProjectFile(std::string(project), project);
   plan.version = store.ReadNumber(keys::kSection, keys::kVersion, 0);
   if (std::string text = store.ReadText(keys::kSection, keys::kVersion, {}); !text.empty()) {
     plan.versionText = std::move(text);

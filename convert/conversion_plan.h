@@ -17,6 +17,7 @@
 #include "convert/contents_path.h"
 #include "convert/conversion_result.h"
 #include "convert/plan.h"
+#include "convert/stop_reason.h"
 #include "runtime/ini_file.h"
 #include "runtime/platform.h"
 
@@ -52,32 +53,10 @@ struct ConversionOptions {
   ContentsChoice Choice() const { return {contentsPath, contentsBesideProject, findContents}; }
 };
 
-// Where and how a conversion ends short of success, as the conversion
-// itself would end there.
-struct PlannedStop {
-  Cause cause = Cause::None;
-  ConversionOutcome outcome = ConversionOutcome::Converted;
-  // The file or folder it is about, where there is one, and a second file
-  // concerned: the other project that names the contents file, or the copy's
-  // own file beside it.
-  std::string path;
-  std::string otherPath;
-  // The error's text (or, for ProjectMissing and NoContents, the status text)
-  // and, for an I/O error, its code.
-  std::string text;
-  std::optional<std::int32_t> ioCode;
-
-  explicit operator bool() const noexcept { return cause != Cause::None; }
-  // Raises the error the conversion ends with here: EInOutError with its code,
-  // EFCreateError for a project file that cannot be rewritten, EConvertError
-  // for the rest. Nothing for the statuses.
-  [[noreturn]] void Raise() const;
-};
-
-// What an I/O error met on the way means, by its code: too few records (the
-// read past the end), a full disk (the platform's codes and a short write), a
-// file in use, access denied, or any other failure.
-Cause CauseOfIoCode(std::int32_t code);
+// A project file (or its backup) read as the conversion reads it: keys in
+// any letter case. One that cannot be read raises ProjectUnreadable, about
+// project.
+TMemIniFile LoadProjectFile(const std::string& path, std::string_view project);
 
 // The folder part of a path as this system splits paths into folders: on
 // Windows the backslash, the slash and the colon (a trail byte of a
@@ -108,7 +87,7 @@ class FolderHolds {
   // conversion holds it, and for any other failure to hold it, each time the
   // folder is asked for. A folder whose last name is a link is held as the
   // folder the link names now.
-  PlannedStop HoldFolderOf(std::string_view path);
+  StopReason HoldFolderOf(std::string_view path);
   // A stop when the file system of the folder of path cannot move a file over
   // another in one step, as replacing the contents and project files needs:
   // found once per folder by doing it with two scratch files of the work names
@@ -116,7 +95,7 @@ class FolderHolds {
   // names is taken for a leftover; anything else there stops the
   // conversion (TemporaryBlocked). A folder where they cannot be made is left
   // to the steps that fail there. Holds the folder first.
-  PlannedStop ReplaceStopIn(std::string_view path);
+  StopReason ReplaceStopIn(std::string_view path);
   // The folders held (or probed), each once, in the order first met.
   const std::vector<std::string>& Folders() const noexcept { return folders_; }
   // Opens the existing file at path as platform::Open does: through its held
@@ -136,9 +115,9 @@ class FolderHolds {
   struct Spelling {
     std::string folder;
     std::optional<std::size_t> held;
-    PlannedStop stop;
+    StopReason stop;
     // What ReplaceStopIn found, once it has looked.
-    std::optional<PlannedStop> replaceStop;
+    std::optional<StopReason> replaceStop;
   };
   Mode mode_;
   std::vector<std::string> folders_;
@@ -151,15 +130,15 @@ class FolderHolds {
 // folder (sticky, as /tmp): the work could neither remove it nor move over it,
 // and only its owner, the folder's owner or an administrator may. None where
 // nothing has the name.
-PlannedStop LeftoverStop(std::string_view workPath);
+StopReason LeftoverStop(std::string_view workPath);
 
 // With backups: what stops them before anything is copied (the backups' work
 // names taken by another user's files).
-PlannedStop BackupStop(const TMemIniFile& store, std::string_view contentsPath);
+StopReason BackupStop(const TMemIniFile& store, std::string_view contentsPath);
 
 // A project's own stops, before its file is read: a device, pipe or socket,
 // or no file at all.
-PlannedStop ProjectStop(std::string_view project);
+StopReason ProjectStop(std::string_view project);
 
 // The pass whose saved project text a stopped run left beside the project
 // file, when the conversion will finish that run by moving the text into
@@ -173,28 +152,28 @@ const Pass* StoppedRunToFinish(TMemIniFile& store, const ChosenContents& content
 // the file its new text waits in, another project file) and no file under a
 // work name beside it, and a contents file (*.KWT) unless given by name: what
 // the work would write over or take for a leftover.
-PlannedStop ContentsNameStop(const TMemIniFile& store, const ChosenContents& contents);
+StopReason ContentsNameStop(const TMemIniFile& store, const ChosenContents& contents);
 
 // What the pass will stop at, in the order the pass meets it, holding the
 // contents file's folder on the way. None when it will convert. notes takes
 // what the looks at the contents file's readers found.
-PlannedStop PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& contents, FolderHolds& holds,
-                     ContentsOwners& owners, ContentsNotes& notes);
+StopReason PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& contents, FolderHolds& holds,
+                    ContentsOwners& owners, ContentsNotes& notes);
 
 // Whether converting (or putting back) the contents file's records would
 // leave another project reading records of a layout it does not know:
 // another project file reads the same records, or the project file has a
 // second name that does. The one rule for the conversion, --check, the
 // restore and the window.
-PlannedStop ReadersStop(const TMemIniFile& store, const ChosenContents& contents, ContentsOwners& owners,
-                        ContentsNotes& notes);
+StopReason ReadersStop(const TMemIniFile& store, const ChosenContents& contents, ContentsOwners& owners,
+                       ContentsNotes& notes);
 
 // Whose records the contents file holds, before anything changes: the
 // readers' rule, and what a conversion notes (a second name of the contents
 // file, which keeps the old records; a file of its name in the project's
 // folder). stamp is the open contents file's.
-PlannedStop OwnershipStop(const TMemIniFile& store, const ChosenContents& contents,
-                          const platform::FileStamp& stamp, ContentsOwners& owners, ContentsNotes& notes);
+StopReason OwnershipStop(const TMemIniFile& store, const ChosenContents& contents,
+                         const platform::FileStamp& stamp, ContentsOwners& owners, ContentsNotes& notes);
 
 // Whether a pass can keep other programs from writing the contents file
 // while it converts (a lease on Linux, the share mode on Windows), asked for
@@ -247,7 +226,7 @@ struct ConversionPlan {
   // The folders it holds.
   std::vector<std::string> folders;
   // Where it stops; None when it will succeed.
-  PlannedStop stop;
+  StopReason stop;
   // What the conversion will say about its contents file.
   ContentsNotes notes;
 };

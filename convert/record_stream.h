@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "convert/stop_reason.h"
 #include "runtime/record_file.h"
 
 namespace kwt {
@@ -25,10 +26,10 @@ class PerRecordStream {
   // Converts the next record; the I/O error of its read or its write is raised.
   void Next() {
     ReadRecord(source_, from_.bytes.data());
-    CheckIo();
+    RaisePendingIo();
     Map(from_, to_);
     WriteRecord(target_, to_.bytes.data());
-    CheckIo();
+    RaisePendingIo();
   }
 
  private:
@@ -64,7 +65,7 @@ class BlockStream {
     if (next_ == taken_) Fill();
     if (next_ == written_) {
       SetIoStatus(failure_);
-      CheckIo();
+      RaisePendingIo();
     }
     ++next_;
   }

@@ -34,9 +34,9 @@ constexpr std::size_t kBlockRecords = 512;
 constexpr std::size_t kBlockBytes = 1 << 16;
 
 [[noreturn]] void ThrowIo(platform::ErrorCode code) {
-  const auto ioCode = static_cast<std::int32_t>(code);
-  throw EInOutError(IoMessage(ioCode), ioCode);
+  Raise(IoFailureReason(static_cast<std::int32_t>(code)));
 }
+
 
 // Reads size bytes, fewer only at the file's end.
 platform::ErrorCode ReadUpTo(platform::FileHandle& file, char* buffer, std::size_t size, std::size_t& got) {
@@ -139,15 +139,13 @@ RestorePlan PlanRestoreIn(std::string_view project, const ConversionOptions& opt
   RestorePlan plan;
   plan.project = std::string(project);
   plan.projectBackup = BackupPath(project);
-  const auto stop = [&plan](Cause cause, std::string path,
-                            std::optional<std::int32_t> ioCode = std::nullopt) {
-    plan.cause = cause;
-    plan.causePath = std::move(path);
-    plan.ioCode = ioCode;
+  const auto stopAt = [&plan](StopReason planned) {
+    plan.reason = std::move(planned);
     return plan;
   };
-  const auto stopAt = [&stop](const PlannedStop& planned) {
-    return stop(planned.cause, planned.path, planned.ioCode);
+  const auto stop = [&stopAt](Cause cause, std::string path,
+                              std::optional<std::int32_t> ioCode = std::nullopt) {
+    return stopAt({cause, ConversionOutcome::Refused, std::move(path), {}, {}, {}, ioCode});
   };
   // An open that fails names its file.
   const auto open = [&looks, &holds](std::string_view path) {
@@ -156,18 +154,16 @@ RestorePlan PlanRestoreIn(std::string_view project, const ConversionOptions& opt
     looks.openFailed.clear();
     return file;
   };
-  if (const PlannedStop planned = ProjectStop(project)) return stopAt(planned);
-  if (const PlannedStop planned = holds.HoldFolderOf(project)) return stopAt(planned);
-  TMemIniFile current{std::string(project)};
-  current.SetCaseSensitivity(false);
+  if (const StopReason planned = ProjectStop(project)) return stopAt(planned);
+  if (const StopReason planned = holds.HoldFolderOf(project)) return stopAt(planned);
+  TMemIniFile current = LoadProjectFile(std::string(project), project);
   const std::string& projectTarget = current.ReplacementTarget();
   looks.projectTarget = projectTarget;
   looks.projectSavePath = current.PendingSavePath();
-  if (const PlannedStop planned = holds.HoldFolderOf(projectTarget)) return stopAt(planned);
+  if (const StopReason planned = holds.HoldFolderOf(projectTarget)) return stopAt(planned);
   plan.version = current.ReadNumber(keys::kSection, keys::kVersion, 0);
   if (!IsBackupFile(plan.projectBackup)) return stop(Cause::BackupMissing, plan.projectBackup);
-  TMemIniFile backup{plan.projectBackup};
-  backup.SetCaseSensitivity(false);
+  TMemIniFile backup = LoadProjectFile(plan.projectBackup, project);
   plan.backupVersion = backup.ReadNumber(keys::kSection, keys::kVersion, 0);
   plan.count = backup.ReadNumber(keys::kSection, keys::kCount, 0);
 
@@ -180,16 +176,15 @@ RestorePlan PlanRestoreIn(std::string_view project, const ConversionOptions& opt
   if (platform::KindOf(contents.path) == platform::FileKind::Other)
     return stop(Cause::NotRegularFile, contents.path);
   if (InSystemFolder(contents.path)) return stop(Cause::SystemFolder, contents.path);
-  if (const PlannedStop planned = holds.HoldFolderOf(contents.path)) return stopAt(planned);
+  if (const StopReason planned = holds.HoldFolderOf(contents.path)) return stopAt(planned);
   plan.folders = holds.Folders();
-  if (const PlannedStop planned = ContentsNameStop(current, contents)) return stopAt(planned);
+  if (const StopReason planned = ContentsNameStop(current, contents)) return stopAt(planned);
   // The old records go back under the project's name: a project that reads
   // them too, and records the later Version, would be left unable to.
   ContentsNotes notes;
   ContentsOwners owners;
-  if (const PlannedStop planned =
+  if (const StopReason planned =
           ReadersStop(current, contents, options.owners ? *options.owners : owners, notes)) {
-    plan.otherPath = planned.otherPath;
     return stopAt(planned);
   }
   if (!IsBackupFile(plan.contentsBackup)) return stop(Cause::BackupMissing, plan.contentsBackup);
@@ -201,7 +196,7 @@ RestorePlan PlanRestoreIn(std::string_view project, const ConversionOptions& opt
     // A folder there cannot be taken for a leftover and removed.
     if (platform::KindOf(work) == platform::FileKind::Directory)
       return stop(Cause::TemporaryBlocked, work, static_cast<std::int32_t>(platform::error::kAccessDenied));
-    if (const PlannedStop planned = LeftoverStop(work)) return stopAt(planned);
+    if (const StopReason planned = LeftoverStop(work)) return stopAt(planned);
     for (const std::string& own : {contents.path, projectTarget}) {
       if (platform::SameFile(work, own))
         return stop(Cause::TemporaryBlocked, work,
@@ -340,7 +335,7 @@ class PutBack {
     permissionsNotKept_ = platform::CopyPermissions(replaced, file_);
     std::vector<char> buffer(kBlockBytes);
     for (;;) {
-      if (stopRequested && stopRequested()) throw EInterrupted(std::string(texts::kInterrupted));
+      if (stopRequested && stopRequested()) Raise(Interruption());
       std::size_t got = 0;
       if (const platform::ErrorCode code = ReadUpTo(backup, buffer.data(), buffer.size(), got)) ThrowIo(code);
       if (got == 0) break;
@@ -383,6 +378,19 @@ class PutBack {
   bool moved_ = false;
 };
 
+// Why a restore ended with an error: the reason it was raised with, the file
+// whose open failed named where nothing else is. One raised without a reason
+// is a fault of ours, said as a failure with its text.
+StopReason ReasonOfFailure(const Exception& error, const Looks& looks) {
+  const StopReason* raised = ReasonOf(error);
+  StopReason reason =
+      raised != nullptr ? *raised
+                        : StopReason{Cause::IoFailure, ConversionOutcome::Failed, {}, {}, {}, error.Message(),
+                                     std::nullopt};
+  if (reason.ioCode && reason.path.empty()) reason.path = looks.openFailed;
+  return reason;
+}
+
 }  // namespace
 
 RestorePlan PlanRestore(std::string_view project, const ConversionOptions& options) {
@@ -392,18 +400,10 @@ RestorePlan PlanRestore(std::string_view project, const ConversionOptions& optio
     RestorePlan plan = PlanRestoreIn(project, options, holds, looks);
     plan.folders = holds.Folders();
     return plan;
-  } catch (const EFOpenError&) {
+  } catch (const Exception& error) {
     RestorePlan plan;
     plan.project = std::string(project);
-    plan.cause = Cause::ProjectUnreadable;
-    plan.causePath = plan.project;
-    return plan;
-  } catch (const EInOutError& error) {
-    RestorePlan plan;
-    plan.project = std::string(project);
-    plan.cause = CauseOfIoCode(error.IoCode());
-    plan.causePath = looks.openFailed;
-    plan.ioCode = error.IoCode();
+    plan.reason = ReasonOfFailure(error, looks);
     return plan;
   }
 }
@@ -412,12 +412,6 @@ RestoreResult RestoreProject(std::string_view project, const ConversionOptions& 
                              const std::function<bool()>& stopRequested) {
   RestoreResult result;
   result.plan.project = std::string(project);
-  const auto failed = [&result](RestoreOutcome outcome, const Exception& error, Cause cause) {
-    result.outcome = outcome;
-    result.errorText = error.Message();
-    if (result.plan.cause == Cause::None) result.plan.cause = cause;
-    return result;
-  };
   Looks looks;
   try {
     FolderHolds holds(FolderHolds::Mode::Hold);
@@ -445,14 +439,14 @@ RestoreResult RestoreProject(std::string_view project, const ConversionOptions& 
       platform::FileHandle backup = OpenOrThrow(holds, plan.contentsBackup);
       contentsFile.Write(backup, stopRequested);
     }
-    if (stopRequested && stopRequested()) throw EInterrupted(std::string(texts::kInterrupted));
+    if (stopRequested && stopRequested()) Raise(Interruption());
     // An edit made since the files were compared would be lost.
     if (!plan.projectRestored && !projectFile.StillAsFound(looks.project)) {
-      plan.cause = Cause::ProjectChanged;
-      plan.causePath = plan.project;
+      plan.reason.cause = Cause::ProjectChanged;
+      plan.reason.path = plan.project;
     } else if (!plan.contentsRestored && !contentsFile.StillAsFound(looks.contents)) {
-      plan.cause = Cause::ContentsChanged;
-      plan.causePath = plan.contents;
+      plan.reason.cause = Cause::ContentsChanged;
+      plan.reason.path = plan.contents;
     }
     if (!plan.Restorable()) {
       result.outcome = RestoreOutcome::Refused;
@@ -470,8 +464,8 @@ RestoreResult RestoreProject(std::string_view project, const ConversionOptions& 
     if (!plan.contentsRestored) {
       // Looked at once more: a record written meanwhile would be lost.
       if (!contentsFile.StillAsFound(looks.contents)) {
-        plan.cause = Cause::ContentsChanged;
-        plan.causePath = plan.contents;
+        plan.reason.cause = Cause::ContentsChanged;
+        plan.reason.path = plan.contents;
         result.outcome = RestoreOutcome::Failed;
         return result;
       }
@@ -480,17 +474,11 @@ RestoreResult RestoreProject(std::string_view project, const ConversionOptions& 
     }
     result.outcome = RestoreOutcome::Restored;
     return result;
-  } catch (const EInterrupted& error) {
-    return failed(RestoreOutcome::Interrupted, error, Cause::Interrupted);
-  } catch (const EInOutError& error) {
-    result.ioCode = error.IoCode();
-    if (result.plan.causePath.empty()) result.plan.causePath = looks.openFailed;
-    return failed(RestoreOutcome::Failed, error, CauseOfIoCode(error.IoCode()));
-  } catch (const EFOpenError& error) {
-    result.plan.causePath = result.plan.project;
-    return failed(RestoreOutcome::Failed, error, Cause::ProjectUnreadable);
   } catch (const Exception& error) {
-    return failed(RestoreOutcome::Failed, error, Cause::IoFailure);
+    result.plan.reason = ReasonOfFailure(error, looks);
+    result.outcome =
+        result.plan.reason.cause == Cause::Interrupted ? RestoreOutcome::Interrupted : RestoreOutcome::Failed;
+    return result;
   }
 }
 

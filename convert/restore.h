@@ -12,6 +12,7 @@
 
 #include "convert/conversion_plan.h"
 #include "convert/conversion_result.h"
+#include "convert/stop_reason.h"
 #include "runtime/platform.h"
 
 namespace kwt {
@@ -31,18 +32,15 @@ struct RestorePlan {
   // that was stopped half way, or one that is complete).
   bool projectRestored = false;
   bool contentsRestored = false;
-  // Why it cannot be restored (None when it can), the file that is about, and
+  // Why it cannot be restored (None when it can), or, in a restore's result,
+  // why it failed: the file that is about, the other project file that reads
+  // the same records (or the project file's other name), the error's text and
   // the I/O code where one was met.
-  Cause cause = Cause::None;
-  std::string causePath;
-  // The other project file that reads the same records, or the project
-  // file's other name, for SharedContents and ProjectHasSecondName.
-  std::string otherPath;
-  std::optional<std::int32_t> ioCode;
+  StopReason reason;
   // The folders a restore holds, each once, in the order first met.
   std::vector<std::string> folders;
 
-  bool Restorable() const noexcept { return cause == Cause::None; }
+  bool Restorable() const noexcept { return !reason; }
   bool Done() const noexcept { return projectRestored && contentsRestored; }
 };
 
@@ -53,8 +51,8 @@ enum class RestoreOutcome {
   AlreadyRestored,
   // Not restored; nothing changed (see RestorePlan::cause).
   Refused,
-  // An error ended it (errorText, ioCode); a restore started again finishes
-  // whatever it left.
+  // An error ended it (see RestorePlan::reason); a restore started again
+  // finishes whatever it left.
   Failed,
   // Stopped before anything was replaced; nothing changed.
   Interrupted,
@@ -63,8 +61,6 @@ enum class RestoreOutcome {
 struct RestoreResult {
   RestoreOutcome outcome = RestoreOutcome::Failed;
   RestorePlan plan;
-  std::string errorText;
-  std::optional<std::int32_t> ioCode;
   // The project file has been put back; for Failed, the contents file has not
   // (the next restore finishes it, unless the cause says it changed).
   bool projectPutBack = false;

@@ -79,6 +79,14 @@ class EInterrupted : public EAbort {
   const char* ClassName() const noexcept override { return "EInterrupted"; }
 };
 
+// A backup refused (a file of the backup's name that is no copy of the
+// project) or failed; kwtconv and the window say it in their own words.
+class EBackupRefused : public Exception {
+ public:
+  using Exception::Exception;
+  const char* ClassName() const noexcept override { return "EBackupRefused"; }
+};
+
 // A project whose contents cannot be converted safely (the conversion refuses
 // and changes nothing); shown like any other error.
 class EConvertError : public Exception {

@@ -149,6 +149,32 @@ std::vector<RunItem> PlanRun(const std::vector<std::wstring>& names,
   return items;
 }
 
+namespace {
+
+// The closing box's words for a project that did not convert, by why: the
+// status or the error's text as the window shows them, a backup's refusal in
+// the window's words, and a full disk with what was freed.
+std::string FailureText(const ConversionResult& result) {
+  const StopReason& reason = result.reason;
+  switch (reason.cause) {
+    case Cause::ProjectMissing:
+    case Cause::ProjectPathTooLong: return std::string(texts::kStatusFileMissing);
+    case Cause::NoContents:
+    case Cause::CountUnreadable: return std::string(texts::kStatusNoContents);
+    case Cause::BackupExists:
+    case Cause::BackupFailed: return WithClosingPeriod(BackupRefusalText(reason));
+    case Cause::DiskFull:
+      if (result.temporaryRemoved) {
+        return WithClosingPeriod(reason.text) +
+               WithClosingPeriod(texts::Format(texts::kRunDiskFreedFormat, result.temporaryPath));
+      }
+      return WithClosingPeriod(reason.text);
+    default: return WithClosingPeriod(reason.text);
+  }
+}
+
+}  // namespace
+
 void RunTally::Add(std::string_view name, const ConversionResult& result) {
   switch (result.outcome) {
     case ConversionOutcome::Converted:
@@ -156,26 +182,14 @@ void RunTally::Add(std::string_view name, const ConversionResult& result) {
       if (result.permissionsNotKept != 0) permissionsNotKept_.emplace_back(name);
       break;
     case ConversionOutcome::UpToDate: ++upToDate_; break;
-    case ConversionOutcome::ProjectMissing: AddFailure(name, texts::kStatusFileMissing); break;
-    case ConversionOutcome::NoRecords: AddFailure(name, texts::kStatusNoContents); break;
     case ConversionOutcome::Interrupted:
       stopped_ = true;
       stoppedName_ = name;
       break;
+    case ConversionOutcome::ProjectMissing:
+    case ConversionOutcome::NoRecords:
     case ConversionOutcome::Refused:
-      if (result.cause == Cause::BackupExists || result.cause == Cause::BackupFailed) {
-        AddFailure(name, WithClosingPeriod(BackupRefusalText(result.cause, result.causePath,
-                                                             result.backupPath, result.ioCode.value_or(0))));
-        break;
-      }
-      [[fallthrough]];
-    case ConversionOutcome::Failed: {
-      std::string message = WithClosingPeriod(result.errorText);
-      if (result.cause == Cause::DiskFull && result.temporaryRemoved)
-        message += WithClosingPeriod(texts::Format(texts::kRunDiskFreedFormat, result.temporaryPath));
-      AddFailure(name, message);
-      break;
-    }
+    case ConversionOutcome::Failed: AddFailure(name, FailureText(result)); break;
   }
 }
 
@@ -224,22 +238,24 @@ std::string RunTally::SummaryText() const {
   return text;
 }
 
-std::string BackupRefusalText(Cause cause, std::string_view file, std::string_view backup,
-                              std::int32_t ioCode) {
-  if (cause == Cause::BackupExists) return texts::Format(texts::kBackupExistsFormat, backup);
-  return texts::Format(texts::kBackupFailedFormat, {file, backup, IoMessage(ioCode)});
+std::string BackupRefusalText(const StopReason& reason) {
+  if (reason.cause == Cause::BackupExists)
+    return texts::Format(texts::kBackupExistsFormat, reason.backupPath);
+  return texts::Format(texts::kBackupFailedFormat,
+                       {reason.path, reason.backupPath, IoMessage(reason.ioCode.value_or(0))});
 }
 
 std::string RestoreFailureText(const RestoreResult& result) {
   const RestorePlan& plan = result.plan;
-  const std::string& path = plan.causePath.empty() ? plan.project : plan.causePath;
+  const std::string& path = plan.reason.path.empty() ? plan.project : plan.reason.path;
   if (result.outcome == RestoreOutcome::Failed) {
-    if (plan.cause == Cause::ContentsChanged) return texts::Format(texts::kRestoreChangedMidwayFormat, path);
-    return plan.causePath.empty() ? result.errorText : result.errorText + " (" + plan.causePath + ")";
+    if (plan.reason.cause == Cause::ContentsChanged)
+      return texts::Format(texts::kRestoreChangedMidwayFormat, path);
+    return plan.reason.path.empty() ? plan.reason.text : plan.reason.text + " (" + plan.reason.path + ")";
   }
-  if (result.outcome == RestoreOutcome::Interrupted) return result.errorText;
+  if (result.outcome == RestoreOutcome::Interrupted) return plan.reason.text;
   std::string reason;
-  switch (plan.cause) {
+  switch (plan.reason.cause) {
     case Cause::BackupMissing: reason = texts::Format(texts::kRestoreBackupMissingFormat, path); break;
     case Cause::BackupsNotAPair: reason = texts::Format(texts::kRestoreBackupsNotAPairFormat, path); break;
     case Cause::NotConverted: reason = texts::Format(texts::kRestoreNotConvertedFormat, path); break;
@@ -250,12 +266,12 @@ std::string RestoreFailureText(const RestoreResult& result) {
     case Cause::ProjectPathTooLong: reason = texts::kStatusFileMissing; break;
     // Putting the old records back would leave another project reading them.
     case Cause::SharedContents:
-      reason = texts::Format(texts::kSharedContentsFormat, {plan.contents, plan.otherPath});
+      reason = texts::Format(texts::kSharedContentsFormat, {plan.contents, plan.reason.otherPath});
       break;
     case Cause::ProjectHasSecondName:
-      reason = plan.otherPath.empty()
+      reason = plan.reason.otherPath.empty()
                    ? texts::Format(texts::kProjectNamedElsewhereFormat, plan.project)
-                   : texts::Format(texts::kProjectHasSecondNameFormat, {plan.project, plan.otherPath});
+                   : texts::Format(texts::kProjectHasSecondNameFormat, {plan.project, plan.reason.otherPath});
       break;
     case Cause::FolderBusy:
     case Cause::FolderNotHeld:
@@ -264,8 +280,8 @@ std::string RestoreFailureText(const RestoreResult& result) {
     case Cause::AccessDenied:
     case Cause::IoFailure:
       // What the system said, where it said something.
-      if (plan.ioCode) {
-        reason = IoMessage(*plan.ioCode) + " (" + path + ")";
+      if (plan.reason.ioCode) {
+        reason = IoMessage(*plan.reason.ioCode) + " (" + path + ")";
         break;
       }
       [[fallthrough]];

@@ -55,8 +55,7 @@ std::vector<RunItem> PlanRun(const std::vector<std::wstring>& names,
 
 // The window's words for a backup that refused a conversion (BackupExists,
 // BackupFailed), from what the refusal carries.
-std::string BackupRefusalText(Cause cause, std::string_view file, std::string_view backup,
-                              std::int32_t ioCode);
+std::string BackupRefusalText(const StopReason& reason);
 // The window's words for a restore that changed nothing, or failed.
 std::string RestoreFailureText(const RestoreResult& result);
 

@@ -799,9 +799,8 @@ void TfrmMain::Convert(std::string_view projectPath) {
     converter_->Convert(projectPath);
   } catch (const EBackupRefused& error) {
     // Said in the window's words, from what the refusal carries.
-    throw Exception(BackupRefusalText(
-        error.why == EBackupRefused::Reason::Exists ? Cause::BackupExists : Cause::BackupFailed, error.file,
-        error.backup, error.ioCode));
+    if (const StopReason* reason = ReasonOf(error)) throw Exception(BackupRefusalText(*reason));
+    throw;
   }
 }
 

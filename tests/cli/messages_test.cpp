@@ -179,13 +179,11 @@ TEST(KwtconvMessages, AFolderThatCannotBeHeldIsNotCalledBusy) {
   const std::string folder = "locked/";
   const auto denied = static_cast<std::int32_t>(platform::error::kAccessDenied);
   ProjectCheck check;
-  check.failure = Cause::FolderNotHeld;
-  check.failurePath = folder;
-  check.stop = {Cause::FolderNotHeld, ConversionOutcome::Refused, folder, {}, IoMessage(denied), denied};
+  check.stop = {Cause::FolderNotHeld, ConversionOutcome::Refused, folder, {}, {}, IoMessage(denied), denied};
   RestorePlan plan;
-  plan.cause = Cause::FolderNotHeld;
-  plan.causePath = folder;
-  plan.ioCode = denied;
+  plan.reason.cause = Cause::FolderNotHeld;
+  plan.reason.path = folder;
+  plan.reason.ioCode = denied;
   const std::string busy = cli::Say(Msg::ReasonFolderBusy, {""});
   for (const std::string& reason : {cli::FailureReason(check), cli::RestoreReason(plan)}) {
     EXPECT_EQ(reason.find(busy), std::string::npos) << reason;

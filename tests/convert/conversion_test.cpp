@@ -353,8 +353,8 @@ TEST_F(ConversionTest, FailedWriteFreesTheDiskItFilled) {
     result = s.converter.TryConvert(s.project);
   }
   EXPECT_EQ(result.outcome, ConversionOutcome::Failed);
-  EXPECT_EQ(result.ioCode, 101);
-  EXPECT_EQ(result.errorText, IoMessage(101));
+  EXPECT_EQ(result.reason.ioCode, 101);
+  EXPECT_EQ(result.reason.text, IoMessage(101));
   EXPECT_TRUE(result.temporaryRemoved);
   EXPECT_EQ(result.temporaryPath, s.folder.PathOf("TMP.DAT"));
   EXPECT_EQ(s.face.log.back(), Progress(2));

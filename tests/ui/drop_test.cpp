@@ -173,8 +173,8 @@ TEST(RunTallyTest, AFreedDiskAndPermissionsNotKeptAreSaid) {
   RunTally tally;
   ConversionResult full;
   full.outcome = ConversionOutcome::Failed;
-  full.errorText = "full";
-  full.cause = Cause::DiskFull;
+  full.reason.text = "full";
+  full.reason.cause = Cause::DiskFull;
   full.temporaryRemoved = true;
   full.temporaryPath = "C:\\TMP.DAT";
   tally.Add("full.kwj", full);
