@@ -3,9 +3,10 @@
 #include <algorithm>
 
 #include "convert/contents_path.h"
-#include "convert/conversion_plan.h"
+#include "convert/plan.h"
 #include "convert/project_folders.h"
 #include "runtime/cp932_text.h"
+#include "runtime/file_names.h"
 #include "runtime/ini_file.h"
 
 namespace kwt {

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "convert/contents_owners.h"
-#include "convert/conversion_plan.h"
 #include "convert/plan.h"
 #include "convert/project_folders.h"
 #include "runtime/cp932_text.h"

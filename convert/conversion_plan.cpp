@@ -119,26 +119,14 @@ TMemIniFile LoadProjectFile(const std::string& path, std::string_view project) {
     store.SetCaseSensitivity(false);
     return store;
   } catch (const EFOpenError& error) {
-    Raise({Cause::ProjectUnreadable, ConversionOutcome::Failed, std::string(project), {}, {}, error.Message(),
+    Raise({Cause::ProjectUnreadable,
+           ConversionOutcome::Failed,
+           std::string(project),
+           {},
+           {},
+           error.Message(),
            std::nullopt});
   }
-}
-
-std::string FolderOf(std::string_view path) {
-  if constexpr (kNativePathStyle == PathStyle::Windows) {
-    // The system takes '/' as it takes the backslash ('/' is never a trail byte),
-    // though the rule that shows paths keeps it in the name: what is opened
-    // here must be split where the system splits it.
-    return std::string(path.substr(0, LastPathDelimiter("\\/:", path)));
-  } else {
-    // '/' is never a trail byte of a double-byte character.
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
-  }
-}
-
-std::string NameIn(std::string_view path) {
-  return std::string(path.substr(FolderOf(path).size()));
 }
 
 std::string TemporaryPathFor(std::string_view contentsPath) {

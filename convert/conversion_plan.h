@@ -58,15 +58,6 @@ struct ConversionOptions {
 // project.
 TMemIniFile LoadProjectFile(const std::string& path, std::string_view project);
 
-// The folder part of a path as this system splits paths into folders: on
-// Windows the backslash, the slash and the colon (a trail byte of a
-// double-byte character never counts), on POSIX the slash alone, where a
-// backslash or a colon is part of a name. Empty for a bare name (the current
-// folder).
-std::string FolderOf(std::string_view path);
-// The name path has in its folder (the part after FolderOf), the one the held
-// folder reaches it by.
-std::string NameIn(std::string_view path);
 // "TMP.DAT" in the folder of the contents file.
 std::string TemporaryPathFor(std::string_view contentsPath);
 

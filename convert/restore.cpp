@@ -37,7 +37,6 @@ constexpr std::size_t kBlockBytes = 1 << 16;
   Raise(IoFailureReason(static_cast<std::int32_t>(code)));
 }
 
-
 // Reads size bytes, fewer only at the file's end.
 platform::ErrorCode ReadUpTo(platform::FileHandle& file, char* buffer, std::size_t size, std::size_t& got) {
   got = 0;

@@ -77,4 +77,21 @@ std::optional<std::string> ReadWholeFile(std::string_view path, std::uint64_t li
   return bytes;
 }
 
+std::string FolderOf(std::string_view path) {
+  if constexpr (kNativePathStyle == PathStyle::Windows) {
+    // The system takes '/' as it takes the backslash ('/' is never a trail byte),
+    // though the rule that shows paths keeps it in the name: what is opened
+    // here must be split where the system splits it.
+    return std::string(path.substr(0, LastPathDelimiter("\\/:", path)));
+  } else {
+    // '/' is never a trail byte of a double-byte character.
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+  }
+}
+
+std::string NameIn(std::string_view path) {
+  return std::string(path.substr(FolderOf(path).size()));
+}
+
 }  // namespace kwt

@@ -68,4 +68,14 @@ std::string NamePart(std::string_view path, PathStyle style = PathStyle::Windows
 // (95 5C) keeps the separator after it: "C:\表\a" gives "C:\表\".
 std::string ContainingDirectory(std::string_view path, PathStyle style = PathStyle::Windows);
 
+// The folder part of a path as this system splits paths into folders: on
+// Windows the backslash, the slash and the colon (a trail byte of a
+// double-byte character never counts), on POSIX the slash alone, where a
+// backslash or a colon is part of a name. Empty for a bare name (the current
+// folder).
+std::string FolderOf(std::string_view path);
+// The name path has in its folder (the part after FolderOf), the one the held
+// folder reaches it by.
+std::string NameIn(std::string_view path);
+
 }  // namespace kwt
