@@ -170,11 +170,6 @@ platform::ErrorCode HoldFolderAsFound(const std::string& folder, platform::HeldF
   return code;
 }
 
-// A folder as messages name it: "." for the current one.
-std::string FolderShown(const std::string& folder) {
-  return folder.empty() ? std::string(".") : folder;
-}
-
 enum class Scratch { Made, NotMade, InTheWay };
 
 // Makes name new and empty in the folder. A leftover of an earlier trial (an

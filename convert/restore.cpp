@@ -122,10 +122,6 @@ platform::FileHandle OpenOrThrow(const FolderHolds& holds, std::string_view path
   return file;
 }
 
-std::string FolderNamed(const std::string& folder) {
-  return folder.empty() ? std::string(".") : folder;
-}
-
 // True when the file at path is a backup changed after the conversion: newer
 // than the converted file, which the conversion wrote after the backup.
 bool ChangedSince(platform::FileHandle& backup, const platform::FileStamp& converted) {
@@ -206,7 +202,7 @@ RestorePlan PlanRestoreIn(std::string_view project, const ConversionOptions& opt
   // other program may hold either file.
   for (const std::string& file : {projectTarget, contents.path}) {
     if (!platform::FolderIsWritable(FolderOf(file)))
-      return stop(Cause::ReadOnly, FolderNamed(FolderOf(file)),
+      return stop(Cause::ReadOnly, FolderShown(FolderOf(file)),
                   static_cast<std::int32_t>(platform::error::kAccessDenied));
     // Opened for a moment as the move will need it: no other opener holding it.
     platform::FileHandle writable;

@@ -94,4 +94,8 @@ std::string NameIn(std::string_view path) {
   return std::string(path.substr(FolderOf(path).size()));
 }
 
+std::string FolderShown(std::string_view folder) {
+  return folder.empty() ? std::string(".") : std::string(folder);
+}
+
 }  // namespace kwt

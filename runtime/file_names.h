@@ -77,5 +77,7 @@ std::string FolderOf(std::string_view path);
 // The name path has in its folder (the part after FolderOf), the one the held
 // folder reaches it by.
 std::string NameIn(std::string_view path);
+// A folder part as messages name it: "." for the current folder.
+std::string FolderShown(std::string_view folder);
 
 }  // namespace kwt
