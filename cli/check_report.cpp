@@ -10,7 +10,7 @@
 
 namespace kwt::cli {
 
-std::string FormatCheck(const ProjectCheck& check) {
+std::string FormatCheck(const ConversionPlan& check) {
   std::string out = Say(Msg::CheckProject, {check.project}) + "\n";
   if (!check.projectPresent) {
     out += Say(Msg::CheckProjectFileMissing) + "\n";
@@ -26,7 +26,9 @@ std::string FormatCheck(const ProjectCheck& check) {
     out += Say(Msg::CheckVersionRecordedAs, {ShortenedValue(*check.versionText)});
   }
   out += "\n";
-  out += Say(Msg::CheckLayout, {std::to_string(check.layout), std::to_string(check.recordSize)}) + "\n";
+  out += Say(Msg::CheckLayout,
+             {std::to_string(check.layout->number), std::to_string(check.layout->recordSize)}) +
+         "\n";
   out += Say(Msg::CheckCount, {IntegerText(check.count)});
   // As the Version: a Count not written as the number it reads as shows how it is written.
   if (check.countText && *check.countText != IntegerText(check.count)) {
@@ -34,14 +36,14 @@ std::string FormatCheck(const ProjectCheck& check) {
   }
   out += "\n";
 
-  out += Say(Msg::CheckContents, {ShortenedValue(check.contentsPath)});
-  if (check.recordedContentsPath) {
+  out += Say(Msg::CheckContents, {ShortenedValue(check.contents.path)});
+  if (const std::optional<std::string> recorded = check.RecordedContentsPath()) {
     // The path differs from the recorded one: given with --contents, found
     // beside the project, or a relative path taken from the project's folder.
-    out += Say(check.contentsFoundBesideProject ? Msg::CheckContentsFoundBeside
-               : check.contentsGivenInPlace     ? Msg::CheckContentsGivenInPlace
-                                                : Msg::CheckContentsRecorded,
-               {ShortenedValue(*check.recordedContentsPath)});
+    out += Say(check.contents.foundBesideProject     ? Msg::CheckContentsFoundBeside
+               : check.contents.givenInPlaceOfStored ? Msg::CheckContentsGivenInPlace
+                                                     : Msg::CheckContentsRecorded,
+               {ShortenedValue(*recorded)});
   }
   out += "\n";
   out += Say(check.contentsPresent ? Msg::CheckContentsFilePresent : Msg::CheckContentsFileMissing) + "\n";
@@ -57,8 +59,8 @@ std::string FormatCheck(const ProjectCheck& check) {
 
   const auto expected = check.ExpectedSize();
   if (expected) {
-    out += Say(Msg::CheckExpectedSize,
-               {std::to_string(*expected), IntegerText(check.count), std::to_string(check.recordSize)});
+    out += Say(Msg::CheckExpectedSize, {std::to_string(*expected), IntegerText(check.count),
+                                        std::to_string(check.layout->recordSize)});
   } else {
     out += Say(Msg::CheckExpectedSizeNone);
   }
@@ -75,8 +77,8 @@ std::string FormatCheck(const ProjectCheck& check) {
     const std::string layout = std::to_string(check.convertedLayout);
     out += Say(Msg::CheckContentsLayout, {layout, layout}) + "\n";
   }
-  if (check.finishesStoppedRun != 0 && !check.ConversionWouldFail()) {
-    out += Say(Msg::CheckStoppedRun, {std::to_string(check.finishesStoppedRun)});
+  if (check.FinishesStoppedRun() != 0 && !check.ConversionWouldFail()) {
+    out += Say(Msg::CheckStoppedRun, {std::to_string(check.FinishesStoppedRun())});
   }
   // A project that cannot convert runs no pass.
   if (check.passes.empty() || check.ConversionWouldFail()) {
@@ -85,13 +87,13 @@ std::string FormatCheck(const ProjectCheck& check) {
     std::string passes;
     for (std::size_t i = 0; i < check.passes.size(); ++i) {
       if (i > 0) passes += ' ';
-      passes += check.passes[i];
+      passes += check.passes[i].name;
     }
     out += Say(Msg::CheckPasses, {passes});
   }
   out += "\n";
   if (!check.ConversionWouldFail() && !check.passes.empty()) {
-    for (const std::string& note : ContentsNoteTexts(check.notes, check.contentsPath)) {
+    for (const std::string& note : ContentsNoteTexts(check.notes, check.contents.path)) {
       out += Say(Msg::CheckNote, {note}) + "\n";
     }
   }
@@ -127,7 +129,7 @@ std::vector<std::string> ContentsNoteTexts(const ContentsNotes& notes, std::stri
   return said;
 }
 
-std::string FailureReason(const ProjectCheck& check) {
+std::string FailureReason(const ConversionPlan& check) {
   const std::string failurePath = ShortenedValue(check.stop.path);
   const std::string at = failurePath.empty() ? std::string() : " (" + failurePath + ")";
   const std::string layout = std::to_string(check.convertedLayout);
@@ -145,7 +147,7 @@ std::string FailureReason(const ProjectCheck& check) {
     case Cause::NegativeCount: return Say(Msg::ReasonNegativeCount, {IntegerText(check.count)});
     case Cause::ContentsMissing:
       // No KWT= at all is another matter than a file that is not there.
-      if (check.contentsPath.empty()) return Say(Msg::ReasonNoContentsKey);
+      if (check.contents.path.empty()) return Say(Msg::ReasonNoContentsKey);
       return Say(Msg::ReasonContentsMissing, {at});
     case Cause::ContentsUnreadable: return Say(Msg::ReasonContentsUnreadable, {at});
     case Cause::TooFewRecords:
@@ -190,20 +192,20 @@ std::string FailureReason(const ProjectCheck& check) {
   return {};
 }
 
-std::string VerdictText(const ProjectCheck& check) {
+std::string VerdictText(const ConversionPlan& check) {
   switch (check.Outcome()) {
     case Verdict::UpToDate: return Say(Msg::VerdictUpToDate);
     case Verdict::WillFail: return Say(Msg::VerdictWillFail, {FailureReason(check)});
     case Verdict::WillConvert: break;
   }
   std::string passes;
-  if (check.finishesStoppedRun != 0) {
+  if (check.FinishesStoppedRun() != 0) {
     passes = Say(Msg::VerdictFinishesStoppedRun);
     if (!check.passes.empty()) passes += Say(Msg::ListSeparator);
   }
   for (std::size_t i = 0; i < check.passes.size(); ++i) {
     if (i > 0) passes += Say(Msg::ListSeparator);
-    passes += check.passes[i];
+    passes += check.passes[i].name;
   }
   return Say(Msg::VerdictWillConvert, {passes});
 }

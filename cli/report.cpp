@@ -174,7 +174,7 @@ void ReportJson(Console& console, const ProjectOutcome& outcome) {
   WriteJsonLine(console, line);
 }
 
-void ReportCheckJson(Console& console, const ProjectCheck& check) {
+void ReportCheckJson(Console& console, const ConversionPlan& check) {
   std::string_view verdict = "convert";
   if (check.Outcome() == Verdict::UpToDate) verdict = "up-to-date";
   if (check.Outcome() == Verdict::WillFail) verdict = "fail";
@@ -183,12 +183,12 @@ void ReportCheckJson(Console& console, const ProjectCheck& check) {
   };
   JsonLine line;
   line.project = check.project;
-  line.contents = check.projectPresent ? std::optional<std::string>(check.contentsPath) : std::nullopt;
+  line.contents = check.projectPresent ? std::optional<std::string>(check.contents.path) : std::nullopt;
   line.version = known(check.version);
-  line.layout = known(check.layout);
+  line.layout = known(check.layout != nullptr ? check.layout->number : 0);
   line.count = known(check.count);
   line.recordsPresent = check.recordsPresent;
-  if (!check.ConversionWouldFail()) line.passes = check.passes;
+  if (!check.ConversionWouldFail()) line.passes = check.PassNames();
   line.endKey = "verdict";
   line.end = verdict;
   // As a conversion reports: the system's own text and code where it would

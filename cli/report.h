@@ -11,7 +11,7 @@
 #include "cli/options.h"
 #include "cli/outcome.h"
 #include "cli/project_list.h"
-#include "convert/check.h"
+#include "convert/conversion_plan.h"
 #include "convert/restore.h"
 
 namespace kwt::cli {
@@ -23,7 +23,7 @@ void ReportText(Console& console, const ProjectOutcome& outcome, const Options& 
 // A conversion's or restore's --json line.
 void ReportJson(Console& console, const ProjectOutcome& outcome);
 // What --check found, and what --check --restore found, as --json lines.
-void ReportCheckJson(Console& console, const ProjectCheck& check);
+void ReportCheckJson(Console& console, const ConversionPlan& check);
 void ReportRestoreCheckJson(Console& console, const RestorePlan& plan);
 // The --json line of a project --check could not read: nothing of it known.
 void ReportUnreadableCheckJson(Console& console, const ProjectOutcome& failed);

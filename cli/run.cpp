@@ -14,8 +14,8 @@
 #include "cli/project_list.h"
 #include "cli/report.h"
 #include "cli/stop_request.h"
-#include "convert/check.h"
 #include "convert/conversion.h"
+#include "convert/conversion_plan.h"
 #include "convert/restore.h"
 #include "runtime/errors.h"
 
@@ -65,7 +65,7 @@ int RunCheck(const Options& options, const std::vector<ProjectName>& projects, C
         allWell = allWell && plan.Restorable();
         continue;
       }
-      const ProjectCheck check = CheckProject(project.path, ConversionOptionsOf(options));
+      const ConversionPlan check = PlanConversion(project.path, ConversionOptionsOf(options));
       if (options.json) {
         ReportCheckJson(console, check);
       } else {

@@ -612,6 +612,32 @@ ContentsLook LookAtContents(std::string_view path) {
   return look;
 }
 
+Verdict ConversionPlan::Outcome() const noexcept {
+  if (stop) return Verdict::WillFail;
+  return passes.empty() && stoppedRun == nullptr ? Verdict::UpToDate : Verdict::WillConvert;
+}
+
+std::optional<std::uint64_t> ConversionPlan::ExpectedSize() const {
+  std::uint64_t size = 0;
+  if (layout == nullptr || !ContentsSizeFor(*layout, count, size)) return std::nullopt;
+  return size;
+}
+
+std::optional<std::string> ConversionPlan::RecordedContentsPath() const {
+  if (!projectPresent || contents.path == contents.stored) return std::nullopt;
+  return contents.stored;
+}
+
+std::int32_t ConversionPlan::FinishesStoppedRun() const noexcept {
+  return stoppedRun != nullptr ? stoppedRun->stampedVersion : 0;
+}
+
+std::vector<std::string_view> ConversionPlan::PassNames() const {
+  std::vector<std::string_view> names;
+  for (const Pass& pass : passes) names.push_back(pass.name);
+  return names;
+}
+
 ConversionPlan PlanConversion(std::string_view project, const ConversionOptions& options) {
   ConversionPlan plan;
   plan.project = std::string(project);

@@ -186,6 +186,8 @@ struct ContentsLook {
 };
 ContentsLook LookAtContents(std::string_view path);
 
+enum class Verdict { WillConvert, UpToDate, WillFail };
+
 // What a conversion of the project would do, found without changing a byte:
 // the facts a face shows before converting, and the conversion's plan.
 struct ConversionPlan {
@@ -220,11 +222,25 @@ struct ConversionPlan {
   StopReason stop;
   // What the conversion will say about its contents file.
   ContentsNotes notes;
+
+  bool ConversionWouldFail() const noexcept { return static_cast<bool>(stop); }
+  Verdict Outcome() const noexcept;
+  // Count records of the recorded layout, in bytes; none for a negative
+  // Count or an unread project.
+  std::optional<std::uint64_t> ExpectedSize() const;
+  // The contents path the project records, where the conversion takes another
+  // file (given, found beside the project, or the stored relative path taken
+  // from the project's folder).
+  std::optional<std::string> RecordedContentsPath() const;
+  // The Version a stopped run left to be finished first, or 0.
+  std::int32_t FinishesStoppedRun() const noexcept;
+  // The names of the passes it runs, in order.
+  std::vector<std::string_view> PassNames() const;
 };
 
 // Plans the conversion of the project at path as Converter would run it with
-// these options. Raises the project store's EFOpenError when the project file
-// exists but cannot be read.
+// these options: what kwtconv --check reports and -j groups by. Raises the project store's EFOpenError when
+// the project file exists but cannot be read.
 ConversionPlan PlanConversion(std::string_view project, const ConversionOptions& options);
 
 }  // namespace kwt

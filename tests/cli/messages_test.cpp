@@ -178,7 +178,7 @@ TEST(KwtconvMessages, TheCheckReportSpeaksTheRunLanguage) {
 TEST(KwtconvMessages, AFolderThatCannotBeHeldIsNotCalledBusy) {
   const std::string folder = "locked/";
   const auto denied = static_cast<std::int32_t>(platform::error::kAccessDenied);
-  ProjectCheck check;
+  ConversionPlan check;
   check.stop = {Cause::FolderNotHeld, ConversionOutcome::Refused, folder, {}, {}, IoMessage(denied), denied};
   RestorePlan plan;
   plan.reason.cause = Cause::FolderNotHeld;
