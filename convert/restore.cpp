@@ -129,167 +129,208 @@ bool ChangedSince(platform::FileHandle& backup, const platform::FileStamp& conve
   return platform::StampOf(backup, stamp) == platform::error::kSuccess && stamp.written > converted.written;
 }
 
+// A restore's plan, found step by step as a restore needs it; each step
+// answers where the restore stops, or nothing to go on.
+class RestoreLook {
+ public:
+  RestoreLook(std::string_view project, FolderHolds& holds, Looks& looks) : holds_(holds), looks_(looks) {
+    plan_.project = std::string(project);
+    plan_.projectBackup = BackupPath(project);
+  }
+
+  RestorePlan Plan(std::string_view project, const ConversionOptions& options) {
+    StopReason stop = Files(project, options);
+    if (!stop) stop = WorkNames();
+    if (!stop) stop = Pair();
+    if (!stop) stop = ProjectFile();
+    if (!stop) stop = ContentsFile();
+    plan_.reason = std::move(stop);
+    return plan_;
+  }
+
+ private:
+  static StopReason Stop(Cause cause, std::string path, std::optional<std::int32_t> ioCode = std::nullopt) {
+    return {cause, ConversionOutcome::Refused, std::move(path), {}, {}, {}, ioCode};
+  }
+  // An open that fails names its file.
+  platform::FileHandle Open(std::string_view path) {
+    looks_.openFailed = std::string(path);
+    platform::FileHandle file = OpenOrThrow(holds_, path);
+    looks_.openFailed.clear();
+    return file;
+  }
+  // The passes a conversion of the backed-up project runs, and the layout
+  // its records had.
+  std::span<const Pass> Passes() const { return PassesFor(plan_.backupVersion); }
+  const Layout& Before() const { return LayoutForVersion(plan_.backupVersion); }
+
+  // The project file, its backup and the contents file the conversion took:
+  // there, of the right kind, and no other project's records.
+  StopReason Files(std::string_view project, const ConversionOptions& options) {
+    if (const StopReason planned = ProjectStop(project)) return planned;
+    if (const StopReason planned = holds_.HoldFolderOf(project)) return planned;
+    current_.emplace(LoadProjectFile(std::string(project), project));
+    const std::string& projectTarget = current_->ReplacementTarget();
+    looks_.projectTarget = projectTarget;
+    looks_.projectSavePath = current_->PendingSavePath();
+    if (const StopReason planned = holds_.HoldFolderOf(projectTarget)) return planned;
+    plan_.version = current_->ReadNumber(keys::kSection, keys::kVersion, 0);
+    if (!IsBackupFile(plan_.projectBackup)) return Stop(Cause::BackupMissing, plan_.projectBackup);
+    backup_.emplace(LoadProjectFile(plan_.projectBackup, project));
+    plan_.backupVersion = backup_->ReadNumber(keys::kSection, keys::kVersion, 0);
+    plan_.count = backup_->ReadNumber(keys::kSection, keys::kCount, 0);
+
+    // The contents file the conversion took, whose backup sits beside it.
+    contents_ = ChooseContentsPath(*current_, options.Choice());
+    plan_.contents = contents_.path;
+    plan_.contentsBackup = BackupPath(contents_.path);
+    if (contents_.path.empty() || !FileIsPresent(contents_.path))
+      return Stop(Cause::ContentsMissing, contents_.path, io_code::kNotOpen);
+    if (platform::KindOf(contents_.path) == platform::FileKind::Other)
+      return Stop(Cause::NotRegularFile, contents_.path);
+    if (InSystemFolder(contents_.path)) return Stop(Cause::SystemFolder, contents_.path);
+    if (const StopReason planned = holds_.HoldFolderOf(contents_.path)) return planned;
+    plan_.folders = holds_.Folders();
+    if (const StopReason planned = ContentsNameStop(*current_, contents_)) return planned;
+    // The old records go back under the project's name: a project that reads
+    // them too, and records the later Version, would be left unable to.
+    ContentsNotes notes;
+    ContentsOwners owners;
+    if (const StopReason planned =
+            ReadersStop(*current_, contents_, options.owners ? *options.owners : owners, notes))
+      return planned;
+    if (!IsBackupFile(plan_.contentsBackup)) return Stop(Cause::BackupMissing, plan_.contentsBackup);
+    return {};
+  }
+
+  StopReason WorkNames() {
+    // The new files are written under the conversion's work names; a second
+    // name of the project's own files there would be removed with them.
+    const std::string temporaryPath = TemporaryPathFor(contents_.path);
+    for (const std::string& work : {temporaryPath, looks_.projectSavePath}) {
+      // A folder there cannot be taken for a leftover and removed.
+      if (platform::KindOf(work) == platform::FileKind::Directory)
+        return Stop(Cause::TemporaryBlocked, work, static_cast<std::int32_t>(platform::error::kAccessDenied));
+      if (const StopReason planned = LeftoverStop(work)) return planned;
+      for (const std::string& own : {contents_.path, looks_.projectTarget}) {
+        if (platform::SameFile(work, own))
+          return Stop(Cause::TemporaryBlocked, work,
+                      static_cast<std::int32_t>(platform::error::kSharingViolation));
+      }
+    }
+    // Both files are replaced, so both folders must take new files, and no
+    // other program may hold either file.
+    for (const std::string& file : {looks_.projectTarget, contents_.path}) {
+      if (!platform::FolderIsWritable(FolderOf(file)))
+        return Stop(Cause::ReadOnly, FolderShown(FolderOf(file)),
+                    static_cast<std::int32_t>(platform::error::kAccessDenied));
+      // Opened for a moment as the move will need it: no other opener holding it.
+      platform::FileHandle writable;
+      const platform::HeldFolder* held = holds_.HeldFolderOf(file);
+      const platform::ErrorCode code =
+          held ? platform::Open(platform::Place(*held, NameIn(file)), platform::Access::ReadWrite,
+                                platform::kShareNone, platform::Creation::OpenExisting, writable)
+               : platform::Open(platform::Place(file), platform::Access::ReadWrite, platform::kShareNone,
+                                platform::Creation::OpenExisting, writable);
+      if (code != platform::error::kSuccess) {
+        const auto ioCode = static_cast<std::int32_t>(code);
+        return Stop(code == platform::error::kAccessDenied ? Cause::ReadOnly : CauseOfIoCode(ioCode), file,
+                    ioCode);
+      }
+    }
+    return {};
+  }
+
+  StopReason Pair() {
+    // The backups must be one pair: a backed-up project that a conversion
+    // changes, and at least its Count records of its layout, not of a later one.
+    std::uint64_t needed = 0;
+    std::uint64_t size = 0;
+    platform::FileHandle contentsBackup = Open(plan_.contentsBackup);
+    if (Passes().empty() || plan_.count <= 0 || !ContentsSizeFor(Before(), plan_.count, needed) ||
+        !SizeOf(contentsBackup, size) || size < needed ||
+        LaterLayoutOfContents(Before(), contentsBackup, plan_.count).certain) {
+      return Stop(Cause::BackupsNotAPair, plan_.contentsBackup);
+    }
+    return {};
+  }
+
+  StopReason ProjectFile() {
+    // The project file: its backup already, or exactly what a pass saved from
+    // the backup. Anything else is an edit that a restore would lose.
+    bool projectBackupChanged = false;
+    {
+      platform::FileHandle now = Open(looks_.projectTarget);
+      platform::FileHandle old = Open(plan_.projectBackup);
+      if (const platform::ErrorCode code = platform::StampOf(now, looks_.project)) ThrowIo(code);
+      plan_.projectRestored = SameBytes(now, old);
+      projectBackupChanged = ChangedSince(old, looks_.project);
+    }
+    if (!plan_.projectRestored) {
+      for (const Pass& pass : Passes()) {
+        if (pass.stampedVersion == plan_.version) reached_ = &pass;
+      }
+      const bool unconverted = LayoutForVersion(plan_.version).number == Before().number;
+      if (reached_ == nullptr && unconverted) return Stop(Cause::NotConverted, plan_.project);
+      // A conversion that took a file beside the project (--find-contents)
+      // recorded that file's full path: the one change besides the Version.
+      const std::string recorded = current_->ReadText(keys::kSection, keys::kContents, {});
+      std::optional<TMemIniFile> renamed;
+      if (recorded != backup_->ReadText(keys::kSection, keys::kContents, {}) &&
+          recorded == PathToRecord(contents_)) {
+        renamed = backup_->CopyWith(keys::kSection, keys::kContents, recorded);
+      }
+      if (reached_ == nullptr || !(renamed ? *renamed : *backup_)
+                                      .FileHoldsSavedTextWith(looks_.projectTarget, keys::kSection,
+                                                              keys::kVersion, IntegerText(plan_.version))) {
+        if (projectBackupChanged) return Stop(Cause::BackupChanged, plan_.projectBackup);
+        return Stop(Cause::ProjectChanged, plan_.project);
+      }
+    }
+    return {};
+  }
+
+  StopReason ContentsFile() {
+    // The contents file: its backup already, or exactly the backed-up records
+    // converted as far as the project file says (any pass's layout once the
+    // project file is back).
+    platform::FileHandle now = Open(contents_.path);
+    if (const platform::ErrorCode code = platform::StampOf(now, looks_.contents)) ThrowIo(code);
+    bool contentsBackupChanged = false;
+    {
+      platform::FileHandle old = Open(plan_.contentsBackup);
+      plan_.contentsRestored = SameBytes(now, old);
+      contentsBackupChanged = ChangedSince(old, looks_.contents);
+    }
+    if (!plan_.contentsRestored) {
+      bool converted = false;
+      for (const Pass& pass : Passes()) {
+        if (converted || (reached_ != nullptr && &pass != reached_)) continue;
+        platform::FileHandle old = Open(plan_.contentsBackup);
+        platform::FileHandle again = Open(contents_.path);
+        converted = HoldsConverted(old, again, Before(), pass.to, plan_.count);
+      }
+      // With the project file back, the records belong to the old program now.
+      if (!converted && plan_.projectRestored) return Stop(Cause::NotConverted, contents_.path);
+      if (!converted && contentsBackupChanged) return Stop(Cause::BackupChanged, plan_.contentsBackup);
+      if (!converted) return Stop(Cause::ContentsChanged, contents_.path);
+    }
+    return {};
+  }
+
+  FolderHolds& holds_;
+  Looks& looks_;
+  RestorePlan plan_;
+  std::optional<TMemIniFile> current_;
+  std::optional<TMemIniFile> backup_;
+  ChosenContents contents_;
+  // The pass whose text the project file holds, where it holds one.
+  const Pass* reached_ = nullptr;
+};
+
 RestorePlan PlanRestoreIn(std::string_view project, const ConversionOptions& options, FolderHolds& holds,
                           Looks& looks) {
-  RestorePlan plan;
-  plan.project = std::string(project);
-  plan.projectBackup = BackupPath(project);
-  const auto stopAt = [&plan](StopReason planned) {
-    plan.reason = std::move(planned);
-    return plan;
-  };
-  const auto stop = [&stopAt](Cause cause, std::string path,
-                              std::optional<std::int32_t> ioCode = std::nullopt) {
-    return stopAt({cause, ConversionOutcome::Refused, std::move(path), {}, {}, {}, ioCode});
-  };
-  // An open that fails names its file.
-  const auto open = [&looks, &holds](std::string_view path) {
-    looks.openFailed = std::string(path);
-    platform::FileHandle file = OpenOrThrow(holds, path);
-    looks.openFailed.clear();
-    return file;
-  };
-  if (const StopReason planned = ProjectStop(project)) return stopAt(planned);
-  if (const StopReason planned = holds.HoldFolderOf(project)) return stopAt(planned);
-  TMemIniFile current = LoadProjectFile(std::string(project), project);
-  const std::string& projectTarget = current.ReplacementTarget();
-  looks.projectTarget = projectTarget;
-  looks.projectSavePath = current.PendingSavePath();
-  if (const StopReason planned = holds.HoldFolderOf(projectTarget)) return stopAt(planned);
-  plan.version = current.ReadNumber(keys::kSection, keys::kVersion, 0);
-  if (!IsBackupFile(plan.projectBackup)) return stop(Cause::BackupMissing, plan.projectBackup);
-  TMemIniFile backup = LoadProjectFile(plan.projectBackup, project);
-  plan.backupVersion = backup.ReadNumber(keys::kSection, keys::kVersion, 0);
-  plan.count = backup.ReadNumber(keys::kSection, keys::kCount, 0);
-
-  // The contents file the conversion took, whose backup sits beside it.
-  const ChosenContents contents = ChooseContentsPath(current, options.Choice());
-  plan.contents = contents.path;
-  plan.contentsBackup = BackupPath(contents.path);
-  if (contents.path.empty() || !FileIsPresent(contents.path))
-    return stop(Cause::ContentsMissing, contents.path, io_code::kNotOpen);
-  if (platform::KindOf(contents.path) == platform::FileKind::Other)
-    return stop(Cause::NotRegularFile, contents.path);
-  if (InSystemFolder(contents.path)) return stop(Cause::SystemFolder, contents.path);
-  if (const StopReason planned = holds.HoldFolderOf(contents.path)) return stopAt(planned);
-  plan.folders = holds.Folders();
-  if (const StopReason planned = ContentsNameStop(current, contents)) return stopAt(planned);
-  // The old records go back under the project's name: a project that reads
-  // them too, and records the later Version, would be left unable to.
-  ContentsNotes notes;
-  ContentsOwners owners;
-  if (const StopReason planned =
-          ReadersStop(current, contents, options.owners ? *options.owners : owners, notes)) {
-    return stopAt(planned);
-  }
-  if (!IsBackupFile(plan.contentsBackup)) return stop(Cause::BackupMissing, plan.contentsBackup);
-
-  // The new files are written under the conversion's work names; a second
-  // name of the project's own files there would be removed with them.
-  const std::string temporaryPath = TemporaryPathFor(contents.path);
-  for (const std::string& work : {temporaryPath, looks.projectSavePath}) {
-    // A folder there cannot be taken for a leftover and removed.
-    if (platform::KindOf(work) == platform::FileKind::Directory)
-      return stop(Cause::TemporaryBlocked, work, static_cast<std::int32_t>(platform::error::kAccessDenied));
-    if (const StopReason planned = LeftoverStop(work)) return stopAt(planned);
-    for (const std::string& own : {contents.path, projectTarget}) {
-      if (platform::SameFile(work, own))
-        return stop(Cause::TemporaryBlocked, work,
-                    static_cast<std::int32_t>(platform::error::kSharingViolation));
-    }
-  }
-  // Both files are replaced, so both folders must take new files, and no
-  // other program may hold either file.
-  for (const std::string& file : {projectTarget, contents.path}) {
-    if (!platform::FolderIsWritable(FolderOf(file)))
-      return stop(Cause::ReadOnly, FolderShown(FolderOf(file)),
-                  static_cast<std::int32_t>(platform::error::kAccessDenied));
-    // Opened for a moment as the move will need it: no other opener holding it.
-    platform::FileHandle writable;
-    const platform::HeldFolder* held = holds.HeldFolderOf(file);
-    const platform::ErrorCode code =
-        held ? platform::Open(platform::Place(*held, NameIn(file)), platform::Access::ReadWrite,
-                              platform::kShareNone, platform::Creation::OpenExisting, writable)
-             : platform::Open(platform::Place(file), platform::Access::ReadWrite, platform::kShareNone,
-                              platform::Creation::OpenExisting, writable);
-    if (code != platform::error::kSuccess) {
-      const auto ioCode = static_cast<std::int32_t>(code);
-      return stop(code == platform::error::kAccessDenied ? Cause::ReadOnly : CauseOfIoCode(ioCode), file,
-                  ioCode);
-    }
-  }
-
-  // The backups must be one pair: a backed-up project that a conversion
-  // changes, and at least its Count records of its layout, not of a later one.
-  const std::span<const Pass> passes = PassesFor(plan.backupVersion);
-  const Layout& before = LayoutForVersion(plan.backupVersion);
-  std::uint64_t needed = 0;
-  std::uint64_t size = 0;
-  platform::FileHandle contentsBackup = open(plan.contentsBackup);
-  if (passes.empty() || plan.count <= 0 || !ContentsSizeFor(before, plan.count, needed) ||
-      !SizeOf(contentsBackup, size) || size < needed ||
-      LaterLayoutOfContents(before, contentsBackup, plan.count).certain) {
-    return stop(Cause::BackupsNotAPair, plan.contentsBackup);
-  }
-
-  // The project file: its backup already, or exactly what a pass saved from
-  // the backup. Anything else is an edit that a restore would lose.
-  const Pass* reached = nullptr;
-  bool projectBackupChanged = false;
-  {
-    platform::FileHandle now = open(projectTarget);
-    platform::FileHandle old = open(plan.projectBackup);
-    if (const platform::ErrorCode code = platform::StampOf(now, looks.project)) ThrowIo(code);
-    plan.projectRestored = SameBytes(now, old);
-    projectBackupChanged = ChangedSince(old, looks.project);
-  }
-  if (!plan.projectRestored) {
-    for (const Pass& pass : passes) {
-      if (pass.stampedVersion == plan.version) reached = &pass;
-    }
-    const bool unconverted = LayoutForVersion(plan.version).number == before.number;
-    if (reached == nullptr && unconverted) return stop(Cause::NotConverted, plan.project);
-    // A conversion that took a file beside the project (--find-contents)
-    // recorded that file's full path: the one change besides the Version.
-    const std::string recorded = current.ReadText(keys::kSection, keys::kContents, {});
-    std::optional<TMemIniFile> renamed;
-    if (recorded != backup.ReadText(keys::kSection, keys::kContents, {}) &&
-        recorded == PathToRecord(contents)) {
-      renamed = backup.CopyWith(keys::kSection, keys::kContents, recorded);
-    }
-    if (reached == nullptr || !(renamed ? *renamed : backup)
-                                   .FileHoldsSavedTextWith(projectTarget, keys::kSection, keys::kVersion,
-                                                           IntegerText(plan.version))) {
-      if (projectBackupChanged) return stop(Cause::BackupChanged, plan.projectBackup);
-      return stop(Cause::ProjectChanged, plan.project);
-    }
-  }
-
-  // The contents file: its backup already, or exactly the backed-up records
-  // converted as far as the project file says (any pass's layout once the
-  // project file is back).
-  platform::FileHandle now = open(contents.path);
-  if (const platform::ErrorCode code = platform::StampOf(now, looks.contents)) ThrowIo(code);
-  bool contentsBackupChanged = false;
-  {
-    platform::FileHandle old = open(plan.contentsBackup);
-    plan.contentsRestored = SameBytes(now, old);
-    contentsBackupChanged = ChangedSince(old, looks.contents);
-  }
-  if (!plan.contentsRestored) {
-    bool converted = false;
-    for (const Pass& pass : passes) {
-      if (converted || (reached != nullptr && &pass != reached)) continue;
-      platform::FileHandle old = open(plan.contentsBackup);
-      platform::FileHandle again = open(contents.path);
-      converted = HoldsConverted(old, again, before, pass.to, plan.count);
-    }
-    // With the project file back, the records belong to the old program now.
-    if (!converted && plan.projectRestored) return stop(Cause::NotConverted, contents.path);
-    if (!converted && contentsBackupChanged) return stop(Cause::BackupChanged, plan.contentsBackup);
-    if (!converted) return stop(Cause::ContentsChanged, contents.path);
-  }
-  return plan;
+  return RestoreLook(project, holds, looks).Plan(project, options);
 }
 
 // One file written anew from its backup beside the file it replaces, held
