@@ -554,16 +554,16 @@ PendingSave Converter::SaveOverEdit(const Pass& pass, const SaveFolder* in, int 
   throw std::logic_error("unreachable");
 }
 
-void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
-  TMemIniFile& store = *store_;
+// Everything that stops the pass is found before anything changes: a
+// refusal is raised, and no records end the run with their status.
+bool Converter::PassCanStart(const Pass& pass, FolderHolds& holds) {
   const std::string contentsPath = ContentsPath();
-  // Everything that stops the pass is found before anything changes.
-  const StopReason stop = PassStop(store, pass, lastContents_, holds, *owners_, result_.notes);
+  const StopReason stop = PassStop(*store_, pass, lastContents_, holds, *owners_, result_.notes);
   if (stop.outcome == ConversionOutcome::NoRecords) {
     face_.SetStatus(stop.text);
     result_.reason = stop;
     result_.outcome = ConversionOutcome::NoRecords;
-    return;
+    return false;
   }
   if (stop.cause != Cause::NegativeCount) {
     face_.SetTarget(ShortenPath(contentsPath, face_.TargetMeasure(), face_.TargetWidth()));
@@ -571,7 +571,13 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
   // No contents file: as when the pass finds none, it ends at its first close.
   if (stop.cause == Cause::ContentsMissing) face_.SetStatus(texts::kStatusFinishing);
   RaiseRefusal(stop);
+  return true;
+}
 
+void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
+  if (!PassCanStart(pass, holds)) return;
+  TMemIniFile& store = *store_;
+  const std::string contentsPath = ContentsPath();
   const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
   const platform::HeldFolder* contentsFolder = holds.HeldFolderOf(contentsPath);
   if (contentsFolder == nullptr) throw std::logic_error("the contents file's folder is not held");
@@ -626,6 +632,17 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
     throw;
   }
   result_.permissionsNotKept |= files.PermissionsNotKept();
+  SaveProject(pass, std::move(projectSave), projectIn, renamed.has_value());
+  face_.SetStatus(texts::kStatusSuccess);
+  result_.passesRun.push_back(pass.id);
+}
+
+// The records are converted: the project file takes its new text, over an
+// edit made meanwhile where the edit allows, and the store records the
+// stamped Version (and the found contents file's path, where it names it).
+void Converter::SaveProject(const Pass& pass, PendingSave projectSave, const SaveFolder* projectIn,
+                            bool namesFoundContents) {
+  TMemIniFile& store = *store_;
   // The look immediately before the project file's save moves into place.
   for (int attempt = 0;; ++attempt) {
     platform::ErrorCode failure = platform::error::kSuccess;
@@ -644,11 +661,8 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
     store.NoteReplacement(*projectSave.MovedStamp(), projectSave.Digest(), projectIn);
   }
   result_.permissionsNotKept |= projectSave.PermissionsNotKept();
-  if (renamed) NameFoundContents();
+  if (namesFoundContents) NameFoundContents();
   store.WriteNumber(keys::kSection, keys::kVersion, pass.stampedVersion);
-
-  face_.SetStatus(texts::kStatusSuccess);
-  result_.passesRun.push_back(pass.id);
 }
 
 void Converter::RunPass(const Pass& pass) {

@@ -95,6 +95,9 @@ class Converter {
   const ConversionResult& Finished();
   void RunPass(const Pass& pass);
   void RunPassHolding(const Pass& pass, FolderHolds& holds);
+  bool PassCanStart(const Pass& pass, FolderHolds& holds);
+  void SaveProject(const Pass& pass, PendingSave projectSave, const SaveFolder* projectIn,
+                   bool namesFoundContents);
   bool FinishStoppedRun(FolderHolds& holds);
   void RaiseRefusal(const StopReason& stop);
   void RefuseChangedProject(const SaveFolder& in);
