@@ -10,16 +10,11 @@
 
 namespace kwt::cli {
 
-std::string FormatCheck(const ConversionPlan& check) {
-  std::string out = Say(Msg::CheckProject, {check.project}) + "\n";
-  if (!check.projectPresent) {
-    out += Say(Msg::CheckProjectFileMissing) + "\n";
-    out += Say(Msg::CheckVerdict, {VerdictText(check)}) + "\n";
-    return out;
-  }
-  out += Say(Msg::CheckProjectFilePresent) + "\n";
+namespace {
 
-  out += Say(Msg::CheckVersion, {IntegerText(check.version)});
+// The lines of what the project file records: Version, layout and Count.
+std::string RecordedLines(const ConversionPlan& check) {
+  std::string out = Say(Msg::CheckVersion, {IntegerText(check.version)});
   if (!check.versionText) {
     out += Say(Msg::CheckVersionNotRecorded);
   } else if (*check.versionText != IntegerText(check.version)) {
@@ -34,9 +29,13 @@ std::string FormatCheck(const ConversionPlan& check) {
   if (check.countText && *check.countText != IntegerText(check.count)) {
     out += Say(Msg::CheckVersionRecordedAs, {ShortenedValue(*check.countText)});
   }
-  out += "\n";
+  return out + "\n";
+}
 
-  out += Say(Msg::CheckContents, {ShortenedValue(check.contents.path)});
+// The lines of the contents file: which, whether it is there, and whether
+// its size fits Count.
+std::string ContentsLines(const ConversionPlan& check) {
+  std::string out = Say(Msg::CheckContents, {ShortenedValue(check.contents.path)});
   if (const std::optional<std::string> recorded = check.RecordedContentsPath()) {
     // The path differs from the recorded one: given with --contents, found
     // beside the project, or a relative path taken from the project's folder.
@@ -71,8 +70,13 @@ std::string FormatCheck(const ConversionPlan& check) {
   } else {
     out += Say(Msg::CheckSizesUnknown);
   }
-  out += "\n";
+  return out + "\n";
+}
 
+// The lines of what the conversion would do: a later layout found, a stopped
+// run to finish, the passes and the notes.
+std::string WorkLines(const ConversionPlan& check) {
+  std::string out;
   if (check.convertedLayout != 0) {
     const std::string layout = std::to_string(check.convertedLayout);
     out += Say(Msg::CheckContentsLayout, {layout, layout}) + "\n";
@@ -97,6 +101,20 @@ std::string FormatCheck(const ConversionPlan& check) {
       out += Say(Msg::CheckNote, {note}) + "\n";
     }
   }
+  return out;
+}
+
+}  // namespace
+
+std::string FormatCheck(const ConversionPlan& check) {
+  std::string out = Say(Msg::CheckProject, {check.project}) + "\n";
+  if (!check.projectPresent) {
+    out += Say(Msg::CheckProjectFileMissing) + "\n";
+    out += Say(Msg::CheckVerdict, {VerdictText(check)}) + "\n";
+    return out;
+  }
+  out += Say(Msg::CheckProjectFilePresent) + "\n";
+  out += RecordedLines(check) + ContentsLines(check) + WorkLines(check);
   out += Say(Msg::CheckVerdict, {VerdictText(check)}) + "\n";
   // What the conversion itself would show there, word for word.
   if (check.ConversionWouldFail()) out += Say(Msg::CheckConversionEndsWith, {check.stop.text}) + "\n";
