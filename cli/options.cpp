@@ -1,5 +1,7 @@
 #include "cli/options.h"
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -9,6 +11,28 @@
 
 namespace kwt::cli {
 namespace {
+
+// The options given a value, as "--name value", "--name=value" or "-j4".
+bool TakesValue(std::string_view name) {
+  return name == "--width" || name == "--contents" || name == "--jobs" || name == "-j";
+}
+
+// The options that only switch something on.
+struct Switch {
+  std::string_view shortName;
+  std::string_view longName;
+  bool Options::*on;
+};
+constexpr Switch kSwitches[] = {
+    {"-q", "--quiet", &Options::quiet},
+    {{}, "--trace", &Options::trace},
+    {{}, "--check", &Options::check},
+    {{}, "--backup", &Options::backup},
+    {{}, "--restore", &Options::restore},
+    {"-r", "--recursive", &Options::recursive},
+    {{}, "--find-contents", &Options::findContents},
+    {{}, "--json", &Options::json},
+};
 
 ParsedCommandLine Refuse(std::string error) {
   ParsedCommandLine parsed;
@@ -66,8 +90,7 @@ std::vector<Word> Unbundled(std::span<const std::string> arguments) {
     if (ended || isValue || argument.size() <= 2 || argument[0] != '-' || argument[1] == '-' ||
         argument[1] == 'j') {
       const std::string_view name = LongOptionNamed(argument);
-      value = !ended && !isValue &&
-              (name == "--width" || name == "--contents" || name == "--jobs" || name == "-j");
+      value = !ended && !isValue && TakesValue(name);
       words.push_back({argument, i});
       continue;
     }
@@ -82,6 +105,43 @@ std::vector<Word> Unbundled(std::span<const std::string> arguments) {
     }
   }
   return words;
+}
+
+// Sets an option given a value; what is wrong with the value where it is.
+std::optional<std::string> SetValue(Options& options, std::string_view name,
+                                    std::optional<std::string_view> value) {
+  if (name == "--width") {
+    if (!value) return Say(Msg::WidthNeedsNumber);
+    const auto width = ParseWidth(*value);
+    if (!width) return Say(Msg::WidthOutOfRange, {std::to_string(kMaxWidth), *value});
+    options.width = width;
+  } else if (name == "-j" || name == "--jobs") {
+    const auto jobs = value ? ParseWidth(*value) : std::nullopt;
+    if (!jobs || *jobs > kMaxJobs) return Say(Msg::JobsOutOfRange, {std::to_string(kMaxJobs)});
+    options.jobs = *jobs;
+  } else if (name == "--contents") {
+    if (!value || value->empty()) return Say(Msg::ContentsNeedsFile);
+    options.contents = std::string(*value);
+  }
+  return std::nullopt;
+}
+
+// What keeps the options from going together, or no project given; none
+// when nothing does.
+std::optional<std::string> Conflict(const Options& options) {
+  if (options.projects.empty()) return Say(Msg::NoProjectGiven);
+  if (options.contents && options.projects.size() != 1) {
+    return Say(Msg::ContentsNeedsOneProject);
+  }
+  if (options.check && options.backup) return Say(Msg::OptionsExclude, {"--check", "--backup"});
+  if (options.restore && options.backup) return Say(Msg::OptionsExclude, {"--restore", "--backup"});
+  if (options.trace && options.quiet) return Say(Msg::OptionsExclude, {"--trace", "--quiet"});
+  if (options.trace && options.json) return Say(Msg::OptionsExclude, {"--trace", "--json"});
+  if (options.check && options.jobs > 1) return Say(Msg::OptionsExclude, {"--check", "-j"});
+  if (options.contents && options.findContents) {
+    return Say(Msg::OptionsExclude, {"--contents", "--find-contents"});
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -123,65 +183,27 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> given) {
 
     if (name == "--") {
       optionsEnded = true;
-    } else if (name == "-h" || name == "--help") {
-      parsed.command = Command::Help;
+      continue;
+    }
+    if (name == "-h" || name == "--help" || name == "--version") {
+      parsed.command = name == "--version" ? Command::Version : Command::Help;
       return parsed;
-    } else if (name == "--version") {
-      parsed.command = Command::Version;
-      return parsed;
-    } else if (name == "-q" || name == "--quiet") {
-      options.quiet = true;
-    } else if (name == "--trace") {
-      options.trace = true;
-    } else if (name == "--check") {
-      options.check = true;
-    } else if (name == "--backup") {
-      options.backup = true;
-    } else if (name == "--restore") {
-      options.restore = true;
-    } else if (name == "-r" || name == "--recursive") {
-      options.recursive = true;
-    } else if (name == "--find-contents") {
-      options.findContents = true;
-    } else if (name == "--json") {
-      options.json = true;
-    } else if (name == "--width") {
-      const auto value = takeValue();
-      if (!value) return Refuse(Say(Msg::WidthNeedsNumber));
-      const auto width = ParseWidth(*value);
-      if (!width) {
-        return Refuse(Say(Msg::WidthOutOfRange, {std::to_string(kMaxWidth), *value}));
-      }
-      options.width = width;
-    } else if (name == "-j" || name == "--jobs") {
-      const auto value = takeValue();
-      const auto jobs = value ? ParseWidth(*value) : std::nullopt;
-      if (!jobs || *jobs > kMaxJobs) return Refuse(Say(Msg::JobsOutOfRange, {std::to_string(kMaxJobs)}));
-      options.jobs = *jobs;
-    } else if (name == "--contents") {
-      const auto value = takeValue();
-      if (!value || value->empty()) return Refuse(Say(Msg::ContentsNeedsFile));
-      options.contents = std::string(*value);
-    } else {
+    }
+    const Switch* const on =
+        std::find_if(std::begin(kSwitches), std::end(kSwitches), [&](const Switch& known) {
+          return name == known.longName || (!known.shortName.empty() && name == known.shortName);
+        });
+    if (on != std::end(kSwitches)) {
+      options.*(on->on) = true;
+    } else if (!takesValue) {
       return Refuse(Say(Msg::UnknownOption, {argument}));
+    } else if (std::optional<std::string> error = SetValue(options, name, takeValue())) {
+      return Refuse(std::move(*error));
     }
   }
-
-  if (options.projects.empty()) return Refuse(Say(Msg::NoProjectGiven));
-  if (options.contents && options.projects.size() != 1) {
-    return Refuse(Say(Msg::ContentsNeedsOneProject));
-  }
-  if (options.check && options.backup) return Refuse(Say(Msg::OptionsExclude, {"--check", "--backup"}));
-  if (options.restore && options.backup) return Refuse(Say(Msg::OptionsExclude, {"--restore", "--backup"}));
-  if (options.trace && options.quiet) return Refuse(Say(Msg::OptionsExclude, {"--trace", "--quiet"}));
-  if (options.trace && options.json) return Refuse(Say(Msg::OptionsExclude, {"--trace", "--json"}));
-  if (options.check && options.jobs > 1) return Refuse(Say(Msg::OptionsExclude, {"--check", "-j"}));
-  if (options.contents && options.findContents) {
-    return Refuse(Say(Msg::OptionsExclude, {"--contents", "--find-contents"}));
-  }
+  if (std::optional<std::string> error = Conflict(options)) return Refuse(std::move(*error));
   return parsed;
 }
-
 std::string Usage() {
   return Say(Msg::Usage, {texts::kStatusSuccess, texts::kStatusUpToDate});
 }
