@@ -1,7 +1,7 @@
 // The conversion driver and its two passes. They report through a face: the
 // window, the command line or a test, each showing the status line and the
-// target box in its own way. Errors are raised, never caught here: the face
-// shows them.
+// target box in its own way. Errors are raised with their reasons attached
+// (convert/stop_reason.h): Convert lets them go to the face, which shows them.
 #pragma once
 
 #include <cstdint>
@@ -60,9 +60,9 @@ class Converter {
   // is a device, pipe or socket. Returns Converted, UpToDate, ProjectMissing or
   // NoRecords; everything else is raised, for the face to show.
   ConversionResult Convert(std::string_view projectPath);
-  // Convert, with what it raises taken into the result (Refused, Failed or
-  // Interrupted, with the error's text and code, and its Cause) instead: for
-  // faces that go on to the next project. Errors outside the conversion's own (a program
+  // Convert, with what it raises taken into the result instead (Refused,
+  // Failed or Interrupted, and the reason it was raised with): for faces that
+  // go on to the next project. Errors outside the conversion's own (a program
   // fault, memory running out) are still raised.
   ConversionResult TryConvert(std::string_view projectPath);
   // The passes, on the current store: layout 102 to 103, and 103 to 140. Each

@@ -128,7 +128,7 @@ enum class ConversionOutcome {
   ProjectMissing,
   // Count is 0: there are no records to convert, nothing written.
   NoRecords,
-  // Refused before anything on disk changed (errorText says why).
+  // Refused before anything on disk changed (ConversionResult::reason says why).
   Refused,
   // An error ended it; the files are as the failure left them.
   Failed,
