@@ -150,6 +150,22 @@ std::optional<std::string> RestoreNote(const RestorePlan& plan) {
   }
 }
 
+// What a converted project's line adds: the file taken in place of the one
+// recorded, what the conversion says of its contents file, and the
+// permissions the new files could not keep.
+void AddConvertedNotes(ProjectOutcome& outcome, const ConversionResult& result) {
+  const ChosenContents& contents = result.contents;
+  if (contents.foundBesideProject) {
+    outcome.note =
+        Say(Msg::NoteFoundBeside, {ShortenedValue(contents.path), ShortenedValue(contents.stored)});
+  } else if (contents.givenInPlaceOfStored) {
+    outcome.note =
+        Say(Msg::NoteGivenRecorded, {ShortenedValue(contents.path), ShortenedValue(contents.stored)});
+  }
+  for (const std::string& note : ContentsNoteTexts(result.notes, contents.path)) AddNote(outcome, note);
+  if (result.permissionsNotKept != 0) AddNote(outcome, PermissionsNote(result.permissionsNotKept));
+}
+
 }  // namespace
 
 ConversionOptions ConversionOptionsOf(const Options& options) {
@@ -217,12 +233,8 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
   outcome.version = result.facts.version;
   outcome.count = result.facts.count;
   outcome.recordsPresent = result.facts.recordsPresent;
-  if (outcome.result == Result::Converted && result.contents.foundBesideProject) {
-    outcome.note = Say(Msg::NoteFoundBeside,
-                       {ShortenedValue(result.contents.path), ShortenedValue(result.contents.stored)});
-  } else if (outcome.result == Result::Converted && result.contents.givenInPlaceOfStored) {
-    outcome.note = Say(Msg::NoteGivenRecorded,
-                       {ShortenedValue(result.contents.path), ShortenedValue(result.contents.stored)});
+  if (outcome.result == Result::Converted) {
+    AddConvertedNotes(outcome, result);
   } else if (outcome.result == Result::Failed) {
     outcome.note = NoteFor(result, options, name.path);
   }
@@ -231,12 +243,6 @@ ProjectOutcome ConvertOne(Converter& converter, CommandLineFace& face, const Pro
     outcome.cause = result.reason.cause == Cause::None ? Cause::IoFailure : result.reason.cause;
   outcome.unreadableProjects = result.notes.unreadableProjects;
   outcome.writersKeptOut = result.notes.writersKeptOut;
-  if (outcome.result == Result::Converted) {
-    for (const std::string& note : ContentsNoteTexts(result.notes, result.contents.path))
-      AddNote(outcome, note);
-  }
-  if (outcome.result == Result::Converted && result.permissionsNotKept != 0)
-    AddNote(outcome, PermissionsNote(result.permissionsNotKept));
   return outcome;
 }
 
