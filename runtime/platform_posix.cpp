@@ -23,10 +23,10 @@
 #include <cstring>
 #include <initializer_list>
 #include <optional>
-#include <thread>
 #include <utility>
 #include <vector>
 
+#include "runtime/back_off.h"
 #include "runtime/cp932_text.h"
 #include "runtime/encoding.h"
 #include "runtime/platform_faults.h"
@@ -153,6 +153,10 @@ struct SystemCalls {
   // fsync of an open folder; shown is its path.
   int (*syncFolder)(int folder, const std::string& shown);
   int (*syncFileSystem)(int fd);
+  // access(2) relative to the place's folder (faccessat).
+  int (*access)(const SystemPlace& place, int mode);
+  // A read lease (F_SETLEASE), taken without waiting; Linux only.
+  int (*lease)(int fd);
 };
 
 namespace plain {
@@ -198,12 +202,25 @@ int SyncFileSystem(int fd) {
   return 0;
 #endif
 }
+int Access(const SystemPlace& place, int mode) {
+  return ::faccessat(place.dir, place.name.empty() ? "." : place.name.c_str(), mode, 0);
+}
+int Lease(int fd) {
+#ifdef __linux__
+  return ::fcntl(fd, F_SETLEASE, F_RDLCK);
+#else
+  (void)fd;
+  errno = ENOTSUP;
+  return -1;
+#endif
+}
 
 }  // namespace plain
 
-constexpr SystemCalls kPlain{plain::Open,   plain::Close,      plain::Read,          plain::Write,
-                             plain::Empty,  plain::Flush,      plain::Lock,          plain::Rename,
-                             plain::Unlink, plain::SyncFolder, plain::SyncFileSystem};
+constexpr SystemCalls kPlain{plain::Open,   plain::Close,      plain::Read,           plain::Write,
+                             plain::Empty,  plain::Flush,      plain::Lock,           plain::Rename,
+                             plain::Unlink, plain::SyncFolder, plain::SyncFileSystem, plain::Access,
+                             plain::Lease};
 
 namespace hooked {
 
@@ -281,12 +298,20 @@ int SyncFileSystem(int fd) {
   if (journal::Observer* observer = CurrentObserver(); observer && result == 0) observer->FileSystemSynced();
   return result;
 }
+// A read-only disk that the plan makes up takes no new file either.
+int Access(const SystemPlace& place, int mode) {
+  if ((mode & W_OK) != 0) {
+    if (const ErrorCode refused = faults::RefusedOpen(place.shown, true)) return Refused(refused);
+  }
+  return kPlain.access(place, mode);
+}
 
 }  // namespace hooked
 
-constexpr SystemCalls kHooked{hooked::Open,   hooked::Close,      plain::Read,           hooked::Write,
-                              hooked::Empty,  hooked::Flush,      plain::Lock,           hooked::Rename,
-                              hooked::Unlink, hooked::SyncFolder, hooked::SyncFileSystem};
+constexpr SystemCalls kHooked{
+    hooked::Open,           hooked::Close,  plain::Read,    hooked::Write,  hooked::Empty,
+    hooked::Flush,          plain::Lock,    hooked::Rename, hooked::Unlink, hooked::SyncFolder,
+    hooked::SyncFileSystem, hooked::Access, plain::Lease};
 
 const SystemCalls& System() noexcept {
   return CurrentObserver() != nullptr || faults::Active() ? kHooked : kPlain;
@@ -304,7 +329,7 @@ std::optional<std::string> SystemPath(std::string_view path) {
 }
 
 int Descriptor(const FileHandle& file) {
-  return static_cast<int>(file.native());
+  return static_cast<int>(file.get());
 }
 
 // The place of a bare name in a held folder; nullopt for anything else.
@@ -348,11 +373,9 @@ ErrorCode SyncOpenFolder(int folder, const std::string& shown) {
 
 ErrorCode SyncFolder(const std::string& systemPath) {
   const std::string name = FolderOf(systemPath);
-  const int folder = System().open(PathPlace(name), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-  if (folder < 0) return error::kNotDurable;
-  const ErrorCode code = SyncOpenFolder(folder, name);
-  (void)System().close(folder);
-  return code;
+  const FileHandle folder(System().open(PathPlace(name), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+  if (!folder) return error::kNotDurable;
+  return SyncOpenFolder(Descriptor(folder), name);
 }
 
 // The folder a place's name is in, made durable: a held folder through its
@@ -368,11 +391,8 @@ bool HasNoWritePermission(const struct stat& info) {
 // True when another opener holds the file exclusively (our lock stands for
 // Windows' share mode): Windows refuses to move or delete such a file.
 bool HeldByAnother(const SystemPlace& place) {
-  const int fd = System().open(place, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
-  if (fd < 0) return false;
-  const bool held = System().lock(fd) != 0 && errno == EWOULDBLOCK;
-  (void)System().close(fd);
-  return held;
+  const FileHandle probe(System().open(place, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0));
+  return probe && System().lock(Descriptor(probe)) != 0 && errno == EWOULDBLOCK;
 }
 
 // A failed move's code: a missing source is 2 or 3 as for any path, and a
@@ -427,10 +447,9 @@ ErrorCode OpenAt(const SystemPlace& place, Access access, std::uint32_t share, C
   }
   if (place.held) flags |= O_NOFOLLOW;
 
-  const int fd = System().open(place, flags, permissions);
-  if (fd < 0) return LastErrorAt(place);
-  FileHandle opened;
-  opened.reset(fd);
+  FileHandle opened(System().open(place, flags, permissions));
+  if (!opened) return LastErrorAt(place);
+  const int fd = Descriptor(opened);
 
   struct stat info {};
   if (::fstat(fd, &info) != 0) return LastError();
@@ -467,14 +486,10 @@ ErrorCode RemoveWorkFileAt(const SystemPlace& place) {
   // A file that another opener holds exclusively is its work in progress; the
   // probe's lock also keeps anybody from taking it until the name is gone.
   FileHandle probe;
-  if (S_ISREG(info.st_mode)) {
-    const int fd = System().open(place, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
-    if (fd >= 0) {
-      probe.reset(fd);
-      if (System().lock(fd) != 0) {
-        return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
-      }
-    }
+  if (S_ISREG(info.st_mode))
+    probe.reset(System().open(place, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0));
+  if (probe && System().lock(Descriptor(probe)) != 0) {
+    return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
   }
   // unlink removes a link itself, never the file it names.
   if (System().unlink(place) != 0) return errno == ENOENT ? error::kSuccess : LastErrorAt(place);
@@ -488,22 +503,12 @@ ErrorCode DeleteAt(const SystemPlace& place) {
 
 }  // namespace
 
-FileHandle::~FileHandle() {
-  reset(kInvalid);
-}
-
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-  if (this != &other) reset(other.take());
-  return *this;
-}
-
-void FileHandle::reset(std::intptr_t native) noexcept {
-  if (native_ != kInvalid) (void)System().close(static_cast<int>(native_));
-  native_ = native;
+bool FileTraits::Close(Handle native) noexcept {
+  return System().close(static_cast<int>(native)) == 0;
 }
 
 ErrorCode Open(const Place& place, Access access, std::uint32_t share, Creation creation, FileHandle& file) {
-  file.reset(FileHandle::kInvalid);
+  file.reset();
   const auto at = ToSystem(place);
   if (!at) return error::kInvalidName;
   if (at->name.empty()) return error::kPathNotFound;
@@ -538,9 +543,8 @@ ErrorCode Size(FileHandle& file, std::uint64_t& size) {
 }
 
 ErrorCode Close(FileHandle& file) {
-  const int fd = static_cast<int>(file.take());
-  if (fd < 0) return error::kInvalidHandle;
-  return System().close(fd) == 0 ? error::kSuccess : LastError();
+  if (!file) return error::kInvalidHandle;
+  return file.close() ? error::kSuccess : LastError();
 }
 
 bool IsFile(std::string_view path) {
@@ -556,29 +560,25 @@ ErrorCode Delete(const Place& place) {
   return at ? DeleteAt(*at) : error::kInvalidName;
 }
 
-bool FolderIsWritable(std::string_view folder) {
-  // A read-only disk that a test's fault plan makes up takes no new file either.
-  if (faults::RefusedOpen(folder, true) != error::kSuccess) return false;
-  const auto systemFolder = SystemPath(folder);
-  if (!systemFolder) return false;
-  return ::access(systemFolder->empty() ? "." : systemFolder->c_str(), W_OK | X_OK) == 0;
+bool FolderIsWritable(const Place& folder) {
+  const auto at = ToSystem(folder);
+  return at && System().access(*at, W_OK | X_OK) == 0;
 }
 
-FileKind KindOf(std::string_view path) {
-  const auto systemPath = SystemPath(path);
-  if (!systemPath || systemPath->empty()) return FileKind::Missing;
+FileKind KindOf(const Place& place) {
+  const auto at = ToSystem(place);
   struct stat info {};
-  if (::stat(systemPath->c_str(), &info) != 0) return FileKind::Missing;
+  if (!at || at->name.empty() || StatAt(*at, info, true) != 0) return FileKind::Missing;
   if (S_ISREG(info.st_mode)) return FileKind::Regular;
   if (S_ISDIR(info.st_mode)) return FileKind::Directory;
   return FileKind::Other;
 }
 
-bool IsPlainFile(std::string_view path) {
-  const auto systemPath = SystemPath(path);
+bool IsPlainFile(const Place& place) {
+  const auto at = ToSystem(place);
   struct stat info {};
-  return systemPath && !systemPath->empty() && ::lstat(systemPath->c_str(), &info) == 0 &&
-         S_ISREG(info.st_mode) && info.st_nlink == 1;
+  return at && !at->name.empty() && StatAt(*at, info, false) == 0 && S_ISREG(info.st_mode) &&
+         info.st_nlink == 1;
 }
 
 namespace {
@@ -644,12 +644,13 @@ ErrorCode Replace(const Place& from, const Place& to) {
   return at ? ReplaceFile(at->first, at->second, false) : error::kInvalidName;
 }
 
-ErrorCode CanReplaceIn(std::string_view path) {
-  const auto systemPath = SystemPath(path);
-  if (!systemPath) return error::kInvalidName;
+ErrorCode CanReplaceIn(const Place& place) {
+  const auto at = ToSystem(place);
+  if (!at) return error::kInvalidName;
   struct stat file {};
   struct stat folder {};
-  if (::lstat(systemPath->c_str(), &file) != 0 || ::stat(FolderOf(*systemPath).c_str(), &folder) != 0) {
+  const int folderFound = at->held ? ::fstat(at->dir, &folder) : ::stat(FolderOf(at->shown).c_str(), &folder);
+  if (StatAt(*at, file, false) != 0 || folderFound != 0) {
     return error::kSuccess;  // the move itself tells
   }
   const uid_t us = ::geteuid();
@@ -680,25 +681,21 @@ ErrorCode SyncFolderOf(const Place& place) {
 }
 
 ErrorCode LockFolder(std::string_view folder, FileHandle& lock) {
-  lock.reset(FileHandle::kInvalid);
+  lock.reset();
   const auto systemFolder = SystemPath(folder);
   if (!systemFolder) return error::kInvalidName;
   const std::string name = systemFolder->empty() ? std::string(".") : *systemFolder;
-  const int fd = System().open(PathPlace(name), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-  if (fd < 0) return errno == ENOENT ? error::kPathNotFound : LastError();
-  FileHandle held;
-  held.reset(fd);
-  if (System().lock(fd) != 0) return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
+  FileHandle held(System().open(PathPlace(name), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+  if (!held) return errno == ENOENT ? error::kPathNotFound : LastError();
+  if (System().lock(Descriptor(held)) != 0)
+    return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
   lock = std::move(held);
   return error::kSuccess;
 }
 
 ErrorCode Duplicate(const FileHandle& file, FileHandle& copy) {
-  copy.reset(FileHandle::kInvalid);
-  const int fd = Uninterrupted([&] { return ::fcntl(Descriptor(file), F_DUPFD_CLOEXEC, 0); });
-  if (fd < 0) return LastError();
-  copy.reset(fd);
-  return error::kSuccess;
+  copy.reset(Uninterrupted([&] { return ::fcntl(Descriptor(file), F_DUPFD_CLOEXEC, 0); }));
+  return copy ? error::kSuccess : LastError();
 }
 
 // The held file is ours: our own lock must not refuse us.
@@ -766,10 +763,8 @@ ErrorCode Copy(const Place& from, const Place& to) {
     return code;
   const auto placeTo = ToSystem(to);
   if (!placeTo) return error::kInvalidName;
-  const int fd = System().open(*placeTo, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return LastErrorAt(*placeTo);
-  FileHandle target;
-  target.reset(fd);
+  FileHandle target(System().open(*placeTo, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (!target) return LastErrorAt(*placeTo);
   CopyPermissions(source, target);  // a copy of a private file stays private
   ErrorCode code = CopyContents(source, target);
   if (code == error::kSuccess) code = Close(target);
@@ -778,14 +773,14 @@ ErrorCode Copy(const Place& from, const Place& to) {
   return code;
 }
 
-bool SameFile(std::string_view first, std::string_view second) {
-  const auto systemFirst = SystemPath(first);
-  const auto systemSecond = SystemPath(second);
-  if (!systemFirst || !systemSecond || systemFirst->empty() || systemSecond->empty()) return false;
+bool SameFile(const Place& first, const Place& second) {
+  const auto atFirst = ToSystem(first);
+  const auto atSecond = ToSystem(second);
+  if (!atFirst || !atSecond || atFirst->name.empty() || atSecond->name.empty()) return false;
   struct stat a {};
   struct stat b {};
-  return ::stat(systemFirst->c_str(), &a) == 0 && ::stat(systemSecond->c_str(), &b) == 0 &&
-         a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+  return StatAt(*atFirst, a, true) == 0 && StatAt(*atSecond, b, true) == 0 && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
 }
 
 std::optional<std::string> LinkTarget(std::string_view path) {
@@ -804,29 +799,29 @@ bool FileSystemIsOneOf(const struct statfs& info, std::initializer_list<long> ty
 }
 }  // namespace
 
-ErrorCode WatchForWriters(const FileHandle& file, bool& watching) {
-  watching = false;
+void IgnoreLeaseSignal() {
 #ifdef __linux__
-  // A broken lease is told by a signal, SIGIO unless set otherwise, whose
-  // default ends the process: nothing here needs it.
   struct sigaction current {};
   if (::sigaction(SIGIO, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGIO, &ignore, nullptr);
   }
+#endif
+}
+
+ErrorCode WatchForWriters(const FileHandle& file, bool& watching) {
+  watching = false;
+#ifdef __linux__
   // A writer of a moment (a program closing the file, a scanner) is waited
   // out for about 0.6 s, as the moves on Windows wait one out.
-  int refused = 0;
-  for (int wait = 0; wait <= 320; wait = wait == 0 ? 10 : wait * 2) {
-    if (wait > 0) std::this_thread::sleep_for(std::chrono::milliseconds(wait));
-    if (::fcntl(Descriptor(file), F_SETLEASE, F_RDLCK) == 0) {
-      watching = true;
-      return error::kSuccess;
-    }
-    refused = errno;
-    if (refused != EAGAIN) break;
-  }
+  using std::chrono::milliseconds;
+  static constexpr milliseconds kWaits[] = {milliseconds(10), milliseconds(20),  milliseconds(40),
+                                            milliseconds(80), milliseconds(160), milliseconds(320)};
+  const int refused = Retried(
+      {kWaits}, [&] { return System().lease(Descriptor(file)) == 0 ? 0 : errno; },
+      [](int code) { return code == EAGAIN; });
+  watching = refused == 0;
   if (refused != EAGAIN) return error::kSuccess;
   // Network file systems refuse a lease whenever the server grants the
   // client no caching, writers or not: the stamps decide there.
