@@ -18,6 +18,7 @@ struct GdiTraits {
   static bool Close(Handle object) noexcept { return DeleteObject(object) != FALSE; }
 };
 using FontObject = ScopedHandle<GdiTraits<HFONT>>;
+using BitmapObject = ScopedHandle<GdiTraits<HBITMAP>>;
 
 // Owns one device context; Release gives it back. Move-only: a copy would
 // give the same context back twice.
