@@ -25,6 +25,19 @@ namespace kwt::platform {
 
 using namespace posix;
 
+namespace {
+
+// An open folder listing.
+struct ListingTraits {
+  using Handle = DIR*;
+  static Handle Invalid() noexcept { return nullptr; }
+  static bool IsValid(Handle listing) noexcept { return listing != nullptr; }
+  static bool Close(Handle listing) noexcept { return ::closedir(listing) == 0; }
+};
+using Listing = ScopedHandle<ListingTraits>;
+
+}  // namespace
+
 std::optional<std::string> LinkTarget(std::string_view path) {
   const auto systemPath = SystemPath(path);
   if (!systemPath) return std::nullopt;
@@ -210,13 +223,13 @@ ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
   const auto systemFolder = SystemPath(folder);
   if (!systemFolder) return error::kInvalidName;
   const std::string name = systemFolder->empty() ? std::string(".") : *systemFolder;
-  DIR* listing = nullptr;
+  Listing listing;
   // opendir opens the folder as open does.
   do {
-    listing = ::opendir(name.c_str());
-  } while (listing == nullptr && errno == EINTR);
-  if (listing == nullptr) return errno == ENOENT ? error::kPathNotFound : LastError();
-  while (const dirent* entry = ::readdir(listing)) {
+    listing.reset(::opendir(name.c_str()));
+  } while (!listing && errno == EINTR);
+  if (!listing) return errno == ENOENT ? error::kPathNotFound : LastError();
+  while (const dirent* entry = ::readdir(listing.get())) {
     const std::string_view entryName = entry->d_name;
     if (entryName == "." || entryName == "..") continue;
     // What the listing tells of the entry, asked again only where the file
@@ -244,7 +257,6 @@ ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
     }
     entries.push_back({*std::move(cp932), S_ISDIR(info.st_mode), S_ISLNK(info.st_mode)});
   }
-  ::closedir(listing);
   return error::kSuccess;
 }
 
