@@ -22,6 +22,7 @@
 #include "bench/convert_bench_support.h"
 #include "runtime/errors.h"
 #include "runtime/ini_file.h"
+#include "runtime/platform.h"
 
 namespace {
 
@@ -57,6 +58,7 @@ void LoadAndSave(const std::string& project, std::uint32_t saves) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  kwt::platform::IgnoreLeaseSignal();
   try {
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "generate" && argc == 4) {

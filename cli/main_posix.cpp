@@ -9,6 +9,7 @@
 #include "cli/stop_request.h"
 #include "runtime/cp932_text.h"
 #include "runtime/encoding.h"
+#include "runtime/platform.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
   // A reader that goes away (kwtconv --trace ... | head) must not kill a
   // conversion halfway; the output is lost, the conversion completes.
   std::signal(SIGPIPE, SIG_IGN);
+  kwt::platform::IgnoreLeaseSignal();
   kwt::cli::CatchStopRequests();
   const auto console = kwt::cli::OpenSystemConsole();
   std::vector<kwt::cli::Argument> arguments;

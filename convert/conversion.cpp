@@ -147,12 +147,13 @@ class PassFiles {
     RaiseIo(platform::RemoveWorkFile(platform::Place(folder_, temporaryName_)));
     // Read only, and no writer meanwhile: a program that has the file open
     // for writing would go on writing into the file this one replaces.
-    OpenToReadIn(contents_, folder_, contentsName_, pass.from.recordSize);
+    OpenToRead(contents_, platform::Place(folder_, contentsName_), pass.from.recordSize);
     RaisePendingIo();
     HoldRecordFile(contents_, contentsHold_);
     RaisePendingIo();
     RaiseIo(platform::WatchForWriters(contentsHold_, watching_));
-    CreateEmptyIn(temporary_, folder_, temporaryName_, pass.to.recordSize, Sharing::ExclusiveNew);
+    CreateEmpty(temporary_, platform::Place(folder_, temporaryName_), pass.to.recordSize,
+                Sharing::ExclusiveNew);
     RaisePendingIo();
     created_ = true;
     HoldRecordFile(temporary_, hold_);

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <chrono>
 #include <stdexcept>
-#include <thread>
 #include <utility>
 
 #include "convert/backup.h"
 #include "convert/contents_layout.h"
 #include "convert/contents_owners.h"
 #include "convert/project_folders.h"
+#include "runtime/back_off.h"
 #include "runtime/cp932_text.h"
 #include "runtime/errors.h"
 #include "runtime/file_names.h"
@@ -162,12 +162,12 @@ platform::ErrorCode HoldFolderOnce(const std::string& folder, platform::HeldFold
 // trial, and must not make a conversion that starts beside it fail. A
 // conversion's hold lasts far longer, and still stops the second at once.
 platform::ErrorCode HoldFolderAsFound(const std::string& folder, platform::HeldFolder& held) {
-  platform::ErrorCode code = HoldFolderOnce(folder, held);
-  for (int wait = 10; code == platform::error::kSharingViolation && wait <= 80; wait *= 2) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(wait));
-    code = HoldFolderOnce(folder, held);
-  }
-  return code;
+  using std::chrono::milliseconds;
+  static constexpr milliseconds kWaits[] = {milliseconds(10), milliseconds(20), milliseconds(40),
+                                            milliseconds(80)};
+  return Retried(
+      {kWaits}, [&] { return HoldFolderOnce(folder, held); },
+      [](platform::ErrorCode code) { return code == platform::error::kSharingViolation; });
 }
 
 enum class Scratch { Made, NotMade, InTheWay };

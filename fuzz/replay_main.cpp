@@ -37,7 +37,11 @@ std::vector<fs::path> InputsOf(const fs::path& argument) {
 
 }  // namespace
 
+// What libFuzzer calls once before the inputs, where a target defines it.
+extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** argv);
+
 int main(int argc, char** argv) {
+  if (LLVMFuzzerInitialize != nullptr) LLVMFuzzerInitialize(&argc, &argv);
   if (argc < 2) {
     std::fprintf(stderr, "usage: %s FOLDER|FILE...\n", argv[0]);
     return 2;

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/scoped_handle.h"
+
 namespace kwt::platform {
 
 using ErrorCode = std::uint32_t;
@@ -54,30 +56,16 @@ inline constexpr std::uint32_t kShareNone = 0;
 inline constexpr std::uint32_t kShareRead = 1;
 inline constexpr std::uint32_t kShareWrite = 2;
 
-// An open file; closes itself when it goes out of scope. Move-only.
-class FileHandle {
- public:
-  FileHandle() = default;
-  ~FileHandle();
-  FileHandle(FileHandle&& other) noexcept : native_(other.take()) {}
-  FileHandle& operator=(FileHandle&& other) noexcept;
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-
-  explicit operator bool() const noexcept { return native_ != kInvalid; }
-  std::intptr_t native() const noexcept { return native_; }
-  std::intptr_t take() noexcept {
-    const std::intptr_t native = native_;
-    native_ = kInvalid;
-    return native;
-  }
-  void reset(std::intptr_t native) noexcept;
-
-  static constexpr std::intptr_t kInvalid = -1;
-
- private:
-  std::intptr_t native_ = kInvalid;
+// An open file: a descriptor on POSIX, a HANDLE on Windows, given back
+// through the backend's table of system calls.
+struct FileTraits {
+  using Handle = std::intptr_t;
+  static constexpr Handle Invalid() noexcept { return -1; }
+  static constexpr bool IsValid(Handle native) noexcept { return native != Invalid(); }
+  static bool Close(Handle native) noexcept;
 };
+// Closes itself when it goes out of scope. Move-only.
+using FileHandle = ScopedHandle<FileTraits>;
 
 // A folder held for one conversion, and the way to every name in it: the
 // folder is opened once, without following a final link, and the calls below
@@ -139,7 +127,7 @@ ErrorCode Delete(const Place& place);
 // Windows asks the folder's permissions for this user and whether the volume
 // is read-only (a folder's read-only flag means nothing there). Where the
 // system cannot be asked, true: the create itself then answers.
-bool FolderIsWritable(std::string_view folder);
+bool FolderIsWritable(const Place& folder);
 // True when the folder (a directory part with its closing delimiter, empty
 // for the current folder) is one of the system's, by where it really is, its
 // links followed: POSIX /dev, /proc and /sys and the file systems of the
@@ -147,10 +135,10 @@ bool FolderIsWritable(std::string_view folder);
 // False where it cannot be told, and always on Windows.
 bool IsSystemFolder(std::string_view folder);
 // What opening path would reach: devices, pipes and sockets are Other.
-FileKind KindOf(std::string_view path);
+FileKind KindOf(const Place& place);
 // True for a regular file reached without following a link, with one name: a
 // work file as we leave it, not something planted under its name.
-bool IsPlainFile(std::string_view path);
+bool IsPlainFile(const Place& place);
 // What tells a file's content has changed: which file it is, its size, when
 // it was last written and when it last changed at all. The change time is set
 // by the system on every write and cannot be set back, so a rewrite that
@@ -190,7 +178,7 @@ ErrorCode Replace(const Place& from, const Place& to);
 // Whether a move may replace the existing file at path: POSIX refuses it
 // (kAccessDenied) in a sticky folder when neither the file nor the folder is
 // ours; kSuccess otherwise, and always on Windows.
-ErrorCode CanReplaceIn(std::string_view path);
+ErrorCode CanReplaceIn(const Place& place);
 // Whether a file made in the held folder can be removed or moved again: POSIX
 // refuses (kAccessDenied) a folder flagged append-only or immutable (Linux:
 // chattr +a, +i), where files may be made but never removed; kSuccess where
@@ -220,6 +208,11 @@ ErrorCode LockFolder(std::string_view folder, FileHandle& lock);
 // lease on Linux, by the share mode the file was opened with on Windows
 // (which WriterOpened then never reports); false where neither can be had
 // (another user's file, a file system without leases), which is no failure.
+// Every program that watches for writers calls this once at its start: a
+// broken lease is told by a signal (SIGIO unless set otherwise) whose default
+// ends the process, and nothing here needs it, so it is ignored where nothing
+// else has claimed it. Nothing to do on Windows.
+void IgnoreLeaseSignal();
 ErrorCode WatchForWriters(const FileHandle& file, bool& watching);
 // True when a program has opened the watched file for writing since.
 bool WriterOpened(const FileHandle& file);
@@ -247,7 +240,7 @@ ErrorCode Copy(const Place& from, const Place& to);
 // True when both paths reach one existing file, whatever names they use
 // (relative or full, other letter case on Windows, links). False when either
 // is missing or cannot be asked.
-bool SameFile(std::string_view first, std::string_view second);
+bool SameFile(const Place& first, const Place& second);
 
 // Where a replacement of path must go to change the file path names: on POSIX
 // a symbolic link is followed (replacing the link itself would leave the file

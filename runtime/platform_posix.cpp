@@ -1,8 +1,9 @@
-// POSIX only: the platform seam over open/read/write/rename, with errno mapped
-// to the Windows codes the layers above report.
+// POSIX only: the platform seam's files and folders (opening, reading,
+// writing, moving, removing, holding and watching them) and the table of
+// system calls they all go through, with errno mapped to the Windows codes the
+// layers above report.
 #include "runtime/platform.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -12,7 +13,6 @@
 #ifdef __linux__
 #include <linux/fs.h>
 #include <sys/ioctl.h>
-#include <sys/xattr.h>
 #endif
 
 #include <algorithm>
@@ -21,19 +21,20 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
-#include <initializer_list>
 #include <optional>
-#include <thread>
 #include <utility>
 #include <vector>
 
+#include "runtime/back_off.h"
 #include "runtime/cp932_text.h"
 #include "runtime/encoding.h"
 #include "runtime/platform_faults.h"
 #include "runtime/platform_journal.h"
+#include "runtime/platform_posix.h"
 
 namespace kwt::platform {
-namespace {
+
+namespace posix {
 
 ErrorCode FromErrno(int code) {
   switch (code) {
@@ -63,6 +64,19 @@ ErrorCode FromErrno(int code) {
 ErrorCode LastError() {
   return FromErrno(errno);
 }
+
+// The system's form of a code page 932 path; nullopt when it has none, which
+// the callers report as an invalid name, as Windows does.
+std::optional<std::string> SystemPath(std::string_view path) {
+  if (path.find('\0') != std::string_view::npos) return std::nullopt;
+  return encoding::Cp932ToUtf8(path);
+}
+
+}  // namespace posix
+
+using namespace posix;
+
+namespace {
 
 // A signal that arrives during a blocking call (a stop request, a resized
 // terminal) makes it fail with EINTR although nothing went wrong: the call is
@@ -153,6 +167,10 @@ struct SystemCalls {
   // fsync of an open folder; shown is its path.
   int (*syncFolder)(int folder, const std::string& shown);
   int (*syncFileSystem)(int fd);
+  // access(2) relative to the place's folder (faccessat).
+  int (*access)(const SystemPlace& place, int mode);
+  // A read lease (F_SETLEASE), taken without waiting; Linux only.
+  int (*lease)(int fd);
 };
 
 namespace plain {
@@ -198,12 +216,25 @@ int SyncFileSystem(int fd) {
   return 0;
 #endif
 }
+int Access(const SystemPlace& place, int mode) {
+  return ::faccessat(place.dir, place.name.empty() ? "." : place.name.c_str(), mode, 0);
+}
+int Lease(int fd) {
+#ifdef __linux__
+  return ::fcntl(fd, F_SETLEASE, F_RDLCK);
+#else
+  (void)fd;
+  errno = ENOTSUP;
+  return -1;
+#endif
+}
 
 }  // namespace plain
 
-constexpr SystemCalls kPlain{plain::Open,   plain::Close,      plain::Read,          plain::Write,
-                             plain::Empty,  plain::Flush,      plain::Lock,          plain::Rename,
-                             plain::Unlink, plain::SyncFolder, plain::SyncFileSystem};
+constexpr SystemCalls kPlain{plain::Open,   plain::Close,      plain::Read,           plain::Write,
+                             plain::Empty,  plain::Flush,      plain::Lock,           plain::Rename,
+                             plain::Unlink, plain::SyncFolder, plain::SyncFileSystem, plain::Access,
+                             plain::Lease};
 
 namespace hooked {
 
@@ -281,12 +312,20 @@ int SyncFileSystem(int fd) {
   if (journal::Observer* observer = CurrentObserver(); observer && result == 0) observer->FileSystemSynced();
   return result;
 }
+// A read-only disk that the plan makes up takes no new file either.
+int Access(const SystemPlace& place, int mode) {
+  if ((mode & W_OK) != 0) {
+    if (const ErrorCode refused = faults::RefusedOpen(place.shown, true)) return Refused(refused);
+  }
+  return kPlain.access(place, mode);
+}
 
 }  // namespace hooked
 
-constexpr SystemCalls kHooked{hooked::Open,   hooked::Close,      plain::Read,           hooked::Write,
-                              hooked::Empty,  hooked::Flush,      plain::Lock,           hooked::Rename,
-                              hooked::Unlink, hooked::SyncFolder, hooked::SyncFileSystem};
+constexpr SystemCalls kHooked{
+    hooked::Open,           hooked::Close,  plain::Read,    hooked::Write,  hooked::Empty,
+    hooked::Flush,          plain::Lock,    hooked::Rename, hooked::Unlink, hooked::SyncFolder,
+    hooked::SyncFileSystem, hooked::Access, plain::Lease};
 
 const SystemCalls& System() noexcept {
   return CurrentObserver() != nullptr || faults::Active() ? kHooked : kPlain;
@@ -294,17 +333,6 @@ const SystemCalls& System() noexcept {
 
 int StatAt(const SystemPlace& place, struct stat& info, bool follow) {
   return ::fstatat(place.dir, place.name.c_str(), &info, follow && !place.held ? 0 : AT_SYMLINK_NOFOLLOW);
-}
-
-// The system's form of a code page 932 path; nullopt when it has none, which
-// the callers report as an invalid name, as Windows does.
-std::optional<std::string> SystemPath(std::string_view path) {
-  if (path.find('\0') != std::string_view::npos) return std::nullopt;
-  return encoding::Cp932ToUtf8(path);
-}
-
-int Descriptor(const FileHandle& file) {
-  return static_cast<int>(file.native());
 }
 
 // The place of a bare name in a held folder; nullopt for anything else.
@@ -348,11 +376,9 @@ ErrorCode SyncOpenFolder(int folder, const std::string& shown) {
 
 ErrorCode SyncFolder(const std::string& systemPath) {
   const std::string name = FolderOf(systemPath);
-  const int folder = System().open(PathPlace(name), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-  if (folder < 0) return error::kNotDurable;
-  const ErrorCode code = SyncOpenFolder(folder, name);
-  (void)System().close(folder);
-  return code;
+  const FileHandle folder(System().open(PathPlace(name), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+  if (!folder) return error::kNotDurable;
+  return SyncOpenFolder(Descriptor(folder), name);
 }
 
 // The folder a place's name is in, made durable: a held folder through its
@@ -368,11 +394,8 @@ bool HasNoWritePermission(const struct stat& info) {
 // True when another opener holds the file exclusively (our lock stands for
 // Windows' share mode): Windows refuses to move or delete such a file.
 bool HeldByAnother(const SystemPlace& place) {
-  const int fd = System().open(place, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
-  if (fd < 0) return false;
-  const bool held = System().lock(fd) != 0 && errno == EWOULDBLOCK;
-  (void)System().close(fd);
-  return held;
+  const FileHandle probe(System().open(place, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0));
+  return probe && System().lock(Descriptor(probe)) != 0 && errno == EWOULDBLOCK;
 }
 
 // A failed move's code: a missing source is 2 or 3 as for any path, and a
@@ -427,10 +450,9 @@ ErrorCode OpenAt(const SystemPlace& place, Access access, std::uint32_t share, C
   }
   if (place.held) flags |= O_NOFOLLOW;
 
-  const int fd = System().open(place, flags, permissions);
-  if (fd < 0) return LastErrorAt(place);
-  FileHandle opened;
-  opened.reset(fd);
+  FileHandle opened(System().open(place, flags, permissions));
+  if (!opened) return LastErrorAt(place);
+  const int fd = Descriptor(opened);
 
   struct stat info {};
   if (::fstat(fd, &info) != 0) return LastError();
@@ -467,14 +489,10 @@ ErrorCode RemoveWorkFileAt(const SystemPlace& place) {
   // A file that another opener holds exclusively is its work in progress; the
   // probe's lock also keeps anybody from taking it until the name is gone.
   FileHandle probe;
-  if (S_ISREG(info.st_mode)) {
-    const int fd = System().open(place, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
-    if (fd >= 0) {
-      probe.reset(fd);
-      if (System().lock(fd) != 0) {
-        return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
-      }
-    }
+  if (S_ISREG(info.st_mode))
+    probe.reset(System().open(place, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0));
+  if (probe && System().lock(Descriptor(probe)) != 0) {
+    return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
   }
   // unlink removes a link itself, never the file it names.
   if (System().unlink(place) != 0) return errno == ENOENT ? error::kSuccess : LastErrorAt(place);
@@ -488,22 +506,12 @@ ErrorCode DeleteAt(const SystemPlace& place) {
 
 }  // namespace
 
-FileHandle::~FileHandle() {
-  reset(kInvalid);
-}
-
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-  if (this != &other) reset(other.take());
-  return *this;
-}
-
-void FileHandle::reset(std::intptr_t native) noexcept {
-  if (native_ != kInvalid) (void)System().close(static_cast<int>(native_));
-  native_ = native;
+bool FileTraits::Close(Handle native) noexcept {
+  return System().close(static_cast<int>(native)) == 0;
 }
 
 ErrorCode Open(const Place& place, Access access, std::uint32_t share, Creation creation, FileHandle& file) {
-  file.reset(FileHandle::kInvalid);
+  file.reset();
   const auto at = ToSystem(place);
   if (!at) return error::kInvalidName;
   if (at->name.empty()) return error::kPathNotFound;
@@ -538,9 +546,8 @@ ErrorCode Size(FileHandle& file, std::uint64_t& size) {
 }
 
 ErrorCode Close(FileHandle& file) {
-  const int fd = static_cast<int>(file.take());
-  if (fd < 0) return error::kInvalidHandle;
-  return System().close(fd) == 0 ? error::kSuccess : LastError();
+  if (!file) return error::kInvalidHandle;
+  return file.close() ? error::kSuccess : LastError();
 }
 
 bool IsFile(std::string_view path) {
@@ -556,29 +563,25 @@ ErrorCode Delete(const Place& place) {
   return at ? DeleteAt(*at) : error::kInvalidName;
 }
 
-bool FolderIsWritable(std::string_view folder) {
-  // A read-only disk that a test's fault plan makes up takes no new file either.
-  if (faults::RefusedOpen(folder, true) != error::kSuccess) return false;
-  const auto systemFolder = SystemPath(folder);
-  if (!systemFolder) return false;
-  return ::access(systemFolder->empty() ? "." : systemFolder->c_str(), W_OK | X_OK) == 0;
+bool FolderIsWritable(const Place& folder) {
+  const auto at = ToSystem(folder);
+  return at && System().access(*at, W_OK | X_OK) == 0;
 }
 
-FileKind KindOf(std::string_view path) {
-  const auto systemPath = SystemPath(path);
-  if (!systemPath || systemPath->empty()) return FileKind::Missing;
+FileKind KindOf(const Place& place) {
+  const auto at = ToSystem(place);
   struct stat info {};
-  if (::stat(systemPath->c_str(), &info) != 0) return FileKind::Missing;
+  if (!at || at->name.empty() || StatAt(*at, info, true) != 0) return FileKind::Missing;
   if (S_ISREG(info.st_mode)) return FileKind::Regular;
   if (S_ISDIR(info.st_mode)) return FileKind::Directory;
   return FileKind::Other;
 }
 
-bool IsPlainFile(std::string_view path) {
-  const auto systemPath = SystemPath(path);
+bool IsPlainFile(const Place& place) {
+  const auto at = ToSystem(place);
   struct stat info {};
-  return systemPath && !systemPath->empty() && ::lstat(systemPath->c_str(), &info) == 0 &&
-         S_ISREG(info.st_mode) && info.st_nlink == 1;
+  return at && !at->name.empty() && StatAt(*at, info, false) == 0 && S_ISREG(info.st_mode) &&
+         info.st_nlink == 1;
 }
 
 namespace {
@@ -644,12 +647,13 @@ ErrorCode Replace(const Place& from, const Place& to) {
   return at ? ReplaceFile(at->first, at->second, false) : error::kInvalidName;
 }
 
-ErrorCode CanReplaceIn(std::string_view path) {
-  const auto systemPath = SystemPath(path);
-  if (!systemPath) return error::kInvalidName;
+ErrorCode CanReplaceIn(const Place& place) {
+  const auto at = ToSystem(place);
+  if (!at) return error::kInvalidName;
   struct stat file {};
   struct stat folder {};
-  if (::lstat(systemPath->c_str(), &file) != 0 || ::stat(FolderOf(*systemPath).c_str(), &folder) != 0) {
+  const int folderFound = at->held ? ::fstat(at->dir, &folder) : ::stat(FolderOf(at->shown).c_str(), &folder);
+  if (StatAt(*at, file, false) != 0 || folderFound != 0) {
     return error::kSuccess;  // the move itself tells
   }
   const uid_t us = ::geteuid();
@@ -680,25 +684,21 @@ ErrorCode SyncFolderOf(const Place& place) {
 }
 
 ErrorCode LockFolder(std::string_view folder, FileHandle& lock) {
-  lock.reset(FileHandle::kInvalid);
+  lock.reset();
   const auto systemFolder = SystemPath(folder);
   if (!systemFolder) return error::kInvalidName;
   const std::string name = systemFolder->empty() ? std::string(".") : *systemFolder;
-  const int fd = System().open(PathPlace(name), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-  if (fd < 0) return errno == ENOENT ? error::kPathNotFound : LastError();
-  FileHandle held;
-  held.reset(fd);
-  if (System().lock(fd) != 0) return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
+  FileHandle held(System().open(PathPlace(name), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+  if (!held) return errno == ENOENT ? error::kPathNotFound : LastError();
+  if (System().lock(Descriptor(held)) != 0)
+    return errno == EWOULDBLOCK ? error::kSharingViolation : LastError();
   lock = std::move(held);
   return error::kSuccess;
 }
 
 ErrorCode Duplicate(const FileHandle& file, FileHandle& copy) {
-  copy.reset(FileHandle::kInvalid);
-  const int fd = Uninterrupted([&] { return ::fcntl(Descriptor(file), F_DUPFD_CLOEXEC, 0); });
-  if (fd < 0) return LastError();
-  copy.reset(fd);
-  return error::kSuccess;
+  copy.reset(Uninterrupted([&] { return ::fcntl(Descriptor(file), F_DUPFD_CLOEXEC, 0); }));
+  return copy ? error::kSuccess : LastError();
 }
 
 // The held file is ours: our own lock must not refuse us.
@@ -766,10 +766,8 @@ ErrorCode Copy(const Place& from, const Place& to) {
     return code;
   const auto placeTo = ToSystem(to);
   if (!placeTo) return error::kInvalidName;
-  const int fd = System().open(*placeTo, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return LastErrorAt(*placeTo);
-  FileHandle target;
-  target.reset(fd);
+  FileHandle target(System().open(*placeTo, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (!target) return LastErrorAt(*placeTo);
   CopyPermissions(source, target);  // a copy of a private file stays private
   ErrorCode code = CopyContents(source, target);
   if (code == error::kSuccess) code = Close(target);
@@ -778,55 +776,39 @@ ErrorCode Copy(const Place& from, const Place& to) {
   return code;
 }
 
-bool SameFile(std::string_view first, std::string_view second) {
-  const auto systemFirst = SystemPath(first);
-  const auto systemSecond = SystemPath(second);
-  if (!systemFirst || !systemSecond || systemFirst->empty() || systemSecond->empty()) return false;
+bool SameFile(const Place& first, const Place& second) {
+  const auto atFirst = ToSystem(first);
+  const auto atSecond = ToSystem(second);
+  if (!atFirst || !atSecond || atFirst->name.empty() || atSecond->name.empty()) return false;
   struct stat a {};
   struct stat b {};
-  return ::stat(systemFirst->c_str(), &a) == 0 && ::stat(systemSecond->c_str(), &b) == 0 &&
-         a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+  return StatAt(*atFirst, a, true) == 0 && StatAt(*atSecond, b, true) == 0 && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
 }
 
-std::optional<std::string> LinkTarget(std::string_view path) {
-  const auto systemPath = SystemPath(path);
-  if (!systemPath) return std::nullopt;
-  char buffer[PATH_MAX];
-  const ssize_t length = ::readlink(systemPath->c_str(), buffer, sizeof buffer);
-  if (length <= 0 || static_cast<std::size_t>(length) >= sizeof buffer) return std::nullopt;
-  return encoding::Utf8ToCp932(std::string_view(buffer, static_cast<std::size_t>(length)));
-}
-
-namespace {
-// Whether the file system statfs described has one of the types (f_type).
-bool FileSystemIsOneOf(const struct statfs& info, std::initializer_list<long> types) {
-  return std::find(types.begin(), types.end(), static_cast<long>(info.f_type)) != types.end();
-}
-}  // namespace
-
-ErrorCode WatchForWriters(const FileHandle& file, bool& watching) {
-  watching = false;
+void IgnoreLeaseSignal() {
 #ifdef __linux__
-  // A broken lease is told by a signal, SIGIO unless set otherwise, whose
-  // default ends the process: nothing here needs it.
   struct sigaction current {};
   if (::sigaction(SIGIO, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGIO, &ignore, nullptr);
   }
+#endif
+}
+
+ErrorCode WatchForWriters(const FileHandle& file, bool& watching) {
+  watching = false;
+#ifdef __linux__
   // A writer of a moment (a program closing the file, a scanner) is waited
   // out for about 0.6 s, as the moves on Windows wait one out.
-  int refused = 0;
-  for (int wait = 0; wait <= 320; wait = wait == 0 ? 10 : wait * 2) {
-    if (wait > 0) std::this_thread::sleep_for(std::chrono::milliseconds(wait));
-    if (::fcntl(Descriptor(file), F_SETLEASE, F_RDLCK) == 0) {
-      watching = true;
-      return error::kSuccess;
-    }
-    refused = errno;
-    if (refused != EAGAIN) break;
-  }
+  using std::chrono::milliseconds;
+  static constexpr milliseconds kWaits[] = {milliseconds(10), milliseconds(20),  milliseconds(40),
+                                            milliseconds(80), milliseconds(160), milliseconds(320)};
+  const int refused = Retried(
+      {kWaits}, [&] { return System().lease(Descriptor(file)) == 0 ? 0 : errno; },
+      [](int code) { return code == EAGAIN; });
+  watching = refused == 0;
   if (refused != EAGAIN) return error::kSuccess;
   // Network file systems refuse a lease whenever the server grants the
   // client no caching, writers or not: the stamps decide there.
@@ -850,232 +832,10 @@ bool WriterOpened(const FileHandle& file) {
 #endif
 }
 
-bool StampsAreCoarse(const FileHandle& file) {
-  constexpr long kMsdos = 0x4d44, kExfat = 0x2011BAB0, kFuse = 0x65735546;
-  struct statfs info {};
-  return ::fstatfs(Descriptor(file), &info) == 0 && FileSystemIsOneOf(info, {kMsdos, kExfat, kFuse});
-}
-
-bool IsSystemFolder(std::string_view folder) {
-  const auto systemPath = SystemPath(folder.empty() ? std::string_view(".") : folder);
-  if (!systemPath) return false;
-  char resolved[PATH_MAX];
-  if (::realpath(systemPath->c_str(), resolved) == nullptr) return false;
-  const std::string_view real(resolved);
-  for (const std::string_view system : {"/dev", "/proc", "/sys"}) {
-    if (real == system || (real.starts_with(system) && real[system.size()] == '/')) return true;
-  }
-  // The kernel's own file systems, wherever they are mounted.
-  constexpr long kProc = 0x9fa0, kSys = 0x62656572, kDevPts = 0x1cd1, kDebug = 0x64626720,
-                 kSecurity = 0x73636673, kTrace = 0x74726163, kCgroup = 0x27e0eb, kCgroup2 = 0x63677270;
-  struct statfs info {};
-  return ::statfs(resolved, &info) == 0 &&
-         FileSystemIsOneOf(info, {kProc, kSys, kDevPts, kDebug, kSecurity, kTrace, kCgroup, kCgroup2});
-}
-
-std::optional<RealFolderPlace> RealFolder(std::string_view folder) {
-  const auto systemPath = SystemPath(folder.empty() ? std::string_view(".") : folder);
-  if (!systemPath) return std::nullopt;
-  char resolved[PATH_MAX];
-  struct stat info {};
-  if (::realpath(systemPath->c_str(), resolved) == nullptr || ::stat(resolved, &info) != 0 ||
-      !S_ISDIR(info.st_mode)) {
-    return std::nullopt;
-  }
-  auto path = encoding::Utf8ToCp932(resolved);
-  if (!path) return std::nullopt;
-  if (!path->ends_with('/')) path->push_back('/');
-  return RealFolderPlace{std::move(*path), static_cast<std::uint64_t>(info.st_dev),
-                         static_cast<std::uint64_t>(info.st_ino)};
-}
-
-std::optional<std::string> FullPath(std::string_view path) {
-  if (path.starts_with('/')) return std::string(path);
-  std::string folder(PATH_MAX, '\0');
-  while (::getcwd(folder.data(), folder.size()) == nullptr) {
-    if (errno != ERANGE) return std::nullopt;
-    folder.resize(folder.size() * 2);
-  }
-  folder.resize(std::strlen(folder.c_str()));
-  auto cp932 = encoding::Utf8ToCp932(folder);
-  if (!cp932) return std::nullopt;
-  if (!cp932->ends_with('/')) cp932->push_back('/');
-  return *cp932 + std::string(path);
-}
-
-std::string ReplacementTarget(std::string_view path) {
-  const auto systemPath = SystemPath(path);
-  struct stat info {};
-  if (!systemPath || ::lstat(systemPath->c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
-    return std::string(path);
-  }
-  char resolved[PATH_MAX];
-  if (::realpath(systemPath->c_str(), resolved) == nullptr) return std::string(path);
-  return encoding::Utf8ToCp932(resolved).value_or(std::string(path));
-}
-
-namespace {
-
-constexpr std::string_view kAccessAcl = "system.posix_acl_access";
-
-// One extended attribute's value, or nullopt when it cannot be read.
-std::optional<std::vector<char>> AttributeOf(int descriptor, const char* name) {
-#ifdef __linux__
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    const ssize_t size = ::fgetxattr(descriptor, name, nullptr, 0);
-    if (size < 0) return std::nullopt;
-    std::vector<char> value(static_cast<std::size_t>(size));
-    const ssize_t got = ::fgetxattr(descriptor, name, value.data(), value.size());
-    if (got >= 0) {
-      value.resize(static_cast<std::size_t>(got));
-      return value;
-    }
-    if (errno != ERANGE) return std::nullopt;  // ERANGE: it grew meanwhile
-  }
-#else
-  (void)descriptor;
-  (void)name;
-#endif
-  return std::nullopt;
-}
-
-// Gives to every extended attribute of from: the access ACL (unless
-// withAccessList is false) and the rest, but never file capabilities, which
-// grant privileges as set-id bits do. Answers what could not be given.
-PermissionParts CopyExtendedAttributes(int from, int to, bool withAccessList) {
-#ifdef __linux__
-  std::vector<char> names;
-  for (int attempt = 0;; ++attempt) {
-    const ssize_t size = ::flistxattr(from, nullptr, 0);
-    if (size < 0) return errno == ENOTSUP ? 0 : permission::kExtended;
-    names.resize(static_cast<std::size_t>(size));
-    const ssize_t got = ::flistxattr(from, names.data(), names.size());
-    if (got >= 0) {
-      names.resize(static_cast<std::size_t>(got));
-      break;
-    }
-    if (errno != ERANGE || attempt == 3) return permission::kExtended;
-  }
-  PermissionParts lost = 0;
-  for (std::size_t at = 0; at < names.size();) {
-    const char* const name = names.data() + at;
-    const std::string_view view(name);
-    at += view.size() + 1;
-    if (view.empty() || view == "security.capability") continue;
-    const PermissionParts part = view == kAccessAcl ? permission::kAccessList : permission::kExtended;
-    if (part == permission::kAccessList && !withAccessList) {
-      lost |= part;
-      continue;
-    }
-    const auto value = AttributeOf(from, name);
-    if (!value || ::fsetxattr(to, name, value->data(), value->size(), 0) != 0) lost |= part;
-  }
-  return lost;
-#else
-  (void)from;
-  (void)to;
-  (void)withAccessList;
-  return 0;
-#endif
-}
-
-}  // namespace
-
-PermissionParts CopyPermissions(const FileHandle& from, FileHandle& to) {
-  const PermissionParts all = permission::kOwner | permission::kGroup | permission::kMode |
-                              permission::kAccessList | permission::kExtended;
-  const int target = Descriptor(to);
-  struct stat old {};
-  if (::fstat(Descriptor(from), &old) != 0) return all;
-  // Who may not give the file away (anybody but root) may still give it the
-  // old group, if a member of it: in a shared group folder the group is what
-  // lets the others go on writing.
-  if (::fchown(target, old.st_uid, old.st_gid) != 0)
-    (void)::fchown(target, static_cast<uid_t>(-1), old.st_gid);
-  struct stat now {};
-  if (::fstat(target, &now) != 0) return all;
-  PermissionParts lost = 0;
-  if (now.st_uid != old.st_uid) lost |= permission::kOwner;
-  const bool groupKept = now.st_gid == old.st_gid;
-  // The group's bits, and an ACL's entry for the owning group, would open the
-  // file to another group than before: they go with the group.
-  if (!groupKept) lost |= permission::kGroup;
-  // Before the mode: a file without write permission takes no attributes.
-  lost |= CopyExtendedAttributes(Descriptor(from), target, groupKept);
-  mode_t mode = old.st_mode & 0777;
-  // Without its ACL, the group bits (the ACL's mask) would give the owning
-  // group what the mask allowed the named entries.
-  if (!groupKept || (lost & permission::kAccessList) != 0) mode &= ~static_cast<mode_t>(070);
-  if (::fchmod(target, mode) != 0) lost |= permission::kMode;
-  // Whatever stands now must be no more open than before.
-  if (::fstat(target, &now) != 0 || (now.st_mode & 0777 & ~old.st_mode) != 0) lost |= permission::kMode;
-  return lost;
-}
-
-void GiveDefaultPermissions(FileHandle& file) {
-  // The umask can only be read by setting it; it is set straight back.
-  const mode_t mask = ::umask(022);
-  ::umask(mask);
-  (void)::fchmod(Descriptor(file), 0666 & ~mask);
-}
-
-ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
-                     std::vector<UnnamedEntry>& unnamed) {
-  entries.clear();
-  unnamed.clear();
-  const auto systemFolder = SystemPath(folder);
-  if (!systemFolder) return error::kInvalidName;
-  const std::string name = systemFolder->empty() ? std::string(".") : *systemFolder;
-  DIR* listing = nullptr;
-  // opendir opens the folder as open does.
-  do {
-    listing = ::opendir(name.c_str());
-  } while (listing == nullptr && errno == EINTR);
-  if (listing == nullptr) return errno == ENOENT ? error::kPathNotFound : LastError();
-  while (const dirent* entry = ::readdir(listing)) {
-    const std::string_view entryName = entry->d_name;
-    if (entryName == "." || entryName == "..") continue;
-    // What the listing tells of the entry, asked again only where the file
-    // system does not say: a folder of thousands is read without a call per
-    // name.
-    struct stat info {};
-    if (entry->d_type == DT_DIR) {
-      info.st_mode = S_IFDIR;
-    } else if (entry->d_type == DT_LNK) {
-      info.st_mode = S_IFLNK;
-    } else if (entry->d_type != DT_UNKNOWN) {
-      info.st_mode = S_IFREG;
-    } else if (const std::string path = name + "/" + std::string(entryName);
-               ::lstat(path.c_str(), &info) != 0) {
-      continue;
-    }
-    auto cp932 = encoding::Utf8ToCp932(entryName);
-    // Only a name that converts back to the same bytes is the same name.
-    if (!cp932 || encoding::Cp932ToUtf8(*cp932) != std::optional<std::string>(std::string(entryName))) {
-      std::wstring wide;
-      for (const unsigned char byte : entryName) wide.push_back(byte < 0x80 ? wchar_t{byte} : L'\uFFFD');
-      unnamed.push_back(
-          {std::move(wide), S_ISDIR(info.st_mode), S_ISLNK(info.st_mode), Utf8ToCp932Shown(entryName)});
-      continue;
-    }
-    entries.push_back({*std::move(cp932), S_ISDIR(info.st_mode), S_ISLNK(info.st_mode)});
-  }
-  ::closedir(listing);
-  return error::kSuccess;
-}
-
 namespace journal {
 void SetObserver(Observer* observer) noexcept {
   gObserver.store(observer, std::memory_order_relaxed);
 }
 }  // namespace journal
-
-std::string ExecutablePath() {
-  char buffer[PATH_MAX];
-  const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (length <= 0) return {};
-  const auto cp932 = encoding::Utf8ToCp932(std::string_view(buffer, static_cast<std::size_t>(length)));
-  return cp932.value_or(std::string());
-}
 
 }  // namespace kwt::platform

@@ -1,18 +1,23 @@
-// Windows only: the platform seam over the wide Win32 file API, with every
-// path converted from code page 932 explicitly.
+// Windows only: the platform seam's files and folders (opening, reading,
+// writing, moving, removing and holding them) over the wide Win32 file API and
+// the native calls relative to an open folder, and the table of system calls
+// they all go through; every path converted from code page 932 explicitly.
 #include "runtime/platform.h"
 
 #include <aclapi.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <optional>
 #include <utility>
 #include <vector>
 
+#include "runtime/back_off.h"
 #include "runtime/cp932_text.h"
 #include "runtime/encoding.h"
 #include "runtime/platform_faults.h"
+#include "runtime/platform_win32.h"
 #include "runtime/windows_api.h"
 
 // After windows.h: the native calls that open a name relative to an open
@@ -20,122 +25,30 @@
 #include <winternl.h>
 
 namespace kwt::platform {
+
+using namespace win32;
+
+namespace {}  // namespace
+
+bool win32::KernelTraits::Close(Handle handle) noexcept {
+  return System().close(handle) != FALSE;
+}
+
 namespace {
-
-ErrorCode LastError() {
-  return static_cast<ErrorCode>(GetLastError());
-}
-
-std::optional<std::wstring> WidePath(std::string_view path) {
-  if (path.find('\0') != std::string_view::npos) return std::nullopt;
-  return encoding::Cp932ToWide(path);
-}
-
-HANDLE HandleOf(const FileHandle& file) {
-  return reinterpret_cast<HANDLE>(file.native());
-}
-
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-class ScopedHandle;
-
-// Every call through which this backend opens, reads, writes, moves, removes
-// or copies a file goes through one table. Real runs use the plain calls;
-// while a test has set a fault plan (runtime/platform_faults.h), the hooked
-// calls let it refuse or shorten a call, so that it is known nowhere else in
-// this file. Each entry answers as its system call does. shown is the path as
-// the core gave it (code page 932), which the plan compares.
-struct SystemCalls {
-  HANDLE(*createFile)
-  (const std::wstring& path, std::string_view shown, DWORD access, DWORD share, DWORD disposition,
-   DWORD flags);
-  // The native open relative to an open folder; see OpenRelative.
-  ErrorCode (*openRelative)(HANDLE root, const std::wstring& name, std::string_view shown, ACCESS_MASK access,
-                            ULONG share, ULONG disposition, ULONG options, ULONG attributes,
-                            ScopedHandle& handle);
-  BOOL (*close)(HANDLE handle);
-  BOOL (*read)(HANDLE file, void* buffer, DWORD size, DWORD* transferred);
-  BOOL (*write)(HANDLE file, const void* buffer, DWORD size, DWORD* transferred);
-  BOOL (*flush)(HANDLE file);
-  BOOL (*move)(const std::wstring& from, const std::wstring& to, std::string_view shownTo, DWORD flags);
-  BOOL (*deleteFile)(const std::wstring& path);
-  BOOL (*copy)(const std::wstring& from, const std::wstring& to);
-  ErrorCode (*renameByHandle)(HANDLE file, HANDLE root, const std::wstring& name, std::string_view shownTo,
-                              bool replace);
-  ErrorCode (*deleteByHandle)(HANDLE file);
-};
-
-const SystemCalls& System() noexcept;
-
-// Owns one thing the system gave us: a kernel handle (a file, a folder, a
-// token), a directory search, or memory the system allocated for an answer (a
-// security descriptor); it goes back the way its kind goes back when the owner
-// goes out of scope. Move-only: a copy would give it back twice.
-class ScopedHandle {
- public:
-  enum class Kind { Kernel, Search, Memory };
-
-  ScopedHandle() noexcept = default;
-  explicit ScopedHandle(Kind kind) noexcept : kind_(kind) {}
-  explicit ScopedHandle(HANDLE value, Kind kind = Kind::Kernel) noexcept : value_(value), kind_(kind) {}
-  ~ScopedHandle() { (void)Release(); }
-  ScopedHandle(ScopedHandle&& other) noexcept : value_(other.take()), kind_(other.kind_) {}
-  ScopedHandle& operator=(ScopedHandle&& other) noexcept {
-    if (this != &other) {
-      (void)Release();
-      kind_ = other.kind_;
-      value_ = other.take();
-    }
-    return *this;
-  }
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
-
-  // The system says "none" in two ways (null, INVALID_HANDLE_VALUE); both are empty.
-  explicit operator bool() const noexcept { return value_ != nullptr && value_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const noexcept { return value_; }
-  // Gives up ownership: the caller gives it back.
-  HANDLE take() noexcept { return std::exchange(value_, nullptr); }
-  // Where a call that answers through a pointer puts what it gives.
-  HANDLE* receive() noexcept {
-    (void)Release();
-    return &value_;
-  }
-  // Gives it back now; false (with the system's last error) when the system
-  // refused. Empty afterwards either way.
-  bool Release() noexcept {
-    if (!*this) {
-      value_ = nullptr;
-      return true;
-    }
-    const HANDLE value = take();
-    switch (kind_) {
-      case Kind::Kernel: return System().close(value) != FALSE;
-      case Kind::Search: return FindClose(value) != FALSE;
-      case Kind::Memory: return LocalFree(value) == nullptr;
-    }
-    return true;
-  }
-
- private:
-  HANDLE value_ = nullptr;
-  Kind kind_ = Kind::Kernel;
-};
 
 // A move or delete that meets a sharing violation or access denied is tried
 // again with growing waits, about a second in all: a virus scanner or indexer
 // that opened the file right after it was written lets go by then, while a
 // lasting refusal (a read-only file, a file held open) still answers.
 template <typename Call>
-ErrorCode Retried(Call&& call) {
-  static constexpr DWORD kWaits[] = {1, 2, 5, 10, 25, 50, 100, 200, 300, 300};
-  ErrorCode code = call();
-  for (const DWORD wait : kWaits) {
-    if (code != error::kSharingViolation && code != error::kAccessDenied) break;
-    Sleep(wait);
-    code = call();
-  }
-  return code;
+ErrorCode RetriedWhileBusy(Call&& call) {
+  using std::chrono::milliseconds;
+  static constexpr milliseconds kWaits[] = {
+      milliseconds(1),  milliseconds(2),   milliseconds(5),   milliseconds(10),  milliseconds(25),
+      milliseconds(50), milliseconds(100), milliseconds(200), milliseconds(300), milliseconds(300)};
+  return Retried({kWaits}, call, [](ErrorCode code) {
+    return code == error::kSharingViolation || code == error::kAccessDenied;
+  });
 }
 
 struct NativeCalls {
@@ -181,8 +94,8 @@ HANDLE OpenPath(const std::wstring& path, std::string_view, DWORD access, DWORD 
 // open file), as CreateFileW would open a path; answers a Windows code.
 ErrorCode OpenRelative(HANDLE root, const std::wstring& name, std::string_view, ACCESS_MASK access,
                        ULONG share, ULONG disposition, ULONG options, ULONG attributes,
-                       ScopedHandle& handle) {
-  handle = ScopedHandle();
+                       KernelHandle& handle) {
+  handle.reset();
   const NativeCalls& calls = Native();
   if (calls.create == nullptr || calls.toError == nullptr) return ERROR_CALL_NOT_IMPLEMENTED;
   if (name.size() > 32767) return error::kFilenameTooLong;
@@ -197,7 +110,7 @@ ErrorCode OpenRelative(HANDLE root, const std::wstring& name, std::string_view, 
       calls.create(&opened, access | SYNCHRONIZE, &object, &io, nullptr, attributes, share, disposition,
                    options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
   if (status >= 0) {
-    handle = ScopedHandle(opened);
+    handle.reset(opened);
     return error::kSuccess;
   }
   // As CreateFileW answers them.
@@ -272,11 +185,48 @@ ErrorCode DeleteByHandle(HANDLE file) {
                                                                                    : LastError();
 }
 
+// See FolderIsWritable.
+bool FolderWritable(const std::wstring& path, std::string_view) {
+  // A read-only volume (a CD, a write-protected card) takes no new file.
+  std::vector<wchar_t> volume(MAX_PATH + 1);
+  DWORD flags = 0;
+  if (GetVolumePathNameW(path.c_str(), volume.data(), MAX_PATH) &&
+      GetVolumeInformationW(volume.data(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
+      (flags & FILE_READ_ONLY_VOLUME) != 0) {
+    return false;
+  }
+  // The folder's own permissions, asked as this user: may a file be added?
+  // Where the system cannot be asked, the create itself will answer.
+  constexpr SECURITY_INFORMATION kParts =
+      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  DWORD needed = 0;
+  GetFileSecurityW(path.c_str(), kParts, nullptr, 0, &needed);
+  if (needed == 0) return true;
+  std::vector<BYTE> security(needed);
+  if (!GetFileSecurityW(path.c_str(), kParts, security.data(), needed, &needed)) return true;
+  HANDLE answer = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &answer)) return true;
+  const KernelHandle process(answer);
+  if (!DuplicateToken(process.get(), SecurityImpersonation, &answer)) return true;
+  const KernelHandle token(answer);
+  GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
+  DWORD access = FILE_ADD_FILE;
+  MapGenericMask(&access, &mapping);
+  PRIVILEGE_SET privileges{};
+  DWORD privilegesSize = sizeof(privileges);
+  DWORD granted = 0;
+  BOOL allowed = FALSE;
+  const BOOL asked = AccessCheck(security.data(), token.get(), access, &mapping, &privileges, &privilegesSize,
+                                 &granted, &allowed);
+  return !asked || allowed != FALSE;
+}
+
 }  // namespace plain
 
-constexpr SystemCalls kPlain{plain::OpenPath, plain::OpenRelative,   plain::Close,         plain::Read,
-                             plain::Write,    plain::Flush,          plain::Move,          plain::DeletePath,
-                             plain::Copy,     plain::RenameByHandle, plain::DeleteByHandle};
+constexpr SystemCalls kPlain{plain::OpenPath,       plain::OpenRelative,   plain::Close,
+                             plain::Read,           plain::Write,          plain::Flush,
+                             plain::Move,           plain::DeletePath,     plain::Copy,
+                             plain::RenameByHandle, plain::DeleteByHandle, plain::FolderWritable};
 
 namespace hooked {
 
@@ -298,7 +248,7 @@ HANDLE OpenPath(const std::wstring& path, std::string_view shown, DWORD access, 
 
 ErrorCode OpenRelative(HANDLE root, const std::wstring& name, std::string_view shown, ACCESS_MASK access,
                        ULONG share, ULONG disposition, ULONG options, ULONG attributes,
-                       ScopedHandle& handle) {
+                       KernelHandle& handle) {
   const bool writes = (access & kWriting) != 0 || disposition != FILE_OPEN;
   if (const ErrorCode refused = writes ? faults::RefusedOpen(shown, true) : error::kSuccess) return refused;
   const ErrorCode code =
@@ -341,38 +291,33 @@ ErrorCode RenameByHandle(HANDLE file, HANDLE root, const std::wstring& name, std
   return kPlain.renameByHandle(file, root, name, shownTo, replace);
 }
 
+// A read-only disk that the plan makes up takes no new file either.
+bool FolderWritable(const std::wstring& path, std::string_view shown) {
+  return faults::RefusedOpen(shown, true) == error::kSuccess && kPlain.folderWritable(path, shown);
+}
+
 }  // namespace hooked
 
 constexpr SystemCalls kHooked{
-    hooked::OpenPath, hooked::OpenRelative,   hooked::Close,        plain::Read,
-    hooked::Write,    plain::Flush,           hooked::Move,         plain::DeletePath,
-    plain::Copy,      hooked::RenameByHandle, plain::DeleteByHandle};
-
-const SystemCalls& System() noexcept {
-  return faults::Active() ? kHooked : kPlain;
-}
+    hooked::OpenPath, hooked::OpenRelative,   hooked::Close,         plain::Read,
+    hooked::Write,    plain::Flush,           hooked::Move,          plain::DeletePath,
+    plain::Copy,      hooked::RenameByHandle, plain::DeleteByHandle, hooked::FolderWritable};
 
 }  // namespace
 
-FileHandle::~FileHandle() {
-  reset(kInvalid);
+const SystemCalls& win32::System() noexcept {
+  return faults::Active() ? kHooked : kPlain;
 }
 
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-  if (this != &other) reset(other.take());
-  return *this;
+bool FileTraits::Close(Handle native) noexcept {
+  return KernelTraits::Close(reinterpret_cast<HANDLE>(native));
 }
 
-void FileHandle::reset(std::intptr_t native) noexcept {
-  if (native_ != kInvalid) {
-    (void)ScopedHandle(reinterpret_cast<HANDLE>(native_)).Release();
-  }
-  native_ = native;
-}
+void IgnoreLeaseSignal() {}
 
 ErrorCode OpenByPath(std::string_view path, Access access, std::uint32_t share, Creation creation,
                      FileHandle& file) {
-  file.reset(FileHandle::kInvalid);
+  file.reset();
   const auto wide = WidePath(path);
   if (!wide) return error::kInvalidName;
   DWORD desired = 0;
@@ -400,14 +345,14 @@ ErrorCode OpenByPath(std::string_view path, Access access, std::uint32_t share, 
   }
   const HANDLE handle = System().createFile(*wide, path, desired, share, disposition, flags);
   if (handle == INVALID_HANDLE_VALUE) return LastError();
-  file.reset(reinterpret_cast<std::intptr_t>(handle));
+  file = FileOf(handle);
   if (creation == Creation::CreateNew) {
     // Somebody linked the new file elsewhere before we could look at it: what
     // is written into it would show up under that other name too.
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(handle, &info) || info.nNumberOfLinks != 1 ||
         (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
-      file.reset(FileHandle::kInvalid);
+      file.reset();
       (void)System().deleteFile(*wide);
       return error::kSharingViolation;
     }
@@ -442,16 +387,15 @@ ErrorCode Size(FileHandle& file, std::uint64_t& size) {
 }
 
 ErrorCode Close(FileHandle& file) {
-  const std::intptr_t native = file.take();
-  if (native == FileHandle::kInvalid) return error::kInvalidHandle;
-  return ScopedHandle(reinterpret_cast<HANDLE>(native)).Release() ? error::kSuccess : LastError();
+  if (!file) return error::kInvalidHandle;
+  return file.close() ? error::kSuccess : LastError();
 }
 
 bool IsFile(std::string_view path) {
   const auto wide = WidePath(path);
   if (!wide || wide->empty()) return false;
   WIN32_FIND_DATAW found{};
-  const ScopedHandle search(FindFirstFileW(wide->c_str(), &found), ScopedHandle::Kind::Search);
+  const SearchHandle search(FindFirstFileW(wide->c_str(), &found));
   if (!search) return false;
   return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
@@ -459,71 +403,7 @@ bool IsFile(std::string_view path) {
 ErrorCode DeleteByPath(std::string_view path) {
   const auto wide = WidePath(path);
   if (!wide) return error::kInvalidName;
-  return Retried([&] { return System().deleteFile(*wide) ? error::kSuccess : LastError(); });
-}
-
-bool FolderIsWritable(std::string_view folder) {
-  // A read-only disk that a test's fault plan makes up takes no new file either.
-  if (faults::RefusedOpen(folder, true) != error::kSuccess) return false;
-  const auto wide = WidePath(folder.empty() ? std::string_view(".") : folder);
-  if (!wide) return false;
-  // A read-only volume (a CD, a write-protected card) takes no new file.
-  std::vector<wchar_t> volume(MAX_PATH + 1);
-  DWORD flags = 0;
-  if (GetVolumePathNameW(wide->c_str(), volume.data(), MAX_PATH) &&
-      GetVolumeInformationW(volume.data(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
-      (flags & FILE_READ_ONLY_VOLUME) != 0) {
-    return false;
-  }
-  // The folder's own permissions, asked as this user: may a file be added?
-  // Where the system cannot be asked, the create itself will answer.
-  constexpr SECURITY_INFORMATION kParts =
-      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-  DWORD needed = 0;
-  GetFileSecurityW(wide->c_str(), kParts, nullptr, 0, &needed);
-  if (needed == 0) return true;
-  std::vector<BYTE> security(needed);
-  if (!GetFileSecurityW(wide->c_str(), kParts, security.data(), needed, &needed)) return true;
-  ScopedHandle process;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, process.receive())) return true;
-  ScopedHandle token;
-  if (!DuplicateToken(process.get(), SecurityImpersonation, token.receive())) return true;
-  GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
-  DWORD access = FILE_ADD_FILE;
-  MapGenericMask(&access, &mapping);
-  PRIVILEGE_SET privileges{};
-  DWORD privilegesSize = sizeof(privileges);
-  DWORD granted = 0;
-  BOOL allowed = FALSE;
-  const BOOL asked = AccessCheck(security.data(), token.get(), access, &mapping, &privileges, &privilegesSize,
-                                 &granted, &allowed);
-  return !asked || allowed != FALSE;
-}
-
-FileKind KindOf(std::string_view path) {
-  const auto wide = WidePath(path);
-  if (!wide || wide->empty()) return FileKind::Missing;
-  const DWORD attributes = GetFileAttributesW(wide->c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return FileKind::Missing;
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileKind::Directory;
-  // Asking for no access opens even a file that somebody holds without sharing.
-  const ScopedHandle handle(System().createFile(*wide, path, 0, kShareAll, OPEN_EXISTING, 0));
-  if (!handle) return FileKind::Regular;  // the open that follows reports why
-  const DWORD type = GetFileType(handle.get());
-  return type == FILE_TYPE_DISK ? FileKind::Regular : FileKind::Other;
-}
-
-bool IsPlainFile(std::string_view path) {
-  const auto wide = WidePath(path);
-  if (!wide || wide->empty()) return false;
-  const ScopedHandle handle(
-      System().createFile(*wide, path, 0, kShareAll, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT));
-  if (!handle) return false;
-  BY_HANDLE_FILE_INFORMATION info{};
-  const BOOL ok = GetFileInformationByHandle(handle.get(), &info);
-  const DWORD type = GetFileType(handle.get());
-  return ok && type == FILE_TYPE_DISK && info.nNumberOfLinks == 1 &&
-         (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+  return RetriedWhileBusy([&] { return System().deleteFile(*wide) ? error::kSuccess : LastError(); });
 }
 
 ErrorCode StampOf(const FileHandle& file, FileStamp& stamp) {
@@ -546,10 +426,9 @@ ErrorCode StampOf(const FileHandle& file, FileStamp& stamp) {
 ErrorCode StampByPath(std::string_view path, FileStamp& stamp) {
   const auto wide = WidePath(path);
   if (!wide) return error::kInvalidName;
-  FileHandle file;
-  const HANDLE handle = System().createFile(*wide, path, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING, 0);
-  if (handle == INVALID_HANDLE_VALUE) return LastError();
-  file.reset(reinterpret_cast<std::intptr_t>(handle));
+  const FileHandle file =
+      FileOf(System().createFile(*wide, path, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING, 0));
+  if (!file) return LastError();
   return StampOf(file, stamp);
 }
 
@@ -569,7 +448,7 @@ ErrorCode RemoveWorkFileByPath(std::string_view path) {
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return error::kAccessDenied;
   // DeleteFileW removes a link itself, and refuses (32) a file held without
   // delete sharing.
-  return Retried([&] {
+  return RetriedWhileBusy([&] {
     if (System().deleteFile(*wide)) return error::kSuccess;
     const DWORD code = GetLastError();
     return code == ERROR_FILE_NOT_FOUND ? error::kSuccess : static_cast<ErrorCode>(code);
@@ -580,7 +459,7 @@ ErrorCode MoveByPath(std::string_view from, std::string_view to) {
   const auto wideFrom = WidePath(from);
   const auto wideTo = WidePath(to);
   if (!wideFrom || !wideTo) return error::kInvalidName;
-  return Retried([&] {
+  return RetriedWhileBusy([&] {
     return System().move(*wideFrom, *wideTo, to, MOVEFILE_COPY_ALLOWED) ? error::kSuccess : LastError();
   });
 }
@@ -590,15 +469,11 @@ ErrorCode ReplaceByPath(std::string_view from, std::string_view to) {
   const auto wideTo = WidePath(to);
   if (!wideFrom || !wideTo) return error::kInvalidName;
   const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-  return Retried(
+  return RetriedWhileBusy(
       [&] { return System().move(*wideFrom, *wideTo, to, flags) ? error::kSuccess : LastError(); });
 }
 
 ErrorCode SyncFolderOf(const Place&) {
-  return error::kSuccess;
-}
-
-ErrorCode CanReplaceIn(std::string_view) {
   return error::kSuccess;
 }
 
@@ -623,12 +498,12 @@ ErrorCode HoldIdentityOf(HANDLE folder, FileHandle& lock) {
   const std::wstring name = L"Global\\kwtconv-folder-" + hex(info.dwVolumeSerialNumber, 8) + L"-" +
                             hex((std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, 16);
   SetLastError(ERROR_SUCCESS);
-  ScopedHandle event(CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
+  KernelHandle event(CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
   const DWORD code = GetLastError();
   // Another user's hold may refuse us its event: held all the same.
   if (!event) return code == ERROR_ACCESS_DENIED ? error::kSharingViolation : static_cast<ErrorCode>(code);
   if (code == ERROR_ALREADY_EXISTS) return error::kSharingViolation;
-  lock.reset(reinterpret_cast<std::intptr_t>(event.take()));
+  lock = FileOf(event.take());
   return error::kSuccess;
 }
 
@@ -641,10 +516,10 @@ ErrorCode CanRemoveIn(const HeldFolder&) {
 }
 
 ErrorCode LockFolder(std::string_view folder, FileHandle& lock) {
-  lock.reset(FileHandle::kInvalid);
+  lock.reset();
   const auto wide = WidePath(folder.empty() ? std::string_view(".") : folder);
   if (!wide) return error::kInvalidName;
-  const ScopedHandle opened(System().createFile(*wide, folder, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING,
+  const KernelHandle opened(System().createFile(*wide, folder, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING,
                                                 FILE_FLAG_BACKUP_SEMANTICS));
   if (!opened) {
     const ErrorCode code = LastError();
@@ -654,13 +529,13 @@ ErrorCode LockFolder(std::string_view folder, FileHandle& lock) {
 }
 
 ErrorCode Duplicate(const FileHandle& file, FileHandle& copy) {
-  copy.reset(FileHandle::kInvalid);
+  copy.reset();
   HANDLE duplicate = nullptr;
   const HANDLE process = GetCurrentProcess();
   if (!DuplicateHandle(process, HandleOf(file), process, &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
     return LastError();
   }
-  copy.reset(reinterpret_cast<std::intptr_t>(duplicate));
+  copy = FileOf(duplicate);
   return error::kSuccess;
 }
 
@@ -704,14 +579,14 @@ std::string Shown(const HeldFolder& held, const std::wstring& name) {
 
 // Opens name in the held folder without following a final link.
 ErrorCode OpenInFolder(const HeldFolder& held, const std::wstring& name, ACCESS_MASK access, ULONG share,
-                       ULONG disposition, ULONG options, ScopedHandle& handle) {
+                       ULONG disposition, ULONG options, KernelHandle& handle) {
   return System().openRelative(FolderOf(held), name, Shown(held, name), access, share, disposition,
                                options | FILE_OPEN_REPARSE_POINT, FILE_ATTRIBUTE_NORMAL, handle);
 }
 
 // Deletes name in the held folder by handle: missing is kFileNotFound.
 ErrorCode DeleteInFolder(const HeldFolder& held, const std::wstring& name) {
-  ScopedHandle handle;
+  KernelHandle handle;
   if (const ErrorCode code =
           OpenInFolder(held, name, DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0, handle)) {
     return code;
@@ -727,7 +602,7 @@ ErrorCode DeleteInFolder(const HeldFolder& held, const std::wstring& name) {
 
 ErrorCode ReplaceInFolder(const HeldFolder& held, const std::wstring& from, const std::wstring& to,
                           bool replace = true) {
-  ScopedHandle handle;
+  KernelHandle handle;
   if (const ErrorCode code = OpenInFolder(held, from, DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN,
                                           FILE_NON_DIRECTORY_FILE, handle)) {
     return code;
@@ -757,7 +632,7 @@ ErrorCode HoldFolder(std::string_view folder, HeldFolder& held) {
     return code == ERROR_FILE_NOT_FOUND ? error::kPathNotFound : code;
   }
   HeldFolder opened;
-  opened.folder.reset(reinterpret_cast<std::intptr_t>(handle));
+  opened.folder = FileOf(handle);
   opened.path = std::string(folder);
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(handle, &info)) return LastError();
@@ -771,7 +646,7 @@ ErrorCode HoldFolder(std::string_view folder, HeldFolder& held) {
 
 ErrorCode OpenInHeld(const HeldFolder& held, std::string_view name, Access access, std::uint32_t share,
                      Creation creation, FileHandle& file) {
-  file.reset(FileHandle::kInvalid);
+  file.reset();
   const auto wide = BareName(name);
   if (!held || !wide) return error::kInvalidName;
   ACCESS_MASK desired = FILE_READ_ATTRIBUTES;
@@ -784,7 +659,7 @@ ErrorCode OpenInHeld(const HeldFolder& held, std::string_view name, Access acces
   const ULONG disposition = creation == Creation::CreateNew      ? FILE_CREATE
                             : creation == Creation::CreateAlways ? FILE_OPEN_IF
                                                                  : FILE_OPEN;
-  ScopedHandle opening;
+  KernelHandle opening;
   ErrorCode code = error::kSuccess;
   if (creation == Creation::CreateNew) {
     // A work file made here may later move or go through this very handle.
@@ -796,8 +671,7 @@ ErrorCode OpenInHeld(const HeldFolder& held, std::string_view name, Access acces
     code = OpenInFolder(held, *wide, desired, share, disposition, FILE_NON_DIRECTORY_FILE, opening);
   }
   if (code != error::kSuccess) return code;
-  FileHandle opened;
-  opened.reset(reinterpret_cast<std::intptr_t>(opening.take()));
+  FileHandle opened = FileOf(opening.take());
   const HANDLE handle = HandleOf(opened);
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(handle, &info)) return LastError();
@@ -822,13 +696,12 @@ ErrorCode OpenInHeld(const HeldFolder& held, std::string_view name, Access acces
 ErrorCode StampInHeld(const HeldFolder& held, std::string_view name, FileStamp& stamp) {
   const auto wide = BareName(name);
   if (!held || !wide) return error::kInvalidName;
-  ScopedHandle opening;
+  KernelHandle opening;
   if (const ErrorCode code =
           OpenInFolder(held, *wide, FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0, opening)) {
     return code;
   }
-  FileHandle file;
-  file.reset(reinterpret_cast<std::intptr_t>(opening.take()));
+  const FileHandle file = FileOf(opening.take());
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(HandleOf(file), &info)) return LastError();
   if (IsLink(info)) return error::kLinkInTheWay;
@@ -838,7 +711,7 @@ ErrorCode StampInHeld(const HeldFolder& held, std::string_view name, FileStamp& 
 ErrorCode RemoveWorkFileInHeld(const HeldFolder& held, std::string_view name) {
   const auto wide = BareName(name);
   if (!held || !wide) return error::kInvalidName;
-  return Retried([&] {
+  return RetriedWhileBusy([&] {
     const ErrorCode code = DeleteInFolder(held, *wide);
     return code == error::kFileNotFound ? error::kSuccess : code;
   });
@@ -847,14 +720,14 @@ ErrorCode RemoveWorkFileInHeld(const HeldFolder& held, std::string_view name) {
 ErrorCode DeleteInHeld(const HeldFolder& held, std::string_view name) {
   const auto wide = BareName(name);
   if (!held || !wide) return error::kInvalidName;
-  return Retried([&] { return DeleteInFolder(held, *wide); });
+  return RetriedWhileBusy([&] { return DeleteInFolder(held, *wide); });
 }
 
 ErrorCode ReplaceInHeld(const HeldFolder& held, std::string_view from, std::string_view to) {
   const auto wideFrom = BareName(from);
   const auto wideTo = BareName(to);
   if (!held || !wideFrom || !wideTo) return error::kInvalidName;
-  return Retried([&] { return ReplaceInFolder(held, *wideFrom, *wideTo); });
+  return RetriedWhileBusy([&] { return ReplaceInFolder(held, *wideFrom, *wideTo); });
 }
 
 // A file that may be deleted through its own handle moves or goes that way,
@@ -868,7 +741,7 @@ ErrorCode ReplaceOwnInHeld(const HeldFolder& held, FileHandle& file, std::string
   }
   const std::string shown = held.path + std::string(to);
   if (file && (GrantedAccess(HandleOf(file)) & DELETE) != 0) {
-    const ErrorCode code = Retried(
+    const ErrorCode code = RetriedWhileBusy(
         [&] { return System().renameByHandle(HandleOf(file), FolderOf(held), *wideTo, shown, true); });
     (void)Close(file);
     return code;
@@ -928,6 +801,82 @@ ErrorCode DeleteHeld(FileHandle& held, const Place& place) {
   return place.folder ? DeleteOwnInHeld(*place.folder, held, place.name) : DeleteOwnByPath(held, place.name);
 }
 
+// The calls that only look at what a place names: opened for no access to its
+// data, so a file that another opener holds answers too.
+namespace {
+
+// Opens what place names to look at it; a link is followed on a path only
+// when follow says so, and never in a held folder.
+KernelHandle OpenToLook(const Place& place, DWORD flags) {
+  if (place.folder) {
+    const auto wide = BareName(place.name);
+    KernelHandle handle;
+    if (*place.folder && wide)
+      (void)OpenInFolder(*place.folder, *wide, FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0, handle);
+    return handle;
+  }
+  const auto wide = WidePath(place.name);
+  if (!wide || wide->empty()) return KernelHandle();
+  return KernelHandle(System().createFile(*wide, place.name, 0, kShareAll, OPEN_EXISTING, flags));
+}
+
+// The volume and index that tell one file from every other.
+std::optional<BY_HANDLE_FILE_INFORMATION> IdentityOf(const Place& place) {
+  const KernelHandle handle = OpenToLook(place, FILE_FLAG_BACKUP_SEMANTICS);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!handle || !GetFileInformationByHandle(handle.get(), &info)) return std::nullopt;
+  return info;
+}
+
+}  // namespace
+
+bool FolderIsWritable(const Place& folder) {
+  const std::string path =
+      folder.folder ? folder.folder->path + std::string(folder.name) : std::string(folder.name);
+  const auto wide = WidePath(path.empty() ? std::string_view(".") : std::string_view(path));
+  return wide && System().folderWritable(*wide, path);
+}
+
+FileKind KindOf(const Place& place) {
+  if (!place.folder) {
+    const auto wide = WidePath(place.name);
+    if (!wide || wide->empty()) return FileKind::Missing;
+    const DWORD attributes = GetFileAttributesW(wide->c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return FileKind::Missing;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileKind::Directory;
+    // Asking for no access opens even a file that somebody holds without sharing.
+    const KernelHandle handle = OpenToLook(place, 0);
+    if (!handle) return FileKind::Regular;  // the open that follows reports why
+    return GetFileType(handle.get()) == FILE_TYPE_DISK ? FileKind::Regular : FileKind::Other;
+  }
+  // In a held folder the final link is not followed: a link there is Other.
+  const auto info = IdentityOf(place);
+  if (!info) return FileKind::Missing;
+  if ((info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileKind::Directory;
+  return IsLink(*info) ? FileKind::Other : FileKind::Regular;
+}
+
+bool IsPlainFile(const Place& place) {
+  const KernelHandle handle = OpenToLook(place, FILE_FLAG_OPEN_REPARSE_POINT);
+  if (!handle) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const BOOL ok = GetFileInformationByHandle(handle.get(), &info);
+  const DWORD type = GetFileType(handle.get());
+  return ok && type == FILE_TYPE_DISK && info.nNumberOfLinks == 1 &&
+         (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+}
+
+bool SameFile(const Place& first, const Place& second) {
+  const auto a = IdentityOf(first);
+  const auto b = IdentityOf(second);
+  return a && b && a->dwVolumeSerialNumber == b->dwVolumeSerialNumber &&
+         a->nFileIndexHigh == b->nFileIndexHigh && a->nFileIndexLow == b->nFileIndexLow;
+}
+
+ErrorCode CanReplaceIn(const Place&) {
+  return error::kSuccess;
+}
+
 ErrorCode Move(const Place& from, const Place& to) {
   if (from.folder != to.folder) return error::kInvalidName;
   if (!from.folder) return MoveByPath(from.name, to.name);
@@ -935,7 +884,7 @@ ErrorCode Move(const Place& from, const Place& to) {
   const auto wideTo = BareName(to.name);
   if (!*from.folder || !wideFrom || !wideTo) return error::kInvalidName;
   const ErrorCode code =
-      Retried([&] { return ReplaceInFolder(*from.folder, *wideFrom, *wideTo, /*replace=*/false); });
+      RetriedWhileBusy([&] { return ReplaceInFolder(*from.folder, *wideFrom, *wideTo, /*replace=*/false); });
   return code == error::kFileExists ? error::kAlreadyExists : code;
 }
 
@@ -974,215 +923,6 @@ ErrorCode Copy(const Place& from, const Place& to) {
   return code;
 }
 
-namespace {
-
-// The volume and index that tell one file from every other. Asking needs no
-// access to the file's data, so a file that another opener holds answers too.
-std::optional<BY_HANDLE_FILE_INFORMATION> IdentityOf(const std::wstring& path) {
-  const ScopedHandle handle(
-      System().createFile(path, {}, 0, kShareAll, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!handle || !GetFileInformationByHandle(handle.get(), &info)) return std::nullopt;
-  return info;
-}
-
-}  // namespace
-
-bool SameFile(std::string_view first, std::string_view second) {
-  const auto wideFirst = WidePath(first);
-  const auto wideSecond = WidePath(second);
-  if (!wideFirst || !wideSecond || wideFirst->empty() || wideSecond->empty()) return false;
-  const auto a = IdentityOf(*wideFirst);
-  const auto b = IdentityOf(*wideSecond);
-  return a && b && a->dwVolumeSerialNumber == b->dwVolumeSerialNumber &&
-         a->nFileIndexHigh == b->nFileIndexHigh && a->nFileIndexLow == b->nFileIndexLow;
-}
-
-std::optional<std::string> LinkTarget(std::string_view) {
-  return std::nullopt;
-}
-
-std::string ReplacementTarget(std::string_view path) {
-  return std::string(path);
-}
-
-namespace {
-
-// A file's owner, group and DACL, pointing into the descriptor that holds
-// them (freed with it).
-struct FileSecurity {
-  PSID owner = nullptr;
-  PSID group = nullptr;
-  PACL dacl = nullptr;
-  ScopedHandle descriptor{ScopedHandle::Kind::Memory};
-};
-
-// False when the file's security cannot be read.
-bool ReadSecurity(HANDLE file, FileSecurity& security) {
-  return GetSecurityInfo(file, SE_FILE_OBJECT,
-                         OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                         &security.owner, &security.group, &security.dacl, nullptr,
-                         security.descriptor.receive()) == ERROR_SUCCESS;
-}
-
-// The parts of lost that to has all the same, as from has them: a part the
-// new file got anyway (its owner is the converting user, who owns the old
-// file too) is not lost because it could not be given.
-PermissionParts StillLost(PermissionParts lost, const FileSecurity& from, HANDLE to) {
-  FileSecurity now;
-  if (lost == 0 || !ReadSecurity(to, now)) return lost;
-  const auto sameSid = [](PSID a, PSID b) { return a && b && EqualSid(a, b); };
-  const auto sameAcl = [](PACL a, PACL b) {
-    if (!a || !b) return a == b;
-    return a->AclSize == b->AclSize && std::memcmp(a, b, a->AclSize) == 0;
-  };
-  if (sameSid(from.owner, now.owner)) lost &= ~permission::kOwner;
-  if (sameSid(from.group, now.group)) lost &= ~permission::kGroup;
-  if (sameAcl(from.dacl, now.dacl)) lost &= ~permission::kAccessList;
-  return lost;
-}
-
-// Owner, group and DACL, as far as we may give them; the DACL keeps the old
-// file's choice of inheriting from the folder or not.
-PermissionParts CopySecurity(HANDLE from, HANDLE to) {
-  const PermissionParts all = permission::kOwner | permission::kGroup | permission::kAccessList;
-  FileSecurity old;
-  if (!ReadSecurity(from, old)) return all;
-  SECURITY_DESCRIPTOR_CONTROL control = 0;
-  DWORD revision = 0;
-  if (!GetSecurityDescriptorControl(old.descriptor.get(), &control, &revision)) return all;
-  const SECURITY_INFORMATION inheritance = (control & SE_DACL_PROTECTED) != 0
-                                               ? PROTECTED_DACL_SECURITY_INFORMATION
-                                               : UNPROTECTED_DACL_SECURITY_INFORMATION;
-  // Our handle may write data, not security: a second handle for that.
-  // Security rights are no shared access, so the file stays held meanwhile.
-  const DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  PermissionParts lost = 0;
-  ScopedHandle writer(ReOpenFile(to, WRITE_DAC | WRITE_OWNER, shareAll, 0));
-  if (!writer) {
-    lost |= permission::kOwner;
-    writer = ScopedHandle(ReOpenFile(to, WRITE_DAC, shareAll, 0));
-    if (!writer) return StillLost(all, old, to);
-  }
-  const auto set = [&](SECURITY_INFORMATION parts) {
-    return SetSecurityInfo(writer.get(), SE_FILE_OBJECT, parts | inheritance, old.owner, old.group, old.dacl,
-                           nullptr) == ERROR_SUCCESS;
-  };
-
-  const SECURITY_INFORMATION groupAndDacl = GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-  if ((lost & permission::kOwner) == 0 && set(OWNER_SECURITY_INFORMATION | groupAndDacl)) return lost;
-  lost |= permission::kOwner;
-  if (!set(groupAndDacl)) {
-    lost |= permission::kGroup;
-    if (!set(DACL_SECURITY_INFORMATION)) lost |= permission::kAccessList;
-  }
-  (void)writer.Release();
-  return StillLost(lost, old, to);
-}
-
-// Hidden, system and not-content-indexed. Archive stays set: the content is
-// new and must be backed up again. Read-only is not given: a read-only file
-// is never converted (opening it for writing fails first), and a read-only
-// work file could not be removed if the pass fails.
-PermissionParts CopyAttributes(HANDLE from, HANDLE to) {
-  FILE_BASIC_INFO old{};
-  if (!GetFileInformationByHandleEx(from, FileBasicInfo, &old, sizeof old)) return permission::kAttributes;
-  FILE_BASIC_INFO now{};  // times of 0 stay as they are
-  now.FileAttributes = (old.FileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                              FILE_ATTRIBUTE_NOT_CONTENT_INDEXED)) |
-                       FILE_ATTRIBUTE_ARCHIVE;
-  if (!SetFileInformationByHandle(to, FileBasicInfo, &now, sizeof now)) return permission::kAttributes;
-  return (old.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? permission::kAttributes : 0;
-}
-
-// Copies one open stream into another.
-bool CopyStream(HANDLE from, HANDLE to) {
-  std::vector<char> buffer(1 << 16);
-  while (true) {
-    DWORD got = 0;
-    if (!System().read(from, buffer.data(), static_cast<DWORD>(buffer.size()), &got)) return false;
-    if (got == 0) return true;
-    DWORD put = 0;
-    if (!System().write(to, buffer.data(), got, &put) || put != got) return false;
-  }
-}
-
-// Every named stream, each opened relative to the open files, never by a
-// path that could reach another file meanwhile.
-PermissionParts CopyStreams(HANDLE from, HANDLE to) {
-  std::vector<std::uint64_t> buffer(512);  // FILE_STREAM_INFO is 8-byte aligned
-  while (!GetFileInformationByHandleEx(from, FileStreamInfo, buffer.data(),
-                                       static_cast<DWORD>(buffer.size() * sizeof buffer[0]))) {
-    const DWORD code = GetLastError();
-    if (code == ERROR_MORE_DATA && buffer.size() < (1u << 17)) {
-      buffer.resize(buffer.size() * 2);
-      continue;
-    }
-    // A file system without streams (FAT, many shares, Wine) has none to lose.
-    return code == ERROR_HANDLE_EOF || code == ERROR_INVALID_PARAMETER || code == ERROR_NOT_SUPPORTED ||
-                   code == ERROR_INVALID_FUNCTION || code == ERROR_CALL_NOT_IMPLEMENTED
-               ? 0
-               : permission::kExtended;
-  }
-  PermissionParts lost = 0;
-  const auto* entry = reinterpret_cast<const unsigned char*>(buffer.data());
-  while (true) {
-    const auto* info = reinterpret_cast<const FILE_STREAM_INFO*>(entry);
-    const std::wstring name(info->StreamName, info->StreamNameLength / sizeof(wchar_t));
-    if (!name.empty() && name != L"::$DATA") {
-      ScopedHandle source;
-      ScopedHandle target;
-      const ULONG options = FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY;
-      if (System().openRelative(from, name, {}, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN,
-                                options, 0, source) != error::kSuccess ||
-          System().openRelative(to, name, {}, GENERIC_WRITE, 0, FILE_OVERWRITE_IF, options, 0, target) !=
-              error::kSuccess ||
-          !CopyStream(source.get(), target.get())) {
-        lost |= permission::kExtended;
-      }
-    }
-    if (info->NextEntryOffset == 0) break;
-    entry += info->NextEntryOffset;
-  }
-  return lost;
-}
-
-}  // namespace
-
-PermissionParts CopyPermissions(const FileHandle& from, FileHandle& to) {
-  return CopySecurity(HandleOf(from), HandleOf(to)) | CopyAttributes(HandleOf(from), HandleOf(to)) |
-         CopyStreams(HandleOf(from), HandleOf(to));
-}
-
-void GiveDefaultPermissions(FileHandle&) {}
-
-ErrorCode ListFolder(std::string_view folder, std::vector<FolderEntry>& entries,
-                     std::vector<UnnamedEntry>& unnamed) {
-  entries.clear();
-  unnamed.clear();
-  const auto wide = WidePath(std::string(folder) + "*");
-  if (!wide) return error::kInvalidName;
-  WIN32_FIND_DATAW found{};
-  const ScopedHandle search(FindFirstFileW(wide->c_str(), &found), ScopedHandle::Kind::Search);
-  if (!search) {
-    const DWORD code = GetLastError();
-    return code == ERROR_FILE_NOT_FOUND ? error::kSuccess : static_cast<ErrorCode>(code);
-  }
-  do {
-    const std::wstring_view name = found.cFileName;
-    if (name == L"." || name == L"..") continue;
-    auto cp932 = encoding::WideToCp932(name);
-    const bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    const bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    if (!cp932) {
-      unnamed.push_back({std::wstring(name), directory, link, WideToCp932Shown(name)});
-      continue;
-    }
-    entries.push_back({*std::move(cp932), directory, link});
-  } while (FindNextFileW(search.get(), &found));
-  return error::kSuccess;
-}
-
 ErrorCode WatchForWriters(const FileHandle&, bool& watching) {
   // The share mode the file was opened with keeps every writer out already.
   watching = true;
@@ -1191,86 +931,6 @@ ErrorCode WatchForWriters(const FileHandle&, bool& watching) {
 
 bool WriterOpened(const FileHandle&) {
   return false;
-}
-
-bool StampsAreCoarse(const FileHandle& file) {
-  wchar_t system[MAX_PATH + 1] = {};
-  if (!GetVolumeInformationByHandleW(HandleOf(file), nullptr, 0, nullptr, nullptr, nullptr, system,
-                                     MAX_PATH + 1)) {
-    return false;
-  }
-  const std::wstring_view name(system);
-  return name == L"FAT" || name == L"FAT32" || name == L"exFAT";
-}
-
-bool IsSystemFolder(std::string_view) {
-  return false;
-}
-
-std::optional<RealFolderPlace> RealFolder(std::string_view folder) {
-  std::string given = folder.empty() ? std::string(".") : std::string(folder);
-  // A folder opens by its name without the closing delimiter ("C:\\" keeps it).
-  if (given.size() > 1 && (given.back() == '\\' || given.back() == '/') && given[given.size() - 2] != ':')
-    given.pop_back();
-  const auto wide = WidePath(given);
-  if (!wide) return std::nullopt;
-  const ScopedHandle handle(
-      System().createFile(*wide, given, 0, kShareAll, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!handle || !GetFileInformationByHandle(handle.get(), &info) ||
-      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    return std::nullopt;
-  }
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetFinalPathNameByHandleW(handle.get(), path.data(), static_cast<DWORD>(path.size()),
-                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length == 0) return std::nullopt;
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(length + 1);
-  }
-  // The system answers in its long form: "\\?\C:\..." or "\\?\UNC\server\...".
-  constexpr std::wstring_view kUnc = L"\\\\?\\UNC\\";
-  constexpr std::wstring_view kLong = L"\\\\?\\";
-  if (path.starts_with(kUnc)) {
-    path = L"\\\\" + path.substr(kUnc.size());
-  } else if (path.starts_with(kLong)) {
-    path.erase(0, kLong.size());
-  }
-  if (!path.ends_with(L'\\')) path.push_back(L'\\');
-  auto cp932 = encoding::WideToCp932(path);
-  if (!cp932) return std::nullopt;
-  return RealFolderPlace{std::move(*cp932), info.dwVolumeSerialNumber,
-                         (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
-}
-
-std::optional<std::string> FullPath(std::string_view path) {
-  const auto wide = WidePath(path);
-  if (!wide) return std::nullopt;
-  const DWORD needed = GetFullPathNameW(wide->c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return std::nullopt;
-  std::wstring full(needed, L'\0');
-  const DWORD length = GetFullPathNameW(wide->c_str(), needed, full.data(), nullptr);
-  if (length == 0 || length >= needed) return std::nullopt;
-  full.resize(length);
-  return encoding::WideToCp932(full);
-}
-
-std::string ExecutablePath() {
-  std::wstring buffer(MAX_PATH, L'\0');
-  while (true) {
-    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return {};
-    if (length < buffer.size()) {
-      buffer.resize(length);
-      break;
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-  return encoding::WideToCp932(buffer).value_or(std::string());
 }
 
 }  // namespace kwt::platform

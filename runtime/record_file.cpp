@@ -53,9 +53,10 @@ struct RecordFileAccess {
     }
   }
 
-  // held: the folder the file is reached in, as name; null for the bound path.
-  static void Open(RecordFile& file, OpenKind kind, std::uint32_t recordSize, std::uint32_t share,
-                   const platform::HeldFolder* held = nullptr, std::string_view name = {}) {
+  // at: where the platform reaches the file, the bound path or a name in a
+  // held folder.
+  static void Open(RecordFile& file, const platform::Place& at, OpenKind kind, std::uint32_t recordSize,
+                   std::uint32_t share) {
     if (!file.IsAssigned()) {
       SetIoStatus(io_code::kNotAssigned);
       return;
@@ -98,9 +99,7 @@ struct RecordFileAccess {
         break;
     }
 
-    const platform::ErrorCode code =
-        platform::Open(held ? platform::Place(*held, name) : platform::Place(file.Path()), access, share,
-                       creation, file.handle_);
+    const platform::ErrorCode code = platform::Open(at, access, share, creation, file.handle_);
     if (code != platform::error::kSuccess) {
       file.mode_ = record_mode::kClosed;
       SetPlatformStatus(code);
@@ -157,34 +156,24 @@ void OpenExisting(RecordFile& file, std::uint32_t recordSize) {
 }
 
 void CreateEmpty(RecordFile& file, std::uint32_t recordSize, Sharing sharing) {
+  CreateEmpty(file, platform::Place(file.Path()), recordSize, sharing);
+}
+
+void CreateEmpty(RecordFile& file, const platform::Place& at, std::uint32_t recordSize, Sharing sharing) {
   const std::uint32_t share =
       sharing == Sharing::ByOpenMode ? ShareModeTable[(DefaultOpenMode >> 4) & 7] : platform::kShareNone;
-  RecordFileAccess::Open(file, sharing == Sharing::ExclusiveNew ? OpenKind::CreateNew : OpenKind::Create,
+  RecordFileAccess::Open(file, at, sharing == Sharing::ExclusiveNew ? OpenKind::CreateNew : OpenKind::Create,
                          recordSize, share);
 }
 
-void OpenExistingIn(RecordFile& file, const platform::HeldFolder& held, std::string_view name,
-                    std::uint32_t recordSize) {
-  RecordFileAccess::Open(file, KindForOpenMode(DefaultOpenMode), recordSize,
-                         ShareModeTable[(DefaultOpenMode >> 4) & 7], &held, name);
-}
-
-void OpenToReadIn(RecordFile& file, const platform::HeldFolder& held, std::string_view name,
-                  std::uint32_t recordSize) {
-  RecordFileAccess::Open(file, OpenKind::ReadOnly, recordSize, platform::kShareRead, &held, name);
-}
-
-void CreateEmptyIn(RecordFile& file, const platform::HeldFolder& held, std::string_view name,
-                   std::uint32_t recordSize, Sharing sharing) {
-  const std::uint32_t share =
-      sharing == Sharing::ByOpenMode ? ShareModeTable[(DefaultOpenMode >> 4) & 7] : platform::kShareNone;
-  RecordFileAccess::Open(file, sharing == Sharing::ExclusiveNew ? OpenKind::CreateNew : OpenKind::Create,
-                         recordSize, share, &held, name);
+void OpenToRead(RecordFile& file, const platform::Place& at, std::uint32_t recordSize) {
+  RecordFileAccess::Open(file, at, OpenKind::ReadOnly, recordSize, platform::kShareRead);
 }
 
 namespace detail {
 void OpenExistingInMode(RecordFile& file, std::uint32_t recordSize, std::uint8_t openMode) {
-  RecordFileAccess::Open(file, KindForOpenMode(openMode), recordSize, ShareModeTable[(openMode >> 4) & 7]);
+  RecordFileAccess::Open(file, platform::Place(file.Path()), KindForOpenMode(openMode), recordSize,
+                         ShareModeTable[(openMode >> 4) & 7]);
 }
 }  // namespace detail
 

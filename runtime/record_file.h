@@ -112,18 +112,16 @@ void OpenExisting(RecordFile& file, std::uint32_t recordSize);
 // Creates the file at the bound path, or empties an existing one, and opens it
 // for reading and writing.
 void CreateEmpty(RecordFile& file, std::uint32_t recordSize, Sharing sharing = Sharing::ByOpenMode);
-// OpenExisting and CreateEmpty of a file in a folder held for the conversion:
-// the platform reaches it as name in held (a platform::Place in held: a link at name is
-// refused with platform::error::kLinkInTheWay), never through the bound path,
-// which still names the file and is refused as before when it does not fit.
-void OpenExistingIn(RecordFile& file, const platform::HeldFolder& held, std::string_view name,
-                    std::uint32_t recordSize);
-void CreateEmptyIn(RecordFile& file, const platform::HeldFolder& held, std::string_view name,
-                   std::uint32_t recordSize, Sharing sharing = Sharing::ByOpenMode);
-// OpenExistingIn for reading only, with others allowed to read but not to
-// write while it is open: a file someone has open for writing fails with 32.
-void OpenToReadIn(RecordFile& file, const platform::HeldFolder& held, std::string_view name,
-                  std::uint32_t recordSize);
+// CreateEmpty with the platform reaching the file at `at`, such as a name in a
+// folder held for the conversion (where a link at the name is refused with
+// platform::error::kLinkInTheWay). The bound path still names the file and
+// is refused as before when it does not fit.
+void CreateEmpty(RecordFile& file, const platform::Place& at, std::uint32_t recordSize,
+                 Sharing sharing = Sharing::ByOpenMode);
+// Opens the existing file at `at` for reading only, with others allowed to
+// read but not to write while it is open: a file someone has open for writing
+// fails with 32.
+void OpenToRead(RecordFile& file, const platform::Place& at, std::uint32_t recordSize);
 // Reads the next record into buffer (record-size bytes) in one platform call.
 // A short read sets 100 and leaves the bytes that arrived in the buffer.
 void ReadRecord(RecordFile& file, void* buffer);

@@ -47,7 +47,7 @@ TFileOpen::TFileOpen(frame::Application& application)
 void TFileOpen::ExecuteTarget() {
   if (BeforeExecute) BeforeExecute(*this);
   const HWND mainForm = application_.MainForm() != nullptr ? application_.MainForm()->Handle() : nullptr;
-  if (dialog_.Execute(application_.Handle(), mainForm) && OnAccept) OnAccept(*this);
+  if (dialog_.Execute(application_, mainForm) && OnAccept) OnAccept(*this);
 }
 
 TAction* TActionList::FindShortCut(ShortCut shortcut) const {

@@ -8,6 +8,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "frame/window_procedure.h"
 #include "runtime/cp932_text.h"
 #include "ui/device_context.h"
 #include "ui/dpi.h"
@@ -37,18 +38,19 @@ constexpr int kListPadding = 10;
 constexpr DWORD kBoxStyle =
     WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFOREGROUND;
 
-struct FontDeleter {
-  void operator()(HFONT font) const noexcept { DeleteObject(font); }
-};
-using FontPointer = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
-
 struct Box {
+  explicit Box(frame::Application& shownBy) : application(shownBy) {}
+  frame::Application& ErrorBoundary() const noexcept { return application; }
+  INT_PTR HandleMessage(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleOkMessage(HWND button, UINT message, WPARAM wparam, LPARAM lparam);
+
+  frame::Application& application;
   std::wstring caption;
   std::wstring summary;
   // Lines separated by "\r\n", as an edit box takes them.
   std::wstring list;
   HICON icon = nullptr;
-  FontPointer font;
+  FontObject font;
   WNDPROC okProcedure = nullptr;
 };
 
@@ -94,13 +96,12 @@ void CopyBox(HWND dialog, const Box& box) noexcept try {
 
 // The OK button, which has the focus unless the list has taken it, copies
 // the box on Ctrl+C; the list copies what is selected in it.
-LRESULT CALLBACK OkProcedure(HWND button, UINT message, WPARAM wparam, LPARAM lparam) {
-  const auto* box = reinterpret_cast<const Box*>(GetWindowLongPtrW(button, GWLP_USERDATA));
+LRESULT Box::HandleOkMessage(HWND button, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_KEYDOWN && wparam == 'C' && (GetKeyState(VK_CONTROL) & 0x8000) != 0) {
-    CopyBox(GetParent(button), *box);
+    CopyBox(GetParent(button), *this);
     return 0;
   }
-  return CallWindowProcW(box->okProcedure, button, message, wparam, lparam);
+  return CallWindowProcW(okProcedure, button, message, wparam, lparam);
 }
 
 // The message font of the system, for dpi.
@@ -221,42 +222,37 @@ void Lay(HWND dialog, Box& box) {
   const int y = std::max(work.top + (work.bottom - work.top - height) / 2, work.top);
   SetWindowPos(dialog, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
   if (ok == nullptr) return;
-  SetWindowLongPtrW(ok, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&box));
-  box.okProcedure =
-      reinterpret_cast<WNDPROC>(SetWindowLongPtrW(ok, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OkProcedure)));
+  frame::Subclass<Box, &Box::HandleOkMessage, &Box::okProcedure>(ok, box);
   SetFocus(ok);
 }
 
-INT_PTR CALLBACK BoxProcedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-  try {
-    switch (message) {
-      case WM_INITDIALOG:
-        Lay(dialog, *reinterpret_cast<Box*>(lparam));
-        // The focus is on OK already.
-        return FALSE;
-      case WM_CTLCOLORSTATIC:
-        // The read-only list keeps the window colour of an edit box.
-        if (GetDlgCtrlID(reinterpret_cast<HWND>(lparam)) == kListId) {
-          const HDC dc = reinterpret_cast<HDC>(wparam);
-          SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-          SetBkColor(dc, GetSysColor(COLOR_WINDOW));
-          return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
-        }
-        return FALSE;
-      case WM_COMMAND:
-        // OK, Enter, Escape, Alt+F4 and the close box all answer it.
-        if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) {
-          EndDialog(dialog, IDOK);
-          return TRUE;
-        }
-        return FALSE;
-      default: return FALSE;
-    }
-  } catch (...) {
-    // Nothing may escape into the system's dialog code; the message box
-    // takes over.
-    EndDialog(dialog, -1);
-    return TRUE;
+INT_PTR Box::HandleMessage(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_INITDIALOG: try { Lay(dialog, *this);
+      } catch (...) {
+        // A box that cannot be laid out ends at once; the message box takes over.
+        EndDialog(dialog, -1);
+        return TRUE;
+      }
+      // The focus is on OK already.
+      return FALSE;
+    case WM_CTLCOLORSTATIC:
+      // The read-only list keeps the window colour of an edit box.
+      if (GetDlgCtrlID(reinterpret_cast<HWND>(lparam)) == kListId) {
+        const HDC dc = reinterpret_cast<HDC>(wparam);
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
+      }
+      return FALSE;
+    case WM_COMMAND:
+      // OK, Enter, Escape, Alt+F4 and the close box all answer it.
+      if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) {
+        EndDialog(dialog, IDOK);
+        return TRUE;
+      }
+      return FALSE;
+    default: return FALSE;
   }
 }
 
@@ -264,7 +260,7 @@ INT_PTR CALLBACK BoxProcedure(HWND dialog, UINT message, WPARAM wparam, LPARAM l
 
 void ShowClosingBox(frame::Application& application, std::string_view summary, std::string_view list,
                     bool failed) {
-  Box box;
+  Box box(application);
   box.caption = Cp932ToWideLossy(application.Title());
   box.summary = Cp932ToWideLossy(summary);
   box.list = WithCrLf(Cp932ToWideLossy(list));
@@ -282,8 +278,9 @@ void ShowClosingBox(frame::Application& application, std::string_view summary, s
   INT_PTR answer = 0;
   {
     frame::Application::ModalScope modal;
-    answer = DialogBoxIndirectParamW(application.Instance(), reinterpret_cast<LPCDLGTEMPLATEW>(words.data()),
-                                     application.Handle(), BoxProcedure, reinterpret_cast<LPARAM>(&box));
+    answer = DialogBoxIndirectParamW(
+        application.Instance(), reinterpret_cast<LPCDLGTEMPLATEW>(words.data()), application.Handle(),
+        frame::DialogProcedure<INT_PTR, Box, &Box::HandleMessage>, reinterpret_cast<LPARAM>(&box));
   }
   // Should the system refuse the box, the message box says it all.
   if (answer == -1) {

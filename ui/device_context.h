@@ -4,9 +4,21 @@
 
 #include <utility>
 
+#include "runtime/scoped_handle.h"
 #include "runtime/windows_api.h"
 
 namespace kwt::ui {
+
+// A GDI object of ours (a font, a bitmap), deleted when its owner goes.
+template <class Object>
+struct GdiTraits {
+  using Handle = Object;
+  static Handle Invalid() noexcept { return nullptr; }
+  static bool IsValid(Handle object) noexcept { return object != nullptr; }
+  static bool Close(Handle object) noexcept { return DeleteObject(object) != FALSE; }
+};
+using FontObject = ScopedHandle<GdiTraits<HFONT>>;
+using BitmapObject = ScopedHandle<GdiTraits<HBITMAP>>;
 
 // Owns one device context; Release gives it back. Move-only: a copy would
 // give the same context back twice.

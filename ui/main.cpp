@@ -77,11 +77,6 @@ ConversionOptions RestoreOptions() {
 constexpr wchar_t kRunPositionSeparator[] = L" (";
 constexpr wchar_t kRunPositionEnd[] = L")";
 
-template <class Target>
-Target* Self(HWND window) {
-  return reinterpret_cast<Target*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-}
-
 bool KeyDown(int key) {
   return (GetKeyState(key) & 0x8000) != 0;
 }
@@ -211,20 +206,16 @@ bool TfrmMain::CreateControls() {
   for (HWND control : TabOrder()) {
     if (control == nullptr) return false;
   }
-  Subclass(txt3_, StatusLineProc, statusLineProcedure_);
-  for (HWND staticText : {staticText1_, txt1_, txt2_})
-    Subclass(staticText, StaticTextProc, staticTextProcedure_);
+  frame::Subclass<TfrmMain, &TfrmMain::HandleStatusLineMessage, &TfrmMain::statusLineProcedure_>(txt3_,
+                                                                                                 *this);
+  for (HWND staticText : {staticText1_, txt1_, txt2_}) {
+    frame::Subclass<TfrmMain, &TfrmMain::HandleStaticTextMessage, &TfrmMain::staticTextProcedure_>(staticText,
+                                                                                                   *this);
+  }
   FitToText(staticText1_);
   FitToText(txt1_);
   FitToText(txt2_);
   return true;
-}
-
-void TfrmMain::Subclass(HWND control, WNDPROC procedure, WNDPROC& original) {
-  SetWindowLongPtrW(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  // Every control of one class has the same procedure to hand on to.
-  original = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
 }
 
 void TfrmMain::FitToText(HWND staticText) {
@@ -244,13 +235,13 @@ void TfrmMain::FitToText(HWND staticText) {
 void TfrmMain::UseDpi(int dpi) {
   // Everything that can fail first, so that a failure leaves the window as
   // it was.
-  FontPointer font(CreateWindowFont(dpi));
+  FontObject font(CreateWindowFont(dpi));
   if (!font) throw Exception(frame::SystemErrorText(GetLastError()));
   std::unique_ptr<Glyph> close = PictureFor(instance_, kClosePicture, layout::kDoorPictureSize, 2, dpi);
   std::unique_ptr<Glyph> open = PictureFor(instance_, kOpenPicture, layout::kFolderPictureSize, 1, dpi);
   dpi_ = dpi;
   // The previous font lives until the end, after every control has let go of it.
-  font_.swap(font);
+  std::swap(font_, font);
   closeGlyph_ = std::move(close);
   openGlyph_ = std::move(open);
   // The status line's picture was drawn in the old font and size.
@@ -313,14 +304,7 @@ LRESULT TfrmMain::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM
   }
 }
 
-LRESULT CALLBACK TfrmMain::StatusLineProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  TfrmMain* self = Self<TfrmMain>(window);
-  if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
-  return frame::Guarded(self->application_,
-                        [&] { return self->HandleStatusLineMessage(message, wparam, lparam); });
-}
-
-LRESULT TfrmMain::HandleStatusLineMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT TfrmMain::HandleStatusLineMessage(HWND, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_GETTEXTLENGTH: return static_cast<LRESULT>(statusWide_.size());
     case WM_GETTEXT: {
@@ -339,30 +323,12 @@ LRESULT TfrmMain::HandleStatusLineMessage(UINT message, WPARAM wparam, LPARAM lp
       statusFocused_ = message == WM_SETFOCUS;
       InvalidateRect(txt3_, nullptr, FALSE);
       return CallWindowProcW(statusLineProcedure_, txt3_, message, wparam, lparam);
-    case WM_NCDESTROY: {
-      const WNDPROC original = statusLineProcedure_;
-      SetWindowLongPtrW(txt3_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
-      SetWindowLongPtrW(txt3_, GWLP_USERDATA, 0);
-      return CallWindowProcW(original, txt3_, message, wparam, lparam);
-    }
     default: return CallWindowProcW(statusLineProcedure_, txt3_, message, wparam, lparam);
   }
 }
 
-LRESULT CALLBACK TfrmMain::StaticTextProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  TfrmMain* self = Self<TfrmMain>(window);
-  if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
-  return frame::Guarded(self->application_,
-                        [&] { return self->HandleStaticTextMessage(window, message, wparam, lparam); });
-}
-
 LRESULT TfrmMain::HandleStaticTextMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   const WNDPROC original = staticTextProcedure_;
-  if (message == WM_NCDESTROY) {
-    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
-    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    return CallWindowProcW(original, window, message, wparam, lparam);
-  }
   const LRESULT result = CallWindowProcW(original, window, message, wparam, lparam);
   if (message == WM_SETFOCUS || message == WM_KILLFOCUS) {
     InvalidateRect(window, nullptr, TRUE);
@@ -1043,7 +1009,7 @@ void TfrmMain::RestoreChosen() {
   if (restoreFolder_.empty())
     restoreFolder_ = Cp932ToWideLossy(ContainingDirectory(platform::ExecutablePath()));
   const std::vector<std::wstring> names =
-      ChooseFiles(application_.Handle(), window_, texts::kOpenFilter, restoreFolder_);
+      ChooseFiles(application_, window_, texts::kOpenFilter, restoreFolder_);
   RestoreProjects(names);
 }
 

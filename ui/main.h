@@ -18,6 +18,7 @@
 #include "frame/window_class.h"
 #include "runtime/windows_api.h"
 #include "ui/actions.h"
+#include "ui/device_context.h"
 #include "ui/painting.h"
 #include "ui/status_line.h"
 #include "ui/taskbar.h"
@@ -131,13 +132,12 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   // What holds for the length of a run of dropped names, its box included.
   class Running;
 
-  static LRESULT CALLBACK StatusLineProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-  LRESULT HandleStatusLineMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  // The status line, a static text of the system's, taken over (see
+  // frame::SubclassProcedure).
+  LRESULT HandleStatusLineMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   // The other static texts draw as the system draws them, plus a focus mark
   // while they have the focus (the arrow keys give it to them).
-  static LRESULT CALLBACK StaticTextProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT HandleStaticTextMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-  void Subclass(HWND control, WNDPROC procedure, WNDPROC& original);
   // Draws the status line's text now, without waiting for a paint message.
   void DrawStatusLine();
   // Brings the line's picture up to date and copies what changed, or all of
@@ -227,11 +227,7 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   frame::WindowClass formClass_;
   frame::WindowClass groupBoxClass_;
   int dpi_;
-  struct FontDeleter {
-    void operator()(HFONT font) const noexcept { DeleteObject(font); }
-  };
-  using FontPointer = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
-  FontPointer font_;
+  FontObject font_;
   std::unique_ptr<Glyph> closeGlyph_;
   std::unique_ptr<Glyph> openGlyph_;
 

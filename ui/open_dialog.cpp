@@ -9,6 +9,7 @@
 
 #include "frame/application.h"
 #include "frame/display_text.h"
+#include "frame/window_procedure.h"
 #include "runtime/cp932_text.h"
 #include "runtime/encoding.h"
 
@@ -23,24 +24,25 @@ RECT MonitorOf(HWND window) {
   return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
 
-// Moves the dialog as soon as it has been laid out. The monitor travels in
-// the dialog's custom data and is kept in the hook window's user slot.
-UINT_PTR CALLBACK PlacementHook(HWND hookWindow, UINT message, WPARAM, LPARAM lparam) {
-  if (message == WM_INITDIALOG) {
-    const auto* options = reinterpret_cast<const OPENFILENAMEW*>(lparam);
-    SetWindowLongPtrW(hookWindow, DWLP_USER, options->lCustData);
-  } else if (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lparam)->code == CDN_INITDONE) {
-    const auto* monitor = reinterpret_cast<const RECT*>(GetWindowLongPtrW(hookWindow, DWLP_USER));
-    const HWND dialog = GetParent(hookWindow);
-    RECT bounds{};
-    if (monitor != nullptr && GetWindowRect(dialog, &bounds)) {
-      const POINT origin =
-          DialogOrigin(*monitor, SIZE{bounds.right - bounds.left, bounds.bottom - bounds.top});
-      SetWindowPos(dialog, nullptr, origin.x, origin.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+// Moves the dialog as soon as it has been laid out, on the monitor chosen
+// before it showed; the dialog's hook, which travels in its custom data.
+struct Placement {
+  frame::Application& application;
+  RECT monitor;
+  frame::Application& ErrorBoundary() const noexcept { return application; }
+  UINT_PTR HandleMessage(HWND hookWindow, UINT message, WPARAM, LPARAM lparam) {
+    if (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lparam)->code == CDN_INITDONE) {
+      const HWND dialog = GetParent(hookWindow);
+      RECT bounds{};
+      if (GetWindowRect(dialog, &bounds)) {
+        const POINT origin =
+            DialogOrigin(monitor, SIZE{bounds.right - bounds.left, bounds.bottom - bounds.top});
+        SetWindowPos(dialog, nullptr, origin.x, origin.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      }
     }
+    return 0;
   }
-  return 0;
-}
+};
 
 }  // namespace
 
@@ -98,25 +100,25 @@ namespace {
 // Shows the open dialog with options' filter index and flags, placed on the
 // monitor of the active window (or of fallback), modal to owner; true when a
 // name was accepted into buffer.
-bool ShowOpenDialog(OPENFILENAMEW& options, HWND owner, HWND fallback, const std::wstring& filter,
-                    std::span<wchar_t> buffer, const std::wstring& initialDir) {
+bool ShowOpenDialog(OPENFILENAMEW& options, frame::Application& owner, HWND fallback,
+                    const std::wstring& filter, std::span<wchar_t> buffer, const std::wstring& initialDir) {
   const HWND active = GetActiveWindow();
-  RECT monitor = MonitorOf(active != nullptr ? active : fallback);
+  Placement placement{owner, MonitorOf(active != nullptr ? active : fallback)};
   options.lStructSize = sizeof(options);
-  options.hwndOwner = owner;
+  options.hwndOwner = owner.Handle();
   options.lpstrFilter = filter.c_str();
   options.lpstrFile = buffer.data();
   options.nMaxFile = static_cast<DWORD>(buffer.size());
   options.lpstrInitialDir = initialDir.empty() ? nullptr : initialDir.c_str();
-  options.lpfnHook = PlacementHook;
-  options.lCustData = reinterpret_cast<LPARAM>(&monitor);
+  options.lpfnHook = frame::DialogProcedure<UINT_PTR, Placement, &Placement::HandleMessage, OPENFILENAMEW>;
+  options.lCustData = reinterpret_cast<LPARAM>(&placement);
   const frame::Application::ModalScope modal;
   return GetOpenFileNameW(&options) != FALSE;
 }
 
 }  // namespace
 
-bool TOpenDialog::Execute(HWND owner, HWND fallback) {
+bool TOpenDialog::Execute(frame::Application& owner, HWND fallback) {
   const std::wstring filter = DialogFilter(filter_);
   const std::wstring initialDir = Cp932ToWideLossy(initialDir_);
   std::array<wchar_t, kFileNameBufferBytes> buffer{};
@@ -152,7 +154,7 @@ std::vector<std::wstring> ChosenNames(std::wstring_view buffer) {
   return names;
 }
 
-std::vector<std::wstring> ChooseFiles(HWND owner, HWND fallback, std::string_view filter,
+std::vector<std::wstring> ChooseFiles(frame::Application& owner, HWND fallback, std::string_view filter,
                                       std::wstring& folder) {
   const std::wstring filterText = DialogFilter(filter);
   // Room for a few thousand names; a choice that does not fit is refused

@@ -10,6 +10,10 @@
 
 #include "runtime/windows_api.h"
 
+namespace kwt::frame {
+class Application;
+}  // namespace kwt::frame
+
 namespace kwt::ui {
 
 struct FilterEntry {
@@ -42,7 +46,7 @@ std::vector<std::wstring> ChosenNames(std::wstring_view buffer);
 // the initial folder, placed and modal as TOpenDialog. The full names
 // chosen, wide as the system gives them; none when it was cancelled.
 // folder becomes the folder they were chosen in, for the next time.
-std::vector<std::wstring> ChooseFiles(HWND owner, HWND fallback, std::string_view filter,
+std::vector<std::wstring> ChooseFiles(frame::Application& owner, HWND fallback, std::string_view filter,
                                       std::wstring& folder);
 
 class TOpenDialog {
@@ -63,12 +67,12 @@ class TOpenDialog {
   // restored.
   static DWORD Flags();
 
-  // Shows the dialog modally, owned by owner, with the program's other
+  // Shows the dialog modally, owned by owner's window, with the program's other
   // windows disabled meanwhile. The monitor is that of the program's active
   // window, or of fallback when none is active. True when a name was
   // accepted: FileName is then the name as returned. A cancelled dialog, or
   // one whose name does not fit the buffer, changes nothing.
-  bool Execute(HWND owner, HWND fallback);
+  bool Execute(frame::Application& owner, HWND fallback);
 
  private:
   std::string fileName_;

@@ -27,9 +27,9 @@ Glyph::Glyph(HINSTANCE instance, const wchar_t* name, int size, int count)
     : bitmap_(static_cast<HBITMAP>(LoadImageW(instance, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))),
       size_(size),
       count_(count) {
-  if (bitmap_ == nullptr) throw Exception(std::string(texts::kMissingButtonPicture));
+  if (!bitmap_) throw Exception(std::string(texts::kMissingButtonPicture));
   const MemoryDC memory = CompatibleMemoryDC(nullptr);
-  const Selected picture(memory.get(), bitmap_);
+  const Selected picture(memory.get(), bitmap_.get());
   transparent_ = GetPixel(memory.get(), 0, size_ - 1);
   ink_ = RECT{size_, size_, 0, 0};
   for (int y = 0; y < size_; ++y) {
@@ -44,13 +44,9 @@ Glyph::Glyph(HINSTANCE instance, const wchar_t* name, int size, int count)
   if (ink_.left >= ink_.right) ink_ = RECT{0, 0, 0, 0};
 }
 
-Glyph::~Glyph() {
-  DeleteObject(bitmap_);
-}
-
 void Glyph::Draw(HDC target, int left, int top, bool enabled) const {
   const MemoryDC memory = CompatibleMemoryDC(target);
-  const Selected picture(memory.get(), bitmap_);
+  const Selected picture(memory.get(), bitmap_.get());
   const int sourceLeft = !enabled && count_ > 1 ? size_ : 0;
   TransparentBlt(target, left, top, size_, size_, memory.get(), sourceLeft, 0, size_, size_, transparent_);
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "runtime/windows_api.h"
+#include "ui/device_context.h"
 
 namespace kwt::ui {
 
@@ -15,9 +16,6 @@ class Glyph {
  public:
   // Raises an Exception when the resource is missing.
   Glyph(HINSTANCE instance, const wchar_t* name, int size, int count);
-  ~Glyph();
-  Glyph(const Glyph&) = delete;
-  Glyph& operator=(const Glyph&) = delete;
 
   int Size() const noexcept { return size_; }
   // The smallest rectangle around the pixels that are not transparent,
@@ -27,7 +25,7 @@ class Glyph {
   void Draw(HDC target, int left, int top, bool enabled) const;
 
  private:
-  HBITMAP bitmap_;
+  BitmapObject bitmap_;
   int size_;
   int count_;
   COLORREF transparent_ = 0;

@@ -11,21 +11,22 @@ std::unique_ptr<StatusLinePicture> StatusLinePicture::Create(HDC reference, SIZE
   if (size.cx <= 0 || size.cy <= 0) return nullptr;
   MemoryDC memory = CompatibleMemoryDC(reference);
   if (!memory) return nullptr;
-  const HBITMAP bitmap = CreateCompatibleBitmap(reference, size.cx, size.cy);
-  if (bitmap == nullptr) return nullptr;
-  return std::unique_ptr<StatusLinePicture>(new StatusLinePicture(size, font, std::move(memory), bitmap));
+  BitmapObject bitmap(CreateCompatibleBitmap(reference, size.cx, size.cy));
+  if (!bitmap) return nullptr;
+  return std::unique_ptr<StatusLinePicture>(
+      new StatusLinePicture(size, font, std::move(memory), std::move(bitmap)));
 }
 
-StatusLinePicture::StatusLinePicture(SIZE size, HFONT font, MemoryDC memory, HBITMAP bitmap)
-    : size_(size), font_(font), memory_(std::move(memory)), bitmap_(bitmap) {
-  originalBitmap_ = SelectObject(memory_.get(), bitmap_);
+StatusLinePicture::StatusLinePicture(SIZE size, HFONT font, MemoryDC memory, BitmapObject bitmap)
+    : size_(size), font_(font), memory_(std::move(memory)), bitmap_(std::move(bitmap)) {
+  originalBitmap_ = SelectObject(memory_.get(), bitmap_.get());
   originalFont_ = SelectObject(memory_.get(), font_);
 }
 
 StatusLinePicture::~StatusLinePicture() {
   SelectObject(memory_.get(), originalFont_);
+  // The bitmap goes with its member, once it is no longer selected.
   SelectObject(memory_.get(), originalBitmap_);
-  DeleteObject(bitmap_);
 }
 
 RECT StatusLinePicture::Compose(std::wstring_view text) {

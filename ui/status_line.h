@@ -38,7 +38,7 @@ class StatusLinePicture {
   HDC Surface() const noexcept { return memory_.get(); }
 
  private:
-  StatusLinePicture(SIZE size, HFONT font, MemoryDC memory, HBITMAP bitmap);
+  StatusLinePicture(SIZE size, HFONT font, MemoryDC memory, BitmapObject bitmap);
 
   struct Glyph {
     int advance = 0;
@@ -59,7 +59,8 @@ class StatusLinePicture {
   SIZE size_;
   HFONT font_;
   MemoryDC memory_;
-  HBITMAP bitmap_ = nullptr;
+  // After memory_: given back before the context it was made for.
+  BitmapObject bitmap_;
   HGDIOBJ originalBitmap_ = nullptr;
   HGDIOBJ originalFont_ = nullptr;
   std::unordered_map<wchar_t, Glyph> glyphs_;

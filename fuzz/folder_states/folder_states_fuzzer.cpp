@@ -34,6 +34,7 @@
 #include "runtime/errors.h"
 #include "runtime/ini_file.h"
 #include "runtime/path_shortening.h"
+#include "runtime/platform.h"
 
 namespace {
 
@@ -247,6 +248,12 @@ void ConvertAndCheck(const fs::path& project, const fs::path& contents, bool bac
 }
 
 }  // namespace
+
+// What every program that converts does at its start.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  kwt::platform::IgnoreLeaseSignal();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const Scratch scratch;
