@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "convert/content_records.h"
-#include "convert/conversion_plan.h"
+#include "convert/folder_holds.h"
 #include "convert/plan.h"
 #include "runtime/errors.h"
 #include "runtime/file_names.h"

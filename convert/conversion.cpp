@@ -96,11 +96,6 @@ class ProgressText {
   Raise(Interruption());
 }
 
-// A refusal that names the file it is about.
-StopReason Refusal(Cause cause, std::string path, std::string text) {
-  return {cause, ConversionOutcome::Refused, std::move(path), {}, {}, std::move(text), std::nullopt};
-}
-
 // True for the codes of a write that found no room.
 bool DiskRanFull(std::int32_t code) {
   return CauseOfIoCode(code) == Cause::DiskFull;

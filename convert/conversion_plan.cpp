@@ -1,7 +1,6 @@
 #include "convert/conversion_plan.h"
 
 #include <algorithm>
-#include <chrono>
 #include <stdexcept>
 #include <utility>
 
@@ -9,7 +8,6 @@
 #include "convert/contents_layout.h"
 #include "convert/contents_owners.h"
 #include "convert/project_folders.h"
-#include "runtime/back_off.h"
 #include "runtime/cp932_text.h"
 #include "runtime/errors.h"
 #include "runtime/file_names.h"
@@ -24,33 +22,6 @@ namespace keys = project_keys;
 namespace {
 
 constexpr std::string_view kTemporaryName = "TMP.DAT";
-// The scratch files that find out whether a folder replaces in one step.
-constexpr std::string_view kTrialName = "TMP.TRY";
-constexpr std::string_view kTrialTargetName = "TMP.TRY$$$";
-
-StopReason Stop(Cause cause, ConversionOutcome outcome, std::string path, std::string text,
-                std::optional<std::int32_t> ioCode = std::nullopt) {
-  return StopReason{cause, outcome, std::move(path), {}, {}, std::move(text), ioCode};
-}
-
-// Refused with the I/O error the conversion's own file operation would raise.
-StopReason IoStop(Cause cause, std::string path, platform::ErrorCode code) {
-  const auto ioCode = static_cast<std::int32_t>(code);
-  return Stop(cause, ConversionOutcome::Refused, std::move(path), IoMessage(ioCode), ioCode);
-}
-
-StopReason Refusal(Cause cause, std::string path, std::string text) {
-  return Stop(cause, ConversionOutcome::Refused, std::move(path), std::move(text));
-}
-
-// A text naming paths (or other values a project file leads to), each quoted
-// as messages quote them: one of megabytes keeps only its start and end.
-std::string Named(std::string_view format, std::string_view value) {
-  return texts::Format(format, ShortenedValue(value));
-}
-std::string Named(std::string_view format, std::string_view first, std::string_view second) {
-  return texts::Format(format, {ShortenedValue(first), ShortenedValue(second)});
-}
 
 // True when the contents file has the name of a work file beside it: the
 // temporary file or a scratch file of the trial. Windows refuses to create the
@@ -108,7 +79,8 @@ StopReason ProjectSaveStop(const TMemIniFile& store) {
 StopReason NoRecordsStop(TMemIniFile& store) {
   const std::string text = store.ReadText(keys::kSection, keys::kCount, {});
   const Cause cause = text.empty() || text == "0" ? Cause::NoContents : Cause::CountUnreadable;
-  return Stop(cause, ConversionOutcome::NoRecords, {}, std::string(texts::kStatusNoContents));
+  return {cause, ConversionOutcome::NoRecords,          {},          {},
+          {},    std::string(texts::kStatusNoContents), std::nullopt};
 }
 
 }  // namespace
@@ -133,195 +105,6 @@ std::string TemporaryPathFor(std::string_view contentsPath) {
   return FolderOf(contentsPath) + std::string(kTemporaryName);
 }
 
-namespace {
-
-// The folder a link in the last name of folder (a directory part) names now,
-// as a directory part; folder itself when that name is no link. Resolved once,
-// when the folder is held: from then on the held folder is used, never the link.
-std::string FolderALinkNames(const std::string& folder) {
-  if (folder.empty()) return folder;
-  const std::string name = folder.substr(0, folder.size() - 1);  // without its closing delimiter
-  const std::string target = platform::ReplacementTarget(name);
-  return target == name ? folder : target + folder.back();
-}
-
-// Holds folder; one whose last name is a link is held as the folder the link
-// names now.
-platform::ErrorCode HoldFolderOnce(const std::string& folder, platform::HeldFolder& held) {
-  platform::ErrorCode code = platform::HoldFolder(folder, held);
-  if (code == platform::error::kLinkInTheWay) {
-    if (const std::string real = FolderALinkNames(folder); real != folder) {
-      code = platform::HoldFolder(real, held);
-    }
-  }
-  return code;
-}
-
-// As HoldFolderOnce, but a hold that another keeps is waited for a little
-// (150 ms in all): a check holds a folder for the moment of its looks and its
-// trial, and must not make a conversion that starts beside it fail. A
-// conversion's hold lasts far longer, and still stops the second at once.
-platform::ErrorCode HoldFolderAsFound(const std::string& folder, platform::HeldFolder& held) {
-  using std::chrono::milliseconds;
-  static constexpr milliseconds kWaits[] = {milliseconds(10), milliseconds(20), milliseconds(40),
-                                            milliseconds(80)};
-  return Retried(
-      {kWaits}, [&] { return HoldFolderOnce(folder, held); },
-      [](platform::ErrorCode code) { return code == platform::error::kSharingViolation; });
-}
-
-enum class Scratch { Made, NotMade, InTheWay };
-
-// Makes name new and empty in the folder. A leftover of an earlier trial (an
-// empty file) is removed first; anything else of that name (a link too) is
-// somebody's and stays: InTheWay, with why in code.
-Scratch MakeScratch(const platform::HeldFolder& folder, std::string_view name, platform::ErrorCode& code) {
-  platform::FileStamp found;
-  code = platform::StampOf(platform::Place(folder, name), found);
-  if (code == platform::error::kSuccess && found.size != 0) {
-    code = platform::error::kAccessDenied;
-    return Scratch::InTheWay;
-  }
-  // The trial never leaves a link: one there may be a project's way to its file.
-  if (code == platform::error::kLinkInTheWay) {
-    code = platform::error::kAccessDenied;
-    return Scratch::InTheWay;
-  }
-  if (code == platform::error::kSuccess) {
-    code = platform::RemoveWorkFile(platform::Place(folder, name));
-    if (code != platform::error::kSuccess) return Scratch::InTheWay;
-  } else if (code != platform::error::kFileNotFound) {
-    return Scratch::InTheWay;
-  }
-  platform::FileHandle file;
-  code = platform::Open(platform::Place(folder, name), platform::Access::Write, platform::kShareNone,
-                        platform::Creation::CreateNew, file);
-  return code == platform::error::kSuccess ? Scratch::Made : Scratch::NotMade;
-}
-
-// A stop where the folder's file system cannot move a file over another in
-// one step, as the work moves TMP.DAT over the contents file: found by doing
-// it with two scratch files, and only the files made here are removed again.
-// A scratch name that something else has stops the conversion too; scratch
-// files that cannot be made (a read-only folder, a full disk) leave the folder
-// to the steps that fail there.
-StopReason ReplaceTrialStop(const platform::HeldFolder& held, const std::string& folder) {
-  for (const std::string_view name : {kTrialName, kTrialTargetName}) {
-    if (StopReason leftover = LeftoverStop(folder + std::string(name))) return leftover;
-  }
-  // A folder that lets files be made but neither moved nor removed (an
-  // append-only one) is one we may not write as the work needs; the trial's
-  // files would stay there for good.
-  if (platform::CanRemoveIn(held) != platform::error::kSuccess) {
-    return IoStop(Cause::ReadOnly, FolderShown(folder), platform::error::kAccessDenied);
-  }
-  platform::ErrorCode code = platform::error::kSuccess;
-  const Scratch trial = MakeScratch(held, kTrialName, code);
-  if (trial == Scratch::InTheWay) {
-    return IoStop(Cause::TemporaryBlocked, folder + std::string(kTrialName), code);
-  }
-  Scratch target = Scratch::NotMade;
-  std::optional<bool> replaces;
-  if (trial == Scratch::Made) {
-    target = MakeScratch(held, kTrialTargetName, code);
-    if (target == Scratch::Made) {
-      const platform::ErrorCode moved =
-          platform::Replace(platform::Place(held, kTrialName), platform::Place(held, kTrialTargetName));
-      replaces = moved == platform::error::kSuccess || moved == platform::error::kNotDurable;
-    }
-  }
-  bool removed = true;
-  if (trial == Scratch::Made && replaces != true) {
-    removed = platform::Delete(platform::Place(held, kTrialName)) == platform::error::kSuccess;
-  }
-  if (target == Scratch::Made) (void)platform::Delete(platform::Place(held, kTrialTargetName));
-  if (target == Scratch::InTheWay) {
-    return IoStop(Cause::TemporaryBlocked, folder + std::string(kTrialTargetName), code);
-  }
-  // The same, where the file system keeps no flag that says so.
-  if (replaces == false && !removed) {
-    return IoStop(Cause::ReadOnly, FolderShown(folder), platform::error::kAccessDenied);
-  }
-  if (replaces == false) {
-    return Refusal(Cause::CannotReplaceInOneStep, FolderShown(folder),
-                   Named(texts::kCannotReplaceInOneStepFormat, FolderShown(folder)));
-  }
-  return {};
-}
-
-}  // namespace
-
-StopReason FolderHolds::HoldFolderOf(std::string_view path) {
-  const std::string folder = FolderOf(path);
-  // A folder that could not be held stops every step that needs it: a step
-  // that passed over the stop must not work in it unheld.
-  for (const Spelling& known : spellings_) {
-    if (known.folder == folder) return known.stop;
-  }
-  for (std::size_t i = 0, known = spellings_.size(); i < known; ++i) {
-    if (platform::SameFile(FolderShown(spellings_[i].folder), FolderShown(folder))) {
-      spellings_.push_back(spellings_[i]);
-      spellings_.back().folder = folder;
-      return spellings_.back().stop;
-    }
-  }
-  auto held = std::make_unique<platform::HeldFolder>();
-  const platform::ErrorCode code = HoldFolderAsFound(folder, *held);
-  // Recorded even when busy: -j keeps apart whatever would collide.
-  folders_.push_back(folder);
-  const bool keep = code == platform::error::kSuccess && mode_ == Mode::Hold;
-  StopReason stop;
-  if (code == platform::error::kSharingViolation) {
-    stop = Stop(Cause::FolderBusy, ConversionOutcome::Refused, FolderShown(folder),
-                Named(texts::kFolderBusyFormat, path), static_cast<std::int32_t>(code));
-  } else if (code != platform::error::kSuccess) {
-    stop = IoStop(Cause::FolderNotHeld, FolderShown(folder), code);
-  }
-  spellings_.push_back({folder, keep ? std::optional(held_.size()) : std::nullopt, stop, std::nullopt});
-  if (keep) held_.push_back(std::move(held));
-  return stop;
-}
-
-StopReason FolderHolds::ReplaceStopIn(std::string_view path) {
-  if (StopReason stop = HoldFolderOf(path)) return stop;
-  const std::string folder = FolderOf(path);
-  auto known = std::find_if(spellings_.begin(), spellings_.end(),
-                            [&](const Spelling& spelling) { return spelling.folder == folder; });
-  if (known == spellings_.end()) throw std::logic_error("a folder held is not known");
-  if (!known->replaceStop) {
-    // A check takes the hold again for the moment it tries.
-    platform::HeldFolder probed;
-    const platform::HeldFolder* in = known->held ? held_[*known->held].get() : nullptr;
-    if (in == nullptr && HoldFolderAsFound(folder, probed) == platform::error::kSuccess) in = &probed;
-    known->replaceStop = in != nullptr ? ReplaceTrialStop(*in, folder) : StopReason();
-  }
-  return *known->replaceStop;
-}
-
-platform::ErrorCode FolderHolds::OpenFile(std::string_view path, platform::Access access,
-                                          platform::FileHandle& file) const {
-  constexpr std::uint32_t kShare = platform::kShareRead | platform::kShareWrite;
-  const platform::HeldFolder* held = HeldFolderOf(path);
-  const std::string name = held ? NameIn(path) : std::string();
-  return platform::Open(held ? platform::Place(*held, name) : platform::Place(path), access, kShare,
-                        platform::Creation::OpenExisting, file);
-}
-
-const platform::HeldFolder* FolderHolds::HeldFolderOf(std::string_view path) const {
-  const std::string folder = FolderOf(path);
-  for (const Spelling& known : spellings_) {
-    if (known.folder == folder) return known.held ? held_[*known.held].get() : nullptr;
-  }
-  return nullptr;
-}
-
-StopReason LeftoverStop(std::string_view workPath) {
-  // The sticky folder's rule: what keeps us from replacing it keeps us from
-  // removing it too.
-  if (platform::CanReplaceIn(workPath) != platform::error::kAccessDenied) return {};
-  return Refusal(Cause::OthersLeftover, std::string(workPath), Named(texts::kOthersLeftoverFormat, workPath));
-}
-
 StopReason BackupStop(const TMemIniFile& store, std::string_view contentsPath) {
   for (const std::string& file : {store.FileName(), std::string(contentsPath)}) {
     if (StopReason stop = LeftoverStop(UnfinishedBackupPath(BackupPath(file)))) return stop;
@@ -336,9 +119,13 @@ StopReason ProjectStop(std::string_view project) {
     platform::FileStamp stamp;
     const bool tooLong =
         platform::StampOf(platform::Place(project), stamp) == platform::error::kFilenameTooLong;
-    return Stop(tooLong ? Cause::ProjectPathTooLong : Cause::ProjectMissing,
-                ConversionOutcome::ProjectMissing, std::string(project),
-                std::string(texts::kStatusFileMissing));
+    return {tooLong ? Cause::ProjectPathTooLong : Cause::ProjectMissing,
+            ConversionOutcome::ProjectMissing,
+            std::string(project),
+            {},
+            {},
+            std::string(texts::kStatusFileMissing),
+            std::nullopt};
   }
   return {};
 }
@@ -402,8 +189,8 @@ StopReason ContentsNameStop(const TMemIniFile& store, const ChosenContents& cont
   // A link under a work name would be taken for a leftover: the project would
   // lose its way to its records.
   if (NamesWorkFile(path) || NamesWorkFile(contents.named)) {
-    return IoStop(Cause::ContentsIsTemporary, NamesWorkFile(path) ? path : contents.named,
-                  platform::error::kSharingViolation);
+    return IoRefusal(Cause::ContentsIsTemporary, NamesWorkFile(path) ? path : contents.named,
+                     platform::error::kSharingViolation);
   }
   // Only contents files are rewritten: a downloaded project must not make us
   // rewrite the user's notes. A file given by name is the user's own choice.
@@ -519,7 +306,7 @@ StopReason PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& 
   const std::string& path = contents.path;
   const std::string temporaryPath = TemporaryPathFor(path);
   if (StopReason stop = IrregularFileStop(Cause::NotRegularFile, path)) return stop;
-  if (!FileIsPresent(path)) return IoStop(Cause::ContentsMissing, path, io_code::kNotOpen);
+  if (!FileIsPresent(path)) return IoRefusal(Cause::ContentsMissing, path, io_code::kNotOpen);
   if (InSystemFolder(path)) {
     return Refusal(Cause::SystemFolder, path, Named(texts::kSystemFolderFormat, path));
   }
@@ -527,10 +314,10 @@ StopReason PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& 
 
   if (StopReason stop = ContentsNameStop(store, contents)) return stop;
   if (path.size() > RecordFile::kMaxPathLength) {
-    return IoStop(Cause::PathTooLong, path, platform::error::kPathNotFound);
+    return IoRefusal(Cause::PathTooLong, path, platform::error::kPathNotFound);
   }
   if (temporaryPath.size() > RecordFile::kMaxPathLength) {
-    return IoStop(Cause::PathTooLong, temporaryPath, platform::error::kPathNotFound);
+    return IoRefusal(Cause::PathTooLong, temporaryPath, platform::error::kPathNotFound);
   }
   // A run that stopped after replacing the contents file but before stamping
   // the version, or a second project that names an already converted file,
@@ -555,19 +342,19 @@ StopReason PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& 
   // A folder that takes no new file (a read-only disk, a folder we may not
   // write) stops the work whatever the file allows: it is what to name.
   if (const std::string folder = FolderOf(path); !platform::FolderIsWritable(folder)) {
-    return IoStop(Cause::ReadOnly, FolderShown(folder), platform::error::kAccessDenied);
+    return IoRefusal(Cause::ReadOnly, FolderShown(folder), platform::error::kAccessDenied);
   }
   // The pass opens the contents file for reading and writing.
   const platform::ErrorCode opened = holds.OpenFile(path, platform::Access::ReadWrite, file);
-  if (opened == platform::error::kAccessDenied) return IoStop(Cause::ReadOnly, path, opened);
-  if (opened != platform::error::kSuccess) return IoStop(Cause::ContentsUnreadable, path, opened);
+  if (opened == platform::error::kAccessDenied) return IoRefusal(Cause::ReadOnly, path, opened);
+  if (opened != platform::error::kSuccess) return IoRefusal(Cause::ContentsUnreadable, path, opened);
   std::uint64_t size = 0;
   const platform::ErrorCode sized = platform::Size(file, size);
   file = platform::FileHandle();
-  if (sized != platform::error::kSuccess) return IoStop(Cause::ContentsUnreadable, path, sized);
+  if (sized != platform::error::kSuccess) return IoRefusal(Cause::ContentsUnreadable, path, sized);
 
   if (platform::KindOf(temporaryPath) == platform::FileKind::Directory) {
-    return IoStop(Cause::TemporaryBlocked, temporaryPath, platform::error::kAccessDenied);
+    return IoRefusal(Cause::TemporaryBlocked, temporaryPath, platform::error::kAccessDenied);
   }
   if (StopReason stop = LeftoverStop(temporaryPath)) return stop;
 
@@ -581,8 +368,7 @@ StopReason PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& 
   // Met on the way, not refused: the records present go into TMP.DAT first,
   // which stays holding them.
   if (size / pass.from.recordSize < static_cast<std::uint64_t>(count)) {
-    return Stop(Cause::TooFewRecords, ConversionOutcome::Failed, path, IoMessage(io_code::kReadPastEnd),
-                io_code::kReadPastEnd);
+    return IoFailureReason(io_code::kReadPastEnd, path);
   }
   return ProjectSaveStop(store);
 }

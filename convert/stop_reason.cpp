@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "runtime/cp932_text.h"
 #include "runtime/errors.h"
 #include "runtime/platform.h"
 #include "runtime/record_file.h"
@@ -53,6 +54,22 @@ void Raise(const StopReason& reason) {
 const StopReason* ReasonOf(const std::exception& error) noexcept {
   const auto* carried = dynamic_cast<const CarriesReason*>(&error);
   return carried != nullptr ? &carried->Reason() : nullptr;
+}
+
+StopReason Refusal(Cause cause, std::string path, std::string text) {
+  return {cause, ConversionOutcome::Refused, std::move(path), {}, {}, std::move(text), std::nullopt};
+}
+
+StopReason IoRefusal(Cause cause, std::string path, std::int32_t code) {
+  return {cause, ConversionOutcome::Refused, std::move(path), {}, {}, IoMessage(code), code};
+}
+
+std::string Named(std::string_view format, std::string_view value) {
+  return texts::Format(format, ShortenedValue(value));
+}
+
+std::string Named(std::string_view format, std::string_view first, std::string_view second) {
+  return texts::Format(format, {ShortenedValue(first), ShortenedValue(second)});
 }
 
 StopReason Interruption() {

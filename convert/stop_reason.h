@@ -8,6 +8,7 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kwt {
 
@@ -171,6 +172,16 @@ const StopReason* ReasonOf(const std::exception& error) noexcept;
 
 // The user's stop, which undid the unfinished work.
 StopReason Interruption();
+
+// A refusal about path, said with text.
+StopReason Refusal(Cause cause, std::string path, std::string text);
+// A refusal said with the I/O error the conversion's own file operation would
+// raise there.
+StopReason IoRefusal(Cause cause, std::string path, std::int32_t code);
+// A text naming paths (or other values a project file leads to), each quoted
+// as messages quote them: one of megabytes keeps only its start and end.
+std::string Named(std::string_view format, std::string_view value);
+std::string Named(std::string_view format, std::string_view first, std::string_view second);
 
 // A failure met on the way with the I/O code of the call that failed, about
 // path where it is known.
