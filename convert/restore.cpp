@@ -369,21 +369,9 @@ class PutBack {
     }
     made_ = true;
     permissionsNotKept_ = platform::CopyPermissions(replaced, file_);
-    std::vector<char> buffer(kBlockBytes);
-    for (;;) {
-      if (stopRequested && stopRequested()) Raise(Interruption());
-      std::size_t got = 0;
-      if (const platform::ErrorCode code = ReadUpTo(backup, buffer.data(), buffer.size(), got)) ThrowIo(code);
-      if (got == 0) break;
-      for (std::size_t at = 0; at < got;) {
-        std::size_t written = 0;
-        if (const platform::ErrorCode code = platform::Write(file_, buffer.data() + at, got - at, written))
-          ThrowIo(code);
-        if (written == 0) ThrowIo(platform::error::kDiskFull);
-        at += written;
-      }
-    }
-    if (const platform::ErrorCode code = platform::Flush(file_)) ThrowIo(code);
+    const platform::ErrorCode code = platform::CopyBytes(backup, file_, stopRequested);
+    if (code == platform::error::kOperationAborted) Raise(Interruption());
+    if (code != platform::error::kSuccess) ThrowIo(code);
   }
 
   // The last look: the file to be replaced is still the one found.

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,6 +40,8 @@ inline constexpr ErrorCode kGeneralFailure = 31;
 // A move that has happened but could not be made durable: a power cut may
 // still undo it (ERROR_IO_DEVICE).
 inline constexpr ErrorCode kNotDurable = 1117;
+// A copy ended because the caller asked it to stop (ERROR_OPERATION_ABORTED).
+inline constexpr ErrorCode kOperationAborted = 995;
 }  // namespace error
 
 enum class Access { Read, Write, ReadWrite };
@@ -237,6 +240,12 @@ ErrorCode HoldFolder(std::string_view folder, HeldFolder& held);
 // Copies a file, with its permissions (see CopyPermissions), to a file made
 // new at to; fails when something exists at to. (Used for backups.)
 ErrorCode Copy(const Place& from, const Place& to);
+// Writes what is left of from's bytes to to, 64 KiB at a time, and flushes
+// them: the one copy loop, under Copy, the backups and the restore alike.
+// stopRequested, where given, is asked before each piece; a true answer ends
+// the copy with kOperationAborted, the part written left to the caller. A
+// write that takes nothing is a full disk.
+ErrorCode CopyBytes(FileHandle& from, FileHandle& to, const std::function<bool()>& stopRequested = {});
 // True when both paths reach one existing file, whatever names they use
 // (relative or full, other letter case on Windows, links). False when either
 // is missing or cannot be asked.

@@ -742,23 +742,7 @@ ErrorCode HoldFolder(std::string_view folder, HeldFolder& held) {
   return error::kSuccess;
 }
 
-namespace {
-
-ErrorCode CopyContents(FileHandle& source, FileHandle& target) {
-  char buffer[1 << 16];
-  while (true) {
-    std::size_t got = 0;
-    if (const ErrorCode code = Read(source, buffer, sizeof buffer, got)) return code;
-    if (got == 0) return Flush(target);
-    for (std::size_t done = 0; done < got;) {
-      std::size_t put = 0;
-      if (const ErrorCode code = Write(target, buffer + done, got - done, put)) return code;
-      done += put;
-    }
-  }
-}
-
-}  // namespace
+namespace {}  // namespace
 
 ErrorCode Copy(const Place& from, const Place& to) {
   FileHandle source;
@@ -769,7 +753,7 @@ ErrorCode Copy(const Place& from, const Place& to) {
   FileHandle target(System().open(*placeTo, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (!target) return LastErrorAt(*placeTo);
   CopyPermissions(source, target);  // a copy of a private file stays private
-  ErrorCode code = CopyContents(source, target);
+  ErrorCode code = CopyBytes(source, target);
   if (code == error::kSuccess) code = Close(target);
   // A half-written copy is worse than none.
   if (code != error::kSuccess) (void)System().unlink(*placeTo);

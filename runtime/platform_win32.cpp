@@ -904,19 +904,7 @@ ErrorCode Copy(const Place& from, const Place& to) {
   if (const ErrorCode code = Open(to, Access::ReadWrite, kShareNone, Creation::CreateNew, target))
     return code;
   CopyPermissions(source, target);
-  ErrorCode code = error::kSuccess;
-  std::vector<char> buffer(std::size_t{1} << 16);
-  while (code == error::kSuccess) {
-    std::size_t got = 0;
-    code = Read(source, buffer.data(), buffer.size(), got);
-    if (code != error::kSuccess || got == 0) break;
-    for (std::size_t done = 0; code == error::kSuccess && done < got;) {
-      std::size_t put = 0;
-      code = Write(target, buffer.data() + done, got - done, put);
-      done += put;
-    }
-  }
-  if (code == error::kSuccess) code = Flush(target);
+  ErrorCode code = CopyBytes(source, target);
   if (code == error::kSuccess) code = Close(target);
   // A half-written copy is worse than none.
   if (code != error::kSuccess) (void)DeleteHeld(target, to);
