@@ -163,12 +163,6 @@ void CreateEmpty(RecordFile& file, std::uint32_t recordSize, Sharing sharing) {
                          recordSize, share);
 }
 
-void OpenExistingIn(RecordFile& file, const platform::HeldFolder& held, std::string_view name,
-                    std::uint32_t recordSize) {
-  RecordFileAccess::Open(file, KindForOpenMode(DefaultOpenMode), recordSize,
-                         ShareModeTable[(DefaultOpenMode >> 4) & 7], &held, name);
-}
-
 void OpenToReadIn(RecordFile& file, const platform::HeldFolder& held, std::string_view name,
                   std::uint32_t recordSize) {
   RecordFileAccess::Open(file, OpenKind::ReadOnly, recordSize, platform::kShareRead, &held, name);

@@ -76,7 +76,6 @@ class RecordFile {
   // The bound path, or empty when it did not fit (or none is bound).
   std::string_view Path() const noexcept { return {path_.data(), pathLength_}; }
   std::uint16_t Mode() const noexcept { return mode_; }
-  std::uint32_t RecordSize() const noexcept { return recordSize_; }
   bool IsAssigned() const noexcept;
   bool IsOpen() const noexcept;
 
@@ -112,16 +111,16 @@ void OpenExisting(RecordFile& file, std::uint32_t recordSize);
 // Creates the file at the bound path, or empties an existing one, and opens it
 // for reading and writing.
 void CreateEmpty(RecordFile& file, std::uint32_t recordSize, Sharing sharing = Sharing::ByOpenMode);
-// OpenExisting and CreateEmpty of a file in a folder held for the conversion:
-// the platform reaches it as name in held (a platform::Place in held: a link at name is
+// CreateEmpty of a file in a folder held for the conversion: the platform
+// reaches it as name in held (a platform::Place in held: a link at name is
 // refused with platform::error::kLinkInTheWay), never through the bound path,
 // which still names the file and is refused as before when it does not fit.
-void OpenExistingIn(RecordFile& file, const platform::HeldFolder& held, std::string_view name,
-                    std::uint32_t recordSize);
 void CreateEmptyIn(RecordFile& file, const platform::HeldFolder& held, std::string_view name,
                    std::uint32_t recordSize, Sharing sharing = Sharing::ByOpenMode);
-// OpenExistingIn for reading only, with others allowed to read but not to
-// write while it is open: a file someone has open for writing fails with 32.
+// OpenExisting of a file in a folder held for the conversion, reached as
+// CreateEmptyIn reaches it, for reading only, with others allowed to read but
+// not to write while it is open: a file someone has open for writing fails
+// with 32.
 void OpenToReadIn(RecordFile& file, const platform::HeldFolder& held, std::string_view name,
                   std::uint32_t recordSize);
 // Reads the next record into buffer (record-size bytes) in one platform call.
