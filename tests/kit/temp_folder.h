@@ -83,6 +83,14 @@ inline void WriteBytes(const std::filesystem::path& path, std::string_view bytes
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
+// Takes every write permission away from a file or folder (on Windows, a
+// file's read-only attribute).
+inline void MakeReadOnly(const std::filesystem::path& path) {
+  using std::filesystem::perms;
+  std::filesystem::permissions(path, perms::owner_write | perms::group_write | perms::others_write,
+                               std::filesystem::perm_options::remove);
+}
+
 // How a test spells the names of the files in its folder: as the core takes
 // them (code page 932 bytes, the platform's separator) or as the command line
 // takes them (UTF-8, '/' on every platform).
@@ -150,9 +158,7 @@ class TempFolder {
     std::filesystem::create_directories(Path(name));
   }
   void MakeReadOnly(std::string_view name) const {
-    using std::filesystem::perms;
-    std::filesystem::permissions(Path(name), perms::owner_write | perms::group_write | perms::others_write,
-                                 std::filesystem::perm_options::remove);
+    testing::MakeReadOnly(Path(name));
   }
 
   // Every file below the folder with its bytes and modification time; names

@@ -17,12 +17,4 @@ inline std::string Golden(std::string_view name) {
   return ReadBytes(std::filesystem::path(KWT_STORE_GOLDEN_DIR) / std::string(name));
 }
 
-// Makes a file or folder read-only (no write permission bit; the read-only
-// attribute on Windows).
-inline void MakeReadOnly(const std::filesystem::path& path) {
-  using std::filesystem::perms;
-  std::filesystem::permissions(path, perms::owner_write | perms::group_write | perms::others_write,
-                               std::filesystem::perm_options::remove);
-}
-
 }  // namespace kwt::testing
