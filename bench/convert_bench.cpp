@@ -11,23 +11,13 @@
 namespace kwt::bench {
 namespace {
 
-// A private folder for one benchmark, removed afterwards.
-class BenchFolder {
- public:
-  explicit BenchFolder(const char* name) : dir_(std::string("kwt-convert-bench-") + name + "-") {}
-  std::string Path() const { return dir_.path().string(); }
-
- private:
-  testing::ScopedTempDir dir_;
-};
-
 void BM_ConvertProject(benchmark::State& state) {
-  const BenchFolder folder("driver");
+  const testing::TempFolder folder("kwt-convert-bench-driver-");
   const auto count = static_cast<std::uint32_t>(state.range(0));
   QuietFace face;
   for (auto _ : state) {
     state.PauseTiming();
-    const std::string project = GenerateProject(folder.Path(), count);
+    const std::string project = GenerateProject(folder.path().string(), count);
     state.ResumeTiming();
     Converter(face).Convert(project);
   }
@@ -37,14 +27,14 @@ void BM_ConvertProject(benchmark::State& state) {
 BENCHMARK(BM_ConvertProject)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ConvertProjectInBlocks(benchmark::State& state) {
-  const BenchFolder folder("blocks");
+  const testing::TempFolder folder("kwt-convert-bench-blocks-");
   const auto count = static_cast<std::uint32_t>(state.range(0));
   QuietFace face;
   ConversionOptions options;
   options.recordIo = RecordIo::Blocks;
   for (auto _ : state) {
     state.PauseTiming();
-    const std::string project = GenerateProject(folder.Path(), count);
+    const std::string project = GenerateProject(folder.path().string(), count);
     state.ResumeTiming();
     Converter(face, options).Convert(project);
   }
@@ -54,26 +44,26 @@ void BM_ConvertProjectInBlocks(benchmark::State& state) {
 BENCHMARK(BM_ConvertProjectInBlocks)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_BufferedReference(benchmark::State& state) {
-  const BenchFolder folder("buffered");
+  const testing::TempFolder folder("kwt-convert-bench-buffered-");
   const auto count = static_cast<std::uint32_t>(state.range(0));
   for (auto _ : state) {
     state.PauseTiming();
-    GenerateProject(folder.Path(), count);
+    GenerateProject(folder.path().string(), count);
     state.ResumeTiming();
-    BufferedConvert(folder.Path(), count);
+    BufferedConvert(folder.path().string(), count);
   }
   state.SetItemsProcessed(state.iterations() * count);
 }
 BENCHMARK(BM_BufferedReference)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_FloorOfTheSameReadsAndWrites(benchmark::State& state) {
-  const BenchFolder folder("floor");
+  const testing::TempFolder folder("kwt-convert-bench-floor-");
   const auto count = static_cast<std::uint32_t>(state.range(0));
   for (auto _ : state) {
     state.PauseTiming();
-    GenerateProject(folder.Path(), count);
+    GenerateProject(folder.path().string(), count);
     state.ResumeTiming();
-    FloorConvert(folder.Path(), count);
+    FloorConvert(folder.path().string(), count);
   }
   state.SetItemsProcessed(state.iterations() * count);
 }

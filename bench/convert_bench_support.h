@@ -18,7 +18,7 @@
 #include "convert/content_records.h"
 #include "convert/conversion.h"
 #include "kit/quiet_face.h"
-#include "kit/scoped_temp_dir.h"
+#include "kit/temp_folder.h"
 #include "runtime/platform.h"
 
 namespace kwt::bench {

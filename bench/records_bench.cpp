@@ -8,7 +8,7 @@
 #include <string>
 
 #include "convert/content_records.h"
-#include "kit/scoped_temp_dir.h"
+#include "kit/temp_folder.h"
 #include "runtime/record_file.h"
 
 namespace kwt {
@@ -53,7 +53,7 @@ BENCHMARK(BM_MapTo140);
 // of this run's own.
 template <typename Record>
 std::string MakeSourceFile(const std::string& name) {
-  static const testing::ScopedTempDir folder("kwt-records-bench-");
+  static const testing::TempFolder folder("kwt-records-bench-");
   const auto path = folder.path() / name;
   const auto record = SampleRecord<Record>(Record::kText1);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

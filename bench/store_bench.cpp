@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "kit/scoped_temp_dir.h"
+#include "kit/temp_folder.h"
 #include "runtime/ini_file.h"
 
 namespace {
@@ -49,7 +49,7 @@ class ProjectFile {
   std::size_t size() const { return text_.size(); }
 
  private:
-  kwt::testing::ScopedTempDir folder_{"kwt-store-bench-"};
+  kwt::testing::TempFolder folder_{"kwt-store-bench-"};
   std::string path_;
   std::string text_;
 };

@@ -17,6 +17,7 @@
 #include "frame/application.h"
 #include "frame/display_text.h"
 #include "kit/quiet_face.h"
+#include "kit/temp_folder.h"
 #include "runtime/cp932_text.h"
 #include "runtime/encoding.h"
 #include "runtime/texts.h"
@@ -145,11 +146,8 @@ int main(int argc, char** argv) {
   std::printf("  SetStatus, then marked for repaint      %8.2f\n", setAndMark);
   std::printf("  plain static: text change, full repaint %8.2f\n", textAndRepaint);
 
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  const std::filesystem::path folder =
-      std::filesystem::path(temp) / (L"kwt-window-bench-" + std::to_wstring(GetCurrentProcessId()));
-  std::filesystem::create_directories(folder);
+  const kwt::testing::TempFolder scratch("kwt-window-bench-");
+  const std::filesystem::path& folder = scratch.path();
   kwt::testing::QuietFace silent;
   kwt::Converter alone(silent);
   // Interleaved, so that the machine's load falls on both alike.
@@ -189,7 +187,5 @@ int main(int argc, char** argv) {
     std::printf("  %4d projects                           %8.2f\n", projects, best);
   }
   UnhookWindowsHookEx(hook);
-  std::error_code ignored;
-  std::filesystem::remove_all(folder, ignored);
   return 0;
 }

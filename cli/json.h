@@ -19,7 +19,6 @@ class JsonObject {
   JsonObject& Number(std::string_view key, const std::optional<std::uint64_t>& value);
   JsonObject& Texts(std::string_view key, const std::vector<std::string_view>& cp932);
   JsonObject& Flag(std::string_view key, bool value);
-  bool Lossy() const noexcept { return lossy_; }
   // The object and a line break: ASCII only, every other character escaped.
   std::string Line() const;
 

@@ -86,8 +86,6 @@ class Converter {
 
   // The store of the latest run that found its project file; null before.
   TMemIniFile* CurrentStore() noexcept { return store_.get(); }
-  // The contents file the latest pass worked on, and how it was chosen.
-  const ChosenContents& LastContents() const noexcept { return lastContents_; }
 
  private:
   void ConvertProject(std::string_view projectPath);

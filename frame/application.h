@@ -127,8 +127,6 @@ class Application {
     ~ModalScope();
     ModalScope(const ModalScope&) = delete;
     ModalScope& operator=(const ModalScope&) = delete;
-    // The window that was active when the scope began.
-    HWND PreviouslyActive() const noexcept { return active_; }
 
    private:
     std::vector<HWND> disabled_;

@@ -15,8 +15,6 @@ class WindowClass {
   WindowClass(const WindowClass&) = delete;
   WindowClass& operator=(const WindowClass&) = delete;
 
-  const wchar_t* Name() const noexcept { return name_; }
-
  private:
   HINSTANCE instance_;
   const wchar_t* name_;

@@ -76,7 +76,6 @@ class RecordFile {
   // The bound path, or empty when it did not fit (or none is bound).
   std::string_view Path() const noexcept { return {path_.data(), pathLength_}; }
   std::uint16_t Mode() const noexcept { return mode_; }
-  std::uint32_t RecordSize() const noexcept { return recordSize_; }
   bool IsAssigned() const noexcept;
   bool IsOpen() const noexcept;
 

@@ -79,7 +79,6 @@ class RunTally {
   void AddSkipped() { ++skipped_; }
 
   bool AnyFailed() const noexcept { return !failures_.empty(); }
-  bool Stopped() const noexcept { return stopped_; }
   // The status line's last text: how many projects, how many converted (or
   // put back).
   std::string StatusText() const;

@@ -111,7 +111,6 @@ class TfrmMain final : public frame::Form, public ConversionFace {
   int Dpi() const noexcept { return dpi_; }
   // The window's errors are shown by the application.
   frame::Application& ErrorBoundary() const noexcept { return application_; }
-  Converter& Driver() noexcept { return *converter_; }
 
   // The controls of the group frame in tab order.
   std::vector<HWND> TabOrder() const;

@@ -56,9 +56,7 @@ class TOpenDialog {
   static constexpr std::size_t kFileNameBufferBytes = 260;
 
   const std::string& FileName() const noexcept { return fileName_; }
-  const std::string& InitialDir() const noexcept { return initialDir_; }
   void SetInitialDir(std::string_view dir) { initialDir_ = InitialDirValue(dir); }
-  const std::string& Filter() const noexcept { return filter_; }
   void SetFilter(std::string_view filter) { filter_ = filter; }
 
   // The flags the dialog is shown with: the read-only box hidden, the dialog

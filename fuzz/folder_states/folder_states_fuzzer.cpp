@@ -30,7 +30,7 @@
 #include "convert/conversion.h"
 #include "fuzz/fuzz_check.h"
 #include "kit/quiet_face.h"
-#include "kit/scoped_temp_dir.h"
+#include "kit/temp_folder.h"
 #include "runtime/errors.h"
 #include "runtime/ini_file.h"
 #include "runtime/path_shortening.h"
@@ -169,7 +169,7 @@ class Scratch {
   static constexpr std::string_view kVictimBytes = "the user's other file; nothing may write here\n";
 
  private:
-  kwt::testing::ScopedTempDir dir_{"kwt-fuzz-folders-"};
+  kwt::testing::TempFolder dir_{"kwt-fuzz-folders-"};
   const fs::path& root_ = dir_.path();
 };
 

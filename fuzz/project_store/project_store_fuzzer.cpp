@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "kit/scoped_temp_dir.h"
+#include "kit/temp_folder.h"
 #include "runtime/ini_file.h"
 
 namespace {
@@ -214,7 +214,7 @@ class Scratch {
   }
 
  private:
-  kwt::testing::ScopedTempDir dir_{"kwt-fuzz-"};
+  kwt::testing::TempFolder dir_{"kwt-fuzz-"};
   std::string file_;
 };
 

@@ -32,22 +32,22 @@ std::string U(std::string_view cp932) {
 
 // A layout-102 project beside its contents, the contents path stored as given
 // (code page 932); the full path when stored is empty.
-void MakeProject(const Folder& folder, const std::string& name, int records, std::string stored = {}) {
+void MakeProject(const TempFolder& folder, const std::string& name, int records, std::string stored = {}) {
   folder.Write(name + ".KWT", Records102(records));
-  if (stored.empty()) stored = folder.Cp932(name + ".KWT");
+  if (stored.empty()) stored = folder.PathOf(name + ".KWT");
   folder.Write(name + ".kwj", ProjectText("102", std::to_string(records), stored));
 }
 
-bool Converted(const Folder& folder, const std::string& name, int records) {
+bool Converted(const TempFolder& folder, const std::string& name, int records) {
   return folder.Read(name + ".KWT").size() == static_cast<std::size_t>(records) * ContentRecord140::kSize &&
          folder.Read(name + ".kwj").find("Version=140\r\n") != std::string::npos;
 }
 
 TEST(KwtconvBatch, AFolderConvertsEveryProjectInItInNameOrder) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   MakeProject(folder, "shelf/b", 1);
   MakeProject(folder, "shelf/a", 2);
-  folder.Write("shelf/C.KWJ", ProjectText("140", "1", folder.Cp932("shelf/none.KWT")));
+  folder.Write("shelf/C.KWJ", ProjectText("140", "1", folder.PathOf("shelf/none.KWT")));
   folder.Write("shelf/notes.txt", "not a project");
   MakeProject(folder, "shelf/inner/d", 1);
   const ProcessResult flat = Kwtconv({folder.Utf8("shelf")});
@@ -74,7 +74,7 @@ TEST(KwtconvBatch, AFolderConvertsEveryProjectInItInNameOrder) {
 
 #ifndef _WIN32
 TEST(KwtconvBatch, RecursionFollowsNoLinkToAFolder) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   MakeProject(folder, "outside/x", 1);
   fs::create_directories(folder.Path("shelf"));
   fs::create_directory_symlink(folder.Path("outside"), folder.Path("shelf/link"));
@@ -87,7 +87,7 @@ TEST(KwtconvBatch, RecursionFollowsNoLinkToAFolder) {
 // A relative contents path is the project file's neighbour, wherever kwtconv
 // is started: another folder's records are never converted in its place.
 TEST(KwtconvBatch, RelativeContentsPathsResolveBesideTheProject) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   MakeProject(folder, "B/book", 2, "book.KWT");
   // A decoy of the same name in the current folder, which must stay as it is.
   folder.Write("A/book.KWT", Records102(5));
@@ -102,7 +102,7 @@ TEST(KwtconvBatch, RelativeContentsPathsResolveBesideTheProject) {
 }
 
 TEST(KwtconvBatch, FindContentsUsesTheFileOfThatNameBesideTheProject) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   const std::string stored = "C:\\Users\\someone\\\x83\x66\x81\x5B\x83\x5E\\sample.KWT";  // データ
   MakeProject(folder, "moved/sample", 2, stored);
   const std::string project = folder.Utf8("moved/sample.kwj");
@@ -129,7 +129,7 @@ TEST(KwtconvBatch, FindContentsUsesTheFileOfThatNameBesideTheProject) {
             std::string::npos)
       << result.out;
   // The project names the file converted from then on: the two belong together.
-  EXPECT_NE(folder.Read("moved/sample.kwj").find("KWT=" + folder.Cp932("moved/sample.KWT") + "\r\n"),
+  EXPECT_NE(folder.Read("moved/sample.kwj").find("KWT=" + folder.PathOf("moved/sample.KWT") + "\r\n"),
             std::string::npos);
 
   // A copy whose KWT names the original's records: refused, and the advice
@@ -168,12 +168,12 @@ TEST(KwtconvBatch, FindContentsUsesTheFileOfThatNameBesideTheProject) {
 // However a project's path or its KWT is spelt, records that another project
 // reads are never converted under it; nothing changes.
 TEST(KwtconvBatch, OneFileIsOneFileHoweverItsPathIsSpelt) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   folder.Write("shelf/data/a.KWT", Records102(2));
-  folder.Write("shelf/a.kwj", ProjectText("102", "2", folder.Cp932("shelf/data/a.KWT")));
+  folder.Write("shelf/a.kwj", ProjectText("102", "2", folder.PathOf("shelf/data/a.KWT")));
   folder.Write("shelf/data/old.kwj", ProjectText("102", "2", "a.KWT"));
   fs::create_directory(folder.Path("shelf/data/sub"));
-  const std::string data = folder.Cp932("shelf/data");
+  const std::string data = folder.PathOf("shelf/data");
   for (const char* spelt : {"/./a.KWT", "//a.KWT", "/sub/../a.KWT"}) {
     folder.Write(std::string("copy") + std::to_string(std::string_view(spelt).size()) + "/b.kwj",
                  ProjectText("102", "2", data + spelt));
@@ -211,7 +211,7 @@ TEST(KwtconvBatch, OneFileIsOneFileHoweverItsPathIsSpelt) {
 // A snapshot made with hard links (cp -al, rsnapshot) keeps its own old
 // bytes when the live projects, naming their records relatively, convert.
 TEST(KwtconvBatch, AHardLinkedSnapshotStaysAsItWas) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   for (const char* name : {"a", "b"}) {
     MakeProject(folder, std::string("live/") + name, 2, std::string(name) + ".KWT");
     for (const char* extension : {".kwj", ".KWT"}) {
@@ -226,7 +226,7 @@ TEST(KwtconvBatch, AHardLinkedSnapshotStaysAsItWas) {
   EXPECT_NE(result.out.find("keeps the old records"), std::string::npos) << result.out;
   EXPECT_TRUE(Converted(folder, "live/a", 2));
   EXPECT_TRUE(Converted(folder, "live/b", 2));
-  for (const Folder::Entry& entry : before) {
+  for (const TempFolder::Entry& entry : before) {
     if (entry.name.starts_with("snap")) {
       EXPECT_EQ(folder.Read(entry.name), entry.bytes) << entry.name;
     }
@@ -238,7 +238,7 @@ TEST(KwtconvBatch, AHardLinkedSnapshotStaysAsItWas) {
   }
   const ProcessResult restored = Kwtconv({"--restore", folder.Utf8("live/a.kwj")});
   EXPECT_EQ(restored.exitCode, 0) << restored.err;
-  for (const Folder::Entry& entry : before) {
+  for (const TempFolder::Entry& entry : before) {
     if (entry.name.starts_with("live") && entry.name.find("/a.") != std::string::npos) {
       EXPECT_EQ(folder.Read(entry.name), entry.bytes) << entry.name;
     }
@@ -346,132 +346,132 @@ std::vector<Json> ParseLines(const std::string& out) {
 TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
   struct Row {
     const char* name;
-    void (*setup)(const Folder&);
+    void (*setup)(const TempFolder&);
     const char* verdict;
   };
   const Row rows[] = {
-      {"converts", [](const Folder& f) { MakeProject(f, "p", 2); }, "will convert (To103, To140)"},
-      {"up to date", [](const Folder& f) { f.Write("p.kwj", ProjectText("140", "1", "x.KWT")); },
+      {"converts", [](const TempFolder& f) { MakeProject(f, "p", 2); }, "will convert (To103, To140)"},
+      {"up to date", [](const TempFolder& f) { f.Write("p.kwj", ProjectText("140", "1", "x.KWT")); },
        "up to date"},
-      {"missing project", [](const Folder&) {}, "will fail: the project file does not exist"},
+      {"missing project", [](const TempFolder&) {}, "will fail: the project file does not exist"},
       {"Count 0",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "p", 2);
-         f.Write("p.kwj", ProjectText("102", "0", f.Cp932("p.KWT")));
+         f.Write("p.kwj", ProjectText("102", "0", f.PathOf("p.KWT")));
        },
        "will fail: Count is 0"},
       {"negative Count",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "p", 2);
-         f.Write("p.kwj", ProjectText("102", "-1", f.Cp932("p.KWT")));
+         f.Write("p.kwj", ProjectText("102", "-1", f.PathOf("p.KWT")));
        },
        "will fail: Count is negative (-1)"},
       {"too few records",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "p", 2);
-         f.Write("p.kwj", ProjectText("102", "4", f.Cp932("p.KWT")));
+         f.Write("p.kwj", ProjectText("102", "4", f.PathOf("p.KWT")));
        },
        "will fail: Count is 4 but the contents file holds only 2 records"},
       {"contents missing",
-       [](const Folder& f) { f.Write("p.kwj", ProjectText("102", "2", f.Cp932("no.KWT"))); },
+       [](const TempFolder& f) { f.Write("p.kwj", ProjectText("102", "2", f.PathOf("no.KWT"))); },
        "will fail: the contents file does not exist"},
       {"already converted",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          f.Write("p.KWT", std::string(2 * ContentRecord140::kSize, '\0'));
-         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("p.KWT")));
+         f.Write("p.kwj", ProjectText("102", "2", f.PathOf("p.KWT")));
        },
        "will fail: the contents file already has layout 140"},
       {"temporary file is a folder",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "p", 2);
          fs::create_directory(f.Path("TMP.DAT"));
        },
        "will fail: TMP.DAT cannot be replaced"},
       {"path too long",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          const std::string name = std::string(240, 'n');
-         f.Write("p.kwj", ProjectText("102", "2", f.Cp932(name + ".KWT")));
+         f.Write("p.kwj", ProjectText("102", "2", f.PathOf(name + ".KWT")));
          f.Write(name + ".KWT", Records102(2));
        },
        "will fail: a path is longer than 259 bytes"},
       {"contents named TMP.DAT",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          f.Write("tmp.dat", Records102(2));
-         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("tmp.dat")));
+         f.Write("p.kwj", ProjectText("102", "2", f.PathOf("tmp.dat")));
        },
        "will fail: the contents file is named tmp.dat"},
       {"contents named like the trial's scratch file",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          f.Write("tmp.try", Records102(2));
-         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("tmp.try")));
+         f.Write("p.kwj", ProjectText("102", "2", f.PathOf("tmp.try")));
        },
        "will fail: the contents file is named tmp.try"},
       {"a folder under the trial's scratch name",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "p", 2);
          fs::create_directory(f.Path("TMP.TRY"));
        },
        "will fail: TMP.TRY cannot be replaced"},
       {"contents is the project file",
-       [](const Folder& f) { f.Write("p.kwj", ProjectText("102", "2", f.Cp932("p.kwj"))); },
+       [](const TempFolder& f) { f.Write("p.kwj", ProjectText("102", "2", f.PathOf("p.kwj"))); },
        "will fail: the contents file would be written over a project file"},
       {"contents is no contents file",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          f.Write("notes.txt", std::string(900, 'n'));
-         f.Write("p.kwj", ProjectText("102", "3", f.Cp932("notes.txt")));
+         f.Write("p.kwj", ProjectText("102", "3", f.PathOf("notes.txt")));
        },
        "will fail: the project names a file that is no contents file"},
       {"a copy naming the original's records",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "orig/p", 2);
          fs::copy_file(f.Path("orig/p.KWT"), f.Path("p.KWT"));
-         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("orig/p.KWT")));
+         f.Write("p.kwj", ProjectText("102", "2", f.PathOf("orig/p.KWT")));
        },
        "will fail: another project names the same contents file"},
       {"a copy made with hard links",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "orig/p", 2);
          fs::create_hard_link(f.Path("orig/p.KWT"), f.Path("p.KWT"));
-         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("orig/p.KWT")));
+         f.Write("p.kwj", ProjectText("102", "2", f.PathOf("orig/p.KWT")));
        },
        "will fail: another project names the same contents file"},
       {"a copy whose file beside is named in other letters",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "orig/p", 2);
          fs::copy_file(f.Path("orig/p.KWT"), f.Path("p.kwt"));
-         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("orig/p.KWT")));
+         f.Write("p.kwj", ProjectText("102", "2", f.PathOf("orig/p.KWT")));
        },
        "will fail: another project names the same contents file"},
       {"a copy whose records lie in a subfolder",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          f.Write("orig/data/p.KWT", Records102(2));
-         f.Write("orig/p.kwj", ProjectText("102", "2", f.Cp932("orig/data/p.KWT")));
+         f.Write("orig/p.kwj", ProjectText("102", "2", f.PathOf("orig/data/p.KWT")));
          f.Write("data/p.KWT", Records102(2));
-         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("orig/data/p.KWT")));
+         f.Write("p.kwj", ProjectText("102", "2", f.PathOf("orig/data/p.KWT")));
        },
        "will fail: another project names the same contents file"},
       {"a copy whose file of another name is the original's",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "orig/p", 2);
          fs::create_hard_link(f.Path("orig/p.KWT"), f.Path("other.KWT"));
-         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("orig/p.KWT")));
+         f.Write("p.kwj", ProjectText("102", "2", f.PathOf("orig/p.KWT")));
        },
        "will fail: another project names the same contents file"},
       {"two projects naming one contents file",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "p", 2);
-         f.Write("q.kwj", ProjectText("102", "2", f.Cp932("p.KWT")));
+         f.Write("q.kwj", ProjectText("102", "2", f.PathOf("p.KWT")));
        },
        "will fail: another project names the same contents file"},
       {"contents with a second name elsewhere",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "p", 2);
          fs::create_directory(f.Path("snapshot"));
          fs::create_hard_link(f.Path("p.KWT"), f.Path("snapshot/p.KWT"));
        },
        "will convert (To103, To140)"},
       {"a hard-linked snapshot whose projects name their records relatively",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "p", 2, "p.KWT");
          for (const char* name : {"p.kwj", "p.KWT"}) {
            fs::create_directories(f.Path("snap"));
@@ -480,7 +480,7 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
        },
        "will convert (To103, To140)"},
       {"a hard-linked snapshot whose projects name their records by full path",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "p", 2);
          for (const char* name : {"p.kwj", "p.KWT"}) {
            fs::create_directories(f.Path("snap"));
@@ -489,40 +489,40 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
        },
        "will fail: the project file has a second name (a hard link), and its KWT= reaches the same records"},
       {"a project file with a second name beside it",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "p", 2, "p.KWT");
          fs::create_hard_link(f.Path("p.kwj"), f.Path("p - \xE3\x82\xB3\xE3\x83\x94\xE3\x83\xBC.kwj"));
        },
        "will fail: the project file has a second name (a hard link) that reads the same records"},
       {"the live file elsewhere, an old copy of it beside the project",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          f.Write("usb/p.KWT", Records102(2));
          f.Write("p.KWT", Records102(1));
-         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("usb/p.KWT")));
+         f.Write("p.kwj", ProjectText("102", "2", f.PathOf("usb/p.KWT")));
        },
        "will convert (To103, To140)"},
       {"a copy of a project folder that keeps its records one folder up",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          f.Write("shelf/book.KWT", Records102(2));
-         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("shelf/book.KWT")));
+         f.Write("p.kwj", ProjectText("102", "2", f.PathOf("shelf/book.KWT")));
          f.Write("shelf/copy/q.kwj", ProjectText("102", "2", "../book.KWT"));
        },
        "will fail: another project names the same contents file"},
       {"an explorer copy of the project file beside it",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "p", 2, "p.KWT");
          f.Write("p - \xE3\x82\xB3\xE3\x83\x94\xE3\x83\xBC.kwj", f.Read("p.kwj"));
        },
        "will fail: another project names the same contents file"},
       {"records in a subfolder of its own",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "data/p", 2);
          f.Write("p.kwj", f.Read("data/p.kwj"));
          fs::remove(f.Path("data/p.kwj"));
        },
        "will convert (To103, To140)"},
       {"records in a subfolder of its own, an old file of that name beside",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "data/p", 2);
          f.Write("p.kwj", f.Read("data/p.kwj"));
          fs::remove(f.Path("data/p.kwj"));
@@ -530,23 +530,23 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
        },
        "will convert (To103, To140)"},
       {"another project's contents of the same name in another folder",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "p", 2);
          f.Write("sub/p.KWT", Records102(2));
-         f.Write("x.kwj", ProjectText("102", "2", f.Cp932("sub/p.KWT")));
+         f.Write("x.kwj", ProjectText("102", "2", f.PathOf("sub/p.KWT")));
        },
        "will convert (To103, To140)"},
       {"converted under another project with another Count",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "a", 5);
          ASSERT_EQ(Kwtconv({f.Utf8("a.kwj")}).exitCode, 0);
          // Gone since, or it would be the other project naming the file.
          fs::remove(f.Path("a.kwj"));
-         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("a.KWT")));
+         f.Write("p.kwj", ProjectText("102", "2", f.PathOf("a.KWT")));
        },
        "will fail: the contents file's size fits a later layout"},
       {"an old project file restored over its converted records, at a size both layouts divide",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "p", 25);  // 25 x 768 = 64 x 300
          const std::string old = f.Read("p.kwj");
          ASSERT_EQ(Kwtconv({f.Utf8("p.kwj")}).exitCode, 0);
@@ -555,50 +555,50 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
        "will fail: the contents file's size fits a later layout"},
 #ifndef _WIN32  // no symbolic links the tests can make, nor system folders of that kind, there
       {"contents named through a link under a work name",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "p", 2);
          fs::create_symlink(f.Path("p.KWT"), f.Path("TMP.DAT"));
-         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("TMP.DAT")));
+         f.Write("p.kwj", ProjectText("102", "2", f.PathOf("TMP.DAT")));
        },
        "will fail: the contents file is named TMP.DAT"},
       {"a copy of a project whose contents file is a link",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          for (const std::string at : {"orig/", ""}) {
            f.Write(at + "store/records.KWT", Records102(2));
            fs::create_symlink("store/records.KWT", f.Path(at + "p.KWT"));
          }
-         f.Write("orig/p.kwj", ProjectText("102", "2", f.Cp932("orig/p.KWT")));
-         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("orig/p.KWT")));
+         f.Write("orig/p.kwj", ProjectText("102", "2", f.PathOf("orig/p.KWT")));
+         f.Write("p.kwj", ProjectText("102", "2", f.PathOf("orig/p.KWT")));
        },
        "will fail: another project names the same contents file"},
       {"a copy with a link beside it to the original's file",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "orig/p", 2);
          fs::create_symlink(f.Path("orig/p.KWT"), f.Path("p.KWT"));
-         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("orig/p.KWT")));
+         f.Write("p.kwj", ProjectText("102", "2", f.PathOf("orig/p.KWT")));
        },
        "will fail: another project names the same contents file"},
       {"a pipe named like a project file beside it",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "p", 2);
          ASSERT_EQ(::mkfifo(f.Path("pipe.kwj").c_str(), 0600), 0);
        },
        "will convert (To103, To140)"},
       {"a folder link into a system folder",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          fs::create_directory_symlink("/proc/self", f.Path("x"));
-         f.Write("p.kwj", ProjectText("102", "1", f.Cp932("x/environ")));
+         f.Write("p.kwj", ProjectText("102", "1", f.PathOf("x/environ")));
        },
        "will fail: the contents path leads into a folder of the system"},
       {"a link through a system folder",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          fs::create_symlink("/proc/self/environ", f.Path("p.KWT"));
-         f.Write("p.kwj", ProjectText("102", "1", f.Cp932("p.KWT")));
+         f.Write("p.kwj", ProjectText("102", "1", f.PathOf("p.KWT")));
        },
        "will fail: the contents path leads into a folder of the system"},
 #endif
       {"a folder under the project's save name",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, "p", 2);
          fs::create_directory(f.Path("p.kwj$$$"));
        },
@@ -606,7 +606,7 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    Folder folder;
+    TempFolder folder{NameBytes::Utf8};
     row.setup(folder);
     folder.Backdate();
     const auto before = folder.Snapshot();
@@ -641,10 +641,10 @@ TEST(KwtconvBatch, CheckGivesAVerdictForEveryOutcome) {
 }
 
 TEST(KwtconvBatch, JsonDescribesEachProjectAsTheFilesAre) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   MakeProject(folder, "\xE8\xA1\xA8", 2);  // 表
   MakeProject(folder, "short", 2);
-  folder.Write("short.kwj", ProjectText("102", "3", folder.Cp932("short.KWT")));
+  folder.Write("short.kwj", ProjectText("102", "3", folder.PathOf("short.KWT")));
   const std::string good = folder.Utf8("\xE8\xA1\xA8.kwj");
   const std::string bad = folder.Utf8("short.kwj");
   const std::string nameless = folder.Utf8("\xC3\xA9.kwj");  // é: no code page 932 form
@@ -709,20 +709,20 @@ TEST(KwtconvBatch, JsonDescribesEachProjectAsTheFilesAre) {
 // byte on disk is as one after another: results in the order given, projects
 // that share a folder (and so TMP.DAT) never at the same time.
 TEST(KwtconvBatch, ParallelJobsGiveTheSameResultsAsOneAtATime) {
-  const auto make = [](const Folder& folder) {
+  const auto make = [](const TempFolder& folder) {
     for (int i = 0; i < 12; ++i) {
       // Every third project shares the folder "shared"; the others have their own.
       const std::string name = i % 3 == 0 ? "shared/p" + std::to_string(i) : "own" + std::to_string(i) + "/p";
       MakeProject(folder, name, 1 + i % 4);
     }
     MakeProject(folder, "own1/short", 2);
-    folder.Write("own1/short.kwj", ProjectText("102", "5", folder.Cp932("own1/short.KWT")));
+    folder.Write("own1/short.kwj", ProjectText("102", "5", folder.PathOf("own1/short.KWT")));
   };
-  Folder serial;
-  Folder parallel;
+  TempFolder serial{NameBytes::Utf8};
+  TempFolder parallel{NameBytes::Utf8};
   make(serial);
   make(parallel);
-  const auto arguments = [](const Folder& folder) {
+  const auto arguments = [](const TempFolder& folder) {
     std::vector<std::string> list;
     for (int i = 0; i < 12; ++i) {
       list.push_back(folder.Utf8(i % 3 == 0 ? "shared/p" + std::to_string(i) + ".kwj"
@@ -737,7 +737,7 @@ TEST(KwtconvBatch, ParallelJobsGiveTheSameResultsAsOneAtATime) {
   const ProcessResult two = Kwtconv(jobs);
   EXPECT_EQ(one.exitCode, 1);
   EXPECT_EQ(two.exitCode, 1);
-  const auto strip = [](std::string text, const Folder& folder) {
+  const auto strip = [](std::string text, const TempFolder& folder) {
     const std::string root = folder.Utf8("");
     for (std::size_t at; (at = text.find(root)) != std::string::npos;) text.erase(at, root.size());
     return text;
@@ -757,7 +757,7 @@ TEST(KwtconvBatch, ParallelJobsGiveTheSameResultsAsOneAtATime) {
 #ifdef _WIN32
 // Windows hands "*.kwj" to the program as it is typed: kwtconv.exe expands it.
 TEST(KwtconvBatch, WildcardsExpandOnWindows) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   MakeProject(folder, "w/one", 1);
   MakeProject(folder, "w/two", 2);
   MakeProject(folder, "w/other", 1);
@@ -776,7 +776,7 @@ TEST(KwtconvBatch, WildcardsExpandOnWindows) {
 // A name whose character code page 932 could only write as a look-alike (〜
 // as ～, − as －) names another file: it is reported, and the others go on.
 TEST(KwtconvBatch, NamesWithoutAnExactCodePage932FormAreReportedOneByOne) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   MakeProject(folder, "ok", 1);
   for (const std::string name : {"\xE7\xAC\xAC"
                                  "1\xE7\xAB\xA0\xE3\x80\x9C\xE7\xB5\x82\xE7\xAB\xA0.kwj",  // 第1章〜終章

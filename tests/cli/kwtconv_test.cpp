@@ -36,14 +36,15 @@ std::string ResultLine(const std::string& project, std::string_view status) {
 }
 
 // A layout-102 project of n records, contents beside it.
-void MakeProject102(const Folder& folder, std::string_view name, int records, int count) {
+void MakeProject102(const TempFolder& folder, std::string_view name, int records, int count) {
   const std::string contents = std::string(name) + ".KWT";
   folder.Write(contents, Records102(records));
-  folder.Write(std::string(name) + ".kwj", ProjectText("102", std::to_string(count), folder.Cp932(contents)));
+  folder.Write(std::string(name) + ".kwj",
+               ProjectText("102", std::to_string(count), folder.PathOf(contents)));
 }
 
 TEST(KwtconvTrace, TwoPassConversionShowsEverySettingInOrder) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   MakeProject102(folder, "book", 3, 3);
   const ProcessResult result = Kwtconv({"--trace", "--width", "1000", folder.Utf8("book.kwj")});
   EXPECT_EQ(result.exitCode, 0);
@@ -63,7 +64,7 @@ TEST(KwtconvTrace, TwoPassConversionShowsEverySettingInOrder) {
 }
 
 TEST(KwtconvTrace, TargetIsShortenedToTheWidth) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   // Deep enough that the path is wider than the default 60 columns.
   const std::string deep = "a-rather-long-folder-name/another-long-folder-name/";
   MakeProject102(folder, deep + "book", 1, 1);
@@ -89,10 +90,10 @@ TEST(KwtconvTrace, TargetIsShortenedToTheWidth) {
 }
 
 TEST(KwtconvTrace, RepeatsUnchangedTextsAndTracesEachProjectOfARun) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   // Count 0 at version 102: both passes set the same status; both are traced.
-  folder.Write("empty.kwj", ProjectText("102", "0", folder.Cp932("empty.KWT")));
-  folder.Write("current.kwj", ProjectText("140", "1", folder.Cp932("current.KWT")));
+  folder.Write("empty.kwj", ProjectText("102", "0", folder.PathOf("empty.KWT")));
+  folder.Write("current.kwj", ProjectText("140", "1", folder.PathOf("current.KWT")));
   const ProcessResult result = Kwtconv({"--trace", folder.Utf8("empty.kwj"), folder.Utf8("current.kwj")});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.out, StatusLine(texts::kStatusNoContents) + StatusLine(texts::kStatusNoContents) +
@@ -103,7 +104,7 @@ TEST(KwtconvTrace, RepeatsUnchangedTextsAndTracesEachProjectOfARun) {
 struct ExitCase {
   const char* name;
   // Writes the project "p.kwj" (and whatever it needs) into the folder.
-  void (*setup)(const Folder&);
+  void (*setup)(const TempFolder&);
   int exitCode;
   // The result line on stdout ("PROJECT: " and this status); empty for none.
   std::string_view status;
@@ -121,7 +122,7 @@ std::string ErrorText(const std::string& project, const std::string& error) {
 // past its first block shows a progress text for each record up to the one
 // missing, fails there, and leaves exactly the records converted before it.
 TEST(KwtconvTrace, RecordsRunningOutShowAndLeaveWhatRecordByRecordWould) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   constexpr int kPresent = 2040;  // past the first pass's first block
   std::string records;
   for (int i = 0; i < kPresent; ++i) {
@@ -132,7 +133,7 @@ TEST(KwtconvTrace, RecordsRunningOutShowAndLeaveWhatRecordByRecordWould) {
                          std::string(i % 5 == 0 ? 50 : 1, 'z'), static_cast<std::uint8_t>(i));
   }
   folder.Write("book.KWT", records);
-  const std::string project = ProjectText("102", "2100", folder.Cp932("book.KWT"));
+  const std::string project = ProjectText("102", "2100", folder.PathOf("book.KWT"));
   folder.Write("book.kwj", project);
 
   const ProcessResult result = Kwtconv({"--trace", "--width", "1000", folder.Utf8("book.kwj")});
@@ -162,44 +163,45 @@ TEST(KwtconvTrace, RecordsRunningOutShowAndLeaveWhatRecordByRecordWould) {
 // note saying what it means.
 TEST(KwtconvExit, EachOutcomeEndsWithOneResultLine) {
   const ExitCase cases[] = {
-      {"converted from 102", [](const Folder& f) { MakeProject102(f, "p", 2, 2); }, 0, texts::kStatusSuccess,
-       "", ""},
+      {"converted from 102", [](const TempFolder& f) { MakeProject102(f, "p", 2, 2); }, 0,
+       texts::kStatusSuccess, "", ""},
       {"converted from 103",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          f.Write("p.KWT", Records103(2));
-         f.Write("p.kwj", ProjectText("103", "2", f.Cp932("p.KWT")));
+         f.Write("p.kwj", ProjectText("103", "2", f.PathOf("p.KWT")));
        },
        0, texts::kStatusSuccess, "", ""},
-      {"up to date", [](const Folder& f) { f.Write("p.kwj", ProjectText("140", "2", f.Cp932("p.KWT"))); }, 0,
+      {"up to date",
+       [](const TempFolder& f) { f.Write("p.kwj", ProjectText("140", "2", f.PathOf("p.KWT"))); }, 0,
        texts::kStatusUpToDate, "", ""},
-      {"no project file", [](const Folder&) {}, 1, "", U(texts::kStatusFileMissing) + ".",
+      {"no project file", [](const TempFolder&) {}, 1, "", U(texts::kStatusFileMissing) + ".",
        "no file exists at this path"},
       {"Count 0",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          f.Write("p.KWT", Records102(2));
-         f.Write("p.kwj", ProjectText("102", "0", f.Cp932("p.KWT")));
+         f.Write("p.kwj", ProjectText("102", "0", f.PathOf("p.KWT")));
        },
        1, "", U(texts::kStatusNoContents) + ".", "Count in the project file is 0 or missing"},
       {"negative Count",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          f.Write("p.KWT", Records102(2));
-         f.Write("p.kwj", ProjectText("102", "-2", f.Cp932("p.KWT")));
+         f.Write("p.kwj", ProjectText("102", "-2", f.PathOf("p.KWT")));
        },
        1, "", U(texts::Format(texts::kNegativeCountFormat, "-2")) + ".",
        "Count in the project file is its number"},
-      {"Count beyond the records", [](const Folder& f) { MakeProject102(f, "p", 2, 3); }, 1, "",
+      {"Count beyond the records", [](const TempFolder& f) { MakeProject102(f, "p", 2, 3); }, 1, "",
        U(texts::kIoReadPastEnd) + ".", "Count is 3 but the contents file holds only 2 records; "},
       {"no contents file",
-       [](const Folder& f) { f.Write("p.kwj", ProjectText("102", "2", f.Cp932("missing.KWT"))); }, 1, "",
+       [](const TempFolder& f) { f.Write("p.kwj", ProjectText("102", "2", f.PathOf("missing.KWT"))); }, 1, "",
        U(texts::Format(texts::kIoGenericFormat, "103")), "the contents file "},
       {"contents already converted",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          f.Write("p.KWT", std::string(2 * ContentRecord140::kSize, '\0'));
-         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("p.KWT")));
+         f.Write("p.kwj", ProjectText("102", "2", f.PathOf("p.KWT")));
        },
        1, "", "", ""},
       {"a backup that exists",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject102(f, "p", 2, 2);
          f.Write("p.KWT.bak", "older");
        },
@@ -207,7 +209,7 @@ TEST(KwtconvExit, EachOutcomeEndsWithOneResultLine) {
   };
   for (const ExitCase& row : cases) {
     SCOPED_TRACE(row.name);
-    Folder folder;
+    TempFolder folder{NameBytes::Utf8};
     row.setup(folder);
     const std::string project = folder.Utf8("p.kwj");
     const bool backup = std::string_view(row.name) == "a backup that exists";
@@ -236,7 +238,7 @@ TEST(KwtconvExit, EachOutcomeEndsWithOneResultLine) {
 }
 
 TEST(KwtconvExit, AStoppedProjectShowsNoProgressTextAsItsResult) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   MakeProject102(folder, "p", 2, 3);
   const std::string before = folder.Read("p.KWT");
   const ProcessResult result = Kwtconv({folder.Utf8("p.kwj")});
@@ -247,7 +249,7 @@ TEST(KwtconvExit, AStoppedProjectShowsNoProgressTextAsItsResult) {
 }
 
 TEST(KwtconvExit, QuietDropsTheSuccessLinesAndTheSummary) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   MakeProject102(folder, "good", 1, 1);
   MakeProject102(folder, "bad", 1, 2);
   const ProcessResult result =
@@ -263,11 +265,11 @@ TEST(KwtconvExit, QuietDropsTheSuccessLinesAndTheSummary) {
 }
 
 TEST(KwtconvProjects, OneFailingProjectDoesNotStopTheOthers) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   MakeProject102(folder, "first", 2, 2);
   MakeProject102(folder, "broken", 2, 5);
   MakeProject102(folder, "last", 3, 3);
-  folder.Write("current.kwj", ProjectText("140", "3", folder.Cp932("current.KWT")));
+  folder.Write("current.kwj", ProjectText("140", "3", folder.PathOf("current.KWT")));
   const std::string brokenContents = folder.Read("broken.KWT");
   const ProcessResult result = Kwtconv({folder.Utf8("first.kwj"), folder.Utf8("broken.kwj"),
                                         folder.Utf8("last.kwj"), folder.Utf8("current.kwj")});
@@ -284,7 +286,7 @@ TEST(KwtconvProjects, OneFailingProjectDoesNotStopTheOthers) {
 }
 
 TEST(KwtconvProjects, JapaneseNamesTravelThroughArgumentsAndOutput) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   // 表 ends in a backslash byte in code page 932; ソ too.
   const std::string name = "\xE8\xA1\xA8/\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88";
   MakeProject102(folder, name, 2, 2);
@@ -298,7 +300,7 @@ TEST(KwtconvProjects, JapaneseNamesTravelThroughArgumentsAndOutput) {
 
 // Lost output is a failure, but it must not stop a conversion halfway.
 TEST(KwtconvProjects, ConversionCompletesWhenNobodyReadsTheOutput) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   MakeProject102(folder, "p", 50, 50);
   const ProcessResult result = Kwtconv({"--trace", folder.Utf8("p.kwj")}, /*readOutput=*/false);
   EXPECT_EQ(result.exitCode, 1) << result.err;
@@ -307,10 +309,10 @@ TEST(KwtconvProjects, ConversionCompletesWhenNobodyReadsTheOutput) {
 }
 
 TEST(KwtconvCheck, ChangesNoByteAndNoDate) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   MakeProject102(folder, "good", 3, 3);
   MakeProject102(folder, "short", 3, 5);
-  folder.Write("current.kwj", ProjectText("140", "3", folder.Cp932("nothing.KWT")));
+  folder.Write("current.kwj", ProjectText("140", "3", folder.PathOf("nothing.KWT")));
   // The user's own, under a name no work of ours takes.
   folder.Write("TMP.LCK", "notes");
   folder.Backdate();
@@ -325,7 +327,7 @@ TEST(KwtconvCheck, ChangesNoByteAndNoDate) {
 
 struct CheckCase {
   const char* name;
-  void (*setup)(const Folder&);
+  void (*setup)(const TempFolder&);
   int exitCode;
   // Lines that the report must hold.
   std::vector<std::string> lines;
@@ -334,77 +336,77 @@ struct CheckCase {
 TEST(KwtconvCheck, ReportsWhatAConversionWouldFindAndDo) {
   const CheckCase cases[] = {
       {"layout 102, sizes agree",
-       [](const Folder& f) { MakeProject102(f, "p", 3, 3); },
+       [](const TempFolder& f) { MakeProject102(f, "p", 3, 3); },
        0,
        {"project file: present", "version: 102", "layout: 102 (300-byte records)", "Count: 3",
         "contents file: present", "contents size: 900 bytes", "expected size: 900 bytes (Count 3 x 300)",
         "sizes: agree", "passes: To103 To140", "verdict: will convert (To103, To140)"}},
       {"more records than Count",
-       [](const Folder& f) { MakeProject102(f, "p", 4, 3); },
+       [](const TempFolder& f) { MakeProject102(f, "p", 4, 3); },
        0,
        {"contents size: 1200 bytes", "sizes: disagree", "passes: To103 To140"}},
       {"fewer records than Count",
-       [](const Folder& f) { MakeProject102(f, "p", 3, 5); },
+       [](const TempFolder& f) { MakeProject102(f, "p", 3, 5); },
        1,
        {"contents size: 900 bytes", "expected size: 1500 bytes (Count 5 x 300)", "sizes: disagree",
         "passes: none", "verdict: will fail: Count is 5 but the contents file holds only 3 records"}},
       {"contents already converted",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          f.Write("p.KWT", std::string(3 * ContentRecord140::kSize, '\0'));
-         f.Write("p.kwj", ProjectText("102", "3", f.Cp932("p.KWT")));
+         f.Write("p.kwj", ProjectText("102", "3", f.PathOf("p.KWT")));
        },
        1,
        {"passes: none",
         "verdict: will fail: the contents file already has layout 140 (record Version 140 in the "
         "project)"}},
       {"contents file missing",
-       [](const Folder& f) { f.Write("p.kwj", ProjectText("103", "2", f.Cp932("gone.KWT"))); },
+       [](const TempFolder& f) { f.Write("p.kwj", ProjectText("103", "2", f.PathOf("gone.KWT"))); },
        1,
        {"contents file: missing", "passes: none"}},
       {"temporary file is a folder",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject102(f, "p", 2, 2);
          std::filesystem::create_directory(f.Path("TMP.DAT"));
        },
        1,
        {"passes: none"}},
       {"layout 103",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          f.Write("p.KWT", Records103(2));
-         f.Write("p.kwj", ProjectText("139", "2", f.Cp932("p.KWT")));
+         f.Write("p.kwj", ProjectText("139", "2", f.PathOf("p.KWT")));
        },
        0,
        {"version: 139", "layout: 103 (516-byte records)", "sizes: agree", "passes: To140"}},
       {"up to date without contents",
-       [](const Folder& f) { f.Write("p.kwj", ProjectText("200", "2", f.Cp932("p.KWT"))); },
+       [](const TempFolder& f) { f.Write("p.kwj", ProjectText("200", "2", f.PathOf("p.KWT"))); },
        0,
        {"version: 200", "layout: 140 (768-byte records)", "contents file: missing", "contents size: none",
         "sizes: unknown", "passes: none", "verdict: up to date"}},
       {"no version recorded",
-       [](const Folder& f) { f.Write("p.kwj", "[KWJ]\r\nCount=0\r\n"); },
+       [](const TempFolder& f) { f.Write("p.kwj", "[KWJ]\r\nCount=0\r\n"); },
        1,
        {"version: 0 (not recorded)", "Count: 0", "contents: ", "passes: none",
         "verdict: will fail: Count is 0 or missing: there are no records to convert"}},
       {"Count beyond the number range",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject102(f, "p", 2, 2);
-         f.Write("p.kwj", ProjectText("102", "2147483648", f.Cp932("p.KWT")));
+         f.Write("p.kwj", ProjectText("102", "2147483648", f.PathOf("p.KWT")));
        },
        1,
        {"Count: 0 (recorded as \"2147483648\")", "passes: none",
         "verdict: will fail: Count is written as 2147483648, not as a number of records (0 to 2147483647)"}},
       {"version not a number",
-       [](const Folder& f) { f.Write("p.kwj", "[kwj]\r\nversion=1.4\r\ncount=-2\r\n"); },
+       [](const TempFolder& f) { f.Write("p.kwj", "[kwj]\r\nversion=1.4\r\ncount=-2\r\n"); },
        1,
        {"version: 0 (recorded as \"1.4\")", "Count: -2", "expected size: none (Count is negative)"}},
       {"no project file",
-       [](const Folder&) {},
+       [](const TempFolder&) {},
        1,
        {"project file: missing", "verdict: will fail: the project file does not exist"}},
   };
   for (const CheckCase& row : cases) {
     SCOPED_TRACE(row.name);
-    Folder folder;
+    TempFolder folder{NameBytes::Utf8};
     row.setup(folder);
     const std::string project = folder.Utf8("p.kwj");
     const ProcessResult result = Kwtconv({"--check", project});
@@ -417,7 +419,7 @@ TEST(KwtconvCheck, ReportsWhatAConversionWouldFindAndDo) {
 }
 
 TEST(KwtconvBackup, KeepsExactCopiesBeforeConverting) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   MakeProject102(folder, "p", 2, 2);
   const std::string projectBefore = folder.Read("p.kwj");
   const std::string contentsBefore = folder.Read("p.KWT");
@@ -437,7 +439,7 @@ TEST(KwtconvBackup, KeepsExactCopiesBeforeConverting) {
 TEST(KwtconvBackup, RefusesToOverwriteAnExistingBackup) {
   for (const char* existing : {"p.kwj.bak", "p.KWT.bak"}) {
     SCOPED_TRACE(existing);
-    Folder folder;
+    TempFolder folder{NameBytes::Utf8};
     MakeProject102(folder, "p", 2, 2);
     folder.Write(existing, "an older backup");
     const auto before = folder.Snapshot();
@@ -454,8 +456,8 @@ TEST(KwtconvBackup, RefusesToOverwriteAnExistingBackup) {
 // The conversion stops before changing anything, so a backup would only block
 // the next try (for example with --contents pointing at the moved file).
 TEST(KwtconvBackup, MakesNoneWhenTheContentsFileIsMissing) {
-  Folder folder;
-  folder.Write("p.kwj", ProjectText("102", "2", folder.Cp932("missing.KWT")));
+  TempFolder folder{NameBytes::Utf8};
+  folder.Write("p.kwj", ProjectText("102", "2", folder.PathOf("missing.KWT")));
   const auto before = folder.Snapshot();
   const ProcessResult result = Kwtconv({"--backup", folder.Utf8("p.kwj")});
   EXPECT_EQ(result.exitCode, 1);
@@ -465,7 +467,7 @@ TEST(KwtconvBackup, MakesNoneWhenTheContentsFileIsMissing) {
 // A project of three records with a section of its own, converted with
 // backups; what its two files held before.
 struct BackedUp {
-  explicit BackedUp(const Folder& folder) {
+  explicit BackedUp(const TempFolder& folder) {
     MakeProject102(folder, "p", 4, 3);
     folder.Write("p.kwj", folder.Read("p.kwj") + "; by hand\r\n[Notes]\r\n  keep = me\r\n");
     project = folder.Read("p.kwj");
@@ -480,7 +482,7 @@ struct BackedUp {
 TEST(KwtconvRestore, PutsBackTheBackedUpFilesAndFinishesAHalfRestore) {
   for (const bool half : {false, true}) {
     SCOPED_TRACE(half ? "project file already put back" : "both converted");
-    Folder folder;
+    TempFolder folder{NameBytes::Utf8};
     const BackedUp before(folder);
     if (half) folder.Write("p.kwj", before.project);
     // Work names that lead elsewhere are made anew, never written through.
@@ -514,35 +516,36 @@ TEST(KwtconvRestore, PutsBackTheBackedUpFilesAndFinishesAHalfRestore) {
 TEST(KwtconvRestore, RefusesWhatARestoreWouldLoseAndChangesNothing) {
   struct Row {
     const char* name;
-    std::function<void(const Folder&, const BackedUp&)> change;
+    std::function<void(const TempFolder&, const BackedUp&)> change;
     const char* says;
   };
   const Row rows[] = {
       {"project file edited since",
-       [](const Folder& f, const BackedUp&) { f.Write("p.kwj", f.Read("p.kwj") + "x=1\r\n"); },
+       [](const TempFolder& f, const BackedUp&) { f.Write("p.kwj", f.Read("p.kwj") + "x=1\r\n"); },
        "p.kwj has changed since its conversion"},
       {"a record rewritten since",
-       [](const Folder& f, const BackedUp&) {
+       [](const TempFolder& f, const BackedUp&) {
          std::string records = f.Read("p.KWT");
          records[ContentRecord140::kSize + 9] ^= 1;
          f.Write("p.KWT", records);
        },
        "p.KWT has changed since its conversion"},
       {"a record added since",
-       [](const Folder& f, const BackedUp&) {
+       [](const TempFolder& f, const BackedUp&) {
          f.Write("p.KWT", f.Read("p.KWT") + std::string(ContentRecord140::kSize, '\0'));
        },
        "p.KWT has changed since its conversion"},
       {"no contents backup",
-       [](const Folder& f, const BackedUp&) { std::filesystem::remove(f.Path("p.KWT.bak")); },
+       [](const TempFolder& f, const BackedUp&) { std::filesystem::remove(f.Path("p.KWT.bak")); },
        "p.KWT.bak is missing"},
       {"no project backup",
-       [](const Folder& f, const BackedUp&) { std::filesystem::remove(f.Path("p.kwj.bak")); },
+       [](const TempFolder& f, const BackedUp&) { std::filesystem::remove(f.Path("p.kwj.bak")); },
        "p.kwj.bak is missing"},
       {"backups of two projects",
-       [](const Folder& f, const BackedUp&) { f.Write("p.KWT.bak", Records102(2)); }, "backups are no pair"},
+       [](const TempFolder& f, const BackedUp&) { f.Write("p.KWT.bak", Records102(2)); },
+       "backups are no pair"},
       {"the contents file under a work name",
-       [](const Folder& f, const BackedUp&) {
+       [](const TempFolder& f, const BackedUp&) {
          for (const char* name : {"p.kwj", "p.kwj.bak"}) {
            std::string text = f.Read(name);
            text.replace(text.find("p.KWT"), 5, "TMP.DAT");
@@ -553,26 +556,26 @@ TEST(KwtconvRestore, RefusesWhatARestoreWouldLoseAndChangesNothing) {
        },
        "TMP.DAT"},
       {"the project backup edited since",
-       [](const Folder& f, const BackedUp& b) {
+       [](const TempFolder& f, const BackedUp& b) {
          f.Write("p.kwj.bak", b.project + "x=1\r\n");
          std::filesystem::last_write_time(
              f.Path("p.kwj.bak"), std::filesystem::file_time_type::clock::now() + std::chrono::hours(1));
        },
        "the backup "},
       {"a folder under a work name",
-       [](const Folder& f, const BackedUp&) { std::filesystem::create_directory(f.Path("TMP.DAT")); },
+       [](const TempFolder& f, const BackedUp&) { std::filesystem::create_directory(f.Path("TMP.DAT")); },
        "TMP.DAT cannot be replaced"},
       {"put back by hand, then edited",
-       [](const Folder& f, const BackedUp& b) { f.Write("p.kwj", b.project + "x=1\r\n"); },
+       [](const TempFolder& f, const BackedUp& b) { f.Write("p.kwj", b.project + "x=1\r\n"); },
        "the project was not converted"},
       // The copy would be left at Version 140 on the old records.
       {"an Explorer copy of the converted project file beside it",
-       [](const Folder& f, const BackedUp&) { f.Write("p - copy.kwj", f.Read("p.kwj")); },
+       [](const TempFolder& f, const BackedUp&) { f.Write("p - copy.kwj", f.Read("p.kwj")); },
        "another project names the same contents file"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    Folder folder;
+    TempFolder folder{NameBytes::Utf8};
     const BackedUp backedUp(folder);
     row.change(folder, backedUp);
     const auto before = folder.Snapshot();
@@ -591,11 +594,11 @@ TEST(KwtconvRestore, RefusesWhatARestoreWouldLoseAndChangesNothing) {
 // Projects whose contents files share a folder wait for each other under -j,
 // as their conversions did.
 TEST(KwtconvRestore, ParallelRestoresOfProjectsSharingAFolderWait) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   for (const char* name : {"a", "b"}) {
     folder.Write(std::string("records/") + name + ".KWT", Records102(2));
     folder.Write(std::string(name) + "/" + name + ".kwj",
-                 ProjectText("102", "2", folder.Cp932("records/" + std::string(name) + ".KWT")));
+                 ProjectText("102", "2", folder.PathOf("records/" + std::string(name) + ".KWT")));
   }
   const std::vector<std::string> projects = {folder.Utf8("a/a.kwj"), folder.Utf8("b/b.kwj")};
   std::vector<std::string> arguments = {"-q", "-j", "2", "--backup"};
@@ -611,19 +614,19 @@ TEST(KwtconvRestore, ParallelRestoresOfProjectsSharingAFolderWait) {
 // system takes ('/' everywhere, '\\' as well on Windows): the check and the
 // conversion read it alike, and the work files lie beside the contents file.
 TEST(KwtconvContents, EveryFormOfAStoredPathIsCheckedAndConvertedAlike) {
-  std::vector<std::function<std::string(const Folder&)>> forms = {
-      [](const Folder&) { return std::string("sub/b.KWT"); },
-      [](const Folder& f) {
-        std::string full = f.Cp932("sub/b.KWT");
+  std::vector<std::function<std::string(const TempFolder&)>> forms = {
+      [](const TempFolder&) { return std::string("sub/b.KWT"); },
+      [](const TempFolder& f) {
+        std::string full = f.PathOf("sub/b.KWT");
         std::replace(full.begin(), full.end(), '\\', '/');
         return full;
       },
   };
 #ifdef _WIN32
-  forms.push_back([](const Folder&) { return std::string("sub\\b.KWT"); });
+  forms.push_back([](const TempFolder&) { return std::string("sub\\b.KWT"); });
 #endif
   for (const auto& form : forms) {
-    Folder folder;
+    TempFolder folder{NameBytes::Utf8};
     const std::string stored = form(folder);
     SCOPED_TRACE(stored);
     folder.Write("sub/b.KWT", Records102(3));
@@ -639,9 +642,9 @@ TEST(KwtconvContents, EveryFormOfAStoredPathIsCheckedAndConvertedAlike) {
 }
 
 TEST(KwtconvContents, ConvertsAMovedContentsFileAndKeepsTheRecordedPath) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   folder.Write("moved/p.KWT", Records102(2));
-  const std::string recorded = folder.Cp932("old-place/p.KWT");
+  const std::string recorded = folder.PathOf("old-place/p.KWT");
   folder.Write("p.kwj", ProjectText("102", "2", recorded));
 
   const ProcessResult check =
@@ -665,7 +668,7 @@ TEST(KwtconvContents, ConvertsAMovedContentsFileAndKeepsTheRecordedPath) {
 }
 
 TEST(KwtconvUsage, BadCommandLinesChangeNothing) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   MakeProject102(folder, "p", 1, 1);
   MakeProject102(folder, "q", 1, 1);
   const std::string p = folder.Utf8("p.kwj");
@@ -699,7 +702,7 @@ TEST(KwtconvUsage, BadCommandLinesChangeNothing) {
 }
 
 TEST(KwtconvUsage, HelpAndVersionAnswerAndConvertNothing) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   MakeProject102(folder, "p", 1, 1);
   const auto before = folder.Snapshot();
 

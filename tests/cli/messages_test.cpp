@@ -76,7 +76,7 @@ class Environment {
 };
 
 TEST(KwtconvMessages, TheEnvironmentChoosesTheLanguage) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   const std::string project = folder.Utf8("none.kwj");
   {
     const Environment japanese("KWTCONV_LANG", "ja");
@@ -152,9 +152,9 @@ std::vector<std::string> EnglishWords(const std::string& output) {
 // --check reports in the run's language: Japanese labels and verdicts, and
 // the English report under English.
 TEST(KwtconvMessages, TheCheckReportSpeaksTheRunLanguage) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   folder.Write("p.KWT", Records102(2));
-  folder.Write("p.kwj", ProjectText("102", "2", folder.Cp932("p.KWT")));
+  folder.Write("p.kwj", ProjectText("102", "2", folder.PathOf("p.KWT")));
   {
     const Environment japanese("KWTCONV_LANG", "ja");
     const ProcessResult check = Kwtconv({"--check", folder.Utf8("p.kwj")});
@@ -196,7 +196,7 @@ TEST(KwtconvMessages, AFolderThatCannotBeHeldIsNotCalledBusy) {
 // terminal): every message that quotes it, the conversion's and --check's,
 // shows it shortened, its start and end kept.
 TEST(KwtconvMessages, AStoredValueOfMegabytesIsShortenedInEveryMessage) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   const std::string huge = std::string(1'000'000, 'a') + ".KWT";
   for (const std::string& count : {std::string("2"), std::string(1'000'000, '9')}) {
     SCOPED_TRACE(count.size());
@@ -219,8 +219,8 @@ bool Unwritable(const std::filesystem::path& path) {
 struct FailureCase {
   const char* name;
   // Writes what the case needs into the folder.
-  std::function<void(const Folder&)> setup;
-  std::function<std::vector<std::string>(const Folder&)> arguments;
+  std::function<void(const TempFolder&)> setup;
+  std::function<std::vector<std::string>(const TempFolder&)> arguments;
   int exitCode;
   // The message that gives the next step (its longest stretch must show), or
   // the system's own text that gives it.
@@ -232,11 +232,11 @@ struct FailureCase {
 };
 
 // A layout-102 project "p" of two records beside its contents file.
-void Project(const Folder& f, std::string_view count = "2", std::string_view contents = "p.KWT") {
+void Project(const TempFolder& f, std::string_view count = "2", std::string_view contents = "p.KWT") {
   f.Write("p.KWT", Records102(2));
-  f.Write("p.kwj", ProjectText("102", count, f.Cp932(contents)));
+  f.Write("p.kwj", ProjectText("102", count, f.PathOf(contents)));
 }
-std::vector<std::string> JustP(const Folder& f) {
+std::vector<std::string> JustP(const TempFolder& f) {
   return {f.Utf8("p.kwj")};
 }
 
@@ -247,9 +247,9 @@ std::vector<std::string> JustP(const Folder& f) {
 // a full disk, a held folder, an unreadable project and a failed backup copy,
 // which need a file system of their own; see tests/safety.)
 TEST(KwtconvMessages, EveryFailureSaysWhatToDoNextInBothLanguages) {
-  const auto none = [](const Folder&) {};
+  const auto none = [](const TempFolder&) {};
   const auto usage = [](std::vector<std::string> options) {
-    return [options](const Folder& f) {
+    return [options](const TempFolder& f) {
       std::vector<std::string> arguments = options;
       for (std::string& argument : arguments) {
         if (argument == "P") argument = f.Utf8("p.kwj");
@@ -275,91 +275,93 @@ TEST(KwtconvMessages, EveryFailureSaysWhatToDoNextInBothLanguages) {
       {"an argument without a code page 932 form", none, usage({"--contents", "\xC3\xA9.KWT", "P"}),  // é
        2, Msg::ArgumentHasNoForm},
       {"no project file", none, JustP, 1, Msg::NoteProjectMissing},
-      {"Count 0", [](const Folder& f) { Project(f, "0"); }, JustP, 1, Msg::NoteNoRecords},
-      {"no Count", [](const Folder& f) { f.Write("p.kwj", "[KWJ]\r\nVersion=102\r\nKWT=p.KWT\r\n"); }, JustP,
-       1, Msg::NoteNoRecords},
-      {"negative Count", [](const Folder& f) { Project(f, "-2"); }, JustP, 1, Msg::NoteNegativeCount},
-      {"Count beyond the number range", [](const Folder& f) { Project(f, "2147483648"); }, JustP, 1,
+      {"Count 0", [](const TempFolder& f) { Project(f, "0"); }, JustP, 1, Msg::NoteNoRecords},
+      {"no Count", [](const TempFolder& f) { f.Write("p.kwj", "[KWJ]\r\nVersion=102\r\nKWT=p.KWT\r\n"); },
+       JustP, 1, Msg::NoteNoRecords},
+      {"negative Count", [](const TempFolder& f) { Project(f, "-2"); }, JustP, 1, Msg::NoteNegativeCount},
+      {"Count beyond the number range", [](const TempFolder& f) { Project(f, "2147483648"); }, JustP, 1,
        Msg::NoteCountUnreadable},
-      {"Count of 2^32 + 1", [](const Folder& f) { Project(f, "4294967297"); }, JustP, 1,
+      {"Count of 2^32 + 1", [](const TempFolder& f) { Project(f, "4294967297"); }, JustP, 1,
        Msg::NoteCountUnreadable},
-      {"Count written as -0", [](const Folder& f) { Project(f, "-0"); }, JustP, 1, Msg::NoteCountUnreadable},
-      {"no KWT=", [](const Folder& f) { f.Write("p.kwj", "[KWJ]\r\nVersion=102\r\nCount=2\r\n"); }, JustP, 1,
-       Msg::NoteNoContentsKey},
-      {"no contents file", [](const Folder& f) { Project(f, "2", "gone.KWT"); }, JustP, 1,
+      {"Count written as -0", [](const TempFolder& f) { Project(f, "-0"); }, JustP, 1,
+       Msg::NoteCountUnreadable},
+      {"no KWT=", [](const TempFolder& f) { f.Write("p.kwj", "[KWJ]\r\nVersion=102\r\nCount=2\r\n"); }, JustP,
+       1, Msg::NoteNoContentsKey},
+      {"no contents file", [](const TempFolder& f) { Project(f, "2", "gone.KWT"); }, JustP, 1,
        Msg::NoteContentsMissing},
-      {"no contents file at --contents", [](const Folder& f) { Project(f); },
-       [](const Folder& f) {
+      {"no contents file at --contents", [](const TempFolder& f) { Project(f); },
+       [](const TempFolder& f) {
          return std::vector<std::string>{"--contents", f.Utf8("gone.KWT"), f.Utf8("p.kwj")};
        },
        1, Msg::NoteGivenContentsMissing},
-      {"Count beyond the records", [](const Folder& f) { Project(f, "3"); }, JustP, 1,
+      {"Count beyond the records", [](const TempFolder& f) { Project(f, "3"); }, JustP, 1,
        Msg::NoteTooFewRecords},
       {"contents already converted",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          f.Write("p.KWT", std::string(2 * ContentRecord140::kSize, '\0'));
-         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("p.KWT")));
+         f.Write("p.kwj", ProjectText("102", "2", f.PathOf("p.KWT")));
        },
        JustP, 1, std::nullopt,
        "\xE3\x81\xAB\xE3\x81\x97\xE3\x81\xA6\xE3\x81\x8F\xE3\x81\xA0\xE3\x81\x95\xE3\x81\x84"},
-      {"KWT= names the project file itself", [](const Folder& f) { Project(f, "2", "p.kwj"); }, JustP, 1,
+      {"KWT= names the project file itself", [](const TempFolder& f) { Project(f, "2", "p.kwj"); }, JustP, 1,
        Msg::NoteWrongContents},
       {"KWT= names another project file",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          Project(f, "2", "q.kwj");
          f.Write("q.kwj", ProjectText("140", "2", "q.KWT"));
        },
        JustP, 1, Msg::NoteWrongContents},
       {"TMP.DAT is a folder",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          Project(f);
          std::filesystem::create_directory(f.Path("TMP.DAT"));
        },
        JustP, 1, Msg::NoteTemporaryBlocked},
       {"a backup that is not the project's",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          Project(f);
          f.Write("p.KWT.bak", "older");
        },
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          return std::vector<std::string>{"--backup", f.Utf8("p.kwj")};
        },
        1, Msg::BackupExists},
       {"a read-only contents file",
-       [](const Folder& f) { Project(f); },
+       [](const TempFolder& f) { Project(f); },
        JustP,
        1,
        Msg::NoteReadOnly,
        {},
        "p.KWT"},
       {"a read-only project file",
-       [](const Folder& f) { Project(f); },
+       [](const TempFolder& f) { Project(f); },
        JustP,
        1,
        Msg::NoteCannotSave,
        {},
        "p.kwj"},
       {"a project name without a code page 932 form", none,
-       [](const Folder& f) { return std::vector<std::string>{f.Utf8("\xC3\xA9.kwj")}; }, 1,
+       [](const TempFolder& f) { return std::vector<std::string>{f.Utf8("\xC3\xA9.kwj")}; }, 1,
        Msg::NameHasNoForm},
-      {"a folder without projects", [](const Folder& f) { f.Write("notes.txt", "x"); },
-       [](const Folder& f) { return std::vector<std::string>{f.Utf8("")}; }, 1, Msg::FolderHoldsNoProject},
+      {"a folder without projects", [](const TempFolder& f) { f.Write("notes.txt", "x"); },
+       [](const TempFolder& f) { return std::vector<std::string>{f.Utf8("")}; }, 1,
+       Msg::FolderHoldsNoProject},
       {"a folder with projects only below",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          f.Write("below/p.KWT", Records102(2));
          f.Write("below/p.kwj", ProjectText("102", "2", "p.KWT"));
        },
-       [](const Folder& f) { return std::vector<std::string>{f.Utf8("")}; }, 1,
+       [](const TempFolder& f) { return std::vector<std::string>{f.Utf8("")}; }, 1,
        Msg::FolderHoldsProjectsBelow},
       {"a folder with a name without a code page 932 form",
-       [](const Folder& f) { f.Write("\xC3\xA9.kwj", ""); },
-       [](const Folder& f) { return std::vector<std::string>{f.Utf8("")}; }, 1, Msg::NamesPassedOver},
+       [](const TempFolder& f) { f.Write("\xC3\xA9.kwj", ""); },
+       [](const TempFolder& f) { return std::vector<std::string>{f.Utf8("")}; }, 1, Msg::NamesPassedOver},
       // The note names each, so that the user knows which to rename.
-      {"the names passed over, named", [](const Folder& f) { f.Write("\xC3\xA9.kwj", ""); },
-       [](const Folder& f) { return std::vector<std::string>{f.Utf8("")}; }, 1, std::nullopt,
+      {"the names passed over, named", [](const TempFolder& f) { f.Write("\xC3\xA9.kwj", ""); },
+       [](const TempFolder& f) { return std::vector<std::string>{f.Utf8("")}; }, 1, std::nullopt,
        ": \xC3\xA9.kwj\n"},
       {"output nobody reads",
-       [](const Folder& f) { Project(f); },
+       [](const TempFolder& f) { Project(f); },
        JustP,
        1,
        Msg::OutputFailed,
@@ -368,15 +370,17 @@ TEST(KwtconvMessages, EveryFailureSaysWhatToDoNextInBothLanguages) {
        false},
 #ifndef _WIN32
       {"a project path too long for the system", none,
-       [](const Folder& f) { return std::vector<std::string>{f.Utf8(std::string(5000, 'd') + "/p.kwj")}; }, 1,
-       Msg::NoteProjectPathTooLong},
-      {"a device as the project", none, [](const Folder&) { return std::vector<std::string>{"/dev/null"}; },
-       1, Msg::NoteNotAProject},
+       [](const TempFolder& f) {
+         return std::vector<std::string>{f.Utf8(std::string(5000, 'd') + "/p.kwj")};
+       },
+       1, Msg::NoteProjectPathTooLong},
+      {"a device as the project", none,
+       [](const TempFolder&) { return std::vector<std::string>{"/dev/null"}; }, 1, Msg::NoteNotAProject},
       {"a contents path over 259 bytes",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          const std::string deep = std::string(250, 'd') + "/p.KWT";
          f.Write(deep, Records102(2));
-         f.Write("p.kwj", ProjectText("102", "2", f.Cp932(deep)));
+         f.Write("p.kwj", ProjectText("102", "2", f.PathOf(deep)));
        },
        JustP, 1, Msg::NotePathTooLong},
 #endif
@@ -385,7 +389,7 @@ TEST(KwtconvMessages, EveryFailureSaysWhatToDoNextInBothLanguages) {
     for (const Language language : {Language::English, Language::Japanese}) {
       const bool japanese = language == Language::Japanese;
       SCOPED_TRACE(std::string(row.name) + (japanese ? " (ja)" : " (en)"));
-      Folder folder;
+      TempFolder folder{NameBytes::Utf8};
       row.setup(folder);
       if (row.readOnly) {
         std::filesystem::permissions(folder.Path(row.readOnly), std::filesystem::perms::owner_write,

@@ -23,10 +23,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::Progress;
-using testing::ProjectFolder;
 using testing::Raised;
 using testing::Status;
 using testing::Target;
+using testing::TempFolder;
 
 constexpr std::size_t k102 = 300;
 constexpr std::size_t k103 = 516;
@@ -144,7 +144,7 @@ struct Scenario {
   testing::Snapshot Take(std::string_view name) { return testing::Take(folder, name); }
   std::string Shown() { return ShortenPath(contents, face.measure, face.width); }
 
-  ProjectFolder folder;
+  TempFolder folder;
   testing::RecordingFace face;
   Converter converter;
   std::string project;
@@ -291,7 +291,7 @@ TEST_F(ConversionTest, FailuresLeaveWhatTheirStepLeaves) {
        },
        32, shownOnly, [](Scenario& s) { EXPECT_EQ(s.folder.Read("TMP.DAT"), "held"); }},
       {"temporary is a folder", 103, 3, 3, [](Scenario& s, auto&) { s.folder.MakeFolder("TMP.DAT"); }, 5,
-       shownOnly, [](Scenario& s) { EXPECT_TRUE(fs::is_directory(s.folder.System("TMP.DAT"))); }},
+       shownOnly, [](Scenario& s) { EXPECT_TRUE(fs::is_directory(s.folder.Path("TMP.DAT"))); }},
       {"count beyond the records", 103, 3, 5, none, 100,
        [](Scenario& s) {
          return std::vector<std::string>{Target(s.Shown()), Progress(0), Progress(1), Progress(2),
@@ -405,7 +405,7 @@ TEST_F(ConversionTest, FailedReplacementKeepsContentsAndVersion) {
               0u);
 #else
     // Gone from under its open handle: the move finds nothing to move.
-    fs::remove(s.folder.System("TMP.DAT"));
+    fs::remove(s.folder.Path("TMP.DAT"));
 #endif
   };
   const auto error = Raised<EInOutError>([&] { s.Convert(); });
@@ -527,7 +527,7 @@ TEST_F(ConversionTest, FilesAreClosedWhenAPassFails) {
 // must fail while the first writes, and neither may lose records.
 TEST_F(ConversionTest, SecondConversionInTheSameFolderFailsAndHarmsNeither) {
   Scenario first("Version=102", "3", k102, 3);
-  ProjectFolder& folder = first.folder;
+  TempFolder& folder = first.folder;
   const std::string otherContents = folder.PathOf("B.KWT");
   folder.Write("B.KWT", Records(k103, 2));
   folder.Write("B.kwj", "[KWJ]\r\nVersion=103\r\nCount=2\r\nKWT=" + otherContents + "\r\n");
@@ -557,7 +557,7 @@ TEST_F(ConversionTest, SecondConversionInTheSameFolderFailsAndHarmsNeither) {
 TEST_F(ConversionTest, ContentsFileNamedLikeTheTemporaryFileIsRefused) {
   for (const char* name : {"TMP.DAT", "tmp.dat"}) {
     SCOPED_TRACE(name);
-    ProjectFolder folder;
+    TempFolder folder;
     testing::RecordingFace face;
     folder.Write(name, Records(k103, 2));
     folder.Write("P.kwj", "[KWJ]\r\nVersion=103\r\nCount=2\r\nKWT=" + folder.PathOf(name) + "\r\n");
@@ -590,13 +590,13 @@ TEST_F(ConversionTest, TemporaryFileLiesBesideTheContentsFile) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    ProjectFolder folder;
+    TempFolder folder;
     const std::string dir = row.folder.empty() ? "" : row.folder + testing::kSeparator;
     if (!row.folder.empty()) folder.MakeFolder(row.folder);
     std::string contents = row.kwt.empty() ? folder.PathOf(dir + "data.KWT") : row.kwt;
     if (row.slashes) std::replace(contents.begin(), contents.end(), '\\', '/');
     std::optional<testing::CurrentDirectory> current;
-    if (row.relative) current.emplace(folder.System(""));
+    if (row.relative) current.emplace(folder.Path(""));
 
     // A run that stops at its fourth record leaves the temporary file where
     // the pass put it; an earlier, larger one is emptied first.
@@ -621,7 +621,7 @@ TEST_F(ConversionTest, TemporaryFileLiesBesideTheContentsFile) {
 }
 
 TEST_F(ConversionTest, ContentsPathOptionReplacesTheStoredOne) {
-  ProjectFolder folder;
+  TempFolder folder;
   const std::string moved = folder.PathOf("moved.KWT");
   folder.Write("moved.KWT", Records(k103, 2));
   folder.Write("P.kwj", "[KWJ]\r\nVersion=103\r\nCount=2\r\nKWT=" + folder.PathOf("gone.KWT") + "\r\n");

@@ -12,7 +12,7 @@ namespace kwt::testing {
 namespace {
 
 // "kind path" for each entry, the path from the folder's root on.
-std::vector<std::string> Listed(const ProjectFolder& folder, const std::vector<std::string>& names,
+std::vector<std::string> Listed(const TempFolder& folder, const std::vector<std::string>& names,
                                 bool recursive, int* foldersRead = nullptr) {
   std::vector<std::string> given;
   for (const std::string& name : names) given.push_back(folder.PathOf(name));
@@ -23,7 +23,7 @@ std::vector<std::string> Listed(const ProjectFolder& folder, const std::vector<s
   for (const ListedName& listed : ListProjects(given, recursive, count)) {
     const char* kinds[] = {"project ", "unreadable ", "passed over ", "none "};
     std::string line = kinds[static_cast<int>(listed.kind)];
-    line += listed.path.substr(folder.Root().size());
+    line += listed.path.substr(folder.PathOf("").size());
     if (listed.number != 0) (line += ' ') += std::to_string(listed.number);
     for (const std::string& name : listed.names) (line += ' ') += name;
     out.push_back(std::move(line));
@@ -32,7 +32,7 @@ std::vector<std::string> Listed(const ProjectFolder& folder, const std::vector<s
 }
 
 TEST(ListProjects, FoldersGiveTheirProjectsInNameOrderSubfoldersAfter) {
-  ProjectFolder folder;
+  TempFolder folder;
   const std::string s(1, kSeparator);
   // 表 (95 5C) ends in a backslash byte; ゾ (83 5D) in "]".
   for (const char* name : {"b.kwj", "A.KWJ", "notes.txt", "\x95\x5C.kwj", "sub/d.kwj", "sub/\x83\x5D.Kwj"}) {
@@ -57,9 +57,9 @@ TEST(ListProjects, FoldersGiveTheirProjectsInNameOrderSubfoldersAfter) {
 // Names without a code page 932 form count only where a project may be:
 // a .kwj file, or a folder that -r would look into. A note is no failure.
 TEST(ListProjects, NamesWithoutAFormCountOnlyWhereAProjectMayBe) {
-  ProjectFolder folder;
+  TempFolder folder;
   folder.Write("a.kwj", "");
-  const std::filesystem::path root = folder.System("");
+  const std::filesystem::path root = folder.Path("");
   const auto name = [&](const char* utf8) {
     return root / std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(utf8)));
   };

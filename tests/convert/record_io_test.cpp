@@ -25,7 +25,7 @@ namespace kwt {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ProjectFolder;
+using testing::TempFolder;
 
 constexpr std::size_t k102 = ContentRecord102::kSize;
 constexpr std::size_t k103 = ContentRecord103::kSize;
@@ -57,12 +57,12 @@ struct Case {
   // The contents file's bytes; none for no contents file.
   std::optional<std::string> contents;
   // Runs before the conversion; what it opens in held stays open meanwhile.
-  std::function<void(const ProjectFolder&, platform::FileHandle& held)> prepare;
+  std::function<void(const TempFolder&, platform::FileHandle& held)> prepare;
   // The size no file may grow past while the conversion runs.
   std::optional<std::uint64_t> sizeCap;
   int stopAt = 0;
 
-  Case& Prepared(std::function<void(const ProjectFolder&, platform::FileHandle&)> how) {
+  Case& Prepared(std::function<void(const TempFolder&, platform::FileHandle&)> how) {
     prepare = std::move(how);
     return *this;
   }
@@ -95,8 +95,8 @@ struct Outcome {
   std::map<std::string, std::string> files;
 };
 
-void Clear(const ProjectFolder& folder) {
-  const fs::path root = folder.System("");
+void Clear(const TempFolder& folder) {
+  const fs::path root = folder.Path("");
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
     fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add);
   }
@@ -109,7 +109,7 @@ std::string Described(const Exception& error) {
   return text + ": " + error.Message();
 }
 
-Outcome Run(const ProjectFolder& folder, const Case& c, RecordIo io) {
+Outcome Run(const TempFolder& folder, const Case& c, RecordIo io) {
   Clear(folder);
   folder.Write("P.kwj", "[KWJ]\r\nVersion=" + std::to_string(c.version) + "\r\nCount=" + c.count +
                             "\r\nKWT=" + folder.PathOf("D.KWT") + "\r\n");
@@ -136,7 +136,7 @@ Outcome Run(const ProjectFolder& folder, const Case& c, RecordIo io) {
   outcome.log = std::move(face.log);
   if (TMemIniFile* store = converter.CurrentStore())
     outcome.storedVersion = store->ReadNumber("KWJ", "Version", -1);
-  for (const auto& entry : fs::directory_iterator(folder.System(""))) {
+  for (const auto& entry : fs::directory_iterator(folder.Path(""))) {
     const std::string name = entry.path().filename().string();
     outcome.files[name] = entry.is_directory() ? "<folder>" : folder.Read(name);
   }
@@ -152,7 +152,7 @@ std::string FirstDifference(const std::string& a, const std::string& b) {
          std::to_string(at);
 }
 
-void ExpectSameOutcome(const ProjectFolder& folder, const Case& c) {
+void ExpectSameOutcome(const TempFolder& folder, const Case& c) {
   const Outcome one = Run(folder, c, RecordIo::PerRecord);
   const Outcome blocks = Run(folder, c, RecordIo::Blocks);
   EXPECT_EQ(blocks.error, one.error);
@@ -195,17 +195,15 @@ std::string Records(std::size_t size, std::size_t count) {
 
 // The cases of the pass's failure table, and the block edges around them.
 std::vector<Case> TableCases() {
-  const auto readOnlyContents = [](const ProjectFolder& f, platform::FileHandle&) {
-    f.MakeReadOnly("D.KWT");
-  };
-  const auto heldTemporary = [](const ProjectFolder& f, platform::FileHandle& held) {
+  const auto readOnlyContents = [](const TempFolder& f, platform::FileHandle&) { f.MakeReadOnly("D.KWT"); };
+  const auto heldTemporary = [](const TempFolder& f, platform::FileHandle& held) {
     f.Write("TMP.DAT", "held");
     ASSERT_EQ(platform::Open(f.PathOf("TMP.DAT"), platform::Access::ReadWrite, platform::kShareNone,
                              platform::Creation::OpenExisting, held),
               platform::error::kSuccess);
   };
-  const auto temporaryFolder = [](const ProjectFolder& f, platform::FileHandle&) { f.MakeFolder("TMP.DAT"); };
-  const auto readOnlyProject = [](const ProjectFolder& f, platform::FileHandle&) { f.MakeReadOnly("P.kwj"); };
+  const auto temporaryFolder = [](const TempFolder& f, platform::FileHandle&) { f.MakeFolder("TMP.DAT"); };
+  const auto readOnlyProject = [](const TempFolder& f, platform::FileHandle&) { f.MakeReadOnly("P.kwj"); };
   const std::size_t twoBlocks = kBlockTo140 * 2 + 5;
   return {
       Project("three records converted", 103, "3", Records(k103, 3)),
@@ -247,7 +245,7 @@ std::vector<Case> TableCases() {
 }
 
 TEST(RecordIo, EveryFailureEndsAlikeInBlocksAndRecordByRecord) {
-  ProjectFolder folder;
+  TempFolder folder;
   for (const Case& c : TableCases()) {
     SCOPED_TRACE(c.name);
     ExpectSameOutcome(folder, c);
@@ -255,7 +253,7 @@ TEST(RecordIo, EveryFailureEndsAlikeInBlocksAndRecordByRecord) {
 }
 
 TEST(RecordIo, RandomProjectsConvertAlikeInBlocksAndRecordByRecord) {
-  ProjectFolder folder;
+  TempFolder folder;
   std::mt19937 random(20240611);
   const auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
   for (int round = 0; round < 24; ++round) {

@@ -10,8 +10,8 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <thread>
 
+#include "kit/wait_until.h"
 #include "runtime/windows_api.h"
 
 namespace {
@@ -57,12 +57,9 @@ BOOL CALLBACK MatchOpenButton(HWND window, LPARAM data) {
 
 template <typename Find>
 HWND WaitFor(Find find, std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < end) {
-    if (HWND window = find()) return window;
-    std::this_thread::sleep_for(50ms);
-  }
-  return nullptr;
+  HWND window = nullptr;
+  kwt::testing::WaitUntil([&] { return (window = find()) != nullptr; }, limit, 50ms);
+  return window;
 }
 
 HWND TopLevel(DWORD process, const wchar_t* className, const wchar_t* caption) {
@@ -123,9 +120,7 @@ int wmain(int argc, wchar_t** argv) {
                reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
 
   const auto stamped = [&] { return ReadFile(project).find("Version=140\r\n") != std::string::npos; };
-  const auto end = std::chrono::steady_clock::now() + 30s;
-  while (!stamped() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(100ms);
-  if (!stamped()) return Fail("the project was not converted", process);
+  if (!kwt::testing::WaitUntil(stamped, 30s, 100ms)) return Fail("the project was not converted", process);
 
   PostMessageW(main, WM_CLOSE, 0, 0);
   if (WaitForSingleObject(process, 20000) != WAIT_OBJECT_0) return Fail("kwtconvw.exe did not end", process);

@@ -13,7 +13,7 @@
 #include <string>
 #include <system_error>
 
-#include "kit/scoped_temp_dir.h"
+#include "kit/temp_folder.h"
 #include "runtime/encoding.h"
 #include "runtime/file_time.h"
 #include "runtime/platform.h"
@@ -132,28 +132,10 @@ TEST(LastPathDelimiter, SplitsAfterTheTrailBackslashWithoutLeadBytes) {
   EXPECT_EQ(LastPathDelimiter("\\:", path, LeadByteSet::None()), 9u);
 }
 
-// A fresh folder under the system's temporary folder, removed afterwards.
 // Paths handed to the code under test are code page 932, as in the program.
 class FileOperations : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = testing::CreateUniqueTempDir("kwt-names-");
-#ifdef _WIN32
-    const auto cp932 = encoding::WideToCp932(folder_.wstring());
-#else
-    const auto cp932 = encoding::Utf8ToCp932(folder_.string());
-#endif
-    ASSERT_TRUE(cp932.has_value());
-    root_ = *cp932 + kSeparator;
-  }
-
-  void TearDown() override {
-    if (!folder_.empty()) testing::RemoveTempDir(folder_);
-  }
-
-  std::string PathOf(std::string_view name) const {
-    return root_ + std::string(name);
-  }
+  std::string PathOf(std::string_view name) const { return folder_.PathOf(name); }
 
   std::filesystem::path SystemPath(std::string_view name) const {
 #ifdef _WIN32
@@ -161,7 +143,7 @@ class FileOperations : public ::testing::Test {
 #else
     const auto converted = encoding::Cp932ToUtf8(name);
 #endif
-    return converted ? folder_ / *converted : std::filesystem::path();
+    return converted ? folder_.path() / *converted : std::filesystem::path();
   }
 
   // Creates a file holding bytes; the path is code page 932 for the platform seam.
@@ -200,8 +182,7 @@ class FileOperations : public ::testing::Test {
   static constexpr char kSeparator = '/';
 #endif
 
-  std::filesystem::path folder_;
-  std::string root_;
+  testing::TempFolder folder_{"kwt-names-"};
 };
 
 TEST_F(FileOperations, FileIsPresentOnlyForFiles) {
@@ -212,7 +193,7 @@ TEST_F(FileOperations, FileIsPresentOnlyForFiles) {
   EXPECT_TRUE(FileIsPresent(PathOf(KWT_HYO ".KWT")));
   EXPECT_FALSE(FileIsPresent(PathOf("b.KWT")));
   EXPECT_FALSE(FileIsPresent(PathOf("book.KWT")));
-  EXPECT_FALSE(FileIsPresent(root_));
+  EXPECT_FALSE(FileIsPresent(PathOf("")));
   EXPECT_FALSE(FileIsPresent(PathOf("missing") + kSeparator + "a.KWT"));
   EXPECT_FALSE(FileIsPresent(""));
   // A lead byte with nothing after it has no form in the file system.

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <string>
 
-#include "kit/scoped_temp_dir.h"
+#include "kit/temp_folder.h"
 #include "runtime/platform.h"
 
 namespace kwt::platform {
@@ -35,7 +35,7 @@ class HeldFileTest : public ::testing::Test {
     return Open(PathOf(name), Access::ReadWrite, kShareNone, Creation::CreateAlways, other);
   }
 
-  testing::ScopedTempDir temp_{"kwt-held-"};
+  testing::TempFolder temp_{"kwt-held-"};
   const fs::path dir_ = temp_.path();
 };
 

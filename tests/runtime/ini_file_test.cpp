@@ -57,7 +57,7 @@ std::vector<std::string> Entries(const std::filesystem::path& folder) {
 
 TEST(StoreGolden, TypicalProjectIsReadStampedAndSavedNormalised) {
   TempFolder folder;
-  const std::string path = folder.File("sample.kwj");
+  const std::string path = folder.PathOf("sample.kwj");
   WriteBytes(path, Golden("typical_project.kwj"));
 
   TMemIniFile store(path);
@@ -77,7 +77,7 @@ TEST(StoreGolden, TypicalProjectIsReadStampedAndSavedNormalised) {
 
 TEST(StoreGolden, LastDuplicateSectionAndKeyAreReadAndWritten) {
   TempFolder folder;
-  const std::string path = folder.File("duplicates.kwj");
+  const std::string path = folder.PathOf("duplicates.kwj");
   WriteBytes(path, Golden("duplicates.kwj"));
 
   TMemIniFile store(path);
@@ -91,7 +91,7 @@ TEST(StoreGolden, LastDuplicateSectionAndKeyAreReadAndWritten) {
 
 TEST(StoreGolden, HeaderWithTextBehindItIsAPlainLine) {
   TempFolder folder;
-  const std::string path = folder.File("header.kwj");
+  const std::string path = folder.PathOf("header.kwj");
   WriteBytes(path, Golden("header_with_text.kwj"));
 
   TMemIniFile store(path);
@@ -184,7 +184,7 @@ TEST(StoreLoading, ByteOrderMarkIsOrdinaryText) {
 
 TEST(StoreLoading, ReadsTheFileFromDiskWithItsBreaksAndNul) {
   TempFolder folder;
-  const std::string path = folder.File("mixed.kwj");
+  const std::string path = folder.PathOf("mixed.kwj");
   WriteBytes(path, std::string_view("[KWJ]\rVersion=102\nCount=3\n\r[T]\r\nx=1\0[U]\r\ny=2", 44));
   TMemIniFile store(path);
   EXPECT_EQ(store.FileName(), path);
@@ -209,7 +209,7 @@ TEST(StoreScanning, FindsTheValueTheStoreReads) {
   TempFolder folder;
   for (const std::string_view text : texts) {
     SCOPED_TRACE(::testing::PrintToString(std::string(text)));
-    const std::string path = folder.File("p.kwj");
+    const std::string path = folder.PathOf("p.kwj");
     WriteBytes(path, text);
     TMemIniFile store(path);
     store.SetCaseSensitivity(false);
@@ -223,20 +223,20 @@ TEST(StoreScanning, FindsTheValueTheStoreReads) {
   std::string longLines = "[";
   longLines.append(100000, ' ').append("KWJ]\r\nKWT").append(300, ' ').append("=a").append(300, ' ');
   longLines.append("b\r\n");
-  WriteBytes(folder.File("long.kwj"), longLines);
-  const ScannedValue blanks = ScanStoredValue(folder.File("long.kwj"), "KWJ", "KWT");
+  WriteBytes(folder.PathOf("long.kwj"), longLines);
+  const ScannedValue blanks = ScanStoredValue(folder.PathOf("long.kwj"), "KWJ", "KWT");
   EXPECT_TRUE(blanks.value && blanks.cut);
   // Blanks around the value are trimmed by the store: the path is whole.
   std::string padded = "[KWJ]\r\nKWT=";
   padded.append(300, ' ').append("a.KWT").append(300, '\t').append("\r\n");
-  WriteBytes(folder.File("padded.kwj"), padded);
-  const ScannedValue trimmed = ScanStoredValue(folder.File("padded.kwj"), "KWJ", "KWT");
+  WriteBytes(folder.PathOf("padded.kwj"), padded);
+  const ScannedValue trimmed = ScanStoredValue(folder.PathOf("padded.kwj"), "KWJ", "KWT");
   EXPECT_EQ(trimmed.value.value_or("<none>"), "a.KWT");
   EXPECT_FALSE(trimmed.cut);
 #ifndef _WIN32  // no sparse file of that size there
   // A sparse file of a terabyte ends at its first byte: reading on would not
   // end within the test's time.
-  const std::string sparse = folder.File("sparse.kwj");
+  const std::string sparse = folder.PathOf("sparse.kwj");
   WriteBytes(sparse, "");
   std::filesystem::resize_file(sparse, std::uintmax_t{1} << 40);
   const ScannedValue nothing = ScanStoredValue(sparse, "KWJ", "KWT");
@@ -247,7 +247,7 @@ TEST(StoreScanning, FindsTheValueTheStoreReads) {
 
 TEST(StoreLoading, MissingFileOrEmptyPathGivesAnEmptyStore) {
   TempFolder folder;
-  for (const std::string& path : {folder.File("absent.kwj"), std::string(), folder.path().string()}) {
+  for (const std::string& path : {folder.PathOf("absent.kwj"), std::string(), folder.path().string()}) {
     SCOPED_TRACE(path);
     TMemIniFile store(path);
     EXPECT_EQ(store.Sections().Count(), 0u);
@@ -258,7 +258,7 @@ TEST(StoreLoading, MissingFileOrEmptyPathGivesAnEmptyStore) {
 
 TEST(StoreLoading, FileThatCannotBeOpenedRaisesEFOpenError) {
   TempFolder folder;
-  const std::string path = folder.File("unreadable.kwj");
+  const std::string path = folder.PathOf("unreadable.kwj");
   testing::UnreadableFile unreadable(path);
   if (!unreadable.Active()) GTEST_SKIP() << "no way to make an unreadable file on this system";
   ExpectError<EFOpenError>([&] { TMemIniFile store(path); },
@@ -365,7 +365,7 @@ TEST(StoreWriting, CaseSensitivityCanBeSwitchedBothWays) {
 
 TEST(StoreSaving, MissingFileIsCreatedEmptyThenWithTheWrittenKey) {
   TempFolder folder;
-  const std::string path = folder.File("new.kwj");
+  const std::string path = folder.PathOf("new.kwj");
   TMemIniFile store(path);
   store.Save();
   EXPECT_TRUE(std::filesystem::is_regular_file(path));
@@ -378,7 +378,7 @@ TEST(StoreSaving, MissingFileIsCreatedEmptyThenWithTheWrittenKey) {
 
 TEST(StoreSaving, SavingTwiceAndReloadingGiveTheSameBytes) {
   TempFolder folder;
-  const std::string path = folder.File("p.kwj");
+  const std::string path = folder.PathOf("p.kwj");
   WriteBytes(path, Golden("typical_project.kwj"));
   TMemIniFile store(path);
   store.WriteNumber("KWJ", "Version", 103);
@@ -401,7 +401,7 @@ TEST(StoreSaving, SavingTwiceAndReloadingGiveTheSameBytes) {
 
 TEST(StoreSaving, DroppingAStoreWritesNothing) {
   TempFolder folder;
-  const std::string path = folder.File("p.kwj");
+  const std::string path = folder.PathOf("p.kwj");
   WriteBytes(path, "; keep me\r\n[KWJ]\r\nVersion=102\r\n");
   {
     TMemIniFile store(path);
@@ -412,7 +412,7 @@ TEST(StoreSaving, DroppingAStoreWritesNothing) {
 
 TEST(StoreSaving, ReadOnlyFileKeepsItsBytesAndTheStoreCanSaveLater) {
   TempFolder folder;
-  const std::string path = folder.File("readonly.kwj");
+  const std::string path = folder.PathOf("readonly.kwj");
   const std::string original = "[KWJ]\r\nVersion = 102\r\n";
   WriteBytes(path, original);
   testing::MakeReadOnly(path);
@@ -431,7 +431,7 @@ TEST(StoreSaving, ReadOnlyFileKeepsItsBytesAndTheStoreCanSaveLater) {
 
 TEST(StoreSaving, FileHeldByAnotherOpenerKeepsItsBytes) {
   TempFolder folder;
-  const std::string path = folder.File("held.kwj");
+  const std::string path = folder.PathOf("held.kwj");
   WriteBytes(path, "[KWJ]\r\nVersion=102\r\n");
   TMemIniFile store(path);
   store.WriteNumber("KWJ", "Version", 140);
@@ -450,7 +450,8 @@ TEST(StoreSaving, FileHeldByAnotherOpenerKeepsItsBytes) {
 
 TEST(StoreSaving, MissingFolderOrEmptyPathRaisesEFCreateError) {
   TempFolder folder;
-  for (const std::string& path : {folder.File("missing") + "/p.kwj", std::string(), folder.path().string()}) {
+  for (const std::string& path :
+       {folder.PathOf("missing") + "/p.kwj", std::string(), folder.path().string()}) {
     SCOPED_TRACE(path);
     TMemIniFile store = TMemIniFile::FromText(path, "[KWJ]\r\nVersion=1");
     ExpectError<EFCreateError>([&] { store.Save(); }, CannotCreate(path));
@@ -475,7 +476,7 @@ TEST(StoreSaving, FolderThatCannotBeWrittenRaisesEFCreateError) {
 
 TEST(StoreSaving, IncompleteWriteRaisesEWriteErrorAndLeavesTheFileWhole) {
   TempFolder folder;
-  const std::string path = folder.File("p.kwj");
+  const std::string path = folder.PathOf("p.kwj");
   const std::string original = "[KWJ]\r\nVersion=102\r\n";
   WriteBytes(path, original);
   TMemIniFile store(path);
@@ -491,7 +492,7 @@ TEST(StoreSaving, IncompleteWriteRaisesEWriteErrorAndLeavesTheFileWhole) {
 
 TEST(StorePendingSave, ProjectFileChangesOnlyAtCommit) {
   TempFolder folder;
-  const std::string path = folder.File("p.kwj");
+  const std::string path = folder.PathOf("p.kwj");
   WriteBytes(path, "[KWJ]\r\nVersion=102\r\n");
   TMemIniFile store(path);
   store.WriteNumber("KWJ", "Version", 140);
@@ -518,13 +519,13 @@ TEST(StorePendingSave, ProjectFileChangesOnlyAtCommit) {
 
 TEST(StorePendingSave, UncommittedSaveIsRemovedAndChangesNothing) {
   TempFolder folder;
-  const std::string path = folder.File("p.kwj");
+  const std::string path = folder.PathOf("p.kwj");
   WriteBytes(path, "[KWJ]\r\nVersion=102\r\n");
   TMemIniFile store(path);
   store.WriteNumber("KWJ", "Version", 140);
   {
     PendingSave first = store.PrepareSave();
-    PendingSave second = TMemIniFile::FromText(folder.File("other.kwj"), "[A]").PrepareSave();
+    PendingSave second = TMemIniFile::FromText(folder.PathOf("other.kwj"), "[A]").PrepareSave();
     EXPECT_EQ(Entries(folder.path()).size(), 3u);
     second = std::move(first);  // Drops the other pending save at once.
     EXPECT_EQ(Entries(folder.path()).size(), 2u);
@@ -535,7 +536,7 @@ TEST(StorePendingSave, UncommittedSaveIsRemovedAndChangesNothing) {
 
 TEST(StorePendingSave, FailedReplacementRaisesEFCreateErrorAndCleansUp) {
   TempFolder folder;
-  const std::string path = folder.File("p.kwj");
+  const std::string path = folder.PathOf("p.kwj");
   TMemIniFile store = TMemIniFile::FromText(path, "[KWJ]\r\nVersion=140");
   PendingSave pending = store.PrepareSave();
   // Something that cannot be replaced by a file appears in the meantime.

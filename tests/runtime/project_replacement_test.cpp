@@ -23,7 +23,7 @@ TEST(ProjectReplacement, LinkedProjectFileChangesTheFileItNames) {
   WriteBytes(folder.path() / "real" / "p.kwj", "[KWJ]\r\nVersion=103\r\n");
   fs::create_symlink(folder.path() / "real" / "p.kwj", folder.path() / "link" / "p.kwj");
 
-  TMemIniFile store(folder.File("link/p.kwj"));
+  TMemIniFile store(folder.PathOf("link/p.kwj"));
   store.WriteNumber("KWJ", "Version", 140);
   store.Save();
 
@@ -39,7 +39,7 @@ TEST(ProjectReplacement, PrivateProjectFileStaysPrivate) {
   WriteBytes(project, "[KWJ]\r\nVersion=103\r\n");
   fs::permissions(project, fs::perms::owner_read | fs::perms::owner_write);
 
-  TMemIniFile store(folder.File("p.kwj"));
+  TMemIniFile store(folder.PathOf("p.kwj"));
   store.WriteNumber("KWJ", "Version", 140);
   store.Save();
 

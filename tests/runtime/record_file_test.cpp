@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "kit/scoped_temp_dir.h"
+#include "kit/temp_folder.h"
 #include "runtime/store_faults.h"
 #include "runtime/texts.h"
 
@@ -40,7 +40,7 @@ class RecordFileTest : public ::testing::Test {
   }
   std::uintmax_t SizeOf(const std::string& name) const { return fs::file_size(dir_ / name); }
 
-  testing::ScopedTempDir temp_{"kwt-records-"};
+  testing::TempFolder temp_{"kwt-records-"};
   const fs::path dir_ = temp_.path();
 };
 

@@ -10,7 +10,8 @@
 #include <random>
 #include <string>
 
-#include "kit/scoped_temp_dir.h"
+#include "kit/temp_folder.h"
+#include "kit/wait_until.h"
 #include "runtime/platform.h"
 #include "runtime/platform_faults.h"
 
@@ -33,7 +34,7 @@ namespace fs = std::filesystem;
 
 class SeamContract : public ::testing::Test {
  protected:
-  testing::ScopedTempDir folder_{"kwt-contract-"};
+  testing::TempFolder folder_{"kwt-contract-"};
   const fs::path& dir_ = folder_.path();
 };
 
@@ -244,11 +245,11 @@ TEST_F(SeamContract, SignalsDoNotFailBlockingCalls) {
   sigaddset(&alarm, SIGALRM);
   ::pthread_sigmask(SIG_BLOCK, &alarm, nullptr);
   std::thread writer([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    testing::KeepOthersWaiting(std::chrono::milliseconds(100));
     FileHandle end;
     std::size_t put = 0;
     EXPECT_EQ(Open(pipe, Access::Write, kShareRead, Creation::OpenExisting, end), 0u);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    testing::KeepOthersWaiting(std::chrono::milliseconds(100));
     EXPECT_EQ(Write(end, "x", 1, put), 0u);
   });
   ::pthread_sigmask(SIG_UNBLOCK, &alarm, nullptr);

@@ -77,7 +77,7 @@ TEST(StoreBytes, SavesALoadedFileToDiskExactlyAfterTheFileChanged) {
   for (const Case& c : TrickyFiles()) {
     SCOPED_TRACE(c.name);
     TempFolder folder;
-    const std::string path = folder.File("p.kwj");
+    const std::string path = folder.PathOf("p.kwj");
     WriteBytes(path, c.text);
     TMemIniFile store(path);
     // The store holds what it read, not the file: another writer changes nothing.
@@ -114,7 +114,7 @@ TEST(StoreBytes, WritesAfterLoadingReplaceAddAndCreate) {
   for (const auto& write : writes) {
     SCOPED_TRACE(write.name);
     TempFolder folder;
-    const std::string path = folder.File("p.kwj");
+    const std::string path = folder.PathOf("p.kwj");
     WriteBytes(path, loaded);
     TMemIniFile store(path);
 
@@ -150,7 +150,7 @@ TEST(StoreBytes, WritesAfterLoadingReplaceAddAndCreate) {
 
 TEST(StoreBytes, AFileHoldsTheSavedTextOnlyByteForByte) {
   TempFolder folder;
-  const std::string path = folder.File("p.kwj");
+  const std::string path = folder.PathOf("p.kwj");
   const std::string body(300000, 'b');  // crosses several compared pieces
   TMemIniFile store = TMemIniFile::FromText(path, "[KWJ]\r\nVersion=102\r\nBody=" + body);
   const std::string saved = "[KWJ]\r\nVersion=140\r\nBody=" + body + "\r\n\r\n";
@@ -171,7 +171,7 @@ TEST(StoreBytes, AFileHoldsTheSavedTextOnlyByteForByte) {
   EXPECT_FALSE(store.FileHoldsSavedTextWith(path, "KWJ", "Version", "140"));
   WriteBytes(path, saved.substr(0, saved.size() - 1));
   EXPECT_FALSE(store.FileHoldsSavedTextWith(path, "KWJ", "Version", "140"));
-  EXPECT_FALSE(store.FileHoldsSavedTextWith(folder.File("absent.kwj"), "KWJ", "Version", "140"));
+  EXPECT_FALSE(store.FileHoldsSavedTextWith(folder.PathOf("absent.kwj"), "KWJ", "Version", "140"));
 
   // An empty store with the change saves one section.
   const TMemIniFile empty = TMemIniFile::FromText(path, "");

@@ -14,7 +14,8 @@
 #include <string>
 #include <thread>
 
-#include "kit/scoped_temp_dir.h"
+#include "kit/temp_folder.h"
+#include "kit/wait_until.h"
 #include "runtime/platform.h"
 
 #ifdef _WIN32
@@ -54,7 +55,7 @@ class WorkFileSeam : public ::testing::Test {
     return Open(PathOf(name), Access::ReadWrite, kShareNone, Creation::CreateNew, file);
   }
 
-  testing::ScopedTempDir folder_{"kwt-seam-"};
+  testing::TempFolder folder_{"kwt-seam-"};
   const fs::path& dir_ = folder_.path();
 };
 
@@ -177,8 +178,7 @@ TEST_F(WorkFileSeam, AStampSeesARewriteThatPutsTheWriteTimeBack) {
   ASSERT_EQ(StampOf(file, byHandle), 0u);
   ASSERT_EQ(StampOf(PathOf("file"), byName), 0u);
   EXPECT_EQ(byHandle, byName);
-  // The system's clock for change times ticks coarsely: let it move on.
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  testing::WaitForClockTick();
   Put("file", "after!");  // same size, as touch -r or cp -p would leave it
   fs::last_write_time(dir_ / "file", written);
   FileStamp later;
@@ -332,7 +332,7 @@ TEST_F(WorkFileSeam, ABriefHoldIsWaitedOut) {
     FileHandle scanner;
     ASSERT_EQ(Open(PathOf("busy"), Access::Read, kShareNone, Creation::OpenExisting, scanner), 0u);
     std::thread letGo([&] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      testing::KeepOthersWaiting(std::chrono::milliseconds(200));
       (void)Close(scanner);
     });
     EXPECT_EQ(call(), 0u);
@@ -426,7 +426,7 @@ TEST_F(WorkFileSeam, AnotherUsersFileKeepsItsGroupOrClosesTheGroupBits) {
     mode_t mode;
   };
   // The other user works in a folder below one that every user can reach.
-  std::optional<kwt::testing::ScopedTempDir> reachable;
+  std::optional<kwt::testing::TempFolder> reachable;
   fs::path base = dir_;
   if (!kwt::testing::OthersCanReach(base)) {
     if (!kwt::testing::OthersCanReach("/tmp"))

@@ -40,9 +40,9 @@ TEST(BackupNames, LinkToTheFileItselfIsNoBackup) {
   for (const Case& c : {Case{"contents backup links to the contents file", "book.KWT.bak", "book.KWT"},
                         Case{"project backup links to the project file", "book.kwj.bak", "book.kwj"}}) {
     SCOPED_TRACE(c.name);
-    Folder folder;
+    TempFolder folder{NameBytes::Utf8};
     const std::string records = Records102(3);
-    const std::string project = Kwj("102", "3", folder.Cp932("book.KWT"));
+    const std::string project = Kwj("102", "3", folder.PathOf("book.KWT"));
     folder.Write("book.kwj", project);
     folder.Write("book.KWT", records);
     fs::create_symlink(folder.Path(c.target), folder.Path(c.link));
@@ -65,9 +65,9 @@ TEST(BackupNames, LinkToTheFileItselfIsNoBackup) {
 TEST(BackupNames, PipeUnderABackupNameIsRefusedAtOnce) {
   for (const char* backup : {"book.kwj.bak", "book.KWT.bak"}) {
     SCOPED_TRACE(backup);
-    Folder folder;
+    TempFolder folder{NameBytes::Utf8};
     const std::string records = Records102(3);
-    const std::string project = Kwj("102", "3", folder.Cp932("book.KWT"));
+    const std::string project = Kwj("102", "3", folder.PathOf("book.KWT"));
     folder.Write("book.kwj", project);
     folder.Write("book.KWT", records);
     const fs::path pipe = folder.Path(backup);
@@ -79,7 +79,7 @@ TEST(BackupNames, PipeUnderABackupNameIsRefusedAtOnce) {
       QuietFace face;
       Converter converter(face, {.contentsPath = std::nullopt, .backup = true});
       try {
-        converter.Convert(folder.Cp932("book.kwj"));
+        converter.Convert(folder.PathOf("book.kwj"));
         refused.set_value(false);
       } catch (const Exception&) {
         refused.set_value(true);

@@ -111,7 +111,7 @@ std::string Replaced(std::string text, std::string_view from, std::string_view t
 }
 
 // The folder as strace shows it, without a closing separator.
-std::string FolderText(const Folder& folder) {
+std::string FolderText(const TempFolder& folder) {
   std::string text = folder.Utf8("");
   while (!text.empty() && text.back() == '/') text.pop_back();
   return text;
@@ -119,9 +119,9 @@ std::string FolderText(const Folder& folder) {
 
 // The project and what each of its files may hold, in one folder of its own.
 struct Project {
-  explicit Project(const Folder& where) : folder(where) {
+  explicit Project(const TempFolder& where) : folder(where) {
     path = folder.Utf8("book.kwj");
-    contents = folder.Cp932("book.KWT");
+    contents = folder.PathOf("book.KWT");
     for (int i = 0; i < kRecords; ++i) {
       const std::string n = std::to_string(i);
       contents0 +=
@@ -148,7 +148,7 @@ struct Project {
     folder.Backdate();
   }
 
-  const Folder& folder;
+  const TempFolder& folder;
   std::string path;
   std::string contents;
   std::string contents0, contents1, contents2;
@@ -332,14 +332,14 @@ void KillAtEveryFileCall(Run run) {
   const std::string strace = FindStrace();
   if (strace.empty()) GTEST_SKIP() << "strace is not installed; scripts/test installs it";
   const Harness harness(strace, run);
-  Folder probeFolder;
+  TempFolder probeFolder{NameBytes::Utf8};
   if (harness.Traced({"-o", "/dev/null"}, probeFolder.Utf8("none.kwj")).exitCode != 1) {
     GTEST_SKIP() << "strace cannot trace here (ptrace is not allowed)";
   }
 
   // The counted run: a complete conversion, traced.
-  Folder logs;
-  Folder countFolder;
+  TempFolder logs{NameBytes::Utf8};
+  TempFolder countFolder{NameBytes::Utf8};
   const Project counted(countFolder);
   counted.Reset(harness.Restores());
   const ProcessResult traced =
@@ -367,7 +367,7 @@ void KillAtEveryFileCall(Run run) {
   std::vector<std::thread> threads;
   for (unsigned w = 0; w < workers; ++w) {
     threads.emplace_back([&, w] {
-      Folder own;
+      TempFolder own{NameBytes::Utf8};
       const Project project(own);
       const fs::path log = logs.Path("kill-" + std::to_string(w) + ".log");
       for (std::size_t i = w; i < points.size(); i += workers) {

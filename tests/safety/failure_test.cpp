@@ -50,10 +50,10 @@ constexpr bool kWindows = false;
 
 // A project "p.kwj" of two layout-102 records; the contents file is
 // contentsName inside the folder unless contentsPath names another (code page 932).
-void MakeProject(const Folder& folder, std::string_view contentsName = "p.KWT",
+void MakeProject(const TempFolder& folder, std::string_view contentsName = "p.KWT",
                  std::optional<std::string> contentsPath = std::nullopt) {
   folder.Write(contentsName, Records102(2));
-  folder.Write("p.kwj", ProjectText("102", "2", contentsPath.value_or(folder.Cp932(contentsName))));
+  folder.Write("p.kwj", ProjectText("102", "2", contentsPath.value_or(folder.PathOf(contentsName))));
 }
 
 // What one case prepares and what it holds while kwtconv runs.
@@ -61,7 +61,7 @@ struct Arrangement {
   // Why the case cannot run here; empty when it can.
   std::string skip;
   // Runs just before kwtconv starts and answers what to release after it.
-  std::function<platform::FileHandle(const Folder&)> hold;
+  std::function<platform::FileHandle(const TempFolder&)> hold;
 };
 
 struct Expected {
@@ -75,9 +75,9 @@ Arrangement Skip(std::string why) {
   return Arrangement{std::move(why), {}};
 }
 
-platform::FileHandle Hold(const Folder& folder, std::string_view name) {
+platform::FileHandle Hold(const TempFolder& folder, std::string_view name) {
   platform::FileHandle held;
-  EXPECT_EQ(platform::Open(folder.Cp932(name), platform::Access::ReadWrite, platform::kShareNone,
+  EXPECT_EQ(platform::Open(folder.PathOf(name), platform::Access::ReadWrite, platform::kShareNone,
                            platform::Creation::OpenExisting, held),
             platform::error::kSuccess);
   return held;
@@ -104,33 +104,35 @@ std::string JapaneseFolders() {
 TEST(FailureInjection, EachFailureShowsItsTextAndChangesNothing) {
   struct Row {
     const char* name;
-    std::function<Arrangement(const Folder&)> setup;
-    std::function<Expected(const Folder&)> expected;
+    std::function<Arrangement(const TempFolder&)> setup;
+    std::function<Expected(const TempFolder&)> expected;
     const char* project = "p.kwj";
   };
-  const auto error = [](std::string text) { return [text](const Folder&) { return Expected{text, {}}; }; };
+  const auto error = [](std::string text) {
+    return [text](const TempFolder&) { return Expected{text, {}}; };
+  };
   const auto ioError = [&](std::int32_t code) { return error(IoMessage(code)); };
   const std::string invalid[] = {"\x85\x40", "\x81\x20", std::string("name\x81")};
 
   std::vector<Row> rows = {
       {"read-only contents file",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f);
          MakeReadOnly(f.Path("p.KWT"));
          return Arrangement{};
        },
        ioError(5)},
       {"read-only project file",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f);
          MakeReadOnly(f.Path("p.kwj"));
          return Arrangement{};
        },
-       [](const Folder& f) {
-         return Expected{texts::Format(texts::kCannotCreateFileFormat, f.Cp932("p.kwj")), {}};
+       [](const TempFolder& f) {
+         return Expected{texts::Format(texts::kCannotCreateFileFormat, f.PathOf("p.kwj")), {}};
        }},
       {"read-only folder (not root)",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          if (kWindows)
            return Skip("a folder's read-only flag does not stop Windows from creating files in it");
          if (RunningAsRoot())
@@ -141,7 +143,7 @@ TEST(FailureInjection, EachFailureShowsItsTextAndChangesNothing) {
        },
        ioError(5)},
       {"append-only folder",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f);
          if (!SetAppendOnly(f.Path(""), true))
            return Skip("chattr +a needs root and a file system with flags");
@@ -151,56 +153,56 @@ TEST(FailureInjection, EachFailureShowsItsTextAndChangesNothing) {
       // Windows' share modes and Linux's read lease keep its writes from going
       // into a file that the conversion replaces.
       {"contents file held by another opener",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          if (!kWindows && !kLinux) return Skip("no read leases here: a held contents file is converted");
          MakeProject(f);
-         return Arrangement{{}, [](const Folder& g) { return Hold(g, "p.KWT"); }};
+         return Arrangement{{}, [](const TempFolder& g) { return Hold(g, "p.KWT"); }};
        },
        ioError(32)},
       {"project file held by another opener",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f);
-         return Arrangement{{}, [](const Folder& g) { return Hold(g, "p.kwj"); }};
+         return Arrangement{{}, [](const TempFolder& g) { return Hold(g, "p.kwj"); }};
        },
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          // Windows refuses to read it at all; POSIX reads it, then cannot take
          // it over exclusively to replace it.
          return Expected{
              texts::Format(kWindows ? texts::kCannotOpenFileFormat : texts::kCannotCreateFileFormat,
-                           f.Cp932("p.kwj")),
+                           f.PathOf("p.kwj")),
              {}};
        }},
-      {"project in a missing folder", [](const Folder&) { return Arrangement{}; },
-       [](const Folder&) {
+      {"project in a missing folder", [](const TempFolder&) { return Arrangement{}; },
+       [](const TempFolder&) {
          return Expected{{}, texts::kStatusFileMissing};
        },
        "gone/p.kwj"},
       {"contents in a missing folder",
-       [](const Folder& f) {
-         f.Write("p.kwj", ProjectText("102", "2", f.Cp932("gone/p.KWT")));
+       [](const TempFolder& f) {
+         f.Write("p.kwj", ProjectText("102", "2", f.PathOf("gone/p.KWT")));
          return Arrangement{};
        },
        ioError(103)},
       {"contents path of more than 259 characters",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          if (kWindows) return Skip("Windows refuses such paths to the test's own file tools");
          MakeProject(f, DeepFolder() + "p.KWT");
-         EXPECT_GT(f.Cp932(DeepFolder() + "p.KWT").size(), RecordFile::kMaxPathLength);
+         EXPECT_GT(f.PathOf(DeepFolder() + "p.KWT").size(), RecordFile::kMaxPathLength);
          return Arrangement{};
        },
        ioError(3)},
       {"contents path of more than 259 bytes in double-byte characters",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          MakeProject(f, JapaneseFolders() + "p.KWT");
-         EXPECT_GT(f.Cp932(JapaneseFolders() + "p.KWT").size(), RecordFile::kMaxPathLength);
+         EXPECT_GT(f.PathOf(JapaneseFolders() + "p.KWT").size(), RecordFile::kMaxPathLength);
          return Arrangement{};
        },
        ioError(3)},
   };
   for (const std::string& bytes : invalid) {
     rows.push_back({"contents name that is not code page 932",
-                    [bytes](const Folder& f) {
-                      MakeProject(f, "p.KWT", f.Cp932("") + "p" + bytes + ".KWT");
+                    [bytes](const TempFolder& f) {
+                      MakeProject(f, "p.KWT", f.PathOf("") + "p" + bytes + ".KWT");
                       return Arrangement{};
                     },
                     ioError(103)});
@@ -208,7 +210,7 @@ TEST(FailureInjection, EachFailureShowsItsTextAndChangesNothing) {
 
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    Folder folder;
+    TempFolder folder{NameBytes::Utf8};
     const WritableAgain writable(folder.Path(""));
     const Arrangement setup = row.setup(folder);
     if (!setup.skip.empty()) {
@@ -234,13 +236,13 @@ TEST(FailureInjection, EachFailureShowsItsTextAndChangesNothing) {
 // Names without a form on disk: the platform refuses them as invalid names
 // (code 123), and a project or contents file with such a name is missing.
 TEST(FailureInjection, NamesThatAreNotCodePage932AreInvalidAndMissing) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   folder.Write("keep.KWT", Records102(1));
   const auto before = folder.Snapshot();
   const std::string invalid[] = {"\x85\x40", "\x81\x20", "name\x81"};
   for (std::size_t i = 0; i < std::size(invalid); ++i) {
     SCOPED_TRACE("name " + std::to_string(i));
-    const std::string path = folder.Cp932("") + invalid[i];
+    const std::string path = folder.PathOf("") + invalid[i];
     platform::FileHandle file;
     EXPECT_EQ(platform::Open(path, platform::Access::ReadWrite, platform::kShareNone,
                              platform::Creation::CreateAlways, file),
@@ -248,8 +250,8 @@ TEST(FailureInjection, NamesThatAreNotCodePage932AreInvalidAndMissing) {
     EXPECT_FALSE(file);
     EXPECT_FALSE(platform::IsFile(path));
     EXPECT_EQ(platform::Delete(path), platform::error::kInvalidName);
-    EXPECT_EQ(platform::Replace(folder.Cp932("keep.KWT"), path), platform::error::kInvalidName);
-    EXPECT_EQ(platform::Move(path, folder.Cp932("other.KWT")), platform::error::kInvalidName);
+    EXPECT_EQ(platform::Replace(folder.PathOf("keep.KWT"), path), platform::error::kInvalidName);
+    EXPECT_EQ(platform::Move(path, folder.PathOf("other.KWT")), platform::error::kInvalidName);
 
     RecordFile records;
     AssignPath(records, path);
@@ -311,14 +313,14 @@ ProcessResult KwtconvOnDisk(const std::vector<std::string>& arguments) {
 // and removes its unfinished temporary file, so that the disk does not stay
 // full, and says so; the contents and project files keep their bytes.
 TEST(FullDisk, ContentsOnAFullDiskKeepsItsRecords) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   fs::create_directory(folder.Path("disk"));
   ScratchMount disk(folder.Path("disk"), 64 * 1024);
   if (!disk.Active()) GTEST_SKIP() << disk.Why();
   std::string records;
   for (int i = 0; i < 100; ++i) records += Record102("record " + std::to_string(i), "text", "note");
   folder.Write("disk/p.KWT", records);
-  const std::string projectText = ProjectText("102", "100", folder.Cp932("disk/p.KWT"));
+  const std::string projectText = ProjectText("102", "100", folder.PathOf("disk/p.KWT"));
   folder.Write("disk/p.kwj", projectText);
 
   const std::string project = folder.Utf8("disk/p.kwj");
@@ -332,7 +334,7 @@ TEST(FullDisk, ContentsOnAFullDiskKeepsItsRecords) {
   EXPECT_EQ(folder.Read("disk/p.kwj"), projectText);
   EXPECT_EQ(folder.Read("disk/p.KWT"), records);
   EXPECT_FALSE(folder.Exists("disk/TMP.DAT"));
-  const std::string note = Say(cli::Msg::NoteDiskFreed, {folder.Cp932("disk/TMP.DAT")});
+  const std::string note = Say(cli::Msg::NoteDiskFreed, {folder.PathOf("disk/TMP.DAT")});
   EXPECT_NE(result.err.find("kwtconv: " + project + ": note: " + Utf8(note) + "\n"), std::string::npos)
       << result.err;
 }
@@ -340,12 +342,12 @@ TEST(FullDisk, ContentsOnAFullDiskKeepsItsRecords) {
 // A full disk under the project file only: the new text cannot be written
 // beside it, so the pass stops before the contents file is replaced.
 TEST(FullDisk, ProjectOnAFullDiskStopsBeforeTheContentsMove) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   fs::create_directory(folder.Path("disk"));
   ScratchMount disk(folder.Path("disk"), 64 * 1024);
   if (!disk.Active()) GTEST_SKIP() << disk.Why();
   folder.Write("p.KWT", Records102(2));
-  folder.Write("disk/p.kwj", ProjectText("102", "2", folder.Cp932("p.KWT")));
+  folder.Write("disk/p.kwj", ProjectText("102", "2", folder.PathOf("p.KWT")));
   FillUp(folder.Path("disk/filler"), 64 * 1024);
   folder.Backdate();
   const auto before = folder.Snapshot();
@@ -361,12 +363,12 @@ TEST(FullDisk, ProjectOnAFullDiskStopsBeforeTheContentsMove) {
 // is held all the same (nothing needs making there to hold it), and both the
 // conversion and --check say that the folder cannot be written.
 TEST(FullDisk, ReadOnlyFileSystemRefusesWithAccessDenied) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   fs::create_directory(folder.Path("disk"));
   ScratchMount disk(folder.Path("disk"), 64 * 1024);
   if (!disk.Active()) GTEST_SKIP() << disk.Why();
   folder.Write("disk/p.KWT", Records102(2));
-  folder.Write("disk/p.kwj", ProjectText("102", "2", folder.Cp932("disk/p.KWT")));
+  folder.Write("disk/p.kwj", ProjectText("102", "2", folder.PathOf("disk/p.KWT")));
   folder.Backdate();
   if (!disk.MakeReadOnly()) GTEST_SKIP() << disk.Why();
   const auto before = folder.Snapshot();
@@ -377,7 +379,7 @@ TEST(FullDisk, ReadOnlyFileSystemRefusesWithAccessDenied) {
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(FirstLine(result.err), ErrorLine(project, IoMessage(5)));
   // What cannot be written is the folder: the note and the check name it.
-  const std::string held = folder.Cp932("disk/");
+  const std::string held = folder.PathOf("disk/");
   EXPECT_NE(result.err.find(": note: " + Utf8(Say(cli::Msg::NoteReadOnly, {held}))), std::string::npos)
       << result.err;
   EXPECT_EQ(check.exitCode, 1);
@@ -390,12 +392,12 @@ TEST(FullDisk, ReadOnlyFileSystemRefusesWithAccessDenied) {
 // atomic rename, played by the seam): refused before anything changes, the
 // folder named, and --check says so first.
 TEST(FullDisk, AShareThatCannotReplaceInOneStepIsRefusedAndForeseen) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   MakeProject(folder);
   folder.Backdate();
   const auto before = folder.Snapshot();
   platform::faults::Plan share;
-  share.diskFolder = folder.Cp932("");
+  share.diskFolder = folder.PathOf("");
   share.diskBytes = UINT64_MAX;
   share.diskCannotReplace = true;
   platform::faults::SetPlan(share);
@@ -404,7 +406,7 @@ TEST(FullDisk, AShareThatCannotReplaceInOneStepIsRefusedAndForeseen) {
   const ProcessResult converted = KwtconvHere({"-q", project});
   platform::faults::ClearPlan();
 
-  const std::string message = texts::Format(texts::kCannotReplaceInOneStepFormat, folder.Cp932(""));
+  const std::string message = texts::Format(texts::kCannotReplaceInOneStepFormat, folder.PathOf(""));
   EXPECT_EQ(check.exitCode, 1);
   EXPECT_NE(check.out.find(Utf8(message)), std::string::npos) << check.out;
   EXPECT_EQ(converted.exitCode, 1);
@@ -422,7 +424,7 @@ TEST(Permissions, WhatTheNewFilesCannotKeepIsSaid) {
   const uid_t bob = 4243;
   const gid_t team = 4242;
   const uid_t nobody = 65534;
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   MakeProject(folder);
   ASSERT_EQ(::chmod(folder.Path("").c_str(), 0777), 0);
   for (const char* name : {"p.kwj", "p.KWT"}) {
@@ -506,7 +508,7 @@ TEST(FailureInjection, RunningOutOfFilesIsSaidAsItIs) {
   const std::string changed = "\xE5\xA4\x89\xE6\x8F\x9B\xE4\xB8\xAD\xE3\x81\xAB\xE5\xA4\x89\xE6\x9B\xB4";
   for (int spare = 0; spare <= 12; ++spare) {
     SCOPED_TRACE(spare);
-    Folder folder;
+    TempFolder folder{NameBytes::Utf8};
     MakeProject(folder);
     const std::string project = folder.Utf8("p.kwj");
     const ProcessResult starved = KwtconvHereAfter(
@@ -536,7 +538,7 @@ TEST(Permissions, AnotherUsersLeftoverInASharedFolderIsNamedFirst) {
   const Row rows[] = {{"TMP.DAT", false}, {"p.kwj$$$", false}, {"p.KWT.bak$$$", true}, {"TMP.TRY", false}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.leftover);
-    Folder folder;
+    TempFolder folder{NameBytes::Utf8};
     if (!OthersCanReach(folder.Path(""))) GTEST_SKIP() << "another user cannot reach " << folder.Path("");
     MakeProject(folder);
     folder.Write(row.leftover, "");
@@ -547,7 +549,7 @@ TEST(Permissions, AnotherUsersLeftoverInASharedFolderIsNamedFirst) {
     folder.Backdate();
     const auto before = folder.Snapshot();
     const std::string project = folder.Utf8("p.kwj");
-    const std::string leftover = folder.Cp932(row.leftover);
+    const std::string leftover = folder.PathOf(row.leftover);
 
     if (!row.backup) {
       const ProcessResult check = KwtconvHereAs(nobody, {"--check", project});

@@ -26,10 +26,10 @@ constexpr std::size_t k140 = ContentRecord140::kSize;
 
 // A project "p.kwj" in a folder of its own, converted through the core.
 struct Case {
-  Case() : converter(face), project(folder.Cp932("p.kwj")) {}
+  Case() : converter(face), project(folder.PathOf("p.kwj")) {}
   void Convert() { converter.Convert(project); }
 
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   RecordingFace face;
   Converter converter;
   std::string project;
@@ -113,7 +113,7 @@ TEST(HostileProjectFile, HugeUnbrokenOrBinaryFilesConvertOrChangeNothing) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     Case c;
-    const std::string contents = c.folder.Cp932("p.KWT");
+    const std::string contents = c.folder.PathOf("p.KWT");
     const std::string records = Records102(2);
     const std::string text = row.text(contents);
     c.folder.Write("p.kwj", text);
@@ -148,7 +148,7 @@ TEST(HostileProjectFile, JunkAfterAValidSectionIsCarriedAlong) {
   std::string junk = Junk(256 << 10, 3);
   for (char& byte : junk) byte = byte == '\0' ? 'N' : byte;
   c.folder.Write("p.KWT", Records102(1));
-  c.folder.Write("p.kwj", Kwj("102", "1", c.folder.Cp932("p.KWT")) + junk);
+  c.folder.Write("p.kwj", Kwj("102", "1", c.folder.PathOf("p.KWT")) + junk);
   c.Convert();
   EXPECT_EQ(c.face.log.back(), Status(texts::kStatusSuccess));
   TMemIniFile reloaded(c.project);
@@ -176,7 +176,7 @@ TEST(HostileContents, ExtremeCountsStopCleanly) {
     Case c;
     const std::string record = row.layout == k102 ? Records102(1) : Records103(1);
     c.folder.Write("p.KWT", record);
-    c.folder.Write("p.kwj", Kwj(row.version, row.count, c.folder.Cp932("p.KWT")));
+    c.folder.Write("p.kwj", Kwj(row.version, row.count, c.folder.PathOf("p.KWT")));
     c.folder.Backdate();
     const auto project = c.folder.Snapshot();
 
@@ -187,7 +187,7 @@ TEST(HostileContents, ExtremeCountsStopCleanly) {
     EXPECT_EQ(error->IoCode(), 100);
     EXPECT_EQ(error->Message(), texts::kIoReadPastEnd);
     EXPECT_EQ(c.face.log, (std::vector<std::string>{
-                              Target(ShortenPath(c.folder.Cp932("p.KWT"), c.face.measure, c.face.width)),
+                              Target(ShortenPath(c.folder.PathOf("p.KWT"), c.face.measure, c.face.width)),
                               Progress(0), Progress(1)}));
     // Only the record that was there reached the temporary file.
     EXPECT_EQ(c.folder.Read("TMP.DAT"),
@@ -203,7 +203,7 @@ TEST(HostileContents, ExtremeCountsStopCleanly) {
 TEST(HostileContents, SmallestCountIsRefusedBeforeAnythingOpens) {
   Case c;
   c.folder.Write("p.KWT", Records102(2));
-  c.folder.Write("p.kwj", Kwj("102", "-2147483648", c.folder.Cp932("p.KWT")));
+  c.folder.Write("p.kwj", Kwj("102", "-2147483648", c.folder.PathOf("p.KWT")));
   c.folder.Backdate();
   const auto before = c.folder.Snapshot();
   const auto error = Raised<EConvertError>([&] { c.Convert(); });
@@ -233,7 +233,7 @@ TEST(HostileContents, LengthBytesAt255AreCutToTheirFields) {
     SCOPED_TRACE(version);
     Case c;
     c.folder.Write("p.KWT", std::string(3 * layout, '\xFF'));
-    c.folder.Write("p.kwj", Kwj(version, "3", c.folder.Cp932("p.KWT")));
+    c.folder.Write("p.kwj", Kwj(version, "3", c.folder.PathOf("p.KWT")));
     c.Convert();
     EXPECT_EQ(c.face.log.back(), Status(texts::kStatusSuccess));
     const std::string converted = c.folder.Read("p.KWT");
@@ -258,7 +258,7 @@ TEST(HostileContents, ContentsPathNamingAFolderChangesNothing) {
     SCOPED_TRACE("closing separator: " + end);
     Case c;
     c.folder.Write("dir/inside.txt", "kept");
-    c.folder.Write("p.kwj", Kwj("102", "2", c.folder.Cp932("dir") + end));
+    c.folder.Write("p.kwj", Kwj("102", "2", c.folder.PathOf("dir") + end));
     c.folder.Backdate();
     const auto before = c.folder.Snapshot();
     const auto error = Raised<EInOutError>([&] { c.Convert(); });

@@ -68,9 +68,9 @@ TEST(Interruption, SignalsStopKwtconvAtARecordAndUndoThePass) {
   constexpr int kRecords = 3000;
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
     SCOPED_TRACE(signal);
-    Folder folder;
+    TempFolder folder{NameBytes::Utf8};
     folder.Write("book.KWT", Records102(kRecords));
-    folder.Write("book.kwj", ProjectText("102", std::to_string(kRecords), folder.Cp932("book.KWT")));
+    folder.Write("book.kwj", ProjectText("102", std::to_string(kRecords), folder.PathOf("book.KWT")));
     folder.Backdate();
     const auto before = folder.Snapshot();
     const Stopped stopped = RunAndStop(folder.Utf8("book.kwj"), signal, 10);

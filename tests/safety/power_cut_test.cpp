@@ -421,7 +421,7 @@ class PowerCut {
     contents_[1] = To103Records(contents_[0], kRecords);
     contents_[2] = To140Records(contents_[1], kRecords);
     project_[0] = "; written by hand\r\n[KWJ]\r\n  Version = 102\r\nCount=" + std::to_string(kRecords) +
-                  "\r\nKWT=" + folder_.Cp932(contentsName_) + "\r\n\r\n[Notes]\r\nkeep=me\r\n";
+                  "\r\nKWT=" + folder_.PathOf(contentsName_) + "\r\n\r\n[Notes]\r\nkeep=me\r\n";
     project_[1] = StampedProject(project_[0], 103);
     project_[2] = StampedProject(project_[1], 140);
   }
@@ -528,10 +528,10 @@ class PowerCut {
   }
 
  private:
-  std::string ProjectPath() const { return folder_.Cp932("book.kwj"); }
+  std::string ProjectPath() const { return folder_.PathOf("book.kwj"); }
 
   Variant variant_;
-  Folder folder_;
+  TempFolder folder_{NameBytes::Utf8};
   fs::path path_ = folder_.Path("");
   std::string contentsName_;
   std::string subfolder_;

@@ -63,7 +63,7 @@ class Race {
     }
     records_[1] = To103Records(records_[0], kRecords);
     records_[2] = To140Records(records_[1], kRecords);
-    project_[0] = Kwj("102", std::to_string(kRecords), folder_.Cp932("book.KWT"));
+    project_[0] = Kwj("102", std::to_string(kRecords), folder_.PathOf("book.KWT"));
     project_[1] = StampedProject(project_[0], 103);
     project_[2] = StampedProject(project_[1], 140);
     for (const char* name : {race.first, race.second}) projects_.insert(name);
@@ -176,7 +176,7 @@ class Race {
   }
 
   RaceCase race_;
-  Folder folder_;
+  TempFolder folder_{NameBytes::Utf8};
   std::set<std::string> projects_;
   std::string records_[3];
   std::string project_[3];

@@ -127,13 +127,6 @@ class WritableAgain {
   std::filesystem::path path_;
 };
 
-// Takes every write permission away from a file or folder.
-inline void MakeReadOnly(const std::filesystem::path& path) {
-  namespace fs = std::filesystem;
-  fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                  fs::perm_options::remove);
-}
-
 // The first line of text, with its line break.
 inline std::string FirstLine(std::string_view text) {
   return std::string(text.substr(0, text.find('\n') + 1));

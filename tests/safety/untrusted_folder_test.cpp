@@ -60,7 +60,7 @@ struct Project {
     old = Records102(kRecords);
     records103 = To103Records(old, kRecords);
     records140 = To140Records(records103, kRecords);
-    project0 = "; kept by hand\r\n" + Kwj(version, std::to_string(kRecords), folder.Cp932("c.KWT"));
+    project0 = "; kept by hand\r\n" + Kwj(version, std::to_string(kRecords), folder.PathOf("c.KWT"));
     project103 = StampedProject(project0, 103);
     project140 = StampedProject(project103, 140);
     folder.Write("p.kwj", project0);
@@ -69,7 +69,7 @@ struct Project {
     // The user's own, under a name no work of ours takes.
     folder.Write("TMP.LCK", kVictim);
   }
-  std::string Path(std::string_view name) const { return folder.Cp932(name); }
+  std::string Path(std::string_view name) const { return folder.PathOf(name); }
   void Convert(ConversionOptions options = {}) {
     Converter converter(face, std::move(options));
     converter.Convert(Path("p.kwj"));
@@ -87,7 +87,7 @@ struct Project {
   }
 
   static constexpr std::string_view kVictim = "somebody else's file\n";
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   ActingFace face;
   std::string old, records103, records140;
   std::string project0, project103, project140;
@@ -556,14 +556,14 @@ TEST(Backups, NamesThatAreTheProjectsOwnFilesAreRefused) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    Folder folder;
+    TempFolder folder{NameBytes::Utf8};
     folder.Write(row.contents, Records102(2));
-    folder.Write(row.project, Kwj("102", "2", folder.Cp932(row.contents)));
+    folder.Write(row.project, Kwj("102", "2", folder.PathOf(row.contents)));
     folder.Backdate();
     const auto before = folder.Snapshot();
     RecordingFace face;
     const auto error = Raised<Exception>([&] {
-      Converter(face, ConversionOptions{std::nullopt, true}).Convert(folder.Cp932(row.project));
+      Converter(face, ConversionOptions{std::nullopt, true}).Convert(folder.PathOf(row.project));
     });
     ASSERT_TRUE(error.has_value());
     EXPECT_TRUE(folder.Snapshot() == before);
@@ -600,14 +600,14 @@ TEST(SecondProject, AProjectFileIsNeverTakenForContents) {
 TEST(SwappedFiles, AProjectReachedThroughALinkConvertsItsOwnContents) {
   Project p;
   p.folder.Write("p.kwj", Kwj("102", "3", "c.KWT"));  // relative
-  Folder elsewhere;
+  TempFolder elsewhere{NameBytes::Utf8};
   elsewhere.Write("c.KWT", std::string(900, '\0'));  // a decoy beside the link
   fs::create_symlink(p.folder.Path("p.kwj"), elsewhere.Path("link.kwj"));
   const std::string decoy = elsewhere.Read("c.KWT");
   ConversionOptions beside;
   beside.contentsBesideProject = true;
   Converter converter(p.face, beside);
-  converter.Convert(elsewhere.Cp932("link.kwj"));
+  converter.Convert(elsewhere.PathOf("link.kwj"));
   EXPECT_EQ(p.folder.Read("c.KWT"), p.records140);
   EXPECT_EQ(elsewhere.Read("c.KWT"), decoy);
   EXPECT_NE(p.folder.Read("p.kwj").find("Version=140"), std::string::npos);
@@ -643,26 +643,26 @@ TEST(OneConversionAtATime, SecondFailsAtOnceAndHarmsNeither) {
   struct Row {
     const char* name;
     // The second project's path, written by the row.
-    std::function<std::string(Project&, Folder&)> second;
+    std::function<std::string(Project&, TempFolder&)> second;
     // The file whose folder the refusal names.
     const char* held;
   };
   const Row rows[] = {
-      {"the same project", [](Project& p, Folder&) { return p.Path("p.kwj"); }, "p.kwj"},
+      {"the same project", [](Project& p, TempFolder&) { return p.Path("p.kwj"); }, "p.kwj"},
       {"another folder's project on the same contents",
-       [](Project& p, Folder& elsewhere) {
+       [](Project& p, TempFolder& elsewhere) {
          elsewhere.Write("q.kwj", p.project0);
-         return elsewhere.Cp932("q.kwj");
+         return elsewhere.PathOf("q.kwj");
        },
        "c.KWT"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     Project p;
-    Folder elsewhere;
+    TempFolder elsewhere{NameBytes::Utf8};
     const std::string second = row.second(p, elsewhere);
     std::vector<std::string> messages;
-    std::optional<std::vector<Folder::Entry>> otherBefore;
+    std::optional<std::vector<TempFolder::Entry>> otherBefore;
     p.face.onStatus = [&](std::string_view text) {
       if (text != Progress(1).substr(2)) return;
       otherBefore = elsewhere.Snapshot();

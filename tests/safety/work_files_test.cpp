@@ -17,16 +17,16 @@ namespace fs = std::filesystem;
 
 // A project long enough to hold whole records, so that only the refusal can
 // stop a conversion that takes it for its contents.
-void WritePadded(const Folder& folder, std::string_view name, const std::string& contents) {
+void WritePadded(const TempFolder& folder, std::string_view name, const std::string& contents) {
   folder.Write(name, "; " + std::string(2000, '-') + "\r\n" + Kwj("102", "2", contents));
 }
 
-void ExpectRefused(const Folder& folder, std::string_view project, const std::string& named) {
+void ExpectRefused(const TempFolder& folder, std::string_view project, const std::string& named) {
   folder.Backdate();
   const auto before = folder.Snapshot();
   RecordingFace face;
   Converter converter(face);
-  const auto error = Raised<EConvertError>([&] { converter.Convert(folder.Cp932(project)); });
+  const auto error = Raised<EConvertError>([&] { converter.Convert(folder.PathOf(project)); });
   ASSERT_TRUE(error.has_value());
   EXPECT_EQ(error->Message(), texts::Format(texts::kProjectFileInUseFormat, named));
   EXPECT_TRUE(folder.Snapshot() == before);
@@ -37,36 +37,36 @@ TEST(ProjectAsWorkFile, IsRefusedUnderEveryName) {
     const char* name;
     const char* project;
     // Writes the files and answers the path the refusal names.
-    std::string (*setup)(const Folder& folder);
+    std::string (*setup)(const TempFolder& folder);
   };
   const Row rows[] = {
       {"contents path is the project file", "p.kwj",
-       [](const Folder& f) {
-         WritePadded(f, "p.kwj", f.Cp932("p.kwj"));
-         return f.Cp932("p.kwj");
+       [](const TempFolder& f) {
+         WritePadded(f, "p.kwj", f.PathOf("p.kwj"));
+         return f.PathOf("p.kwj");
        }},
       {"contents path reaches the project file another way", "p.kwj",
-       [](const Folder& f) {
-         const std::string other = f.Cp932("") + "." + std::string(1, kSeparator) + "p.kwj";
+       [](const TempFolder& f) {
+         const std::string other = f.PathOf("") + "." + std::string(1, kSeparator) + "p.kwj";
          WritePadded(f, "p.kwj", other);
          return other;
        }},
       {"contents path is the file the new project text is saved through", "p.kwj",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          f.Write("p.kwj$$$", Records102(2));
-         f.Write("p.kwj", Kwj("102", "2", f.Cp932("p.kwj$$$")));
-         return f.Cp932("p.kwj$$$");
+         f.Write("p.kwj", Kwj("102", "2", f.PathOf("p.kwj$$$")));
+         return f.PathOf("p.kwj$$$");
        }},
       {"project file is named like the temporary file beside its contents", "TMP.DAT",
-       [](const Folder& f) {
+       [](const TempFolder& f) {
          f.Write("p.KWT", Records102(2));
-         WritePadded(f, "TMP.DAT", f.Cp932("p.KWT"));
-         return f.Cp932("TMP.DAT");
+         WritePadded(f, "TMP.DAT", f.PathOf("p.KWT"));
+         return f.PathOf("TMP.DAT");
        }},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    Folder folder;
+    TempFolder folder{NameBytes::Utf8};
     const std::string named = row.setup(folder);
     ExpectRefused(folder, row.project, named);
   }
@@ -74,22 +74,22 @@ TEST(ProjectAsWorkFile, IsRefusedUnderEveryName) {
 
 // A hard link is the project file under a name that shares nothing with it.
 TEST(ProjectAsWorkFile, HardLinkToTheProjectIsRefused) {
-  Folder folder;
-  WritePadded(folder, "p.kwj", folder.Cp932("link.KWT"));
+  TempFolder folder{NameBytes::Utf8};
+  WritePadded(folder, "p.kwj", folder.PathOf("link.KWT"));
   std::error_code error;
   fs::create_hard_link(folder.Path("p.kwj"), folder.Path("link.KWT"), error);
   if (error) GTEST_SKIP() << "no hard links here: " << error.message();
-  ExpectRefused(folder, "p.kwj", folder.Cp932("link.KWT"));
+  ExpectRefused(folder, "p.kwj", folder.PathOf("link.KWT"));
 }
 
 // Files that only resemble the project's are converted as usual.
 TEST(ProjectAsWorkFile, LookAlikeFilesConvert) {
-  Folder folder;
+  TempFolder folder{NameBytes::Utf8};
   folder.Write("p.kwj.KWT", Records102(2));
-  folder.Write("p.kwj", Kwj("102", "2", folder.Cp932("p.kwj.KWT")));
+  folder.Write("p.kwj", Kwj("102", "2", folder.PathOf("p.kwj.KWT")));
   RecordingFace face;
   Converter converter(face);
-  converter.Convert(folder.Cp932("p.kwj"));
+  converter.Convert(folder.PathOf("p.kwj"));
   EXPECT_EQ(face.log.back(), Status(texts::kStatusSuccess));
   EXPECT_EQ(folder.Read("p.kwj.KWT"), To140Records(To103Records(Records102(2), 2), 2));
 }

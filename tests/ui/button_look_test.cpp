@@ -160,14 +160,13 @@ class DragEnd {
       : thread_([this, windowThread, step] {
           GUITHREADINFO info{};
           info.cbSize = sizeof(info);
-          for (int tries = 0; tries < 500 && !sizing_; ++tries) {
-            sizing_ = GetGUIThreadInfo(windowThread, &info) && (info.flags & GUI_INMOVESIZE) != 0;
-            if (!sizing_) Sleep(10);
-          }
+          sizing_ = kwt::testing::WaitUntil(
+              [&] { return GetGUIThreadInfo(windowThread, &info) && (info.flags & GUI_INMOVESIZE) != 0; },
+              std::chrono::seconds(5), std::chrono::milliseconds(10));
           for (int moves = 0; moves < 5; ++moves) {
             INPUT move = MouseInput(MOUSEEVENTF_MOVE, step / 5, step / 5);
             SendInput(1, &move, sizeof(INPUT));
-            Sleep(20);
+            kwt::testing::PaceInput();
           }
           INPUT up = MouseInput(MOUSEEVENTF_LEFTUP);
           SendInput(1, &up, sizeof(INPUT));

@@ -47,11 +47,11 @@ class DropTest : public WindowTest {
   // (none for a negative number).
   fs::path Project(std::string_view name, int version, int count = 3, int records = 3) {
     const std::string kwt = std::string(name.substr(0, name.size() - 4)) + ".KWT";
-    fs::create_directories((folder_.Path() / Cp932ToWideLossy(name)).parent_path());
+    fs::create_directories((folder_.path() / Cp932ToWideLossy(name)).parent_path());
     if (records >= 0) folder_.Write(kwt, std::string(516 * static_cast<std::size_t>(records), '\0'));
     folder_.Write(name, "[KWJ]\r\nVersion=" + std::to_string(version) + "\r\nCount=" + std::to_string(count) +
-                            "\r\nKWT=" + folder_.BytesOf(kwt) + "\r\n");
-    return folder_.Path() / Cp932ToWideLossy(name);
+                            "\r\nKWT=" + folder_.PathOf(kwt) + "\r\n");
+    return folder_.path() / Cp932ToWideLossy(name);
   }
   std::string Status() const { return frame::WindowText(form_->Txt3()); }
   static HICON Stop() { return LoadIconW(nullptr, IDI_HAND); }
@@ -79,7 +79,7 @@ TEST_F(DropTest, ALoneProjectFileGoesTheOpenDialogsWay) {
       start(project);
       Pump();
       for (const std::string& text :
-           {Status(), Target(), folder_.Read(name + ".kwj"), folder_.Read(name + ".KWT")})
+           {Status(), Target(), folder_.ReadIfAny(name + ".kwj"), folder_.ReadIfAny(name + ".KWT")})
         seen.push_back(text);
       return seen;
     };
@@ -106,14 +106,14 @@ TEST_F(DropTest, FilesAndFoldersConvertInNameOrderAndOneBoxSumsThemUp) {
   const auto unchanged = [&] {
     std::string all;
     for (const char* name : {"\\b.KWJ", "\\d.kwj", "\\d.KWT", "\\sub\\c.kwj"})
-      all += folder_.Read(shelf + name);
+      all += folder_.ReadIfAny(shelf + name);
     return all;
   };
   const std::string before = unchanged();
 
   ModalAnswerer answerer(PressOk);
-  PostDrop(Form().Handle(), {Project("\x95\x5C.kwj", 103), folder_.Path() / L"caf\u00e9.kwj",
-                             folder_.Path() / L"readme.txt", folder_.Path() / Cp932ToWideLossy(shelf)});
+  PostDrop(Form().Handle(), {Project("\x95\x5C.kwj", 103), folder_.path() / L"caf\u00e9.kwj",
+                             folder_.path() / L"readme.txt", folder_.path() / Cp932ToWideLossy(shelf)});
   Pump();
 
   ASSERT_EQ(answerer.Records().size(), 1u) << "no box before the closing one";
@@ -127,7 +127,7 @@ TEST_F(DropTest, FilesAndFoldersConvertInNameOrderAndOneBoxSumsThemUp) {
                                  line(texts::kRunFailedFormat, "3") + line(texts::kRunSkippedFormat, "1"));
   EXPECT_EQ(box.list, std::string(texts::kRunFailuresHeading) + "\r\n" + shelf + "\\d.kwj\r\n  " +
                           WithClosingPeriod(texts::Format(texts::kCannotCreateFileFormat,
-                                                          folder_.BytesOf(shelf + "\\d.kwj"))) +
+                                                          folder_.PathOf(shelf + "\\d.kwj"))) +
                           "\r\n" + shelf + "\\sub\\c.kwj\r\n  " +
                           WithClosingPeriod(texts::Format(texts::kIoGenericFormat, "103")) + "\r\n" +
                           WideToCp932Lossy(L"caf\u00e9.kwj") + "\r\n  " +
@@ -141,13 +141,13 @@ TEST_F(DropTest, FilesAndFoldersConvertInNameOrderAndOneBoxSumsThemUp) {
   // Each project as a single conversion leaves it.
   for (const std::string& converted : {std::string("\x95\x5C"), shelf + "\\a"}) {
     SCOPED_TRACE(converted);
-    EXPECT_NE(folder_.Read(converted + ".kwj").find("Version=140"), std::string::npos);
-    EXPECT_EQ(folder_.Read(converted + ".KWT").size(), 3u * 768u);
+    EXPECT_NE(folder_.ReadIfAny(converted + ".kwj").find("Version=140"), std::string::npos);
+    EXPECT_EQ(folder_.ReadIfAny(converted + ".KWT").size(), 3u * 768u);
   }
   EXPECT_EQ(unchanged(), before);
 
   // Nothing failed: the information icon.
-  PostDrop(Form().Handle(), {folder_.Path() / L"readme.txt"});
+  PostDrop(Form().Handle(), {folder_.path() / L"readme.txt"});
   Pump();
   ASSERT_EQ(answerer.Records().size(), 2u);
   EXPECT_EQ(answerer.Records()[1].icon, LoadIconW(nullptr, IDI_ASTERISK));
@@ -217,7 +217,7 @@ TEST_F(DropTest, ADropOrACloseDuringARunWaitsForTheRunAndItsBoxToEnd) {
       if (record.text == texts::kStopQuestion) return Press(record, IDNO);
       ++boxes;
       // The drop came before the box opened, and waits.
-      laterConvertedAtBox = folder_.Read(shelf + "-later.kwj").find("Version=140") != std::string::npos;
+      laterConvertedAtBox = folder_.ReadIfAny(shelf + "-later.kwj").find("Version=140") != std::string::npos;
       MSG quit{};
       quitAtBox = PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
       PressOk(record);
@@ -226,14 +226,15 @@ TEST_F(DropTest, ADropOrACloseDuringARunWaitsForTheRunAndItsBoxToEnd) {
     bool sawProgress = false;
     std::thread otherProgram([&] {
       // Waits until the run counts records: the window answers while it runs.
-      for (int tries = 0; tries < 1000 && !sawProgress; ++tries) {
-        wchar_t text[128] = {};
-        DWORD_PTR length = 0;
-        SendMessageTimeoutW(form_->Txt3(), WM_GETTEXT, 128, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 2000,
-                            &length);
-        sawProgress = WideToCp932Lossy(text).rfind(texts::kStatusProgressPrefix, 0) == 0;
-        Sleep(5);
-      }
+      sawProgress = kwt::testing::WaitUntil(
+          [&] {
+            wchar_t text[128] = {};
+            DWORD_PTR length = 0;
+            SendMessageTimeoutW(form_->Txt3(), WM_GETTEXT, 128, reinterpret_cast<LPARAM>(text), SMTO_BLOCK,
+                                2000, &length);
+            return WideToCp932Lossy(text).rfind(texts::kStatusProgressPrefix, 0) == 0;
+          },
+          std::chrono::seconds(5), std::chrono::milliseconds(5));
       PostDrop(form_->Handle(), {later});
       if (row.close) {
         PostMessageW(form_->Handle(), WM_CLOSE, 0, 0);
@@ -255,11 +256,12 @@ TEST_F(DropTest, ADropOrACloseDuringARunWaitsForTheRunAndItsBoxToEnd) {
     EXPECT_TRUE(sawProgress);
     EXPECT_FALSE(laterConvertedAtBox);
     EXPECT_FALSE(quitAtBox);
-    EXPECT_NE(folder_.Read(shelf + "\\b.kwj").find("Version=140"), std::string::npos) << "the run went on";
+    EXPECT_NE(folder_.ReadIfAny(shelf + "\\b.kwj").find("Version=140"), std::string::npos)
+        << "the run went on";
     EXPECT_FALSE(App().Terminated());
     // The drop that waited is a lone project: the dialog's way, no box.
     EXPECT_EQ(boxes, 1u);
-    EXPECT_NE(folder_.Read(shelf + "-later.kwj").find("Version=140"), std::string::npos);
+    EXPECT_NE(folder_.ReadIfAny(shelf + "-later.kwj").find("Version=140"), std::string::npos);
   }
 }
 
@@ -293,11 +295,10 @@ TEST_F(DropTest, ARunStopsAtTheNextRecordWhenTheUserSaysSo) {
     const std::string shelf = "shelf" + std::to_string(++round);
     // a.kwj of version 102 (two passes) where the second pass is stopped.
     const bool twoPasses = row.when != When::AtARecord;
-    fs::create_directories(folder_.Path() / shelf);
+    fs::create_directories(folder_.path() / shelf);
     folder_.Write(shelf + "\\a.KWT", std::string((twoPasses ? 300u : 516u) * 60u, '\x01'));
     folder_.Write(shelf + "\\a.kwj", std::string("[KWJ]\r\nVersion=") + (twoPasses ? "102" : "103") +
-                                         "\r\nCount=60\r\nKWT=" + folder_.BytesOf(shelf + "\\a.KWT") +
-                                         "\r\n");
+                                         "\r\nCount=60\r\nKWT=" + folder_.PathOf(shelf + "\\a.KWT") + "\r\n");
     Project(shelf + "\\b.kwj", 103, 60, 60);
     platform::faults::Plan slow;
     slow.everyWriteTakes = std::chrono::milliseconds(8);
@@ -312,7 +313,7 @@ TEST_F(DropTest, ARunStopsAtTheNextRecordWhenTheUserSaysSo) {
       }
       questions.push_back(record);
       // The run waits where it is: its unfinished TMP.DAT is still there.
-      EXPECT_EQ(fs::exists(folder_.Path() / shelf / L"TMP.DAT"), row.when != When::BeforeAProject);
+      EXPECT_EQ(fs::exists(folder_.path() / shelf / L"TMP.DAT"), row.when != When::BeforeAProject);
       Press(record, row.answer);
     });
     std::atomic<bool> acted{row.when == When::BeforeAProject};
@@ -320,16 +321,18 @@ TEST_F(DropTest, ARunStopsAtTheNextRecordWhenTheUserSaysSo) {
     if (!acted) {
       otherProgram = std::thread([&] {
         // Waits for the record counter, or for the first pass to be stamped.
-        for (int tries = 0; tries < 2000; ++tries) {
-          wchar_t text[128] = {};
-          DWORD_PTR length = 0;
-          SendMessageTimeoutW(form_->Txt3(), WM_GETTEXT, 128, reinterpret_cast<LPARAM>(text), SMTO_BLOCK,
-                              2000, &length);
-          const bool counting = WideToCp932Lossy(text).rfind(texts::kStatusProgressPrefix, 0) == 0;
-          const bool stamped = folder_.Read(shelf + "\\a.kwj").find("Version=103") != std::string::npos;
-          if (counting && (row.when == When::AtARecord || stamped)) break;
-          Sleep(2);
-        }
+        kwt::testing::WaitUntil(
+            [&] {
+              wchar_t text[128] = {};
+              DWORD_PTR length = 0;
+              SendMessageTimeoutW(form_->Txt3(), WM_GETTEXT, 128, reinterpret_cast<LPARAM>(text), SMTO_BLOCK,
+                                  2000, &length);
+              const bool counting = WideToCp932Lossy(text).rfind(texts::kStatusProgressPrefix, 0) == 0;
+              const bool stamped =
+                  folder_.ReadIfAny(shelf + "\\a.kwj").find("Version=103") != std::string::npos;
+              return counting && (row.when == When::AtARecord || stamped);
+            },
+            std::chrono::seconds(4), std::chrono::milliseconds(2));
         if (row.close) {
           DWORD_PTR ignored = 0;
           SendMessageTimeoutW(form_->Handle(), WM_CLOSE, 0, 0, SMTO_BLOCK, 5000, &ignored);
@@ -340,7 +343,7 @@ TEST_F(DropTest, ARunStopsAtTheNextRecordWhenTheUserSaysSo) {
         acted = true;
       });
     }
-    PostDrop(Form().Handle(), {folder_.Path() / shelf});
+    PostDrop(Form().Handle(), {folder_.path() / shelf});
     // Before any project: the Esc waits behind the drop.
     if (row.when == When::BeforeAProject) PostMessageW(form_->Handle(), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
     while (!acted.load()) {
@@ -354,11 +357,11 @@ TEST_F(DropTest, ARunStopsAtTheNextRecordWhenTheUserSaysSo) {
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0].owner, form_->Handle()) << "owned by the window";
     EXPECT_EQ(questions[0].buttons, (std::vector<int>{IDYES, IDNO}));
-    EXPECT_NE(folder_.Read(shelf + "\\a.kwj").find(std::string("Version=") + row.versionA),
+    EXPECT_NE(folder_.ReadIfAny(shelf + "\\a.kwj").find(std::string("Version=") + row.versionA),
               std::string::npos);
-    EXPECT_EQ(folder_.Read(shelf + "\\a.KWT").size(), row.recordA * 60u);
-    EXPECT_FALSE(fs::exists(folder_.Path() / shelf / L"TMP.DAT"));
-    EXPECT_EQ(folder_.Read(shelf + "\\b.kwj").find("Version=140") != std::string::npos, row.convertedB);
+    EXPECT_EQ(folder_.ReadIfAny(shelf + "\\a.KWT").size(), row.recordA * 60u);
+    EXPECT_FALSE(fs::exists(folder_.path() / shelf / L"TMP.DAT"));
+    EXPECT_EQ(folder_.ReadIfAny(shelf + "\\b.kwj").find("Version=140") != std::string::npos, row.convertedB);
     ASSERT_EQ(boxes.size(), 1u);
     const bool stopped = row.answer == IDYES;
     const bool oneStopped = stopped && row.when != When::BeforeAProject;
@@ -395,11 +398,12 @@ TEST_F(DropTest, TheBackupItemBacksUpEveryConversionWhileItIsOn) {
       EXPECT_EQ((GetMenuState(menu, TfrmMain::kBackupCommand, MF_BYCOMMAND) & MF_CHECKED) != 0, on);
       const std::string name = "p" + std::to_string(++round);
       const fs::path project = Project(name + "\\a.kwj", 103);
-      const std::string before = folder_.Read(name + "\\a.kwj") + folder_.Read(name + "\\a.KWT");
+      const std::string before = folder_.ReadIfAny(name + "\\a.kwj") + folder_.ReadIfAny(name + "\\a.KWT");
       PostDrop(Form().Handle(), {run ? project.parent_path() : project});
       Pump();
-      EXPECT_NE(folder_.Read(name + "\\a.kwj").find("Version=140"), std::string::npos);
-      EXPECT_EQ(folder_.Read(name + "\\a.kwj.bak") + folder_.Read(name + "\\a.KWT.bak"), on ? before : "");
+      EXPECT_NE(folder_.ReadIfAny(name + "\\a.kwj").find("Version=140"), std::string::npos);
+      EXPECT_EQ(folder_.ReadIfAny(name + "\\a.kwj.bak") + folder_.ReadIfAny(name + "\\a.KWT.bak"),
+                on ? before : "");
     }
   }
   EXPECT_EQ(answerer.Records().size(), 3u) << "the runs' boxes only";
@@ -412,10 +416,9 @@ TEST_F(DropTest, TheBackupItemBacksUpEveryConversionWhileItIsOn) {
   PostDrop(Form().Handle(), {project});
   Pump();
   ASSERT_EQ(answerer.Records().size(), 4u);
-  EXPECT_EQ(
-      answerer.Records().back().text,
-      WithClosingPeriod(texts::Format(texts::kBackupExistsFormat, folder_.BytesOf("taken\\a.kwj.bak"))));
-  EXPECT_NE(folder_.Read("taken\\a.kwj").find("Version=103"), std::string::npos);
+  EXPECT_EQ(answerer.Records().back().text,
+            WithClosingPeriod(texts::Format(texts::kBackupExistsFormat, folder_.PathOf("taken\\a.kwj.bak"))));
+  EXPECT_NE(folder_.ReadIfAny("taken\\a.kwj").find("Version=103"), std::string::npos);
 }
 
 // The restore item opens a dialog of its own and puts projects back as
@@ -423,7 +426,7 @@ TEST_F(DropTest, TheBackupItemBacksUpEveryConversionWhileItIsOn) {
 TEST_F(DropTest, TheRestoreItemPutsProjectsBackFromTheirBackups) {
   SendMessageW(form_->Handle(), WM_SYSCOMMAND, TfrmMain::kBackupCommand, 0);
   const fs::path converted = Project("back.kwj", 103);
-  const std::string before = folder_.Read("back.kwj") + folder_.Read("back.KWT");
+  const std::string before = folder_.ReadIfAny("back.kwj") + folder_.ReadIfAny("back.KWT");
   const fs::path plain = Project("plain.kwj", 103);
   std::vector<ModalRecord> boxes;
   std::wstring name;
@@ -434,7 +437,7 @@ TEST_F(DropTest, TheRestoreItemPutsProjectsBackFromTheirBackups) {
   });
   PostDrop(Form().Handle(), {converted});
   Pump();
-  ASSERT_NE(folder_.Read("back.kwj").find("Version=140"), std::string::npos);
+  ASSERT_NE(folder_.ReadIfAny("back.kwj").find("Version=140"), std::string::npos);
 
   struct Row {
     const wchar_t* name;
@@ -459,7 +462,7 @@ TEST_F(DropTest, TheRestoreItemPutsProjectsBackFromTheirBackups) {
     form_->SetStatus("");
     SendMessageW(form_->Handle(), WM_SYSCOMMAND, TfrmMain::kRestoreCommand, 0);
     Pump();
-    EXPECT_EQ(folder_.Read("back.kwj") + folder_.Read("back.KWT"), before);
+    EXPECT_EQ(folder_.ReadIfAny("back.kwj") + folder_.ReadIfAny("back.KWT"), before);
     EXPECT_EQ(Status(), row.status);
     if (row.status.empty()) {
       ASSERT_EQ(boxes.size(), 1u);

@@ -3,6 +3,7 @@
 // run's position after the caption, and a closing box that lists every
 // failure.
 #include <algorithm>
+#include <chrono>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -21,6 +22,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// How often a look at another program's windows is repeated.
+constexpr std::chrono::milliseconds kPoll{20};
+
 constexpr std::size_t kRecord102Size = 300;
 constexpr std::size_t kRecord103Size = 516;
 
@@ -30,16 +34,16 @@ constexpr std::size_t kRecord103Size = 516;
 fs::path Project(const TempFolder& folder, std::string_view name, int version, int count = 3,
                  int records = 3) {
   const std::string kwt = std::string(name.substr(0, name.size() - 4)) + ".KWT";
-  fs::create_directories((folder.Path() / Cp932ToWideLossy(name)).parent_path());
+  fs::create_directories((folder.path() / Cp932ToWideLossy(name)).parent_path());
   const std::size_t size = version < 103 ? kRecord102Size : kRecord103Size;
   if (records >= 0) folder.Write(kwt, std::string(size * static_cast<std::size_t>(records), '\0'));
   folder.Write(name, "[KWJ]\r\nVersion=" + std::to_string(version) + "\r\nCount=" + std::to_string(count) +
-                         "\r\nKWT=" + folder.BytesOf(kwt) + "\r\n");
-  return folder.Path() / Cp932ToWideLossy(name);
+                         "\r\nKWT=" + folder.PathOf(kwt) + "\r\n");
+  return folder.path() / Cp932ToWideLossy(name);
 }
 
 bool Converted(const TempFolder& folder, std::string_view name) {
-  return folder.Read(name).find("Version=140") != std::string::npos;
+  return folder.ReadIfAny(name).find("Version=140") != std::string::npos;
 }
 
 std::wstring Clipboard() {
@@ -126,23 +130,22 @@ class StartTest : public ::testing::Test {
     return line != nullptr ? TextOf(line) : std::string();
   }
 
-  // The program's open box, waited for up to ten seconds.
-  static HWND BoxOf(const Program& program, int tries = 500) {
+  // The program's open box, waited for up to ten seconds (or a shorter while).
+  static HWND BoxOf(const Program& program, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
     HWND box = nullptr;
-    for (int i = 0; i < tries && box == nullptr; ++i) {
-      EnumThreadWindows(program.ThreadId(), FindBox, reinterpret_cast<LPARAM>(&box));
-      if (box == nullptr) Sleep(20);
-    }
+    kwt::testing::WaitUntil(
+        [&] {
+          EnumThreadWindows(program.ThreadId(), FindBox, reinterpret_cast<LPARAM>(&box));
+          return box != nullptr;
+        },
+        timeout, kPoll);
     return box;
   }
 
   // Waits up to ten seconds for the status line to read text.
   static bool StatusBecomes(const Program& program, std::string_view text) {
-    for (int i = 0; i < 500; ++i) {
-      if (StatusOf(program) == text) return true;
-      Sleep(20);
-    }
-    return false;
+    return kwt::testing::WaitUntil([&] { return StatusOf(program) == text; }, std::chrono::seconds(10),
+                                   kPoll);
   }
 
   static void Close(Program& program) {
@@ -158,7 +161,7 @@ TEST_F(StartTest, WithoutNamesTheWindowIsAsEver) {
   ASSERT_NE(program.MainWindow(), nullptr);
   EXPECT_EQ(StatusOf(program), "");
   EXPECT_EQ(frame::WindowText(program.MainWindow()), texts::kMainCaption);
-  EXPECT_EQ(BoxOf(program, 10), nullptr);
+  EXPECT_EQ(BoxOf(program, std::chrono::milliseconds(200)), nullptr);
   Close(program);
 }
 
@@ -170,8 +173,8 @@ TEST_F(StartTest, OneProjectConvertsAsIfChosenInTheOpenDialog) {
   ASSERT_NE(program.MainWindow(), nullptr);
   EXPECT_TRUE(StatusBecomes(program, texts::kStatusSuccess)) << StatusOf(program);
   EXPECT_TRUE(Converted(folder_, name));
-  EXPECT_EQ(folder_.Read(name.substr(0, name.size() - 4) + ".KWT").size(), 3u * 768u);
-  EXPECT_EQ(BoxOf(program, 10), nullptr) << "no box, as after the dialog";
+  EXPECT_EQ(folder_.ReadIfAny(name.substr(0, name.size() - 4) + ".KWT").size(), 3u * 768u);
+  EXPECT_EQ(BoxOf(program, std::chrono::milliseconds(200)), nullptr) << "no box, as after the dialog";
   Close(program);
 }
 
@@ -181,9 +184,9 @@ TEST_F(StartTest, AFolderAndAFileAreARunClosedByItsBox) {
   Project(folder_, shelf + "\\a.kwj", 103);
   Project(folder_, shelf + "\\sub\\b.kwj", 102);
   folder_.Write("readme.txt", "not a project");
-  const fs::path shelfPath = folder_.Path() / Cp932ToWideLossy(shelf);
+  const fs::path shelfPath = folder_.path() / Cp932ToWideLossy(shelf);
   Program program(SW_SHOWNORMAL,
-                  L"\"\\\\?\\" + shelfPath.wstring() + L"\" " + Quoted(folder_.Path() / L"readme.txt"));
+                  L"\"\\\\?\\" + shelfPath.wstring() + L"\" " + Quoted(folder_.path() / L"readme.txt"));
   const HWND box = BoxOf(program);
   ASSERT_NE(box, nullptr);
   const auto line = [](std::string_view format, std::string_view count) {
@@ -197,7 +200,7 @@ TEST_F(StartTest, AFolderAndAFileAreARunClosedByItsBox) {
   EXPECT_TRUE(Converted(folder_, shelf + "\\a.kwj"));
   EXPECT_TRUE(Converted(folder_, shelf + "\\sub\\b.kwj"));
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-  for (int i = 0; i < 500 && IsWindow(box); ++i) Sleep(20);
+  kwt::testing::WaitUntil([&] { return !IsWindow(box); }, std::chrono::seconds(10), kPoll);
   EXPECT_FALSE(IsWindow(box));
   EXPECT_EQ(frame::WindowText(program.MainWindow()), texts::kMainCaption) << "the caption as designed";
   Close(program);
@@ -206,7 +209,7 @@ TEST_F(StartTest, AFolderAndAFileAreARunClosedByItsBox) {
 TEST_F(StartTest, AMissingNameFailsTheRunAndALoneOneIsReportedAsTheDialogDoes) {
   const fs::path project = Project(folder_, "a.kwj", 103);
   {
-    Program program(SW_SHOWNORMAL, Quoted(folder_.Path() / L"gone") + L" " + Quoted(project));
+    Program program(SW_SHOWNORMAL, Quoted(folder_.path() / L"gone") + L" " + Quoted(project));
     const HWND box = BoxOf(program);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(TextOf(GetDlgItem(box, 0xFFFF)), texts::Format(texts::kRunConvertedFormat, "1") + "\n" +
@@ -223,9 +226,9 @@ TEST_F(StartTest, AMissingNameFailsTheRunAndALoneOneIsReportedAsTheDialogDoes) {
   {
     // One project file that is not there: the dialog's way, which takes a
     // typed name of a missing file too.
-    Program program(SW_SHOWNORMAL, Quoted(folder_.Path() / L"gone.kwj"));
+    Program program(SW_SHOWNORMAL, Quoted(folder_.path() / L"gone.kwj"));
     EXPECT_TRUE(StatusBecomes(program, texts::kStatusFileMissing)) << StatusOf(program);
-    EXPECT_EQ(BoxOf(program, 10), nullptr);
+    EXPECT_EQ(BoxOf(program, std::chrono::milliseconds(200)), nullptr);
     Close(program);
   }
 }
@@ -292,7 +295,7 @@ TEST_F(ExplorerTest, AConversionShowsItsRecordsEachPassInTurnAndLeavesNothing) {
   calls_.clear();
   Project(folder_, "b.kwj", 140);
   Project(folder_, "c.kwj", 103, 5, 3);  // reads past the end
-  for (const char* name : {"b.kwj", "c.kwj"}) Form().DropAtStart({(folder_.Path() / name).wstring()});
+  for (const char* name : {"b.kwj", "c.kwj"}) Form().DropAtStart({(folder_.path() / name).wstring()});
   Pump();
   ASSERT_EQ(answerer.Records().size(), 1u);
   EXPECT_EQ(calls_, (std::vector<std::string>{"normal", "0/5", "1/5", "2/5", "3/5", "none"}));
@@ -309,7 +312,7 @@ TEST_F(ExplorerTest, ARunShowsItsProjectsAndTheCaptionItsPositionThenTheErrorSta
     captionAtBox = frame::WindowText(Form().Handle());
     PressOk(record);
   });
-  Form().DropAtStart({(folder_.Path() / L"shelf").wstring()});
+  Form().DropAtStart({(folder_.path() / L"shelf").wstring()});
   Pump();
   ASSERT_EQ(answerer.Records().size(), 1u);
   EXPECT_EQ(atBox,
@@ -324,7 +327,7 @@ TEST_F(ExplorerTest, ARunShowsItsProjectsAndTheCaptionItsPositionThenTheErrorSta
   atBox.clear();
   Project(folder_, "more\\d.kwj", 103);
   Project(folder_, "more\\e.kwj", 103);
-  Form().DropAtStart({(folder_.Path() / L"more").wstring()});
+  Form().DropAtStart({(folder_.path() / L"more").wstring()});
   Pump();
   EXPECT_EQ(atBox, (std::vector<std::string>{"normal", "0/2 (1/2)", "1/2 (2/2)", "none"}));
   EXPECT_EQ(calls_, atBox);
@@ -370,7 +373,7 @@ TEST_F(ExplorerTest, TheClosingBoxOfTwelveFailuresNamesAllTwelveInAListToCopy) {
     copied = Clipboard();
     PressOk(record);
   });
-  Form().DropAtStart({(folder_.Path() / L"shelf").wstring()});
+  Form().DropAtStart({(folder_.path() / L"shelf").wstring()});
   Pump();
 
   ASSERT_EQ(answerer.Records().size(), 1u);
@@ -430,7 +433,7 @@ TEST_F(ExplorerTest, EnterAndEscapeAnswerTheClosingBoxAsAMessageBox) {
       inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
       SendInput(2, inputs, sizeof(INPUT));
     });
-    Form().DropAtStart({(folder_.Path() / L"shelf").wstring()});
+    Form().DropAtStart({(folder_.path() / L"shelf").wstring()});
     Pump();
     EXPECT_EQ(answerer.Records().size(), 1u);
     EXPECT_FALSE(box_left_open);

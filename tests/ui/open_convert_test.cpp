@@ -74,8 +74,8 @@ TEST_F(OpenConvertTest, TypedNamesOfMissingFilesPassAsTypedAndAreRemembered) {
     std::string typed;
   };
   const Row rows[] = {
-      {"missing project", folder_.BytesOf("missing.kwj")},
-      {"no extension added", folder_.BytesOf("project")},
+      {"missing project", folder_.PathOf("missing.kwj")},
+      {"no extension added", folder_.PathOf("project")},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -94,10 +94,10 @@ TEST_F(OpenConvertTest, TypedNamesOfMissingFilesPassAsTypedAndAreRemembered) {
 }
 
 TEST_F(OpenConvertTest, CancelOrANameTheCoreCannotTakeChangesNothing) {
-  const std::string accepted = folder_.BytesOf("first.kwj");
+  const std::string accepted = folder_.PathOf("first.kwj");
   Open([&](const ModalRecord& record) { AcceptName(record, accepted); });
   Form().SetTarget("C:\\before\\data.KWT");
-  const std::wstring folder = folder_.Path().wstring() + L"\\";
+  const std::wstring folder = folder_.path().wstring() + L"\\";
   struct Row {
     const char* name;
     std::function<void(const ModalRecord&)> answer;
@@ -129,12 +129,12 @@ TEST_F(OpenConvertTest, CtrlOConvertsAPreparedProject) {
   const auto records = Open([&](const ModalRecord& record) { AcceptName(record, project); });
   ASSERT_EQ(records.size(), 1u) << "no error box";
   EXPECT_EQ(frame::WindowText(Form().Txt3()), texts::kStatusSuccess);
-  const std::string contents = folder_.BytesOf("data.KWT");
+  const std::string contents = folder_.PathOf("data.KWT");
   EXPECT_EQ(frame::WindowText(Form().Edit1()),
             ShortenPath(contents, Form().TargetMeasure(), Form().TargetWidth()));
   EXPECT_NE(frame::WindowText(Form().Edit1()), contents) << "the prepared path is too long to fit";
-  EXPECT_EQ(folder_.Read("data.KWT").size(), 3u * 768u);
-  EXPECT_NE(folder_.Read("project.kwj").find("Version=140"), std::string::npos);
+  EXPECT_EQ(folder_.ReadIfAny("data.KWT").size(), 3u * 768u);
+  EXPECT_NE(folder_.ReadIfAny("project.kwj").find("Version=140"), std::string::npos);
   // The window is idle and usable again.
   EXPECT_TRUE(IsWindowEnabled(Form().Handle()));
   EXPECT_FALSE(App().Terminated());
@@ -157,8 +157,8 @@ TEST_F(OpenConvertTest, IoErrorShowsOneErrorBoxAndBothActionsWorkAfterwards) {
   // What the pass had done stays done.
   EXPECT_EQ(frame::WindowText(Form().Txt3()), Progress(3));
   EXPECT_EQ(frame::WindowText(Form().Edit1()),
-            ShortenPath(folder_.BytesOf("data.KWT"), Form().TargetMeasure(), Form().TargetWidth()));
-  EXPECT_EQ(folder_.Read("data.KWT").size(), 3u * 516u);
+            ShortenPath(folder_.PathOf("data.KWT"), Form().TargetMeasure(), Form().TargetWidth()));
+  EXPECT_EQ(folder_.ReadIfAny("data.KWT").size(), 3u * 516u);
   EXPECT_TRUE(IsWindowEnabled(Form().Handle()));
   EXPECT_EQ(GetActiveWindow(), Form().Handle());
 

@@ -155,10 +155,14 @@ TEST_F(StatusLineTest, NoLookAtTheScreenDuringAConversionFindsTheLineBlankOrHalf
   std::atomic<bool> done{false};
   std::vector<std::vector<COLORREF>> looks;
   std::thread watcher([&] {
-    while (!done.load() && looks.size() < 2000) {
-      looks.push_back(OnScreen());
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    // A picture every millisecond, 2000 at most, until the conversion is done.
+    kwt::testing::WaitUntil(
+        [&] {
+          if (done.load() || looks.size() >= 2000) return true;
+          looks.push_back(OnScreen());
+          return false;
+        },
+        std::chrono::minutes(10));
   });
   form.Convert(project);
   done = true;
@@ -268,26 +272,30 @@ TEST_F(AnsweringTest, ALongConversionIsNeverTakenForHungAndAnswersOtherPrograms)
   std::atomic<bool> otherProgramEnded{false};
   std::atomic<bool> counterRead{false};
   std::thread otherProgram([&] {
-    while (!done.load()) {
-      if (IsHungAppWindow(form.Handle())) ++hung;
-      ++polls;
-      for (HWND control : {form.Txt3(), form.Edit1()}) {
-        wchar_t text[256] = {};
-        DWORD_PTR length = 0;
-        const auto start = std::chrono::steady_clock::now();
-        if (SendMessageTimeoutW(control, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text),
-                                SMTO_ABORTIFHUNG | SMTO_BLOCK, 2000, &length) == 0) {
-          ++unanswered;
-          continue;
-        }
-        const std::chrono::duration<double, std::milli> waited = std::chrono::steady_clock::now() - start;
-        slowestAnswerMs = std::max(slowestAnswerMs, waited.count());
-        if (control != form.Txt3()) continue;
-        textsRead.insert(WideToCp932Lossy(text));
-        if (WideToCp932Lossy(text).starts_with(texts::kStatusProgressPrefix)) counterRead = true;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    // Looks every 50 ms, as a screen reader or the system's hang check would.
+    kwt::testing::WaitUntil(
+        [&] {
+          if (done.load()) return true;
+          if (IsHungAppWindow(form.Handle())) ++hung;
+          ++polls;
+          for (HWND control : {form.Txt3(), form.Edit1()}) {
+            wchar_t text[256] = {};
+            DWORD_PTR length = 0;
+            const auto start = std::chrono::steady_clock::now();
+            if (SendMessageTimeoutW(control, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text),
+                                    SMTO_ABORTIFHUNG | SMTO_BLOCK, 2000, &length) == 0) {
+              ++unanswered;
+              continue;
+            }
+            const std::chrono::duration<double, std::milli> waited = std::chrono::steady_clock::now() - start;
+            slowestAnswerMs = std::max(slowestAnswerMs, waited.count());
+            if (control != form.Txt3()) continue;
+            textsRead.insert(WideToCp932Lossy(text));
+            if (WideToCp932Lossy(text).starts_with(texts::kStatusProgressPrefix)) counterRead = true;
+          }
+          return false;
+        },
+        std::chrono::minutes(10), std::chrono::milliseconds(50));
     otherProgramEnded = true;
   });
   // A click that another program sends once the records are being counted

@@ -173,25 +173,11 @@ void AcceptName(const ModalRecord& record, std::wstring_view name) {
 
 // --- Files ----------------------------------------------------------------
 
-std::string TempFolder::BytesOf(std::string_view name) const {
-  return encoding::WideToCp932((path_ / Cp932ToWideLossy(name)).wstring()).value_or(std::string());
-}
-
-void TempFolder::Write(std::string_view name, std::string_view bytes) const {
-  std::ofstream file(path_ / Cp932ToWideLossy(name), std::ios::binary);
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string TempFolder::Read(std::string_view name) const {
-  std::ifstream file(path_ / Cp932ToWideLossy(name), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
 std::string WriteProject(const TempFolder& folder, int records, int count) {
   folder.Write("data.KWT", std::string(kContentRecord103Size * static_cast<std::size_t>(records), '\0'));
   folder.Write("project.kwj", "[KWJ]\r\nVersion=103\r\nCount=" + std::to_string(count) +
-                                  "\r\nKWT=" + folder.BytesOf("data.KWT") + "\r\n");
-  return folder.BytesOf("project.kwj");
+                                  "\r\nKWT=" + folder.PathOf("data.KWT") + "\r\n");
+  return folder.PathOf("project.kwj");
 }
 
 // --- The window -----------------------------------------------------------
@@ -247,11 +233,13 @@ RECT WindowTest::PlaceOf(HWND control) const {
 }
 
 void AnswerSentMessagesUntil(const std::atomic<bool>& finished) {
-  while (!finished.load()) {
-    MSG message;
-    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    Sleep(1);
-  }
+  kwt::testing::WaitUntil(
+      [&] {
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        return finished.load();
+      },
+      std::chrono::minutes(10));
 }
 
 std::vector<COLORREF> Capture(HWND window, SIZE& size) {
@@ -311,10 +299,12 @@ Program::Program(int showCommand, const std::wstring& arguments) {
   // The windows exist once the program waits for input; the poll only covers
   // a system that reports idleness early.
   std::pair<HWND, HWND> found{nullptr, nullptr};
-  for (int tries = 0; tries < 250 && (found.first == nullptr || found.second == nullptr); ++tries) {
-    EnumThreadWindows(process_.dwThreadId, FindProgramWindows, reinterpret_cast<LPARAM>(&found));
-    if (found.first == nullptr || found.second == nullptr) Sleep(20);
-  }
+  kwt::testing::WaitUntil(
+      [&] {
+        EnumThreadWindows(process_.dwThreadId, FindProgramWindows, reinterpret_cast<LPARAM>(&found));
+        return found.first != nullptr && found.second != nullptr;
+      },
+      std::chrono::seconds(5), std::chrono::milliseconds(20));
   mainWindow_ = found.first;
   applicationWindow_ = found.second;
   EXPECT_NE(mainWindow_, nullptr);

@@ -16,11 +16,14 @@
 #include <vector>
 
 #include "frame/application.h"
-#include "kit/scoped_temp_dir.h"
+#include "kit/temp_folder.h"
+#include "kit/wait_until.h"
 #include "runtime/windows_api.h"
 #include "ui/main.h"
 
 namespace kwt::ui::testing {
+
+using kwt::testing::TempFolder;
 
 // What a modal box or dialog showed when it became active.
 struct ModalRecord {
@@ -81,20 +84,6 @@ void AcceptName(const ModalRecord& record, std::wstring_view name);
 struct Chord {
   WORD key;
   std::vector<WORD> modifiers = {};
-};
-
-// A folder of its own under the temporary folder, removed afterwards.
-class TempFolder {
- public:
-  const std::filesystem::path& Path() const { return dir_.path(); }
-  // The path of name inside the folder, as code page 932 bytes.
-  std::string BytesOf(std::string_view name) const;
-  void Write(std::string_view name, std::string_view bytes) const;
-  std::string Read(std::string_view name) const;
-
- private:
-  kwt::testing::ScopedTempDir dir_{"kwt-ui-"};
-  const std::filesystem::path& path_ = dir_.path();
 };
 
 // Writes a project whose contents file holds records zero-filled records of
