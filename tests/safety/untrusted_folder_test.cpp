@@ -4,6 +4,8 @@
 // user's records and every file outside the project must come out intact.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -14,6 +16,7 @@
 #include "convert/conversion.h"
 #include "convert/conversion_plan.h"
 #include "convert/conversion_test_support.h"
+#include "kit/wait_until.h"
 #include "runtime/errors.h"
 #include "runtime/platform.h"
 #include "runtime/texts.h"
@@ -25,6 +28,9 @@
 #include <unistd.h>
 
 #include "runtime/platform_journal.h"
+#endif
+#ifdef __linux__
+#include <sys/syscall.h>
 #endif
 
 namespace kwt::testing {
@@ -357,6 +363,32 @@ TEST(StoppedRuns, ASavedTextOfAnotherOwnerIsNotUsed) {
 }
 #endif
 
+// The calling thread's id, as /proc names it; 0 where there is none.
+long ThreadId() {
+#ifdef __linux__
+  return ::syscall(SYS_gettid);
+#else
+  return 0;
+#endif
+}
+
+// True once the thread sleeps in an open: one that a lease on the file holds
+// up until its holder lets go. Where this cannot be known, never.
+bool SleepsInOpen(long tid) {
+#ifdef __linux__
+  const std::string task = "/proc/self/task/" + std::to_string(tid);
+  long call = -1;
+  std::ifstream(task + "/syscall") >> call;
+  std::string stat;
+  std::getline(std::ifstream(task + "/stat"), stat);
+  const std::size_t state = stat.rfind(')');
+  return call == SYS_openat && state != std::string::npos && stat.substr(state + 1, 3) == " S ";
+#else
+  (void)tid;
+  return false;
+#endif
+}
+
 // Another program writing into the contents file, or putting another file in
 // its place, while it converts: the move would lose that, so nothing moves.
 TEST(SwappedFiles, ContentsChangedDuringTheConversionAreNotReplaced) {
@@ -369,17 +401,25 @@ TEST(SwappedFiles, ContentsChangedDuringTheConversionAreNotReplaced) {
     // Another program's write: where the file is watched for writers, its
     // open waits until the conversion lets go of the file.
     std::thread writer;
+    std::atomic<long> writerTid{0};
+    std::atomic<bool> written{false};
     p.face.onStatus = [&](std::string_view text) {
       if (text != Progress(1).substr(2)) return;
       if (replaced) {
         p.folder.Write("other", p.old);
         fs::rename(p.folder.Path("other"), p.folder.Path("c.KWT"));
       } else {
-        writer = std::thread([&p] {
+        writer = std::thread([&p, &writerTid, &written] {
+          writerTid = ThreadId();
           std::fstream file(p.folder.Path("c.KWT"), std::ios::in | std::ios::out | std::ios::binary);
           file.seekp(200);
           file.write("edited", 6);
+          written = true;
         });
+        // The records go on only once the writer's open has reached the file:
+        // a thread slow to start would otherwise open it after the pass.
+        EXPECT_TRUE(WaitUntil([&] { return written || (writerTid != 0 && SleepsInOpen(writerTid)); },
+                              std::chrono::seconds(10)));
       }
       if (replaced) expected = p.folder.Read("c.KWT");
       p.face.onStatus = nullptr;
