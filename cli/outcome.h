@@ -48,6 +48,11 @@ struct ProjectOutcome {
   bool writersKeptOut = true;
   // Why it did not convert (or restore); None when it did, or was up to date.
   Cause cause = Cause::None;
+  // For a --check line: its verdict word, said in place of the outcome's.
+  std::optional<std::string_view> verdict;
+  // Whether its --json line says whose records the contents file holds: a
+  // restore's check and a name that is no project do not.
+  bool saysReaders = true;
 };
 
 // The conversion's options as the command line sets them.

@@ -62,33 +62,20 @@ std::optional<std::string> CauseName(Cause cause) {
 }
 
 // One line of --json: a conversion's, a restore's or a check's, each with
-// every key, null where a value is not known. Only a line about a project
-// whose contents file was looked at says whose records it holds.
-struct JsonLine {
-  std::string project;
-  std::optional<std::string> contents;
-  std::optional<std::int64_t> version;
-  std::optional<std::int64_t> layout;
-  std::optional<std::int64_t> count;
-  std::optional<std::uint64_t> recordsPresent;
-  std::vector<std::string_view> passes;
-  // "outcome" for a conversion or restore, "verdict" for a check, and its word.
-  std::string_view endKey;
-  std::string_view end;
-  std::optional<std::string> statusText;
-  std::optional<std::string> message;
-  std::optional<std::int32_t> errorCode;
-  std::optional<std::string> note;
-  Cause cause = Cause::None;
-  struct Readers {
-    std::string other;
-    std::vector<std::string> unreadable;
-    bool writersKeptOut = true;
-  };
-  std::optional<Readers> readers;
-};
+// every key, null where a value is not known.
+void WriteJsonLine(Console& console, const ProjectOutcome& line);
 
-void WriteJsonLine(Console& console, const JsonLine& line) {
+std::string_view ResultWord(Result result, bool restore) {
+  switch (result) {
+    case Result::Converted: return restore ? "restored" : "converted";
+    case Result::UpToDate: return "up-to-date";
+    case Result::Failed: return "failed";
+    case Result::Interrupted: return "interrupted";
+  }
+  return "failed";
+}
+
+void WriteJsonLine(Console& console, const ProjectOutcome& line) {
   const auto numberOrNull = [](JsonObject& json, std::string_view key, std::optional<std::int64_t> value) {
     if (value) {
       json.Number(key, *value);
@@ -99,35 +86,31 @@ void WriteJsonLine(Console& console, const JsonLine& line) {
   JsonObject json;
   json.Text("project", line.project).MaybeText("contents", line.contents);
   numberOrNull(json, "version", line.version);
-  numberOrNull(json, "layout", line.layout);
+  numberOrNull(
+      json, "layout",
+      line.version ? std::optional<std::int64_t>(LayoutForVersion(*line.version).number) : std::nullopt);
   numberOrNull(json, "count", line.count);
   json.Number("records_present", line.recordsPresent)
       .Texts("passes", line.passes)
-      .Text(line.endKey, line.end)
-      .MaybeText("status_text", line.statusText)
+      .Text(line.verdict ? "verdict" : "outcome",
+            line.verdict.value_or(ResultWord(line.result, line.restore)))
+      .MaybeText("status_text",
+                 line.status.empty() || line.restore ? std::nullopt : std::optional<std::string>(line.status))
       .MaybeText("message", line.message);
-  numberOrNull(json, "error_code", line.errorCode);
+  numberOrNull(json, "error_code", line.ioCode);
   json.MaybeText("note", line.note).MaybeText("cause", CauseName(line.cause));
-  if (line.readers) {
+  // Only a line about a project whose contents file was looked at says whose
+  // records it holds.
+  if (line.saysReaders) {
     std::vector<std::string_view> others;
-    if (!line.readers->other.empty()) others.push_back(line.readers->other);
-    const std::vector<std::string>& unreadable = line.readers->unreadable;
+    if (!line.otherProject.empty()) others.push_back(line.otherProject);
     json.Texts("other_projects", others)
-        .Texts("unreadable_projects", std::vector<std::string_view>(unreadable.begin(), unreadable.end()))
-        .Flag("writers_excluded", line.readers->writersKeptOut);
+        .Texts("unreadable_projects",
+               std::vector<std::string_view>(line.unreadableProjects.begin(), line.unreadableProjects.end()))
+        .Flag("writers_excluded", line.writersKeptOut);
   }
   console.Write(Stream::Out, json.Line());
   console.Flush(Stream::Out);
-}
-
-std::string_view ResultWord(Result result, bool restore) {
-  switch (result) {
-    case Result::Converted: return restore ? "restored" : "converted";
-    case Result::UpToDate: return "up-to-date";
-    case Result::Failed: return "failed";
-    case Result::Interrupted: return "interrupted";
-  }
-  return "failed";
 }
 
 }  // namespace
@@ -155,76 +138,55 @@ void ReportText(Console& console, const ProjectOutcome& outcome, const Options& 
 }
 
 void ReportJson(Console& console, const ProjectOutcome& outcome) {
-  JsonLine line;
-  line.project = outcome.project;
-  line.contents = outcome.contents;
-  line.version = outcome.version;
-  line.count = outcome.count;
-  line.recordsPresent = outcome.recordsPresent;
-  line.passes = outcome.passes;
-  line.endKey = "outcome";
-  line.end = ResultWord(outcome.result, outcome.restore);
-  if (outcome.version) line.layout = LayoutForVersion(*outcome.version).number;
-  if (!outcome.status.empty() && !outcome.restore) line.statusText = outcome.status;
-  line.message = outcome.message;
-  line.errorCode = outcome.ioCode;
-  line.note = outcome.note;
-  line.cause = outcome.cause;
-  line.readers = {outcome.otherProject, outcome.unreadableProjects, outcome.writersKeptOut};
-  WriteJsonLine(console, line);
+  WriteJsonLine(console, outcome);
 }
 
 void ReportCheckJson(Console& console, const ConversionPlan& check) {
-  std::string_view verdict = "convert";
-  if (check.Outcome() == Verdict::UpToDate) verdict = "up-to-date";
-  if (check.Outcome() == Verdict::WillFail) verdict = "fail";
-  const auto known = [&check](std::int64_t value) {
-    return check.projectPresent ? std::optional<std::int64_t>(value) : std::nullopt;
-  };
-  JsonLine line;
+  ProjectOutcome line;
   line.project = check.project;
-  line.contents = check.projectPresent ? std::optional<std::string>(check.contents.path) : std::nullopt;
-  line.version = known(check.version);
-  line.layout = known(check.layout != nullptr ? check.layout->number : 0);
-  line.count = known(check.count);
+  line.verdict = check.Outcome() == Verdict::UpToDate   ? "up-to-date"
+                 : check.Outcome() == Verdict::WillFail ? "fail"
+                                                        : "convert";
+  if (check.projectPresent) {
+    line.contents = check.contents.path;
+    line.version = check.version;
+    line.count = check.count;
+  }
   line.recordsPresent = check.recordsPresent;
   if (!check.ConversionWouldFail()) line.passes = check.PassNames();
-  line.endKey = "verdict";
-  line.end = verdict;
   // As a conversion reports: the system's own text and code where it would
   // stop, and in note what that means.
   if (check.ConversionWouldFail()) {
     const Cause cause = check.stop.cause;
     const bool status = cause == Cause::ProjectMissing || cause == Cause::ProjectPathTooLong ||
                         cause == Cause::NoContents || cause == Cause::CountUnreadable;
-    if (status) line.statusText = check.stop.text;
+    if (status) line.status = check.stop.text;
     if (!check.stop.text.empty()) line.message = check.stop.text;
     line.note = FailureReason(check);
   }
-  line.errorCode = check.stop.ioCode;
+  line.ioCode = check.stop.ioCode;
   line.cause = check.stop.cause;
-  line.readers = {check.stop.otherPath, check.notes.unreadableProjects, check.notes.writersKeptOut};
+  line.otherProject = check.stop.otherPath;
+  line.unreadableProjects = check.notes.unreadableProjects;
+  line.writersKeptOut = check.notes.writersKeptOut;
   WriteJsonLine(console, line);
 }
 
 void ReportRestoreCheckJson(Console& console, const RestorePlan& plan) {
-  const bool read = plan.version != 0 || plan.count != 0;
-  const auto known = [read](std::int64_t value) {
-    return read ? std::optional<std::int64_t>(value) : std::nullopt;
-  };
-  JsonLine line;
+  ProjectOutcome line;
   line.project = plan.project;
-  line.contents = plan.contents.empty() ? std::nullopt : std::optional<std::string>(plan.contents);
-  line.version = known(plan.version);
-  line.layout = known(LayoutForVersion(plan.version).number);
-  line.count = known(plan.count);
-  line.endKey = "verdict";
-  line.end = !plan.Restorable() ? "fail" : plan.Done() ? "up-to-date" : "restore";
+  line.verdict = !plan.Restorable() ? "fail" : plan.Done() ? "up-to-date" : "restore";
+  line.saysReaders = false;
+  if (!plan.contents.empty()) line.contents = plan.contents;
+  if (plan.version != 0 || plan.count != 0) {
+    line.version = plan.version;
+    line.count = plan.count;
+  }
   if (!plan.Restorable()) {
     line.message = Say(Msg::RestoreRefused, {RestoreReason(plan)});
     line.note = RestoreReason(plan);
   }
-  line.errorCode = plan.reason.ioCode;
+  line.ioCode = plan.reason.ioCode;
   line.cause = plan.reason.cause;
   WriteJsonLine(console, line);
 }
@@ -253,13 +215,9 @@ int Finish(Console& console, int status) {
 }
 
 void ReportUnreadableCheckJson(Console& console, const ProjectOutcome& failed) {
-  JsonLine line;
-  line.project = failed.project;
-  line.endKey = "verdict";
-  line.end = "fail";
-  line.message = failed.message;
-  line.note = failed.note;
-  line.cause = failed.cause;
+  ProjectOutcome line = failed;
+  line.verdict = "fail";
+  line.saysReaders = false;
   WriteJsonLine(console, line);
 }
 
