@@ -12,6 +12,7 @@
 #include "runtime/cp932_text.h"
 #include "runtime/encoding.h"
 #include "runtime/windows_api.h"
+#include "runtime/windows_handles.h"
 
 namespace {
 
@@ -41,13 +42,12 @@ std::vector<std::wstring> Expanded(const std::wstring& pattern) {
   const std::wstring folder = cut == std::wstring::npos ? std::wstring() : pattern.substr(0, cut + 1);
   std::vector<std::wstring> names;
   WIN32_FIND_DATAW found{};
-  const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
+  const kwt::windows::SearchHandle search(FindFirstFileW(pattern.c_str(), &found));
+  if (!search) return names;
   do {
     const std::wstring_view name = found.cFileName;
     if (name != L"." && name != L"..") names.push_back(folder + std::wstring(name));
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  } while (FindNextFileW(search.get(), &found));
   std::sort(names.begin(), names.end());
   return names;
 }

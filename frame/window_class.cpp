@@ -6,6 +6,7 @@
 #include "runtime/cp932_text.h"
 #include "runtime/errors.h"
 #include "runtime/texts.h"
+#include "runtime/windows_handles.h"
 
 namespace kwt::frame {
 
@@ -32,8 +33,8 @@ std::string SystemErrorText(DWORD code) {
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
       code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+  const kwt::windows::LocalMemory owned(buffer);
   std::wstring text(buffer != nullptr ? std::wstring_view(buffer, length) : std::wstring_view());
-  if (buffer != nullptr) LocalFree(buffer);
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
     text.pop_back();
   if (text.empty()) return "Windows error " + std::to_string(code);

@@ -11,6 +11,7 @@
 #include "runtime/platform.h"
 #include "runtime/scoped_handle.h"
 #include "runtime/windows_api.h"
+#include "runtime/windows_handles.h"
 
 namespace kwt::platform::win32 {
 
@@ -45,20 +46,8 @@ struct KernelTraits {
 };
 using KernelHandle = ScopedHandle<KernelTraits>;
 
-// A directory search.
-struct SearchTraits : KernelTraits {
-  static bool Close(Handle handle) noexcept { return FindClose(handle) != FALSE; }
-};
-using SearchHandle = ScopedHandle<SearchTraits>;
-
-// Memory the system allocated for an answer (a security descriptor).
-struct LocalMemoryTraits {
-  using Handle = HLOCAL;
-  static Handle Invalid() noexcept { return nullptr; }
-  static bool IsValid(Handle memory) noexcept { return memory != nullptr; }
-  static bool Close(Handle memory) noexcept { return LocalFree(memory) == nullptr; }
-};
-using LocalMemory = ScopedHandle<LocalMemoryTraits>;
+using windows::LocalMemory;
+using windows::SearchHandle;
 
 // Every call through which this backend opens, reads, writes, moves, removes
 // or copies a file goes through one table. Real runs use the plain calls;

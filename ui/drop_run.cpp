@@ -11,6 +11,7 @@
 #include "runtime/platform.h"
 #include "runtime/record_file.h"
 #include "runtime/texts.h"
+#include "runtime/windows_handles.h"
 
 namespace kwt::ui {
 namespace {
@@ -59,12 +60,12 @@ std::vector<std::wstring> TakeDroppedNames(HDROP drop) {
 std::vector<std::wstring> CommandLineNames(const wchar_t* commandLine) {
   std::vector<std::wstring> names;
   int count = 0;
-  wchar_t** arguments = CommandLineToArgvW(commandLine, &count);
+  wchar_t** const arguments = CommandLineToArgvW(commandLine, &count);
+  const kwt::windows::LocalMemory owned(arguments);
   if (arguments == nullptr) return names;
   for (int i = 1; i < count; ++i) {
     if (arguments[i][0] != L'\0') names.emplace_back(arguments[i]);
   }
-  LocalFree(arguments);
   return names;
 }
 
