@@ -293,6 +293,53 @@ StopReason OwnershipStop(const TMemIniFile& store, const ChosenContents& content
   return {};
 }
 
+namespace {
+
+// Whose records the contents file holds, and whether they are of a later
+// layout already: a run that stopped after replacing the contents file but
+// before stamping the version, or a second project that names an already
+// converted file, leaves records of a later layout behind the old version.
+// Converting them again would read converted records as old ones and ruin
+// them. Looked at through the held folder, as the pass will convert it: the
+// file looked at is the file converted.
+StopReason RecordsLookStop(const TMemIniFile& store, const Pass& pass, std::int32_t count,
+                           const ChosenContents& contents, FolderHolds& holds, ContentsOwners& owners,
+                           ContentsNotes& notes) {
+  const std::string& path = contents.path;
+  platform::FileHandle file;
+  if (holds.OpenFile(path, platform::Access::Read, file) != platform::error::kSuccess) return {};
+  platform::FileStamp stamp;
+  if (platform::StampOf(file, stamp) == platform::error::kSuccess) {
+    if (StopReason stop = OwnershipStop(store, contents, stamp, owners, notes)) return stop;
+  }
+  if (const LaterLayoutFinding later = LaterLayoutOfContents(pass.from, file, count)) {
+    return Refusal(Cause::AlreadyConverted, path,
+                   later.certain
+                       ? Named(texts::kAlreadyConvertedFormat, path, IntegerText(later.layout->number))
+                       : Named(texts::kContentsLayoutUnsureFormat, path));
+  }
+  return {};
+}
+
+// Whether the pass can write the contents file and its folder: a folder that
+// takes no new file (a read-only disk, a folder we may not write) stops the
+// work whatever the file allows, and is what to name. size takes the file's
+// size, opened for reading and writing as the pass opens it.
+StopReason WritableStop(const std::string& path, const FolderHolds& holds, std::uint64_t& size) {
+  if (const std::string folder = FolderOf(path); !platform::FolderIsWritable(folder)) {
+    return IoRefusal(Cause::ReadOnly, FolderShown(folder), platform::error::kAccessDenied);
+  }
+  platform::FileHandle file;
+  const platform::ErrorCode opened = holds.OpenFile(path, platform::Access::ReadWrite, file);
+  if (opened == platform::error::kAccessDenied) return IoRefusal(Cause::ReadOnly, path, opened);
+  if (opened != platform::error::kSuccess) return IoRefusal(Cause::ContentsUnreadable, path, opened);
+  const platform::ErrorCode sized = platform::Size(file, size);
+  if (sized != platform::error::kSuccess) return IoRefusal(Cause::ContentsUnreadable, path, sized);
+  return {};
+}
+
+}  // namespace
+
 StopReason PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& contents, FolderHolds& holds,
                     ContentsOwners& owners, ContentsNotes& notes) {
   const std::int32_t count = store.ReadNumber(keys::kSection, keys::kCount, 0);
@@ -319,39 +366,9 @@ StopReason PassStop(TMemIniFile& store, const Pass& pass, const ChosenContents& 
   if (temporaryPath.size() > RecordFile::kMaxPathLength) {
     return IoRefusal(Cause::PathTooLong, temporaryPath, platform::error::kPathNotFound);
   }
-  // A run that stopped after replacing the contents file but before stamping
-  // the version, or a second project that names an already converted file,
-  // leaves records of a later layout behind the old version. Converting them
-  // again would read converted records as old ones and ruin them.
-  // Looked at through the held folder, as the pass will convert it: the file
-  // looked at is the file converted.
-  platform::FileHandle file;
-  if (holds.OpenFile(path, platform::Access::Read, file) == platform::error::kSuccess) {
-    platform::FileStamp stamp;
-    if (platform::StampOf(file, stamp) == platform::error::kSuccess) {
-      if (StopReason stop = OwnershipStop(store, contents, stamp, owners, notes)) return stop;
-    }
-    if (const LaterLayoutFinding later = LaterLayoutOfContents(pass.from, file, count)) {
-      return Refusal(Cause::AlreadyConverted, path,
-                     later.certain
-                         ? Named(texts::kAlreadyConvertedFormat, path, IntegerText(later.layout->number))
-                         : Named(texts::kContentsLayoutUnsureFormat, path));
-    }
-  }
-
-  // A folder that takes no new file (a read-only disk, a folder we may not
-  // write) stops the work whatever the file allows: it is what to name.
-  if (const std::string folder = FolderOf(path); !platform::FolderIsWritable(folder)) {
-    return IoRefusal(Cause::ReadOnly, FolderShown(folder), platform::error::kAccessDenied);
-  }
-  // The pass opens the contents file for reading and writing.
-  const platform::ErrorCode opened = holds.OpenFile(path, platform::Access::ReadWrite, file);
-  if (opened == platform::error::kAccessDenied) return IoRefusal(Cause::ReadOnly, path, opened);
-  if (opened != platform::error::kSuccess) return IoRefusal(Cause::ContentsUnreadable, path, opened);
+  if (StopReason stop = RecordsLookStop(store, pass, count, contents, holds, owners, notes)) return stop;
   std::uint64_t size = 0;
-  const platform::ErrorCode sized = platform::Size(file, size);
-  file = platform::FileHandle();
-  if (sized != platform::error::kSuccess) return IoRefusal(Cause::ContentsUnreadable, path, sized);
+  if (StopReason stop = WritableStop(path, holds, size)) return stop;
 
   if (platform::KindOf(temporaryPath) == platform::FileKind::Directory) {
     return IoRefusal(Cause::TemporaryBlocked, temporaryPath, platform::error::kAccessDenied);
