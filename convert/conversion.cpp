@@ -27,22 +27,13 @@ namespace keys = project_keys;
 
 namespace {
 
-// Raises what a failed platform call answered, as every record-file failure
-// is raised.
-void RaiseIo(platform::ErrorCode code) {
-  if (code != platform::error::kSuccess) Raise(IoFailureReason(static_cast<std::int32_t>(code)));
-}
-
-// The store raises errors of its own, which know nothing of a conversion: the
-// project file it cannot read or give its new text, a write that found no
-// room, or a failed file operation with its code. Each is given its reason
+// The store raises errors of its own when it saves, which know nothing of a
+// conversion: a project file it cannot give its new text, a write that found
+// no room, or a failed file operation with its code. Each is given its reason
 // where the conversion calls the store.
-[[noreturn]] void RaiseStoreError(const Exception& error, const std::string& project) {
+[[noreturn]] void RaiseSaveError(const Exception& error, const std::string& project) {
   StopReason reason{Cause::IoFailure, ConversionOutcome::Failed, {}, {}, {}, error.Message(), std::nullopt};
-  if (dynamic_cast<const EFOpenError*>(&error) != nullptr) {
-    reason.cause = Cause::ProjectUnreadable;
-    reason.path = project;
-  } else if (dynamic_cast<const EFCreateError*>(&error) != nullptr) {
+  if (dynamic_cast<const EFCreateError*>(&error) != nullptr) {
     reason.cause = Cause::ProjectNotSaved;
     reason.path = project;
   } else if (dynamic_cast<const EWriteError*>(&error) != nullptr) {
@@ -55,12 +46,12 @@ void RaiseIo(platform::ErrorCode code) {
 }
 
 template <typename Step>
-decltype(auto) ProjectFileStep(const std::string& project, Step&& step) {
+decltype(auto) ProjectSaveStep(const std::string& project, Step&& step) {
   try {
     return step();
   } catch (const Exception& error) {
     if (ReasonOf(error) != nullptr) throw;
-    RaiseStoreError(error, project);
+    RaiseSaveError(error, project);
   }
 }
 
@@ -443,12 +434,7 @@ ConversionResult Converter::TryConvert(std::string_view projectPath) {
   } catch (const Exception& error) {
     // Every error of the conversion's own is raised with its reason; one
     // raised without is a fault of ours, said as a failure with its text.
-    const StopReason* reason = ReasonOf(error);
-    result_.reason =
-        reason != nullptr
-            ? *reason
-            : StopReason{Cause::IoFailure, ConversionOutcome::Failed, {}, {}, {}, error.Message(),
-                         std::nullopt};
+    result_.reason = ReasonRaisedWith(error);
     result_.outcome = result_.reason.outcome;
     return Finished();
   }
@@ -605,7 +591,7 @@ void Converter::RunPassHolding(const Pass& pass, FolderHolds& holds) {
   const SaveFolder* const projectIn = project.folder ? &project : nullptr;
   RefuseChangedProject(project);
   const std::optional<TMemIniFile> renamed = StoreNamingFoundContents();
-  PendingSave projectSave = ProjectFileStep(store.FileName(), [&] {
+  PendingSave projectSave = ProjectSaveStep(store.FileName(), [&] {
     return (renamed ? *renamed : store)
         .PrepareSaveWith(keys::kSection, keys::kVersion, IntegerText(pass.stampedVersion), projectIn);
   });
@@ -652,7 +638,7 @@ void Converter::SaveProject(const Pass& pass, PendingSave projectSave, const Sav
     projectSave = SaveOverEdit(pass, projectIn, attempt, std::move(projectSave));
   }
   // Should the project file refuse now, its new text stays for the next run.
-  ProjectFileStep(store.FileName(), [&] { projectSave.Commit(/*keepOnFailure=*/true); });
+  ProjectSaveStep(store.FileName(), [&] { projectSave.Commit(/*keepOnFailure=*/true); });
   if (projectSave.MovedStamp()) {
     store.NoteReplacement(*projectSave.MovedStamp(), projectSave.Digest(), projectIn);
   }

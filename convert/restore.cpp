@@ -33,10 +33,6 @@ bool IsBackupFile(const std::string& path) {
 constexpr std::size_t kBlockRecords = 512;
 constexpr std::size_t kBlockBytes = 1 << 16;
 
-[[noreturn]] void ThrowIo(platform::ErrorCode code) {
-  Raise(IoFailureReason(static_cast<std::int32_t>(code)));
-}
-
 // Reads size bytes, fewer only at the file's end.
 platform::ErrorCode ReadUpTo(platform::FileHandle& file, char* buffer, std::size_t size, std::size_t& got) {
   got = 0;
@@ -118,7 +114,7 @@ struct Looks {
 
 platform::FileHandle OpenOrThrow(const FolderHolds& holds, std::string_view path) {
   platform::FileHandle file;
-  if (const platform::ErrorCode code = holds.OpenFile(path, platform::Access::Read, file)) ThrowIo(code);
+  if (const platform::ErrorCode code = holds.OpenFile(path, platform::Access::Read, file)) RaiseIo(code);
   return file;
 }
 
@@ -262,7 +258,7 @@ class RestoreLook {
     {
       platform::FileHandle now = Open(looks_.projectTarget);
       platform::FileHandle old = Open(plan_.projectBackup);
-      if (const platform::ErrorCode code = platform::StampOf(now, looks_.project)) ThrowIo(code);
+      if (const platform::ErrorCode code = platform::StampOf(now, looks_.project)) RaiseIo(code);
       plan_.projectRestored = SameBytes(now, old);
       projectBackupChanged = ChangedSince(old, looks_.project);
     }
@@ -295,7 +291,7 @@ class RestoreLook {
     // converted as far as the project file says (any pass's layout once the
     // project file is back).
     platform::FileHandle now = Open(contents_.path);
-    if (const platform::ErrorCode code = platform::StampOf(now, looks_.contents)) ThrowIo(code);
+    if (const platform::ErrorCode code = platform::StampOf(now, looks_.contents)) RaiseIo(code);
     bool contentsBackupChanged = false;
     {
       platform::FileHandle old = Open(plan_.contentsBackup);
@@ -358,20 +354,20 @@ class PutBack {
     if (const platform::ErrorCode code = platform::Open(
             platform::Place(folder_, name_), platform::Access::Read,
             platform::kShareRead | platform::kShareWrite, platform::Creation::OpenExisting, replaced)) {
-      ThrowIo(code);
+      RaiseIo(code);
     }
     if (const platform::ErrorCode code = platform::RemoveWorkFile(platform::Place(folder_, workName_)))
-      ThrowIo(code);
+      RaiseIo(code);
     if (const platform::ErrorCode code =
             platform::Open(platform::Place(folder_, workName_), platform::Access::ReadWrite,
                            platform::kShareNone, platform::Creation::CreateNew, file_)) {
-      ThrowIo(code);
+      RaiseIo(code);
     }
     made_ = true;
     permissionsNotKept_ = platform::CopyPermissions(replaced, file_);
     const platform::ErrorCode code = platform::CopyBytes(backup, file_, stopRequested);
     if (code == platform::error::kOperationAborted) Raise(Interruption());
-    if (code != platform::error::kSuccess) ThrowIo(code);
+    if (code != platform::error::kSuccess) RaiseIo(code);
   }
 
   // The last look: the file to be replaced is still the one found.
@@ -387,7 +383,7 @@ class PutBack {
     const platform::ErrorCode code =
         platform::ReplaceHeld(file_, platform::Place(folder_, workName_), platform::Place(folder_, name_));
     moved_ = code == platform::error::kSuccess || code == platform::error::kNotDurable;
-    if (code != platform::error::kSuccess) ThrowIo(code);
+    if (code != platform::error::kSuccess) RaiseIo(code);
   }
 
   platform::PermissionParts PermissionsNotKept() const { return permissionsNotKept_; }
@@ -403,14 +399,9 @@ class PutBack {
 };
 
 // Why a restore ended with an error: the reason it was raised with, the file
-// whose open failed named where nothing else is. One raised without a reason
-// is a fault of ours, said as a failure with its text.
+// whose open failed named where nothing else is.
 StopReason ReasonOfFailure(const Exception& error, const Looks& looks) {
-  const StopReason* raised = ReasonOf(error);
-  StopReason reason =
-      raised != nullptr ? *raised
-                        : StopReason{Cause::IoFailure, ConversionOutcome::Failed, {}, {}, {}, error.Message(),
-                                     std::nullopt};
+  StopReason reason = ReasonRaisedWith(error);
   if (reason.ioCode && reason.path.empty()) reason.path = looks.openFailed;
   return reason;
 }

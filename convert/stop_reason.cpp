@@ -81,6 +81,22 @@ StopReason IoFailureReason(std::int32_t code, std::string path) {
   return {CauseOfIoCode(code), ConversionOutcome::Failed, std::move(path), {}, {}, IoMessage(code), code};
 }
 
+StopReason ReasonRaisedWith(const std::exception& error) {
+  if (const StopReason* reason = ReasonOf(error)) return *reason;
+  const auto* said = dynamic_cast<const Exception*>(&error);
+  return {Cause::IoFailure,
+          ConversionOutcome::Failed,
+          {},
+          {},
+          {},
+          said != nullptr ? said->Message() : std::string(error.what()),
+          std::nullopt};
+}
+
+void RaiseIo(std::uint32_t code) {
+  if (code != platform::error::kSuccess) Raise(IoFailureReason(static_cast<std::int32_t>(code)));
+}
+
 void RaisePendingIo() {
   if (PendingIoStatus() != 0) Raise(IoFailureReason(TakeIoStatus()));
 }

@@ -169,6 +169,9 @@ struct StopReason {
 
 // The reason an error was raised with by Raise; null for any other.
 const StopReason* ReasonOf(const std::exception& error) noexcept;
+// The reason a kwt error was raised with; one raised without (by no decision
+// of the conversion) is a fault of ours, said as a failure with its text.
+StopReason ReasonRaisedWith(const std::exception& error);
 
 // The user's stop, which undid the unfinished work.
 StopReason Interruption();
@@ -190,6 +193,9 @@ StopReason IoFailureReason(std::int32_t code, std::string path = {});
 // As CheckIo: raises the I/O status a record-file operation left pending,
 // with its reason.
 void RaisePendingIo();
+// Raises the failure of a platform call that answered code (a platform error
+// code); nothing for success.
+void RaiseIo(std::uint32_t code);
 
 // What an I/O error met on the way means, by its code: too few records (the
 // read past the end), a full disk (the platform's codes and a short write), a
