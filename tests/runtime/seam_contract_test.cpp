@@ -214,6 +214,16 @@ TEST_F(SeamContract, FaultPlansReachEveryBackend) {
          return code != error::kSuccess ? code : put == 3 ? error::kSuccess : error::kGeneralFailure;
        },
        error::kSuccess},
+#ifndef _WIN32
+      // A write that takes nothing is a full disk, never a copy that spins;
+      // the half copy goes.
+      {"cap: a copy stops at the cap", capped,
+       [&] {
+         const ErrorCode code = Copy(s.Path("file"), s.Path("copy"));
+         return fs::exists(dir_ / "copy") ? error::kGeneralFailure : code;
+       },
+       error::kDiskFull},
+#endif
       {"share: replace", share, [&] { return Replace(s.Path("file"), s.Path("other")); },
        error::kAccessDenied},
       {"share: move to a free name", share, [&] { return Move(s.Path("file"), s.Path("moved")); },
